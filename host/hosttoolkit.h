@@ -154,6 +154,7 @@ private:
     bool m_closable = true;
     int m_systemId = -1;
     QString m_systemName;
+    QString m_param; // what setParam was last given
 };
 
 // Entry point a panel plug-in exports (extern "C"): builds the panel with its parent.
