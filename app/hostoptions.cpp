@@ -1,0 +1,74 @@
+#include "hostoptions.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+bool parseRights(const QString& text, std::set<int>& rights)
+{
+    std::set<int> parsed;
+    const QString trimmed = text.trimmed();
+    if (!trimmed.isEmpty() && trimmed.compare(QLatin1String("none"), Qt::CaseInsensitive) != 0) {
+        for (const QString& part : trimmed.split(QLatin1Char(','))) {
+            bool ok = false;
+            const int right = part.trimmed().toInt(&ok);
+            if (!ok)
+                return false;
+            parsed.insert(right);
+        }
+    }
+    rights = parsed;
+    return true;
+}
+
+bool parseHostOptions(const QStringList& arguments, HostOptions& options, QString& error)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Demo trading-operations client: docks the credit data panel on the embedded data service."));
+    parser.addHelpOption();
+    const QCommandLineOption rights(QStringLiteral("rights"),
+                                    QStringLiteral("Granted rights, comma-separated (default 10079,10413; \"none\" for none)."),
+                                    QStringLiteral("list"));
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Database file of the embedded service."),
+                                QStringLiteral("path"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Wait for the first summary answer, save the main window as PNG, exit."),
+                                        QStringLiteral("png"));
+    const QCommandLineOption latency(QStringLiteral("latency-ms"),
+                                     QStringLiteral("Delay added to every answer of the service, in milliseconds."),
+                                     QStringLiteral("ms"));
+    const QCommandLineOption gallery(QStringLiteral("gallery"),
+                                     QStringLiteral("Save pictures of the toolkit's widgets into a folder, then exit."),
+                                     QStringLiteral("dir"));
+    const QCommandLineOption plugin(QStringLiteral("plugin"), QStringLiteral("Panel plug-in library to load."),
+                                    QStringLiteral("path"));
+    parser.addOptions({rights, db, screenshot, latency, gallery, plugin});
+
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst());
+        return false;
+    }
+    if (parser.isSet(rights) && !parseRights(parser.value(rights), options.rights)) {
+        error = QStringLiteral("--rights takes numbers separated by commas, not \"%1\"").arg(parser.value(rights));
+        return false;
+    }
+    if (parser.isSet(latency)) {
+        bool ok = false;
+        options.latencyMs = parser.value(latency).toInt(&ok);
+        if (!ok || options.latencyMs < 0 || options.latencyMs > 600000) {
+            error = QStringLiteral("--latency-ms takes a whole number of milliseconds from 0 to 600000");
+            return false;
+        }
+    }
+    options.databasePath = parser.value(db);
+    options.screenshotPath = parser.value(screenshot);
+    options.galleryDir = parser.value(gallery);
+    options.pluginPath = parser.value(plugin);
+    return true;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <set>
+
+// What the demo host was asked to do on its command line.
+struct HostOptions
+{
+    std::set<int> rights{10079, 10413};
+    QString databasePath; // empty: the default in the user's data folder
+    QString screenshotPath;
+    QString galleryDir;
+    QString pluginPath; // empty: the plug-in beside the executable
+    int latencyMs = 0;
+};
+
+// Parses arguments (argv[0] first). On a bad argument returns false with error set; --help and
+// --version print and exit as QCommandLineParser does.
+bool parseHostOptions(const QStringList& arguments, HostOptions& options, QString& error);
+
+// "10079,10413" to the rights; "" or "none" grants none. False on anything not a number.
+bool parseRights(const QString& text, std::set<int>& rights);

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12) and builds everything into build/.
+# Fast when all is there: it only asks apt for packages that are missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake make pkg-config ccache
+  qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
+  libboost-thread-dev liblog4cxx-dev libfreexl-dev libzip-dev libexpat1-dev
+  libbenchmark-dev fonts-wqy-microhei)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build_dir=${BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir" -j"$(nproc)"
