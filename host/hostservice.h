@@ -12,6 +12,7 @@
 
 #include <log4cxx/logger.h>
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -84,7 +85,7 @@ public:
     void setLogEnabled(bool enabled);
 
 private:
-    bool m_enabled = true;
+    std::atomic<bool> m_enabled{true}; // read by service threads while the GUI may switch it
 };
 
 // Text in the client is UTF-8 std::string. Files from Chinese users may be GBK.
@@ -324,6 +325,14 @@ public:
     // database in the user's data folder is opened on first use.
     void setBackend(IServiceBackendPtr backend);
     IServiceBackendPtr backend();
+
+    // The embedded service's database file; empty for the default. Takes effect the next time
+    // the embedded service is opened (at once, if it is the current backend).
+    void setDatabasePath(const QString& path);
+    QString databasePath() const;
+    // Delay in milliseconds added before every answer of the embedded service (0: none).
+    void setLatencyMs(int ms);
+    int latencyMs() const;
 
     // Tests capture messages instead of showing them: while capturing, showServerMsgCallBack
     // only records what it was asked to show.

@@ -1,0 +1,50 @@
+#pragma once
+// The server behind the client centre when none is set: brokers, their upload history and the
+// conversion ratios of each upload in one SQLite file, answered from a service thread.
+
+#include "hostservice.h"
+
+#include <QDate>
+#include <QString>
+
+#include <memory>
+
+class CServiceWorker;
+
+namespace rqservice {
+
+// Query 12294: one CVoprCvionRateBaseInfo per broker and upload (one with uploadId 0 and no
+// date for a broker that never uploaded). Query 12295, keyed "brokerKeyNo____brokerId": one
+// CVoprCvionRateDetail with the subjects of the broker's latest upload, in line order.
+// Operate 12295/2 with one CVoprCvionRateDetail: a new upload dated today, all rows or none.
+// Every failure is a failed RQError with a message for the user; nothing is half written.
+class HOST_EXPORT CEmbeddedDataService : public DVK::IServiceBackend
+{
+public:
+    // The file is created (with demo data) on the first request if it does not exist.
+    explicit CEmbeddedDataService(const QString& databasePath, int latencyMs = 0);
+    // Answers every request still queued, then closes the database.
+    ~CEmbeddedDataService() override;
+
+    void query(const boost::shared_ptr<CVoprQueryDataReq>& request, const DVK::QueryCallback& callback) override;
+    void operate(const boost::shared_ptr<COperateDataReq>& request, const DVK::OperateCallback& callback) override;
+
+    QString databasePath() const;
+    void setLatencyMs(int ms);
+    // How long a request waits for another program's lock on the file before it fails.
+    // Takes effect when the database is opened, i.e. call it before the first request.
+    void setBusyTimeoutMs(int ms);
+    // Blocks until every request made so far has been answered. Not from a callback.
+    void waitIdle();
+
+    static QString defaultDatabasePath();
+    // The trading day on a given calendar day: that day, or the Friday before a weekend.
+    static QDate tradingDay(const QDate& today);
+
+private:
+    struct Impl;
+    boost::shared_ptr<Impl> m_impl; // shared with queued tasks, which may outlive this object
+    std::unique_ptr<CServiceWorker> m_worker;
+};
+
+} // namespace rqservice

@@ -1,0 +1,227 @@
+#include "securitymaster.h"
+
+#include <QList>
+
+#include <boost/make_shared.hpp>
+
+namespace {
+
+std::string trimmed(const std::string& text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    for (bool changed = true; changed && begin < end;) {
+        changed = false;
+        const unsigned char c = static_cast<unsigned char>(text[begin]);
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f') {
+            ++begin;
+            changed = true;
+        } else if (text.compare(begin, 3, "\xE3\x80\x80") == 0) {
+            begin += 3;
+            changed = true;
+        } else if (text.compare(begin, 2, "\xC2\xA0") == 0) {
+            begin += 2;
+            changed = true;
+        }
+    }
+    for (bool changed = true; changed && end > begin;) {
+        changed = false;
+        const unsigned char c = static_cast<unsigned char>(text[end - 1]);
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f') {
+            --end;
+            changed = true;
+        } else if (end - begin >= 3 && text.compare(end - 3, 3, "\xE3\x80\x80") == 0) {
+            end -= 3;
+            changed = true;
+        } else if (end - begin >= 2 && text.compare(end - 2, 2, "\xC2\xA0") == 0) {
+            end -= 2;
+            changed = true;
+        }
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::string upperAscii(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+const std::unordered_map<std::string, std::string>& exchangeAliases()
+{
+    static const std::unordered_map<std::string, std::string> aliases = {
+        {"SH", "SH"}, {"SSE", "SH"}, {"SHSE", "SH"}, {"XSHG", "SH"},
+        {"上海", "SH"}, {"上交所", "SH"}, {"上海证券交易所", "SH"}, {"沪", "SH"},
+        {"SZ", "SZ"}, {"SZSE", "SZ"}, {"XSHE", "SZ"},
+        {"深圳", "SZ"}, {"深交所", "SZ"}, {"深圳证券交易所", "SZ"}, {"深", "SZ"},
+        {"BJ", "BJ"}, {"BSE", "BJ"}, {"BJSE", "BJ"},
+        {"北京", "BJ"}, {"北交所", "BJ"}, {"北京证券交易所", "BJ"}, {"京", "BJ"},
+    };
+    return aliases;
+}
+
+bool allDigits(const std::string& text)
+{
+    if (text.empty()) {
+        return false;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+namespace rqservice {
+
+CSecurityMaster::CSecurityMaster() = default;
+
+std::string CSecurityMaster::normalizeExchange(const std::string& text)
+{
+    const auto& aliases = exchangeAliases();
+    const auto it = aliases.find(upperAscii(trimmed(text)));
+    return it == aliases.end() ? std::string() : it->second;
+}
+
+std::string CSecurityMaster::normalizeCode(const std::string& text)
+{
+    std::string code = trimmed(text);
+    // A spreadsheet that took the code for a number may write "858.0".
+    const size_t dot = code.find('.');
+    if (dot != std::string::npos) {
+        const std::string fraction = code.substr(dot + 1);
+        if (fraction.find_first_not_of('0') != std::string::npos) {
+            return std::string();
+        }
+        code.resize(dot);
+    }
+    if (!allDigits(code) || code.size() > 6) {
+        return std::string();
+    }
+    return std::string(6 - code.size(), '0') + code;
+}
+
+std::string CSecurityMaster::exchangeName(const std::string& exchangeId)
+{
+    if (exchangeId == "SH") return "上交所";
+    if (exchangeId == "SZ") return "深交所";
+    if (exchangeId == "BJ") return "北交所";
+    return std::string();
+}
+
+size_t CSecurityMaster::loadCsv(const QByteArray& csv)
+{
+    QByteArray data = csv;
+    if (data.startsWith("\xEF\xBB\xBF")) {
+        data.remove(0, 3);
+    }
+    size_t loaded = 0;
+    const QList<QByteArray> lines = data.split('\n');
+    for (const QByteArray& rawLine : lines) {
+        const QByteArray line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith('#') || line.toLower().startsWith("exchange,")) {
+            continue;
+        }
+        const int first = line.indexOf(',');
+        const int second = first < 0 ? -1 : line.indexOf(',', first + 1);
+        if (second < 0) {
+            continue;
+        }
+        const std::string exchangeId = normalizeExchange(line.left(first).toStdString());
+        const std::string code = normalizeCode(line.mid(first + 1, second - first - 1).toStdString());
+        std::string name = trimmed(line.mid(second + 1).toStdString());
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+            name = name.substr(1, name.size() - 2);
+        }
+        if (exchangeId.empty() || code.empty()) {
+            continue;
+        }
+        InstrumentRecordPtr record = boost::make_shared<InstrumentRecord>();
+        record->exchangeId = exchangeId;
+        record->exchangeName = exchangeName(exchangeId);
+        record->stockCode = code;
+        record->stockName = name;
+        if (m_byKey.emplace(exchangeId + "|" + code, record).second) {
+            m_records.push_back(record);
+            ++loaded;
+        }
+    }
+    return loaded;
+}
+
+InstrumentRecordPtr CSecurityMaster::lookup(const std::string& exchangeText, const std::string& codeText) const
+{
+    const std::string exchangeId = normalizeExchange(exchangeText);
+    if (exchangeId.empty()) {
+        return InstrumentRecordPtr();
+    }
+    const std::string code = normalizeCode(codeText);
+    if (code.empty()) {
+        return InstrumentRecordPtr();
+    }
+    const auto it = m_byKey.find(exchangeId + "|" + code);
+    return it == m_byKey.end() ? InstrumentRecordPtr() : it->second;
+}
+
+InstrumentRecordPtr CSecurityMaster::lookupCombined(const std::string& text) const
+{
+    const std::string key = trimmed(text);
+    // "600000.SH" / "SH.600000"
+    const size_t dot = key.find('.');
+    if (dot != std::string::npos) {
+        const std::string left = key.substr(0, dot);
+        const std::string right = key.substr(dot + 1);
+        if (InstrumentRecordPtr found = lookup(right, left)) {
+            return found;
+        }
+        return lookup(left, right);
+    }
+    // "SH600000" / "600000SH": letters on one side, digits on the other.
+    const size_t firstDigit = key.find_first_of("0123456789");
+    const size_t lastDigit = key.find_last_of("0123456789");
+    if (firstDigit == std::string::npos) {
+        return InstrumentRecordPtr();
+    }
+    if (firstDigit > 0 && lastDigit == key.size() - 1) {
+        return lookup(key.substr(0, firstDigit), key.substr(firstDigit));
+    }
+    if (firstDigit == 0 && lastDigit + 1 < key.size()) {
+        return lookup(key.substr(lastDigit + 1), key.substr(0, lastDigit + 1));
+    }
+    return InstrumentRecordPtr();
+}
+
+InstrumentRecordPtr CSecurityMaster::findInstrument(const std::string& key1, const std::string& key2)
+{
+    if (InstrumentRecordPtr found = lookup(key1, key2)) {
+        return found;
+    }
+    if (InstrumentRecordPtr found = lookup(key2, key1)) {
+        return found;
+    }
+    const bool empty1 = trimmed(key1).empty();
+    const bool empty2 = trimmed(key2).empty();
+    if (empty1 != empty2) {
+        return lookupCombined(empty1 ? key2 : key1);
+    }
+    return InstrumentRecordPtr();
+}
+
+size_t CSecurityMaster::size() const
+{
+    return m_records.size();
+}
+
+const std::vector<InstrumentRecordPtr>& CSecurityMaster::records() const
+{
+    return m_records;
+}
+
+} // namespace rqservice

@@ -1,0 +1,12 @@
+#pragma once
+// The host's own log lines: written at INFO only while the client's log switch is on.
+
+namespace rqservice {
+
+void serviceLogInfo(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+} // namespace rqservice

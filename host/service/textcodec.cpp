@@ -1,0 +1,217 @@
+#include "hostservice.h"
+
+#include <QTextCodec>
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace {
+
+bool isAscii(const std::string& text)
+{
+    for (unsigned char c : text) {
+        if (c >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool hasUtf8Bom(const std::string& text)
+{
+    return text.size() >= 3 && static_cast<unsigned char>(text[0]) == 0xEF &&
+           static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF;
+}
+
+// Length of the well-formed UTF-8 sequence at i, or 0 with bad set to the bytes of its
+// longest valid prefix (at least 1), which a decoder replaces with one U+FFFD.
+size_t utf8SequenceAt(const std::string& s, size_t i, size_t& bad)
+{
+    const unsigned char b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        return 1;
+    }
+    size_t need = 0;
+    unsigned char lo = 0x80, hi = 0xBF; // range of the second byte, tighter for overlong/surrogates
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 1;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 2;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 3;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+    } else {
+        bad = 1;
+        return 0;
+    }
+    size_t k = 1;
+    for (; k <= need; ++k) {
+        if (i + k >= s.size()) {
+            break;
+        }
+        const unsigned char b = static_cast<unsigned char>(s[i + k]);
+        const unsigned char min = k == 1 ? lo : 0x80;
+        const unsigned char max = k == 1 ? hi : 0xBF;
+        if (b < min || b > max) {
+            break;
+        }
+    }
+    if (k == need + 1) {
+        return need + 1;
+    }
+    bad = k;
+    return 0;
+}
+
+size_t utf8BrokenCount(const std::string& s)
+{
+    size_t broken = 0;
+    for (size_t i = 0; i < s.size();) {
+        size_t bad = 0;
+        const size_t len = utf8SequenceAt(s, i, bad);
+        if (len) {
+            i += len;
+        } else {
+            ++broken;
+            i += bad;
+        }
+    }
+    return broken;
+}
+
+// Broken sequences when read as GB18030, stepping one byte past each, as safeGbk2Utf8 does.
+size_t gb18030BrokenCount(const std::string& s)
+{
+    auto at = [&s](size_t i) { return static_cast<unsigned char>(s[i]); };
+    size_t broken = 0;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char b0 = at(i);
+        if (b0 < 0x80) {
+            ++i;
+            continue;
+        }
+        if (b0 >= 0x81 && b0 <= 0xFE && i + 1 < s.size()) {
+            const unsigned char b1 = at(i + 1);
+            if ((b1 >= 0x40 && b1 <= 0x7E) || (b1 >= 0x80 && b1 <= 0xFE)) {
+                i += 2;
+                continue;
+            }
+            if (b1 >= 0x30 && b1 <= 0x39 && i + 3 < s.size() && at(i + 2) >= 0x81 && at(i + 2) <= 0xFE &&
+                at(i + 3) >= 0x30 && at(i + 3) <= 0x39) {
+                i += 4;
+                continue;
+            }
+        }
+        ++broken;
+        ++i;
+    }
+    return broken;
+}
+
+const char kReplacement[] = "\xEF\xBF\xBD";
+
+// Converts with iconv; stopOnError: give up (false) at the first bad sequence, otherwise
+// replace it with U+FFFD and go on with the next byte.
+bool iconvConvert(const char* to, const char* from, const std::string& in, std::string& out, bool stopOnError)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    out.clear();
+    out.reserve(in.size() * 3 / 2 + 16);
+    char buffer[4096];
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    bool ok = true;
+    while (srcLeft > 0) {
+        char* dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        const int err = errno;
+        out.append(buffer, static_cast<size_t>(dst - buffer));
+        if (r != static_cast<size_t>(-1)) {
+            continue;
+        }
+        if (err == E2BIG) {
+            continue;
+        }
+        if (stopOnError) {
+            ok = false;
+            break;
+        }
+        // EILSEQ, or EINVAL for a sequence cut off by the end of the text.
+        out += kReplacement;
+        ++src;
+        --srcLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    if (ok) {
+        // Flush any shift state (none for these encodings, but harmless).
+        char* dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+        out.append(buffer, static_cast<size_t>(dst - buffer));
+    }
+    iconv_close(cd);
+    return ok;
+}
+
+} // namespace
+
+namespace utils {
+
+bool isGBKCode(const std::string& text)
+{
+    if (text.empty() || isAscii(text) || hasUtf8Bom(text)) {
+        return false;
+    }
+    const size_t utf8Broken = utf8BrokenCount(text);
+    if (utf8Broken == 0) {
+        return false;
+    }
+    // Neither or only GBK reads it cleanly: the fewer broken sequences win, a tie goes to UTF-8.
+    return gb18030BrokenCount(text) < utf8Broken;
+}
+
+void safeGbk2Utf8(std::string& text)
+{
+    if (text.empty() || isAscii(text)) {
+        return;
+    }
+    std::string out;
+    if (iconvConvert("UTF-8", "GB18030", text, out, false)) {
+        text.swap(out);
+        return;
+    }
+    // No iconv module for GB18030 on this system: Qt's codec replaces broken bytes likewise.
+    if (QTextCodec* codec = QTextCodec::codecForName("GB18030")) {
+        const QByteArray utf8 = codec->toUnicode(text.data(), static_cast<int>(text.size())).toUtf8();
+        text.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
+    }
+}
+
+void safeUtf82GbkOrigin(std::string& text)
+{
+    if (text.empty() || isAscii(text) || utf8BrokenCount(text) != 0) {
+        return;
+    }
+    std::string out;
+    if (iconvConvert("GBK", "UTF-8", text, out, true)) {
+        text.swap(out);
+    }
+}
+
+} // namespace utils
+
+namespace WB {
+
+QString sToQs(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+} // namespace WB
