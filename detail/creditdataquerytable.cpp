@@ -1,0 +1,26 @@
+#include "detail/creditdataquerytable.h"
+
+#include "detail/creditdataquerymodel.h"
+#include "panel/hpftablesetup.h"
+
+namespace DVK {
+
+CCreditDataQueryTable::CCreditDataQueryTable(int tableId, QWidget* parent)
+    : WB::CStandardHpfTable(tableId, parent, QFlags<WB::EBaseTableMenuFlag>(QFlag(0xFF)))
+{
+    trimStandardTable(this, m_pContextMenu, m_pRefreshAction);
+    dataModel = new CCreditDataQueryModel();
+    setDataModel(dataModel);
+    // The ratio and the name are too varied to filter by.
+    setColumnFilterable(0, true);
+    setColumnFilterable(1, true);
+}
+
+CCreditDataQueryTable::~CCreditDataQueryTable() = default;
+
+CCreditDataQueryModel* CCreditDataQueryTable::getDataModel() const
+{
+    return dataModel;
+}
+
+} // namespace DVK

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "hosttoolkit.h"
+
+namespace DVK {
+
+class CCreditDataMainModel;
+
+// The broker summary table of the panel.
+class CCreditDataMainTable : public WB::CStandardHpfTable
+{
+    Q_OBJECT
+public:
+    CCreditDataMainTable(int tableId, QWidget* parent);
+    ~CCreditDataMainTable() override;
+
+    CCreditDataMainModel* getDataModel() const;
+
+private:
+    // Created here and handed to the host table, whose lifetime it shares.
+    CCreditDataMainModel* dataModel = nullptr;
+};
+
+} // namespace DVK
