@@ -1,0 +1,90 @@
+#include "logcapture.h"
+
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/helpers/transcoder.h>
+#include <log4cxx/spi/loggingevent.h>
+
+#include <boost/thread/mutex.hpp>
+
+namespace testsupport {
+
+namespace {
+
+// The log4cxx object macros name helpers:: unqualified.
+using namespace log4cxx;
+
+class CCaptureAppender : public log4cxx::AppenderSkeleton
+{
+public:
+    DECLARE_LOG4CXX_OBJECT(CCaptureAppender)
+    BEGIN_LOG4CXX_CAST_MAP()
+    LOG4CXX_CAST_ENTRY(CCaptureAppender)
+    LOG4CXX_CAST_ENTRY_CHAIN(log4cxx::AppenderSkeleton)
+    END_LOG4CXX_CAST_MAP()
+
+    void close() override {}
+    bool requiresLayout() const override { return false; }
+
+    std::vector<CapturedLine> lines() const
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        return m_lines;
+    }
+
+    void clear()
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        m_lines.clear();
+    }
+
+protected:
+    void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override
+    {
+        CapturedLine line;
+        line.level = event->getLevel()->toInt();
+        LOG4CXX_ENCODE_CHAR(message, event->getRenderedMessage());
+        line.message = message;
+        boost::mutex::scoped_lock lock(m_mutex);
+        m_lines.push_back(line);
+    }
+
+private:
+    mutable boost::mutex m_mutex;
+    std::vector<CapturedLine> m_lines;
+};
+
+IMPLEMENT_LOG4CXX_OBJECT(CCaptureAppender)
+
+} // namespace
+
+struct CLogCapture::Private
+{
+    std::shared_ptr<CCaptureAppender> appender = std::make_shared<CCaptureAppender>();
+};
+
+CLogCapture::CLogCapture()
+    : d(new Private)
+{
+    if (g_RQStdLogger) {
+        g_RQStdLogger->addAppender(d->appender);
+    }
+}
+
+CLogCapture::~CLogCapture()
+{
+    if (g_RQStdLogger) {
+        g_RQStdLogger->removeAppender(d->appender);
+    }
+}
+
+std::vector<CapturedLine> CLogCapture::lines() const
+{
+    return d->appender->lines();
+}
+
+void CLogCapture::clear()
+{
+    d->appender->clear();
+}
+
+} // namespace testsupport
