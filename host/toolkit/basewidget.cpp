@@ -1,0 +1,22 @@
+#include "hosttoolkit.h"
+
+namespace WB {
+
+CBaseWidget::CBaseWidget(QWidget* parent)
+    : CEventWidgetT<QWidget>(parent)
+{
+}
+
+CBaseWidget::~CBaseWidget() = default;
+
+bool CBaseWidget::handleEvent(int type, int id, int index, QString key, void* data)
+{
+    return deliverEvent(parentWidget(), type, id, index, key, data);
+}
+
+void CBaseWidget::onUiResourceChanged()
+{
+    update();
+}
+
+} // namespace WB

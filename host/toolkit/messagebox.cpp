@@ -1,0 +1,116 @@
+#include "hosttoolkit.h"
+
+#include <QApplication>
+#include <QMutex>
+#include <QPointer>
+#include <QThread>
+
+namespace WB {
+
+namespace {
+
+QMutex g_interceptorMutex;
+CMessageBox::Interceptor g_interceptor;
+
+QMessageBox::Icon iconFor(const MessageRecord& record)
+{
+    const bool calm = record.kind == MessageRecord::Information
+                      || (record.kind == MessageRecord::ServerMessage && record.success);
+    return calm ? QMessageBox::Information : QMessageBox::Warning;
+}
+
+int showBox(QWidget* parent, const MessageRecord& record, QMessageBox::StandardButtons buttons,
+            QMessageBox::StandardButton defaultButton, bool noCloseButton)
+{
+    // Heap-allocated and guarded: if the parent dies during exec() it takes the box with it.
+    QPointer<QMessageBox> box = new QMessageBox(iconFor(record), record.title, record.text, buttons, parent);
+    box->setObjectName(QStringLiteral("messageBox"));
+    if (defaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(defaultButton);
+    if (noCloseButton)
+        box->setWindowFlags((box->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+                            & ~Qt::WindowCloseButtonHint);
+    const int answer = box->exec();
+    delete box.data();
+    return answer;
+}
+
+bool dispatchWith(QWidget* parent, const MessageRecord& record, QMessageBox::StandardButtons buttons,
+                  QMessageBox::StandardButton defaultButton, bool noCloseButton, int* result)
+{
+    CMessageBox::Interceptor interceptor;
+    {
+        QMutexLocker lock(&g_interceptorMutex);
+        interceptor = g_interceptor;
+    }
+    if (interceptor) {
+        const int answer = interceptor(record);
+        if (result)
+            *result = answer;
+        return true;
+    }
+
+    if (!qApp || QThread::currentThread() != qApp->thread()) {
+        // No widget off the GUI thread: the box is shown there later and the caller cannot wait.
+        qWarning("CMessageBox: \"%s\" asked for off the GUI thread; shown later without an answer",
+                 qPrintable(record.title));
+        if (qApp) {
+            QPointer<QWidget> guardedParent = parent;
+            QMetaObject::invokeMethod(
+                qApp, [=] { showBox(guardedParent, record, buttons, defaultButton, noCloseButton); },
+                Qt::QueuedConnection);
+        }
+        if (result)
+            *result = QMessageBox::NoButton;
+        return false;
+    }
+
+    const int answer = showBox(parent, record, buttons, defaultButton, noCloseButton);
+    if (result)
+        *result = answer;
+    return true;
+}
+
+} // namespace
+
+int CMessageBox::information(QWidget* parent, const QString& title, const QString& text,
+                             QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+                             bool noCloseButton)
+{
+    MessageRecord record;
+    record.kind = MessageRecord::Information;
+    record.title = title;
+    record.text = text;
+    int answer = QMessageBox::NoButton;
+    dispatchWith(parent, record, buttons, defaultButton, noCloseButton, &answer);
+    return answer;
+}
+
+int CMessageBox::warning(QWidget* parent, const QString& title, const QString& text,
+                         QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+                         bool noCloseButton)
+{
+    MessageRecord record;
+    record.kind = MessageRecord::Warning;
+    record.title = title;
+    record.text = text;
+    int answer = QMessageBox::NoButton;
+    dispatchWith(parent, record, buttons, defaultButton, noCloseButton, &answer);
+    return answer;
+}
+
+void CMessageBox::setInterceptor(Interceptor interceptor)
+{
+    QMutexLocker lock(&g_interceptorMutex);
+    g_interceptor = std::move(interceptor);
+}
+
+// Returns whether the message reached the user or the interceptor now, with the answer in
+// *result; false only when it was asked for off the GUI thread and is shown later.
+bool CMessageBox::dispatch(QWidget* parent, const MessageRecord& record, QMessageBox::StandardButtons buttons,
+                           QMessageBox::StandardButton defaultButton, int* result)
+{
+    return dispatchWith(parent, record, buttons, defaultButton, false, result);
+}
+
+} // namespace WB
