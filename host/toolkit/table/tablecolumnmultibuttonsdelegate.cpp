@@ -1,0 +1,301 @@
+#include "hosttoolkit.h"
+
+#include "hpfcelldelegate.h"
+#include "hpfitemmodel.h"
+#include "hpfstyle.h"
+#include "hpftableview.h"
+
+#include <QAbstractItemView>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace WB {
+
+namespace {
+
+const int kButtonHeight = 20;
+const int kButtonMinWidth = 44;
+const int kButtonTextPadding = 10;
+const int kButtonSpacing = 6;
+const int kCellPadding = 6;
+
+QFont buttonFont(const QFont& base)
+{
+    QFont font = base;
+    font.setPixelSize(12);
+    return font;
+}
+
+int buttonWidth(const QFontMetrics& metrics, const ButtonData& button)
+{
+    return std::max(kButtonMinWidth, metrics.horizontalAdvance(button.text) + 2 * kButtonTextPadding);
+}
+
+struct ButtonLook
+{
+    QColor fill;
+    QColor border;
+    QColor text;
+};
+
+QColor themed(const char* key, const QColor& fallback)
+{
+    return CHpfStyle::color(QString::fromLatin1(key), fallback);
+}
+
+// The same colours as the toolkit's CSmallNormalButton, so a row button reads as one of them.
+ButtonLook lookOf(const ButtonData& button, bool hover, bool pressed)
+{
+    const QColor disabledText = themed("clr_text_disabled", QColor(0xA8, 0xAE, 0xB8));
+    switch (button.type) {
+    case eBlueButton:
+    case eRedButton: {
+        const bool blue = button.type == eBlueButton;
+        QColor fill = blue ? themed("clr_accent", QColor(0x1E, 0x6F, 0xD9)) : themed("clr_red", QColor(0xD9, 0x36, 0x3E));
+        if (button.disabled)
+            fill = blue ? themed("clr_accent_disabled", QColor(0xA7, 0xC4, 0xEC))
+                        : themed("clr_red_disabled", QColor(0xEE, 0xB0, 0xB3));
+        else if (pressed)
+            fill = blue ? themed("clr_accent_pressed", fill.darker(118)) : themed("clr_red_pressed", fill.darker(118));
+        else if (hover)
+            fill = blue ? themed("clr_accent_hover", fill.lighter(115)) : themed("clr_red_hover", fill.lighter(112));
+        return {fill, QColor(), themed("clr_button_text", Qt::white)};
+    }
+    case eLinkButton: {
+        const QColor accent = CHpfStyle::accent();
+        QColor text = accent;
+        if (button.disabled)
+            text = disabledText;
+        else if (pressed)
+            text = themed("clr_accent_pressed", accent.darker(118));
+        else if (hover)
+            text = themed("clr_accent_hover", accent.lighter(115));
+        return {QColor(), QColor(), text};
+    }
+    case eNormalButton:
+        break;
+    }
+    const QColor accent = CHpfStyle::accent();
+    if (button.disabled)
+        return {themed("clr_title_background", QColor(0xF5, 0xF7, 0xFA)), themed("clr_border_light", QColor(0xE3, 0xE7, 0xED)),
+                disabledText};
+    if (pressed)
+        return {themed("clr_button_pressed", QColor(0xE9, 0xEE, 0xF5)), themed("clr_accent_pressed", accent.darker(118)),
+                themed("clr_accent_pressed", accent.darker(118))};
+    if (hover)
+        return {themed("clr_button_background", Qt::white), accent, accent};
+    return {themed("clr_button_background", Qt::white), themed("clr_border", QColor(0xC9, 0xD0, 0xD9)),
+            themed("cle_default", QColor(0x22, 0x22, 0x22))};
+}
+
+std::string rowKeyOf(const QModelIndex& index)
+{
+    return index.data(CHpfItemModel::KeyRole).toString().toStdString();
+}
+
+void updateViewOf(const QStyleOptionViewItem& option)
+{
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+        view->viewport()->update(option.rect);
+}
+
+} // namespace
+
+CBaseTableColumnMultiButtonsDelegate::CBaseTableColumnMultiButtonsDelegate(int column, CEventDeliverer* receiver)
+    : QStyledItemDelegate(nullptr)
+    , m_column(column)
+    , m_receiver(receiver)
+{
+    setObjectName(QStringLiteral("hpfButtonsDelegate"));
+}
+
+CBaseTableColumnMultiButtonsDelegate::~CBaseTableColumnMultiButtonsDelegate() = default;
+
+int CBaseTableColumnMultiButtonsDelegate::column() const
+{
+    return m_column;
+}
+
+void CBaseTableColumnMultiButtonsDelegate::setItemButtons(const std::string& rowKey, const QVector<ButtonData>& buttons,
+                                                          bool repaint)
+{
+    if (buttons.isEmpty())
+        m_buttons.erase(rowKey);
+    else
+        m_buttons[rowKey] = buttons;
+    if (rowKey == m_hoverKey)
+        m_hoverButton = -1;
+    if (rowKey == m_pressKey) {
+        m_pressKey.clear();
+        m_pressButton = -1;
+    }
+    if (repaint) {
+        if (auto* view = qobject_cast<QAbstractItemView*>(parent()))
+            view->viewport()->update();
+    }
+}
+
+QVector<ButtonData> CBaseTableColumnMultiButtonsDelegate::itemButtons(const std::string& rowKey) const
+{
+    const auto found = m_buttons.find(rowKey);
+    return found == m_buttons.end() ? QVector<ButtonData>() : found->second;
+}
+
+void CBaseTableColumnMultiButtonsDelegate::clearItemButtons()
+{
+    m_buttons.clear();
+    m_hoverKey.clear();
+    m_hoverButton = -1;
+    m_pressKey.clear();
+    m_pressButton = -1;
+    if (auto* view = qobject_cast<QAbstractItemView*>(parent()))
+        view->viewport()->update();
+}
+
+QVector<QRect> CBaseTableColumnMultiButtonsDelegate::buttonRects(const std::string& rowKey, const QRect& cell) const
+{
+    QVector<QRect> rects;
+    const auto found = m_buttons.find(rowKey);
+    if (found == m_buttons.end() || found->second.isEmpty())
+        return rects;
+    const QFontMetrics metrics(buttonFont(QFont()));
+    int total = 0;
+    for (const ButtonData& button : found->second)
+        total += buttonWidth(metrics, button);
+    total += kButtonSpacing * (found->second.size() - 1);
+    const int height = std::min(kButtonHeight, std::max(0, cell.height() - 4));
+    // Centred; when the cell is too narrow the buttons start at its left edge and are clipped.
+    int x = cell.left() + std::max(kCellPadding, (cell.width() - total) / 2);
+    const int y = cell.top() + (cell.height() - height) / 2;
+    for (const ButtonData& button : found->second) {
+        const int w = buttonWidth(metrics, button);
+        rects.append(QRect(x, y, w, height));
+        x += w + kButtonSpacing;
+    }
+    return rects;
+}
+
+void CBaseTableColumnMultiButtonsDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                                 const QModelIndex& index) const
+{
+    CHpfTableView::paintCellBackground(painter, option, index);
+    const std::string key = rowKeyOf(index);
+    const auto found = m_buttons.find(key);
+    if (found == m_buttons.end() || found->second.isEmpty()) {
+        CHpfCellDelegate::paintCellText(painter, option, index);
+        return;
+    }
+    const QVector<QRect> rects = buttonRects(key, option.rect);
+    const QVector<ButtonData>& buttons = found->second;
+    painter->save();
+    painter->setClipRect(option.rect);
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    const QFont font = buttonFont(QFont());
+    painter->setFont(font);
+    const QFontMetrics metrics(font);
+    for (int i = 0; i < buttons.size(); ++i) {
+        const ButtonData& button = buttons[i];
+        const bool hover = key == m_hoverKey && i == m_hoverButton;
+        const bool pressed = hover && key == m_pressKey && i == m_pressButton;
+        const ButtonLook look = lookOf(button, hover, pressed);
+        const QRectF r = QRectF(rects[i]).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (look.fill.isValid() || look.border.isValid()) {
+            painter->setPen(look.border.isValid() ? QPen(look.border, 1) : Qt::NoPen);
+            painter->setBrush(look.fill.isValid() ? QBrush(look.fill) : Qt::NoBrush);
+            painter->drawRoundedRect(r, 3, 3);
+        }
+        QFont textFont = font;
+        textFont.setUnderline(button.type == eLinkButton && hover && !button.disabled);
+        painter->setFont(textFont);
+        painter->setPen(look.text);
+        painter->drawText(rects[i], Qt::AlignCenter | Qt::TextSingleLine,
+                          metrics.elidedText(button.text, Qt::ElideRight, rects[i].width() - 4));
+    }
+    painter->restore();
+}
+
+QSize CBaseTableColumnMultiButtonsDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                                     const QModelIndex& index) const
+{
+    const std::string key = rowKeyOf(index);
+    const auto found = m_buttons.find(key);
+    if (found == m_buttons.end() || found->second.isEmpty()) {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        return QSize(option.fontMetrics.horizontalAdvance(text) + 2 * CHpfStyle::cellPadding(), CHpfStyle::rowHeight());
+    }
+    const QFontMetrics metrics(buttonFont(QFont()));
+    int total = 0;
+    for (const ButtonData& button : found->second)
+        total += buttonWidth(metrics, button);
+    total += kButtonSpacing * (found->second.size() - 1) + 2 * kCellPadding;
+    return QSize(total, CHpfStyle::rowHeight());
+}
+
+bool CBaseTableColumnMultiButtonsDelegate::editorEvent(QEvent* event, QAbstractItemModel*,
+                                                       const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (event->type() == QEvent::Leave) {
+        m_hoverKey.clear();
+        m_hoverButton = -1;
+        m_pressKey.clear();
+        m_pressButton = -1;
+        return false;
+    }
+    const bool mouse = event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress
+                       || event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick;
+    if (!mouse || !index.isValid())
+        return false;
+    auto* me = static_cast<QMouseEvent*>(event);
+    const std::string key = rowKeyOf(index);
+    const QVector<QRect> rects = buttonRects(key, option.rect);
+    int hit = -1;
+    for (int i = 0; i < rects.size(); ++i) {
+        if (rects[i].contains(me->pos())) {
+            hit = i;
+            break;
+        }
+    }
+    const QVector<ButtonData> buttons = itemButtons(key);
+    const bool enabledHit = hit >= 0 && hit < buttons.size() && !buttons[hit].disabled;
+
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        const int hover = enabledHit ? hit : -1;
+        if (key != m_hoverKey || hover != m_hoverButton) {
+            m_hoverKey = key;
+            m_hoverButton = hover;
+            updateViewOf(option);
+        }
+        return false;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (hit < 0 || me->button() != Qt::LeftButton)
+            return false;
+        if (enabledHit) {
+            m_pressKey = key;
+            m_pressButton = hit;
+            m_hoverKey = key;
+            m_hoverButton = hit;
+            updateViewOf(option);
+        }
+        return true; // a press on a button, even a disabled one, does not select the row
+    case QEvent::MouseButtonRelease: {
+        if (me->button() != Qt::LeftButton || m_pressButton < 0)
+            return false;
+        const bool click = enabledHit && key == m_pressKey && hit == m_pressButton;
+        m_pressKey.clear();
+        m_pressButton = -1;
+        updateViewOf(option);
+        // Last act: the receiver may open a modal dialog during which this delegate goes away.
+        if (click && m_receiver)
+            m_receiver->handleEvent(eEventRowButtonClicked, m_column, buttons[hit].id, QString::fromStdString(key),
+                                    nullptr);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace WB
