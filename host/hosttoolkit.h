@@ -492,7 +492,8 @@ class HOST_EXPORT IBaseHpfTableModel
 {
 public:
     // replaceSameKey: a row added with the key of a row already stored replaces that row in its
-    // place; when false both are kept, and key lookups find the first.
+    // place; when false both are kept, and key lookups find the first. A row with an empty key
+    // is always appended and is not found by key.
     explicit IBaseHpfTableModel(bool replaceSameKey);
     virtual ~IBaseHpfTableModel();
 
