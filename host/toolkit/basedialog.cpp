@@ -1,10 +1,13 @@
 #include "hosttoolkit.h"
 
+#include "toolkitfont.h"
+
 namespace WB {
 
 CBaseDialog::CBaseDialog(QWidget* parent)
     : CEventWidgetT<QDialog>(parent)
 {
+    setFont(toolkitFont());
 }
 
 CBaseDialog::~CBaseDialog() = default;

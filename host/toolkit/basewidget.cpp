@@ -1,10 +1,13 @@
 #include "hosttoolkit.h"
 
+#include "toolkitfont.h"
+
 namespace WB {
 
 CBaseWidget::CBaseWidget(QWidget* parent)
     : CEventWidgetT<QWidget>(parent)
 {
+    setFont(toolkitFont());
 }
 
 CBaseWidget::~CBaseWidget() = default;

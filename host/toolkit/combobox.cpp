@@ -1,5 +1,7 @@
 #include "hosttoolkit.h"
 
+#include "toolkitfont.h"
+
 #include <QAbstractItemView>
 
 namespace WB {
@@ -25,6 +27,7 @@ CComboBox::CComboBox(int id, QWidget* parent)
     , m_id(id)
 {
     setObjectName(QStringLiteral("combo%1").arg(id));
+    setFont(toolkitFont());
     auto* res = utils::CSingletonT<CUiResource>::instance();
     setStyleSheet(QString::fromLatin1(kComboStyle)
                       .arg(res->getColor("clr_border")->name(), res->getColor("clr_dialog_background")->name(),

@@ -1,5 +1,7 @@
 #include "hosttoolkit.h"
 
+#include "toolkitfont.h"
+
 #include <QChildEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -26,6 +28,7 @@ CLoadingMaskWidget::CLoadingMaskWidget(QString text, QWidget* parent)
     , m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("loadingMask"));
+    setFont(toolkitFont());
     // Clicks that land on the veil end here instead of reaching the covered widgets' parent.
     setAttribute(Qt::WA_NoMousePropagation);
     setFocusPolicy(Qt::StrongFocus);

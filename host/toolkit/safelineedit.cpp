@@ -1,5 +1,7 @@
 #include "hosttoolkit.h"
 
+#include "toolkitfont.h"
+
 #include "controlcharstripper.h"
 #include "elidedtooltip.h"
 #include "readonlyrepolisher.h"
@@ -27,6 +29,7 @@ CSafeLineEdit::CSafeLineEdit(int id, QWidget* parent)
     , m_id(id)
 {
     setObjectName(QStringLiteral("safeLineEdit%1").arg(id));
+    setFont(WB::toolkitFont());
     setValidator(new CControlCharStripper(this));
     // setText bypasses the validator; clean what it brings in too.
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {

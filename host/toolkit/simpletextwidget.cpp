@@ -1,5 +1,7 @@
 #include "hosttoolkit.h"
 
+#include "toolkitfont.h"
+
 #include "elidedtooltip.h"
 
 #include <QPainter>
@@ -20,6 +22,7 @@ CSimpleTextWidget::CSimpleTextWidget(QString text, QWidget* parent)
     , m_text(std::move(text))
 {
     setObjectName(QStringLiteral("simpleText"));
+    setFont(toolkitFont());
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     new CElidedToolTip(
         this, [this] { return m_text; },

@@ -1,5 +1,7 @@
 #include "hosttoolkit.h"
 
+#include "toolkitfont.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -70,6 +72,7 @@ CSmallNormalButton::CSmallNormalButton(int id, bool deliverEvents, ENormalButton
     , m_type(typeFromInt(type))
 {
     setObjectName(QStringLiteral("button%1").arg(id));
+    setFont(toolkitFont());
     setAttribute(Qt::WA_Hover);
     // Only keyboard focus draws a focus ring, so a click leaves no ring behind.
     setFocusPolicy(Qt::TabFocus);

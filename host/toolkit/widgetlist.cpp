@@ -32,6 +32,12 @@ CWidgetList::CWidgetList(Qt::Orientation orientation, QWidget* parent)
 {
     setObjectName(orientation == Qt::Horizontal ? QStringLiteral("rowList") : QStringLiteral("columnList"));
     m_layout->setContentsMargins(0, 0, 0, 0);
+    // Items pack from the start: a tail that takes the free length unless a stretched item
+    // claims it (items with a stretch factor win over a tail without one).
+    if (orientation == Qt::Horizontal)
+        m_layout->addSpacerItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    else
+        m_layout->addSpacerItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 }
 
 CWidgetList::~CWidgetList() = default;
@@ -80,12 +86,12 @@ void CWidgetList::addStretchWidget(QWidget* w, int stretch, int anchor, bool pre
 
 void CWidgetList::addFixedSpace(int size)
 {
-    m_layout->addSpacing(qMax(0, size));
+    m_layout->insertSpacing(m_layout->count() - 1, qMax(0, size));
 }
 
 void CWidgetList::addStretchSpace(int stretch)
 {
-    m_layout->addStretch(qMax(1, stretch));
+    m_layout->insertStretch(m_layout->count() - 1, qMax(1, stretch));
 }
 
 void CWidgetList::addItem(QWidget* w, int stretch, int anchor, bool prepend)
@@ -104,7 +110,7 @@ void CWidgetList::addItem(QWidget* w, int stretch, int anchor, bool prepend)
     if (prepend)
         m_layout->insertWidget(0, w, stretch, alignment);
     else
-        m_layout->addWidget(w, stretch, alignment);
+        m_layout->insertWidget(m_layout->count() - 1, w, stretch, alignment);
 }
 
 void setInnerStretchWidget(QWidget* inner, int left, int top, int right, int bottom)

@@ -1,0 +1,126 @@
+#include "hosttoolkit.h"
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+class TestLoadingMaskWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void coversAndFollows_data();
+    void coversAndFollows();
+    void blocksMouseAndKeyboard();
+    void hideStopsEverything();
+};
+
+void TestLoadingMaskWidget::coversAndFollows_data()
+{
+    QTest::addColumn<int>("depth"); // 0: the mask's parent itself, 1: a child, 2: a grandchild
+    QTest::newRow("parent") << 0;
+    QTest::newRow("child") << 1;
+    QTest::newRow("grandchild") << 2;
+}
+
+// The mask covers exactly the target, wherever it sits below the mask's parent, and follows it.
+void TestLoadingMaskWidget::coversAndFollows()
+{
+    QFETCH(int, depth);
+    QWidget window;
+    window.resize(400, 300);
+    QWidget* target = &window;
+    for (int i = 0; i < depth; ++i) {
+        target = new QWidget(target);
+        target->setGeometry(10 + i * 7, 20 + i * 5, 300 - i * 40, 200 - i * 40);
+    }
+    WB::CLoadingMaskWidget mask(QStringLiteral("正在获取数据..."), &window);
+    mask.hide();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    mask.attach(target);
+    QVERIFY(mask.isVisible());
+    QCOMPARE(mask.attachedTo(), target);
+    const auto expected = [&] { return QRect(target->mapTo(&window, QPoint(0, 0)), target->size()); };
+    QCOMPARE(mask.geometry(), expected());
+
+    target->resize(target->width() - 30, target->height() + 15);
+    QCOMPARE(mask.geometry(), expected());
+    if (target != &window) {
+        target->move(target->pos() + QPoint(4, 6));
+        QCOMPARE(mask.geometry(), expected());
+    }
+    // On top of whatever the target holds, even of children created after attaching.
+    auto* late = new QWidget(&window);
+    late->show();
+    QTRY_COMPARE(window.childAt(mask.geometry().center()), static_cast<QWidget*>(&mask));
+}
+
+// While shown, clicks and keys meant for covered widgets end at the mask; after hide they arrive.
+void TestLoadingMaskWidget::blocksMouseAndKeyboard()
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto* button = new WB::CSmallNormalButton(1, false, WB::eBlueButton, &window);
+    button->setGeometry(20, 20, 80, 26);
+    auto* edit = new QLineEdit(&window);
+    edit->setGeometry(20, 60, 150, 26);
+    auto* other = new QLineEdit(&window);
+    other->setGeometry(20, 100, 150, 26);
+    WB::CLoadingMaskWidget mask(QStringLiteral("正在上传数据..."), &window);
+    mask.hide();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    edit->setFocus();
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+
+    mask.attach(&window);
+    QTRY_VERIFY(mask.hasFocus());
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, button->geometry().center());
+    QTest::keyClick(window.windowHandle(), Qt::Key_A);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
+    QCOMPARE(clicked.count(), 0);
+    QVERIFY(edit->text().isEmpty());
+    QVERIFY(mask.hasFocus());
+
+    mask.hide();
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, button->geometry().center());
+    QCOMPARE(clicked.count(), 1);
+    edit->setFocus();
+    QTest::keyClick(window.windowHandle(), Qt::Key_A);
+    QCOMPARE(edit->text(), QStringLiteral("a"));
+}
+
+// Hidden, the mask turns nothing and no longer follows its target; attaching again resumes.
+void TestLoadingMaskWidget::hideStopsEverything()
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto* target = new QWidget(&window);
+    target->setGeometry(10, 10, 100, 100);
+    WB::CLoadingMaskWidget mask(QString(), &window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* timer = mask.findChild<QTimer*>(QStringLiteral("loadingMaskTimer"));
+    QVERIFY(timer);
+
+    mask.attach(target);
+    QVERIFY(timer->isActive());
+    mask.hide();
+    QVERIFY(!timer->isActive());
+    target->resize(150, 120);
+    QCOMPARE(mask.size(), QSize(100, 100));
+
+    mask.attach(target);
+    QVERIFY(timer->isActive());
+    QCOMPARE(mask.size(), QSize(150, 120));
+    // A target that dies takes the mask down with it instead of leaving it dangling.
+    delete target;
+    QVERIFY(!mask.attachedTo());
+    QVERIFY(mask.isHidden());
+}
+
+QTEST_MAIN(TestLoadingMaskWidget)
+#include "tst_loadingmaskwidget.moc"
