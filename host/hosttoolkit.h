@@ -390,6 +390,9 @@ public:
     // shown and returns the button to report. Server messages of the client centre pass here too.
     typedef std::function<int(const MessageRecord&)> Interceptor;
     static void setInterceptor(Interceptor interceptor);
+    // Shows record (or hands it to the interceptor) and puts the button pressed in *result.
+    // Returns false only when called off the GUI thread: the box is then queued to the GUI
+    // thread and *result is NoButton.
     static bool dispatch(QWidget* parent, const MessageRecord& record, QMessageBox::StandardButtons buttons,
                          QMessageBox::StandardButton defaultButton, int* result);
 };
