@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QTest>
 
 class TestSafeLineEdit : public QObject
@@ -12,6 +14,8 @@ private slots:
     void stripsControlCharacters_data();
     void stripsControlCharacters();
     void typingStillWorks();
+    void toolTipOnlyWhenCut_data();
+    void toolTipOnlyWhenCut();
 };
 
 void TestSafeLineEdit::stripsControlCharacters_data()
@@ -61,6 +65,38 @@ void TestSafeLineEdit::typingStillWorks()
     QTest::keyClicks(&edit, QStringLiteral("X"));
     QCOMPARE(edit.text(), QStringLiteral("abXc"));
     QCOMPARE(edit.id(), 404);
+}
+
+void TestSafeLineEdit::toolTipOnlyWhenCut_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("expectTip");
+    QTest::newRow("fits") << QStringLiteral("a.csv") << false;
+    QTest::newRow("cut") << QStringLiteral("/home/运营/融资融券/折算率/2024-06-28/华泰证券 折算率 最终版.xlsx") << true;
+}
+
+// The whole text shows as a tool tip only while the widget cannot show it whole; the label the
+// same way.
+void TestSafeLineEdit::toolTipOnlyWhenCut()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, expectTip);
+    QWidget window;
+    auto* edit = new DVK::CSafeLineEdit(404, &window);
+    edit->setGeometry(10, 10, 187, 26);
+    edit->setText(text);
+    auto* label = new WB::CSimpleTextWidget(text, &window);
+    label->setFlag(386);
+    label->setGeometry(10, 50, 120, 26);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    for (QWidget* w : {static_cast<QWidget*>(edit), static_cast<QWidget*>(label)}) {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), w->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w, &help);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), expectTip ? text : QString());
+    }
 }
 
 QTEST_MAIN(TestSafeLineEdit)
