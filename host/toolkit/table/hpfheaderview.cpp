@@ -101,6 +101,18 @@ QSize CHpfHeaderView::sectionSizeFromContents(int logical) const
     return QSize(width, CHpfStyle::headerHeight());
 }
 
+void CHpfHeaderView::paintEvent(QPaintEvent* event)
+{
+    {
+        // The strip right of the last section belongs to the header too.
+        QPainter painter(viewport());
+        painter.fillRect(viewport()->rect(), CHpfStyle::headerBackground());
+        painter.setPen(CHpfStyle::headerLine());
+        painter.drawLine(0, viewport()->height() - 1, viewport()->width(), viewport()->height() - 1);
+    }
+    QHeaderView::paintEvent(event);
+}
+
 void CHpfHeaderView::paintSection(QPainter* painter, const QRect& rect, int logical) const
 {
     if (!rect.isValid())

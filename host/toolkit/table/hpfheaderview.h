@@ -31,6 +31,7 @@ signals:
     void filterMenuRequested(int logical, const QPoint& globalPos);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void paintSection(QPainter* painter, const QRect& rect, int logical) const override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -192,15 +192,34 @@ void CHpfItemModel::sortRows(std::vector<int>& rows) const
     case hpf::eKindText:
         break;
     }
-    std::vector<QString> keys(total);
-    for (int r : rows)
-        keys[std::size_t(r)] = m_all[std::size_t(r)]->getText(column);
-    std::sort(rows.begin(), rows.end(), [&](int a, int b) {
-        const int c = QString::compare(keys[std::size_t(a)], keys[std::size_t(b)], Qt::CaseSensitive);
+    // The first four UTF-16 units packed into one integer settle most comparisons without
+    // touching the strings; a shorter text pads with zeros, so it still sorts before its extensions.
+    struct TextKey
+    {
+        quint64 prefix;
+        int row;
+    };
+    std::vector<QString> texts(total);
+    std::vector<TextKey> keys;
+    keys.reserve(rows.size());
+    for (int r : rows) {
+        QString& text = texts[std::size_t(r)];
+        text = m_all[std::size_t(r)]->getText(column);
+        quint64 prefix = 0;
+        for (int i = 0; i < 4; ++i)
+            prefix = (prefix << 16) | (i < text.size() ? text.at(i).unicode() : 0u);
+        keys.push_back({prefix, r});
+    }
+    std::sort(keys.begin(), keys.end(), [&](const TextKey& a, const TextKey& b) {
+        if (a.prefix != b.prefix)
+            return descending ? a.prefix > b.prefix : a.prefix < b.prefix;
+        const int c = QString::compare(texts[std::size_t(a.row)], texts[std::size_t(b.row)], Qt::CaseSensitive);
         if (c != 0)
             return descending ? c > 0 : c < 0;
-        return a < b;
+        return a.row < b.row;
     });
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        rows[i] = keys[i].row;
 }
 
 void CHpfItemModel::setFilter(int column, const QStringList& values)

@@ -125,6 +125,7 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
     , d(new Private)
 {
     setObjectName(QStringLiteral("hpfTable"));
+    qRegisterMetaType<Qt::SortOrder>(); // sortChanged may be queued
     d->menuFlags = menuFlags;
     d->flags = EBaseTableFlags(eTableSortable | eTableAlternateRows | eTableGridLines | eTableRowNumbers | eTableHoverRow);
 
@@ -145,9 +146,17 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
                        " selection-background-color: %3; }"
                        "QHeaderView { background: %4; border: none; }"
                        "QHeaderView::section:vertical { background: %4; color: #8A93A0; border: none;"
-                       " border-right: 1px solid %5; border-bottom: 1px solid %1; padding: 0 6px; }")
+                       " border-right: 1px solid %5; border-bottom: 1px solid %1; padding: 0 6px; }"
+                       "QTableView#hpfTableView QTableCornerButton::section { background: %4; border: none;"
+                       " border-right: 1px solid %5; border-bottom: 1px solid %5; }")
             .arg(grid, CHpfStyle::tableBackground().name(), CHpfStyle::selection().name(), headerBackground, line));
     d->header->setFixedHeight(CHpfStyle::headerHeight());
+    QFont font = d->view->font();
+    font.setPixelSize(13); // the dense size of a trading grid, whatever the desktop's default
+    d->view->setFont(font);
+    // Style-sheet polish does not pass the view's font on to its headers.
+    d->header->setFont(font);
+    d->view->verticalHeader()->setFont(font);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,0 +1,91 @@
+#pragma once
+// A small row and column model for the table tests: texts per column, optional numbers, a key.
+
+#include "hosttoolkit.h"
+
+#include <QAbstractItemModel>
+#include <QStringList>
+
+#include <cmath>
+#include <limits>
+
+namespace hpftest {
+
+class TestRow : public WB::IBaseHpfTableData
+{
+public:
+    TestRow(std::string key, QStringList texts, QVector<double> numbers = {})
+        : key(std::move(key))
+        , texts(std::move(texts))
+        , numbers(std::move(numbers))
+    {
+    }
+    QString getText(int column) override { return texts.value(column, QStringLiteral("-")); }
+    double getDouble(int column) override
+    {
+        return column >= 0 && column < numbers.size() ? numbers[column] : std::numeric_limits<double>::max();
+    }
+    // The numbers as int / long long; a missing double becomes the missing marker of the type.
+    int getInt(int column) override
+    {
+        const double v = getDouble(column);
+        return missing(v) ? std::numeric_limits<int>::max() : int(v);
+    }
+    long long getLonglong(int column) override
+    {
+        const double v = getDouble(column);
+        return missing(v) ? std::numeric_limits<long long>::max() : (long long)(v);
+    }
+    static bool missing(double v) { return !std::isfinite(v) || v == std::numeric_limits<double>::max(); }
+    std::string getKey() override { return key; }
+
+    std::string key;
+    QStringList texts;
+    QVector<double> numbers;
+};
+
+inline WB::IBaseHpfTableDataPtr row(const std::string& key, const QStringList& texts, const QVector<double>& numbers = {})
+{
+    return WB::IBaseHpfTableDataPtr(new TestRow(key, texts, numbers));
+}
+
+class TestModel : public WB::IBaseHpfTableModel
+{
+public:
+    explicit TestModel(bool replaceSameKey = true,
+                       QVector<QVariant::Type> types = {QVariant::String, QVariant::Double, QVariant::String,
+                                                        QVariant::String})
+        : WB::IBaseHpfTableModel(replaceSameKey)
+        , types(std::move(types))
+    {
+    }
+    int columnCount() override { return types.size(); }
+    QString headerText(int column) override { return headers.value(column, QStringLiteral("列%1").arg(column)); }
+    QVariant::Type columnType(int column) override { return types.value(column, QVariant::Invalid); }
+    QString columnAuxText(int) override { return QString(); }
+    bool columnAuxFlag(int) override { return false; }
+    const QColor* rowBackgroundColor(int row) override { return row % 2 == 0 ? &even : &odd; }
+    utils::CFlags<utils::EFormatNumberFlag> columnFlag(int) override { return utils::eFormatNumberNone; }
+    bool isReverseSortFirst(int column) override { return reverseFirst.contains(column); }
+
+    QVector<QVariant::Type> types;
+    QStringList headers;
+    QList<int> reverseFirst;
+    QColor even = QColor(0xFF, 0xFF, 0xFF);
+    QColor odd = QColor(0xF0, 0xF4, 0xFA);
+};
+
+// Every row of an item model as one line, cells joined by '|'.
+inline QStringList dumpRows(const QAbstractItemModel* model)
+{
+    QStringList lines;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells.append(model->index(r, c).data().toString());
+        lines.append(cells.join(QLatin1Char('|')));
+    }
+    return lines;
+}
+
+} // namespace hpftest
