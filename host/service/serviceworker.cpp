@@ -1,5 +1,6 @@
 #include "serviceworker.h"
 
+#include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
 
@@ -31,7 +32,7 @@ struct CServiceWorker::State
             }
             if (latencyMs > 0 && !stopping) {
                 // Interruptible by stop, so a slow worker still shuts down at once.
-                wake.wait_for(lock, boost::chrono::milliseconds(latencyMs), [this] { return stopping; });
+                wake.timed_wait(lock, boost::posix_time::milliseconds(latencyMs), [this] { return stopping; });
             }
             Task task = std::move(queue.front());
             queue.pop_front();

@@ -1,0 +1,120 @@
+// Looking up listed securities by exchange and code, as spreadsheets and users write them.
+#include "securitymaster.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestSecurityMaster : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsShipped_data();
+    void findsShipped();
+    void loadSkipsBadLines();
+    void loadSecurityMasterKeepsOldOnFailure();
+};
+
+void TestSecurityMaster::findsShipped_data()
+{
+    QTest::addColumn<QString>("key1");
+    QTest::addColumn<QString>("key2");
+    QTest::addColumn<QString>("expected"); // "SH|600000", or empty for no match
+
+    QTest::newRow("exchange, code") << "SH" << "600000" << "SH|600000";
+    QTest::newRow("code, exchange") << "600000" << "SH" << "SH|600000";
+    QTest::newRow("lower case") << "sh" << "600000" << "SH|600000";
+    QTest::newRow("SSE") << "SSE" << "600000" << "SH|600000";
+    QTest::newRow("XSHG mixed case") << "xShG" << "600000" << "SH|600000";
+    QTest::newRow("上交所") << "上交所" << "600000" << "SH|600000";
+    QTest::newRow("上海证券交易所 reversed") << "600000" << "上海证券交易所" << "SH|600000";
+    QTest::newRow("沪") << "沪" << "600000" << "SH|600000";
+    QTest::newRow("blanks around") << "  SH\t" << " 600000 " << "SH|600000";
+    QTest::newRow("full-width space") << "\u3000深交所\u3000" << "000858" << "SZ|000858";
+    QTest::newRow("lost leading zeros") << "SZ" << "858" << "SZ|000858";
+    QTest::newRow("lost zeros reversed") << "858" << "深圳" << "SZ|000858";
+    QTest::newRow("number with .0") << "SZSE" << "858.0" << "SZ|000858";
+    QTest::newRow("code 1 is 000001") << "深" << "1" << "SZ|000001";
+    QTest::newRow("BJSE") << "bjse" << "430047" << "BJ|430047";
+    QTest::newRow("北交所 reversed") << "430047" << "北交所" << "BJ|430047";
+    QTest::newRow("京") << "京" << "430047" << "BJ|430047";
+    QTest::newRow("suffix form") << "600000.SH" << "" << "SH|600000";
+    QTest::newRow("suffix form second key") << "" << "000858.sz" << "SZ|000858";
+    QTest::newRow("prefix form") << "sh600000" << "" << "SH|600000";
+    QTest::newRow("STAR board") << "SH" << "688981" << "SH|688981";
+    QTest::newRow("ChiNext") << "SZ" << "300750" << "SZ|300750";
+
+    QTest::newRow("wrong exchange") << "SZ" << "600000" << "";
+    QTest::newRow("unknown exchange") << "HK" << "600000" << "";
+    QTest::newRow("unknown code") << "SH" << "600001" << "";
+    QTest::newRow("seven digits") << "SH" << "6000000" << "";
+    QTest::newRow("fraction not zero") << "SZ" << "858.5" << "";
+    QTest::newRow("name instead of code") << "SH" << "浦发银行" << "";
+    QTest::newRow("header line") << "exchange" << "code" << "";
+    QTest::newRow("both empty") << "" << "" << "";
+    QTest::newRow("suffix form with other key") << "600000.SH" << "x" << "";
+}
+
+// Both key orders and the usual spellings reach the same security; anything else finds none.
+void TestSecurityMaster::findsShipped()
+{
+    QFETCH(QString, key1);
+    QFETCH(QString, key2);
+    QFETCH(QString, expected);
+
+    rqservice::IDataCenterPtr center = rqservice::TraderCenter::instance()->getDataCenter();
+    QVERIFY(center);
+    const rqservice::InstrumentRecordPtr found =
+        center->findInstrument(key1.toUtf8().toStdString(), key2.toUtf8().toStdString());
+    if (expected.isEmpty()) {
+        QVERIFY2(!found, found ? found->toLog().c_str() : "");
+        return;
+    }
+    QVERIFY(found);
+    QCOMPARE(QString::fromStdString(found->getCsKey()), expected);
+    const QString exchangeName = expected.startsWith("SH") ? "上交所" : expected.startsWith("SZ") ? "深交所" : "北交所";
+    QCOMPARE(QString::fromStdString(found->exchangeName), exchangeName);
+    QVERIFY(!found->stockName.empty());
+}
+
+void TestSecurityMaster::loadSkipsBadLines()
+{
+    rqservice::CSecurityMaster master;
+    const QByteArray csv("\xEF\xBB\xBF" "exchange,code,name\r\n"
+                         "SH,600000,浦发银行\r\n"
+                         "\r\n"
+                         "HK,00700,腾讯控股\r\n"   // not one of ours
+                         "SZ,abc,坏代码\r\n"
+                         "SZ,1,平安银行\r\n"        // padded to 000001
+                         "SH,600000,重复\r\n"       // first one wins
+                         "BJ,430047\r\n");          // no name column
+    QCOMPARE(master.loadCsv(csv), size_t(2));
+    QCOMPARE(master.size(), size_t(2));
+    const rqservice::InstrumentRecordPtr pf = master.findInstrument("600000", "SH");
+    QVERIFY(pf);
+    QCOMPARE(QString::fromStdString(pf->stockName), QString("浦发银行"));
+    QVERIFY(master.findInstrument("SZ", "000001"));
+}
+
+// A file that cannot be read leaves the loaded master in place.
+void TestSecurityMaster::loadSecurityMasterKeepsOldOnFailure()
+{
+    rqservice::TraderCenter* trader = rqservice::TraderCenter::instance();
+    QTemporaryDir dir;
+    QVERIFY(!trader->loadSecurityMaster(dir.filePath("missing.csv")));
+    QVERIFY(trader->getDataCenter()->findInstrument("SH", "600000"));
+
+    QFile file(dir.filePath("small.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("exchange,code,name\nSZ,000001,平安银行\n");
+    file.close();
+    QVERIFY(trader->loadSecurityMaster(file.fileName()));
+    QVERIFY(trader->getDataCenter()->findInstrument("SZ", "1"));
+    QVERIFY(!trader->getDataCenter()->findInstrument("SH", "600000"));
+
+    QVERIFY(trader->loadSecurityMaster(":/host/securities.csv"));
+    QVERIFY(trader->getDataCenter()->findInstrument("SH", "600000"));
+}
+
+QTEST_GUILESS_MAIN(TestSecurityMaster)
+#include "tst_securitymaster.moc"

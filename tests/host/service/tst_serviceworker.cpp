@@ -1,0 +1,79 @@
+// The service thread: order, shutdown, and tasks that misbehave.
+#include "serviceworker.h"
+
+#include <QtTest>
+
+#include <boost/make_shared.hpp>
+
+#include <atomic>
+#include <stdexcept>
+
+class TestServiceWorker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void runsTasksInPostOrderOnItsThread();
+    void destructorRunsQueuedTasks();
+    void throwingTaskDoesNotStopTheRest();
+    void destroyedByItsOwnTask();
+};
+
+void TestServiceWorker::runsTasksInPostOrderOnItsThread()
+{
+    CServiceWorker worker("order");
+    std::vector<int> seen;
+    std::atomic<bool> onWorker{true};
+    for (int i = 0; i < 1000; ++i) {
+        worker.post([&seen, &onWorker, &worker, i] {
+            onWorker = onWorker && worker.isWorkerThread();
+            seen.push_back(i);
+        });
+    }
+    worker.waitIdle();
+    QVERIFY(onWorker);
+    QVERIFY(!worker.isWorkerThread());
+    QCOMPARE(seen.size(), size_t(1000));
+    for (int i = 0; i < 1000; ++i) {
+        QCOMPARE(seen[size_t(i)], i);
+    }
+}
+
+// Nothing queued is dropped when the worker goes, even while it waits out its latency.
+void TestServiceWorker::destructorRunsQueuedTasks()
+{
+    std::atomic<int> ran{0};
+    {
+        CServiceWorker worker("shutdown", 60000);
+        for (int i = 0; i < 5; ++i) {
+            worker.post([&ran] { ++ran; });
+        }
+    }
+    QCOMPARE(ran.load(), 5);
+}
+
+void TestServiceWorker::throwingTaskDoesNotStopTheRest()
+{
+    CServiceWorker worker("throws");
+    std::atomic<int> ran{0};
+    worker.post([] { throw std::runtime_error("task failed"); });
+    worker.post([] { throw 7; });
+    worker.post([&ran] { ++ran; });
+    worker.waitIdle();
+    QCOMPARE(ran.load(), 1);
+}
+
+// A callback that drops the last reference to its own service must not deadlock or crash.
+void TestServiceWorker::destroyedByItsOwnTask()
+{
+    auto holder = boost::make_shared<boost::shared_ptr<CServiceWorker>>(boost::make_shared<CServiceWorker>("self"));
+    auto ran = boost::make_shared<std::atomic<int>>(0);
+    CServiceWorker* raw = holder->get();
+    raw->post([holder] { holder->reset(); });
+    raw->post([ran] { ++*ran; });
+    QTRY_COMPARE(ran->load(), 1);
+    QVERIFY(!*holder);
+}
+
+QTEST_GUILESS_MAIN(TestServiceWorker)
+#include "tst_serviceworker.moc"

@@ -1,0 +1,177 @@
+// GBK detection and conversion, and reading files by GBK paths.
+#include "hostservice.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+std::string bytes(const QByteArray& data)
+{
+    return std::string(data.constData(), static_cast<size_t>(data.size()));
+}
+
+// "中文折算率，浦发银行" in both encodings, written out so the test needs no codec to build them.
+const QByteArray kUtf8Chinese = QByteArray("\xE4\xB8\xAD\xE6\x96\x87\xE6\x8A\x98\xE7\xAE\x97\xE7\x8E\x87\xEF\xBC\x8C"
+                                           "\xE6\xB5\xA6\xE5\x8F\x91\xE9\x93\xB6\xE8\xA1\x8C");
+const QByteArray kGbkChinese = QByteArray("\xD6\xD0\xCE\xC4\xD5\xDB\xCB\xE3\xC2\xCA\xA3\xAC\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0");
+
+} // namespace
+
+class TestTextCodec : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void isGBKCode_data();
+    void isGBKCode();
+    void gbkAndUtf8GiveSameText_data();
+    void gbkAndUtf8GiveSameText();
+    void brokenGbkBytesBecomeReplacement_data();
+    void brokenGbkBytesBecomeReplacement();
+    void utf8ToGbk_data();
+    void utf8ToGbk();
+    void fileHelperReadsByGbkPath();
+    void fileHelperFailsCleanly();
+};
+
+void TestTextCodec::isGBKCode_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("gbk");
+
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("ascii") << QByteArray("SH,600000,PFYH,0.65\r\n") << false;
+    QTest::newRow("utf8 chinese") << kUtf8Chinese << false;
+    QTest::newRow("utf8 csv line") << QByteArray("SH,600000,") + kUtf8Chinese + ",0.65\n" << false;
+    QTest::newRow("gbk chinese") << kGbkChinese << true;
+    QTest::newRow("gbk csv line") << QByteArray("SH,600000,") + kGbkChinese + ",0.65\n" << true;
+    QTest::newRow("utf8 bom then gbk bytes") << QByteArray("\xEF\xBB\xBF") + kGbkChinese << false;
+    QTest::newRow("utf8 bom then utf8") << QByteArray("\xEF\xBB\xBF") + kUtf8Chinese << false;
+    // C4 80 is U+0100 in UTF-8 and a GBK pair as well: valid UTF-8 wins.
+    QTest::newRow("ambiguous valid in both") << QByteArray("\xC4\x80") << false;
+    // One stray byte in UTF-8 text: UTF-8 breaks once, GBK pairs swallow the rest wrongly.
+    QTest::newRow("utf8 with one broken byte") << kUtf8Chinese + QByteArray("\xFF") << false;
+    QTest::newRow("gbk cut in the middle of a pair") << kGbkChinese + QByteArray("\xD6") << true;
+    // FF is broken in both, once each: a tie goes to UTF-8.
+    QTest::newRow("broken in both, tie") << QByteArray("abc\xFF") << false;
+    QTest::newRow("lone continuation bytes") << QByteArray("\x80\x80\x80") << false;
+}
+
+void TestTextCodec::isGBKCode()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, gbk);
+    QCOMPARE(utils::isGBKCode(bytes(text)), gbk);
+}
+
+void TestTextCodec::gbkAndUtf8GiveSameText_data()
+{
+    QTest::addColumn<QByteArray>("gbk");
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::newRow("words") << kGbkChinese << kUtf8Chinese;
+    QTest::newRow("csv") << QByteArray("SZ,000858,") + kGbkChinese + ",0.7\r\n"
+                         << QByteArray("SZ,000858,") + kUtf8Chinese + ",0.7\r\n";
+    QTest::newRow("ascii unchanged") << QByteArray("plain,0.5") << QByteArray("plain,0.5");
+}
+
+// A file saved in GBK and the same file saved in UTF-8 end as the same UTF-8 text.
+void TestTextCodec::gbkAndUtf8GiveSameText()
+{
+    QFETCH(QByteArray, gbk);
+    QFETCH(QByteArray, utf8);
+    std::string fromGbk = bytes(gbk);
+    if (utils::isGBKCode(fromGbk)) {
+        utils::safeGbk2Utf8(fromGbk);
+    }
+    std::string fromUtf8 = bytes(utf8);
+    if (utils::isGBKCode(fromUtf8)) {
+        utils::safeGbk2Utf8(fromUtf8);
+    }
+    QCOMPARE(QByteArray::fromStdString(fromGbk), utf8);
+    QCOMPARE(QByteArray::fromStdString(fromUtf8), utf8);
+    QCOMPARE(WB::sToQs(fromGbk), QString::fromUtf8(utf8));
+}
+
+void TestTextCodec::brokenGbkBytesBecomeReplacement_data()
+{
+    QTest::addColumn<QByteArray>("gbk");
+    QTest::addColumn<QByteArray>("utf8");
+    const QByteArray fffd("\xEF\xBF\xBD");
+    QTest::newRow("FF between pairs") << QByteArray("\xD6\xD0\xFF\xCE\xC4") << QByteArray("\xE4\xB8\xAD") + fffd + "\xE6\x96\x87";
+    QTest::newRow("cut pair at end") << QByteArray("\xD6\xD0\xD6") << QByteArray("\xE4\xB8\xAD") + fffd;
+    // A lead byte followed by a byte that cannot follow it: only the lead is lost.
+    QTest::newRow("bad trail keeps next byte") << QByteArray("\xD6\x20" "a") << fffd + " a";
+    QTest::newRow("four-byte GB18030") << QByteArray("\x81\x30\x81\x30") << QByteArray("\xC2\x80");
+}
+
+// Never fails: a broken byte becomes U+FFFD and reading goes on with the next byte.
+void TestTextCodec::brokenGbkBytesBecomeReplacement()
+{
+    QFETCH(QByteArray, gbk);
+    QFETCH(QByteArray, utf8);
+    std::string text = bytes(gbk);
+    utils::safeGbk2Utf8(text);
+    QCOMPARE(QByteArray::fromStdString(text), utf8);
+}
+
+void TestTextCodec::utf8ToGbk_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("chinese") << kUtf8Chinese << kGbkChinese;
+    QTest::newRow("ascii") << QByteArray("C:/data/rates.csv") << QByteArray("C:/data/rates.csv");
+    // An emoji has no GBK form: the whole text stays as it was.
+    QTest::newRow("no gbk form") << kUtf8Chinese + "\xF0\x9F\x98\x80" << kUtf8Chinese + "\xF0\x9F\x98\x80";
+    QTest::newRow("not utf8") << kGbkChinese << kGbkChinese;
+}
+
+void TestTextCodec::utf8ToGbk()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+    std::string text = bytes(input);
+    utils::safeUtf82GbkOrigin(text);
+    QCOMPARE(QByteArray::fromStdString(text), expected);
+}
+
+// The client passes paths in GBK; the file system here names files in UTF-8.
+void TestTextCodec::fileHelperReadsByGbkPath()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString name = QString::fromUtf8(kUtf8Chinese) + QStringLiteral(".csv");
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray content("SH,600000,x,0.65\n\0tail", 22);
+    file.write(content);
+    file.close();
+
+    std::string gbkPath = dir.filePath(name).toUtf8().toStdString();
+    utils::safeUtf82GbkOrigin(gbkPath);
+    QVERIFY(gbkPath != dir.filePath(name).toUtf8().toStdString());
+
+    std::string read;
+    QVERIFY(utils::FileHelper::open(gbkPath, read));
+    QCOMPARE(QByteArray::fromStdString(read), content);
+
+    std::string readUtf8;
+    QVERIFY(utils::FileHelper::open(dir.filePath(name).toUtf8().toStdString(), readUtf8));
+    QCOMPARE(QByteArray::fromStdString(readUtf8), content);
+}
+
+void TestTextCodec::fileHelperFailsCleanly()
+{
+    QTemporaryDir dir;
+    std::string content = "left over";
+    QVERIFY(!utils::FileHelper::open(dir.filePath("missing.csv").toStdString(), content));
+    QVERIFY(content.empty());
+    content = "left over";
+    QVERIFY(!utils::FileHelper::open(dir.path().toStdString(), content));
+    QVERIFY(content.empty());
+    QVERIFY(!utils::FileHelper::open(std::string(), content));
+}
+
+QTEST_GUILESS_MAIN(TestTextCodec)
+#include "tst_textcodec.moc"
