@@ -14,6 +14,7 @@ private slots:
     void coversAndFollows();
     void blocksMouseAndKeyboard();
     void hideStopsEverything();
+    void attachedBeforeTheDialogShows();
 };
 
 void TestLoadingMaskWidget::coversAndFollows_data()
@@ -120,6 +121,25 @@ void TestLoadingMaskWidget::hideStopsEverything()
     delete target;
     QVERIFY(!mask.attachedTo());
     QVERIFY(mask.isHidden());
+}
+
+// A dialog attaches its mask before exec(): the mask turns up, covering, when the dialog shows.
+void TestLoadingMaskWidget::attachedBeforeTheDialogShows()
+{
+    WB::CCommonDialog dialog(nullptr);
+    dialog.resize(800, 600);
+    WB::CLoadingMaskWidget mask(QStringLiteral("正在获取数据..."), &dialog);
+    mask.hide();
+    mask.attach(&dialog);
+    auto* timer = mask.findChild<QTimer*>(QStringLiteral("loadingMaskTimer"));
+    QVERIFY(!timer->isActive());
+
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(mask.isVisible());
+    QVERIFY(timer->isActive());
+    QCOMPARE(mask.geometry(), dialog.rect());
+    QCOMPARE(dialog.childAt(400, 10), static_cast<QWidget*>(&mask)); // the title bar's × too
 }
 
 QTEST_MAIN(TestLoadingMaskWidget)

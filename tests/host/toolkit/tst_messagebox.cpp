@@ -5,6 +5,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <thread>
+
 Q_DECLARE_METATYPE(WB::MessageRecord::Kind)
 
 class TestMessageBox : public QObject
@@ -19,6 +21,7 @@ private slots:
     void realBoxShowsWhatWasAsked();
     void noCloseButtonFlag_data();
     void noCloseButtonFlag();
+    void offTheGuiThreadIsQueued();
 };
 
 void TestMessageBox::interceptorGetsTheRecord_data()
@@ -124,6 +127,35 @@ void TestMessageBox::noCloseButtonFlag()
                                                     QMessageBox::NoButton, noCloseButton);
     QCOMPARE(answer, int(QMessageBox::Ok));
     QCOMPARE(hasClose, noCloseButton ? 0 : 1);
+}
+
+// Asked for on a worker thread, the box is not built there: the caller gets no answer and the
+// box appears on the GUI thread afterwards.
+void TestMessageBox::offTheGuiThreadIsQueued()
+{
+    WB::MessageRecord record;
+    record.kind = WB::MessageRecord::Warning;
+    record.title = QStringLiteral("提示");
+    record.text = QStringLiteral("文件打开失败");
+    bool delivered = true;
+    int result = -1;
+    std::thread worker([&] {
+        delivered = WB::CMessageBox::dispatch(nullptr, record, QMessageBox::Ok, QMessageBox::NoButton, &result);
+    });
+    worker.join();
+    QVERIFY(!delivered);
+    QCOMPARE(result, int(QMessageBox::NoButton));
+
+    QString shownOn;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shownOn = box->thread() == qApp->thread() ? box->text() : QStringLiteral("wrong thread");
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start(10);
+    QTRY_COMPARE(shownOn, QStringLiteral("文件打开失败"));
 }
 
 QTEST_MAIN(TestMessageBox)
