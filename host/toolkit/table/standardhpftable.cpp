@@ -185,6 +185,7 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
                     d->filterMenu->close();
                 auto* menu = new CHpfFilterMenu(column, columnValues(column), columnFilter(column), this);
                 d->filterMenu = menu;
+                menu->setFont(d->view->font());
                 connect(menu, &CHpfFilterMenu::filterChosen, this, &CStandardHpfTable::setColumnFilter);
                 menu->popup(globalPos);
             });
