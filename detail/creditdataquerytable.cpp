@@ -16,7 +16,11 @@ CCreditDataQueryTable::CCreditDataQueryTable(int tableId, QWidget* parent)
     setColumnFilterable(1, true);
 }
 
-CCreditDataQueryTable::~CCreditDataQueryTable() = default;
+CCreditDataQueryTable::~CCreditDataQueryTable()
+{
+    // The host table does not own its model; it lets go of one deleted before it.
+    delete dataModel;
+}
 
 CCreditDataQueryModel* CCreditDataQueryTable::getDataModel() const
 {

@@ -17,7 +17,7 @@ public:
     CCreditDataQueryModel* getDataModel() const;
 
 private:
-    // Created here and handed to the host table, whose lifetime it shares.
+    // Created and deleted here: the host table only borrows it.
     CCreditDataQueryModel* dataModel = nullptr;
 };
 

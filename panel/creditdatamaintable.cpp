@@ -16,7 +16,11 @@ CCreditDataMainTable::CCreditDataMainTable(int tableId, QWidget* parent)
     }
 }
 
-CCreditDataMainTable::~CCreditDataMainTable() = default;
+CCreditDataMainTable::~CCreditDataMainTable()
+{
+    // The host table does not own its model; it lets go of one deleted before it.
+    delete dataModel;
+}
 
 CCreditDataMainModel* CCreditDataMainTable::getDataModel() const
 {
