@@ -1,4 +1,5 @@
 #include "answerwatcher.h"
+#include "gallery.h"
 #include "hostoptions.h"
 #include "logsetup.h"
 #include "mainwindow.h"
@@ -61,6 +62,9 @@ int main(int argc, char* argv[])
     if (!options.databasePath.isEmpty())
         center->setDatabasePath(QFileInfo(options.databasePath).absoluteFilePath());
     center->setLatencyMs(options.latencyMs);
+
+    if (!options.galleryDir.isEmpty())
+        return saveToolkitGallery(options.galleryDir) == 0 ? 0 : 1;
 
     const bool headless = !options.screenshotPath.isEmpty();
     if (headless)
