@@ -42,7 +42,11 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
                                      QStringLiteral("dir"));
     const QCommandLineOption plugin(QStringLiteral("plugin"), QStringLiteral("Panel plug-in library to load."),
                                     QStringLiteral("path"));
-    parser.addOptions({rights, db, screenshot, latency, gallery, plugin});
+    const QCommandLineOption detail(QStringLiteral("open-detail"),
+                                    QStringLiteral("With --screenshot: click the query button of this summary row "
+                                                   "(0 is the first) and wait for its detail."),
+                                    QStringLiteral("row"));
+    parser.addOptions({rights, db, screenshot, latency, gallery, plugin, detail});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -63,6 +67,14 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
         options.latencyMs = parser.value(latency).toInt(&ok);
         if (!ok || options.latencyMs < 0 || options.latencyMs > 600000) {
             error = QStringLiteral("--latency-ms takes a whole number of milliseconds from 0 to 600000");
+            return false;
+        }
+    }
+    if (parser.isSet(detail)) {
+        bool ok = false;
+        options.detailRow = parser.value(detail).toInt(&ok);
+        if (!ok || options.detailRow < 0) {
+            error = QStringLiteral("--open-detail takes a row number from 0");
             return false;
         }
     }

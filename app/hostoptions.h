@@ -14,6 +14,7 @@ struct HostOptions
     QString galleryDir;
     QString pluginPath; // empty: the plug-in beside the executable
     int latencyMs = 0;
+    int detailRow = -1; // with a screenshot: open this summary row's detail first
 };
 
 // Parses arguments (argv[0] first). On a bad argument returns false with error set; --help and

@@ -4,6 +4,7 @@
 #include "logsetup.h"
 #include "mainwindow.h"
 #include "panelplugin.h"
+#include "screenshotjob.h"
 
 #include "hosttoolkit.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -29,13 +29,6 @@ void reportMessagesWithoutBoxes()
         printError(QStringLiteral("message \"%1\": %2").arg(record.title, record.text));
         return int(QMessageBox::Ok);
     });
-}
-
-bool saveScreenshot(QWidget* window, const QString& path)
-{
-    const QFileInfo info(path);
-    QDir().mkpath(info.absolutePath());
-    return window->grab().save(info.absoluteFilePath(), "PNG");
 }
 
 } // namespace
@@ -91,31 +84,13 @@ int main(int argc, char* argv[])
     window.show();
 
     if (headless) {
-        QObject::connect(watcher.get(), &CAnswerWatcher::queryAnswered, &window,
-                         [&](int queryType, bool success) {
-                             if (queryType != rqservice::eDataTypeCvionRateBaseInfo)
-                                 return;
-                             if (!success)
-                                 printError(QStringLiteral("the summary query failed; the screenshot shows that"));
-                             const bool saved = saveScreenshot(&window, options.screenshotPath);
-                             if (saved)
-                                 std::printf("screenshot: %s\n",
-                                             qPrintable(QFileInfo(options.screenshotPath).absoluteFilePath()));
-                             else
-                                 printError(QStringLiteral("cannot write %1").arg(options.screenshotPath));
-                             window.savePanelParam();
-                             QApplication::exit(saved ? 0 : 1);
-                         });
-        // Without the query right the panel never asks; take the picture once it has settled.
-        const bool willQuery = options.rights.count(10079) != 0;
-        QTimer::singleShot(willQuery ? 30000 + options.latencyMs : 500, &window, [&] {
-            if (willQuery)
-                printError(QStringLiteral("no summary answer within 30 s"));
-            const bool saved = saveScreenshot(&window, options.screenshotPath);
-            if (saved)
-                std::printf("screenshot: %s\n", qPrintable(QFileInfo(options.screenshotPath).absoluteFilePath()));
-            QApplication::exit(saved && !willQuery ? 0 : 1);
-        });
+        CScreenshotJob::Settings settings;
+        settings.path = options.screenshotPath;
+        settings.detailRow = options.detailRow;
+        settings.expectsQuery = options.rights.count(10079) != 0;
+        settings.timeoutMs = 30000 + 2 * options.latencyMs;
+        auto* job = new CScreenshotJob(&window, settings, &window);
+        QObject::connect(watcher.get(), &CAnswerWatcher::queryAnswered, job, &CScreenshotJob::onQueryAnswered);
     }
 
     window.switchSystem();

@@ -1,0 +1,87 @@
+#include "screenshotjob.h"
+
+#include "rowbuttonclicker.h"
+
+#include "hostservice.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// The window as a user sees it: its own picture with every open dialog over its middle, where a
+// desktop places a dialog (the offscreen screen is too small to tell where that would be).
+QPixmap grabWithDialogs(QWidget* window)
+{
+    QPixmap picture = window->grab();
+    QPainter painter(&picture);
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(top);
+        if (!dialog || !dialog->isVisible())
+            continue;
+        const QPixmap shot = dialog->grab();
+        painter.drawPixmap((picture.width() - shot.width()) / 2, (picture.height() - shot.height()) / 2, shot);
+    }
+    return picture;
+}
+
+} // namespace
+
+CScreenshotJob::CScreenshotJob(QWidget* window, const Settings& settings, QObject* parent)
+    : QObject(parent)
+    , m_window(window)
+    , m_settings(settings)
+{
+    const int wait = m_settings.expectsQuery ? m_settings.timeoutMs : 500;
+    QTimer::singleShot(wait, this, [this] {
+        if (m_settings.expectsQuery)
+            finish(false, QStringLiteral("no answer within %1 ms").arg(m_settings.timeoutMs));
+        else
+            finish(true);
+    });
+}
+
+void CScreenshotJob::onQueryAnswered(int queryType, bool success)
+{
+    if (!success)
+        std::fprintf(stderr, "demohost: query %d failed; the screenshot shows that\n", queryType);
+    if (queryType == rqservice::eDataTypeCvionRateBaseInfo && !m_summarySeen) {
+        m_summarySeen = true;
+        if (m_settings.detailRow < 0) {
+            finish(true);
+            return;
+        }
+        // After the panel has drawn its rows; the click opens the modal detail dialog.
+        QTimer::singleShot(0, this, [this] {
+            if (!clickRowButton(m_window, m_settings.detailRow, 3, 0))
+                finish(false, QStringLiteral("the summary has no row %1 with a query button").arg(m_settings.detailRow));
+        });
+    } else if (queryType == rqservice::eDataTypeCvionRateDetail && m_settings.detailRow >= 0) {
+        finish(true);
+    }
+}
+
+void CScreenshotJob::finish(bool ok, const QString& why)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (!why.isEmpty())
+        std::fprintf(stderr, "demohost: %s\n", qPrintable(why));
+    const QFileInfo info(m_settings.path);
+    QDir().mkpath(info.absolutePath());
+    const bool saved = grabWithDialogs(m_window).save(info.absoluteFilePath(), "PNG");
+    if (saved)
+        std::printf("screenshot: %s\n", qPrintable(info.absoluteFilePath()));
+    else
+        std::fprintf(stderr, "demohost: cannot write %s\n", qPrintable(info.absoluteFilePath()));
+    std::fflush(stdout);
+    // Leaves every event loop, the detail dialog's too.
+    QApplication::exit(ok && saved ? 0 : 1);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+// Headless run of the demo client: waits for the panel's first summary answer (and, when asked,
+// opens one broker's detail and waits for that answer too), saves the window with any dialog
+// over it as PNG, and ends the application.
+class CScreenshotJob : public QObject
+{
+    Q_OBJECT
+public:
+    struct Settings
+    {
+        QString path;
+        int detailRow = -1;   // summary row whose "查询" button is clicked; -1: none
+        bool expectsQuery = true; // false: the panel may not query (no right), take the picture at once
+        int timeoutMs = 30000;
+    };
+
+    CScreenshotJob(QWidget* window, const Settings& settings, QObject* parent = nullptr);
+
+public slots:
+    void onQueryAnswered(int queryType, bool success);
+
+private:
+    void finish(bool ok, const QString& why = QString());
+    QWidget* m_window;
+    Settings m_settings;
+    bool m_summarySeen = false;
+    bool m_finished = false;
+};
