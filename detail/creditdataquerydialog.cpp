@@ -23,7 +23,6 @@ CCreditDataQueryDialog::CCreditDataQueryDialog(QWidget* parent) : WB::CCommonDia
     setMinimumSize(500, 600);
     resize(800, 600);
     createUi();
-    qRegisterMetaType<std::vector<rqservice::IDataPtr>>("std::vector<rqservice::IDataPtr>");
     connect(this, SIGNAL(sigOnDataCallBack(std::vector<rqservice::IDataPtr>)), this,
             SLOT(slotOnDataCallBack(std::vector<rqservice::IDataPtr>)), Qt::AutoConnection);
     connect(this, SIGNAL(sigMsgCallBack(bool, QString)), this, SLOT(slotMsgCallBack(bool, QString)),

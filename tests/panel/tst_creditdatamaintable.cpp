@@ -45,7 +45,6 @@ private slots:
     void cellText();
     void noNumberInAnyColumn_data();
     void noNumberInAnyColumn();
-    void keyIsUtf8();
     void columns_data();
     void columns();
     void rowBackground_data();
@@ -60,7 +59,6 @@ void TestCreditDataMainTable::cellText_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("fresh name") << false << 0 << QString();
-    QTest::newRow("fresh trading day") << false << 1 << QString();
     QTest::newRow("fresh upload date") << false << 2 << QString();
     QTest::newRow("fresh operation") << false << 3 << QStringLiteral("-");
     QTest::newRow("name") << true << 0 << QStringLiteral("华泰证券");
@@ -108,13 +106,6 @@ void TestCreditDataMainTable::noNumberInAnyColumn()
     QCOMPARE(row.getDouble(column), std::numeric_limits<double>::max());
     QCOMPARE(row.getLonglong(column), std::numeric_limits<long long>::max());
     QCOMPARE(row.getTextColor(column), colour("cle_default"));
-}
-
-void TestCreditDataMainTable::keyIsUtf8()
-{
-    DVK::CCreditDataMainData row;
-    row.rowKey = QStringLiteral("7____国信");
-    QCOMPARE(row.getKey(), std::string("7____\xE5\x9B\xBD\xE4\xBF\xA1"));
 }
 
 void TestCreditDataMainTable::columns_data()
