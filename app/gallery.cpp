@@ -143,17 +143,17 @@ int saveToolkitGallery(const QString& dir)
     failures += !save(controls.grab(), dir, QStringLiteral("controls.png"));
 
     // Table with alternating rows and a button column.
-    SampleModel model;
     QWidget tableHost;
     tableHost.resize(640, 380);
     auto* table = new WB::CStandardHpfTable(1, &tableHost, WB::EBaseTableMenuFlags(QFlag(0xFF)));
-    table->setDataModel(&model);
+    auto* model = new SampleModel;
+    table->setDataModel(model);
     table->setColumnDelegate(4, new WB::CBaseTableColumnMultiButtonsDelegate(4, table));
     table->setColumnFilterable(0, true);
     table->setColumnFilterable(1, true);
     WB::setInnerStretchWidget(table, 0, 0, 0, 0);
     tableHost.show();
-    fillTable(*table, model);
+    fillTable(*table, *model);
     failures += !save(tableHost.grab(), dir, QStringLiteral("table.png"));
 
     // The same table sorted by ratio, under the loading mask.
@@ -164,16 +164,16 @@ int saveToolkitGallery(const QString& dir)
     mask->hide();
 
     // A dialog with the client's frame.
-    SampleModel dialogModel;
     WB::CCommonDialog dialog(nullptr);
     dialog.setTitle(QStringLiteral("查询"));
     dialog.resize(640, 420);
     auto* inner = new WB::CStandardHpfTable(2, &dialog, WB::EBaseTableMenuFlags(QFlag(0xFF)));
-    inner->setDataModel(&dialogModel);
+    auto* dialogModel = new SampleModel;
+    inner->setDataModel(dialogModel);
     inner->setColumnDelegate(4, new WB::CBaseTableColumnMultiButtonsDelegate(4, inner));
     dialog.setInnerWidget(inner);
     dialog.show();
-    fillTable(*inner, dialogModel);
+    fillTable(*inner, *dialogModel);
     failures += !save(dialog.grab(), dir, QStringLiteral("dialog.png"));
     dialog.hide();
 

@@ -80,14 +80,14 @@ std::vector<WB::IBaseHpfTableDataPtr> makeRows(int count)
 
 struct Fixture
 {
-    BenchModel model;
     WB::CStandardHpfTable table{1, nullptr, WB::EBaseTableMenuFlags(0xFF)};
+    BenchModel* model = new BenchModel; // owned by the table
     Fixture()
     {
         table.resize(800, 600);
-        table.setDataModel(&model);
+        table.setDataModel(model);
         for (const auto& row : makeRows(kRows))
-            model.addData(row);
+            model->addData(row);
         table.updateTable();
     }
 };
@@ -95,13 +95,13 @@ struct Fixture
 void BM_AddRowsAndUpdateTable(benchmark::State& state)
 {
     const auto rows = makeRows(kRows);
-    BenchModel model;
     WB::CStandardHpfTable table(1, nullptr, WB::EBaseTableMenuFlags(0xFF));
-    table.setDataModel(&model);
+    auto* model = new BenchModel;
+    table.setDataModel(model);
     for (auto _ : state) {
-        model.clear();
+        model->clear();
         for (const auto& row : rows)
-            model.addData(row);
+            model->addData(row);
         table.updateTable();
         benchmark::DoNotOptimize(table.visibleRowCount());
     }

@@ -16,11 +16,8 @@ CCreditDataQueryTable::CCreditDataQueryTable(int tableId, QWidget* parent)
     setColumnFilterable(1, true);
 }
 
-CCreditDataQueryTable::~CCreditDataQueryTable()
-{
-    // The host table does not own its model; it lets go of one deleted before it.
-    delete dataModel;
-}
+// The host table deletes the model it was given.
+CCreditDataQueryTable::~CCreditDataQueryTable() = default;
 
 CCreditDataQueryModel* CCreditDataQueryTable::getDataModel() const
 {

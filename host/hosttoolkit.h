@@ -599,7 +599,8 @@ public:
     void setFlag(EBaseTableFlags flags);
     EBaseTableMenuFlags menuFlags() const;
 
-    // The table does not own the model; the model must outlive the table's use of it.
+    // The table takes ownership of the model and deletes it with itself, or when another model
+    // replaces it. A model deleted earlier by its creator is let go of safely.
     void setDataModel(IBaseHpfTableModel* model);
     IBaseHpfTableModel* dataModel() const;
 

@@ -16,11 +16,8 @@ CCreditDataMainTable::CCreditDataMainTable(int tableId, QWidget* parent)
     }
 }
 
-CCreditDataMainTable::~CCreditDataMainTable()
-{
-    // The host table does not own its model; it lets go of one deleted before it.
-    delete dataModel;
-}
+// The host table deletes the model it was given.
+CCreditDataMainTable::~CCreditDataMainTable() = default;
 
 CCreditDataMainModel* CCreditDataMainTable::getDataModel() const
 {

@@ -295,9 +295,11 @@ CStandardHpfTable::~CStandardHpfTable()
 {
     if (d->filterMenu)
         delete d->filterMenu.data();
-    // Detach first so that a model living on does not point at the destroyed item model.
+    // The table owns its model; one deleted before the table has already let go of it.
+    IBaseHpfTableModel* model = d->itemModel->source();
     d->view->setModel(nullptr);
     d->itemModel->setSource(nullptr);
+    delete model;
 }
 
 EBaseTableFlags CStandardHpfTable::flag() const
@@ -324,7 +326,10 @@ EBaseTableMenuFlags CStandardHpfTable::menuFlags() const
 
 void CStandardHpfTable::setDataModel(IBaseHpfTableModel* model)
 {
+    IBaseHpfTableModel* previous = d->itemModel->source();
     d->itemModel->setSource(model);
+    if (previous != model)
+        delete previous;
     for (int column = 0; column < d->columnCount(); ++column)
         d->header->setColumnFiltered(column, false);
     updateTable();

@@ -79,8 +79,7 @@ void TestMultiButtonsDelegate::init()
 
 void TestMultiButtonsDelegate::cleanup()
 {
-    delete m_table;
-    delete m_model;
+    delete m_table; // and its model with it
     m_table = nullptr;
     m_model = nullptr;
 }

@@ -104,6 +104,7 @@ private slots:
     void filterMenuChoosesValues();
     void shownRowsSurviveStoreClear();
     void modelDestroyedBeforeTable();
+    void tableOwnsItsModel();
     void selectionFollowsKeyAcrossUpdate();
     void configRoundTrip();
     void configRejects_data();
@@ -124,13 +125,13 @@ void TestStandardHpfTable::initTestCase()
 // Rows, sort and filter changes keep the Qt item model valid, and it shows what is expected.
 void TestStandardHpfTable::itemModelStaysConsistent()
 {
-    TestModel model;
+    auto* model = new TestModel; // owned by the table it is given to
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     QAbstractItemModel* itemModel = table.view()->model();
     QAbstractItemModelTester tester(itemModel, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-    fill(model);
+    fill(*model);
     QCOMPARE(dumpRows(itemModel), QStringList());
     table.updateTable();
     QCOMPARE(dumpRows(itemModel), linesFor("a,b,c,d,e"));
@@ -140,11 +141,11 @@ void TestStandardHpfTable::itemModelStaysConsistent()
     table.setColumnFilterable(0, true);
     table.setColumnFilter(0, {"甲", "乙"});
     QCOMPARE(dumpRows(itemModel), linesFor("b,a"));
-    model.clear();
+    model->clear();
     table.updateTable();
     QCOMPARE(dumpRows(itemModel), QStringList());
-    fill(model);
-    model.addData(row("f", {"甲", "1.00", "0", "x"}, {0, 1}));
+    fill(*model);
+    model->addData(row("f", {"甲", "1.00", "0", "x"}, {0, 1}));
     table.updateTable();
     QCOMPARE(dumpRows(itemModel), linesFor("b,a,f"));
     table.setColumnFilter(0, {});
@@ -185,10 +186,10 @@ void TestStandardHpfTable::sorting()
     QFETCH(int, order);
     QFETCH(QString, keys);
 
-    TestModel model(true, {QVariant::String, QVariant::Type(numberType), QVariant::String, QVariant::String});
-    fill(model);
+    auto* model = new TestModel(true, {QVariant::String, QVariant::Type(numberType), QVariant::String, QVariant::String});
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     QSignalSpy spy(&table, &WB::CStandardHpfTable::sortChanged);
     table.sortByColumn(column, Qt::SortOrder(order));
     QCOMPARE(dumpRows(table.view()->model()), linesFor(keys));
@@ -219,12 +220,12 @@ void TestStandardHpfTable::textSortBeyondFourCharacters()
     QFETCH(int, order);
     QFETCH(QStringList, expected);
 
-    TestModel model(true, {QVariant::String, QVariant::String});
+    auto* model = new TestModel(true, {QVariant::String, QVariant::String});
     const QStringList texts = {"", "abcdA", "abc", "abcd", "abcdZ", "abcdA", "券商代码B", "券商代码A"};
     for (int i = 0; i < texts.size(); ++i)
-        model.addData(row(std::to_string(i), {texts[i], QString::number(i + 1)}));
+        model->addData(row(std::to_string(i), {texts[i], QString::number(i + 1)}));
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.sortByColumn(0, Qt::SortOrder(order));
     QCOMPARE(dumpRows(table.view()->model()), expected);
 }
@@ -245,13 +246,13 @@ public:
 // A model that sorts a column itself is asked; descending reverses it, ties stay in order.
 void TestStandardHpfTable::customSortAsksTheModel()
 {
-    LengthSortModel model;
-    model.addData(row("a", {"ccc"}));
-    model.addData(row("b", {"a"}));
-    model.addData(row("c", {"bb"}));
-    model.addData(row("d", {"z"}));
+    auto* model = new LengthSortModel;
+    model->addData(row("a", {"ccc"}));
+    model->addData(row("b", {"a"}));
+    model->addData(row("c", {"bb"}));
+    model->addData(row("d", {"z"}));
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.sortByColumn(0, Qt::AscendingOrder);
     QCOMPARE(dumpRows(table.view()->model()),
              QStringList({"a|-|-|-", "z|-|-|-", "bb|-|-|-", "ccc|-|-|-"}));
@@ -278,12 +279,12 @@ void TestStandardHpfTable::headerClickSorts()
     QFETCH(bool, reverseFirst);
     QFETCH(QString, expected);
 
-    TestModel model;
+    auto* model = new TestModel;
     if (reverseFirst)
-        model.reverseFirst = {1};
-    fill(model);
+        model->reverseFirst = {1};
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     if (!sortable)
         table.setFlag(table.flag() & ~WB::eTableSortable);
     table.resize(600, 300);
@@ -304,10 +305,10 @@ void TestStandardHpfTable::headerClickSorts()
 // Only chosen values stay shown; a column that is not filterable refuses a filter.
 void TestStandardHpfTable::columnFilter()
 {
-    TestModel model;
-    fill(model);
+    auto* model = new TestModel;
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.setColumnFilterable(0, true);
     QVERIFY(table.isColumnFilterable(0));
     QVERIFY(!table.isColumnFilterable(1));
@@ -328,7 +329,7 @@ void TestStandardHpfTable::columnFilter()
     QCOMPARE(table.columnFilter(1), QStringList());
     QCOMPARE(dumpRows(table.view()->model()), linesFor("b,c"));
 
-    model.addData(row("f", {"甲", "1.00", "0", "x"}, {0, 1}));
+    model->addData(row("f", {"甲", "1.00", "0", "x"}, {0, 1}));
     table.updateTable();
     QCOMPARE(dumpRows(table.view()->model()), linesFor("b,c,f"));
 
@@ -345,10 +346,10 @@ void TestStandardHpfTable::columnFilter()
 // The header's filter menu offers the column's values; ticking and "确定" filters by them.
 void TestStandardHpfTable::filterMenuChoosesValues()
 {
-    TestModel model;
-    fill(model);
+    auto* model = new TestModel;
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.setColumnFilterable(0, true);
     table.resize(600, 300);
     table.show();
@@ -401,14 +402,38 @@ void TestStandardHpfTable::filterMenuChoosesValues()
 // The shown rows are a snapshot: clearing the store changes nothing until updateTable.
 void TestStandardHpfTable::shownRowsSurviveStoreClear()
 {
-    TestModel model;
-    fill(model);
+    auto* model = new TestModel;
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
-    model.clear();
+    table.setDataModel(model);
+    model->clear();
     QCOMPARE(dumpRows(table.view()->model()), linesFor("a,b,c,d,e"));
     table.updateTable();
     QCOMPARE(table.visibleRowCount(), 0);
+}
+
+// The table deletes the model it was given, when replaced and with itself, and only once.
+void TestStandardHpfTable::tableOwnsItsModel()
+{
+    struct WatchedModel : TestModel
+    {
+        explicit WatchedModel(bool* alive) : alive(alive) { *alive = true; }
+        ~WatchedModel() override { *alive = false; }
+        bool* alive;
+    };
+    bool firstAlive = false;
+    bool secondAlive = false;
+    {
+        ExposedTable table(nullptr);
+        auto* first = new WatchedModel(&firstAlive);
+        table.setDataModel(first);
+        table.setDataModel(first);
+        QVERIFY(firstAlive);
+        table.setDataModel(new WatchedModel(&secondAlive));
+        QVERIFY(!firstAlive);
+        QVERIFY(secondAlive);
+    }
+    QVERIFY(!secondAlive);
 }
 
 // A model that dies before its table leaves an empty table behind, not a crash.
@@ -431,13 +456,13 @@ void TestStandardHpfTable::modelDestroyedBeforeTable()
 // A selected row stays selected when the rows are reloaded, wherever it lands.
 void TestStandardHpfTable::selectionFollowsKeyAcrossUpdate()
 {
-    TestModel model;
-    fill(model);
+    auto* model = new TestModel;
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.sortByColumn(2, Qt::AscendingOrder);
     static_cast<QTableView*>(table.view())->selectRow(3); // key b
-    model.addData(row("f", {"甲", "1.00", "0", "x"}, {0, 1}));
+    model->addData(row("f", {"甲", "1.00", "0", "x"}, {0, 1}));
     table.updateTable();
     const QModelIndexList selected = table.view()->selectionModel()->selectedRows();
     QCOMPARE(selected.size(), 1);
@@ -448,10 +473,10 @@ void TestStandardHpfTable::selectionFollowsKeyAcrossUpdate()
 // Order, widths (also of a hidden column), visibility and sort come back exactly.
 void TestStandardHpfTable::configRoundTrip()
 {
-    TestModel modelA;
-    fill(modelA);
+    auto* modelA = new TestModel;
+    fill(*modelA);
     ExposedTable a(nullptr);
-    a.setDataModel(&modelA);
+    a.setDataModel(modelA);
     QHeaderView* headerA = a.view()->findChild<QHeaderView*>("hpfHeaderView");
     headerA->moveSection(3, 0);
     headerA->resizeSection(1, 150);
@@ -462,9 +487,9 @@ void TestStandardHpfTable::configRoundTrip()
     QVERIFY(!saved.contains(';'));
     QVERIFY(saved.startsWith(QStringLiteral("hpf1:1331:")));
 
-    TestModel modelB;
+    auto* modelB = new TestModel;
     ExposedTable b(nullptr);
-    b.setDataModel(&modelB);
+    b.setDataModel(modelB);
     QVERIFY(b.loadConfigStr(saved));
     QCOMPARE(b.saveConfigStr(), saved);
     QHeaderView* headerB = b.view()->findChild<QHeaderView*>("hpfHeaderView");
@@ -509,10 +534,10 @@ void TestStandardHpfTable::configRejects()
     QFETCH(QString, config);
     QFETCH(bool, accepted);
 
-    TestModel model;
-    fill(model);
+    auto* model = new TestModel;
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.view()->findChild<QHeaderView*>("hpfHeaderView")->resizeSection(0, 140);
     table.sortByColumn(0, Qt::AscendingOrder);
     const QString before = table.saveConfigStr();
@@ -524,10 +549,10 @@ void TestStandardHpfTable::configRejects()
 // Flag 0x8 shows the row numbers; the other defaults are all flags but multi-select.
 void TestStandardHpfTable::rowNumbersFlag()
 {
-    TestModel model;
-    fill(model);
+    auto* model = new TestModel;
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     QCOMPARE(int(table.flag()), 0x2F);
     QVERIFY(table.view()->findChild<QHeaderView*>("hpfHeaderView"));
     QHeaderView* rows = static_cast<QTableView*>(table.view())->verticalHeader();
@@ -545,10 +570,10 @@ void TestStandardHpfTable::rowNumbersFlag()
 // Backgrounds alternate by the row's place on screen, not by its place in the store.
 void TestStandardHpfTable::rowColoursFollowDisplayRow()
 {
-    TestModel model;
-    fill(model);
+    auto* model = new TestModel;
+    fill(*model);
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.setColumnFilterable(0, true);
     table.setColumnFilter(0, {"甲", "丙", "丁"}); // store rows 1, 2, 3
     QAbstractItemModel* m = table.view()->model();
@@ -565,12 +590,12 @@ void TestStandardHpfTable::rowColoursFollowDisplayRow()
 // button columns.
 void TestStandardHpfTable::exportCsv()
 {
-    TestModel model;
-    model.headers = QStringList{"名称", "数量", "代码", "操作"};
-    model.addData(row("a", {"甲,乙", "1", "say \"hi\"", "-"}, {0, 1}));
-    model.addData(row("b", {"两\n行", "2", "plain", "-"}, {0, 2}));
+    auto* model = new TestModel;
+    model->headers = QStringList{"名称", "数量", "代码", "操作"};
+    model->addData(row("a", {"甲,乙", "1", "say \"hi\"", "-"}, {0, 1}));
+    model->addData(row("b", {"两\n行", "2", "plain", "-"}, {0, 2}));
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.setColumnVisible(1, false);
     table.setColumnDelegate(3, new WB::CBaseTableColumnMultiButtonsDelegate(3, nullptr));
 
@@ -590,11 +615,11 @@ void TestStandardHpfTable::exportCsv()
 // Copy gives the selected rows' shown cells, tab-separated, in the order the columns stand.
 void TestStandardHpfTable::copySelectedCells()
 {
-    TestModel model;
-    fill(model);
+    auto* model = new TestModel;
+    fill(*model);
     ExposedTable table(nullptr);
     table.setFlag(table.flag() | WB::eTableMultiSelect);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     table.view()->findChild<QHeaderView*>("hpfHeaderView")->moveSection(2, 0);
     table.setColumnVisible(3, false);
     QCOMPARE(table.selectedCellsText(), QString());
@@ -631,10 +656,10 @@ void TestStandardHpfTable::refreshActionDeliversEvent()
 // Fitting widens a column to its longest text and a button column to its buttons.
 void TestStandardHpfTable::fitColumnsToContent()
 {
-    TestModel model;
-    model.addData(row("a", {"一个很长很长的券商名称用于测试列宽", "1", "x", "-"}, {0, 1}));
+    auto* model = new TestModel;
+    model->addData(row("a", {"一个很长很长的券商名称用于测试列宽", "1", "x", "-"}, {0, 1}));
     ExposedTable table(nullptr);
-    table.setDataModel(&model);
+    table.setDataModel(model);
     auto* buttons = new WB::CBaseTableColumnMultiButtonsDelegate(3, nullptr);
     table.setColumnDelegate(3, buttons);
     QCOMPARE(table.columnDelegate(3), buttons);
@@ -643,7 +668,7 @@ void TestStandardHpfTable::fitColumnsToContent()
     table.adjustColumnWidth();
     QHeaderView* header = table.view()->findChild<QHeaderView*>("hpfHeaderView");
     const QFontMetrics metrics(table.view()->font());
-    QVERIFY(header->sectionSize(0) > metrics.horizontalAdvance(model.getData(0)->getText(0)));
+    QVERIFY(header->sectionSize(0) > metrics.horizontalAdvance(model->getData(0)->getText(0)));
     QStyleOptionViewItem option;
     const QModelIndex cell = table.view()->model()->index(0, 3);
     QVERIFY(header->sectionSize(3) >= buttons->sizeHint(option, cell).width());
