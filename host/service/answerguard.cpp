@@ -66,6 +66,28 @@ std::string failureText(const char* what)
     return std::string("服务调用失败: ") + (what && *what ? what : "未知错误");
 }
 
+// Hands a request to the backend; every way that can fail on the caller's side becomes a failed
+// answer instead.
+template <class Fail, class Send>
+void sendOrFail(bool hasBackend, bool hasRequest, const char* noRequestText, const Fail& fail, const Send& send)
+{
+    if (!hasBackend) {
+        fail("服务不可用");
+        return;
+    }
+    if (!hasRequest) {
+        fail(noRequestText);
+        return;
+    }
+    try {
+        send();
+    } catch (const std::exception& e) {
+        fail(failureText(e.what()));
+    } catch (...) {
+        fail(failureText(nullptr));
+    }
+}
+
 } // namespace
 
 namespace DVK {
@@ -92,21 +114,7 @@ void CAnswerGuard::query(const IServiceBackendPtr& backend,
         };
         fallbackWorker().post(answer, answer);
     };
-    if (!backend) {
-        fail("服务不可用");
-        return;
-    }
-    if (!request) {
-        fail("查询请求为空");
-        return;
-    }
-    try {
-        backend->query(request, guarded);
-    } catch (const std::exception& e) {
-        fail(failureText(e.what()));
-    } catch (...) {
-        fail(failureText(nullptr));
-    }
+    sendOrFail(bool(backend), bool(request), "查询请求为空", fail, [&] { backend->query(request, guarded); });
 }
 
 void CAnswerGuard::operate(const IServiceBackendPtr& backend,
@@ -127,21 +135,7 @@ void CAnswerGuard::operate(const IServiceBackendPtr& backend,
         auto answer = [guarded, message] { guarded(utils::RQError::failure(message), bson::BSONObj()); };
         fallbackWorker().post(answer, answer);
     };
-    if (!backend) {
-        fail("服务不可用");
-        return;
-    }
-    if (!request) {
-        fail("操作请求为空");
-        return;
-    }
-    try {
-        backend->operate(request, guarded);
-    } catch (const std::exception& e) {
-        fail(failureText(e.what()));
-    } catch (...) {
-        fail(failureText(nullptr));
-    }
+    sendOrFail(bool(backend), bool(request), "操作请求为空", fail, [&] { backend->operate(request, guarded); });
 }
 
 } // namespace DVK

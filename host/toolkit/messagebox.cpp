@@ -73,12 +73,13 @@ bool dispatchWith(QWidget* parent, const MessageRecord& record, QMessageBox::Sta
 
 } // namespace
 
-int CMessageBox::information(QWidget* parent, const QString& title, const QString& text,
-                             QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
-                             bool noCloseButton)
+namespace {
+
+int showOfKind(MessageRecord::Kind kind, QWidget* parent, const QString& title, const QString& text,
+               QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton, bool noCloseButton)
 {
     MessageRecord record;
-    record.kind = MessageRecord::Information;
+    record.kind = kind;
     record.title = title;
     record.text = text;
     int answer = QMessageBox::NoButton;
@@ -86,17 +87,20 @@ int CMessageBox::information(QWidget* parent, const QString& title, const QStrin
     return answer;
 }
 
+} // namespace
+
+int CMessageBox::information(QWidget* parent, const QString& title, const QString& text,
+                             QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+                             bool noCloseButton)
+{
+    return showOfKind(MessageRecord::Information, parent, title, text, buttons, defaultButton, noCloseButton);
+}
+
 int CMessageBox::warning(QWidget* parent, const QString& title, const QString& text,
                          QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
                          bool noCloseButton)
 {
-    MessageRecord record;
-    record.kind = MessageRecord::Warning;
-    record.title = title;
-    record.text = text;
-    int answer = QMessageBox::NoButton;
-    dispatchWith(parent, record, buttons, defaultButton, noCloseButton, &answer);
-    return answer;
+    return showOfKind(MessageRecord::Warning, parent, title, text, buttons, defaultButton, noCloseButton);
 }
 
 void CMessageBox::setInterceptor(Interceptor interceptor)
