@@ -25,32 +25,16 @@ public:
     void close() override {}
     bool requiresLayout() const override { return false; }
 
-    std::vector<CapturedLine> lines() const
-    {
-        boost::mutex::scoped_lock lock(m_mutex);
-        return m_lines;
-    }
-
-    void clear()
-    {
-        boost::mutex::scoped_lock lock(m_mutex);
-        m_lines.clear();
-    }
+    mutable boost::mutex mutex; // lines are appended from service threads
+    std::vector<CapturedLine> lines;
 
 protected:
     void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override
     {
-        CapturedLine line;
-        line.level = event->getLevel()->toInt();
         LOG4CXX_ENCODE_CHAR(message, event->getRenderedMessage());
-        line.message = message;
-        boost::mutex::scoped_lock lock(m_mutex);
-        m_lines.push_back(line);
+        boost::mutex::scoped_lock lock(mutex);
+        lines.push_back(CapturedLine{event->getLevel()->toInt(), message});
     }
-
-private:
-    mutable boost::mutex m_mutex;
-    std::vector<CapturedLine> m_lines;
 };
 
 IMPLEMENT_LOG4CXX_OBJECT(CCaptureAppender)
@@ -79,12 +63,8 @@ CLogCapture::~CLogCapture()
 
 std::vector<CapturedLine> CLogCapture::lines() const
 {
-    return d->appender->lines();
-}
-
-void CLogCapture::clear()
-{
-    d->appender->clear();
+    boost::mutex::scoped_lock lock(d->appender->mutex);
+    return d->appender->lines;
 }
 
 } // namespace testsupport

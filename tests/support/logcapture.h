@@ -21,7 +21,6 @@ public:
     CLogCapture();  // attaches to g_RQStdLogger
     ~CLogCapture(); // detaches
     std::vector<CapturedLine> lines() const;
-    void clear();
 
 private:
     struct Private;

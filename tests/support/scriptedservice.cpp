@@ -3,60 +3,25 @@
 #include "serviceworker.h"
 
 #include <boost/make_shared.hpp>
+#include <boost/thread/mutex.hpp>
+
+#include <deque>
 
 namespace testsupport {
-
-namespace {
-
-// What tasks on the service thread touch; shared so it outlives the service if a callback
-// drops the last reference to it.
-struct Delivery
-{
-    mutable boost::mutex mutex;
-    std::vector<boost::thread::id> threads;
-
-    void record()
-    {
-        boost::mutex::scoped_lock lock(mutex);
-        threads.push_back(boost::this_thread::get_id());
-    }
-};
-
-} // namespace
 
 struct CScriptedService::Private
 {
     mutable boost::mutex mutex;
-    std::deque<ScriptedAnswer> queryAnswers;
-    std::deque<utils::RQError> operateAnswers;
+    std::deque<ScriptedAnswer> answers;
     bool holding = false;
-    std::deque<DVK::QueryCallback> heldQueries;
-    std::deque<DVK::OperateCallback> heldOperates;
+    std::deque<DVK::QueryCallback> held;
     std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> queries;
-    std::vector<boost::shared_ptr<rqservice::COperateDataReq>> operations;
-    boost::shared_ptr<Delivery> delivery = boost::make_shared<Delivery>();
     std::unique_ptr<CServiceWorker> worker{new CServiceWorker("scripted-service")};
 
-    void deliverQuery(const DVK::QueryCallback& callback, const ScriptedAnswer& answer)
+    void deliver(const DVK::QueryCallback& callback, const ScriptedAnswer& answer)
     {
-        boost::shared_ptr<Delivery> shared = delivery;
-        auto task = [shared, callback, answer] {
-            shared->record();
-            if (callback) {
-                callback(answer.error, answer.records, static_cast<int>(answer.records.size()), bson::BSONObj());
-            }
-        };
-        worker->post(task, task);
-    }
-
-    void deliverOperate(const DVK::OperateCallback& callback, const utils::RQError& error)
-    {
-        boost::shared_ptr<Delivery> shared = delivery;
-        auto task = [shared, callback, error] {
-            shared->record();
-            if (callback) {
-                callback(error, bson::BSONObj());
-            }
+        auto task = [callback, answer] {
+            callback(answer.error, answer.records, static_cast<int>(answer.records.size()), bson::BSONObj());
         };
         worker->post(task, task);
     }
@@ -69,26 +34,15 @@ CScriptedService::CScriptedService()
 
 CScriptedService::~CScriptedService()
 {
-    // A request the test never released still gets its one answer.
-    std::deque<DVK::QueryCallback> queries;
-    std::deque<DVK::OperateCallback> operates;
-    {
-        boost::mutex::scoped_lock lock(d->mutex);
-        queries.swap(d->heldQueries);
-        operates.swap(d->heldOperates);
-    }
-    for (const DVK::QueryCallback& callback : queries) {
-        d->deliverQuery(callback, ScriptedAnswer{utils::RQError::failure("服务已停止"), {}});
-    }
-    for (const DVK::OperateCallback& callback : operates) {
-        d->deliverOperate(callback, utils::RQError::failure("服务已停止"));
+    // A query the test never released still gets its one answer.
+    while (releaseQuery(ScriptedAnswer{utils::RQError::failure("服务已停止"), {}})) {
     }
     d->worker.reset();
 }
 
 boost::shared_ptr<CScriptedService> CScriptedService::install()
 {
-    boost::shared_ptr<CScriptedService> service = boost::make_shared<CScriptedService>();
+    auto service = boost::make_shared<CScriptedService>();
     utils::CSingletonT<DVK::CVoprClientCenter>::instance()->setBackend(service);
     return service;
 }
@@ -101,46 +55,28 @@ void CScriptedService::query(const boost::shared_ptr<rqservice::CVoprQueryDataRe
         boost::mutex::scoped_lock lock(d->mutex);
         d->queries.push_back(request);
         if (d->holding) {
-            d->heldQueries.push_back(callback);
+            d->held.push_back(callback);
             return;
         }
-        if (!d->queryAnswers.empty()) {
-            answer = d->queryAnswers.front();
-            d->queryAnswers.pop_front();
+        if (!d->answers.empty()) {
+            answer = d->answers.front();
+            d->answers.pop_front();
         }
     }
-    d->deliverQuery(callback, answer);
+    d->deliver(callback, answer);
 }
 
-void CScriptedService::operate(const boost::shared_ptr<rqservice::COperateDataReq>& request,
+void CScriptedService::operate(const boost::shared_ptr<rqservice::COperateDataReq>&,
                                const DVK::OperateCallback& callback)
 {
-    utils::RQError error;
-    {
-        boost::mutex::scoped_lock lock(d->mutex);
-        d->operations.push_back(request);
-        if (d->holding) {
-            d->heldOperates.push_back(callback);
-            return;
-        }
-        if (!d->operateAnswers.empty()) {
-            error = d->operateAnswers.front();
-            d->operateAnswers.pop_front();
-        }
-    }
-    d->deliverOperate(callback, error);
+    auto task = [callback] { callback(utils::RQError(), bson::BSONObj()); };
+    d->worker->post(task, task);
 }
 
 void CScriptedService::queueQueryAnswer(const ScriptedAnswer& answer)
 {
     boost::mutex::scoped_lock lock(d->mutex);
-    d->queryAnswers.push_back(answer);
-}
-
-void CScriptedService::queueOperateAnswer(const utils::RQError& error)
-{
-    boost::mutex::scoped_lock lock(d->mutex);
-    d->operateAnswers.push_back(error);
+    d->answers.push_back(answer);
 }
 
 // Leaving held mode keeps what is already held: the test still releases those one by one.
@@ -153,7 +89,7 @@ void CScriptedService::setHolding(bool hold)
 int CScriptedService::pendingCount() const
 {
     boost::mutex::scoped_lock lock(d->mutex);
-    return static_cast<int>(d->heldQueries.size() + d->heldOperates.size());
+    return static_cast<int>(d->held.size());
 }
 
 bool CScriptedService::releaseQuery(const ScriptedAnswer& answer)
@@ -161,28 +97,13 @@ bool CScriptedService::releaseQuery(const ScriptedAnswer& answer)
     DVK::QueryCallback callback;
     {
         boost::mutex::scoped_lock lock(d->mutex);
-        if (d->heldQueries.empty()) {
+        if (d->held.empty()) {
             return false;
         }
-        callback = d->heldQueries.front();
-        d->heldQueries.pop_front();
+        callback = d->held.front();
+        d->held.pop_front();
     }
-    d->deliverQuery(callback, answer);
-    return true;
-}
-
-bool CScriptedService::releaseOperate(const utils::RQError& error)
-{
-    DVK::OperateCallback callback;
-    {
-        boost::mutex::scoped_lock lock(d->mutex);
-        if (d->heldOperates.empty()) {
-            return false;
-        }
-        callback = d->heldOperates.front();
-        d->heldOperates.pop_front();
-    }
-    d->deliverOperate(callback, error);
+    d->deliver(callback, answer);
     return true;
 }
 
@@ -192,28 +113,9 @@ std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> CScriptedService::q
     return d->queries;
 }
 
-std::vector<boost::shared_ptr<rqservice::COperateDataReq>> CScriptedService::operations() const
-{
-    boost::mutex::scoped_lock lock(d->mutex);
-    return d->operations;
-}
-
 int CScriptedService::queryCount() const
 {
-    boost::mutex::scoped_lock lock(d->mutex);
-    return static_cast<int>(d->queries.size());
-}
-
-int CScriptedService::operateCount() const
-{
-    boost::mutex::scoped_lock lock(d->mutex);
-    return static_cast<int>(d->operations.size());
-}
-
-std::vector<boost::thread::id> CScriptedService::callbackThreads() const
-{
-    boost::mutex::scoped_lock lock(d->delivery->mutex);
-    return d->delivery->threads;
+    return static_cast<int>(queries().size());
 }
 
 void CScriptedService::waitDelivered()
@@ -224,7 +126,7 @@ void CScriptedService::waitDelivered()
 rqservice::IDataPtr makeBaseInfo(int brokerKeyNo, const std::string& brokerId, const std::string& brokerName,
                                  const std::string& tradingDay, const std::string& lastUploadDate, long long uploadId)
 {
-    boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> record = boost::make_shared<rqservice::CVoprCvionRateBaseInfo>();
+    auto record = boost::make_shared<rqservice::CVoprCvionRateBaseInfo>();
     record->brokerKeyNo = brokerKeyNo;
     record->brokerId = brokerId;
     record->brokerName = brokerName;
@@ -238,7 +140,7 @@ boost::shared_ptr<rqservice::CStkSubjects> makeSubject(int brokerKeyNo, const st
                                                        const std::string& exchangeName, const std::string& stockCode,
                                                        const std::string& stockName, double ratio, int lineNo)
 {
-    boost::shared_ptr<rqservice::CStkSubjects> subject = boost::make_shared<rqservice::CStkSubjects>();
+    auto subject = boost::make_shared<rqservice::CStkSubjects>();
     subject->brokerKeyNo = brokerKeyNo;
     subject->brokerId = brokerId;
     subject->exchangeName = exchangeName;

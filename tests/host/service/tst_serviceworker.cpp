@@ -6,6 +6,7 @@
 #include <boost/make_shared.hpp>
 
 #include <atomic>
+#include <numeric>
 #include <stdexcept>
 
 class TestServiceWorker : public QObject
@@ -19,6 +20,7 @@ private slots:
     void destroyedByItsOwnTask();
 };
 
+// Tasks run one after another in the order posted, on the worker's thread only.
 void TestServiceWorker::runsTasksInPostOrderOnItsThread()
 {
     CServiceWorker worker("order");
@@ -33,10 +35,9 @@ void TestServiceWorker::runsTasksInPostOrderOnItsThread()
     worker.waitIdle();
     QVERIFY(onWorker);
     QVERIFY(!worker.isWorkerThread());
-    QCOMPARE(seen.size(), size_t(1000));
-    for (int i = 0; i < 1000; ++i) {
-        QCOMPARE(seen[size_t(i)], i);
-    }
+    std::vector<int> expected(1000);
+    std::iota(expected.begin(), expected.end(), 0);
+    QCOMPARE(seen, expected);
 }
 
 // Nothing queued is dropped when the worker goes, even while it waits out its latency.
@@ -52,6 +53,7 @@ void TestServiceWorker::destructorRunsQueuedTasks()
     QCOMPARE(ran.load(), 5);
 }
 
+// A task that throws is dropped; the tasks after it still run.
 void TestServiceWorker::throwingTaskDoesNotStopTheRest()
 {
     CServiceWorker worker("throws");
