@@ -1,21 +1,141 @@
+// The dialog frame and the message boxes.
 #include "hosttoolkit.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <thread>
+
+Q_DECLARE_METATYPE(WB::MessageRecord::Kind)
 
 class TestDialogs : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanup();
     void innerWidgetFillsBelowTitleBar();
     void closeButtonRejects();
     void titleBarDragsTheDialog_data();
     void titleBarDragsTheDialog();
+    void messageShowsWhatWasAsked_data();
+    void messageShowsWhatWasAsked();
+    void messageOffTheGuiThreadIsQueued();
+
+private:
+    // Describes the first modal message box that turns up into m_shown and presses Yes or Ok.
+    QTimer m_answerer;
+    QString m_shown;
 };
 
-// The inner widget becomes the dialog's child and fills it below the title bar, inside the border.
+void TestDialogs::initTestCase()
+{
+    connect(&m_answerer, &QTimer::timeout, this, [this] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !m_shown.isEmpty())
+            return;
+        // on the GUI thread|title|text|icon|has a close button|No is the default
+        m_shown = QStringLiteral("%1|%2|%3|%4|%5|%6")
+                      .arg(box->thread() == qApp->thread())
+                      .arg(box->windowTitle(), box->text())
+                      .arg(box->icon())
+                      .arg(box->windowFlags().testFlag(Qt::WindowCloseButtonHint))
+                      .arg(box->defaultButton() == box->button(QMessageBox::No));
+        (box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->button(QMessageBox::Ok))->click();
+    });
+    m_answerer.setInterval(10);
+}
+
+void TestDialogs::cleanup()
+{
+    WB::CMessageBox::setInterceptor(nullptr);
+    m_answerer.stop();
+    m_shown.clear();
+}
+
+void TestDialogs::messageShowsWhatWasAsked_data()
+{
+    QTest::addColumn<bool>("intercepted");
+    QTest::addColumn<WB::MessageRecord::Kind>("kind");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<bool>("noCloseButton");
+    QTest::addColumn<QString>("expected"); // intercepted: "kind|title|text", else as m_shown
+
+    const auto info = WB::MessageRecord::Information, warn = WB::MessageRecord::Warning,
+               server = WB::MessageRecord::ServerMessage;
+    QTest::newRow("information intercepted") << true << info << false << false << "0|提示|文件内容为空";
+    QTest::newRow("warning intercepted") << true << warn << false << false << "1|提示|文件内容为空";
+    QTest::newRow("server message intercepted") << true << server << true << false << "2|提示|文件内容为空";
+    QTest::newRow("information") << false << info << false << false << "1|提示|文件内容为空|1|1|1";
+    QTest::newRow("warning without close button") << false << warn << false << true << "1|提示|文件内容为空|2|0|1";
+    QTest::newRow("server success") << false << server << true << false << "1|提示|文件内容为空|1|1|1";
+    QTest::newRow("server failure") << false << server << false << false << "1|提示|文件内容为空|2|1|1";
+}
+
+// With an interceptor nothing is shown: it gets the record and its answer is returned. Without
+// one a real modal box appears with the title, text, icon, default and close button asked for,
+// and the pressed button comes back.
+void TestDialogs::messageShowsWhatWasAsked()
+{
+    QFETCH(bool, intercepted);
+    QFETCH(WB::MessageRecord::Kind, kind);
+    QFETCH(bool, success);
+    QFETCH(bool, noCloseButton);
+    QFETCH(QString, expected);
+
+    if (intercepted) {
+        WB::CMessageBox::setInterceptor([&](const WB::MessageRecord& record) {
+            m_shown = QStringLiteral("%1|%2|%3").arg(record.kind).arg(record.title, record.text);
+            return QApplication::activeModalWidget() ? -1 : int(QMessageBox::Yes);
+        });
+    }
+    m_answerer.start();
+    const auto buttons = QMessageBox::Yes | QMessageBox::No;
+    QWidget parent;
+    int result = 0;
+    if (kind == WB::MessageRecord::ServerMessage) {
+        WB::MessageRecord record;
+        record.kind = kind;
+        record.success = success;
+        record.title = QStringLiteral("提示");
+        record.text = QStringLiteral("文件内容为空");
+        QVERIFY(WB::CMessageBox::dispatch(&parent, record, buttons, QMessageBox::No, &result));
+    } else {
+        const auto show = kind == WB::MessageRecord::Warning ? &WB::CMessageBox::warning : &WB::CMessageBox::information;
+        result = show(&parent, "提示", "文件内容为空", buttons, QMessageBox::No, noCloseButton);
+    }
+    QCOMPARE(m_shown, expected);
+    QCOMPARE(result, int(QMessageBox::Yes));
+}
+
+// Asked for on a worker thread, the box is not built there: the caller gets no answer and the
+// box appears on the GUI thread afterwards.
+void TestDialogs::messageOffTheGuiThreadIsQueued()
+{
+    WB::MessageRecord record;
+    record.kind = WB::MessageRecord::Warning;
+    record.title = QStringLiteral("提示");
+    record.text = QStringLiteral("文件打开失败");
+    bool delivered = true;
+    int result = -1;
+    std::thread worker([&] {
+        delivered = WB::CMessageBox::dispatch(nullptr, record, QMessageBox::Ok, QMessageBox::NoButton, &result);
+    });
+    worker.join();
+    QVERIFY(!delivered);
+    QCOMPARE(result, int(QMessageBox::NoButton));
+
+    m_answerer.start();
+    QTRY_VERIFY(m_shown.startsWith(QStringLiteral("1|提示|文件打开失败|")));
+}
+
+// The inner widget becomes the dialog's child and fills it below the title bar, inside the
+// painted frame.
 void TestDialogs::innerWidgetFillsBelowTitleBar()
 {
     QWidget owner;
@@ -27,11 +147,17 @@ void TestDialogs::innerWidgetFillsBelowTitleBar()
     auto* inner = new QWidget(&owner);
     dialog.setInnerWidget(inner);
     QCOMPARE(inner->parentWidget(), static_cast<QWidget*>(&dialog));
-    QCOMPARE(dialog.innerWidget(), inner);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     const int top = WB::CCustomDialog::titleBarHeight();
     QCOMPARE(inner->geometry(), QRect(1, top, 798, 600 - top - 1));
+    // The frame: a 1px border, a title bar strip and the dialog's background.
+    const QImage shot = dialog.grab().toImage();
+    auto* res = utils::CSingletonT<WB::CUiResource>::instance();
+    QCOMPARE(shot.pixelColor(0, 100), *res->getColor("clr_border"));
+    QCOMPARE(shot.pixelColor(799, 100), *res->getColor("clr_border"));
+    QCOMPARE(shot.pixelColor(300, 5), *res->getColor("clr_title_background"));
+    QCOMPARE(shot.pixelColor(300, 60), *res->getColor("clr_dialog_background"));
     dialog.resize(500, 600);
     QTRY_COMPARE(inner->geometry(), QRect(1, top, 498, 600 - top - 1));
 }
@@ -63,6 +189,7 @@ void TestDialogs::titleBarDragsTheDialog_data()
     QTest::newRow("body does not") << QPoint(100, 100) << QPoint(0, 0);
 }
 
+// Dragging the title bar moves the dialog by the mouse's way; dragging its body does not.
 void TestDialogs::titleBarDragsTheDialog()
 {
     QFETCH(QPoint, grab);
@@ -75,13 +202,13 @@ void TestDialogs::titleBarDragsTheDialog()
     const QPoint global = dialog.mapToGlobal(grab);
     const QPoint shift(40, 25);
 
-    QMouseEvent press(QEvent::MouseButtonPress, grab, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&dialog, &press);
-    QMouseEvent move(QEvent::MouseMove, grab + shift, global + shift, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&dialog, &move);
-    QMouseEvent release(QEvent::MouseButtonRelease, grab + shift, global + shift, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(&dialog, &release);
+    const auto send = [&](QEvent::Type type, QPoint by, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent event(type, grab + by, global + by, button, held, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &event);
+    };
+    send(QEvent::MouseButtonPress, {}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, shift, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, shift, Qt::LeftButton, Qt::NoButton);
     QTRY_COMPARE(dialog.pos(), start + expectedShift);
 }
 

@@ -13,8 +13,7 @@ private slots:
     void coversAndFollows_data();
     void coversAndFollows();
     void blocksMouseAndKeyboard();
-    void hideStopsEverything();
-    void attachedBeforeTheDialogShows();
+    void busyOnlyWhileShown();
 };
 
 void TestLoadingMaskWidget::coversAndFollows_data()
@@ -25,7 +24,8 @@ void TestLoadingMaskWidget::coversAndFollows_data()
     QTest::newRow("grandchild") << 2;
 }
 
-// The mask covers exactly the target, wherever it sits below the mask's parent, and follows it.
+// The mask covers exactly the target, wherever it sits below the mask's parent, follows it and
+// stays on top, even of children created after attaching.
 void TestLoadingMaskWidget::coversAndFollows()
 {
     QFETCH(int, depth);
@@ -46,16 +46,13 @@ void TestLoadingMaskWidget::coversAndFollows()
     QCOMPARE(mask.attachedTo(), target);
     const auto expected = [&] { return QRect(target->mapTo(&window, QPoint(0, 0)), target->size()); };
     QCOMPARE(mask.geometry(), expected());
-
     target->resize(target->width() - 30, target->height() + 15);
     QCOMPARE(mask.geometry(), expected());
     if (target != &window) {
         target->move(target->pos() + QPoint(4, 6));
         QCOMPARE(mask.geometry(), expected());
     }
-    // On top of whatever the target holds, even of children created after attaching.
-    auto* late = new QWidget(&window);
-    late->show();
+    (new QWidget(&window))->show();
     QTRY_COMPARE(window.childAt(mask.geometry().center()), static_cast<QWidget*>(&mask));
 }
 
@@ -68,63 +65,36 @@ void TestLoadingMaskWidget::blocksMouseAndKeyboard()
     button->setGeometry(20, 20, 80, 26);
     auto* edit = new QLineEdit(&window);
     edit->setGeometry(20, 60, 150, 26);
-    auto* other = new QLineEdit(&window);
-    other->setGeometry(20, 100, 150, 26);
+    (new QLineEdit(&window))->setGeometry(20, 100, 150, 26); // somewhere for Tab to go
     WB::CLoadingMaskWidget mask(QStringLiteral("正在上传数据..."), &window);
     mask.hide();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     edit->setFocus();
     QSignalSpy clicked(button, &QAbstractButton::clicked);
+    QWindow* handle = window.windowHandle();
 
     mask.attach(&window);
     QTRY_VERIFY(mask.hasFocus());
-    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, button->geometry().center());
-    QTest::keyClick(window.windowHandle(), Qt::Key_A);
-    QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
+    QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, button->geometry().center());
+    QTest::keyClick(handle, Qt::Key_A);
+    QTest::keyClick(handle, Qt::Key_Tab);
     QCOMPARE(clicked.count(), 0);
     QVERIFY(edit->text().isEmpty());
     QVERIFY(mask.hasFocus());
 
     mask.hide();
-    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, Qt::NoModifier, button->geometry().center());
+    QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, button->geometry().center());
     QCOMPARE(clicked.count(), 1);
     edit->setFocus();
-    QTest::keyClick(window.windowHandle(), Qt::Key_A);
+    QTest::keyClick(handle, Qt::Key_A);
     QCOMPARE(edit->text(), QStringLiteral("a"));
 }
 
-// Hidden, the mask turns nothing and no longer follows its target; attaching again resumes.
-void TestLoadingMaskWidget::hideStopsEverything()
-{
-    QWidget window;
-    window.resize(300, 200);
-    auto* target = new QWidget(&window);
-    target->setGeometry(10, 10, 100, 100);
-    WB::CLoadingMaskWidget mask(QString(), &window);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* timer = mask.findChild<QTimer*>(QStringLiteral("loadingMaskTimer"));
-    QVERIFY(timer);
-
-    mask.attach(target);
-    QVERIFY(timer->isActive());
-    mask.hide();
-    QVERIFY(!timer->isActive());
-    target->resize(150, 120);
-    QCOMPARE(mask.size(), QSize(100, 100));
-
-    mask.attach(target);
-    QVERIFY(timer->isActive());
-    QCOMPARE(mask.size(), QSize(150, 120));
-    // A target that dies takes the mask down with it instead of leaving it dangling.
-    delete target;
-    QVERIFY(!mask.attachedTo());
-    QVERIFY(mask.isHidden());
-}
-
 // A dialog attaches its mask before exec(): the mask turns up, covering, when the dialog shows.
-void TestLoadingMaskWidget::attachedBeforeTheDialogShows()
+// Hidden, the mask turns nothing and no longer follows its target; attaching again resumes; a
+// target that dies takes the mask down with it instead of leaving it dangling.
+void TestLoadingMaskWidget::busyOnlyWhileShown()
 {
     WB::CCommonDialog dialog(nullptr);
     dialog.resize(800, 600);
@@ -132,14 +102,29 @@ void TestLoadingMaskWidget::attachedBeforeTheDialogShows()
     mask.hide();
     mask.attach(&dialog);
     auto* timer = mask.findChild<QTimer*>(QStringLiteral("loadingMaskTimer"));
+    QVERIFY(timer);
     QVERIFY(!timer->isActive());
-
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(mask.isVisible());
     QVERIFY(timer->isActive());
     QCOMPARE(mask.geometry(), dialog.rect());
     QCOMPARE(dialog.childAt(400, 10), static_cast<QWidget*>(&mask)); // the title bar's × too
+
+    auto* target = new QWidget(&dialog);
+    target->setGeometry(10, 10, 100, 100);
+    target->show();
+    mask.attach(target);
+    mask.hide();
+    QVERIFY(!timer->isActive());
+    target->resize(150, 120);
+    QCOMPARE(mask.size(), QSize(100, 100));
+    mask.attach(target);
+    QVERIFY(timer->isActive());
+    QCOMPARE(mask.size(), QSize(150, 120));
+    delete target;
+    QVERIFY(!mask.attachedTo());
+    QVERIFY(mask.isHidden());
 }
 
 QTEST_MAIN(TestLoadingMaskWidget)

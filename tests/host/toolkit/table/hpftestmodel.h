@@ -15,9 +15,7 @@ class TestRow : public WB::IBaseHpfTableData
 {
 public:
     TestRow(std::string key, QStringList texts, QVector<double> numbers = {})
-        : key(std::move(key))
-        , texts(std::move(texts))
-        , numbers(std::move(numbers))
+        : key(std::move(key)), texts(std::move(texts)), numbers(std::move(numbers))
     {
     }
     QString getText(int column) override { return texts.value(column, QStringLiteral("-")); }
@@ -25,18 +23,13 @@ public:
     {
         return column >= 0 && column < numbers.size() ? numbers[column] : std::numeric_limits<double>::max();
     }
-    // The numbers as int / long long; a missing double becomes the missing marker of the type.
-    int getInt(int column) override
+    // A missing double becomes the missing marker of the narrower type.
+    int getInt(int c) override { return missing(c) ? std::numeric_limits<int>::max() : int(getDouble(c)); }
+    long long getLonglong(int c) override
     {
-        const double v = getDouble(column);
-        return missing(v) ? std::numeric_limits<int>::max() : int(v);
+        return missing(c) ? std::numeric_limits<long long>::max() : (long long)(getDouble(c));
     }
-    long long getLonglong(int column) override
-    {
-        const double v = getDouble(column);
-        return missing(v) ? std::numeric_limits<long long>::max() : (long long)(v);
-    }
-    static bool missing(double v) { return !std::isfinite(v) || v == std::numeric_limits<double>::max(); }
+    bool missing(int c) { return !std::isfinite(getDouble(c)) || getDouble(c) == std::numeric_limits<double>::max(); }
     std::string getKey() override { return key; }
 
     std::string key;
@@ -55,12 +48,11 @@ public:
     explicit TestModel(bool replaceSameKey = true,
                        QVector<QVariant::Type> types = {QVariant::String, QVariant::Double, QVariant::String,
                                                         QVariant::String})
-        : WB::IBaseHpfTableModel(replaceSameKey)
-        , types(std::move(types))
+        : WB::IBaseHpfTableModel(replaceSameKey), types(std::move(types))
     {
     }
     int columnCount() override { return types.size(); }
-    QString headerText(int column) override { return headers.value(column, QStringLiteral("列%1").arg(column)); }
+    QString headerText(int column) override { return QStringLiteral("列%1").arg(column); }
     QVariant::Type columnType(int column) override { return types.value(column, QVariant::Invalid); }
     QString columnAuxText(int) override { return QString(); }
     bool columnAuxFlag(int) override { return false; }
@@ -69,10 +61,20 @@ public:
     bool isReverseSortFirst(int column) override { return reverseFirst.contains(column); }
 
     QVector<QVariant::Type> types;
-    QStringList headers;
     QList<int> reverseFirst;
-    QColor even = QColor(0xFF, 0xFF, 0xFF);
-    QColor odd = QColor(0xF0, 0xF4, 0xFA);
+    QColor even = QColor(0xFF, 0xFF, 0xFF), odd = QColor(0xF0, 0xF4, 0xFA);
+};
+
+// Logs every toolkit event that reaches it as "type:id:index:key" and handles it.
+class Recorder : public WB::CBaseWidget
+{
+public:
+    bool handleEvent(int type, int id, int index, QString key, void*) override
+    {
+        events.append(QStringLiteral("%1:%2:%3:%4").arg(type).arg(id).arg(index).arg(key));
+        return true;
+    }
+    QStringList events;
 };
 
 // Every row of an item model as one line, cells joined by '|'.

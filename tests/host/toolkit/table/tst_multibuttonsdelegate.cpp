@@ -8,27 +8,6 @@
 
 using namespace hpftest;
 
-namespace {
-
-struct Event
-{
-    int type, id, index;
-    QString key;
-};
-
-class Recorder : public WB::CEventDeliverer
-{
-public:
-    bool handleEvent(int type, int id, int index, QString key, void*) override
-    {
-        events.append({type, id, index, key});
-        return true;
-    }
-    QVector<Event> events;
-};
-
-} // namespace
-
 class TestMultiButtonsDelegate : public QObject
 {
     Q_OBJECT
@@ -38,17 +17,17 @@ private slots:
     void cleanup();
     void click_data();
     void click();
-    void releaseOnOtherButtonIsNoClick();
     void pressOnButtonKeepsSelection();
     void buttonsPerRow();
 
 private:
-    QRect cellRect(int row) const
+    QRect cellRect(int row) const { return m_table->view()->visualRect(m_table->view()->model()->index(row, 3)); }
+    QVector<QRect> rects(int row) const
     {
-        return m_table->view()->visualRect(m_table->view()->model()->index(row, 3));
+        const QString key = m_table->view()->model()->index(row, 3).data(Qt::UserRole + 1).toString();
+        return m_delegate->buttonRects(key.toStdString(), cellRect(row));
     }
 
-    TestModel* m_model = nullptr;
     WB::CStandardHpfTable* m_table = nullptr;
     WB::CBaseTableColumnMultiButtonsDelegate* m_delegate = nullptr;
     Recorder m_recorder;
@@ -57,12 +36,12 @@ private:
 void TestMultiButtonsDelegate::init()
 {
     m_recorder.events.clear();
-    m_model = new TestModel;
-    m_model->addData(row("券商A", {"甲", "1", "x", "-"}, {0, 1}));
-    m_model->addData(row("券商B", {"乙", "2", "y", "-"}, {0, 2}));
-    m_model->addData(row("券商C", {"丙", "3", "z", "-"}, {0, 3}));
+    auto* model = new TestModel;
+    model->addData(row("券商A", {"甲", "1", "x", "-"}, {0, 1}));
+    model->addData(row("券商B", {"乙", "2", "y", "-"}, {0, 2}));
+    model->addData(row("券商C", {"丙", "3", "z", "-"}, {0, 3}));
     m_table = new WB::CStandardHpfTable(1331, nullptr, WB::EBaseTableMenuFlags(0xFF));
-    m_table->setDataModel(m_model);
+    m_table->setDataModel(model);
     m_delegate = new WB::CBaseTableColumnMultiButtonsDelegate(3, &m_recorder);
     m_table->setColumnDelegate(3, m_delegate);
     m_delegate->setItemButtons("券商A", {WB::ButtonData(0, "查询", WB::eBlueButton)}, true);
@@ -81,86 +60,74 @@ void TestMultiButtonsDelegate::cleanup()
 {
     delete m_table; // and its model with it
     m_table = nullptr;
-    m_model = nullptr;
 }
 
 void TestMultiButtonsDelegate::click_data()
 {
     QTest::addColumn<int>("row");
-    QTest::addColumn<int>("button"); // -1: the empty left edge of the cell
+    QTest::addColumn<int>("press");   // the button pressed, -1: the empty left edge of the cell
+    QTest::addColumn<int>("release"); // the button the mouse is released over
     QTest::addColumn<QString>("expected"); // "type:column:id:key", empty for no event
 
-    QTest::newRow("single button") << 0 << 0 << "228:3:0:券商A";
-    QTest::newRow("second of two buttons") << 1 << 1 << "228:3:7:券商B";
-    QTest::newRow("first of two buttons") << 1 << 0 << "228:3:0:券商B";
-    QTest::newRow("disabled button") << 2 << 0 << "";
-    QTest::newRow("beside the buttons") << 0 << -1 << "";
+    QTest::newRow("single button") << 0 << 0 << 0 << "228:3:0:券商A";
+    QTest::newRow("second of two buttons") << 1 << 1 << 1 << "228:3:7:券商B";
+    QTest::newRow("first of two buttons") << 1 << 0 << 0 << "228:3:0:券商B";
+    QTest::newRow("disabled button") << 2 << 0 << 0 << "";
+    QTest::newRow("beside the buttons") << 0 << -1 << -1 << "";
+    QTest::newRow("released over another button") << 1 << 0 << 1 << "";
 }
 
+// Only a press and release on the same enabled button is a click; afterwards a full click on
+// another row's button still works.
 void TestMultiButtonsDelegate::click()
 {
     QFETCH(int, row);
-    QFETCH(int, button);
+    QFETCH(int, press);
+    QFETCH(int, release);
     QFETCH(QString, expected);
 
-    const QString key = m_table->view()->model()->index(row, 3).data(Qt::UserRole + 1).toString();
-    const QVector<QRect> rects = m_delegate->buttonRects(key.toStdString(), cellRect(row));
-    QVERIFY(!rects.isEmpty());
-    const QPoint at = button >= 0 ? rects[button].center() : QPoint(cellRect(row).left() + 2, cellRect(row).center().y());
-    QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, at);
-
-    QStringList seen;
-    for (const Event& e : m_recorder.events)
-        seen.append(QStringLiteral("%1:%2:%3:%4").arg(e.type).arg(e.id).arg(e.index).arg(e.key));
-    QCOMPARE(seen.join(','), expected);
-}
-
-// Pressing one button and letting go over another is no click.
-void TestMultiButtonsDelegate::releaseOnOtherButtonIsNoClick()
-{
+    const QVector<QRect> buttons = rects(row);
+    QVERIFY(!buttons.isEmpty());
+    const QPoint edge(cellRect(row).left() + 2, cellRect(row).center().y());
     QWidget* viewport = m_table->view()->viewport();
-    const QVector<QRect> rects = m_delegate->buttonRects("券商B", cellRect(1));
-    QCOMPARE(rects.size(), 2);
-    QTest::mousePress(viewport, Qt::LeftButton, {}, rects[0].center());
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, rects[1].center());
-    QCOMPARE(m_recorder.events.size(), 0);
-    // The next full click still works.
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, rects[1].center());
-    QCOMPARE(m_recorder.events.size(), 1);
-    QCOMPARE(m_recorder.events[0].index, 7);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, press >= 0 ? buttons[press].center() : edge);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, release >= 0 ? buttons[release].center() : edge);
+    QCOMPARE(m_recorder.events.join(','), expected);
+
+    m_recorder.events.clear();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rects(1)[1].center());
+    QCOMPARE(m_recorder.events, QStringList{"228:3:7:券商B"});
 }
 
 // A click on a row button is the button's, not a row selection.
 void TestMultiButtonsDelegate::pressOnButtonKeepsSelection()
 {
     static_cast<QTableView*>(m_table->view())->selectRow(2);
-    const QVector<QRect> rects = m_delegate->buttonRects("券商A", cellRect(0));
-    QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, rects[0].center());
+    QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, rects(0)[0].center());
     const QModelIndexList selected = m_table->view()->selectionModel()->selectedRows();
     QCOMPARE(selected.size(), 1);
     QCOMPARE(selected.front().row(), 2);
 }
 
-// Buttons are kept per row key; an empty list removes them, and rects sit inside the cell.
+// Buttons are kept per row key and sit centred inside the cell; an empty list removes them.
 void TestMultiButtonsDelegate::buttonsPerRow()
 {
-    QCOMPARE(m_delegate->column(), 3);
     QCOMPARE(m_delegate->itemButtons("券商B").size(), 2);
     QCOMPARE(m_delegate->itemButtons("券商B")[1].texts.value(0), QStringLiteral("删除该券商"));
     QVERIFY(m_delegate->itemButtons("nobody").isEmpty());
 
     const QRect cell = cellRect(1);
-    const QVector<QRect> rects = m_delegate->buttonRects("券商B", cell);
-    QVERIFY(cell.contains(rects[0]) && cell.contains(rects[1]));
-    QVERIFY(rects[0].right() < rects[1].left());
-    // Centred: equal room on both sides, give or take a pixel.
-    QVERIFY(qAbs((rects[0].left() - cell.left()) - (cell.right() - rects[1].right())) <= 1);
+    const QVector<QRect> buttons = rects(1);
+    QVERIFY(cell.contains(buttons[0]) && cell.contains(buttons[1]));
+    QVERIFY(buttons[0].right() < buttons[1].left());
+    // Equal room on both sides, give or take a pixel.
+    QVERIFY(qAbs((buttons[0].left() - cell.left()) - (cell.right() - buttons[1].right())) <= 1);
 
     m_delegate->setItemButtons("券商B", {}, true);
     QVERIFY(m_delegate->itemButtons("券商B").isEmpty());
-    QVERIFY(m_delegate->buttonRects("券商B", cell).isEmpty());
-    QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, rects[0].center());
-    QCOMPARE(m_recorder.events.size(), 0);
+    QVERIFY(rects(1).isEmpty());
+    QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, buttons[0].center());
+    QVERIFY(m_recorder.events.isEmpty());
 
     m_delegate->clearItemButtons();
     QVERIFY(m_delegate->itemButtons("券商A").isEmpty());
