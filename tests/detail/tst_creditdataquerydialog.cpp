@@ -1,30 +1,20 @@
-#include "detail/creditdataquerydata.h"
 #include "detail/creditdataquerydialog.h"
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
-#include "panel/creditdatamainmodel.h"
-#include "panel/creditdatamaintable.h"
-#include "panel/creditdatapanel.h"
 
-#include "logcapture.h"
+#include "../panel/creditdataprobes.h"
 #include "scriptedservice.h"
 
-#include <QMetaMethod>
 #include <QTimer>
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
 
-namespace {
+#include <memory>
 
-class PanelProbe : public DVK::CCreditDataPanel
-{
-public:
-    using DVK::CCreditDataPanel::CCreditDataPanel;
-    using DVK::CCreditDataPanel::queryDialog;
-    using DVK::CCreditDataPanel::showData;
-    using DVK::CCreditDataPanel::table;
-};
+using testsupport::PanelProbe;
+
+namespace {
 
 boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> makeBroker(int keyNo, const std::string& id)
 {
@@ -32,66 +22,57 @@ boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> makeBroker(int keyNo, const
         testsupport::makeBaseInfo(keyNo, id, "国信证券", "20240112", "20240105"));
 }
 
-// The securities the answers are built from, by a one-letter name.
-rqservice::CStkSubjectsPtr subject(QChar name)
+struct Subject
 {
-    switch (name.toLatin1()) {
-    case 'A':
-        return testsupport::makeSubject(7, "ABC", "深交所", "000858", "五粮液", 0.655, 1);
-    case 'B':
-        return testsupport::makeSubject(7, "ABC", "上交所", "600000", "浦发银行", 0.7, 2);
-    case 'C':
-        return testsupport::makeSubject(7, "ABC", "北交所", "830799", "艾融软件", 0.3, 3);
-    default:
-        return rqservice::CStkSubjectsPtr();
-    }
-}
+    rqservice::CStkSubjectsPtr record;
+    QString row; // as the detail table shows it
+};
+
+// The securities the answers are built from, by a one-letter name; any other letter is a null subject.
+const QMap<QChar, Subject> kSubjects = {
+    {QLatin1Char('A'), {testsupport::makeSubject(7, "ABC", "深交所", "000858", "五粮液", 0.655, 1),
+                        QStringLiteral("7____ABC____深交所____000858____1|000858|深交所|0.66|五粮液")}},
+    {QLatin1Char('B'), {testsupport::makeSubject(7, "ABC", "上交所", "600000", "浦发银行", 0.7, 2),
+                        QStringLiteral("7____ABC____上交所____600000____2|600000|上交所|0.70|浦发银行")}},
+    {QLatin1Char('C'), {testsupport::makeSubject(7, "ABC", "北交所", "830799", "艾融软件", 0.3, 3),
+                        QStringLiteral("7____ABC____北交所____830799____3|830799|北交所|0.30|艾融软件")}}};
 
 // "detail:AB" is a detail record with those subjects ('0' a null one), "base" a summary record.
-std::vector<rqservice::IDataPtr> makeAnswer(const QStringList& specs)
+testsupport::ScriptedAnswer detailAnswer(const QStringList& items)
 {
-    std::vector<rqservice::IDataPtr> out;
-    for (const QString& spec : specs) {
-        if (spec == QLatin1String("base")) {
-            out.push_back(makeBroker(7, "ABC"));
+    testsupport::ScriptedAnswer out;
+    for (const QString& item : items) {
+        if (item == QLatin1String("base")) {
+            out.records.push_back(makeBroker(7, "ABC"));
             continue;
         }
         auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
-        detail->brokerKeyNo = 7;
-        detail->brokerId = "ABC";
-        for (QChar name : spec.mid(int(qstrlen("detail:")))) {
-            detail->subjects.push_back(subject(name));
+        for (QChar name : item.mid(int(qstrlen("detail:")))) {
+            detail->subjects.push_back(kSubjects.value(name).record);
         }
-        out.push_back(detail);
+        out.records.push_back(detail);
     }
     return out;
 }
 
-QString rowText(const rqservice::CStkSubjectsPtr& s)
-{
-    return QStringLiteral("%1|%2|%3|%4|%5|%6")
-        .arg(QString::fromStdString(s->getCsKey()))
-        .arg(s->brokerKeyNo)
-        .arg(QString::fromStdString(s->stockCode), QString::fromStdString(s->exchangeName),
-             QString::number(s->ratio, 'f', 2), QString::fromStdString(s->stockName));
-}
-
-// Each model row as "key|keyNo|col0|col1|col2|col3".
-QStringList modelRows(DVK::CCreditDataQueryTable* table)
+// The detail table's rows for these subjects.
+QStringList rowsFor(const QString& names)
 {
     QStringList out;
-    for (const WB::IBaseHpfTableDataPtr& data : table->getDataModel()->rows()) {
-        const auto row = boost::dynamic_pointer_cast<DVK::CCreditDataQueryData>(data);
-        if (!row) {
-            out << QStringLiteral("?");
-            continue;
-        }
-        out << QStringLiteral("%1|%2|%3|%4|%5|%6")
-                   .arg(QString::fromStdString(row->getKey()))
-                   .arg(row->brokerKeyNo)
-                   .arg(row->getText(0), row->getText(1), row->getText(2), row->getText(3));
+    for (QChar name : names) {
+        out << kSubjects.value(name).row;
     }
     return out;
+}
+
+DVK::CCreditDataQueryTable* tableOf(DVK::CCreditDataQueryDialog& dialog)
+{
+    return dialog.findChild<DVK::CCreditDataQueryTable*>(QStringLiteral("creditDataQueryTable"));
+}
+
+WB::CLoadingMaskWidget* maskOf(DVK::CCreditDataQueryDialog& dialog)
+{
+    return dialog.findChild<WB::CLoadingMaskWidget*>(QStringLiteral("creditDataQueryMask"));
 }
 
 } // namespace
@@ -103,34 +84,19 @@ class TestCreditDataQueryDialog : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
+    void cleanupTestCase() { WB::CMessageBox::setInterceptor(WB::CMessageBox::Interceptor()); }
 
     void shape();
-    void metaObjectMethods();
     void queryKey_data();
     void queryKey();
     void answers_data();
     void answers();
-    void failedAnswer();
-    void secondOpeningShowsNoOldRows();
     void destroyedWithQueryOutstanding();
     void rowButtonOpensDialog();
-    void brokerGoneStillOpens();
 
 private:
-    DVK::CCreditDataQueryTable* tableOf(DVK::CCreditDataQueryDialog& dialog)
-    {
-        return dialog.findChild<DVK::CCreditDataQueryTable*>(QStringLiteral("creditDataQueryTable"));
-    }
-    WB::CLoadingMaskWidget* maskOf(DVK::CCreditDataQueryDialog& dialog)
-    {
-        return dialog.findChild<WB::CLoadingMaskWidget*>(QStringLiteral("creditDataQueryMask"));
-    }
-    // Sends the dialog's query for a broker with this answer and waits until it is applied.
-    void answer(DVK::CCreditDataQueryDialog& dialog, const testsupport::ScriptedAnswer& scripted);
-
     boost::shared_ptr<testsupport::CScriptedService> m_service;
-    QList<WB::MessageRecord> m_boxes;
+    QStringList m_boxes; // "<kind> <title> <text>" of every message box shown
 };
 
 void TestCreditDataQueryDialog::initTestCase()
@@ -138,14 +104,9 @@ void TestCreditDataQueryDialog::initTestCase()
     QLocale::setDefault(QLocale::c());
     utils::CSingletonT<DVK::CVoprClientCenter>::instance()->setCaptureMessages(true);
     WB::CMessageBox::setInterceptor([this](const WB::MessageRecord& record) {
-        m_boxes << record;
+        m_boxes << QStringLiteral("%1 %2 %3").arg(int(record.kind)).arg(record.title, record.text);
         return int(QMessageBox::Ok);
     });
-}
-
-void TestCreditDataQueryDialog::cleanupTestCase()
-{
-    WB::CMessageBox::setInterceptor(WB::CMessageBox::Interceptor());
 }
 
 void TestCreditDataQueryDialog::init()
@@ -155,14 +116,7 @@ void TestCreditDataQueryDialog::init()
     m_boxes.clear();
 }
 
-void TestCreditDataQueryDialog::answer(DVK::CCreditDataQueryDialog& dialog, const testsupport::ScriptedAnswer& scripted)
-{
-    m_service->queueQueryAnswer(scripted);
-    dialog.setData(makeBroker(7, "ABC"));
-    QVERIFY(!maskOf(dialog)->isHidden());
-    QTRY_VERIFY(maskOf(dialog)->isHidden());
-}
-
+// Title, sizes, table 1332 inside, a hidden mask, exactly two signals and two slots; no query yet.
 void TestCreditDataQueryDialog::shape()
 {
     DVK::CCreditDataQueryDialog dialog(nullptr);
@@ -174,26 +128,13 @@ void TestCreditDataQueryDialog::shape()
     QCOMPARE(dialog.innerWidget(), static_cast<QWidget*>(tableOf(dialog)));
     QVERIFY(maskOf(dialog)->isHidden());
     QCOMPARE(maskOf(dialog)->text(), QStringLiteral("正在获取数据..."));
+    QCOMPARE(testsupport::ownMethods(DVK::CCreditDataQueryDialog::staticMetaObject),
+             QStringList({"DVK::CCreditDataQueryDialog",
+                          "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+                          "signal public sigMsgCallBack(bool,QString)",
+                          "slot private slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+                          "slot private slotMsgCallBack(bool,QString)"}));
     QCOMPARE(m_service->queryCount(), 0);
-}
-
-void TestCreditDataQueryDialog::metaObjectMethods()
-{
-    const QMetaObject& meta = DVK::CCreditDataQueryDialog::staticMetaObject;
-    QCOMPARE(meta.className(), "DVK::CCreditDataQueryDialog");
-    QStringList methods;
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        const QMetaMethod method = meta.method(i);
-        methods << QStringLiteral("%1 %2")
-                       .arg(method.methodType() == QMetaMethod::Signal ? "signal" : "slot")
-                       .arg(QString::fromLatin1(method.methodSignature()));
-    }
-    QCOMPARE(methods, QStringList({
-                          "signal sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                          "signal sigMsgCallBack(bool,QString)",
-                          "slot slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                          "slot slotMsgCallBack(bool,QString)",
-                      }));
 }
 
 void TestCreditDataQueryDialog::queryKey_data()
@@ -203,15 +144,15 @@ void TestCreditDataQueryDialog::queryKey_data()
     QTest::addColumn<QString>("brokerId");
     QTest::addColumn<QString>("key");
 
-    QTest::newRow("plain") << true << 7 << QStringLiteral("ABC") << QStringLiteral("7____ABC");
+    QTest::newRow("plain, no grouping") << true << 1234567 << QStringLiteral("国信")
+                                        << QStringLiteral("1234567____国信");
     QTest::newRow("negative number") << true << -1 << QStringLiteral("X") << QStringLiteral("-1____X");
     QTest::newRow("zero, empty id") << true << 0 << QString() << QStringLiteral("0____");
-    QTest::newRow("no grouping") << true << 1234567 << QStringLiteral("国信") << QStringLiteral("1234567____国信");
     QTest::newRow("no broker") << false << 0 << QString()
                                << QString::fromStdString(rqservice::CVoprQueryDataReq().queryKey);
 }
 
-// The detail query names the broker as "<keyNo>____<id>"; without a broker it still goes out.
+// The detail query names the broker as "<keyNo>____<id>" and is logged; without a broker it still goes out.
 void TestCreditDataQueryDialog::queryKey()
 {
     QFETCH(bool, hasBroker);
@@ -228,117 +169,88 @@ void TestCreditDataQueryDialog::queryKey()
     const auto query = m_service->queries().back();
     QCOMPARE(query->queryType, 12295);
     QCOMPARE(QString::fromStdString(query->queryKey), key);
-
-    QStringList lines;
-    for (const testsupport::CapturedLine& line : log.lines()) {
-        if (line.message.rfind("[CCreditDataQueryDialog]", 0) == 0) {
-            lines << QStringLiteral("%1 %2").arg(line.level).arg(QString::fromStdString(line.message));
-        }
-    }
-    QCOMPARE(lines, QStringList({QStringLiteral("20000 [CCreditDataQueryDialog] queryData:") +
-                                 QString::fromStdString(query->toLog())}));
-    QTRY_VERIFY(maskOf(dialog)->isHidden());
+    QCOMPARE(testsupport::capturedLines(log, "[CCreditDataQueryDialog]"),
+             QStringList(QStringLiteral("20000 [CCreditDataQueryDialog] queryData:") +
+                         QString::fromStdString(query->toLog())));
 }
 
 void TestCreditDataQueryDialog::answers_data()
 {
     QTest::addColumn<QStringList>("records");
+    QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("shown"); // subjects by name
 
-    QTest::newRow("subjects in order") << QStringList({"detail:CAB"}) << QStringLiteral("CAB");
-    QTest::newRow("only the first detail record") << QStringList({"detail:A", "detail:BC"}) << QStringLiteral("A");
-    QTest::newRow("null subjects skipped") << QStringList({"detail:0A0B"}) << QStringLiteral("AB");
-    QTest::newRow("empty subjects") << QStringList({"detail:"}) << QString();
-    QTest::newRow("no records") << QStringList() << QString();
-    QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString();
+    QTest::newRow("null subjects skipped, order kept") << QStringList({"detail:0C0AB"}) << QString()
+                                                       << QStringLiteral("CAB");
+    QTest::newRow("only the first detail record") << QStringList({"detail:A", "detail:BC"}) << QString()
+                                                  << QStringLiteral("A");
+    QTest::newRow("empty subjects") << QStringList({"detail:"}) << QString() << QString();
+    QTest::newRow("no records") << QStringList() << QString() << QString();
+    QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString() << QString();
+    QTest::newRow("failure") << QStringList() << QStringLiteral("券商无折算率数据") << QString();
 }
 
-// Every answer replaces the rows with the first record's subjects, quietly.
+// The next broker's query empties the table at once, so no old row shows while it is awaited. Every
+// answer replaces the rows with the first record's subjects, quietly; a failure leaves the table
+// empty and shows the server's text in the information box "提示".
 void TestCreditDataQueryDialog::answers()
 {
     QFETCH(QStringList, records);
+    QFETCH(QString, failure);
     QFETCH(QString, shown);
 
     DVK::CCreditDataQueryDialog dialog(nullptr);
-    testsupport::ScriptedAnswer previous;
-    previous.records = makeAnswer({"detail:C"});
-    answer(dialog, previous);
-    QCOMPARE(modelRows(tableOf(dialog)).size(), 1);
+    m_service->queueQueryAnswer(detailAnswer({"detail:AB"}));
+    dialog.setData(makeBroker(7, "ABC"));
+    QTRY_COMPARE(tableOf(dialog)->visibleRowCount(), 2);
 
-    testsupport::ScriptedAnswer scripted;
-    scripted.records = makeAnswer(records);
-    answer(dialog, scripted);
-
-    QStringList expected;
-    for (QChar name : shown) {
-        expected << rowText(subject(name));
-    }
-    QCOMPARE(modelRows(tableOf(dialog)), expected);
-    QCOMPARE(tableOf(dialog)->visibleRowCount(), expected.size());
-    QCOMPARE(m_boxes.size(), 0);
-}
-
-// A failure shows the server's text in "提示" and leaves the table empty.
-void TestCreditDataQueryDialog::failedAnswer()
-{
-    DVK::CCreditDataQueryDialog dialog(nullptr);
-    testsupport::ScriptedAnswer previous;
-    previous.records = makeAnswer({"detail:AB"});
-    answer(dialog, previous);
-
-    testsupport::ScriptedAnswer failed;
-    failed.error = utils::RQError::failure("券商无折算率数据");
-    answer(dialog, failed);
-
-    QCOMPARE(m_boxes.size(), 1);
-    QCOMPARE(int(m_boxes[0].kind), int(WB::MessageRecord::Information));
-    QCOMPARE(m_boxes[0].title, QStringLiteral("提示"));
-    QCOMPARE(m_boxes[0].text, QStringLiteral("券商无折算率数据"));
-    QCOMPARE(modelRows(tableOf(dialog)), QStringList());
-    QCOMPARE(tableOf(dialog)->visibleRowCount(), 0);
-}
-
-// The next broker's query empties the table at once, so no old row shows while it is awaited.
-void TestCreditDataQueryDialog::secondOpeningShowsNoOldRows()
-{
-    DVK::CCreditDataQueryDialog dialog(nullptr);
-    testsupport::ScriptedAnswer first;
-    first.records = makeAnswer({"detail:AB"});
-    answer(dialog, first);
-    QCOMPARE(tableOf(dialog)->visibleRowCount(), 2);
-
+    // Before a successful answer comes a stale one, which it must replace (a failure replaces nothing).
+    const int opened = failure.isEmpty() ? 2 : 1;
     m_service->setHolding(true);
-    dialog.setData(makeBroker(8, "DEF"));
-    QCOMPARE(m_service->pendingCount(), 1);
+    for (int i = 0; i < opened; ++i) {
+        dialog.setData(makeBroker(8, "DEF"));
+    }
+    QCOMPARE(m_service->pendingCount(), opened);
     QCOMPARE(tableOf(dialog)->visibleRowCount(), 0);
-    QCOMPARE(modelRows(tableOf(dialog)), QStringList());
+    QCOMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), QStringList());
     QVERIFY(!maskOf(dialog)->isHidden());
 
-    testsupport::ScriptedAnswer second;
-    second.records = makeAnswer({"detail:C"});
-    QVERIFY(m_service->releaseQuery(second));
-    QTRY_VERIFY(maskOf(dialog)->isHidden());
-    QCOMPARE(modelRows(tableOf(dialog)), QStringList({rowText(subject('C'))}));
+    testsupport::ScriptedAnswer scripted = detailAnswer(records);
+    if (!failure.isEmpty()) {
+        scripted.error = utils::RQError::failure(failure.toStdString());
+    }
+    QVERIFY(opened == 1 || m_service->releaseQuery(detailAnswer({"detail:C"})));
+    QVERIFY(m_service->releaseQuery(scripted));
+    m_service->waitDelivered();
+    QCoreApplication::processEvents();
+    QVERIFY(maskOf(dialog)->isHidden());
+    QCOMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), rowsFor(shown));
+    QCOMPARE(tableOf(dialog)->visibleRowCount(), shown.size());
+    QCOMPARE(m_boxes, failure.isEmpty() ? QStringList()
+                                        : QStringList(QStringLiteral("%1 提示 %2")
+                                                          .arg(int(WB::MessageRecord::Information))
+                                                          .arg(failure)));
 }
 
 // An answer arriving after the dialog is gone is dropped.
 void TestCreditDataQueryDialog::destroyedWithQueryOutstanding()
 {
     m_service->setHolding(true);
-    auto* dialog = new DVK::CCreditDataQueryDialog(nullptr);
+    auto dialog = std::make_unique<DVK::CCreditDataQueryDialog>(nullptr);
     dialog->setData(makeBroker(7, "ABC"));
     QCOMPARE(m_service->pendingCount(), 1);
-    delete dialog;
+    dialog.reset();
 
     testsupport::ScriptedAnswer failed;
     failed.error = utils::RQError::failure("late");
     QVERIFY(m_service->releaseQuery(failed));
     m_service->waitDelivered();
     QCoreApplication::processEvents();
-    QCOMPARE(m_boxes.size(), 0);
+    QCOMPARE(m_boxes, QStringList());
 }
 
-// A row's "查询" opens one modal dialog, reused for the next broker, querying the row's broker.
+// A row's "查询" opens one modal dialog, reused for the next broker, querying the row's broker;
+// a broker missing from the last summary still opens it, without a new query.
 void TestCreditDataQueryDialog::rowButtonOpensDialog()
 {
     PanelProbe panel;
@@ -349,40 +261,28 @@ void TestCreditDataQueryDialog::rowButtonOpensDialog()
     panel.request();
     QTRY_COMPARE(panel.table->getDataModel()->rowCount(), 2);
 
+    // "<modal> <dialogs> <queries so far> <last query key>" each time a dialog shows; then closes it.
     QStringList seen;
-    for (int row : {1, 0}) {
-        const QString key = QString::fromStdString(panel.table->getDataModel()->getData(row)->getKey());
-        QTimer::singleShot(0, this, [&] {
-            auto* dialog = panel.findChild<DVK::CCreditDataQueryDialog*>();
-            if (!dialog) {
-                return;
-            }
-            seen << QStringLiteral("%1 %2 %3")
-                        .arg(dialog->isVisible() && dialog->isModal())
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        auto* dialog = panel.findChild<DVK::CCreditDataQueryDialog*>();
+        if (dialog && dialog->isVisible()) {
+            seen << QStringLiteral("%1 %2 %3 %4")
+                        .arg(dialog->isModal())
                         .arg(panel.findChildren<DVK::CCreditDataQueryDialog*>().size())
+                        .arg(m_service->queryCount())
                         .arg(QString::fromStdString(m_service->queries().back()->queryKey));
             dialog->done(0);
-        });
-        QVERIFY(WB::deliverEvent(panel.table, 228, 3, 0, key));
-    }
-    QCOMPARE(seen, QStringList({"1 1 8____DEF", "1 1 7____ABC"}));
-    QCOMPARE(panel.queryDialog->parentWidget(), static_cast<QWidget*>(&panel));
-}
-
-// A broker missing from the last summary still opens the dialog, without a new query.
-void TestCreditDataQueryDialog::brokerGoneStillOpens()
-{
-    PanelProbe panel;
-    bool opened = false;
-    QTimer::singleShot(0, this, [&] {
-        if (panel.queryDialog) {
-            opened = panel.queryDialog->isVisible();
-            panel.queryDialog->done(0);
         }
     });
+    closer.start(0);
+    for (int row : {1, 0}) {
+        const QString key = QString::fromStdString(panel.table->getDataModel()->getData(row)->getKey());
+        QVERIFY(WB::deliverEvent(panel.table, 228, 3, 0, key));
+    }
     panel.showData(9, "GONE");
-    QVERIFY(opened);
-    QCOMPARE(m_service->queryCount(), 0);
+    QCOMPARE(seen, QStringList({"1 1 2 8____DEF", "1 1 3 7____ABC", "1 1 3 7____ABC"}));
+    QCOMPARE(panel.queryDialog->parentWidget(), static_cast<QWidget*>(&panel));
 }
 
 QTEST_MAIN(TestCreditDataQueryDialog)

@@ -1,0 +1,110 @@
+#pragma once
+// What the panel, detail and table tests share: probes into protected members, row, log and method texts.
+
+#include "panel/creditdatamainmodel.h"
+#include "panel/creditdatamaintable.h"
+#include "panel/creditdatapanel.h"
+
+#include "logcapture.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMetaMethod>
+#include <QtTest>
+
+namespace testsupport {
+
+// Opens the panel's members to the test.
+class PanelProbe : public DVK::CCreditDataPanel
+{
+public:
+    using DVK::CCreditDataPanel::CCreditDataPanel;
+    using DVK::CCreditDataPanel::loadingMask;
+    using DVK::CCreditDataPanel::queryDialog;
+    using DVK::CCreditDataPanel::records;
+    using DVK::CCreditDataPanel::showData;
+    using DVK::CCreditDataPanel::table;
+};
+
+// Reaches a host table's context menu.
+template <class Table>
+class TableProbe : public Table
+{
+public:
+    using Table::Table;
+    bool menuOffersRefresh() const
+    {
+        return this->m_pContextMenu && this->m_pRefreshAction &&
+               this->m_pContextMenu->actions().contains(this->m_pRefreshAction);
+    }
+};
+
+inline const QColor* colour(const char* key)
+{
+    return utils::CSingletonT<WB::CUiResource>::instance()->getColor(QString::fromLatin1(key));
+}
+
+// Each row of a model as "key|col0|col1|col2|col3", in the model's order.
+inline QStringList rowTexts(WB::IBaseHpfTableModel* model)
+{
+    QStringList out;
+    for (const WB::IBaseHpfTableDataPtr& row : model->rows()) {
+        out << QStringLiteral("%1|%2|%3|%4|%5")
+                   .arg(QString::fromStdString(row->getKey()), row->getText(0), row->getText(1), row->getText(2),
+                        row->getText(3));
+    }
+    return out;
+}
+
+// The captured lines starting with the prefix, as "<level> <text>".
+inline QStringList capturedLines(const CLogCapture& capture, const char* prefix)
+{
+    QStringList out;
+    for (const CapturedLine& line : capture.lines()) {
+        if (line.message.rfind(prefix, 0) == 0) {
+            out << QStringLiteral("%1 %2").arg(line.level).arg(QString::fromStdString(line.message));
+        }
+    }
+    return out;
+}
+
+// The class name, then its own signals and slots as "<kind> <access> <signature>", in order.
+inline QStringList ownMethods(const QMetaObject& meta)
+{
+    QStringList out(QString::fromLatin1(meta.className()));
+    const char* const access[] = {"private", "protected", "public"};
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        out << QStringLiteral("%1 %2 %3")
+                   .arg(method.methodType() == QMetaMethod::Signal ? "signal" : "slot", access[method.access()],
+                        QString::fromLatin1(method.methodSignature()));
+    }
+    return out;
+}
+
+// Row numbers off with every other host default kept, menu flags 0xFF, no refresh entry in the menu,
+// its own model (a repeated key replaces the row) with rows alternating in colour.
+template <class Table>
+void checkTrimmedTable(int tableId)
+{
+    TableProbe<WB::CStandardHpfTable> plain(1, nullptr, QFlags<WB::EBaseTableMenuFlag>(QFlag(0xFF)));
+    TableProbe<Table> table(tableId, nullptr);
+    QVERIFY(plain.menuOffersRefresh());
+    QVERIFY(!table.menuOffersRefresh());
+    QVERIFY(plain.flag().testFlag(WB::eTableRowNumbers));
+    QCOMPARE(int(table.flag()), int(plain.flag() & ~WB::EBaseTableFlags(WB::eTableRowNumbers)));
+    QCOMPARE(int(table.menuFlags()), 0xFF);
+    QCOMPARE(table.tableId(), tableId);
+
+    auto* model = table.getDataModel();
+    QCOMPARE(table.WB::CStandardHpfTable::dataModel(), static_cast<WB::IBaseHpfTableModel*>(model));
+    QVERIFY(model->replacesSameKey());
+    const QColor* even = colour("clr_table_background");
+    const QColor* odd = colour("clr_table_background2");
+    QVERIFY(even && odd && even != odd);
+    const QVector<const QColor*> colours = {model->rowBackgroundColor(0), model->rowBackgroundColor(1),
+                                            model->rowBackgroundColor(2), model->rowBackgroundColor(-1)};
+    QCOMPARE(colours, QVector<const QColor*>({even, odd, even, odd}));
+}
+
+} // namespace testsupport
