@@ -18,7 +18,6 @@ private slots:
     void innerStretchWidgetFillsItsParent();
     void stripsControlCharacters_data();
     void stripsControlCharacters();
-    void typingStillWorks();
     void toolTipOnlyWhenCut_data();
     void toolTipOnlyWhenCut();
 };
@@ -146,16 +145,6 @@ void TestControls::stripsControlCharacters()
     QCOMPARE(edit.cursorPosition(), 1 + expected.size());
     edit.setText(input);
     QCOMPARE(edit.text(), expected);
-}
-
-// Typed keys and cursor moves behave as in a plain line edit.
-void TestControls::typingStillWorks()
-{
-    DVK::CSafeLineEdit edit(404, nullptr);
-    QTest::keyClicks(&edit, QStringLiteral("abc"));
-    QTest::keyClick(&edit, Qt::Key_Left);
-    QTest::keyClicks(&edit, QStringLiteral("X"));
-    QCOMPARE(edit.text(), QStringLiteral("abXc"));
 }
 
 void TestControls::toolTipOnlyWhenCut_data()

@@ -37,7 +37,6 @@ class TestEventDelivery : public QObject
 private slots:
     void buttonClickGoesUpTheChain_data();
     void buttonClickGoesUpTheChain();
-    void comboChangeDeliversIndex();
 };
 
 // Layout of each case: outer receiver > middle (receiver, plain widget or dialog) > plain
@@ -88,17 +87,6 @@ void TestEventDelivery::buttonClickGoesUpTheChain()
     QCOMPARE(log, expectedLog);
     // The same route asked directly reports whether someone handled it.
     QCOMPARE(WB::deliverEvent(plain, WB::eEventButtonClicked, 201, 0), expectedHandled);
-}
-
-// Index changes arrive as event 6 with the combo's id and the new index.
-void TestEventDelivery::comboChangeDeliversIndex()
-{
-    QStringList log;
-    WidgetReceiver outer(QStringLiteral("outer"), true, &log, nullptr);
-    auto* combo = new WB::CComboBox(400, &outer);
-    combo->addItems({QStringLiteral("华泰证券"), QStringLiteral("中信证券"), QStringLiteral("国泰君安")});
-    combo->setCurrentIndex(2);
-    QCOMPARE(log, (QStringList{"outer:6/400/0", "outer:6/400/2"}));
 }
 
 QTEST_MAIN(TestEventDelivery)

@@ -4,38 +4,6 @@
 #include <QPainter>
 #include <QTest>
 
-namespace {
-
-class CountingWidget : public WB::CBaseWidget
-{
-public:
-    void onUiResourceChanged() override
-    {
-        ++changes;
-        WB::CBaseWidget::onUiResourceChanged();
-    }
-    int changes = 0;
-};
-
-// Four coloured corners around a grey middle, with a 10px nine-grid.
-class GridSample : public WB::CGridImage
-{
-public:
-    GridSample()
-    {
-        m_image = QImage(30, 30, QImage::Format_ARGB32);
-        m_image.fill(Qt::gray);
-        QPainter p(&m_image);
-        p.fillRect(0, 0, 10, 10, Qt::red);
-        p.fillRect(20, 0, 10, 10, Qt::green);
-        p.fillRect(0, 20, 10, 10, Qt::blue);
-        p.fillRect(20, 20, 10, 10, Qt::yellow);
-        m_grid = QMargins(10, 10, 10, 10);
-    }
-};
-
-} // namespace
-
 class TestUiResource : public QObject
 {
     Q_OBJECT
@@ -43,10 +11,8 @@ class TestUiResource : public QObject
 private slots:
     void colorKeysAndFallback_data();
     void colorKeysAndFallback();
-    void setColorUpdatesInPlaceAndNotifies();
     void imageKeys_data();
     void imageKeys();
-    void nineGridKeepsCorners();
 };
 
 void TestUiResource::colorKeysAndFallback_data()
@@ -66,26 +32,6 @@ void TestUiResource::colorKeysAndFallback()
     const QColor* color = utils::CSingletonT<WB::CUiResource>::instance()->getColor(key);
     QVERIFY(color);
     QCOMPARE(*color, expected);
-}
-
-// A pointer handed out earlier sees the new colour, and live handlers are told once.
-void TestUiResource::setColorUpdatesInPlaceAndNotifies()
-{
-    auto* res = utils::CSingletonT<WB::CUiResource>::instance();
-    const QColor* background2 = res->getColor("clr_table_background2");
-    const QColor original = *background2;
-    QVERIFY(original != QColor(Qt::magenta));
-    QVERIFY(original.lightness() > 230);
-
-    CountingWidget alive;
-    delete new CountingWidget;
-    res->setColor("clr_table_background2", QColor(1, 2, 3));
-    QCOMPARE(res->getColor("clr_table_background2"), background2);
-    QCOMPARE(*background2, QColor(1, 2, 3));
-    QCOMPARE(alive.changes, 1);
-    res->setColor("clr_table_background2", original);
-    QCOMPARE(*background2, original);
-    QVERIFY(res->colorKeys().contains(QStringLiteral("clr_accent")));
 }
 
 void TestUiResource::imageKeys_data()
@@ -125,24 +71,6 @@ void TestUiResource::imageKeys()
         QCOMPARE(inside, 0);
     else
         QVERIFY(inside > rect.width() * rect.height() / 4);
-}
-
-// Stretched far beyond its size, a nine-grid image keeps its corners unblurred.
-void TestUiResource::nineGridKeepsCorners()
-{
-    QImage target(220, 120, QImage::Format_ARGB32);
-    target.fill(Qt::white);
-    QPainter painter(&target);
-    GridSample().drawImage(&painter, 10, 10, 200, 100);
-    painter.end();
-
-    QCOMPARE(target.pixelColor(10, 10), QColor(Qt::red));
-    QCOMPARE(target.pixelColor(19, 19), QColor(Qt::red));
-    QCOMPARE(target.pixelColor(200, 10), QColor(Qt::green));
-    QCOMPARE(target.pixelColor(10, 109), QColor(Qt::blue));
-    QCOMPARE(target.pixelColor(209, 109), QColor(Qt::yellow));
-    QCOMPARE(target.pixelColor(110, 60), QColor(Qt::gray));
-    QCOMPARE(target.pixelColor(5, 5), QColor(Qt::white));
 }
 
 QTEST_MAIN(TestUiResource)

