@@ -113,11 +113,6 @@ std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> CScriptedService::q
     return d->queries;
 }
 
-int CScriptedService::queryCount() const
-{
-    return static_cast<int>(queries().size());
-}
-
 void CScriptedService::waitDelivered()
 {
     d->worker->waitIdle();

@@ -41,7 +41,7 @@ public:
 
     // Every query received so far, in order.
     std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> queries() const;
-    int queryCount() const;
+    int queryCount() const { return static_cast<int>(queries().size()); }
     // Blocks until every answer handed out has been delivered (so the queued signals are posted).
     void waitDelivered();
 

@@ -1,4 +1,4 @@
-// Log lines: levels, formatting, the client's log switch; and the records' log text and keys.
+// Log lines: levels, formatting, the client's log switch; and the records' log text.
 #include "embeddeddataservice.h"
 #include "logcapture.h"
 #include "scriptedservice.h"
@@ -10,8 +10,6 @@
 #include <boost/make_shared.hpp>
 
 #include <log4cxx/level.h>
-
-#include <limits>
 
 Q_DECLARE_METATYPE(rqservice::IDataPtr)
 
@@ -26,8 +24,6 @@ private slots:
     void serviceLogsOnlyWhenEnabled();
     void recordsLogEveryField_data();
     void recordsLogEveryField();
-    void keysTellRecordsOfOneAnswerApart();
-    void failureIsNeverSuccess();
 };
 
 void TestLogging::initTestCase()
@@ -129,24 +125,6 @@ void TestLogging::recordsLogEveryField()
     QFETCH(rqservice::IDataPtr, record);
     QFETCH(QString, log);
     QCOMPARE(QString::fromStdString(record->toLog()), log);
-}
-
-// Two uploads of one broker, or one security listed twice in an upload, have different keys.
-void TestLogging::keysTellRecordsOfOneAnswerApart()
-{
-    QVERIFY(testsupport::makeBaseInfo(1, "CITIC", "", "", "", 4)->getCsKey() !=
-            testsupport::makeBaseInfo(1, "CITIC", "", "", "", 5)->getCsKey());
-    QVERIFY(testsupport::makeSubject(1, "CITIC", "上交所", "600000", "", 0.5, 1)->getCsKey() !=
-            testsupport::makeSubject(1, "CITIC", "上交所", "600000", "", 0.5, 4)->getCsKey());
-}
-
-// A failure is never a success, whatever its code.
-void TestLogging::failureIsNeverSuccess()
-{
-    QVERIFY(utils::RQError().isSuccess());
-    QVERIFY(!utils::RQError::failure("x").isSuccess());
-    QVERIFY(!utils::RQError::failure("x", 0).isSuccess());
-    QCOMPARE(utils::RQError::failure("x", 42).errorCode(), 42);
 }
 
 QTEST_GUILESS_MAIN(TestLogging)

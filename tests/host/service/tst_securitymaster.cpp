@@ -25,24 +25,18 @@ void TestSecurityMaster::findsShipped_data()
     QTest::newRow("code, exchange") << "600000" << "SH" << "SH|600000";
     QTest::newRow("XSHG mixed case") << "xShG" << "600000" << "SH|600000";
     QTest::newRow("上交所") << "上交所" << "600000" << "SH|600000";
-    QTest::newRow("上海证券交易所 reversed") << "600000" << "上海证券交易所" << "SH|600000";
-    QTest::newRow("blanks around") << "  SH\t" << " 600000 " << "SH|600000";
-    QTest::newRow("full-width space") << "\u3000深交所\u3000" << "000858" << "SZ|000858";
+    QTest::newRow("full-width space and tab") << "\u3000深交所\t" << " 000858 " << "SZ|000858";
     QTest::newRow("lost leading zeros") << "SZ" << "858" << "SZ|000858";
     QTest::newRow("number with .0") << "SZSE" << "858.0" << "SZ|000858";
-    QTest::newRow("code 1 is 000001") << "深" << "1" << "SZ|000001";
     QTest::newRow("北交所 reversed") << "430047" << "北交所" << "BJ|430047";
     QTest::newRow("suffix form") << "600000.SH" << "" << "SH|600000";
-    QTest::newRow("suffix form second key") << "" << "000858.sz" << "SZ|000858";
     QTest::newRow("prefix form") << "sh600000" << "" << "SH|600000";
 
     QTest::newRow("wrong exchange") << "SZ" << "600000" << "";
     QTest::newRow("unknown exchange") << "HK" << "600000" << "";
     QTest::newRow("unknown code") << "SH" << "600001" << "";
-    QTest::newRow("seven digits") << "SH" << "6000000" << "";
     QTest::newRow("fraction not zero") << "SZ" << "858.5" << "";
     QTest::newRow("name instead of code") << "SH" << "浦发银行" << "";
-    QTest::newRow("header line") << "exchange" << "code" << "";
     QTest::newRow("both empty") << "" << "" << "";
     QTest::newRow("suffix form with other key") << "600000.SH" << "x" << "";
 }

@@ -26,7 +26,6 @@ class TestTextCodec : public QObject
 private slots:
     void isGBKCode_data();
     void isGBKCode();
-    void gbkAndUtf8GiveSameText_data();
     void gbkAndUtf8GiveSameText();
     void convert_data();
     void convert();
@@ -50,7 +49,6 @@ void TestTextCodec::isGBKCode_data()
     QTest::newRow("gbk cut in the middle of a pair") << kGbkChinese + QByteArray("\xD6") << true;
     // FF is broken in both, once each: a tie goes to UTF-8.
     QTest::newRow("broken in both, tie") << QByteArray("abc\xFF") << false;
-    QTest::newRow("lone continuation bytes") << QByteArray("\x80\x80\x80") << false;
 }
 
 // Realistic UTF-8 Chinese is never taken for GBK; ties and ambiguous bytes go to UTF-8.
@@ -61,31 +59,18 @@ void TestTextCodec::isGBKCode()
     QCOMPARE(utils::isGBKCode(bytes(text)), gbk);
 }
 
-void TestTextCodec::gbkAndUtf8GiveSameText_data()
-{
-    QTest::addColumn<QByteArray>("gbk");
-    QTest::addColumn<QByteArray>("utf8");
-    QTest::newRow("csv") << QByteArray("SZ,000858,") + kGbkChinese + ",0.7\r\n"
-                         << QByteArray("SZ,000858,") + kUtf8Chinese + ",0.7\r\n";
-    QTest::newRow("ascii unchanged") << QByteArray("plain,0.5") << QByteArray("plain,0.5");
-}
-
 // A file saved in GBK and the same file saved in UTF-8 end as the same UTF-8 text.
 void TestTextCodec::gbkAndUtf8GiveSameText()
 {
-    QFETCH(QByteArray, gbk);
-    QFETCH(QByteArray, utf8);
-    std::string fromGbk = bytes(gbk);
-    if (utils::isGBKCode(fromGbk)) {
-        utils::safeGbk2Utf8(fromGbk);
+    const QByteArray utf8 = QByteArray("SZ,000858,") + kUtf8Chinese + ",0.7\r\n";
+    for (const QByteArray& saved : {QByteArray("SZ,000858,") + kGbkChinese + ",0.7\r\n", utf8}) {
+        std::string text = bytes(saved);
+        if (utils::isGBKCode(text)) {
+            utils::safeGbk2Utf8(text);
+        }
+        QCOMPARE(QByteArray::fromStdString(text), utf8);
+        QCOMPARE(WB::sToQs(text), QString::fromUtf8(utf8));
     }
-    std::string fromUtf8 = bytes(utf8);
-    if (utils::isGBKCode(fromUtf8)) {
-        utils::safeGbk2Utf8(fromUtf8);
-    }
-    QCOMPARE(QByteArray::fromStdString(fromGbk), utf8);
-    QCOMPARE(QByteArray::fromStdString(fromUtf8), utf8);
-    QCOMPARE(WB::sToQs(fromGbk), QString::fromUtf8(utf8));
 }
 
 void TestTextCodec::convert_data()
@@ -101,7 +86,6 @@ void TestTextCodec::convert_data()
     QTest::newRow("bad trail keeps next byte") << false << QByteArray("\xD6\x20" "a") << fffd + " a";
     QTest::newRow("four-byte GB18030") << false << QByteArray("\x81\x30\x81\x30") << QByteArray("\xC2\x80");
     QTest::newRow("to gbk") << true << kUtf8Chinese << kGbkChinese;
-    QTest::newRow("to gbk, ascii") << true << QByteArray("C:/data/rates.csv") << QByteArray("C:/data/rates.csv");
     // An emoji has no GBK form: the whole text stays as it was.
     QTest::newRow("to gbk, no gbk form") << true << kUtf8Chinese + "\xF0\x9F\x98\x80" << kUtf8Chinese + "\xF0\x9F\x98\x80";
     QTest::newRow("to gbk, not utf8") << true << kGbkChinese << kGbkChinese;
