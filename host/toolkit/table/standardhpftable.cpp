@@ -93,6 +93,10 @@ struct CStandardHpfTable::Private
     QVector<int> widths;
     QVector<bool> defaultVisible;
     QHash<int, bool> pendingVisible; // set before the model gave the columns
+    // Columns the program hid (a missing right, say) stay hidden whatever a saved layout says;
+    // the layout keeps the user's own choice for them, for when the program shows them again.
+    QSet<int> hiddenByProgram;
+    QHash<int, bool> userVisible;
     QMenu* columnsMenu = nullptr;
     QAction* copyAction = nullptr;
     QAction* clearFiltersAction = nullptr;
@@ -228,6 +232,8 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
             d->columnsMenu->clear();
             const QVector<int> shown = d->shownColumns(true);
             for (int column = 0; column < d->columnCount(); ++column) {
+                if (d->hiddenByProgram.contains(column))
+                    continue;
                 QAction* action = d->columnsMenu->addAction(d->itemModel->source() ? d->itemModel->source()->headerText(column) : QString());
                 action->setCheckable(true);
                 action->setChecked(isColumnVisible(column));
@@ -408,6 +414,10 @@ void CStandardHpfTable::setColumnVisible(int column, bool visible)
         return;
     if (column < d->defaultVisible.size())
         d->defaultVisible[column] = visible;
+    if (visible)
+        d->hiddenByProgram.remove(column);
+    else
+        d->hiddenByProgram.insert(column);
     if (column < d->columnCount())
         d->view->setColumnHidden(column, !visible);
     else
@@ -541,7 +551,7 @@ QString CStandardHpfTable::saveConfigStr() const
     for (int column = 0; column < n; ++column) {
         const bool shown = !d->view->isColumnHidden(column);
         widths.append(shown ? d->header->sectionSize(column) : d->widths.value(column, d->header->defaultSectionSize()));
-        visible.append(shown ? 1 : 0);
+        visible.append(d->hiddenByProgram.contains(column) ? d->userVisible.value(column, true) : shown);
     }
     const int sort = sortColumn();
     return QStringLiteral("%1:%2:order=%3:w=%4:vis=%5:sort=%6,%7")
@@ -592,8 +602,10 @@ bool CStandardHpfTable::loadConfigStr(const QString& config)
         d->header->resizeSection(column, widths[column]);
         d->widths[column] = widths[column];
     }
-    for (int column = 0; column < n; ++column)
-        d->view->setColumnHidden(column, visible[column] == 0);
+    for (int column = 0; column < n; ++column) {
+        d->userVisible[column] = visible[column] == 1;
+        d->view->setColumnHidden(column, visible[column] == 0 || d->hiddenByProgram.contains(column));
+    }
     sortByColumn(sort[0], sort[1] == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
     return true;
 }

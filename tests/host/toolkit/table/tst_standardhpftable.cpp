@@ -359,7 +359,7 @@ void TestStandardHpfTable::configRoundTrip()
     a.header()->moveSection(3, 0);
     a.header()->resizeSection(1, 150);
     a.header()->resizeSection(2, 177);
-    a.setColumnVisible(2, false);
+    static_cast<QTableView*>(a.view())->setColumnHidden(2, true); // as the columns menu does
     a.sortByColumn(1, Qt::DescendingOrder);
     const QString saved = a.saveConfigStr();
     QVERIFY(!saved.contains(';'));
@@ -375,6 +375,14 @@ void TestStandardHpfTable::configRoundTrip()
     QCOMPARE(b.sortOrder(), Qt::DescendingOrder);
     b.setColumnVisible(2, true);
     QCOMPARE(b.header()->sectionSize(2), 177);
+
+    // A column the program hid stays hidden whatever the layout says; the layout keeps the
+    // user's choice for it.
+    ExposedTable c(new TestModel);
+    c.setColumnVisible(3, false);
+    QVERIFY(c.loadConfigStr(saved));
+    QVERIFY(!c.isColumnVisible(3));
+    QCOMPARE(c.saveConfigStr(), saved);
 }
 
 void TestStandardHpfTable::configRejects_data()
