@@ -3,6 +3,7 @@
 #include "creditdataprobes.h"
 #include "scriptedservice.h"
 
+#include <QTableView>
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
@@ -278,7 +279,7 @@ void TestCreditDataPanel::paramRoundTrip()
     QFETCH(bool, restores);
 
     PanelProbe source;
-    source.table->setColumnVisible(1, false);
+    static_cast<QTableView*>(source.table->view())->setColumnHidden(1, true); // as the user does
     source.table->sortByColumn(2, Qt::DescendingOrder);
     const QString saved = source.param();
     QCOMPARE(saved, source.table->saveConfigStr());
