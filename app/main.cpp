@@ -9,7 +9,6 @@
 #include "hosttoolkit.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 

@@ -1,5 +1,6 @@
 #include "hosttoolkit.h"
 
+#include "buttoncolors.h"
 #include "toolkitfont.h"
 
 #include <QPainter>
@@ -8,55 +9,6 @@
 namespace WB {
 
 namespace {
-
-struct ButtonColors
-{
-    QColor fill;   // invalid: no fill
-    QColor border; // invalid: no border
-    QColor text;
-};
-
-QColor color(const char* key)
-{
-    return *utils::CSingletonT<CUiResource>::instance()->getColor(QString::fromLatin1(key));
-}
-
-ButtonColors colorsFor(ENormalButtonType type, bool enabled, bool hovered, bool pressed)
-{
-    switch (type) {
-    case eBlueButton:
-    case eRedButton: {
-        const bool blue = type == eBlueButton;
-        QColor fill = color(blue ? "clr_accent" : "clr_red");
-        if (!enabled)
-            fill = color(blue ? "clr_accent_disabled" : "clr_red_disabled");
-        else if (pressed)
-            fill = color(blue ? "clr_accent_pressed" : "clr_red_pressed");
-        else if (hovered)
-            fill = color(blue ? "clr_accent_hover" : "clr_red_hover");
-        return {fill, QColor(), color("clr_button_text")};
-    }
-    case eLinkButton: {
-        QColor text = color("clr_accent");
-        if (!enabled)
-            text = color("clr_text_disabled");
-        else if (pressed)
-            text = color("clr_accent_pressed");
-        else if (hovered)
-            text = color("clr_accent_hover");
-        return {QColor(), QColor(), text};
-    }
-    case eNormalButton:
-    default:
-        if (!enabled)
-            return {color("clr_title_background"), color("clr_border_light"), color("clr_text_disabled")};
-        if (pressed)
-            return {color("clr_button_pressed"), color("clr_accent_pressed"), color("clr_accent_pressed")};
-        if (hovered)
-            return {color("clr_button_background"), color("clr_accent"), color("clr_accent")};
-        return {color("clr_button_background"), color("clr_border"), color("cle_default")};
-    }
-}
 
 ENormalButtonType typeFromInt(int type)
 {
@@ -106,7 +58,7 @@ void CSmallNormalButton::paintEvent(QPaintEvent*)
     const bool enabled = isEnabled();
     const bool pressed = enabled && (isDown() || isChecked());
     const bool hovered = enabled && underMouse();
-    const ButtonColors colors = colorsFor(m_type, enabled, hovered, pressed);
+    const ButtonColors colors = buttonColors(m_type, enabled, hovered, pressed);
 
     // Half-pixel inset keeps a 1px border crisp.
     const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -117,7 +69,7 @@ void CSmallNormalButton::paintEvent(QPaintEvent*)
         painter.drawRoundedRect(frame, radius, radius);
     }
     if (hasFocus()) {
-        QColor ring = color("clr_accent");
+        QColor ring = *utils::CSingletonT<CUiResource>::instance()->getColor(QStringLiteral("clr_accent"));
         ring.setAlpha(110);
         painter.setPen(QPen(ring, 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);

@@ -12,9 +12,8 @@ namespace WB {
 class CHpfStyle
 {
 public:
-    // The UI resource colour named key, or fallback while the theme does not define it
-    // (the resource answers unknown keys with a loud marker colour).
-    static QColor color(const QString& key, const QColor& fallback);
+    // The UI resource colour named key.
+    static QColor color(const QString& key);
 
     static QColor headerBackground();
     static QColor headerText();

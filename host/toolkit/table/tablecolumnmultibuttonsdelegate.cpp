@@ -1,5 +1,6 @@
 #include "hosttoolkit.h"
 
+#include "../buttoncolors.h"
 #include "hpfcelldelegate.h"
 #include "hpfitemmodel.h"
 #include "hpfstyle.h"
@@ -29,63 +30,6 @@ QFont buttonFont(const QFont& base)
 int buttonWidth(const QFontMetrics& metrics, const ButtonData& button)
 {
     return std::max(kButtonMinWidth, metrics.horizontalAdvance(button.text) + 2 * kButtonTextPadding);
-}
-
-struct ButtonLook
-{
-    QColor fill;
-    QColor border;
-    QColor text;
-};
-
-QColor themed(const char* key, const QColor& fallback)
-{
-    return CHpfStyle::color(QString::fromLatin1(key), fallback);
-}
-
-// The same colours as the toolkit's CSmallNormalButton, so a row button reads as one of them.
-ButtonLook lookOf(const ButtonData& button, bool hover, bool pressed)
-{
-    const QColor disabledText = themed("clr_text_disabled", QColor(0xA8, 0xAE, 0xB8));
-    switch (button.type) {
-    case eBlueButton:
-    case eRedButton: {
-        const bool blue = button.type == eBlueButton;
-        QColor fill = blue ? themed("clr_accent", QColor(0x1E, 0x6F, 0xD9)) : themed("clr_red", QColor(0xD9, 0x36, 0x3E));
-        if (button.disabled)
-            fill = blue ? themed("clr_accent_disabled", QColor(0xA7, 0xC4, 0xEC))
-                        : themed("clr_red_disabled", QColor(0xEE, 0xB0, 0xB3));
-        else if (pressed)
-            fill = blue ? themed("clr_accent_pressed", fill.darker(118)) : themed("clr_red_pressed", fill.darker(118));
-        else if (hover)
-            fill = blue ? themed("clr_accent_hover", fill.lighter(115)) : themed("clr_red_hover", fill.lighter(112));
-        return {fill, QColor(), themed("clr_button_text", Qt::white)};
-    }
-    case eLinkButton: {
-        const QColor accent = CHpfStyle::accent();
-        QColor text = accent;
-        if (button.disabled)
-            text = disabledText;
-        else if (pressed)
-            text = themed("clr_accent_pressed", accent.darker(118));
-        else if (hover)
-            text = themed("clr_accent_hover", accent.lighter(115));
-        return {QColor(), QColor(), text};
-    }
-    case eNormalButton:
-        break;
-    }
-    const QColor accent = CHpfStyle::accent();
-    if (button.disabled)
-        return {themed("clr_title_background", QColor(0xF5, 0xF7, 0xFA)), themed("clr_border_light", QColor(0xE3, 0xE7, 0xED)),
-                disabledText};
-    if (pressed)
-        return {themed("clr_button_pressed", QColor(0xE9, 0xEE, 0xF5)), themed("clr_accent_pressed", accent.darker(118)),
-                themed("clr_accent_pressed", accent.darker(118))};
-    if (hover)
-        return {themed("clr_button_background", Qt::white), accent, accent};
-    return {themed("clr_button_background", Qt::white), themed("clr_border", QColor(0xC9, 0xD0, 0xD9)),
-            themed("cle_default", QColor(0x22, 0x22, 0x22))};
 }
 
 std::string rowKeyOf(const QModelIndex& index)
@@ -197,7 +141,7 @@ void CBaseTableColumnMultiButtonsDelegate::paint(QPainter* painter, const QStyle
         const ButtonData& button = buttons[i];
         const bool hover = key == m_hoverKey && i == m_hoverButton;
         const bool pressed = hover && key == m_pressKey && i == m_pressButton;
-        const ButtonLook look = lookOf(button, hover, pressed);
+        const ButtonColors look = buttonColors(button.type, !button.disabled, hover, pressed);
         const QRectF r = QRectF(rects[i]).adjusted(0.5, 0.5, -0.5, -0.5);
         if (look.fill.isValid() || look.border.isValid()) {
             painter->setPen(look.border.isValid() ? QPen(look.border, 1) : Qt::NoPen);
