@@ -46,7 +46,14 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
                                     QStringLiteral("With --screenshot: click the query button of this summary row "
                                                    "(0 is the first) and wait for its detail."),
                                     QStringLiteral("row"));
-    parser.addOptions({rights, db, screenshot, latency, gallery, plugin, detail});
+    const QCommandLineOption upload(QStringLiteral("upload"),
+                                    QStringLiteral("With --screenshot: upload this conversion-rate file through the "
+                                                   "panel's upload dialog and take the picture on its outcome."),
+                                    QStringLiteral("file"));
+    const QCommandLineOption uploadBroker(QStringLiteral("upload-broker"),
+                                          QStringLiteral("With --upload: the broker to upload for (default: the first)."),
+                                          QStringLiteral("name"));
+    parser.addOptions({rights, db, screenshot, latency, gallery, plugin, detail, upload, uploadBroker});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -82,5 +89,15 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     options.screenshotPath = parser.value(screenshot);
     options.galleryDir = parser.value(gallery);
     options.pluginPath = parser.value(plugin);
+    options.uploadFile = parser.value(upload);
+    options.uploadBroker = parser.value(uploadBroker);
+    if ((!options.uploadFile.isEmpty() || !options.uploadBroker.isEmpty()) && options.screenshotPath.isEmpty()) {
+        error = QStringLiteral("--upload and --upload-broker need --screenshot");
+        return false;
+    }
+    if (!options.uploadFile.isEmpty() && options.detailRow >= 0) {
+        error = QStringLiteral("--upload and --open-detail cannot be combined");
+        return false;
+    }
     return true;
 }

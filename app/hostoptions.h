@@ -15,6 +15,8 @@ struct HostOptions
     QString pluginPath; // empty: the plug-in beside the executable
     int latencyMs = 0;
     int detailRow = -1; // with a screenshot: open this summary row's detail first
+    QString uploadFile;   // with a screenshot: upload this file through the panel's dialog first
+    QString uploadBroker; // the broker to upload for; empty: the dialog's first
 };
 
 // Parses arguments (argv[0] first). On a bad argument returns false with error set; --help and

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -21,11 +22,23 @@ void printError(const QString& text)
     std::fprintf(stderr, "demohost: %s\n", text.toLocal8Bit().constData());
 }
 
-// Headless runs must never wait for a click: messages go to the log and stderr instead.
+// The headless run's job, told of every message the client is asked to show.
+QPointer<CScreenshotJob> g_screenshotJob;
+
+// Headless runs must never wait for a click: messages go to stderr (and the job) instead.
 void reportMessagesWithoutBoxes()
 {
     WB::CMessageBox::setInterceptor([](const WB::MessageRecord& record) {
         printError(QStringLiteral("message \"%1\": %2").arg(record.title, record.text));
+        if (g_screenshotJob) {
+            QMetaObject::invokeMethod(
+                g_screenshotJob,
+                [record] {
+                if (g_screenshotJob)
+                    g_screenshotJob->onMessage(record.kind, record.success, record.title, record.text);
+                },
+                Qt::QueuedConnection);
+        }
         return int(QMessageBox::Ok);
     });
 }
@@ -87,8 +100,11 @@ int main(int argc, char* argv[])
         settings.path = options.screenshotPath;
         settings.detailRow = options.detailRow;
         settings.expectsQuery = options.rights.count(10079) != 0;
-        settings.timeoutMs = 30000 + 2 * options.latencyMs;
+        settings.timeoutMs = 30000 + 4 * options.latencyMs;
+        settings.uploadFile = options.uploadFile;
+        settings.uploadBroker = options.uploadBroker;
         auto* job = new CScreenshotJob(&window, settings, &window);
+        g_screenshotJob = job;
         QObject::connect(watcher.get(), &CAnswerWatcher::queryAnswered, job, &CScreenshotJob::onQueryAnswered);
     }
 

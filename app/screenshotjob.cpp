@@ -1,16 +1,19 @@
 #include "screenshotjob.h"
 
 #include "rowbuttonclicker.h"
+#include "uploaddriver.h"
 
-#include "hostservice.h"
+#include "hosttoolkit.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPainter>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -21,10 +24,16 @@ QPixmap grabWithDialogs(QWidget* window)
 {
     QPixmap picture = window->grab();
     QPainter painter(&picture);
+    QList<QDialog*> dialogs;
     for (QWidget* top : QApplication::topLevelWidgets()) {
         auto* dialog = qobject_cast<QDialog*>(top);
-        if (!dialog || !dialog->isVisible())
-            continue;
+        if (dialog && dialog->isVisible())
+            dialogs << dialog;
+    }
+    // Message boxes come last: they sit over the dialog that asked for them.
+    std::stable_partition(dialogs.begin(), dialogs.end(),
+                          [](QDialog* dialog) { return !qobject_cast<QMessageBox*>(dialog); });
+    for (QDialog* dialog : dialogs) {
         const QPixmap shot = dialog->grab();
         painter.drawPixmap((picture.width() - shot.width()) / 2, (picture.height() - shot.height()) / 2, shot);
     }
@@ -53,6 +62,10 @@ void CScreenshotJob::onQueryAnswered(int queryType, bool success)
         std::fprintf(stderr, "demohost: query %d failed; the screenshot shows that\n", queryType);
     if (queryType == rqservice::eDataTypeCvionRateBaseInfo && !m_summarySeen) {
         m_summarySeen = true;
+        if (!m_settings.uploadFile.isEmpty()) {
+            startUpload();
+            return;
+        }
         if (m_settings.detailRow < 0) {
             finish(true);
             return;
@@ -64,7 +77,35 @@ void CScreenshotJob::onQueryAnswered(int queryType, bool success)
         });
     } else if (queryType == rqservice::eDataTypeCvionRateDetail && m_settings.detailRow >= 0) {
         finish(true);
+    } else if (queryType == rqservice::eDataTypeCvionRateBaseInfo && m_uploadSucceeded) {
+        // The refresh after the upload: the summary now shows the new upload date.
+        finish(success, success ? QString() : QStringLiteral("the summary after the upload failed"));
     }
+}
+
+void CScreenshotJob::startUpload()
+{
+    auto* driver = new CUploadDriver(m_window, m_settings.uploadFile, m_settings.uploadBroker, this);
+    connect(driver, &CUploadDriver::failed, this, [this](const QString& why) { finish(false, why); });
+    if (!driver->start())
+        finish(false, QStringLiteral("the panel shows no upload button (right 10413 missing?)"));
+}
+
+void CScreenshotJob::onMessage(int kind, bool success, const QString& title, const QString& text)
+{
+    if (m_settings.uploadFile.isEmpty() || m_finished || kind != WB::MessageRecord::ServerMessage)
+        return;
+    // Shown without waiting, so that the picture holds it.
+    auto* box = new QMessageBox(success ? QMessageBox::Information : QMessageBox::Warning, title, text,
+                                QMessageBox::Ok, m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    if (success) {
+        m_uploadSucceeded = true;
+        return;
+    }
+    // The dialog stays open under its message; let it paint before the picture.
+    QTimer::singleShot(0, this, [this, text] { finish(false, QStringLiteral("upload failed: %1").arg(text)); });
 }
 
 void CScreenshotJob::finish(bool ok, const QString& why)

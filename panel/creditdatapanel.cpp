@@ -5,6 +5,7 @@
 #include "panel/creditdatamainmodel.h"
 #include "panel/creditdatamaintable.h"
 #include "panel/pluginlog.h"
+#include "upload/creditdatasendfiledialog.h"
 
 #include <QDateTime>
 #include <QPainter>
@@ -130,7 +131,16 @@ void CCreditDataPanel::switchSystem(int systemId, QString systemName)
 bool CCreditDataPanel::handleEvent(int event, int id, int arg, QString text, void* data)
 {
     if (event == WB::eEventButtonClicked && id == kUploadButtonId) {
-        // The upload dialog comes later; until then the button opens nothing.
+        if (!sendFileDialog) {
+            sendFileDialog = new CCreditDataSendFileDialog(this);
+        }
+        sendFileDialog->setBrokerList(records);
+        // The panel (and the dialog with it) may be destroyed while exec() runs.
+        const QPointer<CCreditDataPanel> self(this);
+        const QPointer<CCreditDataSendFileDialog> dialog(sendFileDialog);
+        if (dialog->exec() == 1 && self) {
+            request();
+        }
         return true;
     }
     if (event == WB::eEventButtonClicked && id == kRefreshButtonId) {

@@ -1,0 +1,277 @@
+#include "upload/creditdatasendfiledialog.h"
+
+#include "panel/pluginlog.h"
+#include "upload/conversionfile.h"
+#include "upload/uploadrequest.h"
+
+#include <QFileDialog>
+#include <QPainter>
+
+#include <boost/bind/bind.hpp>
+#include <boost/pointer_cast.hpp>
+#include <boost/thread/thread.hpp>
+
+namespace DVK {
+
+namespace {
+
+constexpr int kBrokerComboId = 400;
+constexpr int kBrowseButtonId = 401;
+constexpr int kSendButtonId = 402;
+constexpr int kCloseButtonId = 403;
+constexpr int kFileEditId = 404;
+
+WB::CSimpleTextWidget* makeLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new WB::CSimpleTextWidget(text, parent);
+    label->setFlag(Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine);
+    label->setFixedWidth(120);
+    return label;
+}
+
+WB::CWidgetList* makeRow(QWidget* parent, int left, int top, int right, int bottom)
+{
+    auto* row = new WB::CWidgetList(Qt::Horizontal, parent);
+    row->setFixedHeight(36);
+    row->setMargin(left, top, right, bottom);
+    return row;
+}
+
+void logReadFailure(const QString& path, const ConversionFileLines& content)
+{
+    if (pluginLogEnabled()) {
+        rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataSendFileDialog] readFile:%s %s (%s)",
+                    path.toUtf8().constData(), content.message.toUtf8().constData(),
+                    content.detail.toUtf8().constData());
+    }
+}
+
+} // namespace
+
+CCreditDataSendFileDialog::CCreditDataSendFileDialog(QWidget* parent) : WB::CCommonDialog(parent)
+{
+    setObjectName(QStringLiteral("creditDataSendFileDialog"));
+    setTitle(QStringLiteral("上传融资融券折算率文件"));
+    setFixedSize(460, 380);
+    createUi();
+    connect(this, SIGNAL(sigSendCallBack(bool, QString)), this, SLOT(slotSendCallBack(bool, QString)));
+    connect(this, SIGNAL(sigSendFileData(QString)), this, SLOT(slotSendFileData(QString)));
+}
+
+CCreditDataSendFileDialog::~CCreditDataSendFileDialog()
+{
+    // Waits for a hand-over under way, never for a read: a worker still reading finds the guard closed.
+    m_callbackGuard.invalidate();
+    delete m_image;
+}
+
+void CCreditDataSendFileDialog::createUi()
+{
+    auto* outer = new WB::CWidgetList(Qt::Vertical, this);
+    outer->setObjectName(QStringLiteral("sendFileOuterList"));
+    outer->setSpacing(0);
+    outer->setMargin(10, 10, 20, 15);
+
+    WB::CWidgetList* brokerRow = makeRow(outer, 5, 5, 0, 5);
+    brokerRow->setSpacing(0);
+    brokerRow->addFixedWidget(makeLabel(QStringLiteral("所属证券公司: "), brokerRow), WB::eAnchorFill, false);
+    m_brokerCombo = new WB::CComboBox(kBrokerComboId, brokerRow);
+    m_brokerCombo->setObjectName(QStringLiteral("sendFileBrokerCombo"));
+    m_brokerCombo->setFixedWidth(257);
+    brokerRow->addFixedWidget(m_brokerCombo, WB::eAnchorFill, false);
+    outer->addFixedWidget(brokerRow, WB::eAnchorFill, false);
+
+    WB::CWidgetList* fileRow = makeRow(outer, 5, 5, 0, 5);
+    fileRow->setSpacing(0);
+    fileRow->addFixedWidget(makeLabel(QStringLiteral("融资融券折算率文件: "), fileRow), WB::eAnchorFill, false);
+    m_fileEdit = new CSafeLineEdit(kFileEditId, fileRow);
+    m_fileEdit->setObjectName(QStringLiteral("sendFileEdit"));
+    m_fileEdit->setReadOnly(true);
+    m_fileEdit->setFixedSize(187, 26);
+    fileRow->addFixedWidget(m_fileEdit, WB::eAnchorCenter, false);
+    auto* browseButton = new WB::CSmallNormalButton(kBrowseButtonId, true, 1, fileRow);
+    browseButton->setObjectName(QStringLiteral("sendFileBrowseButton"));
+    browseButton->setText(QStringLiteral("浏览..."));
+    browseButton->setFixedSize(70, 26);
+    fileRow->addFixedWidget(browseButton, WB::eAnchorCenter, false);
+    outer->addFixedWidget(fileRow, WB::eAnchorFill, false);
+
+    WB::CWidgetList* buttonRow = makeRow(outer, 5, 5, 5, 5);
+    auto* sendButton = new WB::CSmallNormalButton(kSendButtonId, true, 1, buttonRow);
+    sendButton->setObjectName(QStringLiteral("sendFileSendButton"));
+    sendButton->setFixedWidth(80);
+    sendButton->setText(QStringLiteral("发送文件"));
+    buttonRow->addStretchSpace(1);
+    buttonRow->addFixedWidget(sendButton, WB::eAnchorCenter, false);
+    auto* closeButton = new WB::CSmallNormalButton(kCloseButtonId, true, 1, buttonRow);
+    closeButton->setObjectName(QStringLiteral("sendFileCloseButton"));
+    closeButton->setFixedWidth(60);
+    closeButton->setText(QStringLiteral("关闭"));
+    buttonRow->addFixedSpace(10);
+    buttonRow->addFixedWidget(closeButton, WB::eAnchorCenter, false);
+
+    outer->addStretchSpace(1);
+    outer->addFixedWidget(buttonRow, WB::eAnchorFill, false);
+    setInnerWidget(outer);
+
+    m_image = new WB::CImage(QStringLiteral("img_send_file_credit"));
+    m_loadingMask = new WB::CLoadingMaskWidget(QStringLiteral("正在上传数据..."), this);
+    m_loadingMask->setObjectName(QStringLiteral("sendFileLoadingMask"));
+    m_loadingMask->hide();
+}
+
+void CCreditDataSendFileDialog::setBrokerList(const std::vector<rqservice::IDataPtr>& brokers)
+{
+    m_brokers = brokers;
+    if (!m_brokerCombo) {
+        return;
+    }
+    m_brokerCombo->clear();
+    for (const rqservice::IDataPtr& record : m_brokers) {
+        const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
+        if (info) {
+            m_brokerCombo->addItem(WB::sToQs(info->brokerName), QVariant(WB::sToQs(info->brokerId)));
+        }
+    }
+}
+
+bool CCreditDataSendFileDialog::handleEvent(int type, int id, int index, QString key, void* data)
+{
+    if (type == WB::eEventButtonClicked) {
+        switch (id) {
+        case kBrowseButtonId: {
+            const QString path = QFileDialog::getOpenFileName(
+                nullptr, tr("选择文件"), QStringLiteral("."),
+                tr("Excel Files(*.xls *.xlsx);;Excel Files(*.csv);;Text Files(*.txt)"));
+            if (m_fileEdit) {
+                m_fileEdit->setText(path);
+            }
+            return true;
+        }
+        case kSendButtonId:
+            if (m_fileEdit && m_fileEdit->text().isEmpty()) {
+                WB::CMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("未选择文件"),
+                                             QMessageBox::Ok, QMessageBox::NoButton, false);
+            } else {
+                sendFile();
+            }
+            return true;
+        case kCloseButtonId:
+            done(0);
+            return true;
+        default:
+            break;
+        }
+    }
+    return WB::CBaseDialog::handleEvent(type, id, index, key, data);
+}
+
+void CCreditDataSendFileDialog::paintEvent(QPaintEvent* event)
+{
+    WB::CCustomDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(QColor(219, 219, 219, 255));
+    if (m_image) {
+        m_image->drawImage(&painter, 155, 130, 265, 161);
+    }
+}
+
+void CCreditDataSendFileDialog::sendFile()
+{
+    const QString path = m_fileEdit ? m_fileEdit->text() : QString();
+    if (m_loadingMask) {
+        m_loadingMask->attach(this);
+    }
+    // The worker reads into its own memory and reaches the dialog only through the guard, so a
+    // dialog destroyed during a long read is never touched and never waits for the read.
+    auto handOver = m_callbackGuard.wrap([this](const ConversionFileLines& content) { handOverLines(content); });
+    try {
+        boost::thread worker([handOver, path] {
+            const ConversionFileLines content = readConversionFile(path);
+            if (!content.message.isEmpty()) {
+                logReadFailure(path, content);
+            }
+            handOver(content);
+        });
+        worker.detach();
+    } catch (const std::exception&) {
+        slotSendCallBack(false, QStringLiteral("无法启动文件读取线程, 请稍后重试"));
+    }
+}
+
+void CCreditDataSendFileDialog::readFile(QString path)
+{
+    const ConversionFileLines content = readConversionFile(path);
+    if (!content.message.isEmpty()) {
+        logReadFailure(path, content);
+    }
+    handOverLines(content);
+}
+
+void CCreditDataSendFileDialog::handOverLines(const ConversionFileLines& content)
+{
+    {
+        QMutexLocker lock(&m_linesMutex);
+        m_lines = content.lines;
+    }
+    if (!content.message.isEmpty()) {
+        emit sigSendCallBack(false, content.message);
+    } else {
+        emit sigSendFileData(content.separator);
+    }
+}
+
+void CCreditDataSendFileDialog::slotSendFileData(QString separator)
+{
+    std::string brokerId;
+    std::string brokerName;
+    if (m_brokerCombo) {
+        brokerId = m_brokerCombo->itemData(m_brokerCombo->currentIndex(), Qt::UserRole).toString().toUtf8().toStdString();
+        brokerName = m_brokerCombo->currentText().toUtf8().toStdString();
+    }
+    QStringList lines;
+    {
+        QMutexLocker lock(&m_linesMutex);
+        lines = m_lines;
+    }
+    const UploadRequestPlan plan =
+        buildUploadRequest(lines, separator, chooseUploadBroker(brokerId, brokerName, m_brokers));
+    if (plan.request) {
+        using namespace boost::placeholders;
+        const OperateCallback callback =
+            m_callbackGuard.wrap(boost::bind(&CCreditDataSendFileDialog::onSendCallBack, this, _1, _2));
+        utils::CSingletonT<CVoprClientCenter>::instance()->operateData_async(plan.request, callback, 0);
+        return;
+    }
+
+    if (m_loadingMask) {
+        m_loadingMask->hide();
+    }
+    const QString text = QStringLiteral("无可用数据");
+    WB::CMessageBox::warning(this, QStringLiteral("提示"), text, QMessageBox::Ok, QMessageBox::NoButton, false);
+    utils::CSingletonT<CVoprClientCenter>::instance()->showServerMsgCallBack(
+        eServerCallbackMsgFailure, false, this, QStringLiteral("提示"), text, true, false);
+}
+
+void CCreditDataSendFileDialog::onSendCallBack(const utils::RQError& error, bson::BSONObj)
+{
+    emit sigSendCallBack(error.isSuccess(), WB::sToQs(error.errorMsg()));
+}
+
+void CCreditDataSendFileDialog::slotSendCallBack(bool ok, QString message)
+{
+    if (m_loadingMask) {
+        m_loadingMask->hide();
+    }
+    CVoprClientCenter* center = utils::CSingletonT<CVoprClientCenter>::instance();
+    if (ok) {
+        center->showServerMsgCallBack(eServerCallbackMsgSuccess, true, this, QStringLiteral("提示"),
+                                      QStringLiteral("发送成功"), true, false);
+        done(1);
+    } else {
+        center->showServerMsgCallBack(eServerCallbackMsgFailure, false, this, QStringLiteral("提示"), message, true,
+                                      false);
+    }
+}
+
+} // namespace DVK

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "panel/callbackguard.h"
+
+#include "hosttoolkit.h"
+
+#include <QMutex>
+#include <QStringList>
+
+#include <vector>
+
+namespace DVK {
+
+struct ConversionFileLines;
+
+// Picks a broker and a conversion-rate file, reads the file on a worker thread and uploads its
+// rows for that broker. Ends with 1 after a successful upload, 0 when closed.
+class CCreditDataSendFileDialog : public WB::CCommonDialog
+{
+    Q_OBJECT
+public:
+    explicit CCreditDataSendFileDialog(QWidget* parent);
+    ~CCreditDataSendFileDialog() override;
+
+    // The brokers offered, from the panel's last summary; the chosen file stays as it was.
+    void setBrokerList(const std::vector<rqservice::IDataPtr>& brokers);
+
+    bool handleEvent(int type, int id, int index, QString key, void* data) override;
+
+    // Reads path into the line list and reports once: sigSendFileData with lines, else
+    // sigSendCallBack(false, message). The send button runs it on a worker thread.
+    void readFile(QString path);
+
+signals:
+    void sigSendCallBack(bool ok, QString message);
+    void sigSendFileData(QString separator);
+
+public slots:
+    void slotSendCallBack(bool ok, QString message);
+    void slotSendFileData(QString separator);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void createUi();
+    void sendFile();
+    // Takes over what a read produced and reports it; the worker calls it only while the dialog lives.
+    void handOverLines(const ConversionFileLines& content);
+    // May run on a service thread: only emits.
+    void onSendCallBack(const utils::RQError& error, bson::BSONObj reply);
+
+    WB::CImage* m_image = nullptr;
+    WB::CLoadingMaskWidget* m_loadingMask = nullptr;
+    WB::CComboBox* m_brokerCombo = nullptr;
+    CSafeLineEdit* m_fileEdit = nullptr;
+    std::vector<rqservice::IDataPtr> m_brokers;
+    QStringList m_lines;
+    // Written by a worker's hand-over, read by the GUI thread: a second send must not race the first.
+    QMutex m_linesMutex;
+    CCallbackGuard m_callbackGuard;
+};
+
+} // namespace DVK
