@@ -304,7 +304,6 @@ void TestCreditDataPanel::eventsThatOpenNothing_data()
     QTest::newRow("row button, unknown key") << 228 << 0 << QStringLiteral("nope") << true;
     QTest::newRow("row button, other button id") << 228 << 1 << QStringLiteral("@broker") << true;
     QTest::newRow("row button, not a summary row") << 228 << 0 << QStringLiteral("foreign") << true;
-    QTest::newRow("upload button, no dialog yet") << 5 << 200 << QString() << true;
     QTest::newRow("other button passes on") << 5 << 999 << QString() << false;
 }
 
