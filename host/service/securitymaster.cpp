@@ -6,37 +6,41 @@
 
 namespace {
 
+// White space a spreadsheet or editor leaves around a key: ASCII blanks, the no-break and the
+// ideographic space, and the byte-order mark a UTF-8 file starts with.
+size_t blankAt(const std::string& text, size_t begin, size_t end, bool fromEnd)
+{
+    static const char* const wide[] = {"\xE3\x80\x80", "\xC2\xA0", "\xEF\xBB\xBF"};
+    const unsigned char c = static_cast<unsigned char>(fromEnd ? text[end - 1] : text[begin]);
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f') {
+        return 1;
+    }
+    for (const char* blank : wide) {
+        const size_t n = std::char_traits<char>::length(blank);
+        if (end - begin >= n && text.compare(fromEnd ? end - n : begin, n, blank) == 0) {
+            return n;
+        }
+    }
+    return 0;
+}
+
 std::string trimmed(const std::string& text)
 {
     size_t begin = 0;
     size_t end = text.size();
-    for (bool changed = true; changed && begin < end;) {
-        changed = false;
-        const unsigned char c = static_cast<unsigned char>(text[begin]);
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f') {
-            ++begin;
-            changed = true;
-        } else if (text.compare(begin, 3, "\xE3\x80\x80") == 0) {
-            begin += 3;
-            changed = true;
-        } else if (text.compare(begin, 2, "\xC2\xA0") == 0) {
-            begin += 2;
-            changed = true;
+    while (begin < end) {
+        const size_t n = blankAt(text, begin, end, false);
+        if (n == 0) {
+            break;
         }
+        begin += n;
     }
-    for (bool changed = true; changed && end > begin;) {
-        changed = false;
-        const unsigned char c = static_cast<unsigned char>(text[end - 1]);
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f') {
-            --end;
-            changed = true;
-        } else if (end - begin >= 3 && text.compare(end - 3, 3, "\xE3\x80\x80") == 0) {
-            end -= 3;
-            changed = true;
-        } else if (end - begin >= 2 && text.compare(end - 2, 2, "\xC2\xA0") == 0) {
-            end -= 2;
-            changed = true;
+    while (end > begin) {
+        const size_t n = blankAt(text, begin, end, true);
+        if (n == 0) {
+            break;
         }
+        end -= n;
     }
     return text.substr(begin, end - begin);
 }

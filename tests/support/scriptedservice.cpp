@@ -16,6 +16,10 @@ struct CScriptedService::Private
     bool holding = false;
     std::deque<DVK::QueryCallback> held;
     std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> queries;
+    std::vector<boost::shared_ptr<rqservice::COperateDataReq>> operations;
+    utils::RQError operateOutcome;
+    bool holdingOperations = false;
+    std::deque<DVK::OperateCallback> heldOperations;
     std::unique_ptr<CServiceWorker> worker{new CServiceWorker("scripted-service")};
 
     void deliver(const DVK::QueryCallback& callback, const ScriptedAnswer& answer)
@@ -36,6 +40,8 @@ CScriptedService::~CScriptedService()
 {
     // A query the test never released still gets its one answer.
     while (releaseQuery(ScriptedAnswer{utils::RQError::failure("服务已停止"), {}})) {
+    }
+    while (releaseOperation(utils::RQError::failure("服务已停止"))) {
     }
     d->worker.reset();
 }
@@ -66,11 +72,55 @@ void CScriptedService::query(const boost::shared_ptr<rqservice::CVoprQueryDataRe
     d->deliver(callback, answer);
 }
 
-void CScriptedService::operate(const boost::shared_ptr<rqservice::COperateDataReq>&,
+void CScriptedService::operate(const boost::shared_ptr<rqservice::COperateDataReq>& request,
                                const DVK::OperateCallback& callback)
 {
-    auto task = [callback] { callback(utils::RQError(), bson::BSONObj()); };
+    utils::RQError outcome;
+    {
+        boost::mutex::scoped_lock lock(d->mutex);
+        d->operations.push_back(request);
+        if (d->holdingOperations) {
+            d->heldOperations.push_back(callback);
+            return;
+        }
+        outcome = d->operateOutcome;
+    }
+    auto task = [callback, outcome] { callback(outcome, bson::BSONObj()); };
     d->worker->post(task, task);
+}
+
+void CScriptedService::setOperateOutcome(const utils::RQError& outcome)
+{
+    boost::mutex::scoped_lock lock(d->mutex);
+    d->operateOutcome = outcome;
+}
+
+void CScriptedService::setHoldingOperations(bool hold)
+{
+    boost::mutex::scoped_lock lock(d->mutex);
+    d->holdingOperations = hold;
+}
+
+bool CScriptedService::releaseOperation(const utils::RQError& outcome)
+{
+    DVK::OperateCallback callback;
+    {
+        boost::mutex::scoped_lock lock(d->mutex);
+        if (d->heldOperations.empty()) {
+            return false;
+        }
+        callback = d->heldOperations.front();
+        d->heldOperations.pop_front();
+    }
+    auto task = [callback, outcome] { callback(outcome, bson::BSONObj()); };
+    d->worker->post(task, task);
+    return true;
+}
+
+std::vector<boost::shared_ptr<rqservice::COperateDataReq>> CScriptedService::operations() const
+{
+    boost::mutex::scoped_lock lock(d->mutex);
+    return d->operations;
 }
 
 void CScriptedService::queueQueryAnswer(const ScriptedAnswer& answer)

@@ -28,9 +28,15 @@ public:
     // with the next queued answer, or with an empty success when none is queued.
     void query(const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request,
                const DVK::QueryCallback& callback) override;
-    // Every operate request succeeds, from the service thread.
+    // Every operate request is recorded and answered from the service thread with the operate
+    // outcome (success unless set), or held while operations are held.
     void operate(const boost::shared_ptr<rqservice::COperateDataReq>& request,
                  const DVK::OperateCallback& callback) override;
+    void setOperateOutcome(const utils::RQError& outcome);
+    void setHoldingOperations(bool hold);
+    // Answers the oldest held operation; false when none is held.
+    bool releaseOperation(const utils::RQError& outcome);
+    std::vector<boost::shared_ptr<rqservice::COperateDataReq>> operations() const;
     void queueQueryAnswer(const ScriptedAnswer& answer);
 
     // Held mode: queries wait until the test releases them, oldest first.

@@ -1,0 +1,148 @@
+#include "upload/uploadrequest.h"
+
+#include "scriptedservice.h"
+
+#include <QtTest>
+
+#include <boost/make_shared.hpp>
+
+namespace {
+
+// Each subject as "exchange code name ratio", plus the skipped and warned lines as "index:kind".
+QStringList describe(const DVK::UploadRequestPlan& plan)
+{
+    QStringList out;
+    for (const auto& s : plan.detail->subjects) {
+        out << QStringLiteral("%1 %2 %3 %4")
+                   .arg(QString::fromStdString(s->exchangeName), QString::fromStdString(s->stockCode),
+                        QString::fromStdString(s->stockName))
+                   .arg(s->ratio);
+    }
+    for (const DVK::UploadLineNote& note : plan.skipped)
+        out << QStringLiteral("skip %1:%2").arg(note.line).arg(note.kind);
+    for (const DVK::UploadLineNote& note : plan.warnings)
+        out << QStringLiteral("warn %1:%2").arg(note.line).arg(note.kind);
+    return out;
+}
+
+} // namespace
+
+class TestUploadRequest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lines_data();
+    void lines();
+    void requestShape();
+    void noUsableLine();
+    void brokerChoice_data();
+    void brokerChoice();
+};
+
+void TestUploadRequest::lines_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QStringList>("expected");
+
+    // Skip kinds: 0 too few fields, 1 unknown security. Warning kinds: 0 not a number, 1 outside 0..1.
+    QTest::newRow("title row and trailing empty line skipped")
+        << QStringList{"交易所,证券代码,证券名称,折算率\r", "SH,600000,浦发银行,0.7\r", ""} << ","
+        << QStringList{"上交所 600000 浦发银行 0.7", "skip 0:1", "skip 2:0"};
+    QTest::newRow("file order kept, gaps closed")
+        << QStringList{"SZ,000858,五粮液,0.6", "XX,1,x,0.1", "SH,600519,贵州茅台,0.65", "SH,600000,浦发银行,0.5"}
+        << "," << QStringList{"深交所 000858 五粮液 0.6", "上交所 600519 贵州茅台 0.65", "上交所 600000 浦发银行 0.5",
+                              "skip 1:1"};
+    QTest::newRow("three fields are too few") << QStringList{"SH,600000,浦发银行"} << ","
+                                              << QStringList{"skip 0:0"};
+    QTest::newRow("fields past the fourth ignored") << QStringList{"SH,600000,浦发银行,0.7,备注,,x"} << ","
+                                                    << QStringList{"上交所 600000 浦发银行 0.7"};
+    QTest::newRow("ratio that is no number goes as 0")
+        << QStringList{"SH,600000,浦发银行,七成", "SH,600000,浦发银行,70%"} << ","
+        << QStringList{"上交所 600000 浦发银行 0", "上交所 600000 浦发银行 0", "warn 0:0", "warn 1:0"};
+    QTest::newRow("ratio out of range warned, sent as written") << QStringList{"SH,600000,浦发银行,65"} << ","
+                                                                << QStringList{"上交所 600000 浦发银行 65", "warn 0:1"};
+    QTest::newRow("quoted comma splits the field")
+        << QStringList{"SH,600000,\"浦发,银行\",0.7"} << ","
+        << QStringList{"上交所 600000 \"浦发 0", "warn 0:0"};
+    QTest::newRow("keys in the other order and lost zeros") << QStringList{"858,深圳,五粮液,0.6"} << ","
+                                                            << QStringList{"深交所 000858 五粮液 0.6"};
+    QTest::newRow("name kept untrimmed") << QStringList{"SH,600000, 浦发 ,0.7"} << ","
+                                         << QStringList{"上交所 600000  浦发  0.7"};
+    QTest::newRow("tab separated, commas inside fields stay")
+        << QStringList{"SH\t600000\t浦发,银行\t0.7", "SH,600000,浦发银行,0.7"} << "\t"
+        << QStringList{"上交所 600000 浦发,银行 0.7", "skip 1:0"};
+    QTest::newRow("byte-order mark before the first key") << QStringList{QStringLiteral("\uFEFFSH,600000,浦发银行,0.7")}
+                                                          << "," << QStringList{"上交所 600000 浦发银行 0.7"};
+}
+
+// One subject per line with more than three fields whose keys name a known security, in file order.
+void TestUploadRequest::lines()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, separator);
+    QFETCH(QStringList, expected);
+
+    const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(lines, separator, DVK::UploadBroker());
+    QCOMPARE(describe(plan), expected);
+    QCOMPARE(plan.usedLines.size(), plan.detail->subjects.size());
+}
+
+// The request: type 12295, operation 2, exactly the one detail record whose broker every subject repeats.
+void TestUploadRequest::requestShape()
+{
+    DVK::UploadBroker broker{7, "ABC", "国信证券"};
+    const DVK::UploadRequestPlan plan =
+        DVK::buildUploadRequest({"SH,600000,浦发银行,0.7", "SZ,000001,平安银行,0.5"}, ",", broker);
+    QVERIFY(plan.request);
+    QCOMPARE(plan.request->dataType, 12295);
+    QCOMPARE(plan.request->operateType, 2);
+    QCOMPARE(plan.request->dataList.size(), size_t(1));
+    QCOMPARE(plan.request->dataList.front(), rqservice::IDataPtr(plan.detail));
+    QCOMPARE(QString::fromStdString(plan.detail->toLog()),
+             QStringLiteral("CVoprCvionRateDetail{brokerKeyNo=7, brokerId=\"ABC\", brokerName=\"国信证券\", subjects=2}"));
+    QCOMPARE(plan.usedLines, std::vector<int>({0, 1}));
+    for (const auto& subject : plan.detail->subjects) {
+        QCOMPARE(subject->brokerKeyNo, 7);
+        QCOMPARE(subject->brokerId, std::string("ABC"));
+        QCOMPARE(subject->brokerName, std::string("国信证券"));
+        QCOMPARE(subject->lineNo, -1); // the server numbers the lines
+    }
+}
+
+// Without a usable line there is a detail record but no request.
+void TestUploadRequest::noUsableLine()
+{
+    const DVK::UploadRequestPlan plan = DVK::buildUploadRequest({"", "a,b", "XX,999999,x,0.5"}, ",", {});
+    QVERIFY(!plan.request);
+    QVERIFY(plan.detail && plan.detail->subjects.empty());
+    QCOMPARE(plan.skipped.size(), size_t(3));
+}
+
+void TestUploadRequest::brokerChoice_data()
+{
+    QTest::addColumn<QString>("brokerId");
+    QTest::addColumn<int>("keyNo");
+    QTest::newRow("first record with the id wins") << "B" << 2;
+    QTest::newRow("no such id") << "Z" << -1;
+    QTest::newRow("empty id matches no broker") << "" << -1;
+    QTest::newRow("ids compare exactly") << "b" << -1;
+}
+
+// The key number comes from the first summary record carrying the chosen id.
+void TestUploadRequest::brokerChoice()
+{
+    QFETCH(QString, brokerId);
+    QFETCH(int, keyNo);
+    const std::vector<rqservice::IDataPtr> brokers = {
+        boost::make_shared<rqservice::CStkSubjects>(), testsupport::makeBaseInfo(1, "A", "甲", "", ""),
+        testsupport::makeBaseInfo(2, "B", "乙", "", ""), testsupport::makeBaseInfo(3, "B", "乙", "", "")};
+    const DVK::UploadBroker broker = DVK::chooseUploadBroker(brokerId.toStdString(), "名", brokers);
+    QCOMPARE(broker.brokerKeyNo, keyNo);
+    QCOMPARE(QString::fromStdString(broker.brokerId), brokerId);
+    QCOMPARE(broker.brokerName, std::string("名"));
+}
+
+QTEST_MAIN(TestUploadRequest)
+#include "tst_uploadrequest.moc"
