@@ -24,6 +24,7 @@ public:
     using DVK::CCreditDataPanel::records;
     using DVK::CCreditDataPanel::showData;
     using DVK::CCreditDataPanel::table;
+    using DVK::CCreditDataPanel::handleEvent;
 };
 
 // Reaches a host table's context menu.

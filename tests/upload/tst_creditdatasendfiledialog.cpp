@@ -1,0 +1,343 @@
+#include "upload/creditdatasendfiledialog.h"
+
+#include "creditdataprobes.h"
+#include "scriptedservice.h"
+
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <boost/make_shared.hpp>
+
+#include <memory>
+
+using DVK::CCreditDataSendFileDialog;
+
+namespace {
+
+template <class W>
+W* child(QWidget* dialog, const char* name)
+{
+    return dialog->findChild<W*>(QString::fromLatin1(name));
+}
+
+WB::CLoadingMaskWidget* maskOf(QWidget* dialog)
+{
+    return child<WB::CLoadingMaskWidget>(dialog, "sendFileLoadingMask");
+}
+
+std::vector<rqservice::IDataPtr> brokers()
+{
+    return {testsupport::makeBaseInfo(7, "GX", "国信证券", "20240112", "20240105"),
+            boost::make_shared<rqservice::CStkSubjects>(),
+            testsupport::makeBaseInfo(9, "HT", "华泰证券", "20240112", ""),
+            testsupport::makeBaseInfo(8, "GX", "国信证券", "20240112", "20240101")};
+}
+
+// Runs fn once the modal dialog (or file dialog) it waits for is up.
+void whenModal(std::function<void(QWidget*)> fn)
+{
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            fn(modal);
+        }
+    });
+    timer->start(10);
+}
+
+} // namespace
+
+class TestCreditDataSendFileDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase() { WB::CMessageBox::setInterceptor(WB::CMessageBox::Interceptor()); }
+
+    void shape();
+    void brokerList();
+    void sendWithoutFile();
+    void browseCancelledEmptiesField();
+    void outcomes_data();
+    void outcomes();
+    void sendsForChosenBroker();
+    void destroyedWithUploadOutstanding();
+    void panelOpensDialogOnce_data();
+    void panelOpensDialogOnce();
+
+private:
+    QString writeFile(const QString& name, const QByteArray& bytes);
+    void send(CCreditDataSendFileDialog& dialog, const QString& path);
+
+    boost::shared_ptr<testsupport::CScriptedService> m_service;
+    QStringList m_boxes; // "<kind> <server type> <success> <text>" of every message shown
+    QTemporaryDir m_dir;
+};
+
+void TestCreditDataSendFileDialog::initTestCase()
+{
+    WB::CMessageBox::setInterceptor([this](const WB::MessageRecord& record) {
+        m_boxes << QStringLiteral("%1 %2 %3 %4")
+                       .arg(int(record.kind))
+                       .arg(record.serverType)
+                       .arg(record.success)
+                       .arg(record.title + QLatin1Char('/') + record.text);
+        return int(QMessageBox::Ok);
+    });
+}
+
+void TestCreditDataSendFileDialog::init()
+{
+    utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights({10079, 10413});
+    m_service = testsupport::CScriptedService::install();
+    m_boxes.clear();
+}
+
+QString TestCreditDataSendFileDialog::writeFile(const QString& name, const QByteArray& bytes)
+{
+    QFile file(m_dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write(bytes);
+    return file.fileName();
+}
+
+void TestCreditDataSendFileDialog::send(CCreditDataSendFileDialog& dialog, const QString& path)
+{
+    child<QLineEdit>(&dialog, "sendFileEdit")->setText(path);
+    QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
+}
+
+// Title, size, the three rows' controls with their ids, texts and sizes, a hidden mask, and
+// exactly two signals and two slots.
+void TestCreditDataSendFileDialog::shape()
+{
+    CCreditDataSendFileDialog dialog(nullptr);
+    QCOMPARE(dialog.title(), QStringLiteral("上传融资融券折算率文件"));
+    QCOMPARE(dialog.minimumSize(), QSize(460, 380));
+    QCOMPARE(dialog.maximumSize(), QSize(460, 380));
+
+    auto* combo = child<WB::CComboBox>(&dialog, "sendFileBrokerCombo");
+    auto* edit = child<DVK::CSafeLineEdit>(&dialog, "sendFileEdit");
+    QVERIFY(combo && edit);
+    QCOMPARE(combo->id(), 400);
+    QCOMPARE(combo->width(), 257);
+    QCOMPARE(edit->id(), 404);
+    QVERIFY(edit->isReadOnly());
+    QCOMPARE(edit->size(), QSize(187, 26));
+    QStringList buttons;
+    for (auto* button : dialog.findChildren<WB::CSmallNormalButton*>()) {
+        buttons << QStringLiteral("%1 %2 %3 %4")
+                       .arg(button->id())
+                       .arg(button->text())
+                       .arg(button->width())
+                       .arg(int(button->buttonType()));
+    }
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({"401 浏览... 70 1", "402 发送文件 80 1", "403 关闭 60 1"}));
+    QStringList labels;
+    for (auto* label : dialog.findChildren<WB::CSimpleTextWidget*>())
+        labels << QStringLiteral("%1|%2|%3").arg(label->text()).arg(label->flag()).arg(label->width());
+    QCOMPARE(labels, QStringList({"所属证券公司: |386|120", "融资融券折算率文件: |386|120"}));
+    QVERIFY(maskOf(&dialog)->isHidden());
+    QCOMPARE(maskOf(&dialog)->text(), QStringLiteral("正在上传数据..."));
+    QCOMPARE(testsupport::ownMethods(CCreditDataSendFileDialog::staticMetaObject),
+             QStringList({"DVK::CCreditDataSendFileDialog", "signal public sigSendCallBack(bool,QString)",
+                          "signal public sigSendFileData(QString)", "slot public slotSendCallBack(bool,QString)",
+                          "slot public slotSendFileData(QString)"}));
+}
+
+// Every summary record gives one item in list order (name shown, id as data); others are skipped;
+// the chosen file stays across showings.
+void TestCreditDataSendFileDialog::brokerList()
+{
+    CCreditDataSendFileDialog dialog(nullptr);
+    auto* combo = child<WB::CComboBox>(&dialog, "sendFileBrokerCombo");
+    child<QLineEdit>(&dialog, "sendFileEdit")->setText(QStringLiteral("/tmp/a.csv"));
+    dialog.setBrokerList(brokers());
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i) + QLatin1Char('=') + combo->itemData(i, Qt::UserRole).toString();
+    QCOMPARE(items, QStringList({"国信证券=GX", "华泰证券=HT", "国信证券=GX"}));
+    QCOMPARE(combo->currentIndex(), 0);
+
+    dialog.setBrokerList({});
+    QCOMPARE(combo->count(), 0);
+    QCOMPARE(child<QLineEdit>(&dialog, "sendFileEdit")->text(), QStringLiteral("/tmp/a.csv"));
+}
+
+// Send with an empty field only says so.
+void TestCreditDataSendFileDialog::sendWithoutFile()
+{
+    CCreditDataSendFileDialog dialog(nullptr);
+    QSignalSpy reads(&dialog, SIGNAL(sigSendFileData(QString)));
+    send(dialog, QString());
+    QCOMPARE(m_boxes, QStringList({"0 -1 0 提示/未选择文件"}));
+    QVERIFY(maskOf(&dialog)->isHidden());
+    QCoreApplication::processEvents();
+    QCOMPARE(reads.count(), 0);
+}
+
+// Cancelling the file dialog leaves the field empty, so the next send asks for a file.
+void TestCreditDataSendFileDialog::browseCancelledEmptiesField()
+{
+    CCreditDataSendFileDialog dialog(nullptr);
+    auto* edit = child<QLineEdit>(&dialog, "sendFileEdit");
+    edit->setText(QStringLiteral("/tmp/old.csv"));
+    QString caption;
+    whenModal([&caption](QWidget* modal) {
+        caption = modal->windowTitle();
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            caption += QLatin1Char('|') + files->nameFilters().join(QLatin1Char(';'));
+        }
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    QVERIFY(dialog.handleEvent(5, 401, 0, QString(), nullptr));
+    QCOMPARE(caption, QStringLiteral("选择文件|Excel Files(*.xls *.xlsx);Excel Files(*.csv);Text Files(*.txt)"));
+    QCOMPARE(edit->text(), QString());
+    QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
+    QCOMPARE(m_boxes, QStringList({"0 -1 0 提示/未选择文件"}));
+}
+
+void TestCreditDataSendFileDialog::outcomes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("serverError"); // empty: the server accepts
+    QTest::addColumn<int>("operations");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QStringList>("boxes");
+
+    const QByteArray good = "交易所,代码,名称,折算率\r\nSH,600000,浦发银行,0.7\r\n";
+    QTest::newRow("accepted: success message, ends with 1")
+        << "ok.csv" << good << QString() << 1 << 1 << QStringList{"2 0 1 提示/发送成功"};
+    QTest::newRow("refused by the server: its message, stays open")
+        << "ok.csv" << good << "折算率超出范围" << 1 << 0 << QStringList{"2 1 0 提示/折算率超出范围"};
+    QTest::newRow("nothing usable: warning, then the same as a server message")
+        << "none.csv" << QByteArray("a,b\nXX,1,x,0.5\n") << QString() << 0 << 0
+        << QStringList{"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"};
+    QTest::newRow("empty csv: nothing usable") << "empty.csv" << QByteArray() << QString() << 0 << 0
+                                               << QStringList{"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"};
+    QTest::newRow("refused kind") << "rates.txt" << good << QString() << 0 << 0
+                                  << QStringList{"2 1 0 提示/文件格式错误"};
+    QTest::newRow("text with a workbook suffix") << "rates.xlsx" << good << QString() << 0 << 0
+                                                 << QStringList{"2 1 0 提示/文件内容为空"};
+}
+
+// Each way a send can end: the message the user sees, whether the dialog ends with 1, and the
+// mask hidden again.
+void TestCreditDataSendFileDialog::outcomes()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, serverError);
+    QFETCH(int, operations);
+    QFETCH(int, result);
+    QFETCH(QStringList, boxes);
+
+    if (!serverError.isEmpty())
+        m_service->setOperateOutcome(utils::RQError::failure(serverError.toStdString()));
+    CCreditDataSendFileDialog dialog(nullptr);
+    dialog.setBrokerList(brokers());
+    dialog.setResult(-1);
+    QSignalSpy reads(&dialog, SIGNAL(sigSendFileData(QString)));
+    QSignalSpy outcomes(&dialog, SIGNAL(sigSendCallBack(bool, QString)));
+    send(dialog, writeFile(name, content));
+    QCOMPARE(maskOf(&dialog)->attachedTo(), static_cast<QWidget*>(&dialog));
+
+    QTRY_COMPARE(m_boxes, boxes);
+    QCOMPARE(int(m_service->operations().size()), operations);
+    QCOMPARE(dialog.result(), result == 1 ? 1 : -1);
+    QVERIFY(maskOf(&dialog)->isHidden());
+    // The worker reports exactly once; the server's answer is one more report.
+    QCOMPARE(reads.count() + outcomes.count(), 1 + operations);
+}
+
+// The request carries the combo's broker (key number of the first record with its id) and one
+// subject per usable line, in file order.
+void TestCreditDataSendFileDialog::sendsForChosenBroker()
+{
+    CCreditDataSendFileDialog dialog(nullptr);
+    dialog.setBrokerList(brokers());
+    child<WB::CComboBox>(&dialog, "sendFileBrokerCombo")->setCurrentIndex(2);
+    send(dialog, writeFile("two.csv", "SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n"));
+    QTRY_COMPARE(int(m_service->operations().size()), 1);
+
+    const auto request = m_service->operations().front();
+    QCOMPARE(QString::fromStdString(request->toLog()),
+             QStringLiteral("COperateDataReq{dataType=12295, operateType=2, dataList=[CVoprCvionRateDetail{"
+                            "brokerKeyNo=7, brokerId=\"GX\", brokerName=\"国信证券\", subjects=2}]}"));
+    const auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(request->dataList.front());
+    QStringList subjects;
+    for (const auto& s : detail->subjects)
+        subjects << QString::fromStdString(s->toLog());
+    QCOMPARE(subjects,
+             QStringList({"CStkSubjects{brokerKeyNo=7, brokerId=\"GX\", brokerName=\"国信证券\", exchangeName=\"深交所\", "
+                          "stockCode=\"000858\", stockName=\"五粮液\", ratio=0.6, lineNo=-1}",
+                          "CStkSubjects{brokerKeyNo=7, brokerId=\"GX\", brokerName=\"国信证券\", exchangeName=\"北交所\", "
+                          "stockCode=\"830799\", stockName=\"艾融软件\", ratio=0.3, lineNo=-1}"}));
+}
+
+// An upload answered after its dialog is gone reaches nobody.
+void TestCreditDataSendFileDialog::destroyedWithUploadOutstanding()
+{
+    m_service->setHoldingOperations(true);
+    auto dialog = std::make_unique<CCreditDataSendFileDialog>(nullptr);
+    send(*dialog, writeFile("one.csv", "SH,600000,浦发银行,0.7\n"));
+    QTRY_COMPARE(int(m_service->operations().size()), 1);
+    dialog.reset();
+
+    QVERIFY(m_service->releaseOperation(utils::RQError()));
+    m_service->waitDelivered();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_boxes, QStringList());
+}
+
+void TestCreditDataSendFileDialog::panelOpensDialogOnce_data()
+{
+    QTest::addColumn<int>("closeWith");
+    QTest::addColumn<int>("queries");
+    QTest::newRow("accepted dialog refreshes once") << 1 << 1;
+    QTest::newRow("closed dialog refreshes nothing") << 0 << 0;
+}
+
+// The upload button makes the dialog once, hands it the current brokers before every showing, and
+// an upload that ends with 1 sends one summary query.
+void TestCreditDataSendFileDialog::panelOpensDialogOnce()
+{
+    QFETCH(int, closeWith);
+    QFETCH(int, queries);
+
+    testsupport::ScriptedAnswer summary;
+    summary.records = brokers();
+    m_service->queueQueryAnswer(summary);
+    testsupport::PanelProbe panel;
+    panel.request();
+    QTRY_COMPARE(int(panel.records.size()), 4);
+    const int before = m_service->queryCount();
+
+    QList<QPointer<QDialog>> seen;
+    QList<int> offered;
+    for (int round = 0; round < 2; ++round) {
+        whenModal([&](QWidget* modal) {
+            seen << qobject_cast<QDialog*>(modal);
+            offered << child<QComboBox>(modal, "sendFileBrokerCombo")->count();
+            qobject_cast<QDialog*>(modal)->done(closeWith);
+        });
+        QVERIFY(panel.handleEvent(5, 200, 0, QString(), nullptr));
+    }
+    QCOMPARE(seen.size(), 2);
+    QVERIFY(seen.at(0) && seen.at(0) == seen.at(1));
+    QCOMPARE(seen.at(0)->parentWidget(), static_cast<QWidget*>(&panel));
+    QCOMPARE(offered, QList<int>({3, 3}));
+    QCOMPARE(m_service->queryCount() - before, 2 * queries);
+}
+
+QTEST_MAIN(TestCreditDataSendFileDialog)
+#include "tst_creditdatasendfiledialog.moc"
