@@ -76,8 +76,10 @@ def write_raw(name, sheet_raw):
         z._didModify = True
 
 
-# 300 MiB of empty rows: past the inflate cap without a single cell.
-write_raw("hostile_bomb_padding.xlsx", streamed("pad", b"<row/>", 300 * 1024 * 1024 // 6))
+# 300 MiB of white space: past the inflate cap without a single element.
+write_raw("hostile_bomb_padding.xlsx", streamed("pad", b" " * 64, 300 * 1024 * 1024 // 64))
+# Millions of empty elements that are no cells.
+write_raw("hostile_bomb_elements.xlsx", streamed("elements", b"<x/>", 8_000_000))
 # Millions of cells in one row after another: past the cell cap.
 write_raw("hostile_bomb_cells.xlsx", streamed("cells", b'<row><c><v>1</v></c><c><v>2</v></c></row>', 3_000_000))
 # Nesting deeper than any sheet.

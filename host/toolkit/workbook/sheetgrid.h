@@ -15,9 +15,9 @@ class CSheetGrid
 public:
     static constexpr int kMaxRow = 1048576;
     static constexpr int kMaxColumn = 16384;
-    static constexpr qint64 kMaxCells = 2000000;
+    static constexpr qint64 kMaxCells = 1000000;
     static constexpr qint64 kMaxChars = 16 * 1024 * 1024;
-    static constexpr qint64 kMaxRangeFields = 8000000;
+    static constexpr qint64 kMaxRangeFields = 4000000;
 
     // False (and error() set) past a cap or outside the sheet's bounds. An empty text is no value.
     bool addCell(qint64 row, qint64 column, const QChar* text, int length);

@@ -18,7 +18,7 @@ namespace WB {
 namespace {
 
 constexpr int kMaxCellTextBytes = 1024 * 1024;
-constexpr qint64 kMaxSharedStrings = 2000000;
+constexpr qint64 kMaxSharedStrings = 1000000;
 constexpr qint64 kMaxSharedChars = 16 * 1024 * 1024;
 
 bool isName(const char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
@@ -271,6 +271,8 @@ protected:
             const char* r = attribute(attributes, "r");
             m_row = r ? std::atoll(r) : m_row + 1;
             m_column = 0;
+            if (m_row < 1 || m_row > CSheetGrid::kMaxRow)
+                fail(QStringLiteral("xlsx: row %1 lies outside the sheet").arg(m_row));
         } else if (isName(name, "sheetData")) {
             m_inSheetData = true;
         }

@@ -8,12 +8,12 @@ namespace WB {
 
 const char* xmlLocalName(const char* name)
 {
-    const char* bar = std::strrchr(name, '|');
+    const char* bar = std::strrchr(name, ':');
     return bar ? bar + 1 : name;
 }
 
 CXmlPartParser::CXmlPartParser(const QString& partName)
-    : m_parser(XML_ParserCreateNS(nullptr, '|')), m_partName(partName)
+    : m_parser(XML_ParserCreate(nullptr)), m_partName(partName)
 {
     if (!m_parser) {
         m_error = QStringLiteral("xml: out of memory");
@@ -68,6 +68,10 @@ void CXmlPartParser::onStart(void* self, const char* name, const char** attribut
     auto* p = static_cast<CXmlPartParser*>(self);
     if (!p->m_error.isEmpty())
         return;
+    if (++p->m_elements > kMaxElements) {
+        p->fail(QStringLiteral("xml: %1 holds more than %2 elements").arg(p->m_partName).arg(kMaxElements));
+        return;
+    }
     if (++p->m_depth > kMaxDepth) {
         p->fail(QStringLiteral("xml: %1 nests deeper than %2 elements").arg(p->m_partName).arg(kMaxDepth));
         return;

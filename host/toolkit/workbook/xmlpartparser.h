@@ -7,12 +7,14 @@ struct XML_ParserStruct;
 namespace WB {
 
 // A streaming parse of one XML part through expat. Subclasses see elements by their local name
-// (namespace prefixes dropped) and stop the parse with fail(). Documents with a DTD and nesting
-// past kMaxDepth are refused: no spreadsheet part needs either.
+// (prefixes dropped: spreadsheet parts use fixed namespaces) and stop the parse with fail().
+// Documents with a DTD, nesting past kMaxDepth or more than kMaxElements elements are refused:
+// no spreadsheet part within the cell caps needs them, and parsing is what a bomb costs.
 class CXmlPartParser
 {
 public:
     static constexpr int kMaxDepth = 256;
+    static constexpr qint64 kMaxElements = 5000000;
 
     explicit CXmlPartParser(const QString& partName);
     virtual ~CXmlPartParser();
@@ -43,9 +45,10 @@ private:
     QString m_partName;
     QString m_error;
     int m_depth = 0;
+    qint64 m_elements = 0;
 };
 
-// The part of an expat name after its namespace.
+// The part of an element or attribute name after its prefix.
 const char* xmlLocalName(const char* name);
 
 } // namespace WB
