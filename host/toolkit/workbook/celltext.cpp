@@ -1,0 +1,181 @@
+#include "celltext.h"
+
+#include <QDate>
+#include <QDateTime>
+
+#include <charconv>
+#include <cmath>
+
+namespace WB {
+
+namespace {
+
+constexpr int kSignificantDigits = 15;
+constexpr int kPlainMinExponent = -10;
+constexpr int kPlainMaxExponent = 20;
+
+QString dateText(qint64 days, qint64 seconds, bool date1904, bool withTime)
+{
+    QDate date;
+    if (date1904) {
+        date = QDate(1904, 1, 1).addDays(days);
+    } else if (days == 60) {
+        // Serial 60 is the 29 February 1900 that Lotus believed in and Excel still shows.
+        QString text = QStringLiteral("1900-02-29");
+        return withTime ? text + QLatin1Char(' ') + QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss")) : text;
+    } else {
+        date = days < 60 ? QDate(1899, 12, 31).addDays(days) : QDate(1899, 12, 30).addDays(days);
+    }
+    QString text = date.toString(QStringLiteral("yyyy-MM-dd"));
+    if (withTime)
+        text += QLatin1Char(' ') + QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"));
+    return text;
+}
+
+} // namespace
+
+QString CCellText::fromNumber(double value)
+{
+    if (!std::isfinite(value))
+        return QStringLiteral("#NUM!");
+    if (value == 0)
+        return QStringLiteral("0");
+
+    // d.dddddddddddddde±x: the value rounded to 15 significant digits, locale-free.
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
+                                   kSignificantDigits - 1);
+    const char* p = buf;
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    char digits[kSignificantDigits];
+    int count = 0;
+    for (; p < res.ptr && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9' && count < kSignificantDigits)
+            digits[count++] = *p;
+    }
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), res.ptr, exponent);
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+
+    QString out;
+    out.reserve(count + 24);
+    if (negative)
+        out += QLatin1Char('-');
+    if (exponent >= kPlainMinExponent && exponent <= kPlainMaxExponent) {
+        if (exponent < 0) {
+            out += QLatin1String("0.");
+            for (int i = -1; i > exponent; --i)
+                out += QLatin1Char('0');
+            out += QLatin1String(digits, count);
+        } else {
+            const int intDigits = exponent + 1;
+            for (int i = 0; i < intDigits; ++i)
+                out += QLatin1Char(i < count ? digits[i] : '0');
+            if (count > intDigits) {
+                out += QLatin1Char('.');
+                out += QLatin1String(digits + intDigits, count - intDigits);
+            }
+        }
+        return out;
+    }
+    out += QLatin1Char(digits[0]);
+    if (count > 1) {
+        out += QLatin1Char('.');
+        out += QLatin1String(digits + 1, count - 1);
+    }
+    out += exponent < 0 ? QLatin1String("E-") : QLatin1String("E+");
+    const int absExp = std::abs(exponent);
+    if (absExp < 10)
+        out += QLatin1Char('0');
+    out += QString::number(absExp);
+    return out;
+}
+
+QString CCellText::fromSerial(double serial, EDateKind kind, bool date1904)
+{
+    // 2958465 is 9999-12-31, the last day Excel shows.
+    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466 || kind == EDateKind::None)
+        return fromNumber(serial);
+    const qint64 total = std::llround(serial * 86400.0);
+    const qint64 days = total / 86400;
+    const qint64 seconds = total % 86400;
+    if (kind == EDateKind::Time)
+        return QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"));
+    if (days == 0 && !date1904)
+        return fromNumber(serial); // serial 0 is no day (Excel shows 1900-01-00)
+    return dateText(days, seconds, date1904, seconds != 0);
+}
+
+QString CCellText::withoutMidnight(const QString& dateTime)
+{
+    if (dateTime.size() == 19 && dateTime.endsWith(QLatin1String(" 00:00:00")))
+        return dateTime.left(10);
+    return dateTime;
+}
+
+QString CCellText::fromIsoDateTime(const QString& iso)
+{
+    QDateTime dt = QDateTime::fromString(iso, Qt::ISODate);
+    if (!dt.isValid()) {
+        const QDate d = QDate::fromString(iso, Qt::ISODate);
+        if (d.isValid())
+            return d.toString(QStringLiteral("yyyy-MM-dd"));
+        const QTime t = QTime::fromString(iso, Qt::ISODate);
+        return t.isValid() ? t.toString(QStringLiteral("hh:mm:ss")) : iso;
+    }
+    if (dt.time() == QTime(0, 0))
+        return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+    return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+EDateKind CCellText::dateKindOf(int builtinId, const QString& formatCode)
+{
+    if ((builtinId >= 14 && builtinId <= 17) || builtinId == 22)
+        return EDateKind::Date;
+    if ((builtinId >= 18 && builtinId <= 21) || (builtinId >= 45 && builtinId <= 47))
+        return EDateKind::Time;
+    if (formatCode.isEmpty())
+        return EDateKind::None;
+
+    bool hasDate = false, hasTime = false, hasMonthOrMinute = false;
+    bool inQuote = false;
+    const QString code = formatCode.toLower();
+    for (int i = 0; i < code.size(); ++i) {
+        const QChar c = code.at(i);
+        if (inQuote) {
+            inQuote = c != QLatin1Char('"');
+            continue;
+        }
+        switch (c.unicode()) {
+        case '"': inQuote = true; break;
+        case '\\': case '_': case '*': ++i; break; // the next character is literal or padding
+        case ';': i = code.size(); break;          // only the positive section decides
+        case '[': {
+            const int end = code.indexOf(QLatin1Char(']'), i);
+            if (end < 0) { i = code.size(); break; }
+            const QString inner = code.mid(i + 1, end - i - 1);
+            if (inner == QLatin1String("h") || inner == QLatin1String("hh") || inner == QLatin1String("m")
+                || inner == QLatin1String("mm") || inner == QLatin1String("s") || inner == QLatin1String("ss"))
+                hasTime = true; // elapsed time
+            i = end;
+            break;
+        }
+        case 'g':
+            if (code.midRef(i, 7) == QLatin1String("general"))
+                i += 6;
+            break;
+        case 'y': case 'd': case 'e': hasDate = true; break;
+        case 'h': case 's': hasTime = true; break;
+        case 'm': hasMonthOrMinute = true; break;
+        default: break;
+        }
+    }
+    if (hasDate || (hasMonthOrMinute && !hasTime))
+        return EDateKind::Date;
+    return hasTime ? EDateKind::Time : EDateKind::None;
+}
+
+} // namespace WB

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace WB {
+
+// How a cell's number format shows a number: as is, as a calendar date (with its time of day
+// when it has one) or as a time of day alone.
+enum class EDateKind : unsigned char { None, Date, Time };
+
+// Turns stored cell values into the text a person sees in Excel's General format, the same for
+// .xlsx and .xls so both readers agree on every cell.
+class CCellText
+{
+public:
+    // At most 15 significant digits, no exponent from 1e-10 to 1e21 (600000, 0.7, 0.3 for
+    // 0.1+0.2, 123456789012346000), otherwise 1.5E+25.
+    static QString fromNumber(double value);
+    // A date serial as yyyy-MM-dd, with " hh:mm:ss" when it has a time of day; Time gives
+    // hh:mm:ss alone. A serial outside 0001..9999 falls back to the number.
+    static QString fromSerial(double serial, EDateKind kind, bool date1904);
+    // Drops a " 00:00:00" time of day so midnight reads as the date alone.
+    static QString withoutMidnight(const QString& dateTime);
+    // ISO 8601 date/time text (cells of type "d") in the same shape as fromSerial.
+    static QString fromIsoDateTime(const QString& iso);
+    // Whether a number format shows dates or times: built-in ids 14-22 and 45-47, or a format
+    // code with date/time tokens outside quotes, escapes and [colour] sections.
+    static EDateKind dateKindOf(int builtinId, const QString& formatCode);
+};
+
+} // namespace WB

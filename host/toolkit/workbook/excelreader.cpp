@@ -1,0 +1,101 @@
+#include "hosttoolkit.h"
+
+#include "workbookloader.h"
+
+#include <expat.h>
+
+// Reads the first sheet only: sheet 1 answers its used range and cells, any other sheet is
+// empty. Texts are those of COdbcExcelReader, line breaks and tabs included.
+namespace WB {
+
+struct CExcelReader::Private
+{
+    bool initialised = false;
+    CWorkbookLoader loader;
+    QString lastError;
+};
+
+CExcelReader::CExcelReader(QObject* parent) : QObject(parent), d(new Private) {}
+
+CExcelReader::~CExcelReader() = default;
+
+bool CExcelReader::init(bool)
+{
+    // The parsers are linked in; a broken expat is the one thing that can still fail here.
+    XML_Parser probe = XML_ParserCreate(nullptr);
+    d->initialised = probe != nullptr;
+    if (probe)
+        XML_ParserFree(probe);
+    return d->initialised;
+}
+
+bool CExcelReader::isValid() const
+{
+    return d->initialised;
+}
+
+bool CExcelReader::open(const QString& path)
+{
+    d->lastError.clear();
+    if (!d->initialised) {
+        d->loader.clear();
+        d->lastError = QStringLiteral("the reader is not initialised");
+        return false;
+    }
+    if (!d->loader.load(path)) {
+        d->lastError = d->loader.error();
+        return false;
+    }
+    return true;
+}
+
+int CExcelReader::sheetCount() const
+{
+    return d->loader.sheetCount();
+}
+
+int CExcelReader::getSheetStartRow(int sheet) const
+{
+    return sheet == 1 ? d->loader.grid().firstRow() : 1;
+}
+
+int CExcelReader::getSheetRowCount(int sheet) const
+{
+    return sheet == 1 ? d->loader.grid().lastRow() : 0;
+}
+
+int CExcelReader::getSheetStartCol(int sheet) const
+{
+    return sheet == 1 ? d->loader.grid().firstColumn() : 1;
+}
+
+int CExcelReader::getSheetColCount(int sheet) const
+{
+    return sheet == 1 ? d->loader.grid().lastColumn() : 0;
+}
+
+QString CExcelReader::getData(int sheet, int row, int column, bool trimmed) const
+{
+    if (sheet != 1)
+        return QString();
+    const QString text = d->loader.grid().text(row, column);
+    return trimmed ? text.trimmed() : text;
+}
+
+void CExcelReader::close()
+{
+    d->loader.clear();
+}
+
+void CExcelReader::exitExcel()
+{
+    d->loader.clear();
+    d->initialised = false;
+}
+
+QString CExcelReader::lastError() const
+{
+    return d->lastError;
+}
+
+} // namespace WB

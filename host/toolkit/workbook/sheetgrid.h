@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace WB {
+
+// The cells of one sheet as text, gathered in any order by a loader and then looked up by row and
+// column. The used range runs from the first to the last row and column holding a non-empty text;
+// rows and columns are 1-based. Every cap keeps memory bounded whatever a file claims.
+class CSheetGrid
+{
+public:
+    static constexpr int kMaxRow = 1048576;
+    static constexpr int kMaxColumn = 16384;
+    static constexpr qint64 kMaxCells = 1000000;
+    static constexpr qint64 kMaxChars = 16 * 1024 * 1024;
+    static constexpr qint64 kMaxRangeFields = 4000000;
+
+    // False (and error() set) past a cap or outside the sheet's bounds. An empty text is no value.
+    bool addCell(qint64 row, qint64 column, const QChar* text, int length);
+    bool addCell(qint64 row, qint64 column, const QString& text)
+    {
+        return addCell(row, column, text.constData(), text.size());
+    }
+    // Sorts the cells and fixes the used range; false when the range is past the field cap.
+    bool finish();
+
+    bool isEmpty() const { return m_index.empty(); }
+    int firstRow() const { return m_firstRow; }
+    int lastRow() const { return m_lastRow; }
+    int firstColumn() const { return m_firstColumn; }
+    int lastColumn() const { return m_lastColumn; }
+    // Empty outside the used range or for a missing cell.
+    QString text(int row, int column) const;
+    // Whether some cell holds a tab, a line feed or a carriage return.
+    bool hasTabOrLineBreak() const { return m_tabOrLineBreak; }
+    // One line per row of the used range, its cells joined by separator.
+    QStringList lines(QChar separator, bool skipFirstRow) const;
+    QString error() const { return m_error; }
+    void clear();
+
+private:
+    struct Cell
+    {
+        quint32 row;
+        quint32 column;
+        quint32 offset; // into m_text
+        quint32 length;
+    };
+    const Cell* find(int row, int column) const;
+
+    std::vector<Cell> m_index;
+    QString m_text;
+    std::vector<quint32> m_rowStart; // first cell of each used row, plus one past the end
+    int m_firstRow = 1, m_lastRow = 0, m_firstColumn = 1, m_lastColumn = 0;
+    bool m_tabOrLineBreak = false;
+    QString m_error;
+};
+
+} // namespace WB

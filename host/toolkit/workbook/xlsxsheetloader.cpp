@@ -1,0 +1,509 @@
+#include "xlsxsheetloader.h"
+
+#include "celltext.h"
+#include "sheetgrid.h"
+#include "xmlpartparser.h"
+#include "zippackage.h"
+
+#include <QDir>
+#include <QHash>
+
+#include <charconv>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace WB {
+
+namespace {
+
+constexpr int kMaxCellTextBytes = 1024 * 1024;
+constexpr qint64 kMaxSharedStrings = 1000000;
+constexpr qint64 kMaxSharedChars = 16 * 1024 * 1024;
+
+bool isName(const char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
+
+bool isTrue(const char* value)
+{
+    return value && (isName(value, "1") || isName(value, "true"));
+}
+
+// OOXML strings carry characters XML cannot hold as _xHHHH_.
+QString decodeEscapes(QString text)
+{
+    int from = text.indexOf(QLatin1String("_x"));
+    while (from >= 0 && from + 7 <= text.size()) {
+        bool ok = false;
+        const ushort code = text.midRef(from + 2, 4).toUShort(&ok, 16);
+        if (ok && text.at(from + 6) == QLatin1Char('_')) {
+            text.replace(from, 7, QChar(code));
+            from = text.indexOf(QLatin1String("_x"), from + 1);
+        } else {
+            from = text.indexOf(QLatin1String("_x"), from + 2);
+        }
+    }
+    return text;
+}
+
+QString resolveTarget(const QString& sourceDir, const QString& target)
+{
+    if (target.startsWith(QLatin1Char('/')))
+        return QDir::cleanPath(target.mid(1));
+    return QDir::cleanPath(sourceDir.isEmpty() ? target : sourceDir + QLatin1Char('/') + target);
+}
+
+QString relsPathOf(const QString& part)
+{
+    const int slash = part.lastIndexOf(QLatin1Char('/'));
+    return part.left(slash + 1) + QLatin1String("_rels/") + part.mid(slash + 1) + QLatin1String(".rels");
+}
+
+QString dirOf(const QString& part)
+{
+    const int slash = part.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : part.left(slash);
+}
+
+bool streamPart(CZipPackage& zip, const QString& part, qint64 cap, CXmlPartParser& parser, QString& error)
+{
+    const bool ok = zip.read(part, cap, [&parser](const char* data, int size, bool last) {
+        return parser.feed(data, size, last);
+    });
+    if (!ok)
+        error = parser.error().isEmpty() ? zip.error() : parser.error();
+    return ok;
+}
+
+class CRelsParser : public CXmlPartParser
+{
+public:
+    using CXmlPartParser::CXmlPartParser;
+    struct Rel
+    {
+        QString id, type, target;
+    };
+    std::vector<Rel> rels;
+
+    const Rel* byId(const QString& id) const
+    {
+        for (const Rel& r : rels)
+            if (r.id == id)
+                return &r;
+        return nullptr;
+    }
+    const Rel* byType(const char* suffix) const
+    {
+        for (const Rel& r : rels)
+            if (r.type.endsWith(QLatin1String(suffix)))
+                return &r;
+        return nullptr;
+    }
+
+protected:
+    void startElement(const char* name, const char** attributes) override
+    {
+        if (!isName(name, "Relationship"))
+            return;
+        const char* mode = attribute(attributes, "TargetMode");
+        if (mode && isName(mode, "External"))
+            return;
+        if (rels.size() > 100000) {
+            fail(QStringLiteral("xlsx: %1 lists too many relationships").arg(partName()));
+            return;
+        }
+        const char* id = attribute(attributes, "Id");
+        const char* type = attribute(attributes, "Type");
+        const char* target = attribute(attributes, "Target");
+        if (id && target)
+            rels.push_back(Rel{QString::fromUtf8(id), QString::fromUtf8(type ? type : ""), QString::fromUtf8(target)});
+    }
+    void endElement(const char*) override {}
+};
+
+class CWorkbookParser : public CXmlPartParser
+{
+public:
+    using CXmlPartParser::CXmlPartParser;
+    QString firstSheetRelId;
+    int sheetCount = 0;
+    bool date1904 = false;
+
+protected:
+    void startElement(const char* name, const char** attributes) override
+    {
+        if (isName(name, "sheet")) {
+            if (sheetCount++ == 0) {
+                const char* id = attribute(attributes, "id");
+                firstSheetRelId = QString::fromUtf8(id ? id : "");
+            }
+        } else if (isName(name, "workbookPr")) {
+            date1904 = isTrue(attribute(attributes, "date1904"));
+        }
+    }
+    void endElement(const char*) override {}
+};
+
+class CStylesParser : public CXmlPartParser
+{
+public:
+    using CXmlPartParser::CXmlPartParser;
+    std::vector<EDateKind> xfDateKinds; // by cell style index
+
+protected:
+    void startElement(const char* name, const char** attributes) override
+    {
+        if (isName(name, "numFmt")) {
+            const char* id = attribute(attributes, "numFmtId");
+            const char* code = attribute(attributes, "formatCode");
+            if (id && code && m_customFormats.size() < 100000)
+                m_customFormats.insert(std::atoi(id), QString::fromUtf8(code));
+        } else if (isName(name, "cellXfs")) {
+            m_inCellXfs = true;
+        } else if (m_inCellXfs && isName(name, "xf")) {
+            if (xfDateKinds.size() >= 1000000) {
+                fail(QStringLiteral("xlsx: %1 lists too many cell styles").arg(partName()));
+                return;
+            }
+            const char* id = attribute(attributes, "numFmtId");
+            const int formatId = id ? std::atoi(id) : 0;
+            // A custom format may redefine a built-in id.
+            const auto custom = m_customFormats.constFind(formatId);
+            xfDateKinds.push_back(custom != m_customFormats.constEnd()
+                                      ? CCellText::dateKindOf(-1, *custom)
+                                      : CCellText::dateKindOf(formatId, QString()));
+        }
+    }
+    void endElement(const char* name) override
+    {
+        if (isName(name, "cellXfs"))
+            m_inCellXfs = false;
+    }
+
+private:
+    QHash<int, QString> m_customFormats;
+    bool m_inCellXfs = false;
+};
+
+// Shared strings in one pool; a rich-text item is its runs joined, phonetic hints left out.
+class CSharedStringsParser : public CXmlPartParser
+{
+public:
+    using CXmlPartParser::CXmlPartParser;
+    QString pool;
+    std::vector<std::pair<quint32, quint32>> items;
+
+protected:
+    void startElement(const char* name, const char**) override
+    {
+        if (isName(name, "si")) {
+            m_inItem = true;
+            m_text.clear();
+        } else if (isName(name, "rPh")) {
+            m_inPhonetic = true;
+        } else if (m_inItem && !m_inPhonetic && isName(name, "t")) {
+            m_inText = true;
+        }
+    }
+    void endElement(const char* name) override
+    {
+        if (isName(name, "t")) {
+            m_inText = false;
+        } else if (isName(name, "rPh")) {
+            m_inPhonetic = false;
+        } else if (isName(name, "si")) {
+            m_inItem = false;
+            if (qint64(items.size()) >= kMaxSharedStrings) {
+                fail(QStringLiteral("xlsx: more than %1 shared strings").arg(kMaxSharedStrings));
+                return;
+            }
+            const QString text = decodeEscapes(QString::fromUtf8(m_text.data(), int(m_text.size())));
+            if (qint64(pool.size()) + text.size() > kMaxSharedChars) {
+                fail(QStringLiteral("xlsx: shared strings larger than the %1 MiB cap").arg(kMaxSharedChars * 2 / (1024 * 1024)));
+                return;
+            }
+            items.emplace_back(quint32(pool.size()), quint32(text.size()));
+            pool += text;
+        }
+    }
+    void characters(const char* text, int length) override
+    {
+        if (!m_inText)
+            return;
+        if (m_text.size() + size_t(length) > size_t(kMaxCellTextBytes)) {
+            fail(QStringLiteral("xlsx: a shared string is longer than %1 bytes").arg(kMaxCellTextBytes));
+            return;
+        }
+        m_text.append(text, size_t(length));
+    }
+
+private:
+    std::string m_text;
+    bool m_inItem = false, m_inText = false, m_inPhonetic = false;
+};
+
+class CSheetParser : public CXmlPartParser
+{
+public:
+    CSheetParser(const QString& part, CSheetGrid& grid, const CSharedStringsParser& shared,
+                 const std::vector<EDateKind>& xfDateKinds, bool date1904)
+        : CXmlPartParser(part), m_grid(grid), m_shared(shared), m_xfDateKinds(xfDateKinds), m_date1904(date1904)
+    {
+    }
+
+protected:
+    void startElement(const char* name, const char** attributes) override
+    {
+        if (m_inCell) {
+            if (isName(name, "v")) {
+                m_collect = Value;
+            } else if (isName(name, "is")) {
+                m_inInline = true;
+            } else if (isName(name, "rPh")) {
+                m_inPhonetic = true;
+            } else if (m_inInline && !m_inPhonetic && isName(name, "t")) {
+                m_collect = Inline;
+            }
+            return;
+        }
+        if (isName(name, "c")) {
+            startCell(attributes);
+        } else if (isName(name, "row")) {
+            const char* r = attribute(attributes, "r");
+            m_row = r ? std::atoll(r) : m_row + 1;
+            m_column = 0;
+            if (m_row < 1 || m_row > CSheetGrid::kMaxRow)
+                fail(QStringLiteral("xlsx: row %1 lies outside the sheet").arg(m_row));
+        } else if (isName(name, "sheetData")) {
+            m_inSheetData = true;
+        }
+    }
+
+    void endElement(const char* name) override
+    {
+        if (!m_inCell) {
+            if (isName(name, "sheetData"))
+                m_inSheetData = false;
+            return;
+        }
+        if (isName(name, "c")) {
+            endCell();
+        } else if (isName(name, "v") || isName(name, "t")) {
+            m_collect = None;
+        } else if (isName(name, "is")) {
+            m_inInline = false;
+        } else if (isName(name, "rPh")) {
+            m_inPhonetic = false;
+        }
+    }
+
+    void characters(const char* text, int length) override
+    {
+        std::string* target = m_collect == Value ? &m_value : m_collect == Inline ? &m_inline : nullptr;
+        if (!target)
+            return;
+        if (target->size() + size_t(length) > size_t(kMaxCellTextBytes)) {
+            fail(QStringLiteral("xlsx: cell text longer than %1 bytes at row %2").arg(kMaxCellTextBytes).arg(m_row));
+            return;
+        }
+        target->append(text, size_t(length));
+    }
+
+private:
+    enum Collect { None, Value, Inline };
+
+    void startCell(const char** attributes)
+    {
+        if (!m_inSheetData)
+            return;
+        m_inCell = true;
+        m_value.clear();
+        m_inline.clear();
+        m_type = 'n';
+        m_style = 0;
+        const char* ref = attribute(attributes, "r");
+        if (ref && *ref) {
+            qint64 column = 0;
+            const char* p = ref;
+            for (; *p >= 'A' && *p <= 'Z' && column <= CSheetGrid::kMaxColumn; ++p)
+                column = column * 26 + (*p - 'A' + 1);
+            if (*p >= '1' && *p <= '9')
+                m_row = std::atoll(p);
+            m_column = column;
+        } else {
+            ++m_column;
+        }
+        if (const char* t = attribute(attributes, "t")) {
+            if (isName(t, "s")) m_type = 's';
+            else if (isName(t, "inlineStr")) m_type = 'i';
+            else if (isName(t, "str")) m_type = 'f';
+            else if (isName(t, "b")) m_type = 'b';
+            else if (isName(t, "e")) m_type = 'e';
+            else if (isName(t, "d")) m_type = 'd';
+        }
+        if (const char* s = attribute(attributes, "s"))
+            m_style = std::atoi(s);
+    }
+
+    void endCell()
+    {
+        m_inCell = false;
+        m_collect = None;
+        m_inInline = m_inPhonetic = false;
+        if (m_row < 1 || m_row > CSheetGrid::kMaxRow || m_column < 1 || m_column > CSheetGrid::kMaxColumn) {
+            fail(QStringLiteral("xlsx: cell at row %1, column %2 lies outside the sheet").arg(m_row).arg(m_column));
+            return;
+        }
+        bool ok = true;
+        switch (m_type) {
+        case 's': {
+            const char* begin = m_value.data();
+            quint64 index = 0;
+            const auto res = std::from_chars(begin, begin + m_value.size(), index);
+            if (m_value.empty())
+                return;
+            if (res.ec != std::errc() || index >= m_shared.items.size()) {
+                fail(QStringLiteral("xlsx: shared string %1 at row %2 does not exist")
+                         .arg(QString::fromStdString(m_value)).arg(m_row));
+                return;
+            }
+            const auto& item = m_shared.items[size_t(index)];
+            ok = m_grid.addCell(m_row, m_column, m_shared.pool.constData() + item.first, int(item.second));
+            break;
+        }
+        case 'i':
+            ok = m_grid.addCell(m_row, m_column,
+                                decodeEscapes(QString::fromUtf8(m_inline.empty() ? m_value.data() : m_inline.data(),
+                                                                int(m_inline.empty() ? m_value.size() : m_inline.size()))));
+            break;
+        case 'f':
+            ok = m_grid.addCell(m_row, m_column, decodeEscapes(QString::fromUtf8(m_value.data(), int(m_value.size()))));
+            break;
+        case 'e':
+            ok = m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
+            break;
+        case 'b':
+            if (!m_value.empty())
+                ok = m_grid.addCell(m_row, m_column, m_value == "1" || m_value == "true" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+            break;
+        case 'd':
+            ok = m_grid.addCell(m_row, m_column, CCellText::fromIsoDateTime(QString::fromUtf8(m_value.data(), int(m_value.size()))));
+            break;
+        default: {
+            if (m_value.empty())
+                return;
+            size_t start = 0;
+            while (start < m_value.size() && m_value[start] == ' ')
+                ++start;
+            double number = 0;
+            const char* begin = m_value.data() + start;
+            const char* end = m_value.data() + m_value.size();
+            const auto res = std::from_chars(begin, end, number);
+            if (res.ec != std::errc() || res.ptr != end) {
+                ok = m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
+                break;
+            }
+            const EDateKind kind = m_style >= 0 && size_t(m_style) < m_xfDateKinds.size() ? m_xfDateKinds[size_t(m_style)]
+                                                                                         : EDateKind::None;
+            ok = m_grid.addCell(m_row, m_column,
+                                kind == EDateKind::None ? CCellText::fromNumber(number)
+                                                        : CCellText::fromSerial(number, kind, m_date1904));
+            break;
+        }
+        }
+        if (!ok)
+            fail(QStringLiteral("xlsx: ") + m_grid.error());
+    }
+
+    CSheetGrid& m_grid;
+    const CSharedStringsParser& m_shared;
+    const std::vector<EDateKind>& m_xfDateKinds;
+    const bool m_date1904;
+    qint64 m_row = 0;
+    qint64 m_column = 0;
+    int m_style = 0;
+    char m_type = 'n';
+    bool m_inSheetData = false, m_inCell = false, m_inInline = false, m_inPhonetic = false;
+    Collect m_collect = None;
+    std::string m_value, m_inline;
+};
+
+} // namespace
+
+bool CXlsxSheetLoader::load(const QString& path, CSheetGrid& grid)
+{
+    m_sheetCount = 0;
+    m_error.clear();
+    CZipPackage zip;
+    if (!zip.open(path)) {
+        m_error = zip.error();
+        return false;
+    }
+
+    // The workbook part is named by the package relationships; xl/workbook.xml by convention.
+    QString workbookPart = QStringLiteral("xl/workbook.xml");
+    if (zip.contains(QStringLiteral("_rels/.rels"))) {
+        CRelsParser rootRels(QStringLiteral("_rels/.rels"));
+        if (!streamPart(zip, QStringLiteral("_rels/.rels"), kMaxSmallPartBytes, rootRels, m_error))
+            return false;
+        if (const auto* office = rootRels.byType("/officeDocument"))
+            workbookPart = resolveTarget(QString(), office->target);
+    }
+    if (!zip.contains(workbookPart)) {
+        m_error = QStringLiteral("xlsx: no workbook part");
+        return false;
+    }
+    CWorkbookParser workbook(workbookPart);
+    if (!streamPart(zip, workbookPart, kMaxSmallPartBytes, workbook, m_error))
+        return false;
+    m_sheetCount = workbook.sheetCount;
+    if (workbook.sheetCount == 0) {
+        m_error = QStringLiteral("xlsx: the workbook lists no sheet");
+        return false;
+    }
+
+    const QString relsPart = relsPathOf(workbookPart);
+    CRelsParser rels(relsPart);
+    if (!zip.contains(relsPart)) {
+        m_error = QStringLiteral("xlsx: no workbook relationships (%1)").arg(relsPart);
+        return false;
+    }
+    if (!streamPart(zip, relsPart, kMaxSmallPartBytes, rels, m_error))
+        return false;
+    const auto* sheetRel = rels.byId(workbook.firstSheetRelId);
+    if (!sheetRel) {
+        m_error = QStringLiteral("xlsx: the first sheet's relationship %1 is missing").arg(workbook.firstSheetRelId);
+        return false;
+    }
+    const QString baseDir = dirOf(workbookPart);
+    const QString sheetPart = resolveTarget(baseDir, sheetRel->target);
+
+    CStylesParser styles(QStringLiteral("styles"));
+    if (const auto* rel = rels.byType("/styles")) {
+        const QString part = resolveTarget(baseDir, rel->target);
+        if (zip.contains(part) && !streamPart(zip, part, kMaxPartBytes, styles, m_error))
+            return false;
+    }
+    CSharedStringsParser shared(QStringLiteral("sharedStrings"));
+    if (const auto* rel = rels.byType("/sharedStrings")) {
+        const QString part = resolveTarget(baseDir, rel->target);
+        if (zip.contains(part) && !streamPart(zip, part, kMaxPartBytes, shared, m_error))
+            return false;
+    }
+
+    if (!zip.contains(sheetPart)) {
+        m_error = QStringLiteral("xlsx: sheet part %1 missing").arg(sheetPart);
+        return false;
+    }
+    CSheetParser sheet(sheetPart, grid, shared, styles.xfDateKinds, workbook.date1904);
+    if (!streamPart(zip, sheetPart, kMaxPartBytes, sheet, m_error)) {
+        grid.clear();
+        return false;
+    }
+    if (!grid.finish()) {
+        m_error = QStringLiteral("xlsx: ") + grid.error();
+        return false;
+    }
+    return true;
+}
+
+} // namespace WB

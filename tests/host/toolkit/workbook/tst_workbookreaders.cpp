@@ -1,0 +1,245 @@
+#include "hosttoolkit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using namespace WB;
+
+namespace {
+
+QString dataFile(const QString& name)
+{
+    return QString::fromLocal8Bit(qgetenv("SOURCE_DIR")) + QStringLiteral("/tests/host/toolkit/workbook/data/") + name;
+}
+
+// Reads a workbook as the upload dialog's fallback does: the cell reader's used range, cells
+// joined by ",", rows by "|".
+QString readCells(const QString& path, QString* error = nullptr)
+{
+    CExcelReader reader;
+    if (!reader.init(false) || !reader.isValid())
+        return QStringLiteral("<init failed>");
+    reader.open(path);
+    QStringList rows;
+    for (int row = reader.getSheetStartRow(1); row <= reader.getSheetRowCount(1); ++row) {
+        QStringList cells;
+        for (int col = reader.getSheetStartCol(1); col <= reader.getSheetColCount(1); ++col)
+            cells << reader.getData(1, row, col, false);
+        rows << cells.join(QLatin1Char(','));
+    }
+    if (error)
+        *error = reader.lastError();
+    reader.close();
+    reader.exitExcel();
+    return rows.join(QLatin1Char('|'));
+}
+
+// The texts every writer's variant of the openpyxl book must give: a range from B3, a blank row,
+// leading zeros kept, 15 digits, General numbers, dates with and without time, a time of day.
+const char kOpenpyxlBook[] =
+    "交易所,代码,名称,折算率,日期,标志|SH,000001,平安银行,0.7,2024-03-15,TRUE"
+    "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,FALSE|,,,,,"
+    "|SH,123456789012346000,中国 石化,0.7,2024-01-02,#N/A|SZ,1,,12.5,09:30:00,#DIV/0!";
+const char kXlsxwriterBook[] =
+    "exchange,code,name,ratio,when,ok|SH,600000,浦发银行,0.7,2024-03-15,TRUE"
+    "|SZ,1,平安银行,0.3,#DIV/0!,FALSE|,,,,,|600000,123456789012346000,,1E-12,,-2.5E+30";
+const char kSheetjsBook[] =
+    "交易所,代码,名称,折算率,|SH,000001,平安银行,0.7,2024-03-15|SZ,600000,浦发银行,0.3,#N/A|,,,,|SH,000300,,TRUE,";
+
+} // namespace
+
+class TestWorkbookReaders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void readsWorkbooks_data();
+    void readsWorkbooks();
+    void leavesOutTheHeaderRow();
+    void refusesCellsWithTabOrLineBreak_data();
+    void refusesCellsWithTabOrLineBreak();
+    void endsHostileWorkbooksCleanly_data();
+    void endsHostileWorkbooksCleanly();
+    void readsPathsWithChineseAndSpaces();
+    void readsOnAWorkerThread();
+    void answersEmptyBoundsBeforeOpenAndForOtherSheets();
+};
+
+void TestWorkbookReaders::initTestCase()
+{
+    QVERIFY2(QFile::exists(dataFile(QStringLiteral("openpyxl.xlsx"))), "SOURCE_DIR must point at the sources");
+}
+
+void TestWorkbookReaders::readsWorkbooks_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("openpyxl: shared strings, range from B3, dates, errors")
+        << "openpyxl.xlsx" << QString::fromUtf8(kOpenpyxlBook);
+    QTest::newRow("LibreOffice .xlsx from openpyxl") << "libreoffice.xlsx" << QString::fromUtf8(kOpenpyxlBook);
+    // FreeXL gives no booleans and no error values: those cells of .xls read empty.
+    QTest::newRow("LibreOffice .xls from openpyxl")
+        << "libreoffice.xls"
+        << QString::fromUtf8("交易所,代码,名称,折算率,日期,标志|SH,000001,平安银行,0.7,2024-03-15,"
+                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,|,,,,,"
+                             "|SH,123456789012346000,中国 石化,0.7,2024-01-02,|SZ,1,,12.5,09:30:00,");
+    QTest::newRow("xlsxwriter: rich text, formulas with cached values, 1E-12")
+        << "xlsxwriter.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("first sheet in sheet2.xml behind an absolute target")
+        << "reordered.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("SheetJS: strings without a shared table") << "sheetjs.xlsx" << QString::fromUtf8(kSheetjsBook);
+    QTest::newRow("SheetJS: shared strings") << "sheetjs_sst.xlsx" << QString::fromUtf8(kSheetjsBook);
+    QTest::newRow("ExcelJS: rich text, formula results, errors")
+        << "exceljs.xlsx"
+        << QString::fromUtf8("交易所,代码,名称,折算率,日期|SH,000001,平安银行,0.7,2024-03-15"
+                             "|SZ,600000,浦发银行,0.3,#N/A|,,,,|TRUE,#DIV/0!,,,");
+    QTest::newRow("xlwt legacy .xls: a boolean reads as 1")
+        << "xlwt.xls"
+        << QString::fromUtf8("交易所,代码,名称,折算率,日期|SH,000001,平安银行,0.7,2024-03-15"
+                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30|,,,,|SH,123456789012346000,,1,12.5");
+    QTest::newRow("one cell at XFD1048576") << "corner_cell.xlsx" << "far";
+}
+
+// Both readers give the same texts: the cell reader's rows equal the tab reader's lines.
+void TestWorkbookReaders::readsWorkbooks()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, expected);
+
+    QString error;
+    QCOMPARE(readCells(dataFile(file), &error), expected);
+    QCOMPARE(error, QString());
+
+    COdbcExcelReader reader;
+    QStringList lines;
+    QVERIFY2(reader.open(dataFile(file), lines, true), qPrintable(reader.lastError()));
+    QCOMPARE(reader.lastError(), QString());
+    QCOMPARE(lines.join(QLatin1Char('|')).replace(QLatin1Char('\t'), QLatin1Char(',')), expected);
+    reader.close();
+}
+
+// firstRowIsData false leaves out the first used row, wherever the range starts.
+void TestWorkbookReaders::leavesOutTheHeaderRow()
+{
+    COdbcExcelReader reader;
+    QStringList lines;
+    QVERIFY(reader.open(dataFile(QStringLiteral("openpyxl.xlsx")), lines, false));
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.first(), QString::fromUtf8("SH\t000001\t平安银行\t0.7\t2024-03-15\tTRUE"));
+}
+
+void TestWorkbookReaders::refusesCellsWithTabOrLineBreak_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("xlsx") << "linebreak.xlsx";
+    QTest::newRow("xls") << "linebreak.xls";
+}
+
+// The tab reader refuses and leaves lines alone; the cell reader carries tab and line break.
+void TestWorkbookReaders::refusesCellsWithTabOrLineBreak()
+{
+    QFETCH(QString, file);
+    COdbcExcelReader reader;
+    QStringList lines{QStringLiteral("untouched")};
+    QVERIFY(!reader.open(dataFile(file), lines, true));
+    QCOMPARE(lines, QStringList{QStringLiteral("untouched")});
+    QVERIFY(reader.lastError().contains(QLatin1String("tab")));
+
+    QCOMPARE(readCells(dataFile(file)), QStringLiteral("code,note|000001,tab\there|000002,two\nlines"));
+}
+
+void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("truncated zip") << "hostile_truncated.xlsx" << "zip: ";
+    QTest::newRow("zip without workbook") << "hostile_noworkbook.xlsx" << "no workbook part";
+    QTest::newRow("csv named .xlsx") << "hostile_text.xlsx" << "neither a zip package";
+    QTest::newRow("text named .xls") << "hostile_text.xls" << "neither a zip package";
+    QTest::newRow("sheet inflating past the cap") << "hostile_bomb_padding.xlsx" << "256 MiB cap";
+    QTest::newRow("millions of cells") << "hostile_bomb_cells.xlsx" << "cell cap";
+    QTest::newRow("millions of elements") << "hostile_bomb_elements.xlsx" << "elements";
+    QTest::newRow("A1 and XFD1048576") << "hostile_corners.xlsx" << "1048576 rows x 16384 columns";
+    QTest::newRow("row past the last") << "hostile_pastend.xlsx" << "row 1048577";
+    QTest::newRow("millions of shared strings") << "hostile_sst.xlsx" << "shared strings";
+    QTest::newRow("deep nesting") << "hostile_deep.xlsx" << "nests deeper";
+    QTest::newRow("garbled xml") << "hostile_garbled.xlsx" << "xml: ";
+    QTest::newRow("entity expansion") << "hostile_entities.xlsx" << "DTD";
+    QTest::newRow("damaged stored sheet") << "hostile_crc.xlsx" << "xml: ";
+    QTest::newRow("missing file") << "no_such_file.xlsx" << "cannot open";
+}
+
+// False, lines untouched, empty bounds and the reason; no crash, no hang.
+void TestWorkbookReaders::endsHostileWorkbooksCleanly()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+
+    COdbcExcelReader reader;
+    QStringList lines{QStringLiteral("untouched")};
+    QVERIFY(!reader.open(dataFile(file), lines, true));
+    QCOMPARE(lines, QStringList{QStringLiteral("untouched")});
+    QVERIFY2(reader.lastError().contains(reason), qPrintable(reader.lastError()));
+
+    CExcelReader cells;
+    QVERIFY(cells.init(false));
+    QVERIFY(!cells.open(dataFile(file)));
+    QCOMPARE(QString("%1..%2 x %3..%4").arg(cells.getSheetStartRow(1)).arg(cells.getSheetRowCount(1))
+                 .arg(cells.getSheetStartCol(1)).arg(cells.getSheetColCount(1)),
+             QStringLiteral("1..0 x 1..0"));
+    QVERIFY2(cells.lastError().contains(reason), qPrintable(cells.lastError()));
+}
+
+// Paths reach the parsers in the file system's encoding, not as Latin-1.
+void TestWorkbookReaders::readsPathsWithChineseAndSpaces()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString xlsx = dir.filePath(QString::fromUtf8("折算率 文件.xlsx"));
+    const QString xls = dir.filePath(QString::fromUtf8("折算率 文件.xls"));
+    QVERIFY(QFile::copy(dataFile(QStringLiteral("xlsxwriter.xlsx")), xlsx));
+    QVERIFY(QFile::copy(dataFile(QStringLiteral("xlwt.xls")), xls));
+    QCOMPARE(readCells(xlsx), QString::fromUtf8(kXlsxwriterBook));
+    QVERIFY(readCells(xls).startsWith(QString::fromUtf8("交易所,代码")));
+}
+
+// Readers made and used on a worker thread without an event loop read as on the main thread.
+void TestWorkbookReaders::readsOnAWorkerThread()
+{
+    QString xlsxText, xlsText;
+    QThread* worker = QThread::create([&] {
+        xlsxText = readCells(dataFile(QStringLiteral("sheetjs.xlsx")));
+        xlsText = readCells(dataFile(QStringLiteral("libreoffice.xls")));
+    });
+    worker->start();
+    QVERIFY(worker->wait(60000));
+    delete worker;
+    QCOMPARE(xlsxText, QString::fromUtf8(kSheetjsBook));
+    QCOMPARE(xlsText, readCells(dataFile(QStringLiteral("libreoffice.xls"))));
+}
+
+// Before a workbook is opened, after close, and for any sheet but the first, nothing is read.
+void TestWorkbookReaders::answersEmptyBoundsBeforeOpenAndForOtherSheets()
+{
+    CExcelReader reader;
+    QVERIFY(reader.init(false));
+    QCOMPARE(reader.getSheetRowCount(1), 0);
+    QVERIFY(reader.open(dataFile(QStringLiteral("xlsxwriter.xlsx"))));
+    QCOMPARE(reader.sheetCount(), 2);
+    QCOMPARE(reader.getData(1, 2, 3, false), QString::fromUtf8("浦发银行"));
+    QCOMPARE(reader.getData(1, 99, 1, false), QString());
+    QCOMPARE(QString("%1 %2 %3").arg(reader.getSheetRowCount(2)).arg(reader.getSheetColCount(2))
+                 .arg(reader.getData(2, 1, 1, false)), QStringLiteral("0 0 "));
+    reader.close();
+    QCOMPARE(reader.getSheetRowCount(1), 0);
+    QCOMPARE(reader.getData(1, 2, 3, false), QString());
+}
+
+QTEST_MAIN(TestWorkbookReaders)
+#include "tst_workbookreaders.moc"

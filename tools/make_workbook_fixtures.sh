@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Rebuilds the workbook fixtures of tests/host/toolkit/workbook/data/ with real writers:
+# openpyxl, xlsxwriter, xlwt, SheetJS, ExcelJS and LibreOffice. The generated files are committed;
+# run this by hand after changing a writer script. Node packages go to a temporary folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+here=tools/workbook_fixtures
+out=tests/host/toolkit/workbook/data
+py=/usr/bin/python3
+mkdir -p "$out"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+apt_need=()
+for p in python3-openpyxl python3-xlsxwriter python3-xlwt libreoffice-calc-nogui; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || apt_need+=("$p")
+done
+if [ ${#apt_need[@]} -gt 0 ]; then
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${apt_need[@]}"
+fi
+
+command -v npm >/dev/null || { echo "npm is needed (Debian: apt-get install npm)" >&2; exit 1; }
+
+$py $here/openpyxl_book.py "$out/openpyxl.xlsx"
+$py $here/xlsxwriter_book.py "$out/xlsxwriter.xlsx" main
+$py $here/xlsxwriter_book.py "$out/linebreak.xlsx" linebreak
+$py $here/xlwt_book.py "$out/xlwt.xls"
+$py $here/reorder_sheets.py "$out/xlsxwriter.xlsx" "$out/reordered.xlsx"
+
+(cd "$tmp" && npm install --silent --no-audit --no-fund xlsx exceljs >/dev/null)
+NODE_PATH="$tmp/node_modules" node $here/sheetjs_book.js "$out/sheetjs.xlsx" inline
+NODE_PATH="$tmp/node_modules" node $here/sheetjs_book.js "$out/sheetjs_sst.xlsx" sst
+NODE_PATH="$tmp/node_modules" node $here/exceljs_book.js "$out/exceljs.xlsx"
+
+# LibreOffice recalculates and stores cached values; it also writes the legacy format.
+lo="soffice --headless -env:UserInstallation=file://$tmp/lo"
+cp "$out/openpyxl.xlsx" "$tmp/libreoffice.xlsx"
+$lo --convert-to xls --outdir "$tmp/xls" "$tmp/libreoffice.xlsx" >/dev/null
+$lo --convert-to xlsx --outdir "$tmp/xlsx" "$tmp/libreoffice.xlsx" >/dev/null
+cp "$tmp/xls/libreoffice.xls" "$out/libreoffice.xls"
+cp "$tmp/xlsx/libreoffice.xlsx" "$out/libreoffice.xlsx"
+cp "$out/linebreak.xlsx" "$tmp/linebreak.xlsx"
+$lo --convert-to xls --outdir "$tmp/xls" "$tmp/linebreak.xlsx" >/dev/null
+cp "$tmp/xls/linebreak.xls" "$out/linebreak.xls"
+cp "$out/xlsxwriter.xlsx" "$tmp/xlsxwriter.xlsx"
+$lo --convert-to xls --outdir "$tmp/xls" "$tmp/xlsxwriter.xlsx" >/dev/null
+cp "$tmp/xls/xlsxwriter.xls" "$out/xlsxwriter_libreoffice.xls"
+
+$py $here/hostile_books.py "$out/xlsxwriter.xlsx" "$out"
+ls -l "$out"
