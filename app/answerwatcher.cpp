@@ -1,6 +1,6 @@
 #include "answerwatcher.h"
 
-CAnswerWatcher::CAnswerWatcher(DVK::IServiceBackendPtr inner, QObject* parent)
+CAnswerWatcher::CAnswerWatcher(standin::IServiceBackendPtr inner, QObject* parent)
     : QObject(parent)
     , m_inner(std::move(inner))
 {

@@ -1,17 +1,18 @@
 #pragma once
 
 #include "hostservice.h"
+#include "standinservice.h"
 
 #include <QObject>
 
 // Passes requests to the real service and tells the GUI thread after each answer was handed
 // over. The notice is posted after the answer's own queued signals, so by the time it arrives
 // the panel has already shown the answer.
-class CAnswerWatcher : public QObject, public DVK::IServiceBackend
+class CAnswerWatcher : public QObject, public standin::IServiceBackend
 {
     Q_OBJECT
 public:
-    CAnswerWatcher(DVK::IServiceBackendPtr inner, QObject* parent = nullptr);
+    CAnswerWatcher(standin::IServiceBackendPtr inner, QObject* parent = nullptr);
 
     void query(const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request,
                const DVK::QueryCallback& callback) override;
@@ -22,5 +23,5 @@ signals:
     void queryAnswered(int queryType, bool success);
 
 private:
-    DVK::IServiceBackendPtr m_inner;
+    standin::IServiceBackendPtr m_inner;
 };

@@ -7,6 +7,8 @@
 #include "screenshotjob.h"
 
 #include "hosttoolkit.h"
+#include "standinservice.h"
+#include "standintoolkit.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -28,7 +30,7 @@ QPointer<CScreenshotJob> g_screenshotJob;
 // Headless runs must never wait for a click: messages go to stderr (and the job) instead.
 void reportMessagesWithoutBoxes()
 {
-    WB::CMessageBox::setInterceptor([](const WB::MessageRecord& record) {
+    standin::setMessageInterceptor([](const standin::MessageRecord& record) {
         printError(QStringLiteral("message \"%1\": %2").arg(record.title, record.text));
         if (g_screenshotJob) {
             QMetaObject::invokeMethod(
@@ -62,11 +64,10 @@ int main(int argc, char* argv[])
         setupLogging(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
     std::fprintf(stderr, "demohost: log file %s\n", qPrintable(logFile));
 
-    utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights(options.rights);
-    DVK::CVoprClientCenter* center = utils::CSingletonT<DVK::CVoprClientCenter>::instance();
+    standin::setGrantedRights(options.rights);
     if (!options.databasePath.isEmpty())
-        center->setDatabasePath(QFileInfo(options.databasePath).absoluteFilePath());
-    center->setLatencyMs(options.latencyMs);
+        standin::setDatabasePath(QFileInfo(options.databasePath).absoluteFilePath());
+    standin::setLatencyMs(options.latencyMs);
 
     if (!options.galleryDir.isEmpty())
         return saveToolkitGallery(options.galleryDir) == 0 ? 0 : 1;
@@ -76,8 +77,8 @@ int main(int argc, char* argv[])
         reportMessagesWithoutBoxes();
 
     // Handed straight to the client centre, which owns it from here on.
-    boost::shared_ptr<CAnswerWatcher> watcher(new CAnswerWatcher(center->backend()));
-    center->setBackend(watcher);
+    boost::shared_ptr<CAnswerWatcher> watcher(new CAnswerWatcher(standin::backend()));
+    standin::setBackend(watcher);
 
     CPanelPlugin plugin;
     const QString pluginPath = options.pluginPath.isEmpty() ? CPanelPlugin::defaultPath() : options.pluginPath;

@@ -92,7 +92,7 @@ void sendOrFail(bool hasBackend, bool hasRequest, const char* noRequestText, con
 
 namespace DVK {
 
-void CAnswerGuard::query(const IServiceBackendPtr& backend,
+void CAnswerGuard::query(const standin::IServiceBackendPtr& backend,
                          const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request, const QueryCallback& callback)
 {
     typedef Once<QueryCallback> State;
@@ -117,7 +117,7 @@ void CAnswerGuard::query(const IServiceBackendPtr& backend,
     sendOrFail(bool(backend), bool(request), "查询请求为空", fail, [&] { backend->query(request, guarded); });
 }
 
-void CAnswerGuard::operate(const IServiceBackendPtr& backend,
+void CAnswerGuard::operate(const standin::IServiceBackendPtr& backend,
                            const boost::shared_ptr<rqservice::COperateDataReq>& request, const OperateCallback& callback)
 {
     typedef Once<OperateCallback> State;

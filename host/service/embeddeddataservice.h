@@ -3,6 +3,7 @@
 // conversion ratios of each upload in one SQLite file, answered from a service thread.
 
 #include "hostservice.h"
+#include "standinservice.h"
 
 #include <QDate>
 #include <QString>
@@ -18,7 +19,7 @@ namespace rqservice {
 // CVoprCvionRateDetail with the subjects of the broker's latest upload, in line order.
 // Operate 12295/2 with one CVoprCvionRateDetail: a new upload dated today, all rows or none.
 // Every failure is a failed RQError with a message for the user; nothing is half written.
-class HOST_EXPORT CEmbeddedDataService : public DVK::IServiceBackend
+class HOST_EXPORT CEmbeddedDataService : public standin::IServiceBackend
 {
 public:
     // The file is created (with demo data) on the first request if it does not exist.

@@ -1,4 +1,7 @@
 #include "hostservice.h"
+#include "standinservice.h"
+
+#include "hostaccess.h"
 #include "securitymaster.h"
 
 #include <QFile>
@@ -55,15 +58,19 @@ IDataCenterPtr TraderCenter::getDataCenter()
     return m_dataCenter;
 }
 
-bool TraderCenter::loadSecurityMaster(const QString& csvPath)
+} // namespace rqservice
+
+namespace standin {
+
+bool loadSecurityMaster(const QString& csvPath)
 {
-    CSecurityMasterPtr master;
+    rqservice::CSecurityMasterPtr master;
     if (!readMaster(csvPath, master)) {
         return false;
     }
     boost::mutex::scoped_lock lock(dataCenterMutex());
-    m_dataCenter = master;
+    CHostAccess::dataCenter(*rqservice::TraderCenter::instance()) = master;
     return true;
 }
 
-} // namespace rqservice
+} // namespace standin

@@ -1,4 +1,7 @@
 #include "hostservice.h"
+#include "standinservice.h"
+
+#include "hostaccess.h"
 
 namespace DVK {
 
@@ -13,14 +16,18 @@ bool CUserManager::checkUserAuth(int right) const
     return m_rights.count(right) > 0;
 }
 
-void CUserManager::setGrantedRights(const std::set<int>& rights)
-{
-    m_rights = rights;
-}
-
-std::set<int> CUserManager::grantedRights() const
-{
-    return m_rights;
-}
-
 } // namespace DVK
+
+namespace standin {
+
+void setGrantedRights(const std::set<int>& rights)
+{
+    CHostAccess::rights(*utils::CSingletonT<DVK::CUserManager>::instance()) = rights;
+}
+
+std::set<int> grantedRights()
+{
+    return CHostAccess::rights(*utils::CSingletonT<DVK::CUserManager>::instance());
+}
+
+} // namespace standin

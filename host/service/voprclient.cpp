@@ -1,20 +1,28 @@
 #include "hostservice.h"
+#include "standinservice.h"
 
 #include "answerguard.h"
+#include "voprclientprivate.h"
 
-namespace DVK {
+namespace standin {
 
 IServiceBackend::~IServiceBackend() = default;
 
-CVoprClient::CVoprClient(IServiceBackendPtr backend)
-    : m_backend(std::move(backend))
+} // namespace standin
+
+namespace DVK {
+
+CVoprClient::CVoprClient(std::unique_ptr<Private> data)
+    : d(std::move(data))
 {
 }
+
+CVoprClient::~CVoprClient() = default;
 
 void CVoprClient::queryData_async(const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request,
                                   const QueryCallback& callback, unsigned char /*flag*/)
 {
-    CAnswerGuard::query(m_backend, request, callback);
+    CAnswerGuard::query(d->backend, request, callback);
 }
 
 } // namespace DVK

@@ -1,9 +1,13 @@
 #include "hostservice.h"
 #include "hosttoolkit.h"
+#include "standinservice.h"
+#include "standintoolkit.h"
 
 #include "answerguard.h"
 #include "embeddeddataservice.h"
+#include "hostaccess.h"
 #include "metatypes.h"
+#include "voprclientprivate.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -14,6 +18,9 @@
 #include <boost/thread/mutex.hpp>
 
 namespace DVK {
+
+using standin::IServiceBackendPtr;
+using standin::ServerMessage;
 
 struct CVoprClientCenter::Private
 {
@@ -54,7 +61,7 @@ namespace {
 // static destruction after main.
 void closeBackendAtExit()
 {
-    utils::CSingletonT<CVoprClientCenter>::instance()->setBackend(IServiceBackendPtr());
+    standin::setBackend(IServiceBackendPtr());
 }
 
 bool onGuiThread()
@@ -69,14 +76,14 @@ void showServerMessage(EServerCallbackMsgType type, bool success, QWidget* paren
     if (beep && !success && qobject_cast<QApplication*>(QCoreApplication::instance())) {
         QApplication::beep();
     }
-    WB::MessageRecord record;
-    record.kind = WB::MessageRecord::ServerMessage;
+    standin::MessageRecord record;
+    record.kind = standin::MessageRecord::ServerMessage;
     record.title = title;
     record.text = text;
     record.serverType = type;
     record.success = success;
     int result = 0;
-    WB::CMessageBox::dispatch(parent, record, QMessageBox::Ok, QMessageBox::NoButton, &result);
+    standin::dispatchMessage(parent, record, QMessageBox::Ok, QMessageBox::NoButton, &result);
 }
 
 } // namespace
@@ -97,7 +104,9 @@ CVoprClientCenter::~CVoprClientCenter()
 
 CVoprClientPtr CVoprClientCenter::getClientByName(const std::string& /*name*/)
 {
-    return boost::make_shared<CVoprClient>(d->currentBackend());
+    std::unique_ptr<CVoprClient::Private> client(new CVoprClient::Private);
+    client->backend = d->currentBackend();
+    return CVoprClientPtr(new CVoprClient(std::move(client)));
 }
 
 void CVoprClientCenter::operateData_async(const boost::shared_ptr<rqservice::COperateDataReq>& request,
@@ -140,69 +149,85 @@ void CVoprClientCenter::showServerMsgCallBack(EServerCallbackMsgType type, bool 
         Qt::QueuedConnection);
 }
 
-void CVoprClientCenter::setBackend(IServiceBackendPtr backend)
+} // namespace DVK
+
+namespace standin {
+
+DVK::CVoprClientCenter::Private& CHostAccess::centre()
 {
-    IServiceBackendPtr old = d->swapBackend(backend, false);
+    return *utils::CSingletonT<DVK::CVoprClientCenter>::instance()->d;
+}
+
+void setBackend(IServiceBackendPtr backend)
+{
+    IServiceBackendPtr old = CHostAccess::centre().swapBackend(backend, false);
     old.reset();
 }
 
-IServiceBackendPtr CVoprClientCenter::backend()
+IServiceBackendPtr backend()
 {
-    return d->currentBackend();
+    auto& d = CHostAccess::centre();
+    return d.currentBackend();
 }
 
-void CVoprClientCenter::setDatabasePath(const QString& path)
+void setDatabasePath(const QString& path)
 {
+    auto& d = CHostAccess::centre();
     IServiceBackendPtr old;
     {
-        boost::mutex::scoped_lock lock(d->mutex);
-        d->databasePath = path;
-        if (d->embedded) {
+        boost::mutex::scoped_lock lock(d.mutex);
+        d.databasePath = path;
+        if (d.embedded) {
             // Reopened on the new file at the next request.
-            old.swap(d->backend);
-            d->embedded = false;
+            old.swap(d.backend);
+            d.embedded = false;
         }
     }
     old.reset();
 }
 
-QString CVoprClientCenter::databasePath() const
+QString databasePath()
 {
-    boost::mutex::scoped_lock lock(d->mutex);
-    return d->databasePath;
+    auto& d = CHostAccess::centre();
+    boost::mutex::scoped_lock lock(d.mutex);
+    return d.databasePath;
 }
 
-void CVoprClientCenter::setLatencyMs(int ms)
+void setLatencyMs(int ms)
 {
+    auto& d = CHostAccess::centre();
     boost::shared_ptr<rqservice::CEmbeddedDataService> service;
     {
-        boost::mutex::scoped_lock lock(d->mutex);
-        d->latencyMs = ms > 0 ? ms : 0;
-        service = boost::dynamic_pointer_cast<rqservice::CEmbeddedDataService>(d->backend);
+        boost::mutex::scoped_lock lock(d.mutex);
+        d.latencyMs = ms > 0 ? ms : 0;
+        service = boost::dynamic_pointer_cast<rqservice::CEmbeddedDataService>(d.backend);
     }
     if (service) {
         service->setLatencyMs(ms);
     }
 }
 
-int CVoprClientCenter::latencyMs() const
+int latencyMs()
 {
-    boost::mutex::scoped_lock lock(d->mutex);
-    return d->latencyMs;
+    auto& d = CHostAccess::centre();
+    boost::mutex::scoped_lock lock(d.mutex);
+    return d.latencyMs;
 }
 
-void CVoprClientCenter::setCaptureMessages(bool capture)
+void setCaptureMessages(bool capture)
 {
-    boost::mutex::scoped_lock lock(d->mutex);
-    d->capture = capture;
+    auto& d = CHostAccess::centre();
+    boost::mutex::scoped_lock lock(d.mutex);
+    d.capture = capture;
 }
 
-std::vector<ServerMessage> CVoprClientCenter::takeCapturedMessages()
+std::vector<ServerMessage> takeCapturedMessages()
 {
-    boost::mutex::scoped_lock lock(d->mutex);
+    auto& d = CHostAccess::centre();
+    boost::mutex::scoped_lock lock(d.mutex);
     std::vector<ServerMessage> messages;
-    messages.swap(d->captured);
+    messages.swap(d.captured);
     return messages;
 }
 
-} // namespace DVK
+} // namespace standin

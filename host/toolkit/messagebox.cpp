@@ -1,4 +1,5 @@
 #include "hosttoolkit.h"
+#include "standintoolkit.h"
 
 #include <QApplication>
 #include <QMutex>
@@ -9,8 +10,10 @@ namespace WB {
 
 namespace {
 
+using standin::MessageRecord;
+
 QMutex g_interceptorMutex;
-CMessageBox::Interceptor g_interceptor;
+standin::MessageInterceptor g_interceptor;
 
 QMessageBox::Icon iconFor(const MessageRecord& record)
 {
@@ -38,7 +41,7 @@ int showBox(QWidget* parent, const MessageRecord& record, QMessageBox::StandardB
 bool dispatchWith(QWidget* parent, const MessageRecord& record, QMessageBox::StandardButtons buttons,
                   QMessageBox::StandardButton defaultButton, bool noCloseButton, int* result)
 {
-    CMessageBox::Interceptor interceptor;
+    standin::MessageInterceptor interceptor;
     {
         QMutexLocker lock(&g_interceptorMutex);
         interceptor = g_interceptor;
@@ -103,18 +106,20 @@ int CMessageBox::warning(QWidget* parent, const QString& title, const QString& t
     return showOfKind(MessageRecord::Warning, parent, title, text, buttons, defaultButton, noCloseButton);
 }
 
-void CMessageBox::setInterceptor(Interceptor interceptor)
-{
-    QMutexLocker lock(&g_interceptorMutex);
-    g_interceptor = std::move(interceptor);
-}
-
-// Returns whether the message reached the user or the interceptor now, with the answer in
-// *result; false only when it was asked for off the GUI thread and is shown later.
-bool CMessageBox::dispatch(QWidget* parent, const MessageRecord& record, QMessageBox::StandardButtons buttons,
-                           QMessageBox::StandardButton defaultButton, int* result)
-{
-    return dispatchWith(parent, record, buttons, defaultButton, false, result);
-}
-
 } // namespace WB
+
+namespace standin {
+
+void setMessageInterceptor(MessageInterceptor interceptor)
+{
+    QMutexLocker lock(&WB::g_interceptorMutex);
+    WB::g_interceptor = std::move(interceptor);
+}
+
+bool dispatchMessage(QWidget* parent, const MessageRecord& record, QMessageBox::StandardButtons buttons,
+                     QMessageBox::StandardButton defaultButton, int* result)
+{
+    return WB::dispatchWith(parent, record, buttons, defaultButton, false, result);
+}
+
+} // namespace standin

@@ -1,6 +1,7 @@
 #include "panelplugin.h"
 
 #include "hosttoolkit.h"
+#include "standinservice.h"
 
 #include <QtTest>
 
@@ -17,7 +18,7 @@ private slots:
 void TestPanelPlugin::initTestCase()
 {
     // The panel must not query anything here.
-    utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights({});
+    standin::setGrantedRights({});
 }
 
 void TestPanelPlugin::refusesWhatIsNotAPlugin_data()

@@ -4,6 +4,8 @@
 
 #include "../panel/creditdataprobes.h"
 #include "scriptedservice.h"
+#include "standinservice.h"
+#include "standintoolkit.h"
 
 #include <QTimer>
 #include <QtTest>
@@ -84,7 +86,7 @@ class TestCreditDataQueryDialog : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase() { WB::CMessageBox::setInterceptor(WB::CMessageBox::Interceptor()); }
+    void cleanupTestCase() { standin::setMessageInterceptor(standin::MessageInterceptor()); }
 
     void shape();
     void queryKey_data();
@@ -102,8 +104,8 @@ private:
 void TestCreditDataQueryDialog::initTestCase()
 {
     QLocale::setDefault(QLocale::c());
-    utils::CSingletonT<DVK::CVoprClientCenter>::instance()->setCaptureMessages(true);
-    WB::CMessageBox::setInterceptor([this](const WB::MessageRecord& record) {
+    standin::setCaptureMessages(true);
+    standin::setMessageInterceptor([this](const standin::MessageRecord& record) {
         m_boxes << QStringLiteral("%1 %2 %3").arg(int(record.kind)).arg(record.title, record.text);
         return int(QMessageBox::Ok);
     });
@@ -111,7 +113,7 @@ void TestCreditDataQueryDialog::initTestCase()
 
 void TestCreditDataQueryDialog::init()
 {
-    utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights({10079, 10413});
+    standin::setGrantedRights({10079, 10413});
     m_service = testsupport::CScriptedService::install();
     m_boxes.clear();
 }
@@ -228,7 +230,7 @@ void TestCreditDataQueryDialog::answers()
     QCOMPARE(tableOf(dialog)->visibleRowCount(), shown.size());
     QCOMPARE(m_boxes, failure.isEmpty() ? QStringList()
                                         : QStringList(QStringLiteral("%1 提示 %2")
-                                                          .arg(int(WB::MessageRecord::Information))
+                                                          .arg(int(standin::MessageRecord::Information))
                                                           .arg(failure)));
 }
 

@@ -2,6 +2,8 @@
 
 #include "creditdataprobes.h"
 #include "scriptedservice.h"
+#include "standinservice.h"
+#include "standintoolkit.h"
 
 #include <QTableView>
 #include <QtTest>
@@ -61,7 +63,6 @@ private slots:
 private:
     // Queues the answer, sends a query and waits until the panel has applied it, its mask shown meanwhile.
     void answer(PanelProbe& panel, const testsupport::ScriptedAnswer& scripted);
-    static DVK::CVoprClientCenter* center() { return utils::CSingletonT<DVK::CVoprClientCenter>::instance(); }
     // The lines a query answered with this outcome logs, at INFO.
     QStringList queryLines(const QString& outcome) const
     {
@@ -75,12 +76,12 @@ private:
 
 void TestCreditDataPanel::init()
 {
-    center()->setCaptureMessages(true);
-    WB::CMessageBox::setInterceptor([](const WB::MessageRecord&) { return int(QMessageBox::Ok); });
-    utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights({10079, 10413});
+    standin::setCaptureMessages(true);
+    standin::setMessageInterceptor([](const standin::MessageRecord&) { return int(QMessageBox::Ok); });
+    standin::setGrantedRights({10079, 10413});
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(true);
     m_service = testsupport::CScriptedService::install();
-    center()->takeCapturedMessages();
+    standin::takeCapturedMessages();
 }
 
 void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedAnswer& scripted)
@@ -124,7 +125,7 @@ void TestCreditDataPanel::rightsDecideControls()
     QFETCH(QVector<int>, rights);
     QFETCH(QStringList, buttons);
     const bool mayQuery = rights.contains(10079);
-    utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights(std::set<int>(rights.begin(), rights.end()));
+    standin::setGrantedRights(std::set<int>(rights.begin(), rights.end()));
 
     PanelProbe panel;
     panel.resize(600, 400);
@@ -241,7 +242,7 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
     answer(panel, summary({"1|a|国信|20240105", "2|b|中信|20240105"}));
     const QStringList before = testsupport::rowTexts(panel.table->getDataModel());
     QCOMPARE(before.size(), 2);
-    center()->takeCapturedMessages();
+    standin::takeCapturedMessages();
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(logging);
 
     testsupport::CLogCapture log;
@@ -253,7 +254,7 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
     QCOMPARE(panel.table->visibleRowCount(), 2);
     QCOMPARE(panel.records.size(), size_t(2));
     QStringList boxes;
-    for (const DVK::ServerMessage& message : center()->takeCapturedMessages()) {
+    for (const standin::ServerMessage& message : standin::takeCapturedMessages()) {
         boxes << QStringLiteral("%1 %2 %3 %4").arg(int(message.type)).arg(message.success).arg(message.title,
                                                                                                 message.text);
     }

@@ -49,7 +49,7 @@ CScriptedService::~CScriptedService()
 boost::shared_ptr<CScriptedService> CScriptedService::install()
 {
     auto service = boost::make_shared<CScriptedService>();
-    utils::CSingletonT<DVK::CVoprClientCenter>::instance()->setBackend(service);
+    standin::setBackend(service);
     return service;
 }
 

@@ -2,6 +2,7 @@
 // A service whose answers the test decides, delivered from a thread of its own like the real one.
 
 #include "hostservice.h"
+#include "standinservice.h"
 
 #include <memory>
 #include <vector>
@@ -15,7 +16,7 @@ struct ScriptedAnswer
     std::vector<rqservice::IDataPtr> records;
 };
 
-class CScriptedService : public DVK::IServiceBackend
+class CScriptedService : public standin::IServiceBackend
 {
 public:
     CScriptedService();

@@ -3,6 +3,8 @@
 #include "embeddeddataservice.h"
 #include "hosttoolkit.h"
 #include "scriptedservice.h"
+#include "standinservice.h"
+#include "standintoolkit.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -80,7 +82,7 @@ public slots:
 };
 
 // A backend that breaks the rules in one way or another.
-class CFaultyBackend : public DVK::IServiceBackend
+class CFaultyBackend : public standin::IServiceBackend
 {
 public:
     enum Fault { ThrowsStdException, ThrowsOther, AnswersTwice, AnswersOnCallersThread, AnswersThenThrows };
@@ -139,17 +141,17 @@ void TestClientCenter::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-    centre()->setBackend(DVK::IServiceBackendPtr());
-    centre()->setDatabasePath(m_dir->filePath("centre.sqlite"));
+    standin::setBackend(standin::IServiceBackendPtr());
+    standin::setDatabasePath(m_dir->filePath("centre.sqlite"));
 }
 
 void TestClientCenter::cleanup()
 {
-    centre()->setBackend(DVK::IServiceBackendPtr());
-    centre()->setDatabasePath(QString());
-    centre()->setLatencyMs(0);
-    centre()->setCaptureMessages(false);
-    WB::CMessageBox::setInterceptor(WB::CMessageBox::Interceptor());
+    standin::setBackend(standin::IServiceBackendPtr());
+    standin::setDatabasePath(QString());
+    standin::setLatencyMs(0);
+    standin::setCaptureMessages(false);
+    standin::setMessageInterceptor(standin::MessageInterceptor());
     m_dir.reset();
 }
 
@@ -157,7 +159,7 @@ void TestClientCenter::cleanup()
 // thread, to a GUI-thread slot with the records intact.
 void TestClientCenter::answersArriveOnGuiThroughQueuedSignal()
 {
-    centre()->setLatencyMs(150);
+    standin::setLatencyMs(150);
     QElapsedTimer timer;
     timer.start();
     CAnswerReceiver receiver;
@@ -185,8 +187,8 @@ void TestClientCenter::answersArriveOnGuiThroughQueuedSignal()
 void TestClientCenter::defaultBackendOnTheSetDatabase()
 {
     for (const char* name : {"second.sqlite", "centre.sqlite"}) {
-        centre()->setDatabasePath(m_dir->filePath(name));
-        auto service = boost::dynamic_pointer_cast<rqservice::CEmbeddedDataService>(centre()->backend());
+        standin::setDatabasePath(m_dir->filePath(name));
+        auto service = boost::dynamic_pointer_cast<rqservice::CEmbeddedDataService>(standin::backend());
         QVERIFY(service);
         QCOMPARE(service->databasePath(), m_dir->filePath(name));
         CAnswerReceiver receiver;
@@ -213,14 +215,14 @@ void TestClientCenter::faultyBackendStillAnswersOnce()
 {
     QFETCH(int, fault);
     QFETCH(QString, message);
-    centre()->setBackend(boost::make_shared<CFaultyBackend>(static_cast<CFaultyBackend::Fault>(fault)));
+    standin::setBackend(boost::make_shared<CFaultyBackend>(static_cast<CFaultyBackend::Fault>(fault)));
 
     CAnswerReceiver receiver;
     receiver.ask(12294);
     QTRY_COMPARE(receiver.answers(), size_t(1));
     // Answers moved off the caller's thread go through one FIFO thread: once a later request's
     // answer is in, a stray second answer to the first would be in too.
-    centre()->setBackend(boost::make_shared<CFaultyBackend>(CFaultyBackend::AnswersOnCallersThread));
+    standin::setBackend(boost::make_shared<CFaultyBackend>(CFaultyBackend::AnswersOnCallersThread));
     CAnswerReceiver sentinel;
     sentinel.ask(12294);
     QTRY_COMPARE(sentinel.received.size(), size_t(1));
@@ -244,18 +246,18 @@ void TestClientCenter::faultyBackendStillAnswersOnce()
 // Server messages are captured for tests, or shown in a box, always on the GUI thread.
 void TestClientCenter::serverMessagesCapturedOrDispatched()
 {
-    centre()->setCaptureMessages(true);
+    standin::setCaptureMessages(true);
     centre()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, nullptr, "提示", "未找到券商", true, false);
-    std::vector<DVK::ServerMessage> captured = centre()->takeCapturedMessages();
+    std::vector<standin::ServerMessage> captured = standin::takeCapturedMessages();
     QCOMPARE(captured.size(), size_t(1));
     QCOMPARE(QString("%1 %2 %3 %4").arg(int(captured[0].type)).arg(captured[0].success).arg(captured[0].title, captured[0].text),
              QString("1 0 提示 未找到券商"));
-    QVERIFY(centre()->takeCapturedMessages().empty());
+    QVERIFY(standin::takeCapturedMessages().empty());
 
-    centre()->setCaptureMessages(false);
+    standin::setCaptureMessages(false);
     QStringList shown; // kind, server type, success, text, whether on the GUI thread
-    WB::CMessageBox::setInterceptor([&](const WB::MessageRecord& record) {
-        shown << QString("%1 %2 %3 %4 %5").arg(int(record.kind) == int(WB::MessageRecord::ServerMessage))
+    standin::setMessageInterceptor([&](const standin::MessageRecord& record) {
+        shown << QString("%1 %2 %3 %4 %5").arg(int(record.kind) == int(standin::MessageRecord::ServerMessage))
                      .arg(record.serverType).arg(record.success).arg(record.text)
                      .arg(QThread::currentThread() == qApp->thread());
         return int(QMessageBox::Ok);

@@ -1,5 +1,6 @@
 // Looking up listed securities by exchange and code, as spreadsheets and users write them.
 #include "securitymaster.h"
+#include "standinservice.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -88,18 +89,18 @@ void TestSecurityMaster::loadSecurityMasterKeepsOldOnFailure()
 {
     rqservice::TraderCenter* trader = rqservice::TraderCenter::instance();
     QTemporaryDir dir;
-    QVERIFY(!trader->loadSecurityMaster(dir.filePath("missing.csv")));
+    QVERIFY(!standin::loadSecurityMaster(dir.filePath("missing.csv")));
     QVERIFY(trader->getDataCenter()->findInstrument("SH", "600000"));
 
     QFile file(dir.filePath("small.csv"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("exchange,code,name\nSZ,000001,平安银行\n");
     file.close();
-    QVERIFY(trader->loadSecurityMaster(file.fileName()));
+    QVERIFY(standin::loadSecurityMaster(file.fileName()));
     QVERIFY(trader->getDataCenter()->findInstrument("SZ", "1"));
     QVERIFY(!trader->getDataCenter()->findInstrument("SH", "600000"));
 
-    QVERIFY(trader->loadSecurityMaster(":/host/securities.csv"));
+    QVERIFY(standin::loadSecurityMaster(":/host/securities.csv"));
     QVERIFY(trader->getDataCenter()->findInstrument("SH", "600000"));
 }
 

@@ -1,5 +1,6 @@
 // The dialog frame and the message boxes.
 #include "hosttoolkit.h"
+#include "standintoolkit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,7 +10,7 @@
 
 #include <thread>
 
-Q_DECLARE_METATYPE(WB::MessageRecord::Kind)
+Q_DECLARE_METATYPE(standin::MessageRecord::Kind)
 
 class TestDialogs : public QObject
 {
@@ -49,7 +50,7 @@ void TestDialogs::initTestCase()
 
 void TestDialogs::cleanup()
 {
-    WB::CMessageBox::setInterceptor(nullptr);
+    standin::setMessageInterceptor(nullptr);
     m_answerer.stop();
     m_shown.clear();
 }
@@ -57,13 +58,13 @@ void TestDialogs::cleanup()
 void TestDialogs::messageShowsWhatWasAsked_data()
 {
     QTest::addColumn<bool>("intercepted");
-    QTest::addColumn<WB::MessageRecord::Kind>("kind");
+    QTest::addColumn<standin::MessageRecord::Kind>("kind");
     QTest::addColumn<bool>("success");
     QTest::addColumn<bool>("noCloseButton");
     QTest::addColumn<QString>("expected"); // intercepted: "kind|title|text", else as m_shown
 
-    const auto info = WB::MessageRecord::Information, warn = WB::MessageRecord::Warning,
-               server = WB::MessageRecord::ServerMessage;
+    const auto info = standin::MessageRecord::Information, warn = standin::MessageRecord::Warning,
+               server = standin::MessageRecord::ServerMessage;
     QTest::newRow("information intercepted") << true << info << false << false << "0|提示|文件内容为空";
     QTest::newRow("server message intercepted") << true << server << true << false << "2|提示|文件内容为空";
     QTest::newRow("information") << false << info << false << false << "1|提示|文件内容为空|1|1|1";
@@ -78,13 +79,13 @@ void TestDialogs::messageShowsWhatWasAsked_data()
 void TestDialogs::messageShowsWhatWasAsked()
 {
     QFETCH(bool, intercepted);
-    QFETCH(WB::MessageRecord::Kind, kind);
+    QFETCH(standin::MessageRecord::Kind, kind);
     QFETCH(bool, success);
     QFETCH(bool, noCloseButton);
     QFETCH(QString, expected);
 
     if (intercepted) {
-        WB::CMessageBox::setInterceptor([&](const WB::MessageRecord& record) {
+        standin::setMessageInterceptor([&](const standin::MessageRecord& record) {
             m_shown = QStringLiteral("%1|%2|%3").arg(record.kind).arg(record.title, record.text);
             return QApplication::activeModalWidget() ? -1 : int(QMessageBox::Yes);
         });
@@ -93,15 +94,15 @@ void TestDialogs::messageShowsWhatWasAsked()
     const auto buttons = QMessageBox::Yes | QMessageBox::No;
     QWidget parent;
     int result = 0;
-    if (kind == WB::MessageRecord::ServerMessage) {
-        WB::MessageRecord record;
+    if (kind == standin::MessageRecord::ServerMessage) {
+        standin::MessageRecord record;
         record.kind = kind;
         record.success = success;
         record.title = QStringLiteral("提示");
         record.text = QStringLiteral("文件内容为空");
-        QVERIFY(WB::CMessageBox::dispatch(&parent, record, buttons, QMessageBox::No, &result));
+        QVERIFY(standin::dispatchMessage(&parent, record, buttons, QMessageBox::No, &result));
     } else {
-        const auto show = kind == WB::MessageRecord::Warning ? &WB::CMessageBox::warning : &WB::CMessageBox::information;
+        const auto show = kind == standin::MessageRecord::Warning ? &WB::CMessageBox::warning : &WB::CMessageBox::information;
         result = show(&parent, "提示", "文件内容为空", buttons, QMessageBox::No, noCloseButton);
     }
     QCOMPARE(m_shown, expected);
@@ -112,14 +113,14 @@ void TestDialogs::messageShowsWhatWasAsked()
 // box appears on the GUI thread afterwards.
 void TestDialogs::messageOffTheGuiThreadIsQueued()
 {
-    WB::MessageRecord record;
-    record.kind = WB::MessageRecord::Warning;
+    standin::MessageRecord record;
+    record.kind = standin::MessageRecord::Warning;
     record.title = QStringLiteral("提示");
     record.text = QStringLiteral("文件打开失败");
     bool delivered = true;
     int result = -1;
     std::thread worker([&] {
-        delivered = WB::CMessageBox::dispatch(nullptr, record, QMessageBox::Ok, QMessageBox::NoButton, &result);
+        delivered = standin::dispatchMessage(nullptr, record, QMessageBox::Ok, QMessageBox::NoButton, &result);
     });
     worker.join();
     QVERIFY(!delivered);

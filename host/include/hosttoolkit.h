@@ -360,22 +360,6 @@ private:
     QWidget* m_inner = nullptr;
 };
 
-// What a message box was asked to show, for tests.
-struct MessageRecord
-{
-    enum Kind
-    {
-        Information,
-        Warning,
-        ServerMessage
-    };
-    Kind kind = Information;
-    QString title;
-    QString text;
-    int serverType = -1; // for ServerMessage: the EServerCallbackMsgType
-    bool success = false;
-};
-
 class HOST_EXPORT CMessageBox
 {
 public:
@@ -387,16 +371,6 @@ public:
     static int warning(QWidget* parent, const QString& title, const QString& text,
                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton, bool noCloseButton = false);
-
-    // While an interceptor is set, no box is shown: the interceptor gets what would have been
-    // shown and returns the button to report. Server messages of the client centre pass here too.
-    typedef std::function<int(const MessageRecord&)> Interceptor;
-    static void setInterceptor(Interceptor interceptor);
-    // Shows record (or hands it to the interceptor) and puts the button pressed in *result.
-    // Returns false only when called off the GUI thread: the box is then queued to the GUI
-    // thread and *result is NoButton.
-    static bool dispatch(QWidget* parent, const MessageRecord& record, QMessageBox::StandardButtons buttons,
-                         QMessageBox::StandardButton defaultButton, int* result);
 };
 
 // ---------------------------------------------------------------------------------------------

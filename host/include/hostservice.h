@@ -14,11 +14,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 class QWidget;
+
+// The stand-in client's own controls reach into the classes below; nothing a plug-in can call.
+namespace standin {
+class CHostAccess;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Reply documents
@@ -241,11 +247,9 @@ public:
     static TraderCenter* instance();
     // The security master shipped with the client, loaded on first use.
     IDataCenterPtr getDataCenter();
-    // Replaces the security master with the one in a CSV file (exchange,code,name).
-    // Returns false and keeps the current one when the file cannot be read.
-    bool loadSecurityMaster(const QString& csvPath);
 
 private:
+    friend class standin::CHostAccess;
     TraderCenter();
     IDataCenterPtr m_dataCenter;
 };
@@ -269,41 +273,27 @@ typedef boost::function<void(const utils::RQError&, const std::vector<rqservice:
     QueryCallback;
 typedef boost::function<void(const utils::RQError&, bson::BSONObj)> OperateCallback;
 
-// What answers the client centre's requests. Both calls return at once; the callback is called
-// exactly once, later, on a thread that is not the caller's.
-class HOST_EXPORT IServiceBackend
-{
-public:
-    virtual ~IServiceBackend();
-    virtual void query(const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request, const QueryCallback& callback) = 0;
-    virtual void operate(const boost::shared_ptr<rqservice::COperateDataReq>& request, const OperateCallback& callback) = 0;
-};
-
-typedef boost::shared_ptr<IServiceBackend> IServiceBackendPtr;
-
+// Obtained from the client centre only.
 class HOST_EXPORT CVoprClient
 {
 public:
-    explicit CVoprClient(IServiceBackendPtr backend);
+    ~CVoprClient();
+    CVoprClient(const CVoprClient&) = delete;
+    CVoprClient& operator=(const CVoprClient&) = delete;
+
     // Returns at once; the callback runs once on a service thread with the outcome.
     // The flag byte is reserved and ignored.
     void queryData_async(const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request, const QueryCallback& callback,
                          unsigned char flag);
 
 private:
-    IServiceBackendPtr m_backend;
+    friend class CVoprClientCenter;
+    struct Private;
+    explicit CVoprClient(std::unique_ptr<Private> d);
+    std::unique_ptr<Private> d;
 };
 
 typedef boost::shared_ptr<CVoprClient> CVoprClientPtr;
-
-// What showServerMsgCallBack was asked to show.
-struct ServerMessage
-{
-    EServerCallbackMsgType type = eServerCallbackMsgSuccess;
-    bool success = true;
-    QString title;
-    QString text;
-};
 
 class HOST_EXPORT CVoprClientCenter
 {
@@ -321,25 +311,8 @@ public:
     void showServerMsgCallBack(EServerCallbackMsgType type, bool success, QWidget* parent, const QString& title,
                                const QString& text, bool modal, bool beep);
 
-    // The server behind every client. Until one is set, the embedded service on the default
-    // database in the user's data folder is opened on first use.
-    void setBackend(IServiceBackendPtr backend);
-    IServiceBackendPtr backend();
-
-    // The embedded service's database file; empty for the default. Takes effect the next time
-    // the embedded service is opened (at once, if it is the current backend).
-    void setDatabasePath(const QString& path);
-    QString databasePath() const;
-    // Delay in milliseconds added before every answer of the embedded service (0: none).
-    void setLatencyMs(int ms);
-    int latencyMs() const;
-
-    // Tests capture messages instead of showing them: while capturing, showServerMsgCallBack
-    // only records what it was asked to show.
-    void setCaptureMessages(bool capture);
-    std::vector<ServerMessage> takeCapturedMessages();
-
 private:
+    friend class standin::CHostAccess;
     struct Private;
     Private* d;
 };
@@ -349,10 +322,9 @@ class HOST_EXPORT CUserManager
 public:
     CUserManager();
     bool checkUserAuth(int right) const;
-    void setGrantedRights(const std::set<int>& rights);
-    std::set<int> grantedRights() const;
 
 private:
+    friend class standin::CHostAccess;
     std::set<int> m_rights;
 };
 
