@@ -50,18 +50,7 @@ bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
         return false;
     }
 
-    // Check the stated sheet size before FreeXL allocates a cell table for it.
     const QByteArray name = QFile::encodeName(path);
-    {
-        const void* raw = nullptr;
-        const int rc = freexl_open_info(name.constData(), &raw);
-        FreeXlHandle info(raw);
-        if (rc != FREEXL_OK) {
-            m_error = freexlError(rc);
-            return false;
-        }
-    }
-
     const void* raw = nullptr;
     const int rc = freexl_open(name.constData(), &raw);
     FreeXlHandle handle(raw);

@@ -10,7 +10,8 @@ class CSheetGrid;
 class CXlsSheetLoader
 {
 public:
-    // FreeXL holds the whole file and a cell table of the sheet's stated size in memory.
+    // FreeXL holds the whole file and a cell table of the sheet in memory; BIFF8 sheets stop at
+    // 65,536 rows x 256 columns, so the file size bounds the rest.
     static constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
 
     bool load(const QString& path, CSheetGrid& grid);

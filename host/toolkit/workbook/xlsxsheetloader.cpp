@@ -320,7 +320,17 @@ private:
         m_inline.clear();
         m_type = 'n';
         m_style = 0;
-        const char* ref = attribute(attributes, "r");
+        // One pass over the attributes: this runs for every cell.
+        const char* ref = nullptr;
+        const char* type = nullptr;
+        for (int i = 0; attributes[i]; i += 2) {
+            const char* name = attributes[i];
+            if (name[0] && !name[1]) {
+                if (name[0] == 'r') ref = attributes[i + 1];
+                else if (name[0] == 't') type = attributes[i + 1];
+                else if (name[0] == 's') m_style = std::atoi(attributes[i + 1]);
+            }
+        }
         if (ref && *ref) {
             qint64 column = 0;
             const char* p = ref;
@@ -332,7 +342,7 @@ private:
         } else {
             ++m_column;
         }
-        if (const char* t = attribute(attributes, "t")) {
+        if (const char* t = type) {
             if (isName(t, "s")) m_type = 's';
             else if (isName(t, "inlineStr")) m_type = 'i';
             else if (isName(t, "str")) m_type = 'f';
@@ -340,8 +350,6 @@ private:
             else if (isName(t, "e")) m_type = 'e';
             else if (isName(t, "d")) m_type = 'd';
         }
-        if (const char* s = attribute(attributes, "s"))
-            m_style = std::atoi(s);
     }
 
     void endCell()
