@@ -3,7 +3,7 @@
 #include "rowbuttonclicker.h"
 #include "uploaddriver.h"
 
-#include "hosttoolkit.h"
+#include "standintoolkit.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -93,7 +93,7 @@ void CScreenshotJob::startUpload()
 
 void CScreenshotJob::onMessage(int kind, bool success, const QString& title, const QString& text)
 {
-    if (m_settings.uploadFile.isEmpty() || m_finished || kind != WB::MessageRecord::ServerMessage)
+    if (m_settings.uploadFile.isEmpty() || m_finished || kind != standin::MessageRecord::ServerMessage)
         return;
     // Shown without waiting, so that the picture holds it.
     auto* box = new QMessageBox(success ? QMessageBox::Information : QMessageBox::Warning, title, text,

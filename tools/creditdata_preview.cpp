@@ -4,7 +4,7 @@
 #include "upload/conversionfile.h"
 #include "upload/uploadrequest.h"
 
-#include "hostservice.h"
+#include "standinservice.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -170,7 +170,7 @@ int main(int argc, char* argv[])
         std::fputs(kUsage, error.isEmpty() ? stdout : stderr);
         return error.isEmpty() ? 0 : kExitUsage;
     }
-    if (!options.securities.isEmpty() && !rqservice::TraderCenter::instance()->loadSecurityMaster(options.securities)) {
+    if (!options.securities.isEmpty() && !standin::loadSecurityMaster(options.securities)) {
         std::fprintf(stderr, "creditdata-preview: cannot read the security master %s\n",
                      qUtf8Printable(options.securities));
         return kExitUsage;

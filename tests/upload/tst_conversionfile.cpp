@@ -116,9 +116,9 @@ void TestConversionFile::workbooks_data()
 
     const QString examples = QString::fromLocal8Bit(qgetenv("SOURCE_DIR")) + QStringLiteral("/examples/");
     QTest::newRow("xlsx") << examples + "rates.xlsx" << QString() << "\t"
-                          << "交易所\t证券代码\t证券名称\t折算率|SSE\t600000\t浦发银行\t0.7";
+                          << "交易所\t证券代码\t证券名称\t折算率|SSE\t600009\t上海机场\t0.55";
     QTest::newRow("xls") << examples + "rates.xls" << QString() << "\t"
-                         << "交易所\t证券代码\t证券名称\t折算率|SH\t600000\t浦发银行\t0.7";
+                         << "交易所\t证券代码\t证券名称\t折算率|SH\t600004\t白云机场\t0.55";
     QTest::newRow("text named xlsx") << "@text.xlsx" << kEmpty << "," << QString();
     QTest::newRow("text named xls") << "@text.xls" << kEmpty << "," << QString();
     QTest::newRow("zero bytes xlsx") << "@empty.xlsx" << kEmpty << "," << QString();

@@ -2,6 +2,7 @@
 
 #include "creditdataprobes.h"
 #include "scriptedservice.h"
+#include "standintoolkit.h"
 
 #include <QFileDialog>
 #include <QTemporaryDir>
@@ -58,7 +59,7 @@ class TestCreditDataSendFileDialog : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase() { WB::CMessageBox::setInterceptor(WB::CMessageBox::Interceptor()); }
+    void cleanupTestCase() { standin::setMessageInterceptor(standin::MessageInterceptor()); }
 
     void shape();
     void brokerList();
@@ -82,7 +83,7 @@ private:
 
 void TestCreditDataSendFileDialog::initTestCase()
 {
-    WB::CMessageBox::setInterceptor([this](const WB::MessageRecord& record) {
+    standin::setMessageInterceptor([this](const standin::MessageRecord& record) {
         m_boxes << QStringLiteral("%1 %2 %3 %4")
                        .arg(int(record.kind))
                        .arg(record.serverType)
@@ -94,7 +95,7 @@ void TestCreditDataSendFileDialog::initTestCase()
 
 void TestCreditDataSendFileDialog::init()
 {
-    utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights({10079, 10413});
+    standin::setGrantedRights({10079, 10413});
     m_service = testsupport::CScriptedService::install();
     m_boxes.clear();
 }
