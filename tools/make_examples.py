@@ -227,13 +227,13 @@ def main():
     rows = build_rows(master, seed=101,
                       quotas={"sh_main": 18, "star": 8, "sz_main": 16, "chinext": 9, "bj": 9},
                       zeros=2)
-    write_csv(OUT / "rates_utf8.csv", rows, "code", "utf-8", "\r\n")
+    write_csv(OUT / "rates_utf8.csv", rows, "code", "utf-8", "\n")
     print("rates_utf8.csv:", len(rows), "rows")
 
     rows = build_rows(master, seed=202,
                       quotas={"sh_main": 12, "star": 5, "sz_main": 11, "chinext": 6, "bj": 6},
                       zeros=2)
-    write_csv(OUT / "rates_gbk.csv", rows, "chinese", "gbk", "\n")
+    write_csv(OUT / "rates_gbk.csv", rows, "chinese", "gbk", "\r\n")
     print("rates_gbk.csv:", len(rows), "rows")
 
     rows = build_rows(master, seed=303,
