@@ -17,7 +17,7 @@ public:
     CCreditDataQueryModel* getDataModel() const;
 
 private:
-    // Created and deleted here: the host table only borrows it.
+    // Created here, owned by the host table (setDataModel); kept to reach it typed.
     CCreditDataQueryModel* dataModel = nullptr;
 };
 

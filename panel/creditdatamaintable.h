@@ -17,7 +17,7 @@ public:
     CCreditDataMainModel* getDataModel() const;
 
 private:
-    // Created and deleted here: the host table only borrows it.
+    // Created here, owned by the host table (setDataModel); kept to reach it typed.
     CCreditDataMainModel* dataModel = nullptr;
 };
 

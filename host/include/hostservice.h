@@ -52,17 +52,15 @@ private:
 // ---------------------------------------------------------------------------------------------
 namespace utils {
 
-// One instance per type for the whole process. The host's singletons are specialised below
-// and live in the host library, so a plug-in and the host always see the same object.
+// One instance per type for the whole process. Only the host's own singletons have one: each is
+// specialised and defined in the host library, so a plug-in and the host see the same object.
+// Any other type has no definition and fails to link (a body here would silently give each
+// module its own copy).
 template <class T>
 class CSingletonT
 {
 public:
-    static T* instance()
-    {
-        static T theInstance;
-        return &theInstance;
-    }
+    static T* instance();
 };
 
 // Outcome of a service call. A default-constructed error is a success.
@@ -300,6 +298,8 @@ class HOST_EXPORT CVoprClientCenter
 public:
     CVoprClientCenter();
     ~CVoprClientCenter();
+    CVoprClientCenter(const CVoprClientCenter&) = delete;
+    CVoprClientCenter& operator=(const CVoprClientCenter&) = delete;
 
     // Every name reaches the same server; never null.
     CVoprClientPtr getClientByName(const std::string& name);
@@ -314,7 +314,7 @@ public:
 private:
     friend class standin::CHostAccess;
     struct Private;
-    Private* d;
+    std::unique_ptr<Private> d;
 };
 
 class HOST_EXPORT CUserManager

@@ -575,8 +575,8 @@ public:
     void setFlag(EBaseTableFlags flags);
     EBaseTableMenuFlags menuFlags() const;
 
-    // The table takes ownership of the model and deletes it with itself, or when another model
-    // replaces it. A model deleted earlier by its creator is let go of safely.
+    // The table owns the model from here on: it deletes it with itself, or when another model
+    // replaces it. The caller keeps a pointer to use, never to delete.
     void setDataModel(IBaseHpfTableModel* model);
     IBaseHpfTableModel* dataModel() const;
 

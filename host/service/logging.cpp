@@ -3,8 +3,10 @@
 
 #include <log4cxx/level.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
 #include <string>
 
 log4cxx::LoggerPtr g_RQStdLogger = log4cxx::Logger::getLogger("RQStd");
@@ -30,6 +32,29 @@ std::string formatV(const char* format, va_list args)
     return text;
 }
 
+void reportLostLine(const char* why)
+{
+    // Once for the process: a full disk would otherwise repeat it for every line.
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) {
+        std::fprintf(stderr, "log write failed (%s); lines the log cannot take are dropped\n", why);
+        std::fflush(stderr);
+    }
+}
+
+// A log that cannot be written (its disk full) costs the line, never the program or the answer
+// the line was about: log4cxx lets the appender's exception through to the caller.
+void writeLine(const log4cxx::LoggerPtr& logger, const log4cxx::LevelPtr& level, const std::string& text)
+{
+    try {
+        logger->forcedLog(level, text);
+    } catch (const std::exception& e) {
+        reportLostLine(e.what());
+    } catch (...) {
+        reportLostLine("unknown error");
+    }
+}
+
 } // namespace
 
 void rqStdLogNew(const log4cxx::LoggerPtr& logger, int level, const char* format, ...)
@@ -41,7 +66,7 @@ void rqStdLogNew(const log4cxx::LoggerPtr& logger, int level, const char* format
     va_start(args, format);
     const std::string text = formatV(format, args);
     va_end(args);
-    logger->forcedLog(log4cxx::Level::toLevel(level), text);
+    writeLine(logger, log4cxx::Level::toLevel(level), text);
 }
 
 namespace rqservice {
@@ -57,7 +82,7 @@ void serviceLogInfo(const char* format, ...)
     va_start(args, format);
     const std::string text = formatV(format, args);
     va_end(args);
-    logger->forcedLog(log4cxx::Level::getInfo(), text);
+    writeLine(logger, log4cxx::Level::getInfo(), text);
 }
 
 } // namespace rqservice

@@ -99,7 +99,6 @@ CVoprClientCenter::~CVoprClientCenter()
 {
     IServiceBackendPtr old = d->swapBackend(IServiceBackendPtr(), false);
     old.reset();
-    delete d;
 }
 
 CVoprClientPtr CVoprClientCenter::getClientByName(const std::string& /*name*/)

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <type_traits>
 
 namespace {
 
@@ -80,6 +81,10 @@ public slots:
         failure.isNull() ? received.push_back(records) : messages.push_back(failure);
     }
 };
+
+// The centre owns its state alone: a copy would share it and delete it twice.
+static_assert(!std::is_copy_constructible<DVK::CVoprClientCenter>::value && !std::is_copy_assignable<DVK::CVoprClientCenter>::value,
+              "the client centre must not be copyable");
 
 // A backend that breaks the rules in one way or another.
 class CFaultyBackend : public standin::IServiceBackend

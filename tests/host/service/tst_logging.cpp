@@ -9,9 +9,90 @@
 
 #include <boost/make_shared.hpp>
 
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/helpers/exception.h>
 #include <log4cxx/level.h>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+
 Q_DECLARE_METATYPE(rqservice::IDataPtr)
+
+namespace fulldisk {
+
+// The log4cxx object macros name helpers:: unqualified.
+using namespace log4cxx;
+
+// A log whose disk is full: every line it is given fails.
+class CFullDiskAppender : public log4cxx::AppenderSkeleton
+{
+public:
+    DECLARE_LOG4CXX_OBJECT(CFullDiskAppender)
+    BEGIN_LOG4CXX_CAST_MAP()
+    LOG4CXX_CAST_ENTRY(CFullDiskAppender)
+    LOG4CXX_CAST_ENTRY_CHAIN(log4cxx::AppenderSkeleton)
+    END_LOG4CXX_CAST_MAP()
+
+    void close() override {}
+    bool requiresLayout() const override { return false; }
+
+    std::atomic<int> attempts{0};
+
+protected:
+    void append(const log4cxx::spi::LoggingEventPtr&, log4cxx::helpers::Pool&) override
+    {
+        ++attempts;
+        throw log4cxx::helpers::IOException(28); // ENOSPC
+    }
+};
+
+IMPLEMENT_LOG4CXX_OBJECT(CFullDiskAppender)
+
+} // namespace fulldisk
+
+namespace {
+
+// What the process writes to stderr while it lives.
+class CStderrCapture
+{
+public:
+    CStderrCapture()
+    {
+        std::fflush(stderr);
+        m_saved = ::dup(2);
+        m_file = std::tmpfile();
+        ::dup2(::fileno(m_file), 2);
+    }
+    ~CStderrCapture() { restore(); }
+    QString text()
+    {
+        restore();
+        std::rewind(m_file);
+        QByteArray bytes;
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
+            bytes.append(buffer, int(n));
+        return QString::fromUtf8(bytes);
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    int m_saved = -1;
+    std::FILE* m_file = nullptr;
+};
+
+} // namespace
 
 class TestLogging : public QObject
 {
@@ -24,6 +105,7 @@ private slots:
     void serviceLogsOnlyWhenEnabled();
     void recordsLogEveryField_data();
     void recordsLogEveryField();
+    void failingLogNeitherStopsNorSwallowsAnswers();
 };
 
 void TestLogging::initTestCase()
@@ -125,6 +207,42 @@ void TestLogging::recordsLogEveryField()
     QFETCH(rqservice::IDataPtr, record);
     QFETCH(QString, log);
     QCOMPARE(QString::fromStdString(record->toLog()), log);
+}
+
+// A log that cannot be written costs its lines only: the GUI thread goes on, the service still
+// answers every query once, and the failure is told on stderr once, not per line.
+void TestLogging::failingLogNeitherStopsNorSwallowsAnswers()
+{
+    QTemporaryDir dir;
+    auto appender = std::make_shared<fulldisk::CFullDiskAppender>();
+    g_RQStdLogger->addAppender(appender);
+    CStderrCapture errors;
+
+    for (int i = 0; i < 3; ++i)
+        rqStdLogNew(g_RQStdLogger, 20000, "[CTest] line %d on the GUI thread", i);
+
+    {
+        rqservice::CEmbeddedDataService service(dir.filePath("fulldisk.sqlite"));
+        auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
+        request->queryType = 12294;
+        std::atomic<int> answers{0};
+        std::atomic<bool> succeeded{false};
+        for (int i = 0; i < 2; ++i) {
+            service.query(request, [&](const utils::RQError& error, const std::vector<rqservice::IDataPtr>&, int,
+                                       bson::BSONObj) {
+                succeeded = error.isSuccess();
+                ++answers;
+            });
+        }
+        service.waitIdle();
+        QCOMPARE(answers.load(), 2);
+        QVERIFY(succeeded);
+    }
+    g_RQStdLogger->removeAppender(appender);
+
+    QVERIFY(appender->attempts.load() >= 5); // the lines were tried, on both threads
+    const QString told = errors.text();
+    QCOMPARE(told.count(QStringLiteral("log write failed")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestLogging)

@@ -6,6 +6,7 @@
 #include <boost/make_shared.hpp>
 
 #include <atomic>
+#include <future>
 #include <numeric>
 #include <stdexcept>
 
@@ -71,8 +72,16 @@ void TestServiceWorker::destroyedByItsOwnTask()
     auto holder = boost::make_shared<boost::shared_ptr<CServiceWorker>>(boost::make_shared<CServiceWorker>("self"));
     auto ran = boost::make_shared<std::atomic<int>>(0);
     CServiceWorker* raw = holder->get();
-    raw->post([holder] { holder->reset(); });
+    // The first task waits until the second is posted: raw is only valid while the worker lives.
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    raw->post([holder, opened] {
+        opened.wait();
+        holder->reset();
+    });
     raw->post([ran] { ++*ran; });
+    raw = nullptr;
+    gate.set_value();
     QTRY_COMPARE(ran->load(), 1);
     QVERIFY(!*holder);
 }
