@@ -6,10 +6,10 @@ namespace DVK {
 
 class CCreditDataMainModel;
 
-// The broker summary table of the panel.
+// The broker summary table of the panel. It adds no signal, slot or property, so it has no
+// meta-object of its own: to Qt it is the host table.
 class CCreditDataMainTable : public WB::CStandardHpfTable
 {
-    Q_OBJECT
 public:
     CCreditDataMainTable(int tableId, QWidget* parent);
     ~CCreditDataMainTable() override;
@@ -17,7 +17,7 @@ public:
     CCreditDataMainModel* getDataModel() const;
 
 private:
-    // Created and deleted here: the host table only borrows it.
+    // Created here, deleted by the host table it is given to.
     CCreditDataMainModel* dataModel = nullptr;
 };
 
