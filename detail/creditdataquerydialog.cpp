@@ -6,15 +6,28 @@
 #include "panel/pluginlog.h"
 
 #include <boost/bind/bind.hpp>
-#include <boost/lexical_cast.hpp>
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
+
+#include <charconv>
+#include <iterator>
+#include <limits>
 
 namespace DVK {
 
 namespace {
+
 constexpr int kDetailTableId = 1332;
+
+// The server matches the key byte for byte, so the number ignores the host's locale (no grouping).
+std::string detailQueryKey(int brokerKeyNo, const std::string& brokerId)
+{
+    char digits[std::numeric_limits<int>::digits10 + 3]; // every digit, a sign
+    char* end = std::to_chars(std::begin(digits), std::end(digits), brokerKeyNo).ptr;
+    return std::string(std::begin(digits), end) + "____" + brokerId;
 }
+
+} // namespace
 
 CCreditDataQueryDialog::CCreditDataQueryDialog(QWidget* parent) : WB::CCommonDialog(parent)
 {
@@ -65,7 +78,7 @@ void CCreditDataQueryDialog::request()
     auto req = boost::make_shared<rqservice::CVoprQueryDataReq>();
     req->queryType = rqservice::eDataTypeCvionRateDetail;
     if (m_baseInfo) {
-        req->queryKey = boost::lexical_cast<std::string>(m_baseInfo->brokerKeyNo) + "____" + m_baseInfo->brokerId;
+        req->queryKey = detailQueryKey(m_baseInfo->brokerKeyNo, m_baseInfo->brokerId);
     }
     if (pluginLogEnabled()) {
         rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataQueryDialog] queryData:%s", req->toLog().c_str());

@@ -10,6 +10,8 @@
 
 #include <boost/make_shared.hpp>
 
+#include <locale>
+#include <sstream>
 #include <memory>
 
 using testsupport::PanelProbe;
@@ -69,6 +71,25 @@ DVK::CCreditDataQueryTable* tableOf(DVK::CCreditDataQueryDialog& dialog)
 {
     return dialog.findChild<DVK::CCreditDataQueryTable*>(QStringLiteral("creditDataQueryTable"));
 }
+
+// Digits grouped in threes with ',' as zh_CN.UTF-8 does, without needing that locale installed.
+class GroupingPunct : public std::numpunct<char>
+{
+protected:
+    char do_thousands_sep() const override { return ','; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+// Makes the grouping locale the process's global C++ locale while it lives.
+class GlobalGroupingLocale
+{
+public:
+    GlobalGroupingLocale() : m_previous(std::locale::global(std::locale(std::locale::classic(), new GroupingPunct))) {}
+    ~GlobalGroupingLocale() { std::locale::global(m_previous); }
+
+private:
+    std::locale m_previous;
+};
 
 WB::CLoadingMaskWidget* maskOf(DVK::CCreditDataQueryDialog& dialog)
 {
@@ -153,6 +174,7 @@ void TestCreditDataQueryDialog::queryKey_data()
 }
 
 // The detail query names the broker as "<keyNo>____<id>" and is logged; without a broker it still goes out.
+// A host whose global locale groups digits changes nothing in the key.
 void TestCreditDataQueryDialog::queryKey()
 {
     QFETCH(bool, hasBroker);
@@ -160,6 +182,10 @@ void TestCreditDataQueryDialog::queryKey()
     QFETCH(QString, brokerId);
     QFETCH(QString, key);
 
+    const GlobalGroupingLocale grouping;
+    std::ostringstream grouped;
+    grouped << 1234567;
+    QCOMPARE(grouped.str(), std::string("1,234,567"));
     DVK::CCreditDataQueryDialog dialog(nullptr);
     testsupport::CLogCapture log;
     dialog.setData(hasBroker ? makeBroker(keyNo, brokerId.toStdString())
