@@ -3,6 +3,7 @@
 #include "detail/creditdataquerydata.h"
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
+#include "panel/clientunavailable.h"
 #include "panel/pluginlog.h"
 
 #include <boost/bind/bind.hpp>
@@ -66,9 +67,6 @@ void CCreditDataQueryDialog::setData(boost::shared_ptr<rqservice::CVoprCvionRate
 
 void CCreditDataQueryDialog::request()
 {
-    if (m_loadingMask) {
-        m_loadingMask->attach(this);
-    }
     // No row of the previous broker may stay visible while this broker's answer is awaited.
     if (m_table && m_table->getDataModel()) {
         m_table->getDataModel()->clear();
@@ -87,9 +85,18 @@ void CCreditDataQueryDialog::request()
     using namespace boost::placeholders;
     const QueryCallback callback = boost::bind(&CCreditDataQueryDialog::onDataCallBack, this, _1, _2, _3, _4);
     CVoprClientPtr client = utils::CSingletonT<CVoprClientCenter>::instance()->getClientByName("");
-    if (client) {
-        client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
+    if (!client) {
+        // Nothing will answer, so no mask: it takes every key, and the dialog could not be closed.
+        // Reported as a failed answer would be, from the event loop, over the running dialog.
+        QMetaObject::invokeMethod(
+            this, [this] { emit sigMsgCallBack(false, clientUnavailableText()); }, Qt::QueuedConnection);
+        return;
     }
+    // Attached before the hand-off so that an answer given at once still finds it to hide.
+    if (m_loadingMask) {
+        m_loadingMask->attach(this);
+    }
+    client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
 }
 
 void CCreditDataQueryDialog::onDataCallBack(const utils::RQError& error,

@@ -311,7 +311,8 @@ public:
     CVoprClientCenter();
     ~CVoprClientCenter();
 
-    // Every name reaches the same server; never null.
+    // Every name reaches the same server; null only while a test cuts the clients off
+    // (clientoutage.h).
     CVoprClientPtr getClientByName(const std::string& name);
     // Returns at once; the callback runs once on a service thread. The flag byte is ignored.
     void operateData_async(const boost::shared_ptr<rqservice::COperateDataReq>& request, const OperateCallback& callback,

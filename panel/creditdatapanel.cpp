@@ -1,6 +1,7 @@
 #include "panel/creditdatapanel.h"
 
 #include "detail/creditdataquerydialog.h"
+#include "panel/clientunavailable.h"
 #include "panel/creditdatamaindata.h"
 #include "panel/creditdatamainmodel.h"
 #include "panel/creditdatamaintable.h"
@@ -169,17 +170,22 @@ void CCreditDataPanel::request()
     if (pluginLogEnabled()) {
         rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataPanel] queryData:%s", req->toLog().c_str());
     }
-    // Shown while the summary is fetched so the user sees the refresh running; either slot hides it.
-    if (loadingMask) {
-        loadingMask->attach(this);
-    }
 
     using namespace boost::placeholders;
     const QueryCallback callback = boost::bind(&CCreditDataPanel::onDataCallBack, this, _1, _2, _3, _4);
     CVoprClientPtr client = utils::CSingletonT<CVoprClientCenter>::instance()->getClientByName("");
-    if (client) {
-        client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
+    if (!client) {
+        // Nothing will answer: report it as a failed answer would be, from the event loop.
+        QMetaObject::invokeMethod(
+            this, [this] { emit sigMsgCallBack(-1, clientUnavailableText()); }, Qt::QueuedConnection);
+        return;
     }
+    // Shown while the summary is fetched so the user sees the refresh running; either slot hides it.
+    // Attached before the hand-off so that an answer given at once still finds it to hide.
+    if (loadingMask) {
+        loadingMask->attach(this);
+    }
+    client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
 }
 
 void CCreditDataPanel::onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& answer,

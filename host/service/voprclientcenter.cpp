@@ -2,6 +2,7 @@
 #include "hosttoolkit.h"
 
 #include "answerguard.h"
+#include "clientoutage.h"
 #include "embeddeddataservice.h"
 #include "metatypes.h"
 
@@ -12,6 +13,8 @@
 
 #include <boost/make_shared.hpp>
 #include <boost/thread/mutex.hpp>
+
+#include <atomic>
 
 namespace DVK {
 
@@ -49,6 +52,8 @@ struct CVoprClientCenter::Private
 };
 
 namespace {
+
+std::atomic<bool> g_outage{false};
 
 // The embedded service's thread and database must close while Qt is still there, not during
 // static destruction after main.
@@ -95,8 +100,16 @@ CVoprClientCenter::~CVoprClientCenter()
     delete d;
 }
 
+void setClientCenterOutage(bool outage)
+{
+    g_outage = outage;
+}
+
 CVoprClientPtr CVoprClientCenter::getClientByName(const std::string& /*name*/)
 {
+    if (g_outage) {
+        return CVoprClientPtr();
+    }
     return boost::make_shared<CVoprClient>(d->currentBackend());
 }
 

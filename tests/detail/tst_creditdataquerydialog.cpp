@@ -2,7 +2,9 @@
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
 
+#include "clientoutage.h"
 #include "creditdataprobes.h"
+#include "panel/clientunavailable.h"
 #include "scriptedservice.h"
 
 #include <QTimer>
@@ -112,6 +114,7 @@ private slots:
     void queryKey();
     void answers_data();
     void answers();
+    void noClientLeavesDialogClosable();
     void destroyedWithQueryOutstanding();
     void rowButtonOpensDialog();
 
@@ -132,6 +135,7 @@ void TestCreditDataQueryDialog::initTestCase()
 
 void TestCreditDataQueryDialog::init()
 {
+    DVK::setClientCenterOutage(false);
     utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights({10079, 10413});
     m_service = testsupport::CScriptedService::install();
     m_boxes.clear();
@@ -256,6 +260,31 @@ void TestCreditDataQueryDialog::answers()
                                         : QStringList(QStringLiteral("%1 提示 %2")
                                                           .arg(int(WB::MessageRecord::Information))
                                                           .arg(failure)));
+}
+
+// A query that cannot be sent puts up no mask, which would take Escape away from the modal dialog;
+// the information box of a failed answer says why, and the previous broker's rows are gone.
+void TestCreditDataQueryDialog::noClientLeavesDialogClosable()
+{
+    DVK::CCreditDataQueryDialog dialog(nullptr);
+    m_service->queueQueryAnswer(detailAnswer({"detail:AB"}));
+    dialog.setData(makeBroker(7, "ABC"));
+    QTRY_COMPARE(tableOf(dialog)->visibleRowCount(), 2);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    DVK::setClientCenterOutage(true);
+    dialog.setData(makeBroker(8, "DEF"));
+    DVK::setClientCenterOutage(false);
+    QVERIFY(maskOf(dialog)->isHidden());
+    QCOMPARE(tableOf(dialog)->visibleRowCount(), 0);
+    QCOMPARE(m_service->queryCount(), 1);
+    QTRY_COMPARE(m_boxes, QStringList(QStringLiteral("%1 提示 %2")
+                                          .arg(int(WB::MessageRecord::Information))
+                                          .arg(DVK::clientUnavailableText())));
+
+    QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+    QVERIFY(dialog.isHidden());
 }
 
 // An answer arriving after the dialog is gone is dropped.

@@ -1,6 +1,8 @@
 #include "panel/creditdatapanel.h"
 
+#include "clientoutage.h"
 #include "creditdataprobes.h"
+#include "panel/clientunavailable.h"
 #include "scriptedservice.h"
 
 #include <QTableView>
@@ -75,6 +77,7 @@ private:
 
 void TestCreditDataPanel::init()
 {
+    DVK::setClientCenterOutage(false);
     center()->setCaptureMessages(true);
     WB::CMessageBox::setInterceptor([](const WB::MessageRecord&) { return int(QMessageBox::Ok); });
     utils::CSingletonT<DVK::CUserManager>::instance()->setGrantedRights({10079, 10413});
@@ -224,18 +227,22 @@ void TestCreditDataPanel::failedAnswerKeepsRows_data()
     QTest::addColumn<QString>("serverMessage");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("logging");
+    QTest::addColumn<bool>("clientGiven"); // false: the client centre has no client, nothing is sent
 
-    QTest::newRow("server's text") << QStringLiteral("券商不存在") << QStringLiteral("券商不存在") << true;
-    QTest::newRow("empty text, client logging off") << QString() << QStringLiteral("获取数据错误!") << false;
+    QTest::newRow("server's text") << QStringLiteral("券商不存在") << QStringLiteral("券商不存在") << true << true;
+    QTest::newRow("empty text, client logging off") << QString() << QStringLiteral("获取数据错误!") << false << true;
+    QTest::newRow("no client: no mask, told why") << QString() << DVK::clientUnavailableText() << true << false;
 }
 
 // A failure keeps the rows and records and shows the server's text (or a default) in the host's
-// failure box "提示"; query and failure are logged unless the client switched logging off.
+// failure box "提示"; query and failure are logged unless the client switched logging off. A query
+// that cannot be sent puts up no mask (nothing would take it down) and is reported the same way.
 void TestCreditDataPanel::failedAnswerKeepsRows()
 {
     QFETCH(QString, serverMessage);
     QFETCH(QString, shown);
     QFETCH(bool, logging);
+    QFETCH(bool, clientGiven);
 
     PanelProbe panel;
     answer(panel, summary({"1|a|国信|20240105", "2|b|中信|20240105"}));
@@ -245,21 +252,35 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(logging);
 
     testsupport::CLogCapture log;
-    testsupport::ScriptedAnswer failed;
-    failed.error = utils::RQError::failure(serverMessage.toStdString());
-    answer(panel, failed);
+    if (clientGiven) {
+        testsupport::ScriptedAnswer failed;
+        failed.error = utils::RQError::failure(serverMessage.toStdString());
+        answer(panel, failed);
+    } else {
+        DVK::setClientCenterOutage(true);
+        panel.request();
+        DVK::setClientCenterOutage(false);
+        QVERIFY(panel.loadingMask->isHidden());
+        QCOMPARE(m_service->queryCount(), 1);
+    }
 
+    QStringList boxes;
+    const auto shownBoxes = [&] {
+        for (const DVK::ServerMessage& message : center()->takeCapturedMessages()) {
+            boxes << QStringLiteral("%1 %2 %3 %4").arg(int(message.type)).arg(message.success).arg(message.title,
+                                                                                                    message.text);
+        }
+        return boxes;
+    };
+    QTRY_COMPARE(shownBoxes(),
+                 QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
+    QVERIFY(panel.loadingMask->isHidden());
     QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), before);
     QCOMPARE(panel.table->visibleRowCount(), 2);
     QCOMPARE(panel.records.size(), size_t(2));
-    QStringList boxes;
-    for (const DVK::ServerMessage& message : center()->takeCapturedMessages()) {
-        boxes << QStringLiteral("%1 %2 %3 %4").arg(int(message.type)).arg(message.success).arg(message.title,
-                                                                                                message.text);
-    }
-    QCOMPARE(boxes, QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
+    const QStringList lines = queryLines(QStringLiteral("error:") + serverMessage);
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
-             logging ? queryLines(QStringLiteral("error:") + serverMessage) : QStringList());
+             logging ? (clientGiven ? lines : QStringList(lines.mid(0, 1))) : QStringList());
 }
 
 void TestCreditDataPanel::paramRoundTrip_data()
