@@ -1,13 +1,13 @@
 #include "panel/creditdatapanel.h"
 
 #include "detail/creditdataquerydialog.h"
+#include "panel/brokersummary.h"
 #include "panel/clientunavailable.h"
 #include "panel/creditdatamaindata.h"
 #include "panel/creditdatamainmodel.h"
 #include "panel/creditdatamaintable.h"
 #include "panel/pluginlog.h"
 
-#include <QDateTime>
 #include <QPainter>
 #include <QPointer>
 
@@ -30,14 +30,6 @@ constexpr int kQueryButtonId = 0;
 bool hasRight(int right)
 {
     return utils::CSingletonT<CUserManager>::instance()->checkUserAuth(right);
-}
-
-// The latest upload of a broker wins; on equal (or unparsable) dates the row listed first stays.
-bool isLaterUpload(const CCreditDataMainData& incoming, const CCreditDataMainData& listed)
-{
-    const QString format = QStringLiteral("yyyyMMdd");
-    return QDateTime::fromString(incoming.lastUploadDate, format) >
-           QDateTime::fromString(listed.lastUploadDate, format);
 }
 
 } // namespace
@@ -221,38 +213,7 @@ void CCreditDataPanel::slotOnDataCallBack(const std::vector<rqservice::IDataPtr>
 
     auto* delegate = qobject_cast<WB::CBaseTableColumnMultiButtonsDelegate*>(table->columnDelegate(kOperationColumn));
     if (delegate) {
-        // One row per broker name; a replaced broker moves to the end.
-        std::vector<boost::shared_ptr<CCreditDataMainData>> rows;
-        for (const rqservice::IDataPtr& record : records) {
-            const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-            if (!info) {
-                continue;
-            }
-            auto row = boost::make_shared<CCreditDataMainData>();
-            row->brokerKeyNo = info->brokerKeyNo;
-            row->brokerId = info->brokerId;
-            row->rowKey = WB::sToQs(info->getCsKey());
-            row->brokerName = WB::sToQs(info->brokerName);
-            row->tradingDay = WB::sToQs(info->tradingDay);
-            row->lastUploadDate = WB::sToQs(info->lastUploadDate);
-
-            bool found = false;
-            for (auto it = rows.begin(); it != rows.end(); ++it) {
-                if ((*it)->brokerName != row->brokerName) {
-                    continue;
-                }
-                found = true;
-                if (isLaterUpload(*row, **it)) {
-                    rows.erase(it);
-                    rows.push_back(row);
-                    break;
-                }
-            }
-            if (!found) {
-                rows.push_back(row);
-            }
-        }
-
+        const std::vector<boost::shared_ptr<CCreditDataMainData>> rows = condenseBrokerSummary(records);
         const bool mayQuery = hasRight(kRightQuery);
         for (const auto& row : rows) {
             model->addData(row);

@@ -173,24 +173,11 @@ void TestCreditDataPanel::condensing_data()
     QTest::newRow("later date second: replaced broker moves last")
         << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"})
         << QStringList({"3|c|中信|20240107", "2|b|国信|20240110"});
-    QTest::newRow("later date first: kept broker keeps its place")
-        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240105"})
-        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107"});
-    QTest::newRow("equal dates: first received stays") << QStringList({"1|a|国信|20240110", "2|b|国信|20240110"})
-                                                       << QStringList({"1|a|国信|20240110"});
-    QTest::newRow("grouped by name, not by key") << QStringList({"5|x|国信|20240105", "5|y|国信|20240110"})
-                                                 << QStringList({"5|y|国信|20240110"});
-    QTest::newRow("other record types skipped") << QStringList({"detail", "1|a|国信|20240105", "detail"})
-                                                << QStringList({"1|a|国信|20240105"});
-    QTest::newRow("unparsable date loses to a valid one") << QStringList({"1|a|国信|2024-01-10", "2|b|国信|20240105"})
-                                                          << QStringList({"2|b|国信|20240105"});
-    QTest::newRow("unparsable date never replaces") << QStringList({"1|a|国信|20240105", "2|b|国信|20241399"})
-                                                    << QStringList({"1|a|国信|20240105"});
     QTest::newRow("empty answer clears") << QStringList() << QStringList();
 }
 
-// Each answer replaces the rows: one per broker name with the latest upload date, each with one
-// "查询" button; every record received is kept. The query and its success are logged.
+// Each answer replaces the rows with its condensed summary (tst_brokersummary has the rules), each
+// row with one "查询" button; every record received is kept. The query and its success are logged.
 void TestCreditDataPanel::condensing()
 {
     QFETCH(QStringList, received);
