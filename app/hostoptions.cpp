@@ -20,6 +20,15 @@ bool parseRights(const QString& text, std::set<int>& rights)
     return true;
 }
 
+QString qtClaimedArgumentError(const QStringList& rawArguments)
+{
+    for (const QString& argument : rawArguments.mid(1)) {
+        if (argument == QLatin1String("--plugin"))
+            return QStringLiteral("--plugin PATH is read by Qt itself; write --panel-plugin PATH (or --plugin=PATH)");
+    }
+    return QString();
+}
+
 bool parseHostOptions(const QStringList& arguments, HostOptions& options, QString& error)
 {
     QCommandLineParser parser;
@@ -40,8 +49,10 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     const QCommandLineOption gallery(QStringLiteral("gallery"),
                                      QStringLiteral("Save pictures of the toolkit's widgets into a folder, then exit."),
                                      QStringLiteral("dir"));
-    const QCommandLineOption plugin(QStringLiteral("plugin"), QStringLiteral("Panel plug-in library to load."),
-                                    QStringLiteral("path"));
+    // Not plain "plugin": Qt takes "--plugin X" for its own plug-ins before we see it (only the
+    // "--plugin=X" spelling gets through, so that one is still accepted).
+    const QCommandLineOption plugin(QStringList{QStringLiteral("panel-plugin"), QStringLiteral("plugin")},
+                                    QStringLiteral("Panel plug-in library to load."), QStringLiteral("path"));
     const QCommandLineOption detail(QStringLiteral("open-detail"),
                                     QStringLiteral("With --screenshot: click the query button of this summary row "
                                                    "(0 is the first) and wait for its detail."),

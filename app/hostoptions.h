@@ -12,7 +12,7 @@ struct HostOptions
     QString databasePath; // empty: the default in the user's data folder
     QString screenshotPath;
     QString galleryDir;
-    QString pluginPath; // empty: the plug-in beside the executable
+    QString pluginPath; // --panel-plugin (or --plugin=PATH); empty: the plug-in beside the executable
     int latencyMs = 0;
     int detailRow = -1; // with a screenshot: open this summary row's detail first
     QString uploadFile;   // with a screenshot: upload this file through the panel's dialog first
@@ -22,6 +22,10 @@ struct HostOptions
 // Parses arguments (argv[0] first). On a bad argument returns false with error set; --help and
 // --version print and exit as QCommandLineParser does.
 bool parseHostOptions(const QStringList& arguments, HostOptions& options, QString& error);
+
+// Qt's application object takes "-plugin X" and "--plugin X" for itself before the options are
+// parsed. Given the raw argv, returns the error for such an argument, or an empty text.
+QString qtClaimedArgumentError(const QStringList& rawArguments);
 
 // "10079,10413" to the rights; "" or "none" grants none. False on anything not a number.
 bool parseRights(const QString& text, std::set<int>& rights);

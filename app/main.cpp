@@ -49,6 +49,16 @@ void reportMessagesWithoutBoxes()
 
 int main(int argc, char* argv[])
 {
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    // Checked before QApplication, which would silently take the argument away.
+    const QString claimed = qtClaimedArgumentError(rawArguments);
+    if (!claimed.isEmpty()) {
+        printError(claimed);
+        return 2;
+    }
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("CreditData"));
     QApplication::setApplicationName(QStringLiteral("DemoHost"));

@@ -58,8 +58,13 @@ CScreenshotJob::CScreenshotJob(QWidget* window, const Settings& settings, QObjec
 
 void CScreenshotJob::onQueryAnswered(int queryType, bool success)
 {
-    if (!success)
-        std::fprintf(stderr, "demohost: query %d failed; the screenshot shows that\n", queryType);
+    const bool awaited = (queryType == rqservice::eDataTypeCvionRateBaseInfo && !m_summarySeen) ||
+                         (queryType == rqservice::eDataTypeCvionRateDetail && m_settings.detailRow >= 0);
+    if (!success && awaited) {
+        // The picture is still taken, but a script must not take it for a good one.
+        finish(false, QStringLiteral("query %1 failed; the screenshot shows that").arg(queryType));
+        return;
+    }
     if (queryType == rqservice::eDataTypeCvionRateBaseInfo && !m_summarySeen) {
         m_summarySeen = true;
         if (!m_settings.uploadFile.isEmpty()) {

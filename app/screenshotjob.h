@@ -7,7 +7,8 @@ class QWidget;
 
 // Headless run of the demo client: waits for the panel's first summary answer (and, when asked,
 // opens one broker's detail and waits for that answer too), saves the window with any dialog
-// over it as PNG, and ends the application.
+// over it as PNG, and ends the application: with 0 only when the picture was saved and every
+// answer it waited for was a success.
 class CScreenshotJob : public QObject
 {
     Q_OBJECT

@@ -3,18 +3,32 @@
 #include "detail/creditdataquerydata.h"
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
+#include "panel/clientunavailable.h"
 #include "panel/pluginlog.h"
 
 #include <boost/bind/bind.hpp>
-#include <boost/lexical_cast.hpp>
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
+
+#include <charconv>
+#include <iterator>
+#include <limits>
 
 namespace DVK {
 
 namespace {
+
 constexpr int kDetailTableId = 1332;
+
+// The server matches the key byte for byte, so the number ignores the host's locale (no grouping).
+std::string detailQueryKey(int brokerKeyNo, const std::string& brokerId)
+{
+    char digits[std::numeric_limits<int>::digits10 + 3]; // every digit, a sign
+    char* end = std::to_chars(std::begin(digits), std::end(digits), brokerKeyNo).ptr;
+    return std::string(std::begin(digits), end) + "____" + brokerId;
 }
+
+} // namespace
 
 CCreditDataQueryDialog::CCreditDataQueryDialog(QWidget* parent) : WB::CCommonDialog(parent)
 {
@@ -53,9 +67,6 @@ void CCreditDataQueryDialog::setData(boost::shared_ptr<rqservice::CVoprCvionRate
 
 void CCreditDataQueryDialog::request()
 {
-    if (m_loadingMask) {
-        m_loadingMask->attach(this);
-    }
     // No row of the previous broker may stay visible while this broker's answer is awaited.
     if (m_table && m_table->getDataModel()) {
         m_table->getDataModel()->clear();
@@ -65,7 +76,7 @@ void CCreditDataQueryDialog::request()
     auto req = boost::make_shared<rqservice::CVoprQueryDataReq>();
     req->queryType = rqservice::eDataTypeCvionRateDetail;
     if (m_baseInfo) {
-        req->queryKey = boost::lexical_cast<std::string>(m_baseInfo->brokerKeyNo) + "____" + m_baseInfo->brokerId;
+        req->queryKey = detailQueryKey(m_baseInfo->brokerKeyNo, m_baseInfo->brokerId);
     }
     if (pluginLogEnabled()) {
         rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataQueryDialog] queryData:%s", req->toLog().c_str());
@@ -74,9 +85,18 @@ void CCreditDataQueryDialog::request()
     using namespace boost::placeholders;
     const QueryCallback callback = boost::bind(&CCreditDataQueryDialog::onDataCallBack, this, _1, _2, _3, _4);
     CVoprClientPtr client = utils::CSingletonT<CVoprClientCenter>::instance()->getClientByName("");
-    if (client) {
-        client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
+    if (!client) {
+        // Nothing will answer, so no mask: it takes every key, and the dialog could not be closed.
+        // Reported as a failed answer would be, from the event loop, over the running dialog.
+        QMetaObject::invokeMethod(
+            this, [this] { emit sigMsgCallBack(false, clientUnavailableText()); }, Qt::QueuedConnection);
+        return;
     }
+    // Attached before the hand-off so that an answer given at once still finds it to hide.
+    if (m_loadingMask) {
+        m_loadingMask->attach(this);
+    }
+    client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
 }
 
 void CCreditDataQueryDialog::onDataCallBack(const utils::RQError& error,

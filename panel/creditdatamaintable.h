@@ -6,10 +6,10 @@ namespace DVK {
 
 class CCreditDataMainModel;
 
-// The broker summary table of the panel.
+// The broker summary table of the panel. It adds no signal, slot or property, so it has no
+// meta-object of its own: to Qt it is the host table.
 class CCreditDataMainTable : public WB::CStandardHpfTable
 {
-    Q_OBJECT
 public:
     CCreditDataMainTable(int tableId, QWidget* parent);
     ~CCreditDataMainTable() override;

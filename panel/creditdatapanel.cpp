@@ -1,13 +1,14 @@
 #include "panel/creditdatapanel.h"
 
 #include "detail/creditdataquerydialog.h"
+#include "panel/brokersummary.h"
+#include "panel/clientunavailable.h"
 #include "panel/creditdatamaindata.h"
 #include "panel/creditdatamainmodel.h"
 #include "panel/creditdatamaintable.h"
 #include "panel/pluginlog.h"
 #include "upload/creditdatasendfiledialog.h"
 
-#include <QDateTime>
 #include <QPainter>
 #include <QPointer>
 
@@ -30,14 +31,6 @@ constexpr int kQueryButtonId = 0;
 bool hasRight(int right)
 {
     return utils::CSingletonT<CUserManager>::instance()->checkUserAuth(right);
-}
-
-// The latest upload of a broker wins; on equal (or unparsable) dates the row listed first stays.
-bool isLaterUpload(const CCreditDataMainData& incoming, const CCreditDataMainData& listed)
-{
-    const QString format = QStringLiteral("yyyyMMdd");
-    return QDateTime::fromString(incoming.lastUploadDate, format) >
-           QDateTime::fromString(listed.lastUploadDate, format);
 }
 
 } // namespace
@@ -179,17 +172,22 @@ void CCreditDataPanel::request()
     if (pluginLogEnabled()) {
         rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataPanel] queryData:%s", req->toLog().c_str());
     }
-    // Shown while the summary is fetched so the user sees the refresh running; either slot hides it.
-    if (loadingMask) {
-        loadingMask->attach(this);
-    }
 
     using namespace boost::placeholders;
     const QueryCallback callback = boost::bind(&CCreditDataPanel::onDataCallBack, this, _1, _2, _3, _4);
     CVoprClientPtr client = utils::CSingletonT<CVoprClientCenter>::instance()->getClientByName("");
-    if (client) {
-        client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
+    if (!client) {
+        // Nothing will answer: report it as a failed answer would be, from the event loop.
+        QMetaObject::invokeMethod(
+            this, [this] { emit sigMsgCallBack(-1, clientUnavailableText()); }, Qt::QueuedConnection);
+        return;
     }
+    // Shown while the summary is fetched so the user sees the refresh running; either slot hides it.
+    // Attached before the hand-off so that an answer given at once still finds it to hide.
+    if (loadingMask) {
+        loadingMask->attach(this);
+    }
+    client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
 }
 
 void CCreditDataPanel::onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& answer,
@@ -225,38 +223,7 @@ void CCreditDataPanel::slotOnDataCallBack(const std::vector<rqservice::IDataPtr>
 
     auto* delegate = qobject_cast<WB::CBaseTableColumnMultiButtonsDelegate*>(table->columnDelegate(kOperationColumn));
     if (delegate) {
-        // One row per broker name; a replaced broker moves to the end.
-        std::vector<boost::shared_ptr<CCreditDataMainData>> rows;
-        for (const rqservice::IDataPtr& record : records) {
-            const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-            if (!info) {
-                continue;
-            }
-            auto row = boost::make_shared<CCreditDataMainData>();
-            row->brokerKeyNo = info->brokerKeyNo;
-            row->brokerId = info->brokerId;
-            row->rowKey = WB::sToQs(info->getCsKey());
-            row->brokerName = WB::sToQs(info->brokerName);
-            row->tradingDay = WB::sToQs(info->tradingDay);
-            row->lastUploadDate = WB::sToQs(info->lastUploadDate);
-
-            bool found = false;
-            for (auto it = rows.begin(); it != rows.end(); ++it) {
-                if ((*it)->brokerName != row->brokerName) {
-                    continue;
-                }
-                found = true;
-                if (isLaterUpload(*row, **it)) {
-                    rows.erase(it);
-                    rows.push_back(row);
-                    break;
-                }
-            }
-            if (!found) {
-                rows.push_back(row);
-            }
-        }
-
+        const std::vector<boost::shared_ptr<CCreditDataMainData>> rows = condenseBrokerSummary(records);
         const bool mayQuery = hasRight(kRightQuery);
         for (const auto& row : rows) {
             model->addData(row);

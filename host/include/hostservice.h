@@ -301,7 +301,7 @@ public:
     CVoprClientCenter(const CVoprClientCenter&) = delete;
     CVoprClientCenter& operator=(const CVoprClientCenter&) = delete;
 
-    // Every name reaches the same server; never null.
+    // Every name reaches the same server; null while the client centre has no connection.
     CVoprClientPtr getClientByName(const std::string& name);
     // Returns at once; the callback runs once on a service thread. The flag byte is ignored.
     void operateData_async(const boost::shared_ptr<rqservice::COperateDataReq>& request, const OperateCallback& callback,

@@ -643,7 +643,8 @@ struct HOST_EXPORT ButtonData
 };
 
 // Draws buttons in the cells of one column; a click sends event 228 (index the button id, key
-// the row key) to the receiver.
+// the row key) to the receiver, posted: it arrives from the event loop after the mouse event, and
+// not at all if the delegate or a receiver that is a QObject is gone by then.
 class HOST_EXPORT CBaseTableColumnMultiButtonsDelegate : public QStyledItemDelegate
 {
     Q_OBJECT

@@ -17,6 +17,8 @@
 #include <boost/make_shared.hpp>
 #include <boost/thread/mutex.hpp>
 
+#include <atomic>
+
 namespace DVK {
 
 using standin::IServiceBackendPtr;
@@ -56,6 +58,8 @@ struct CVoprClientCenter::Private
 };
 
 namespace {
+
+std::atomic<bool> g_outage{false};
 
 // The embedded service's thread and database must close while Qt is still there, not during
 // static destruction after main.
@@ -103,6 +107,9 @@ CVoprClientCenter::~CVoprClientCenter()
 
 CVoprClientPtr CVoprClientCenter::getClientByName(const std::string& /*name*/)
 {
+    if (g_outage) {
+        return CVoprClientPtr();
+    }
     std::unique_ptr<CVoprClient::Private> client(new CVoprClient::Private);
     client->backend = d->currentBackend();
     return CVoprClientPtr(new CVoprClient(std::move(client)));
@@ -230,3 +237,8 @@ std::vector<ServerMessage> takeCapturedMessages()
 }
 
 } // namespace standin
+
+void standin::setClientCenterOutage(bool outage)
+{
+    DVK::g_outage = outage;
+}

@@ -66,4 +66,8 @@ HOST_EXPORT std::set<int> grantedRights();
 // Returns false and keeps the current one when the file cannot be read.
 HOST_EXPORT bool loadSecurityMaster(const QString& csvPath);
 
+// While set, CVoprClientCenter::getClientByName answers null for every name, as a client centre
+// without a connection does.
+HOST_EXPORT void setClientCenterOutage(bool outage);
+
 } // namespace standin

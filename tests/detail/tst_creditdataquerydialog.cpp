@@ -2,7 +2,8 @@
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
 
-#include "../panel/creditdataprobes.h"
+#include "creditdataprobes.h"
+#include "panel/clientunavailable.h"
 #include "scriptedservice.h"
 #include "standinservice.h"
 #include "standintoolkit.h"
@@ -12,6 +13,8 @@
 
 #include <boost/make_shared.hpp>
 
+#include <locale>
+#include <sstream>
 #include <memory>
 
 using testsupport::PanelProbe;
@@ -72,6 +75,25 @@ DVK::CCreditDataQueryTable* tableOf(DVK::CCreditDataQueryDialog& dialog)
     return dialog.findChild<DVK::CCreditDataQueryTable*>(QStringLiteral("creditDataQueryTable"));
 }
 
+// Digits grouped in threes with ',' as zh_CN.UTF-8 does, without needing that locale installed.
+class GroupingPunct : public std::numpunct<char>
+{
+protected:
+    char do_thousands_sep() const override { return ','; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+// Makes the grouping locale the process's global C++ locale while it lives.
+class GlobalGroupingLocale
+{
+public:
+    GlobalGroupingLocale() : m_previous(std::locale::global(std::locale(std::locale::classic(), new GroupingPunct))) {}
+    ~GlobalGroupingLocale() { std::locale::global(m_previous); }
+
+private:
+    std::locale m_previous;
+};
+
 WB::CLoadingMaskWidget* maskOf(DVK::CCreditDataQueryDialog& dialog)
 {
     return dialog.findChild<WB::CLoadingMaskWidget*>(QStringLiteral("creditDataQueryMask"));
@@ -93,6 +115,7 @@ private slots:
     void queryKey();
     void answers_data();
     void answers();
+    void noClientLeavesDialogClosable();
     void destroyedWithQueryOutstanding();
     void rowButtonOpensDialog();
 
@@ -113,6 +136,7 @@ void TestCreditDataQueryDialog::initTestCase()
 
 void TestCreditDataQueryDialog::init()
 {
+    standin::setClientCenterOutage(false);
     standin::setGrantedRights({10079, 10413});
     m_service = testsupport::CScriptedService::install();
     m_boxes.clear();
@@ -155,6 +179,7 @@ void TestCreditDataQueryDialog::queryKey_data()
 }
 
 // The detail query names the broker as "<keyNo>____<id>" and is logged; without a broker it still goes out.
+// A host whose global locale groups digits changes nothing in the key.
 void TestCreditDataQueryDialog::queryKey()
 {
     QFETCH(bool, hasBroker);
@@ -162,6 +187,10 @@ void TestCreditDataQueryDialog::queryKey()
     QFETCH(QString, brokerId);
     QFETCH(QString, key);
 
+    const GlobalGroupingLocale grouping;
+    std::ostringstream grouped;
+    grouped << 1234567;
+    QCOMPARE(grouped.str(), std::string("1,234,567"));
     DVK::CCreditDataQueryDialog dialog(nullptr);
     testsupport::CLogCapture log;
     dialog.setData(hasBroker ? makeBroker(keyNo, brokerId.toStdString())
@@ -232,6 +261,31 @@ void TestCreditDataQueryDialog::answers()
                                         : QStringList(QStringLiteral("%1 提示 %2")
                                                           .arg(int(standin::MessageRecord::Information))
                                                           .arg(failure)));
+}
+
+// A query that cannot be sent puts up no mask, which would take Escape away from the modal dialog;
+// the information box of a failed answer says why, and the previous broker's rows are gone.
+void TestCreditDataQueryDialog::noClientLeavesDialogClosable()
+{
+    DVK::CCreditDataQueryDialog dialog(nullptr);
+    m_service->queueQueryAnswer(detailAnswer({"detail:AB"}));
+    dialog.setData(makeBroker(7, "ABC"));
+    QTRY_COMPARE(tableOf(dialog)->visibleRowCount(), 2);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    standin::setClientCenterOutage(true);
+    dialog.setData(makeBroker(8, "DEF"));
+    standin::setClientCenterOutage(false);
+    QVERIFY(maskOf(dialog)->isHidden());
+    QCOMPARE(tableOf(dialog)->visibleRowCount(), 0);
+    QCOMPARE(m_service->queryCount(), 1);
+    QTRY_COMPARE(m_boxes, QStringList(QStringLiteral("%1 提示 %2")
+                                          .arg(int(standin::MessageRecord::Information))
+                                          .arg(DVK::clientUnavailableText())));
+
+    QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+    QVERIFY(dialog.isHidden());
 }
 
 // An answer arriving after the dialog is gone is dropped.

@@ -2,7 +2,7 @@
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
 
-#include "../panel/creditdataprobes.h"
+#include "creditdataprobes.h"
 
 #include <QtTest>
 

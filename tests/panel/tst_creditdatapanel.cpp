@@ -1,6 +1,7 @@
 #include "panel/creditdatapanel.h"
 
 #include "creditdataprobes.h"
+#include "panel/clientunavailable.h"
 #include "scriptedservice.h"
 #include "standinservice.h"
 #include "standintoolkit.h"
@@ -76,6 +77,7 @@ private:
 
 void TestCreditDataPanel::init()
 {
+    standin::setClientCenterOutage(false);
     standin::setCaptureMessages(true);
     standin::setMessageInterceptor([](const standin::MessageRecord&) { return int(QMessageBox::Ok); });
     standin::setGrantedRights({10079, 10413});
@@ -171,24 +173,11 @@ void TestCreditDataPanel::condensing_data()
     QTest::newRow("later date second: replaced broker moves last")
         << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"})
         << QStringList({"3|c|中信|20240107", "2|b|国信|20240110"});
-    QTest::newRow("later date first: kept broker keeps its place")
-        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240105"})
-        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107"});
-    QTest::newRow("equal dates: first received stays") << QStringList({"1|a|国信|20240110", "2|b|国信|20240110"})
-                                                       << QStringList({"1|a|国信|20240110"});
-    QTest::newRow("grouped by name, not by key") << QStringList({"5|x|国信|20240105", "5|y|国信|20240110"})
-                                                 << QStringList({"5|y|国信|20240110"});
-    QTest::newRow("other record types skipped") << QStringList({"detail", "1|a|国信|20240105", "detail"})
-                                                << QStringList({"1|a|国信|20240105"});
-    QTest::newRow("unparsable date loses to a valid one") << QStringList({"1|a|国信|2024-01-10", "2|b|国信|20240105"})
-                                                          << QStringList({"2|b|国信|20240105"});
-    QTest::newRow("unparsable date never replaces") << QStringList({"1|a|国信|20240105", "2|b|国信|20241399"})
-                                                    << QStringList({"1|a|国信|20240105"});
     QTest::newRow("empty answer clears") << QStringList() << QStringList();
 }
 
-// Each answer replaces the rows: one per broker name with the latest upload date, each with one
-// "查询" button; every record received is kept. The query and its success are logged.
+// Each answer replaces the rows with its condensed summary (tst_brokersummary has the rules), each
+// row with one "查询" button; every record received is kept. The query and its success are logged.
 void TestCreditDataPanel::condensing()
 {
     QFETCH(QStringList, received);
@@ -225,18 +214,22 @@ void TestCreditDataPanel::failedAnswerKeepsRows_data()
     QTest::addColumn<QString>("serverMessage");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("logging");
+    QTest::addColumn<bool>("clientGiven"); // false: the client centre has no client, nothing is sent
 
-    QTest::newRow("server's text") << QStringLiteral("券商不存在") << QStringLiteral("券商不存在") << true;
-    QTest::newRow("empty text, client logging off") << QString() << QStringLiteral("获取数据错误!") << false;
+    QTest::newRow("server's text") << QStringLiteral("券商不存在") << QStringLiteral("券商不存在") << true << true;
+    QTest::newRow("empty text, client logging off") << QString() << QStringLiteral("获取数据错误!") << false << true;
+    QTest::newRow("no client: no mask, told why") << QString() << DVK::clientUnavailableText() << true << false;
 }
 
 // A failure keeps the rows and records and shows the server's text (or a default) in the host's
-// failure box "提示"; query and failure are logged unless the client switched logging off.
+// failure box "提示"; query and failure are logged unless the client switched logging off. A query
+// that cannot be sent puts up no mask (nothing would take it down) and is reported the same way.
 void TestCreditDataPanel::failedAnswerKeepsRows()
 {
     QFETCH(QString, serverMessage);
     QFETCH(QString, shown);
     QFETCH(bool, logging);
+    QFETCH(bool, clientGiven);
 
     PanelProbe panel;
     answer(panel, summary({"1|a|国信|20240105", "2|b|中信|20240105"}));
@@ -246,21 +239,35 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(logging);
 
     testsupport::CLogCapture log;
-    testsupport::ScriptedAnswer failed;
-    failed.error = utils::RQError::failure(serverMessage.toStdString());
-    answer(panel, failed);
+    if (clientGiven) {
+        testsupport::ScriptedAnswer failed;
+        failed.error = utils::RQError::failure(serverMessage.toStdString());
+        answer(panel, failed);
+    } else {
+        standin::setClientCenterOutage(true);
+        panel.request();
+        standin::setClientCenterOutage(false);
+        QVERIFY(panel.loadingMask->isHidden());
+        QCOMPARE(m_service->queryCount(), 1);
+    }
 
+    QStringList boxes;
+    const auto shownBoxes = [&] {
+        for (const standin::ServerMessage& message : standin::takeCapturedMessages()) {
+            boxes << QStringLiteral("%1 %2 %3 %4").arg(int(message.type)).arg(message.success).arg(message.title,
+                                                                                                    message.text);
+        }
+        return boxes;
+    };
+    QTRY_COMPARE(shownBoxes(),
+                 QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
+    QVERIFY(panel.loadingMask->isHidden());
     QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), before);
     QCOMPARE(panel.table->visibleRowCount(), 2);
     QCOMPARE(panel.records.size(), size_t(2));
-    QStringList boxes;
-    for (const standin::ServerMessage& message : standin::takeCapturedMessages()) {
-        boxes << QStringLiteral("%1 %2 %3 %4").arg(int(message.type)).arg(message.success).arg(message.title,
-                                                                                                message.text);
-    }
-    QCOMPARE(boxes, QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
+    const QStringList lines = queryLines(QStringLiteral("error:") + serverMessage);
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
-             logging ? queryLines(QStringLiteral("error:") + serverMessage) : QStringList());
+             logging ? (clientGiven ? lines : QStringList(lines.mid(0, 1))) : QStringList());
 }
 
 void TestCreditDataPanel::paramRoundTrip_data()

@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 namespace WB {
 
@@ -41,6 +42,25 @@ void updateViewOf(const QStyleOptionViewItem& option)
 {
     if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
         view->viewport()->update(option.rect);
+}
+
+// The receiver may run a modal dialog, during which the table and this delegate can be deleted:
+// that must not happen inside the view's mouse handler, so the click is handed over from the
+// event loop once the mouse event is over, and only while the delegate and the receiver live.
+void postClick(QObject* delegate, CEventDeliverer* receiver, int column, int buttonId, const std::string& rowKey)
+{
+    const QString key = QString::fromStdString(rowKey);
+    // A receiver that is no QObject cannot be watched; it has to outlive the delegate.
+    const QPointer<QObject> watched(dynamic_cast<QObject*>(receiver));
+    const bool isWatched = !watched.isNull();
+    QMetaObject::invokeMethod(
+        delegate,
+        [receiver, watched, isWatched, column, buttonId, key] {
+            if (isWatched && !watched)
+                return;
+            receiver->handleEvent(eEventRowButtonClicked, column, buttonId, key, nullptr);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace
@@ -231,10 +251,8 @@ bool CBaseTableColumnMultiButtonsDelegate::editorEvent(QEvent* event, QAbstractI
         m_pressKey.clear();
         m_pressButton = -1;
         updateViewOf(option);
-        // Last act: the receiver may open a modal dialog during which this delegate goes away.
         if (click && m_receiver)
-            m_receiver->handleEvent(eEventRowButtonClicked, m_column, buttons[hit].id, QString::fromStdString(key),
-                                    nullptr);
+            postClick(this, m_receiver, m_column, buttons[hit].id, key);
         return true;
     }
     default:

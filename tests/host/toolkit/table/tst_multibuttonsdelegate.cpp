@@ -1,10 +1,12 @@
 // Row buttons: a click on an enabled button reaches the receiver as event 228 with the row key
-// and the button id; nothing else does.
+// and the button id, from the event loop once the mouse event is over; nothing else does.
 #include "hpftestmodel.h"
 
 #include <QHeaderView>
 #include <QTableView>
 #include <QtTest>
+
+#include <memory>
 
 using namespace hpftest;
 
@@ -17,6 +19,8 @@ private slots:
     void cleanup();
     void click_data();
     void click();
+    void deliveredAfterTheMouseEvent_data();
+    void deliveredAfterTheMouseEvent();
     void buttonsPerRow();
 
 private:
@@ -90,13 +94,73 @@ void TestMultiButtonsDelegate::click()
     QWidget* viewport = m_table->view()->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, press >= 0 ? buttons[press].center() : edge);
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, release >= 0 ? buttons[release].center() : edge);
+    QVERIFY(m_recorder.events.isEmpty());
+    QTRY_COMPARE(m_recorder.events.join(','), expected);
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(m_recorder.events.join(','), expected);
 
     m_recorder.events.clear();
     static_cast<QTableView*>(m_table->view())->selectRow(2);
     QTest::mouseClick(viewport, Qt::LeftButton, {}, rects(1)[1].center());
-    QCOMPARE(m_recorder.events, QStringList{"228:3:7:券商B"});
+    QTRY_COMPARE(m_recorder.events, QStringList{"228:3:7:券商B"});
     QCOMPARE(m_table->view()->selectionModel()->selectedRows(), QModelIndexList{m_table->view()->model()->index(2, 0)});
+}
+
+void TestMultiButtonsDelegate::deliveredAfterTheMouseEvent_data()
+{
+    QTest::addColumn<bool>("tableReceives"); // else a receiver of its own; the table passes it up to its parent
+    QTest::addColumn<QString>("deleted");    // what goes away between the click and its delivery
+    QTest::addColumn<QStringList>("delivered");
+
+    const QStringList click{"228:3:0:券商A"};
+    QTest::newRow("table receives, nothing deleted") << true << "" << click;
+    QTest::newRow("table receives, table deleted") << true << "table" << QStringList();
+    QTest::newRow("own receiver, nothing deleted") << false << "" << click;
+    QTest::newRow("own receiver deleted, table kept") << false << "receiver" << QStringList();
+}
+
+// A click reaches its receiver only after the view's mouse handler is done (so a receiver may run a
+// modal dialog that deletes the table); a table or receiver deleted before delivery gets nothing.
+void TestMultiButtonsDelegate::deliveredAfterTheMouseEvent()
+{
+    QFETCH(bool, tableReceives);
+    QFETCH(QString, deleted);
+    QFETCH(QStringList, delivered);
+
+    Recorder parent;
+    auto* table = new WB::CStandardHpfTable(1331, &parent, WB::EBaseTableMenuFlags(0xFF));
+    auto* model = new TestModel;
+    model->addData(row("券商A", {"甲", "1", "x", "-"}, {0, 1}));
+    table->setDataModel(model);
+    auto own = std::make_unique<Recorder>();
+    auto* delegate = new WB::CBaseTableColumnMultiButtonsDelegate(
+        3, tableReceives ? static_cast<WB::CEventDeliverer*>(table) : own.get());
+    table->setColumnDelegate(3, delegate);
+    delegate->setItemButtons("券商A", {WB::ButtonData(0, "查询", WB::eBlueButton)}, true);
+    parent.resize(700, 300);
+    table->resize(700, 300);
+    parent.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    static_cast<QTableView*>(table->view())->horizontalHeader()->resizeSection(3, 160);
+
+    const QRect cell = table->view()->visualRect(table->view()->model()->index(0, 3));
+    QTest::mouseClick(table->view()->viewport(), Qt::LeftButton, {}, delegate->buttonRects("券商A", cell)[0].center());
+    QVERIFY(parent.events.isEmpty() && own->events.isEmpty());
+    if (deleted == QLatin1String("table")) {
+        delete table;
+    } else if (deleted == QLatin1String("receiver")) {
+        own.reset();
+    }
+
+    Recorder* target = tableReceives ? &parent : own.get();
+    if (target) {
+        QTRY_COMPARE(target->events, delivered);
+    }
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(parent.events, tableReceives ? delivered : QStringList());
+    if (own) {
+        QCOMPARE(own->events, tableReceives ? QStringList() : delivered);
+    }
 }
 
 // Buttons are kept per row key and sit centred inside the cell; an empty list removes them.
