@@ -5,6 +5,7 @@
 #include "securitymaster.h"
 #include "serviceworker.h"
 #include "servicelog.h"
+#include "sqlerrortext.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QVariant>
 
 #include <boost/make_shared.hpp>
@@ -26,43 +28,6 @@ namespace rqservice {
 namespace {
 
 const int kSchemaVersion = 1;
-
-// What went wrong, in words the back-office user can act on, with the driver's text after it.
-std::string describeSqlError(const QSqlError& error, const char* action)
-{
-    const int code = error.nativeErrorCode().toInt() & 0xFF;
-    const char* reason = "数据库操作出错";
-    switch (code) {
-    case 5:  // SQLITE_BUSY
-    case 6:  // SQLITE_LOCKED
-        reason = "数据库正被其他程序占用, 请稍后重试";
-        break;
-    case 8: // SQLITE_READONLY
-        reason = "数据库文件为只读, 无法写入";
-        break;
-    case 13: // SQLITE_FULL
-        reason = "磁盘空间已满, 无法写入数据库";
-        break;
-    case 11: // SQLITE_CORRUPT
-    case 26: // SQLITE_NOTADB
-        reason = "数据库文件已损坏或不是有效的数据库";
-        break;
-    case 14: // SQLITE_CANTOPEN
-        reason = "无法打开数据库文件";
-        break;
-    case 10: // SQLITE_IOERR
-        reason = "读写数据库文件出错";
-        break;
-    default:
-        break;
-    }
-    std::string text = std::string(action) + "失败: " + reason;
-    const QString detail = error.text().trimmed();
-    if (!detail.isEmpty()) {
-        text += " (" + detail.toStdString() + ")";
-    }
-    return text;
-}
 
 std::string fieldText(const QVariant& value)
 {
@@ -129,7 +94,14 @@ struct CEmbeddedDataService::Impl
             if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
                 return utils::RQError::failure(describeSqlError(q.lastError(), "读取数据库"));
             }
-            if (q.value(0).toInt() >= kSchemaVersion) {
+            const int version = q.value(0).toInt();
+            q.finish();
+            // Another program's database is refused, never adopted: not one byte of it changes.
+            const utils::RQError foreign = refuseForeignTables(q);
+            if (!foreign.isSuccess()) {
+                return foreign;
+            }
+            if (version >= kSchemaVersion) {
                 // Nothing to write, so a read-only file can still be read.
                 return utils::RQError();
             }
@@ -182,6 +154,29 @@ struct CEmbeddedDataService::Impl
             return failSchema(db, db.lastError());
         }
         return utils::RQError();
+    }
+
+    utils::RQError refuseForeignTables(QSqlQuery& q)
+    {
+        if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'"))) {
+            return utils::RQError::failure(describeSqlError(q.lastError(), "读取数据库"));
+        }
+        static const QStringList ours{QStringLiteral("brokers"), QStringLiteral("uploads"), QStringLiteral("ratios")};
+        QStringList strangers;
+        while (q.next()) {
+            const QString name = q.value(0).toString();
+            if (!ours.contains(name)) {
+                strangers << name;
+            }
+        }
+        q.finish();
+        if (strangers.isEmpty()) {
+            return utils::RQError();
+        }
+        return utils::RQError::failure("打开数据库失败: " + path.toStdString() +
+                                       " 不是本程序的数据库 (含有其他数据表: " +
+                                       strangers.join(QStringLiteral(", ")).toStdString() +
+                                       "), 未做任何改动, 请换一个数据库文件");
     }
 
     utils::RQError failSchema(QSqlDatabase& db, const QSqlError& error)
