@@ -5,6 +5,8 @@
 #include "securitymaster.h"
 #include "serviceworker.h"
 #include "servicelog.h"
+#include "sqlerrortext.h"
+#include "uploadvalidation.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,6 +15,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QVariant>
 
 #include <boost/make_shared.hpp>
@@ -26,43 +29,6 @@ namespace rqservice {
 namespace {
 
 const int kSchemaVersion = 1;
-
-// What went wrong, in words the back-office user can act on, with the driver's text after it.
-std::string describeSqlError(const QSqlError& error, const char* action)
-{
-    const int code = error.nativeErrorCode().toInt() & 0xFF;
-    const char* reason = "数据库操作出错";
-    switch (code) {
-    case 5:  // SQLITE_BUSY
-    case 6:  // SQLITE_LOCKED
-        reason = "数据库正被其他程序占用, 请稍后重试";
-        break;
-    case 8: // SQLITE_READONLY
-        reason = "数据库文件为只读, 无法写入";
-        break;
-    case 13: // SQLITE_FULL
-        reason = "磁盘空间已满, 无法写入数据库";
-        break;
-    case 11: // SQLITE_CORRUPT
-    case 26: // SQLITE_NOTADB
-        reason = "数据库文件已损坏或不是有效的数据库";
-        break;
-    case 14: // SQLITE_CANTOPEN
-        reason = "无法打开数据库文件";
-        break;
-    case 10: // SQLITE_IOERR
-        reason = "读写数据库文件出错";
-        break;
-    default:
-        break;
-    }
-    std::string text = std::string(action) + "失败: " + reason;
-    const QString detail = error.text().trimmed();
-    if (!detail.isEmpty()) {
-        text += " (" + detail.toStdString() + ")";
-    }
-    return text;
-}
 
 std::string fieldText(const QVariant& value)
 {
@@ -129,7 +95,14 @@ struct CEmbeddedDataService::Impl
             if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
                 return utils::RQError::failure(describeSqlError(q.lastError(), "读取数据库"));
             }
-            if (q.value(0).toInt() >= kSchemaVersion) {
+            const int version = q.value(0).toInt();
+            q.finish();
+            // Another program's database is refused, never adopted: not one byte of it changes.
+            const utils::RQError foreign = refuseForeignTables(q);
+            if (!foreign.isSuccess()) {
+                return foreign;
+            }
+            if (version >= kSchemaVersion) {
                 // Nothing to write, so a read-only file can still be read.
                 return utils::RQError();
             }
@@ -182,6 +155,29 @@ struct CEmbeddedDataService::Impl
             return failSchema(db, db.lastError());
         }
         return utils::RQError();
+    }
+
+    utils::RQError refuseForeignTables(QSqlQuery& q)
+    {
+        if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'"))) {
+            return utils::RQError::failure(describeSqlError(q.lastError(), "读取数据库"));
+        }
+        static const QStringList ours{QStringLiteral("brokers"), QStringLiteral("uploads"), QStringLiteral("ratios")};
+        QStringList strangers;
+        while (q.next()) {
+            const QString name = q.value(0).toString();
+            if (!ours.contains(name)) {
+                strangers << name;
+            }
+        }
+        q.finish();
+        if (strangers.isEmpty()) {
+            return utils::RQError();
+        }
+        return utils::RQError::failure("打开数据库失败: " + path.toStdString() +
+                                       " 不是本程序的数据库 (含有其他数据表: " +
+                                       strangers.join(QStringLiteral(", ")).toStdString() +
+                                       "), 未做任何改动, 请换一个数据库文件");
     }
 
     utils::RQError failSchema(QSqlDatabase& db, const QSqlError& error)
@@ -380,51 +376,6 @@ struct CEmbeddedDataService::Impl
             return querySummary(db, records);
         }
         return queryDetail(db, request->queryKey, records);
-    }
-
-    static utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
-                                         boost::shared_ptr<CVoprCvionRateDetail>& detail)
-    {
-        if (!request) {
-            return utils::RQError::failure("操作请求为空");
-        }
-        if (request->dataType != eDataTypeCvionRateDetail) {
-            return utils::RQError::failure("不支持的数据类型: " + std::to_string(request->dataType));
-        }
-        if (request->operateType != 2) {
-            return utils::RQError::failure("不支持的操作类型: " + std::to_string(request->operateType) +
-                                           ", 折算率只能整批覆盖上传");
-        }
-        if (request->dataList.size() == 1) {
-            detail = boost::dynamic_pointer_cast<CVoprCvionRateDetail>(request->dataList.front());
-        }
-        if (!detail) {
-            return utils::RQError::failure("上传内容格式错误: 应为一条券商折算率明细");
-        }
-        int count = 0;
-        for (size_t i = 0; i < detail->subjects.size(); ++i) {
-            const CStkSubjectsPtr& s = detail->subjects[i];
-            if (!s) {
-                continue;
-            }
-            ++count;
-            const std::string where = "第" + std::to_string(count) + "条 " + s->exchangeName + " " + s->stockCode +
-                                      " " + s->stockName;
-            if (s->stockCode.empty()) {
-                return utils::RQError::failure("第" + std::to_string(count) + "条缺少证券代码");
-            }
-            if (!std::isfinite(s->ratio)) {
-                return utils::RQError::failure(where + " 的折算率不是有效数字");
-            }
-            if (s->ratio < 0.0 || s->ratio > 1.0) {
-                return utils::RQError::failure(where + " 的折算率 " + QString::number(s->ratio, 'g', 12).toStdString() +
-                                               " 超出范围, 应在 0 到 1 之间 (例如 65% 应写作 0.65)");
-            }
-        }
-        if (count == 0) {
-            return utils::RQError::failure("上传内容为空: 没有任何证券的折算率");
-        }
-        return utils::RQError();
     }
 
     utils::RQError operate(const boost::shared_ptr<COperateDataReq>& request, std::string& reply)

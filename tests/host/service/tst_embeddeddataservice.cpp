@@ -142,6 +142,8 @@ private slots:
     void rejectedRequestKeepsPrevious();
     void failedWriteLosesNothing_data();
     void failedWriteLosesNothing();
+    void foreignDatabaseRefused_data();
+    void foreignDatabaseRefused();
     void corruptFileGivesFailure();
     void tradingDay();
 
@@ -339,20 +341,25 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious()
 
 void TestEmbeddedDataService::failedWriteLosesNothing_data()
 {
-    QTest::addColumn<QString>("sabotage"); // run by another program before the upload
-    QTest::addColumn<QString>("message");  // a part of the upload's error message
-    QTest::addColumn<QString>("repair");   // run afterwards, so the next upload can succeed
-    QTest::newRow("file held by another program") << "BEGIN EXCLUSIVE" << "占用" << "";
-    QTest::newRow("third row fails") << "CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN NEW.line_no = 3 "
-                                        "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"
+    QTest::addColumn<QStringList>("sabotage"); // run by another program before the upload
+    QTest::addColumn<QString>("message");      // a part of the upload's error message
+    QTest::addColumn<QString>("repair");       // run afterwards, so the next upload can succeed
+    QTest::newRow("file held by another program") << QStringList{"BEGIN EXCLUSIVE"} << "占用" << "";
+    QTest::newRow("write transaction held by another program")
+        << QStringList{"BEGIN IMMEDIATE", "INSERT INTO brokers VALUES (99, 'X', 'X')"} << "占用" << "";
+    // The upload's rows go in, then its COMMIT waits for the reader and gives up.
+    QTest::newRow("reader holds the file at commit")
+        << QStringList{"BEGIN", "SELECT count(*) FROM ratios"} << "占用" << "";
+    QTest::newRow("third row fails") << QStringList{"CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN "
+                                                    "NEW.line_no = 3 BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"}
                                      << "disk I/O error" << "DROP TRIGGER fail_third";
 }
 
-// A write that fails, at once or mid-way, names its reason and keeps not one row of the upload;
-// the service recovers once the file is sound again.
+// A write that fails, at once, mid-way or at its commit, names its reason and keeps not one row
+// of the upload; the service recovers once the file is sound again.
 void TestEmbeddedDataService::failedWriteLosesNothing()
 {
-    QFETCH(QString, sabotage);
+    QFETCH(QStringList, sabotage);
     QFETCH(QString, message);
     QFETCH(QString, repair);
     m_service->setBusyTimeoutMs(100);
@@ -360,7 +367,11 @@ void TestEmbeddedDataService::failedWriteLosesNothing()
 
     // Closing the other connection ends its lock.
     runOnFile(dbPath(), [&](QSqlQuery& q) {
-        QVERIFY(q.exec(sabotage));
+        for (const QString& sql : sabotage) {
+            QVERIFY2(q.exec(sql), qPrintable(sql));
+            while (q.next()) {
+            }
+        }
         const utils::RQError error = operate(*m_service, upload(1, "CITIC", sampleRows()));
         QVERIFY(!error.isSuccess());
         QVERIFY2(QString::fromStdString(error.errorMsg()).contains(message), error.errorMsg().c_str());
@@ -370,6 +381,44 @@ void TestEmbeddedDataService::failedWriteLosesNothing()
     runOnFile(dbPath(), [&](QSqlQuery& q) { QVERIFY(repair.isEmpty() || q.exec(repair)); });
     QVERIFY(operate(*m_service, upload(1, "CITIC", sampleRows())).isSuccess());
     QCOMPARE(state().first.size(), 5);
+}
+
+void TestEmbeddedDataService::foreignDatabaseRefused_data()
+{
+    QTest::addColumn<QStringList>("schema"); // what another program keeps in the file
+    QTest::newRow("other tables, user version 0") << QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)",
+                                                                 "INSERT INTO orders VALUES (1, 'tea')"};
+    QTest::newRow("other tables beside one of ours")
+        << QStringList{"CREATE TABLE brokers (x)", "CREATE TABLE notes (t TEXT)", "INSERT INTO notes VALUES ('a')"};
+    QTest::newRow("other tables, a user version of its own")
+        << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"};
+}
+
+// Another program's database is neither adopted nor touched: every call says why, and the
+// file's bytes stay as they were.
+void TestEmbeddedDataService::foreignDatabaseRefused()
+{
+    QFETCH(QStringList, schema);
+    const QString path = m_dir->filePath("foreign.sqlite");
+    runOnFile(path, [&](QSqlQuery& q) {
+        for (const QString& sql : schema)
+            QVERIFY2(q.exec(sql), qPrintable(sql));
+    });
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray original = file.readAll();
+    file.close();
+
+    {
+        CEmbeddedDataService service(path);
+        for (const utils::RQError& error : {query(service, 12294).error, query(service, 12295, "1____CITIC").error,
+                                            operate(service, upload(1, "CITIC", sampleRows()))}) {
+            QVERIFY(!error.isSuccess());
+            QVERIFY2(QString::fromStdString(error.errorMsg()).contains("不是本程序的数据库"), error.errorMsg().c_str());
+        }
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), original);
 }
 
 // A file that is no database: every request fails saying so, and the file is left alone.
