@@ -53,6 +53,8 @@ void TestConversionFile::textFiles_data()
     QTest::newRow("quotes and commas stay as written") << "g.csv" << QByteArray("\"a,b\",c")
                                                        << QStringList{"\"a,b\",c"};
     QTest::newRow("lone carriage returns do not split") << "h.csv" << QByteArray("a\rb") << QStringList{"a\rb"};
+    QTest::newRow("utf-8 byte-order mark dropped") << "i.csv" << QByteArray("\xEF\xBB\xBF") + row.toUtf8()
+                                                                 << QStringList{row};
     QTest::newRow("chinese name with spaces") << "折算率 文件 (1).csv" << row.toUtf8() << QStringList{row};
 }
 
