@@ -82,14 +82,12 @@ void TestWorkbookReaders::readsWorkbooks_data()
     QTest::newRow("openpyxl: shared strings, range from B3, dates, errors")
         << "openpyxl.xlsx" << QString::fromUtf8(kOpenpyxlBook);
     QTest::newRow("LibreOffice .xlsx from openpyxl") << "libreoffice.xlsx" << QString::fromUtf8(kOpenpyxlBook);
-    // FreeXL gives no booleans and no error values: those cells of .xls read empty.
-    QTest::newRow("LibreOffice .xls from openpyxl")
-        << "libreoffice.xls"
-        << QString::fromUtf8("交易所,代码,名称,折算率,日期,标志|SH,000001,平安银行,0.7,2024-03-15,"
-                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,|,,,,,"
-                             "|SH,123456789012346000,中国 石化,0.7,2024-01-02,|SZ,1,,12.5,09:30:00,");
+    QTest::newRow("LibreOffice .xls from openpyxl: booleans and errors")
+        << "libreoffice.xls" << QString::fromUtf8(kOpenpyxlBook);
     QTest::newRow("xlsxwriter: rich text, formulas with cached values, 1E-12")
         << "xlsxwriter.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("LibreOffice .xls from xlsxwriter: text, number, error and boolean formulas")
+        << "xlsxwriter_libreoffice.xls" << QString::fromUtf8(kXlsxwriterBook);
     QTest::newRow("first sheet in sheet2.xml behind an absolute target")
         << "reordered.xlsx" << QString::fromUtf8(kXlsxwriterBook);
     QTest::newRow("SheetJS: strings without a shared table") << "sheetjs.xlsx" << QString::fromUtf8(kSheetjsBook);
@@ -98,10 +96,10 @@ void TestWorkbookReaders::readsWorkbooks_data()
         << "exceljs.xlsx"
         << QString::fromUtf8("交易所,代码,名称,折算率,日期|SH,000001,平安银行,0.7,2024-03-15"
                              "|SZ,600000,浦发银行,0.3,#N/A|,,,,|TRUE,#DIV/0!,,,");
-    QTest::newRow("xlwt legacy .xls: a boolean reads as 1")
+    QTest::newRow("xlwt legacy .xls: a boolean cell")
         << "xlwt.xls"
         << QString::fromUtf8("交易所,代码,名称,折算率,日期|SH,000001,平安银行,0.7,2024-03-15"
-                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30|,,,,|SH,123456789012346000,,1,12.5");
+                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30|,,,,|SH,123456789012346000,,TRUE,12.5");
     QTest::newRow("one cell at XFD1048576") << "corner_cell.xlsx" << "far";
 }
 
