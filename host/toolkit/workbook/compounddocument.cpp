@@ -101,10 +101,8 @@ bool CCompoundDocument::readFat()
     m_fat.resize(size_t(fatSectors) * size_t(idsPerSector));
     for (size_t i = 0; i < fatIds.size(); ++i) {
         const quint32 id = fatIds[i];
-        if (id >= m_fileSectors)
-            return fail(QStringLiteral("FAT sector %1 out of range").arg(id));
         const qint64 at = (qint64(id) + 1) << m_sectorShift;
-        if (at + (qint64(1) << m_sectorShift) > m_file.size())
+        if (id >= m_fileSectors || at + (qint64(1) << m_sectorShift) > m_file.size())
             return fail(QStringLiteral("FAT sector %1 lies past the end of the file (truncated file?)").arg(id));
         const char* s = h + at;
         for (int k = 0; k < idsPerSector; ++k)
