@@ -14,6 +14,7 @@ constexpr quint32 kEndOfChain = 0xFFFFFFFE;
 constexpr int kHeaderBytes = 512;
 constexpr int kHeaderFatIds = 109;
 constexpr int kEntryBytes = 128;
+constexpr int kMaxEntries = 65536; // a workbook has a handful of streams
 constexpr quint8 kStreamEntry = 2;
 constexpr quint8 kRootEntry = 5;
 const char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
@@ -73,15 +74,17 @@ bool CCompoundDocument::readFat()
 {
     const char* h = m_file.constData();
     const quint32 fatSectors = u32(h + 0x2C);
-    if (fatSectors > m_fileSectors)
-        return fail(QStringLiteral("%1 FAT sectors declared in a file of %2 sectors").arg(fatSectors).arg(m_fileSectors));
+    const int idsPerSector = (1 << m_sectorShift) / 4;
+    // A FAT larger than the file needs could only point outside it, and would cost memory.
+    if (fatSectors > m_fileSectors / quint32(idsPerSector) + 2)
+        return fail(QStringLiteral("%1 FAT sectors declared for a file of %2 sectors (truncated file?)")
+                        .arg(fatSectors).arg(m_fileSectors));
 
     std::vector<quint32> fatIds;
     fatIds.reserve(fatSectors);
     for (int i = 0; i < kHeaderFatIds && fatIds.size() < fatSectors; ++i)
         fatIds.push_back(u32(h + 0x4C + 4 * i));
     // The rest of the FAT's sector list runs on in a chain of DIFAT sectors.
-    const int idsPerSector = (1 << m_sectorShift) / 4;
     std::vector<char> seen(m_fileSectors, 0);
     quint32 difat = u32(h + 0x44);
     while (fatIds.size() < fatSectors) {
@@ -162,9 +165,10 @@ bool CCompoundDocument::readDirectory()
     std::vector<quint32> sectors;
     if (!chain(m_fat, u32(m_file.constData() + 0x30), sectors, "directory"))
         return false;
+    if (sectors.size() > size_t(kMaxEntries * kEntryBytes >> m_sectorShift))
+        return fail(QStringLiteral("directory of more than %1 entries").arg(kMaxEntries));
     QByteArray dir;
     const quint64 bytes = quint64(sectors.size()) << m_sectorShift;
-    // The file itself (a sector before the data) caps this, so a sector can be read whole.
     if (!gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, bytes, dir, "directory"))
         return false;
     const bool version3 = m_sectorShift == 9;

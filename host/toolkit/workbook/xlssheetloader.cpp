@@ -330,18 +330,22 @@ bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
     m_shared.clear();
     m_error.clear();
 
-    CCompoundDocument document;
-    if (!document.open(path)) {
-        m_error = document.error();
-        return false;
-    }
     QByteArray stream;
-    const QString name = document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook") : QStringLiteral("Book");
-    if (!document.hasStream(name))
-        return fail(QStringLiteral("no Workbook or Book stream in the compound document"));
-    if (!document.readStream(name, stream)) {
-        m_error = document.error();
-        return false;
+    {
+        // The file's bytes go once the stream is out.
+        CCompoundDocument document;
+        if (!document.open(path)) {
+            m_error = document.error();
+            return false;
+        }
+        const QString name = document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook")
+                                                                            : QStringLiteral("Book");
+        if (!document.hasStream(name))
+            return fail(QStringLiteral("no Workbook or Book stream in the compound document"));
+        if (!document.readStream(name, stream)) {
+            m_error = document.error();
+            return false;
+        }
     }
     qint64 firstSheet = -1;
     const bool ok = readGlobals(stream, firstSheet) && readSheet(stream, firstSheet, grid);
