@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Rebuilds the workbook fixtures of tests/host/toolkit/workbook/data/ with real writers:
-# openpyxl, xlsxwriter, xlwt, SheetJS, ExcelJS and LibreOffice. The generated files are committed;
+# openpyxl, xlsxwriter, xlwt, SheetJS, ExcelJS and LibreOffice, and the .xls files none of them
+# writes (BIFF5, split records, broken documents) by xls_books.py. The generated files are committed;
 # run this by hand after changing a writer script. Node packages go to a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,8 +33,17 @@ NODE_PATH="$tmp/node_modules" node $here/sheetjs_book.js "$out/sheetjs.xlsx" inl
 NODE_PATH="$tmp/node_modules" node $here/sheetjs_book.js "$out/sheetjs_sst.xlsx" sst
 NODE_PATH="$tmp/node_modules" node $here/exceljs_book.js "$out/exceljs.xlsx"
 
-# LibreOffice recalculates and stores cached values; it also writes the legacy format.
+# LibreOffice stores cached values and writes the legacy format. Told to recalculate on load, it
+# computes the formulas openpyxl leaves without results and never keeps a stale cached value.
 lo="soffice --headless -env:UserInstallation=file://$tmp/lo"
+mkdir -p "$tmp/lo/user"
+cat > "$tmp/lo/user/registrymodifications.xcu" <<'XCU'
+<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="OOXMLRecalcMode" oor:op="fuse"><value>0</value></prop></item>
+<item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="ODFRecalcMode" oor:op="fuse"><value>0</value></prop></item>
+</oor:items>
+XCU
 cp "$out/openpyxl.xlsx" "$tmp/libreoffice.xlsx"
 $lo --convert-to xls --outdir "$tmp/xls" "$tmp/libreoffice.xlsx" >/dev/null
 $lo --convert-to xlsx --outdir "$tmp/xlsx" "$tmp/libreoffice.xlsx" >/dev/null
@@ -45,6 +55,14 @@ cp "$tmp/xls/linebreak.xls" "$out/linebreak.xls"
 cp "$out/xlsxwriter.xlsx" "$tmp/xlsxwriter.xlsx"
 $lo --convert-to xls --outdir "$tmp/xls" "$tmp/xlsxwriter.xlsx" >/dev/null
 cp "$tmp/xls/xlsxwriter.xls" "$out/xlsxwriter_libreoffice.xls"
+# Formulas, booleans and errors: the same book as .xls and as .xlsx, both with LibreOffice's results.
+$py $here/formulas_book.py "$tmp/formulas.xlsx"
+$lo --convert-to xls --outdir "$tmp/xls" "$tmp/formulas.xlsx" >/dev/null
+$lo --convert-to xlsx --outdir "$tmp/xlsx" "$tmp/formulas.xlsx" >/dev/null
+cp "$tmp/xls/formulas.xls" "$out/formulas.xls"
+cp "$tmp/xlsx/formulas.xlsx" "$out/formulas.xlsx"
+head -c 20000 "$out/formulas.xls" > "$out/hostile_cut.xls"
 
 $py $here/hostile_books.py "$out/xlsxwriter.xlsx" "$out"
+$py $here/xls_books.py "$out"
 ls -l "$out"

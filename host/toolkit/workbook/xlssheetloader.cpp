@@ -1,116 +1,610 @@
 #include "xlssheetloader.h"
 
-#include "celltext.h"
+#include "compounddocument.h"
 #include "sheetgrid.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QtEndian>
 
-#include <freexl.h>
-
-#include <memory>
+#include <algorithm>
+#include <cstring>
 
 namespace WB {
 
 namespace {
 
-struct FreeXlCloser
-{
-    void operator()(const void* handle) const { freexl_close(handle); }
+enum : quint16 {
+    kFormula = 0x0006,
+    kEof = 0x000A,
+    kDateMode = 0x0022,
+    kFilePass = 0x002F,
+    kContinue = 0x003C,
+    kCodePage = 0x0042,
+    kBoundSheet = 0x0085,
+    kMulRk = 0x00BD,
+    kMulBlank = 0x00BE,
+    kRString = 0x00D6,
+    kXf = 0x00E0,
+    kSst = 0x00FC,
+    kLabelSst = 0x00FD,
+    kBlank = 0x0201,
+    kNumber = 0x0203,
+    kLabel = 0x0204,
+    kBoolErr = 0x0205,
+    kString = 0x0207,
+    kRk = 0x027E,
+    kFormat = 0x041E,
+    kBof = 0x0809,
 };
-using FreeXlHandle = std::unique_ptr<const void, FreeXlCloser>;
 
-QString freexlError(int code)
+constexpr quint16 kBiff8 = 0x0600;
+constexpr quint16 kBiff5 = 0x0500;
+constexpr quint16 kGlobalsKind = 0x0005;
+constexpr int kMaxFormatChars = 255;
+constexpr int kMaxXf = 65536;
+
+quint16 u16(const uchar* p) { return qFromLittleEndian<quint16>(p); }
+quint32 u32(const uchar* p) { return qFromLittleEndian<quint32>(p); }
+
+double f64(const uchar* p)
 {
-    const char* what = "";
-    switch (code) {
-    case FREEXL_FILE_NOT_FOUND: what = " (file not found)"; break;
-    case FREEXL_INSUFFICIENT_MEMORY: what = " (out of memory)"; break;
-    case FREEXL_INVALID_CFBF_HEADER: what = " (not a compound document)"; break;
-    case FREEXL_CFBF_READ_ERROR: what = " (read error, truncated file?)"; break;
-    case FREEXL_CFBF_SEEK_ERROR: what = " (seek error, truncated file?)"; break;
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND: what = " (no workbook stream)"; break;
-    case FREEXL_BIFF_INVALID_BOF: what = " (invalid BOF record)"; break;
-    case FREEXL_BIFF_INVALID_SST: what = " (invalid shared strings)"; break;
-    case FREEXL_CRAFTED_FILE: what = " (corrupted file)"; break;
-    default: break;
+    const quint64 bits = qFromLittleEndian<quint64>(p);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// An RK packs a number in 30 bits: an integer or the high bits of a double, maybe times 100.
+double rkValue(quint32 rk)
+{
+    double value;
+    if (rk & 2) {
+        value = double(qint32(rk) >> 2);
+    } else {
+        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&value, &bits, sizeof value);
     }
-    return QStringLiteral("freexl: error %1%2").arg(code).arg(QLatin1String(what));
+    return (rk & 1) ? value / 100 : value;
+}
+
+QString cellName(int row, int column)
+{
+    QString letters;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        letters.prepend(QLatin1Char(char('A' + (c - 1) % 26)));
+    return letters + QString::number(row + 1);
+}
+
+bool errorText(quint8 code, QString& text)
+{
+    switch (code) {
+    case 0x00: text = QStringLiteral("#NULL!"); return true;
+    case 0x07: text = QStringLiteral("#DIV/0!"); return true;
+    case 0x0F: text = QStringLiteral("#VALUE!"); return true;
+    case 0x17: text = QStringLiteral("#REF!"); return true;
+    case 0x1D: text = QStringLiteral("#NAME?"); return true;
+    case 0x24: text = QStringLiteral("#NUM!"); return true;
+    case 0x2A: text = QStringLiteral("#N/A"); return true;
+    case 0x2B: text = QStringLiteral("#GETTING_DATA"); return true;
+    default: return false;
+    }
+}
+
+QTextCodec* codecFor(quint16 codePage)
+{
+    QTextCodec* codec = nullptr;
+    if (codePage == 10000)
+        codec = QTextCodec::codecForName("macintosh");
+    else if (codePage != 1200)
+        codec = QTextCodec::codecForName("windows-" + QByteArray::number(codePage));
+    if (!codec && codePage != 1200)
+        codec = QTextCodec::codecForName("CP" + QByteArray::number(codePage));
+    return codec ? codec : QTextCodec::codecForName("windows-1252");
+}
+
+// A record's body and the CONTINUE records after it, read as one sequence of bytes, except that
+// characters going on in a CONTINUE start again with an option byte giving their width.
+class CPieces
+{
+public:
+    void start(const uchar* data, int size)
+    {
+        m_spans.clear();
+        m_spans.push_back(Span{data, size});
+        m_span = 0;
+        m_at = 0;
+    }
+    void add(const uchar* data, int size) { m_spans.push_back(Span{data, size}); }
+
+    bool atEnd() const
+    {
+        for (size_t i = m_span; i < m_spans.size(); ++i) {
+            if ((i == m_span ? m_spans[i].size - m_at : m_spans[i].size) > 0)
+                return false;
+        }
+        return true;
+    }
+
+    bool bytes(uchar* out, int count)
+    {
+        while (count > 0) {
+            if (m_span >= m_spans.size())
+                return false;
+            const int take = std::min(count, m_spans[m_span].size - m_at);
+            if (take == 0) {
+                ++m_span;
+                m_at = 0;
+                continue;
+            }
+            if (out) {
+                std::memcpy(out, m_spans[m_span].data + m_at, size_t(take));
+                out += take;
+            }
+            m_at += take;
+            count -= take;
+        }
+        return true;
+    }
+    bool skip(qint64 count)
+    {
+        while (count > 0) {
+            const int step = int(std::min<qint64>(count, 1 << 20));
+            if (!bytes(nullptr, step))
+                return false;
+            count -= step;
+        }
+        return true;
+    }
+    template <typename T> bool number(T& value)
+    {
+        uchar raw[sizeof(T)];
+        if (!bytes(raw, int(sizeof raw)))
+            return false;
+        value = qFromLittleEndian<T>(raw);
+        return true;
+    }
+
+    // A BIFF8 string: character count (lengthBytes wide), options, run count and extension size
+    // when flagged, the characters (Latin-1 or UTF-16), then the runs and extension, skipped.
+    bool unicodeString(int lengthBytes, QString& out)
+    {
+        quint16 count = 0;
+        quint8 length8 = 0, options = 0;
+        if (lengthBytes == 1 ? !number(length8) : !number(count))
+            return false;
+        if (lengthBytes == 1)
+            count = length8;
+        if (!number(options))
+            return false;
+        quint16 runs = 0;
+        quint32 extension = 0;
+        if (((options & 0x08) && !number(runs)) || ((options & 0x04) && !number(extension)))
+            return false;
+        return characters(count, options & 0x01, out) && skip(qint64(runs) * 4) && skip(extension);
+    }
+
+    // A BIFF5 string: byte count (lengthBytes wide) and bytes in the workbook's code page.
+    bool byteString(int lengthBytes, QTextCodec* codec, QString& out)
+    {
+        quint16 count = 0;
+        quint8 length8 = 0;
+        if (lengthBytes == 1 ? !number(length8) : !number(count))
+            return false;
+        if (lengthBytes == 1)
+            count = length8;
+        QByteArray raw(count, Qt::Uninitialized);
+        if (!bytes(reinterpret_cast<uchar*>(raw.data()), count))
+            return false;
+        out += codec->toUnicode(raw);
+        return true;
+    }
+
+private:
+    struct Span
+    {
+        const uchar* data;
+        int size;
+    };
+
+    bool characters(int count, bool wide, QString& out)
+    {
+        while (count > 0) {
+            if (m_span >= m_spans.size())
+                return false;
+            const int left = m_spans[m_span].size - m_at;
+            if (left == 0) {
+                ++m_span;
+                m_at = 0;
+                quint8 options = 0;
+                if (m_span >= m_spans.size() || !number(options))
+                    return false;
+                wide = options & 0x01;
+                continue;
+            }
+            const int take = std::min(count, wide ? left / 2 : left);
+            if (take == 0)
+                return false; // half a character before the record ends
+            const uchar* p = m_spans[m_span].data + m_at;
+            const int old = out.size();
+            out.resize(old + take);
+            QChar* dst = out.data() + old;
+            if (wide) {
+                for (int i = 0; i < take; ++i)
+                    dst[i] = QChar(ushort(p[2 * i] | (p[2 * i + 1] << 8)));
+            } else {
+                for (int i = 0; i < take; ++i)
+                    dst[i] = QChar(ushort(p[i]));
+            }
+            m_at += wide ? 2 * take : take;
+            count -= take;
+        }
+        return true;
+    }
+
+    std::vector<Span> m_spans;
+    size_t m_span = 0;
+    int m_at = 0;
+};
+
+// Walks the records of a workbook stream from an offset; each record is checked to end inside it.
+class CRecords
+{
+public:
+    CRecords(const QByteArray& stream, qint64 at)
+        : m_data(reinterpret_cast<const uchar*>(stream.constData())), m_size(stream.size()), m_at(at)
+    {
+    }
+
+    // False at the end of the stream, and on a record running past it (then broken()).
+    bool next()
+    {
+        if (m_at + 4 > m_size) {
+            m_broken = m_at != m_size;
+            return false;
+        }
+        type = u16(m_data + m_at);
+        length = u16(m_data + m_at + 2);
+        if (m_at + 4 + length > m_size) {
+            m_broken = true;
+            return false;
+        }
+        offset = m_at;
+        data = m_data + m_at + 4;
+        m_at += 4 + length;
+        return true;
+    }
+    // Puts this record and the CONTINUE records after it into pieces, stepping past them.
+    void withContinues(CPieces& pieces)
+    {
+        pieces.start(data, length);
+        while (m_at + 4 <= m_size && u16(m_data + m_at) == kContinue) {
+            const int size = u16(m_data + m_at + 2);
+            if (m_at + 4 + size > m_size)
+                return;
+            pieces.add(m_data + m_at + 4, size);
+            m_at += 4 + size;
+        }
+    }
+    bool broken() const { return m_broken; }
+
+    quint16 type = 0;
+    int length = 0;
+    qint64 offset = 0;
+    const uchar* data = nullptr;
+
+private:
+    const uchar* m_data;
+    qint64 m_size;
+    qint64 m_at;
+    bool m_broken = false;
+};
+
+bool isCellRecord(quint16 type)
+{
+    switch (type) {
+    case kFormula: case kMulRk: case kMulBlank: case kRString: case kLabelSst: case kBlank:
+    case kNumber: case kLabel: case kBoolErr: case kRk:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
 
+bool CXlsSheetLoader::fail(const QString& message)
+{
+    m_error = QStringLiteral("xls: ") + message;
+    return false;
+}
+
 bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
 {
     m_sheetCount = 0;
+    m_biff8 = true;
+    m_date1904 = false;
+    m_codec = QTextCodec::codecForName("windows-1252");
+    m_formats.clear();
+    m_xfFormats.clear();
+    m_xfDateKinds.clear();
+    m_sharedPool.clear();
+    m_shared.clear();
     m_error.clear();
-    const qint64 size = QFileInfo(path).size();
-    if (size > kMaxFileBytes) {
-        m_error = QStringLiteral("xls: file larger than the %1 MiB cap").arg(kMaxFileBytes / (1024 * 1024));
-        return false;
-    }
 
-    const QByteArray name = QFile::encodeName(path);
-    const void* raw = nullptr;
-    const int rc = freexl_open(name.constData(), &raw);
-    FreeXlHandle handle(raw);
-    if (rc != FREEXL_OK) {
-        m_error = freexlError(rc);
-        return false;
-    }
-    unsigned int count = 0;
-    if (freexl_get_info(handle.get(), FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0) {
-        m_error = QStringLiteral("xls: the workbook lists no sheet");
-        return false;
-    }
-    m_sheetCount = int(count);
-    unsigned int mode = FREEXL_BIFF_DATEMODE_1900;
-    freexl_get_info(handle.get(), FREEXL_BIFF_DATEMODE, &mode);
-    if (const int sel = freexl_select_active_worksheet(handle.get(), 0); sel != FREEXL_OK) {
-        m_error = freexlError(sel);
-        return false;
-    }
-    unsigned int rows = 0;
-    unsigned short columns = 0;
-    if (const int dim = freexl_worksheet_dimensions(handle.get(), &rows, &columns); dim != FREEXL_OK) {
-        m_error = freexlError(dim);
-        return false;
-    }
-    if (rows > unsigned(CSheetGrid::kMaxRow) || columns > CSheetGrid::kMaxColumn) {
-        m_error = QStringLiteral("xls: sheet of %1 rows x %2 columns lies outside the sheet bounds").arg(rows).arg(columns);
-        return false;
-    }
-
-    for (unsigned int r = 0; r < rows; ++r) {
-        for (unsigned short c = 0; c < columns; ++c) {
-            FreeXL_CellValue cell;
-            if (const int got = freexl_get_cell_value(handle.get(), r, c, &cell); got != FREEXL_OK) {
-                m_error = freexlError(got);
-                grid.clear();
-                return false;
-            }
-            QString text;
-            switch (cell.type) {
-            case FREEXL_CELL_INT: text = QString::number(cell.value.int_value); break;
-            case FREEXL_CELL_DOUBLE: text = CCellText::fromNumber(cell.value.double_value); break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT: text = QString::fromUtf8(cell.value.text_value); break;
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_TIME: text = QString::fromUtf8(cell.value.text_value); break;
-            case FREEXL_CELL_DATETIME: text = CCellText::withoutMidnight(QString::fromUtf8(cell.value.text_value)); break;
-            default: continue;
-            }
-            if (!grid.addCell(qint64(r) + 1, qint64(c) + 1, text)) {
-                m_error = QStringLiteral("xls: ") + grid.error();
-                grid.clear();
-                return false;
-            }
+    QByteArray stream;
+    {
+        // The file's bytes go once the stream is out.
+        CCompoundDocument document;
+        if (!document.open(path)) {
+            m_error = document.error();
+            return false;
+        }
+        const QString name = document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook")
+                                                                            : QStringLiteral("Book");
+        if (!document.hasStream(name))
+            return fail(QStringLiteral("no Workbook or Book stream in the compound document"));
+        if (!document.readStream(name, stream)) {
+            m_error = document.error();
+            return false;
         }
     }
-    if (!grid.finish()) {
-        m_error = QStringLiteral("xls: ") + grid.error();
+    qint64 firstSheet = -1;
+    const bool ok = readGlobals(stream, firstSheet) && readSheet(stream, firstSheet, grid);
+    m_sharedPool = QString();
+    std::vector<std::pair<quint32, quint32>>().swap(m_shared);
+    if (!ok) {
+        m_sheetCount = 0;
+        grid.clear();
         return false;
     }
+    if (!grid.finish())
+        return fail(grid.error());
+    return true;
+}
+
+bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
+{
+    CRecords record(stream, 0);
+    if (!record.next() || record.type != kBof || record.length < 4)
+        return fail(QStringLiteral("the workbook stream does not start with a BOF record"));
+    const quint16 version = u16(record.data);
+    if (version != kBiff8 && version != kBiff5)
+        return fail(QStringLiteral("BIFF version 0x%1 is not read (BIFF5 and BIFF8 are)").arg(version, 4, 16, QLatin1Char('0')));
+    if (u16(record.data + 2) != kGlobalsKind)
+        return fail(QStringLiteral("the workbook stream does not start with the workbook globals"));
+    m_biff8 = version == kBiff8;
+
+    CPieces pieces;
+    bool ended = false;
+    while (!ended && record.next()) {
+        const uchar* d = record.data;
+        const int n = record.length;
+        switch (record.type) {
+        case kEof:
+            ended = true;
+            break;
+        case kFilePass:
+            return fail(QStringLiteral("the workbook is encrypted (password protected)"));
+        case kCodePage:
+            if (!m_biff8 && n >= 2)
+                m_codec = codecFor(u16(d));
+            break;
+        case kDateMode:
+            m_date1904 = n >= 2 && u16(d) == 1;
+            break;
+        case kFormat: {
+            if (n < 3)
+                break;
+            QString code;
+            pieces.start(d + 2, n - 2);
+            const bool read = m_biff8 ? pieces.unicodeString(2, code) : pieces.byteString(1, m_codec, code);
+            // No real format code is longer; longer ones would only cost memory.
+            if (read && code.size() <= kMaxFormatChars)
+                m_formats.insert(u16(d), code);
+            break;
+        }
+        case kXf:
+            if (n >= 4 && m_xfFormats.size() < size_t(kMaxXf))
+                m_xfFormats.push_back(u16(d + 2));
+            break;
+        case kSst: {
+            if (!m_biff8 || n < 8)
+                break;
+            record.withContinues(pieces);
+            quint32 total = 0, unique = 0;
+            pieces.number(total);
+            pieces.number(unique);
+            // The declared count is not trusted: the strings end where the data does, and a cell
+            // pointing past them fails.
+            for (quint32 i = 0; i < unique && !pieces.atEnd(); ++i) {
+                if (qint64(m_shared.size()) >= kMaxSharedStrings)
+                    return fail(QStringLiteral("more than %1 shared strings").arg(kMaxSharedStrings));
+                const int start = m_sharedPool.size();
+                if (!pieces.unicodeString(2, m_sharedPool))
+                    return fail(QStringLiteral("shared string %1 is cut short").arg(i));
+                if (m_sharedPool.size() > kMaxSharedChars)
+                    return fail(QStringLiteral("shared strings larger than the %1 MiB cap").arg(kMaxSharedChars * 2 / (1024 * 1024)));
+                m_shared.emplace_back(quint32(start), quint32(m_sharedPool.size() - start));
+            }
+            break;
+        }
+        case kBoundSheet:
+            if (n >= 6) {
+                if (m_sheetCount == 0)
+                    firstSheet = u32(d);
+                ++m_sheetCount;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (!ended)
+        return fail(QStringLiteral("the workbook globals end without an EOF record (truncated stream?)"));
+    if (m_sheetCount == 0)
+        return fail(QStringLiteral("the workbook lists no sheet"));
+
+    m_xfDateKinds.reserve(m_xfFormats.size());
+    for (quint16 format : m_xfFormats) {
+        // A FORMAT record may redefine a built-in id.
+        const auto custom = m_formats.constFind(format);
+        m_xfDateKinds.push_back(custom != m_formats.constEnd() ? CCellText::dateKindOf(-1, *custom)
+                                                               : CCellText::dateKindOf(format, QString()));
+    }
+    return true;
+}
+
+QString CXlsSheetLoader::numberText(double value, quint16 xf) const
+{
+    const EDateKind kind = xf < m_xfDateKinds.size() ? m_xfDateKinds[xf] : EDateKind::None;
+    return kind == EDateKind::None ? CCellText::fromNumber(value) : CCellText::fromSerial(value, kind, m_date1904);
+}
+
+bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid& grid)
+{
+    if (at < 0 || at >= stream.size())
+        return fail(QStringLiteral("the first sheet's offset %1 lies outside the workbook stream").arg(at));
+    CRecords record(stream, at);
+    if (!record.next() || record.type != kBof)
+        return fail(QStringLiteral("no BOF record at the first sheet's offset %1").arg(at));
+
+    CPieces pieces;
+    QString text;
+    int depth = 1;
+    // A formula with a text result is followed by a STRING record carrying that text.
+    int pendingRow = -1, pendingColumn = -1;
+    const auto put = [&](int row, int column, const QChar* chars, int length) {
+        if (grid.addCell(qint64(row) + 1, qint64(column) + 1, chars, length))
+            return true;
+        return fail(grid.error());
+    };
+    const auto putText = [&](int row, int column, const QString& value) {
+        return put(row, column, value.constData(), value.size());
+    };
+    const auto tooShort = [&]() {
+        return fail(QStringLiteral("record 0x%1 at offset %2 is too short")
+                        .arg(record.type, 4, 16, QLatin1Char('0')).arg(record.offset));
+    };
+
+    while (depth > 0 && record.next()) {
+        const quint16 type = record.type;
+        if (type == kBof) {
+            ++depth; // an embedded chart's substream, skipped
+            continue;
+        }
+        if (type == kEof) {
+            --depth;
+            continue;
+        }
+        if (depth > 1)
+            continue;
+        if (pendingRow >= 0 && isCellRecord(type))
+            return fail(QStringLiteral("the text result of the formula at %1 is missing (no STRING record)")
+                            .arg(cellName(pendingRow, pendingColumn)));
+        const uchar* d = record.data;
+        const int n = record.length;
+        const int row = n >= 4 ? u16(d) : 0;
+        const int column = n >= 4 ? u16(d + 2) : 0;
+        bool ok = true;
+        switch (type) {
+        case kLabelSst: {
+            if (n < 10)
+                return tooShort();
+            const quint32 index = u32(d + 6);
+            if (index >= m_shared.size())
+                return fail(QStringLiteral("cell %1 refers to shared string %2 of %3")
+                                .arg(cellName(row, column)).arg(index).arg(m_shared.size()));
+            const auto& s = m_shared[index];
+            ok = put(row, column, m_sharedPool.constData() + s.first, int(s.second));
+            break;
+        }
+        case kLabel:
+        case kRString:
+            if (n < 8)
+                return tooShort();
+            text.clear();
+            record.withContinues(pieces);
+            if (!pieces.skip(6) || !(m_biff8 ? pieces.unicodeString(2, text) : pieces.byteString(2, m_codec, text)))
+                return fail(QStringLiteral("the text of cell %1 is cut short").arg(cellName(row, column)));
+            ok = putText(row, column, text);
+            break;
+        case kNumber:
+            if (n < 14)
+                return tooShort();
+            ok = putText(row, column, numberText(f64(d + 6), u16(d + 4)));
+            break;
+        case kRk:
+            if (n < 10)
+                return tooShort();
+            ok = putText(row, column, numberText(rkValue(u32(d + 6)), u16(d + 4)));
+            break;
+        case kMulRk: {
+            if (n < 6)
+                return tooShort();
+            const int count = (n - 6) / 6;
+            for (int i = 0; i < count && ok; ++i) {
+                const uchar* cell = d + 4 + 6 * i;
+                ok = putText(row, column + i, numberText(rkValue(u32(cell + 2)), u16(cell)));
+            }
+            break;
+        }
+        case kBoolErr: {
+            if (n < 8)
+                return tooShort();
+            if (d[7] == 0) {
+                ok = putText(row, column, d[6] ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+            } else if (!errorText(d[6], text)) {
+                return fail(QStringLiteral("cell %1 holds the unknown error code %2").arg(cellName(row, column)).arg(d[6]));
+            } else {
+                ok = putText(row, column, text);
+            }
+            break;
+        }
+        case kFormula: {
+            if (n < 20)
+                return tooShort();
+            const uchar* result = d + 6;
+            if (result[6] != 0xFF || result[7] != 0xFF) {
+                ok = putText(row, column, numberText(f64(result), u16(d + 4)));
+                break;
+            }
+            switch (result[0]) {
+            case 0: pendingRow = row; pendingColumn = column; break;
+            case 1: ok = putText(row, column, result[2] ? QStringLiteral("TRUE") : QStringLiteral("FALSE")); break;
+            case 2:
+                if (!errorText(result[2], text))
+                    return fail(QStringLiteral("the formula at %1 gives the unknown error code %2")
+                                    .arg(cellName(row, column)).arg(result[2]));
+                ok = putText(row, column, text);
+                break;
+            case 3: break; // an empty text shows nothing
+            default:
+                return fail(QStringLiteral("the formula at %1 has a result of unknown type %2")
+                                .arg(cellName(row, column)).arg(result[0]));
+            }
+            break;
+        }
+        case kString:
+            if (pendingRow < 0)
+                return fail(QStringLiteral("a STRING record at offset %1 follows no formula").arg(record.offset));
+            text.clear();
+            record.withContinues(pieces);
+            if (!(m_biff8 ? pieces.unicodeString(2, text) : pieces.byteString(2, m_codec, text)))
+                return fail(QStringLiteral("the text result of the formula at %1 is cut short")
+                                .arg(cellName(pendingRow, pendingColumn)));
+            ok = putText(pendingRow, pendingColumn, text);
+            pendingRow = pendingColumn = -1;
+            break;
+        default:
+            break;
+        }
+        if (!ok)
+            return false;
+    }
+    if (record.broken() || depth > 0)
+        return fail(QStringLiteral("the first sheet ends without an EOF record (truncated stream?)"));
+    if (pendingRow >= 0)
+        return fail(QStringLiteral("the text result of the formula at %1 is missing (no STRING record)")
+                        .arg(cellName(pendingRow, pendingColumn)));
     return true;
 }
 

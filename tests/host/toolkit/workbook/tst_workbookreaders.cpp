@@ -46,6 +46,13 @@ const char kOpenpyxlBook[] =
 const char kXlsxwriterBook[] =
     "exchange,code,name,ratio,when,ok|SH,600000,浦发银行,0.7,2024-03-15,TRUE"
     "|SZ,1,平安银行,0.3,#DIV/0!,FALSE|,,,,,|600000,123456789012346000,,1E-12,,-2.5E+30";
+// The formula book: text, number, date, boolean and error results as LibreOffice computed them
+// (it gives #VALUE! for SQRT(-1)), an empty text result, long text results split over records.
+const char kFormulasBook[] =
+    "交易所,代码,名称,折算率,日期,标志,错误|SH,000001,平安银行,0.7,2024-03-15,TRUE,#DIV/0!"
+    "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,FALSE,#N/A|SH,000001,,0.3,,TRUE,#N/A"
+    "|SZ,600000,%1,#VALUE!,#VALUE!,FALSE,#REF!|SH,6,%2,3E-12,#NAME?,#REF!,#DIV/0!"
+    "|#NULL!,#NUM!,#NAME?,#VALUE!,#REF!,#NUM!,%3";
 const char kSheetjsBook[] =
     "交易所,代码,名称,折算率,|SH,000001,平安银行,0.7,2024-03-15|SZ,600000,浦发银行,0.3,#N/A|,,,,|SH,000300,,TRUE,";
 
@@ -82,14 +89,12 @@ void TestWorkbookReaders::readsWorkbooks_data()
     QTest::newRow("openpyxl: shared strings, range from B3, dates, errors")
         << "openpyxl.xlsx" << QString::fromUtf8(kOpenpyxlBook);
     QTest::newRow("LibreOffice .xlsx from openpyxl") << "libreoffice.xlsx" << QString::fromUtf8(kOpenpyxlBook);
-    // FreeXL gives no booleans and no error values: those cells of .xls read empty.
-    QTest::newRow("LibreOffice .xls from openpyxl")
-        << "libreoffice.xls"
-        << QString::fromUtf8("交易所,代码,名称,折算率,日期,标志|SH,000001,平安银行,0.7,2024-03-15,"
-                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,|,,,,,"
-                             "|SH,123456789012346000,中国 石化,0.7,2024-01-02,|SZ,1,,12.5,09:30:00,");
+    QTest::newRow("LibreOffice .xls from openpyxl: booleans and errors")
+        << "libreoffice.xls" << QString::fromUtf8(kOpenpyxlBook);
     QTest::newRow("xlsxwriter: rich text, formulas with cached values, 1E-12")
         << "xlsxwriter.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("LibreOffice .xls from xlsxwriter: text, number, error and boolean formulas")
+        << "xlsxwriter_libreoffice.xls" << QString::fromUtf8(kXlsxwriterBook);
     QTest::newRow("first sheet in sheet2.xml behind an absolute target")
         << "reordered.xlsx" << QString::fromUtf8(kXlsxwriterBook);
     QTest::newRow("SheetJS: strings without a shared table") << "sheetjs.xlsx" << QString::fromUtf8(kSheetjsBook);
@@ -98,10 +103,23 @@ void TestWorkbookReaders::readsWorkbooks_data()
         << "exceljs.xlsx"
         << QString::fromUtf8("交易所,代码,名称,折算率,日期|SH,000001,平安银行,0.7,2024-03-15"
                              "|SZ,600000,浦发银行,0.3,#N/A|,,,,|TRUE,#DIV/0!,,,");
-    QTest::newRow("xlwt legacy .xls: a boolean reads as 1")
+    // xlwt stores formulas without a result: its two formula cells (last row) read empty.
+    QTest::newRow("xlwt legacy .xls: boolean and error cells, formulas without results")
         << "xlwt.xls"
         << QString::fromUtf8("交易所,代码,名称,折算率,日期|SH,000001,平安银行,0.7,2024-03-15"
-                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30|,,,,|SH,123456789012346000,,1,12.5");
+                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30|,,,,|SH,123456789012346000,,TRUE,12.5"
+                             "|#NULL!,#DIV/0!,#VALUE!,#REF!,#NAME?|#NUM!,#N/A,FALSE,,");
+    const QString formulas = QString::fromUtf8(kFormulasBook)
+                                 .arg(QString::fromUtf8("平安").repeated(3000), QStringLiteral("ab").repeated(5000),
+                                      QString::fromUtf8("中国石化").repeated(2500));
+    QTest::newRow("LibreOffice .xls: formula results, long texts over CONTINUE") << "formulas.xls" << formulas;
+    QTest::newRow("LibreOffice .xlsx of the same formulas") << "formulas.xlsx" << formulas;
+    QTest::newRow("BIFF5 Book stream in code page 936: RK, MULRK, formula text, BOOLERR")
+        << "biff5.xls"
+        << QString::fromUtf8("交易所,代码,名称,折算率,日期|SH,000001,平安银行,0.7,2024-03-15"
+                             "|SZ,600000,12.5,1.25,13:30:00|TRUE,#DIV/0!,浦发银行,,");
+    QTest::newRow("shared string and formula text going on 8-bit to UTF-16 in CONTINUE")
+        << "continue.xls" << QString::fromUtf8("折算率,|abababababababababab中国,|SH,abc平安银");
     QTest::newRow("one cell at XFD1048576") << "corner_cell.xlsx" << "far";
 }
 
@@ -172,6 +190,14 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
     QTest::newRow("garbled xml") << "hostile_garbled.xlsx" << "xml: ";
     QTest::newRow("entity expansion") << "hostile_entities.xlsx" << "DTD";
     QTest::newRow("damaged stored sheet") << "hostile_crc.xlsx" << "xml: ";
+    QTest::newRow("xls cut short") << "hostile_cut.xls" << "(truncated file?)";
+    QTest::newRow("xls without its FAT sector") << "hostile_truncated.xls" << "FAT sector 9 lies past the end";
+    QTest::newRow("xls sector chain loop") << "hostile_fat_loop.xls" << "Workbook: sector chain loops at sector 0";
+    QTest::newRow("xls sector index out of range") << "hostile_sector_range.xls" << "sector index 16777200 out of range";
+    QTest::newRow("xls stream larger than the file") << "hostile_stream_size.xls" << "declares 4294967040 bytes";
+    QTest::newRow("xls STRING without its FORMULA") << "hostile_lonely_string.xls" << "follows no formula";
+    QTest::newRow("xls formula text without STRING") << "hostile_no_string.xls" << "formula at C4 is missing";
+    QTest::newRow("xls stream without BOF") << "hostile_no_bof.xls" << "does not start with a BOF record";
     QTest::newRow("missing file") << "no_such_file.xlsx" << "cannot open";
 }
 
