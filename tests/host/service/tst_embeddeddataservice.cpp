@@ -136,7 +136,6 @@ private slots:
     void cleanup();
 
     void historyHoldsEveryUpload();
-    void detailIsInLineOrder();
     void uploadThenDetailReturnsRowsInOrder();
     void rejectedRequestKeepsPrevious_data();
     void rejectedRequestKeepsPrevious();
@@ -178,7 +177,7 @@ void TestEmbeddedDataService::cleanup()
 }
 
 // History: every upload is a record with a unique key, dated before today; a broker without
-// any gives one empty record.
+// any gives one empty record and an empty detail under its name.
 void TestEmbeddedDataService::historyHoldsEveryUpload()
 {
     const QueryOutcome outcome = query(*m_service, 12294);
@@ -204,22 +203,6 @@ void TestEmbeddedDataService::historyHoldsEveryUpload()
     const std::map<int, int> expected = {{1, 3}, {2, 2}, {3, 3}, {4, 2}, {5, 3}, {6, 0}};
     QCOMPARE(uploadsPerBroker, expected);
     QCOMPARE(outcome.records.size(), size_t(14));
-}
-
-// A detail holds one upload's rows numbered from 1 in order, ratios between 0 and 0.7; a broker
-// that never uploaded has an empty one.
-void TestEmbeddedDataService::detailIsInLineOrder()
-{
-    for (const char* key : {"1____CITIC", "2____HTSC", "3____GTJA", "4____CMS", "5____GFZQ"}) {
-        const auto detail = detailOf(query(*m_service, 12295, key));
-        QVERIFY2(detail && detail->subjects.size() >= 20 && detail->subjects.size() <= 60, key);
-        for (size_t i = 0; i < detail->subjects.size(); ++i) {
-            const auto& s = detail->subjects[i];
-            QCOMPARE(s->lineNo, int(i + 1));
-            QCOMPARE(s->brokerKeyNo, detail->brokerKeyNo);
-            QVERIFY(s->ratio >= 0.0 && s->ratio <= 0.7 + 1e-9);
-        }
-    }
     const auto never = detailOf(query(*m_service, 12295, "6____HTZQ"));
     QVERIFY(never && never->subjects.empty());
     QCOMPARE(never->brokerName, std::string("海通证券"));
