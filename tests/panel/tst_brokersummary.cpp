@@ -5,28 +5,7 @@
 
 #include <QtTest>
 
-#include <boost/make_shared.hpp>
-
 namespace {
-
-// "keyNo|id|name|date" is a broker summary, its upload numbered by its place in the answer;
-// "detail" a record of another type, "null" an empty pointer.
-std::vector<rqservice::IDataPtr> answer(const QStringList& items)
-{
-    std::vector<rqservice::IDataPtr> out;
-    for (const QString& item : items) {
-        const QStringList f = item.split(QLatin1Char('|'));
-        if (item == QLatin1String("null")) {
-            out.push_back(rqservice::IDataPtr());
-        } else if (f.size() < 4) {
-            out.push_back(boost::make_shared<rqservice::CVoprCvionRateDetail>());
-        } else {
-            out.push_back(testsupport::makeBaseInfo(f[0].toInt(), f[1].toStdString(), f[2].toStdString(), "20240112",
-                                                    f[3].toStdString(), static_cast<long long>(out.size())));
-        }
-    }
-    return out;
-}
 
 // Each row as "keyNo|id|name|date@upload" (the upload, from the row key, tells which record won).
 QStringList texts(const std::vector<boost::shared_ptr<DVK::CCreditDataMainData>>& rows)
@@ -96,7 +75,7 @@ void TestBrokerSummary::condense()
 {
     QFETCH(QStringList, received);
     QFETCH(QStringList, rows);
-    QCOMPARE(texts(DVK::condenseBrokerSummary(answer(received))), rows);
+    QCOMPARE(texts(DVK::condenseBrokerSummary(testsupport::summaryAnswer(received).records)), rows);
 }
 
 // A summary at its expected size: 200 brokers, 50 uploads each, the dates rising round by round,
@@ -115,7 +94,7 @@ void TestBrokerSummary::manyUploadsOfManyBrokers()
             }
         }
     }
-    QCOMPARE(texts(DVK::condenseBrokerSummary(answer(received))), expected);
+    QCOMPARE(texts(DVK::condenseBrokerSummary(testsupport::summaryAnswer(received).records)), expected);
 }
 
 QTEST_APPLESS_MAIN(TestBrokerSummary)

@@ -24,22 +24,6 @@ public:
     std::string getKey() override { return "foreign"; }
 };
 
-// "keyNo|id|name|date" is a broker summary; "detail" is a record of another type.
-testsupport::ScriptedAnswer summary(const QStringList& items)
-{
-    testsupport::ScriptedAnswer out;
-    for (const QString& item : items) {
-        const QStringList f = item.split(QLatin1Char('|'));
-        if (f.size() < 4) {
-            out.records.push_back(boost::make_shared<rqservice::CVoprCvionRateDetail>());
-        } else {
-            out.records.push_back(testsupport::makeBaseInfo(f[0].toInt(), f[1].toStdString(), f[2].toStdString(),
-                                                            "20240112", f[3].toStdString()));
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 class TestCreditDataPanel : public QObject
@@ -48,7 +32,6 @@ class TestCreditDataPanel : public QObject
 
 private slots:
     void init();
-    void metaObjectMethods();
     void rightsDecideControls_data();
     void rightsDecideControls();
     void condensing_data();
@@ -73,17 +56,21 @@ private:
     }
 
     boost::shared_ptr<testsupport::CScriptedService> m_service;
+    QStringList m_boxes; // "<server type> <success> <title> <text>" of every message box shown
 };
 
 void TestCreditDataPanel::init()
 {
     standin::setClientCenterOutage(false);
-    standin::setCaptureMessages(true);
-    standin::setMessageInterceptor([](const standin::MessageRecord&) { return int(QMessageBox::Ok); });
+    standin::setCaptureMessages(false);
+    m_boxes.clear();
+    standin::setMessageInterceptor([this](const standin::MessageRecord& box) {
+        m_boxes << QStringLiteral("%1 %2 %3 %4").arg(box.serverType).arg(box.success).arg(box.title, box.text);
+        return int(QMessageBox::Ok);
+    });
     standin::setGrantedRights({10079, 10413});
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(true);
     m_service = testsupport::CScriptedService::install();
-    standin::takeCapturedMessages();
 }
 
 void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedAnswer& scripted)
@@ -95,17 +82,6 @@ void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedA
     QVERIFY(!panel.loadingMask->isHidden());
     QCOMPARE(panel.loadingMask->attachedTo(), static_cast<QWidget*>(&panel));
     QTRY_VERIFY(panel.loadingMask->isHidden());
-}
-
-// Exactly the two signals and two slots, with the answer type named as the host registers it.
-void TestCreditDataPanel::metaObjectMethods()
-{
-    QCOMPARE(testsupport::ownMethods(DVK::CCreditDataPanel::staticMetaObject),
-             QStringList({"DVK::CCreditDataPanel",
-                          "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                          "signal public sigMsgCallBack(int,QString)",
-                          "slot protected slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                          "slot protected slotMsgCallBack(int,QString)"}));
 }
 
 void TestCreditDataPanel::rightsDecideControls_data()
@@ -168,11 +144,11 @@ void TestCreditDataPanel::rightsDecideControls()
 void TestCreditDataPanel::condensing_data()
 {
     QTest::addColumn<QStringList>("received");
-    QTest::addColumn<QStringList>("shown"); // the received summaries that make the rows, in row order
+    QTest::addColumn<QStringList>("shown"); // the rows, "key|name|trading day|last upload|-"
 
     QTest::newRow("later date second: replaced broker moves last")
         << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"})
-        << QStringList({"3|c|中信|20240107", "2|b|国信|20240110"});
+        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"});
     QTest::newRow("empty answer clears") << QStringList() << QStringList();
 }
 
@@ -182,20 +158,15 @@ void TestCreditDataPanel::condensing()
 {
     QFETCH(QStringList, received);
     QFETCH(QStringList, shown);
-    QStringList expected;
-    for (const QString& item : shown) {
-        const QStringList f = item.split(QLatin1Char('|'));
-        expected << QStringLiteral("%1____%2____0|%3|20240112|%4|-").arg(f[0], f[1], f[2], f[3]);
-    }
 
     PanelProbe panel;
-    answer(panel, summary({"9|z|华泰|20240101"}));
+    answer(panel, testsupport::summaryAnswer({"9|z|华泰|20240101"}));
     testsupport::CLogCapture log;
-    const testsupport::ScriptedAnswer scripted = summary(received);
+    const testsupport::ScriptedAnswer scripted = testsupport::summaryAnswer(received);
     answer(panel, scripted);
-    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), expected);
+    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), shown);
     QCOMPARE(panel.records.size(), scripted.records.size());
-    QCOMPARE(panel.table->visibleRowCount(), expected.size());
+    QCOMPARE(panel.table->visibleRowCount(), shown.size());
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
              queryLines(QStringLiteral("success: dataSize %1").arg(received.size())));
 
@@ -232,10 +203,9 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
     QFETCH(bool, clientGiven);
 
     PanelProbe panel;
-    answer(panel, summary({"1|a|国信|20240105", "2|b|中信|20240105"}));
+    answer(panel, testsupport::summaryAnswer({"1|a|国信|20240105", "2|b|中信|20240105"}));
     const QStringList before = testsupport::rowTexts(panel.table->getDataModel());
     QCOMPARE(before.size(), 2);
-    standin::takeCapturedMessages();
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(logging);
 
     testsupport::CLogCapture log;
@@ -251,16 +221,7 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
         QCOMPARE(m_service->queryCount(), 1);
     }
 
-    QStringList boxes;
-    const auto shownBoxes = [&] {
-        for (const standin::ServerMessage& message : standin::takeCapturedMessages()) {
-            boxes << QStringLiteral("%1 %2 %3 %4").arg(int(message.type)).arg(message.success).arg(message.title,
-                                                                                                    message.text);
-        }
-        return boxes;
-    };
-    QTRY_COMPARE(shownBoxes(),
-                 QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
+    QTRY_COMPARE(m_boxes, QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
     QVERIFY(panel.loadingMask->isHidden());
     QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), before);
     QCOMPARE(panel.table->visibleRowCount(), 2);
@@ -324,7 +285,7 @@ void TestCreditDataPanel::eventsThatOpenNothing()
     QFETCH(bool, handled);
 
     PanelProbe panel;
-    answer(panel, summary({"1|a|国信|20240105"}));
+    answer(panel, testsupport::summaryAnswer({"1|a|国信|20240105"}));
     panel.table->getDataModel()->addData(boost::make_shared<ForeignRow>());
     if (key == QLatin1String("@broker")) {
         key = QString::fromStdString(panel.table->getDataModel()->getData(0)->getKey());
@@ -347,7 +308,7 @@ void TestCreditDataPanel::destroyedWithQueryOutstanding()
     panel.reset();
 
     testsupport::CLogCapture log;
-    QVERIFY(m_service->releaseQuery(summary({"1|a|国信|20240105"})));
+    QVERIFY(m_service->releaseQuery(testsupport::summaryAnswer({"1|a|国信|20240105"})));
     m_service->waitDelivered();
     QCoreApplication::processEvents();
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"), QStringList());

@@ -196,4 +196,21 @@ boost::shared_ptr<rqservice::CStkSubjects> makeSubject(int brokerKeyNo, const st
     return subject;
 }
 
+ScriptedAnswer summaryAnswer(const QStringList& items)
+{
+    ScriptedAnswer out;
+    for (const QString& item : items) {
+        const QStringList f = item.split(QLatin1Char('|'));
+        if (item == QLatin1String("null")) {
+            out.records.push_back(rqservice::IDataPtr());
+        } else if (f.size() < 4) {
+            out.records.push_back(boost::make_shared<rqservice::CVoprCvionRateDetail>());
+        } else {
+            out.records.push_back(makeBaseInfo(f[0].toInt(), f[1].toStdString(), f[2].toStdString(), "20240112",
+                                               f[3].toStdString(), static_cast<long long>(out.records.size())));
+        }
+    }
+    return out;
+}
+
 } // namespace testsupport

@@ -4,6 +4,8 @@
 #include "hostservice.h"
 #include "standinservice.h"
 
+#include <QStringList>
+
 #include <memory>
 #include <vector>
 
@@ -64,5 +66,8 @@ rqservice::IDataPtr makeBaseInfo(int brokerKeyNo, const std::string& brokerId, c
 boost::shared_ptr<rqservice::CStkSubjects> makeSubject(int brokerKeyNo, const std::string& brokerId,
                                                        const std::string& exchangeName, const std::string& stockCode,
                                                        const std::string& stockName, double ratio, int lineNo = -1);
+// An answer of "keyNo|id|name|lastUploadDate" summaries (trading day 20240112, the upload numbered by
+// its place in the answer); "null" is an empty pointer, any other item a record of another type.
+ScriptedAnswer summaryAnswer(const QStringList& items);
 
 } // namespace testsupport
