@@ -143,6 +143,12 @@ void TestCreditDataQueryDialog::shape()
     QCOMPARE(dialog.innerWidget(), static_cast<QWidget*>(tableOf(dialog)));
     QVERIFY(maskOf(dialog)->isHidden());
     QCOMPARE(maskOf(dialog)->text(), QStringLiteral("正在获取数据..."));
+    QCOMPARE(testsupport::ownMethods(DVK::CCreditDataQueryDialog::staticMetaObject),
+             QStringList({"DVK::CCreditDataQueryDialog",
+                          "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+                          "signal public sigMsgCallBack(bool,QString)",
+                          "slot private slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+                          "slot private slotMsgCallBack(bool,QString)"}));
     QCOMPARE(m_service->queryCount(), 0);
 }
 

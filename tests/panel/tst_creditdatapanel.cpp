@@ -32,6 +32,7 @@ class TestCreditDataPanel : public QObject
 
 private slots:
     void init();
+    void metaObjectMethods();
     void rightsDecideControls_data();
     void rightsDecideControls();
     void condensing_data();
@@ -82,6 +83,17 @@ void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedA
     QVERIFY(!panel.loadingMask->isHidden());
     QCOMPARE(panel.loadingMask->attachedTo(), static_cast<QWidget*>(&panel));
     QTRY_VERIFY(panel.loadingMask->isHidden());
+}
+
+// Exactly the two signals and two slots, with the answer type named as the host registers it.
+void TestCreditDataPanel::metaObjectMethods()
+{
+    QCOMPARE(testsupport::ownMethods(DVK::CCreditDataPanel::staticMetaObject),
+             QStringList({"DVK::CCreditDataPanel",
+                          "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+                          "signal public sigMsgCallBack(int,QString)",
+                          "slot protected slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+                          "slot protected slotMsgCallBack(int,QString)"}));
 }
 
 void TestCreditDataPanel::rightsDecideControls_data()
