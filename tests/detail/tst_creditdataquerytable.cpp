@@ -9,7 +9,6 @@
 #include <boost/make_shared.hpp>
 
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -32,7 +31,6 @@ class TestCreditDataQueryTable : public QObject
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
-    void columns_data();
     void columns();
     void ratioText_data();
     void ratioText();
@@ -40,55 +38,26 @@ private slots:
     void ratioSortsByValue();
 };
 
-void TestCreditDataQueryTable::columns_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("header");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<bool>("filterable");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("number");
-
-    const double none = std::numeric_limits<double>::max();
-    QTest::newRow("code") << 0 << QStringLiteral("证券代码") << int(QVariant::String) << true
-                          << QStringLiteral("000858") << none;
-    QTest::newRow("exchange") << 1 << QStringLiteral("交易所名称") << int(QVariant::String) << true
-                              << QStringLiteral("深交所") << none;
-    QTest::newRow("ratio: text rounded, number not") << 2 << QStringLiteral("担保品折算比例") << int(QVariant::Double)
-                                                     << false << QStringLiteral("0.66") << 0.655;
-    QTest::newRow("name") << 3 << QStringLiteral("证券名称") << int(QVariant::String) << false
-                          << QStringLiteral("五粮液") << none;
-    QTest::newRow("past the end") << 4 << QString() << int(QVariant::Invalid) << false << QStringLiteral("-") << none;
-    QTest::newRow("negative") << -1 << QString() << int(QVariant::Invalid) << false << QStringLiteral("-") << none;
-}
-
-// Each column's header, type, filter, text and number: only the ratio holds a number, no column an integer.
+// Headers and a filled row's texts ("-" past either end, the ratio rounded to two decimals), the
+// same from every text getter; code and exchange filter. Only the ratio holds a number, unrounded;
+// the other columns answer the no-value markers. Every text has the default colour.
 void TestCreditDataQueryTable::columns()
 {
-    QFETCH(int, column);
-    QFETCH(QString, header);
-    QFETCH(int, type);
-    QFETCH(bool, filterable);
-    QFETCH(QString, text);
-    QFETCH(double, number);
-
     DVK::CCreditDataQueryTable table(1332, nullptr);
-    QCOMPARE(table.getDataModel()->columnCount(), 4);
-    QCOMPARE(table.getDataModel()->headerText(column), header);
-    QCOMPARE(int(table.getDataModel()->columnType(column)), type);
-    QCOMPARE(table.isColumnFilterable(column), filterable);
-
     DVK::CCreditDataQueryData row;
     row.stockCode = QStringLiteral("000858");
     row.exchangeName = QStringLiteral("深交所");
     row.ratio = 0.655;
     row.stockName = QStringLiteral("五粮液");
-    QCOMPARE(row.getText(column), text);
-    QCOMPARE(row.getTextFromAll(column), text);
-    QCOMPARE(row.getDouble(column), number);
-    QCOMPARE(row.getInt(column), std::numeric_limits<int>::max());
-    QCOMPARE(row.getLonglong(column), std::numeric_limits<long long>::max());
-    QCOMPARE(row.getTextColor(column), testsupport::colour("cle_default"));
+
+    const testsupport::ColumnsDump dump = testsupport::dumpColumns(table, row);
+    QCOMPARE(dump.headers, QStringLiteral("|证券代码|交易所名称|担保品折算比例|证券名称|"));
+    QCOMPARE(dump.texts, QStringLiteral("-|000858|深交所|0.66|五粮液|-"));
+    QCOMPARE(dump.textsFromAll, dump.texts);
+    QCOMPARE(dump.filterable, QStringLiteral("0|1"));
+    QCOMPARE(dump.numbers, QStringLiteral("2"));
+    QCOMPARE(row.getDouble(2), 0.655);
+    QCOMPARE(dump.coloured, QString());
 }
 
 void TestCreditDataQueryTable::ratioText_data()

@@ -12,6 +12,8 @@
 #include <QMetaMethod>
 #include <QtTest>
 
+#include <limits>
+
 namespace testsupport {
 
 // Opens the panel's members to the test.
@@ -43,6 +45,37 @@ public:
 inline const QColor* colour(const char* key)
 {
     return utils::CSingletonT<WB::CUiResource>::instance()->getColor(QString::fromLatin1(key));
+}
+
+// A plug-in table's columns from -1 to one past the end, each aspect joined by '|': headers, a
+// row's texts and its getTextFromAll, then the columns that filter, hold a number (any getter
+// not answering the no-value marker) or have a text colour other than the default.
+struct ColumnsDump
+{
+    QString headers, texts, textsFromAll, filterable, numbers, coloured;
+};
+
+template <class Table, class Row>
+ColumnsDump dumpColumns(Table& table, Row& row)
+{
+    const int end = table.getDataModel()->columnCount();
+    QStringList parts[6];
+    for (int column = -1; column <= end; ++column) {
+        const QString name = QString::number(column);
+        parts[0] << table.getDataModel()->headerText(column);
+        parts[1] << row.getText(column);
+        parts[2] << row.getTextFromAll(column);
+        if (table.isColumnFilterable(column))
+            parts[3] << name;
+        if (row.getInt(column) != std::numeric_limits<int>::max()
+            || row.getDouble(column) != std::numeric_limits<double>::max()
+            || row.getLonglong(column) != std::numeric_limits<long long>::max())
+            parts[4] << name;
+        if (row.getTextColor(column) != colour("cle_default"))
+            parts[5] << name;
+    }
+    return {parts[0].join('|'), parts[1].join('|'), parts[2].join('|'),
+            parts[3].join('|'), parts[4].join('|'), parts[5].join('|')};
 }
 
 // Each row of a model as "key|col0|col1|col2|col3", in the model's order.

@@ -362,7 +362,6 @@ void TestStandardHpfTable::configRoundTrip()
     static_cast<QTableView*>(a.view())->setColumnHidden(2, true); // as the columns menu does
     a.sortByColumn(1, Qt::DescendingOrder);
     const QString saved = a.saveConfigStr();
-    QVERIFY(!saved.contains(';'));
     QVERIFY(saved.startsWith(QStringLiteral("hpf1:1331:")));
 
     ExposedTable b(new TestModel);
@@ -391,16 +390,12 @@ void TestStandardHpfTable::configRejects_data()
     QTest::addColumn<bool>("accepted");
 
     const QString good = "hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1";
+    // What the string itself may hold is CHpfLayout's; here the table's own id and column count.
     QTest::newRow("valid") << good << true;
     QTest::newRow("valid without sort") << "hpf1:1331:order=0,1,2,3:w=90,91,92,93:vis=1,1,1,1:sort=-1,0" << true;
     QTest::newRow("garbage") << "garbage" << false;
     QTest::newRow("other table") << QString(good).replace("1331", "9999") << false;
-    QTest::newRow("other version") << QString(good).replace("hpf1", "hpf0") << false;
     QTest::newRow("fewer columns") << "hpf1:1331:order=0,1,2:w=90,91,92:vis=1,1,1:sort=-1,0" << false;
-    QTest::newRow("zero width") << QString(good).replace("w=90,91", "w=90,0") << false;
-    QTest::newRow("not a number") << QString(good).replace("w=90,91", "w=90,abc") << false;
-    QTest::newRow("column twice in order") << QString(good).replace("order=3,0,1,2", "order=3,0,0,2") << false;
-    QTest::newRow("sort column out of range") << QString(good).replace("sort=2,1", "sort=4,1") << false;
 }
 
 // A string from another table or version, or not a configuration at all, changes nothing.

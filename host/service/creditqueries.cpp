@@ -1,0 +1,130 @@
+#include "creditqueries.h"
+
+#include "brokerkey.h"
+#include "sqldialect.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <boost/make_shared.hpp>
+
+namespace rqservice {
+
+namespace {
+
+std::string fieldText(const QVariant& value)
+{
+    return value.toString().toStdString();
+}
+
+} // namespace
+
+CCreditQueries::CCreditQueries(QSqlDatabase& db, const ISqlDialect& dialect)
+    : m_db(db)
+    , m_dialect(dialect)
+{
+}
+
+utils::RQError CCreditQueries::findBroker(int keyNo, const std::string& id, Broker& broker)
+{
+    QSqlQuery q(m_db);
+    if (keyNo == -1) {
+        q.prepare(QStringLiteral("SELECT broker_key_no, broker_id, broker_name FROM brokers WHERE broker_id = ? "
+                                 "ORDER BY broker_key_no LIMIT 2"));
+        q.bindValue(0, QString::fromStdString(id));
+    } else {
+        q.prepare(QStringLiteral("SELECT broker_key_no, broker_id, broker_name FROM brokers "
+                                 "WHERE broker_key_no = ? AND broker_id = ?"));
+        q.bindValue(0, keyNo);
+        q.bindValue(1, QString::fromStdString(id));
+    }
+    if (!q.exec()) {
+        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询券商"));
+    }
+    const std::string key = CBrokerKey{keyNo, id}.toString();
+    if (!q.next()) {
+        return utils::RQError::failure("未找到券商: " + key);
+    }
+    broker.keyNo = q.value(0).toInt();
+    broker.id = fieldText(q.value(1));
+    broker.name = fieldText(q.value(2));
+    if (q.next()) {
+        return utils::RQError::failure("券商代码不唯一, 请指定券商编号: " + key);
+    }
+    return utils::RQError();
+}
+
+utils::RQError CCreditQueries::summary(const QDate& tradingDay, std::vector<IDataPtr>& records)
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT b.broker_key_no, b.broker_id, b.broker_name, u.id, u.upload_date "
+                               "FROM brokers b LEFT JOIN uploads u ON u.broker_key_no = b.broker_key_no "
+                               "ORDER BY b.broker_key_no, u.id"))) {
+        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询券商汇总"));
+    }
+    const std::string today = tradingDay.toString(QStringLiteral("yyyyMMdd")).toStdString();
+    while (q.next()) {
+        boost::shared_ptr<CVoprCvionRateBaseInfo> r = boost::make_shared<CVoprCvionRateBaseInfo>();
+        r->brokerKeyNo = q.value(0).toInt();
+        r->brokerId = fieldText(q.value(1));
+        r->brokerName = fieldText(q.value(2));
+        r->tradingDay = today;
+        if (!q.value(3).isNull()) {
+            r->uploadId = q.value(3).toLongLong();
+            r->lastUploadDate = fieldText(q.value(4));
+        }
+        records.push_back(r);
+    }
+    if (q.lastError().isValid()) {
+        records.clear();
+        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询券商汇总"));
+    }
+    return utils::RQError();
+}
+
+utils::RQError CCreditQueries::detail(const std::string& key, std::vector<IDataPtr>& records)
+{
+    CBrokerKey parsed;
+    if (!CBrokerKey::parse(key, parsed)) {
+        return utils::RQError::failure("查询条件格式错误: \"" + key + "\", 应为 券商编号____券商代码");
+    }
+    Broker broker;
+    const utils::RQError found = findBroker(parsed.brokerKeyNo, parsed.brokerId, broker);
+    if (!found.isSuccess()) {
+        return found;
+    }
+    boost::shared_ptr<CVoprCvionRateDetail> detail = boost::make_shared<CVoprCvionRateDetail>();
+    detail->brokerKeyNo = broker.keyNo;
+    detail->brokerId = broker.id;
+    detail->brokerName = broker.name;
+    QSqlQuery q(m_db);
+    // One statement, so a concurrent upload is seen whole or not at all.
+    q.prepare(QStringLiteral("SELECT line_no, exchange_name, stock_code, stock_name, ratio FROM ratios "
+                             "WHERE upload_id = (SELECT max(id) FROM uploads WHERE broker_key_no = ?) "
+                             "ORDER BY line_no"));
+    q.bindValue(0, broker.keyNo);
+    if (!q.exec()) {
+        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询折算率明细"));
+    }
+    while (q.next()) {
+        CStkSubjectsPtr s = boost::make_shared<CStkSubjects>();
+        s->brokerKeyNo = broker.keyNo;
+        s->brokerId = broker.id;
+        s->brokerName = broker.name;
+        s->lineNo = q.value(0).toInt();
+        s->exchangeName = fieldText(q.value(1));
+        s->stockCode = fieldText(q.value(2));
+        s->stockName = fieldText(q.value(3));
+        s->ratio = q.value(4).toDouble();
+        detail->subjects.push_back(s);
+    }
+    if (q.lastError().isValid()) {
+        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询折算率明细"));
+    }
+    records.push_back(detail);
+    return utils::RQError();
+}
+
+} // namespace rqservice

@@ -1,0 +1,50 @@
+#pragma once
+// Everything the embedded data service writes differently per SQL engine: connecting, column
+// types, where the schema version is kept and which tables exist, getting a new row's id,
+// taking the write lock, and naming a failure. The queries and writes outside are plain SQL
+// that every engine runs as they are.
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+class QSqlDatabase;
+class QSqlError;
+class QSqlQuery;
+
+namespace rqservice {
+
+class ISqlDialect
+{
+public:
+    virtual ~ISqlDialect() = default;
+
+    // The Qt driver, and the engine's name for a message when that driver is missing.
+    virtual QString driverName() const = 0;
+    virtual std::string engineName() const = 0;
+    // Called on a closed connection to location, right before it opens.
+    virtual void prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const = 0;
+
+    // The schema version the database was written with, 0 when none. Also the first read of a
+    // database: a file that is no database fails here. False with q.lastError() set on failure.
+    virtual bool readSchemaVersion(QSqlQuery& q, int& version) const = 0;
+    // Inside the schema's transaction.
+    virtual bool writeSchemaVersion(QSqlQuery& q, int version) const = 0;
+    // One row per table of the database's own (the engine's bookkeeping left out), name first.
+    virtual QString tableNamesSql() const = 0;
+    // Brokers, their uploads and the ratios of each upload; harmless on tables that exist.
+    virtual QStringList createTablesSql() const = 0;
+
+    // insertSql made to yield the new row's "id", read back by insertedId after exec.
+    virtual QString returningId(const QString& insertSql) const = 0;
+    virtual bool insertedId(QSqlQuery& q, long long& id) const = 0;
+
+    // Starts a transaction that will write; fails (db.lastError()) when it cannot.
+    virtual bool beginWrite(QSqlDatabase& db) const = 0;
+
+    // "<action>失败: <reason> (<driver text>)", the reason in words the user can act on.
+    virtual std::string describeError(const QSqlError& error, const char* action) const = 0;
+};
+
+} // namespace rqservice

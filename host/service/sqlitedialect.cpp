@@ -1,0 +1,100 @@
+#include "sqlitedialect.h"
+
+#include "sqlerrortext.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace rqservice {
+
+QString CSqliteDialect::driverName() const
+{
+    return QStringLiteral("QSQLITE");
+}
+
+std::string CSqliteDialect::engineName() const
+{
+    return "SQLite";
+}
+
+void CSqliteDialect::prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const
+{
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    // SQLite creates the file but not its folder.
+    QDir().mkpath(QFileInfo(location).absolutePath());
+}
+
+bool CSqliteDialect::readSchemaVersion(QSqlQuery& q, int& version) const
+{
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        return false;
+    }
+    version = q.value(0).toInt();
+    q.finish();
+    return true;
+}
+
+bool CSqliteDialect::writeSchemaVersion(QSqlQuery& q, int version) const
+{
+    return q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
+}
+
+QString CSqliteDialect::tableNamesSql() const
+{
+    return QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'");
+}
+
+QStringList CSqliteDialect::createTablesSql() const
+{
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS brokers ("
+                       " broker_key_no INTEGER PRIMARY KEY,"
+                       " broker_id TEXT NOT NULL,"
+                       " broker_name TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS uploads ("
+                       " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                       " broker_key_no INTEGER NOT NULL REFERENCES brokers(broker_key_no),"
+                       " upload_date TEXT NOT NULL,"
+                       " upload_time TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS uploads_by_broker ON uploads(broker_key_no, id)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS ratios ("
+                       " upload_id INTEGER NOT NULL REFERENCES uploads(id),"
+                       " line_no INTEGER NOT NULL,"
+                       " exchange_name TEXT NOT NULL,"
+                       " stock_code TEXT NOT NULL,"
+                       " stock_name TEXT NOT NULL,"
+                       " ratio REAL NOT NULL,"
+                       " PRIMARY KEY (upload_id, line_no))"),
+    };
+}
+
+QString CSqliteDialect::returningId(const QString& insertSql) const
+{
+    return insertSql; // the driver hands back the rowid
+}
+
+bool CSqliteDialect::insertedId(QSqlQuery& q, long long& id) const
+{
+    const QVariant value = q.lastInsertId();
+    if (!value.isValid()) {
+        return false;
+    }
+    id = value.toLongLong();
+    return true;
+}
+
+bool CSqliteDialect::beginWrite(QSqlDatabase& db) const
+{
+    // Deferred: the file lock is taken at the first write and waited for up to the busy timeout.
+    return db.transaction();
+}
+
+std::string CSqliteDialect::describeError(const QSqlError& error, const char* action) const
+{
+    return describeSqlError(error, action);
+}
+
+} // namespace rqservice

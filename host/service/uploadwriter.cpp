@@ -1,0 +1,82 @@
+#include "uploadwriter.h"
+
+#include "brokerkey.h"
+#include "creditqueries.h"
+#include "servicelog.h"
+#include "sqldialect.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace rqservice {
+
+CUploadWriter::CUploadWriter(QSqlDatabase& db, const ISqlDialect& dialect)
+    : m_db(db)
+    , m_dialect(dialect)
+{
+}
+
+utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, std::string& reply)
+{
+    CCreditQueries::Broker broker;
+    const utils::RQError found = CCreditQueries(m_db, m_dialect).findBroker(detail.brokerKeyNo, detail.brokerId, broker);
+    if (!found.isSuccess()) {
+        return found;
+    }
+    if (!m_dialect.beginWrite(m_db)) {
+        return utils::RQError::failure(m_dialect.describeError(m_db.lastError(), "保存上传数据"));
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    long long uploadId = 0;
+    utils::RQError stored = insert(broker.keyNo, now.toString(QStringLiteral("yyyyMMdd")),
+                                   now.toString(QStringLiteral("HHmmss")), detail.subjects, uploadId);
+    if (stored.isSuccess() && !m_db.commit()) {
+        stored = utils::RQError::failure(m_dialect.describeError(m_db.lastError(), "保存上传数据"));
+    }
+    if (!stored.isSuccess()) {
+        m_db.rollback();
+        return stored;
+    }
+    reply = "{\"uploadId\":" + std::to_string(uploadId) + ",\"brokerKeyNo\":" + std::to_string(broker.keyNo) + "}";
+    serviceLogInfo("[CEmbeddedDataService] stored upload %lld of broker %s", uploadId,
+                   CBrokerKey{broker.keyNo, broker.id}.toString().c_str());
+    return utils::RQError();
+}
+
+utils::RQError CUploadWriter::insert(int brokerKeyNo, const QString& date, const QString& time,
+                                     const std::vector<CStkSubjectsPtr>& rows, long long& uploadId)
+{
+    QSqlQuery q(m_db);
+    q.prepare(m_dialect.returningId(
+        QStringLiteral("INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (?, ?, ?)")));
+    q.bindValue(0, brokerKeyNo);
+    q.bindValue(1, date);
+    q.bindValue(2, time);
+    if (!q.exec() || !m_dialect.insertedId(q, uploadId)) {
+        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "保存上传记录"));
+    }
+    QSqlQuery row(m_db);
+    row.prepare(QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, "
+                               "ratio) VALUES (?, ?, ?, ?, ?, ?)"));
+    int lineNo = 0;
+    for (const CStkSubjectsPtr& s : rows) {
+        if (!s) {
+            continue;
+        }
+        row.bindValue(0, uploadId);
+        row.bindValue(1, ++lineNo);
+        row.bindValue(2, QString::fromStdString(s->exchangeName));
+        row.bindValue(3, QString::fromStdString(s->stockCode));
+        row.bindValue(4, QString::fromStdString(s->stockName));
+        row.bindValue(5, s->ratio);
+        if (!row.exec()) {
+            return utils::RQError::failure(m_dialect.describeError(row.lastError(), "保存折算率"));
+        }
+    }
+    return utils::RQError();
+}
+
+} // namespace rqservice

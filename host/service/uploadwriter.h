@@ -1,0 +1,35 @@
+#pragma once
+// The embedded service's one write: a broker's new upload with all its ratio rows.
+
+#include "hostservice.h"
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class QSqlDatabase;
+
+namespace rqservice {
+
+class ISqlDialect;
+
+class CUploadWriter
+{
+public:
+    CUploadWriter(QSqlDatabase& db, const ISqlDialect& dialect);
+
+    // A validated upload, dated now, in a transaction of its own: all rows or none. reply is the
+    // server's answer, {"uploadId":N,"brokerKeyNo":N}.
+    utils::RQError write(const CVoprCvionRateDetail& detail, std::string& reply);
+    // One upload row and its ratios, numbered from 1 in order (null subjects skipped). Inside
+    // the caller's transaction.
+    utils::RQError insert(int brokerKeyNo, const QString& date, const QString& time,
+                          const std::vector<CStkSubjectsPtr>& rows, long long& uploadId);
+
+private:
+    QSqlDatabase& m_db;
+    const ISqlDialect& m_dialect;
+};
+
+} // namespace rqservice
