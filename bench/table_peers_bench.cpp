@@ -134,6 +134,8 @@ public:
     }
     void fill()
     {
+        // Detached while filling: a sorting proxy would re-sort on every item set.
+        proxy.setSourceModel(nullptr);
         model.clear();
         model.setColumnCount(4);
         model.setRowCount(kRows);
@@ -147,6 +149,7 @@ public:
             model.setItem(r, 3, new QStandardItem(qs(s->stockName)));
             ++r;
         }
+        proxy.setSourceModel(&model);
         paint(&view);
     }
     void sort(int column, Qt::SortOrder order) { view.sortByColumn(column, order); paint(&view); }
