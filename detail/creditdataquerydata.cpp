@@ -54,7 +54,7 @@ const QColor* CCreditDataQueryData::getTextColor(int)
 
 std::string CCreditDataQueryData::getKey()
 {
-    return rowKey.toUtf8().toStdString();
+    return rowKey;
 }
 
 } // namespace DVK

@@ -23,7 +23,7 @@ public:
     std::string getKey() override;
 
     int brokerKeyNo = -1;
-    QString rowKey;
+    std::string rowKey; // kept as the table index reads it: no conversion per lookup
     QString stockCode;
     QString exchangeName;
     double ratio = 0.0;

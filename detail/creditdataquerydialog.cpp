@@ -125,19 +125,7 @@ void CCreditDataQueryDialog::slotOnDataCallBack(const std::vector<rqservice::IDa
                             ? boost::shared_ptr<rqservice::CVoprCvionRateDetail>()
                             : boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front());
     if (detail) {
-        for (const rqservice::CStkSubjectsPtr& subject : detail->subjects) {
-            if (!subject) {
-                continue;
-            }
-            auto row = boost::make_shared<CCreditDataQueryData>();
-            row->brokerKeyNo = subject->brokerKeyNo;
-            row->rowKey = WB::sToQs(subject->getCsKey());
-            row->stockCode = WB::sToQs(subject->stockCode);
-            row->exchangeName = WB::sToQs(subject->exchangeName);
-            row->ratio = subject->ratio;
-            row->stockName = WB::sToQs(subject->stockName);
-            model->addData(row);
-        }
+        model->setSubjects(detail->subjects);
     }
     m_table->updateTable();
     m_table->adjustColumnWidth();

@@ -1,6 +1,9 @@
 #include "detail/creditdataquerymodel.h"
 
+#include "detail/creditdataquerydata.h"
 #include "panel/hpftablesetup.h"
+
+#include <boost/make_shared.hpp>
 
 namespace DVK {
 
@@ -62,6 +65,32 @@ const QColor* CCreditDataQueryModel::rowBackgroundColor(int row)
 utils::CFlags<utils::EFormatNumberFlag> CCreditDataQueryModel::columnFlag(int)
 {
     return utils::CFlags<utils::EFormatNumberFlag>();
+}
+
+void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubjectsPtr>& subjects)
+{
+    clear();
+    reserve(int(subjects.size()));
+    // A detail lists a handful of exchanges: one shared text each instead of one per row.
+    std::string lastExchange;
+    QString exchange;
+    for (const rqservice::CStkSubjectsPtr& subject : subjects) {
+        if (!subject) {
+            continue;
+        }
+        auto row = boost::make_shared<CCreditDataQueryData>();
+        row->brokerKeyNo = subject->brokerKeyNo;
+        row->rowKey = subject->getCsKey();
+        row->stockCode = WB::sToQs(subject->stockCode);
+        if (exchange.isNull() || lastExchange != subject->exchangeName) {
+            lastExchange = subject->exchangeName;
+            exchange = WB::sToQs(lastExchange);
+        }
+        row->exchangeName = exchange;
+        row->ratio = subject->ratio;
+        row->stockName = WB::sToQs(subject->stockName);
+        addData(row);
+    }
 }
 
 } // namespace DVK

@@ -497,6 +497,8 @@ public:
 
     // Row store. Changes show in the table at its next updateTable().
     void addData(const IBaseHpfTableDataPtr& row);
+    // Makes room for rows in all, so a known-size fill does not regrow the store and its index.
+    void reserve(int rows);
     void clear();
     int rowCount() const;
     IBaseHpfTableDataPtr getData(int index) const;
@@ -511,8 +513,14 @@ public:
 
 private:
     bool m_replaceSameKey;
+    int findKey(const std::string& key, quint32 hash) const;
+    void growIndex(std::size_t keys);
+
     std::vector<IBaseHpfTableDataPtr> m_rows;
-    std::unordered_map<std::string, int> m_index;
+    // Open addressing over the keys' hashes: each slot holds the hash's high half and row + 1
+    // (0: empty). A hash match is confirmed against the row's own key, so no key is stored twice.
+    std::vector<quint64> m_slots;
+    std::size_t m_keyCount = 0;
     quint64 m_tick = 0;
     CHpfItemModel* m_itemModel = nullptr;
 };

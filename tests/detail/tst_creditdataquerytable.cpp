@@ -94,7 +94,8 @@ void TestCreditDataQueryTable::ratioSortsByValue()
     DVK::CCreditDataQueryTable table(1332, nullptr);
     for (const auto& item : {std::make_pair("A", 10.0), std::make_pair("B", 9.5), std::make_pair("C", 100.0)}) {
         auto row = boost::make_shared<DVK::CCreditDataQueryData>();
-        row->rowKey = row->stockCode = QString::fromLatin1(item.first);
+        row->rowKey = item.first;
+        row->stockCode = QString::fromLatin1(item.first);
         row->ratio = item.second;
         table.getDataModel()->addData(row);
     }

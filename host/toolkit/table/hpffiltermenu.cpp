@@ -3,6 +3,7 @@
 #include "hpfstyle.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -15,7 +16,7 @@ namespace WB {
 CHpfFilterMenu::CHpfFilterMenu(int column, const QStringList& values, const QStringList& current, QWidget* parent)
     : QMenu(parent)
     , m_column(column)
-    , m_total(values.size())
+    , m_values(values)
 {
     setObjectName(QStringLiteral("hpfFilterMenu"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -37,13 +38,17 @@ CHpfFilterMenu::CHpfFilterMenu(int column, const QStringList& values, const QStr
     m_list->setUniformItemSizes(true); // keeps a column of many thousand values quick to open
     m_list->setMinimumSize(200, 220);
     const QSet<QString> chosen(current.begin(), current.end());
-    for (const QString& value : values) {
-        auto* item = new QListWidgetItem(value.isEmpty() ? QStringLiteral("(空白)") : value, m_list);
-        item->setData(Qt::UserRole, value);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        item->setCheckState(current.isEmpty() || chosen.contains(value) ? Qt::Checked : Qt::Unchecked);
+    m_checked.resize(std::size_t(values.size()));
+    m_matches.resize(std::size_t(values.size()));
+    for (int i = 0; i < values.size(); ++i) {
+        m_checked[std::size_t(i)] = current.isEmpty() || chosen.contains(values.at(i));
+        m_matches[std::size_t(i)] = i;
     }
     layout->addWidget(m_list, 1);
+    m_more = new QLabel(panel);
+    m_more->setObjectName(QStringLiteral("filterMore"));
+    m_more->setWordWrap(true);
+    layout->addWidget(m_more);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
@@ -59,6 +64,7 @@ CHpfFilterMenu::CHpfFilterMenu(int column, const QStringList& values, const QStr
     buttons->addWidget(clear);
     buttons->addWidget(m_ok);
     layout->addLayout(buttons);
+    fillList();
 
     auto* action = new QWidgetAction(this);
     action->setDefaultWidget(panel);
@@ -72,8 +78,7 @@ CHpfFilterMenu::CHpfFilterMenu(int column, const QStringList& values, const QStr
         close();
     });
     connect(m_ok, &QPushButton::clicked, this, &CHpfFilterMenu::accept);
-    connect(m_list, &QListWidget::itemChanged, this, &CHpfFilterMenu::updateOkButton);
-    updateOkButton();
+    connect(m_list, &QListWidget::itemChanged, this, &CHpfFilterMenu::itemChanged);
 }
 
 int CHpfFilterMenu::column() const
@@ -94,34 +99,69 @@ QListWidget* CHpfFilterMenu::valueList() const
 QStringList CHpfFilterMenu::checkedValues() const
 {
     QStringList values;
-    for (int i = 0; i < m_list->count(); ++i) {
-        const QListWidgetItem* item = m_list->item(i);
-        if (!item->isHidden() && item->checkState() == Qt::Checked)
-            values.append(item->data(Qt::UserRole).toString());
+    for (const int i : m_matches) {
+        if (m_checked[std::size_t(i)])
+            values.append(m_values.at(i));
     }
     return values;
+}
+
+int CHpfFilterMenu::matchCount() const
+{
+    return int(m_matches.size());
 }
 
 void CHpfFilterMenu::applySearch(const QString& text)
 {
     const QString needle = text.trimmed();
-    for (int i = 0; i < m_list->count(); ++i) {
-        QListWidgetItem* item = m_list->item(i);
-        item->setHidden(!needle.isEmpty() && !item->text().contains(needle, Qt::CaseInsensitive));
+    m_matches.clear();
+    for (int i = 0; i < m_values.size(); ++i) {
+        if (needle.isEmpty() || m_values.at(i).contains(needle, Qt::CaseInsensitive))
+            m_matches.push_back(i);
     }
+    fillList();
+}
+
+void CHpfFilterMenu::fillList()
+{
+    {
+        const QSignalBlocker blocker(m_list);
+        m_list->clear();
+        const int listed = std::min(int(m_matches.size()), kMaxListed);
+        for (int n = 0; n < listed; ++n) {
+            const int i = m_matches[std::size_t(n)];
+            const QString& value = m_values.at(i);
+            auto* item = new QListWidgetItem(value.isEmpty() ? QStringLiteral("(空白)") : value, m_list);
+            item->setData(Qt::UserRole, value);
+            item->setData(Qt::UserRole + 1, i);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            item->setCheckState(m_checked[std::size_t(i)] ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    const bool more = int(m_matches.size()) > kMaxListed;
+    m_more->setText(more ? QStringLiteral("列出 %1 项，共 %2 项匹配；输入以缩小范围").arg(kMaxListed).arg(m_matches.size())
+                         : QString());
+    m_more->setVisible(more);
+    updateOkButton();
+}
+
+void CHpfFilterMenu::itemChanged(QListWidgetItem* item)
+{
+    const int i = item->data(Qt::UserRole + 1).toInt();
+    if (i >= 0 && i < m_values.size())
+        m_checked[std::size_t(i)] = item->checkState() == Qt::Checked;
     updateOkButton();
 }
 
 void CHpfFilterMenu::checkAllShown()
 {
+    for (const int i : m_matches)
+        m_checked[std::size_t(i)] = 1;
     // One button update at the end instead of one per item.
     {
         const QSignalBlocker blocker(m_list);
-        for (int i = 0; i < m_list->count(); ++i) {
-            QListWidgetItem* item = m_list->item(i);
-            if (!item->isHidden())
-                item->setCheckState(Qt::Checked);
-        }
+        for (int n = 0; n < m_list->count(); ++n)
+            m_list->item(n)->setCheckState(Qt::Checked);
     }
     m_list->viewport()->update();
     updateOkButton();
@@ -131,10 +171,8 @@ void CHpfFilterMenu::updateOkButton()
 {
     // Nothing ticked would hide every row; that is never what the user wants from "确定".
     bool any = false;
-    for (int i = 0; i < m_list->count() && !any; ++i) {
-        const QListWidgetItem* item = m_list->item(i);
-        any = !item->isHidden() && item->checkState() == Qt::Checked;
-    }
+    for (std::size_t n = 0; n < m_matches.size() && !any; ++n)
+        any = m_checked[std::size_t(m_matches[n])];
     m_ok->setEnabled(any);
 }
 
@@ -144,7 +182,7 @@ void CHpfFilterMenu::accept()
     if (values.isEmpty())
         return;
     // Every value ticked is no filter at all.
-    emit filterChosen(m_column, values.size() == m_total ? QStringList() : values);
+    emit filterChosen(m_column, values.size() == m_values.size() ? QStringList() : values);
     close();
 }
 

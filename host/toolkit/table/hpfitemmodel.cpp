@@ -276,8 +276,39 @@ QStringList CHpfItemModel::columnValues(int column) const
 {
     if (column < 0 || column >= m_columnCount)
         return QStringList();
-    // One representative row per text, in the order rows were added.
     std::vector<int> rows = filteredRows(column);
+    const hpf::EColumnKind kind = hpf::columnKind(m_types[std::size_t(column)]);
+    if (kind == hpf::eKindText) {
+        // Each text read once and sorted by its packed first units, as sortRows does: a column
+        // of a hundred thousand distinct codes opens its filter menu at once.
+        std::vector<QString> texts;
+        texts.reserve(rows.size());
+        std::vector<std::pair<quint64, int>> keys;
+        keys.reserve(rows.size());
+        for (int r : rows) {
+            texts.push_back(m_all[std::size_t(r)]->getText(column));
+            const QString& text = texts.back();
+            quint64 prefix = 0;
+            for (int i = 0; i < 4; ++i)
+                prefix = (prefix << 16) | (i < text.size() ? text.at(i).unicode() : 0u);
+            keys.emplace_back(prefix, int(texts.size() - 1));
+        }
+        std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+            if (a.first != b.first)
+                return a.first < b.first;
+            const int c = QString::compare(texts[std::size_t(a.second)], texts[std::size_t(b.second)], Qt::CaseSensitive);
+            return c != 0 ? c < 0 : a.second < b.second;
+        });
+        QStringList values;
+        values.reserve(int(keys.size()));
+        for (const auto& key : keys) {
+            const QString& text = texts[std::size_t(key.second)];
+            if (values.isEmpty() || values.constLast() != text)
+                values.append(text);
+        }
+        return values;
+    }
+    // One representative row per text, in the order rows were added.
     QSet<QString> seen;
     std::vector<int> representatives;
     for (int r : rows) {
@@ -287,7 +318,6 @@ QStringList CHpfItemModel::columnValues(int column) const
             representatives.push_back(r);
         }
     }
-    const hpf::EColumnKind kind = hpf::columnKind(m_types[std::size_t(column)]);
     std::vector<std::pair<QString, int>> items;
     items.reserve(representatives.size());
     for (int r : representatives)

@@ -3,7 +3,26 @@
 #include "hpfcolumn.h"
 #include "hpfitemmodel.h"
 
+#include <QtAlgorithms>
+
+#include <functional>
+
 namespace WB {
+
+namespace {
+
+quint32 keyHash(const std::string& key)
+{
+    // The high half: the slot position is taken from its top bits, so growing needs no key.
+    return quint32(quint64(std::hash<std::string>{}(key)) >> 32);
+}
+
+std::size_t slotOf(quint32 hash, std::size_t slotCount)
+{
+    return std::size_t(hash) >> (32 - qCountTrailingZeroBits(quint64(slotCount)));
+}
+
+} // namespace
 
 IBaseHpfTableModel::IBaseHpfTableModel(bool replaceSameKey)
     : m_replaceSameKey(replaceSameKey)
@@ -66,24 +85,79 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
         m_rows.push_back(row);
         return;
     }
-    const auto found = m_index.find(key);
-    if (found != m_index.end()) {
-        if (m_replaceSameKey) {
-            m_rows[std::size_t(found->second)] = row;
-            return;
-        }
-        m_rows.push_back(row); // the index keeps pointing at the first row of that key
+    growIndex(m_keyCount + 1);
+    const quint32 hash = keyHash(key);
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t pos = slotOf(hash, m_slots.size());
+    for (; m_slots[pos] != 0; pos = (pos + 1) & mask) {
+        const quint64 slot = m_slots[pos];
+        if (quint32(slot >> 32) != hash)
+            continue;
+        const std::size_t found = std::size_t(quint32(slot)) - 1;
+        if (m_rows[found]->getKey() != key)
+            continue;
+        if (m_replaceSameKey)
+            m_rows[found] = row;
+        else
+            m_rows.push_back(row); // the index keeps pointing at the first row of that key
         return;
     }
-    m_index.emplace(key, int(m_rows.size()));
+    m_slots[pos] = (quint64(hash) << 32) | quint64(m_rows.size() + 1);
+    ++m_keyCount;
     m_rows.push_back(row);
+}
+
+void IBaseHpfTableModel::reserve(int rows)
+{
+    if (rows <= 0)
+        return;
+    m_rows.reserve(std::size_t(rows));
+    growIndex(std::size_t(rows));
+}
+
+void IBaseHpfTableModel::growIndex(std::size_t keys)
+{
+    // At most half full keeps the linear probes short.
+    std::size_t wanted = 16;
+    while (wanted < keys * 2)
+        wanted *= 2;
+    if (wanted <= m_slots.size())
+        return;
+    std::vector<quint64> grown(wanted, 0);
+    const std::size_t mask = wanted - 1;
+    for (const quint64 slot : m_slots) {
+        if (slot == 0)
+            continue;
+        std::size_t pos = slotOf(quint32(slot >> 32), wanted);
+        while (grown[pos] != 0)
+            pos = (pos + 1) & mask;
+        grown[pos] = slot;
+    }
+    m_slots.swap(grown);
+}
+
+int IBaseHpfTableModel::findKey(const std::string& key, quint32 hash) const
+{
+    if (key.empty() || m_slots.empty())
+        return -1;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t pos = slotOf(hash, m_slots.size()); m_slots[pos] != 0; pos = (pos + 1) & mask) {
+        const quint64 slot = m_slots[pos];
+        if (quint32(slot >> 32) != hash)
+            continue;
+        const std::size_t row = std::size_t(quint32(slot)) - 1;
+        if (m_rows[row]->getKey() == key)
+            return int(row);
+    }
+    return -1;
 }
 
 void IBaseHpfTableModel::clear()
 {
     ++m_tick;
     m_rows.clear();
-    m_index.clear();
+    std::vector<quint64>().swap(m_slots);
+    m_keyCount = 0;
 }
 
 int IBaseHpfTableModel::rowCount() const
@@ -105,8 +179,7 @@ IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) co
 
 int IBaseHpfTableModel::getDataIndexByKey(const std::string& key) const
 {
-    const auto found = m_index.find(key);
-    return found == m_index.end() ? -1 : found->second;
+    return findKey(key, keyHash(key));
 }
 
 const std::vector<IBaseHpfTableDataPtr>& IBaseHpfTableModel::rows() const
