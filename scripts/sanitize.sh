@@ -7,8 +7,8 @@ cd "$(dirname "$0")/.."
 mode=${1:?usage: scripts/sanitize.sh asan|tsan}
 bash scripts/setup.sh --packages-only
 
-# Sanitizer builds live in several folders (and CI clones elsewhere): share the cache across them.
-export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+# Debug info need not name the build folder: a rebuilt folder still hits the cache.
+export CCACHE_NOHASHDIR=1
 supp=$PWD/scripts/sanitizers
 # -O1 -g1: a third faster to build than -O2 -g and still exact stack traces.
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
@@ -28,7 +28,7 @@ tsan)
   # The tests whose code crosses threads: service callbacks and client centre, queued delivery,
   # the service worker, the upload dialog's worker, the detail dialog, the panel.
   targets=(tst_service_clientcenter tst_eventdelivery tst_service_serviceworker tst_creditdatasendfiledialog
-           tst_creditdataquerydialog tst_creditdatapanel tst_uploadlifetime)
+           tst_creditdataquerydialog tst_creditdatapanel tst_uploadlifetime tst_servicefaults)
   cmake -S . -B "$build_dir" "${flags[@]}" -DSANITIZE=thread >/dev/null
   cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp:print_suppressions=0
