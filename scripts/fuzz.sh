@@ -18,7 +18,7 @@ cmake -S . -B "$build_dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" -DSANITIZE=address,undefined -DFUZZ=ON >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
 
-export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:suppressions=$PWD/scripts/sanitizers/asan.supp
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/sanitizers/lsan.supp:print_suppressions=0
 export QT_QPA_PLATFORM=offscreen

@@ -18,7 +18,7 @@ asan)
   build_dir=build-asan
   cmake -S . -B "$build_dir" "${flags[@]}" -DSANITIZE=address,undefined >/dev/null
   cmake --build "$build_dir" -j"$(nproc)"
-  export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1
+  export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1:suppressions=$supp/asan.supp
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
   export LSAN_OPTIONS=suppressions=$supp/lsan.supp:print_suppressions=0
   tests=()
