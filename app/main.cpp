@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "panelplugin.h"
 #include "screenshotjob.h"
+#include "signalquitter.h"
 
 #include "hosttoolkit.h"
 #include "standinservice.h"
@@ -118,6 +119,15 @@ int main(int argc, char* argv[])
         g_screenshotJob = job;
         QObject::connect(watcher.get(), &CAnswerWatcher::queryAnswered, job, &CScreenshotJob::onQueryAnswered);
     }
+
+    // Killed (SIGTERM, Ctrl+C): close the window as the user would, which saves the panel's layout.
+    CSignalQuitter quitter;
+    QObject::connect(&quitter, &CSignalQuitter::signalled, &window, [&window] {
+        window.close();
+        QApplication::quit();
+    });
+    if (!quitter.install())
+        std::fprintf(stderr, "demohost: SIGTERM and SIGINT are not caught\n");
 
     window.switchSystem();
     return QApplication::exec();

@@ -6,6 +6,7 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <atomic>
 #include <vector>
 
 namespace DVK {
@@ -34,13 +35,15 @@ private slots:
 private:
     void createUi();
     void request();
-    // Runs on a service thread: only emits.
-    void onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
-                        bson::BSONObj);
+    // Runs on a service thread: only emits, and only for the newest request.
+    void onDataCallBack(int request, const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records,
+                        int, bson::BSONObj);
 
     CCreditDataQueryTable* m_table = nullptr;
     WB::CLoadingMaskWidget* m_loadingMask = nullptr;
     boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> m_baseInfo;
+    // Answers may overtake one another: one to an older request than this is dropped.
+    std::atomic<int> m_lastRequest{0};
     CCallbackGuard m_callbackGuard;
 };
 

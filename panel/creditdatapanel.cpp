@@ -123,7 +123,8 @@ void CCreditDataPanel::switchSystem(int systemId, QString systemName)
 
 bool CCreditDataPanel::handleEvent(int event, int id, int arg, QString text, void* data)
 {
-    if (event == WB::eEventButtonClicked && id == kUploadButtonId) {
+    // A forged or stale click must not reach what the rights withhold.
+    if (event == WB::eEventButtonClicked && id == kUploadButtonId && hasRight(kRightUpload)) {
         if (!sendFileDialog) {
             sendFileDialog = new CCreditDataSendFileDialog(this);
         }
@@ -253,6 +254,10 @@ void CCreditDataPanel::slotMsgCallBack(int, QString message)
 
 void CCreditDataPanel::showData(int brokerKeyNo, std::string brokerId)
 {
+    // Every detail request goes through here: without the query right none leaves the panel.
+    if (!hasRight(kRightQuery)) {
+        return;
+    }
     if (!queryDialog) {
         queryDialog = new CCreditDataQueryDialog(this);
     }

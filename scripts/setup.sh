@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12) and builds everything into build/.
 # Fast when all is there: it only asks apt for packages that are missing.
+# --packages-only: install and stop (the sanitizer and fuzz scripts build their own folders).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config ccache
   qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
   libboost-thread-dev liblog4cxx-dev libzip-dev libexpat1-dev
-  libbenchmark-dev fonts-wqy-microhei)
+  libbenchmark-dev fonts-wqy-microhei
+  clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,6 +22,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+[ "${1:-}" = "--packages-only" ] && exit 0
 
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

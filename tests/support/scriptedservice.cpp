@@ -157,6 +157,21 @@ bool CScriptedService::releaseQuery(const ScriptedAnswer& answer)
     return true;
 }
 
+bool CScriptedService::releaseNewestQuery(const ScriptedAnswer& answer)
+{
+    DVK::QueryCallback callback;
+    {
+        boost::mutex::scoped_lock lock(d->mutex);
+        if (d->held.empty()) {
+            return false;
+        }
+        callback = d->held.back();
+        d->held.pop_back();
+    }
+    d->deliver(callback, answer);
+    return true;
+}
+
 std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> CScriptedService::queries() const
 {
     boost::mutex::scoped_lock lock(d->mutex);

@@ -47,6 +47,8 @@ public:
     int pendingCount() const;
     // Answers the oldest held query; false when none is held.
     bool releaseQuery(const ScriptedAnswer& answer);
+    // Answers the newest held query instead: answers overtaking one another.
+    bool releaseNewestQuery(const ScriptedAnswer& answer);
 
     // Every query received so far, in order.
     std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> queries() const;

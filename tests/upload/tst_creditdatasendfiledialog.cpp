@@ -244,11 +244,13 @@ void TestCreditDataSendFileDialog::outcomes()
 
     if (!serverError.isEmpty())
         m_service->setOperateOutcome(utils::RQError::failure(serverError.toStdString()));
+    int reports = 0; // counted on this thread: a QSignalSpy would be written by the worker as it emits
     CCreditDataSendFileDialog dialog(nullptr);
     dialog.setBrokerList(brokers());
     dialog.setResult(-1);
-    QSignalSpy reads(&dialog, SIGNAL(sigSendFileData(QString)));
-    QSignalSpy outcomes(&dialog, SIGNAL(sigSendCallBack(bool, QString)));
+    const auto count = [&reports] { ++reports; };
+    connect(&dialog, &CCreditDataSendFileDialog::sigSendFileData, &dialog, count, Qt::QueuedConnection);
+    connect(&dialog, &CCreditDataSendFileDialog::sigSendCallBack, &dialog, count, Qt::QueuedConnection);
     send(dialog, writeFile(name, content));
     QCOMPARE(maskOf(&dialog)->attachedTo(), static_cast<QWidget*>(&dialog));
 
@@ -257,7 +259,9 @@ void TestCreditDataSendFileDialog::outcomes()
     QCOMPARE(dialog.result(), result == 1 ? 1 : -1);
     QVERIFY(maskOf(&dialog)->isHidden());
     // The worker reports exactly once; the server's answer is one more report.
-    QCOMPARE(reads.count() + outcomes.count(), 1 + operations);
+    QTRY_COMPARE(reports, 1 + operations);
+    QCoreApplication::processEvents();
+    QCOMPARE(reports, 1 + operations);
 }
 
 // The request carries the combo's broker (key number of the first record with its id) and one
