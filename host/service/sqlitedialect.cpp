@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -20,11 +21,21 @@ std::string CSqliteDialect::engineName() const
     return "SQLite";
 }
 
+QString CSqliteDialect::displayLocation(const QString& location) const
+{
+    return location;
+}
+
 void CSqliteDialect::prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const
 {
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     // SQLite creates the file but not its folder.
     QDir().mkpath(QFileInfo(location).absolutePath());
+}
+
+bool CSqliteDialect::connectionAlive(QSqlDatabase&) const
+{
+    return true; // a file does not go away under an open handle
 }
 
 bool CSqliteDialect::readSchemaVersion(QSqlQuery& q, int& version) const
@@ -86,10 +97,13 @@ bool CSqliteDialect::insertedId(QSqlQuery& q, long long& id) const
     return true;
 }
 
-bool CSqliteDialect::beginWrite(QSqlDatabase& db) const
+bool CSqliteDialect::beginWrite(QSqlDatabase& db, QSqlError& error) const
 {
     // Deferred: the file lock is taken at the first write and waited for up to the busy timeout.
-    return db.transaction();
+    if (db.transaction())
+        return true;
+    error = db.lastError();
+    return false;
 }
 
 std::string CSqliteDialect::describeError(const QSqlError& error, const char* action) const

@@ -9,7 +9,10 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace rqservice {
 
@@ -26,8 +29,9 @@ utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, std::str
     if (!found.isSuccess()) {
         return found;
     }
-    if (!m_dialect.beginWrite(m_db)) {
-        return utils::RQError::failure(m_dialect.describeError(m_db.lastError(), "保存上传数据"));
+    QSqlError lockError;
+    if (!m_dialect.beginWrite(m_db, lockError)) {
+        return utils::RQError::failure(m_dialect.describeError(lockError, "保存上传数据"));
     }
     const QDateTime now = QDateTime::currentDateTime();
     long long uploadId = 0;
@@ -58,22 +62,44 @@ utils::RQError CUploadWriter::insert(int brokerKeyNo, const QString& date, const
     if (!q.exec() || !m_dialect.insertedId(q, uploadId)) {
         return utils::RQError::failure(m_dialect.describeError(q.lastError(), "保存上传记录"));
     }
-    QSqlQuery row(m_db);
-    row.prepare(QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, "
-                               "ratio) VALUES (?, ?, ?, ?, ?, ?)"));
-    int lineNo = 0;
+    std::vector<const CStkSubjects*> present;
+    present.reserve(rows.size());
     for (const CStkSubjectsPtr& s : rows) {
-        if (!s) {
-            continue;
+        if (s) {
+            present.push_back(s.get());
         }
-        row.bindValue(0, uploadId);
-        row.bindValue(1, ++lineNo);
-        row.bindValue(2, QString::fromStdString(s->exchangeName));
-        row.bindValue(3, QString::fromStdString(s->stockCode));
-        row.bindValue(4, QString::fromStdString(s->stockName));
-        row.bindValue(5, s->ratio);
-        if (!row.exec()) {
-            return utils::RQError::failure(m_dialect.describeError(row.lastError(), "保存折算率"));
+    }
+    // Many rows a statement: a 100,000-row upload is a hundred round trips, not 100,000.
+    const size_t kBatch = 1000;
+    const QString head = QStringLiteral(
+        "INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) VALUES ");
+    const QString tuple = QStringLiteral("(?, ?, ?, ?, ?, ?)");
+    QSqlQuery batch(m_db);
+    size_t prepared = 0; // rows of the statement prepared in batch
+    for (size_t start = 0; start < present.size(); start += kBatch) {
+        const size_t count = std::min(kBatch, present.size() - start);
+        if (count != prepared) {
+            QStringList tuples;
+            for (size_t i = 0; i < count; ++i) {
+                tuples << tuple;
+            }
+            if (!batch.prepare(head + tuples.join(QLatin1Char(',')))) {
+                return utils::RQError::failure(m_dialect.describeError(batch.lastError(), "保存折算率"));
+            }
+            prepared = count;
+        }
+        int index = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const CStkSubjects& s = *present[start + i];
+            batch.bindValue(index++, uploadId);
+            batch.bindValue(index++, int(start + i + 1));
+            batch.bindValue(index++, QString::fromStdString(s.exchangeName));
+            batch.bindValue(index++, QString::fromStdString(s.stockCode));
+            batch.bindValue(index++, QString::fromStdString(s.stockName));
+            batch.bindValue(index++, s.ratio);
+        }
+        if (!batch.exec()) {
+            return utils::RQError::failure(m_dialect.describeError(batch.lastError(), "保存折算率"));
         }
     }
     return utils::RQError();
