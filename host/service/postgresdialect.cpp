@@ -1,11 +1,15 @@
 #include "postgresdialect.h"
 
+#include "hostservice.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace rqservice {
 
@@ -273,6 +277,64 @@ bool CPostgresDialect::insertedId(QSqlQuery& q, long long& id) const
         return false;
     id = q.value(0).toLongLong();
     q.finish();
+    return true;
+}
+
+namespace {
+
+// One element of a text[] literal.
+void appendArrayText(QString& array, const std::string& value)
+{
+    array += array.size() > 1 ? QStringLiteral(",\"") : QStringLiteral("\"");
+    for (const QChar c : QString::fromStdString(value)) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            array += QLatin1Char('\\');
+        array += c;
+    }
+    array += QLatin1Char('"');
+}
+
+} // namespace
+
+bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
+                                    QSqlError& error) const
+{
+    // Four array parameters unnested by the server: one statement and one round trip per
+    // chunk, where row tuples would cost a parse of six parameters per row.
+    const size_t kChunk = 50000;
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) "
+                                  "SELECT ?::bigint, ?::int + t.n, t.e, t.c, t.s, t.r "
+                                  "FROM unnest(?::text[], ?::text[], ?::text[], ?::float8[]) "
+                                  "WITH ORDINALITY AS t(e, c, s, r, n)"))) {
+        error = q.lastError();
+        return false;
+    }
+    for (size_t start = 0; start < rows.size(); start += kChunk) {
+        const size_t end = std::min(rows.size(), start + kChunk);
+        QString exchanges(QStringLiteral("{")), codes(QStringLiteral("{")), names(QStringLiteral("{")),
+            ratios(QStringLiteral("{"));
+        for (size_t i = start; i < end; ++i) {
+            appendArrayText(exchanges, rows[i]->exchangeName);
+            appendArrayText(codes, rows[i]->stockCode);
+            appendArrayText(names, rows[i]->stockName);
+            if (i > start)
+                ratios += QLatin1Char(',');
+            ratios += QString::number(rows[i]->ratio, 'g', 17);
+        }
+        for (QString* array : {&exchanges, &codes, &names, &ratios})
+            *array += QLatin1Char('}');
+        q.bindValue(0, uploadId);
+        q.bindValue(1, int(start));
+        q.bindValue(2, exchanges);
+        q.bindValue(3, codes);
+        q.bindValue(4, names);
+        q.bindValue(5, ratios);
+        if (!q.exec()) {
+            error = q.lastError();
+            return false;
+        }
+    }
     return true;
 }
 

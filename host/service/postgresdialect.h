@@ -23,6 +23,8 @@ public:
     QStringList createTablesSql() const override;
     QString returningId(const QString& insertSql) const override;
     bool insertedId(QSqlQuery& q, long long& id) const override;
+    bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
+                      QSqlError& error) const override;
     bool beginWrite(QSqlDatabase& db, QSqlError& error) const override;
     std::string describeError(const QSqlError& error, const char* action) const override;
 };

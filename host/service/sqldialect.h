@@ -8,12 +8,15 @@
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
 
 namespace rqservice {
+
+class CStkSubjects;
 
 class ISqlDialect
 {
@@ -43,6 +46,11 @@ public:
     // insertSql made to yield the new row's "id", read back by insertedId after exec.
     virtual QString returningId(const QString& insertSql) const = 0;
     virtual bool insertedId(QSqlQuery& q, long long& id) const = 0;
+
+    // The ratio rows of an upload, numbered from 1 in order, as few statements as the engine
+    // allows. Inside the caller's transaction; false with error set on failure.
+    virtual bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
+                              QSqlError& error) const = 0;
 
     // Starts a transaction that will write, queued behind every other writer of the database;
     // false with error set (and no transaction open) when it cannot.

@@ -1,5 +1,6 @@
 #include "sqlitedialect.h"
 
+#include "hostservice.h"
 #include "sqlerrortext.h"
 
 #include <QDir>
@@ -7,7 +8,10 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace rqservice {
 
@@ -94,6 +98,47 @@ bool CSqliteDialect::insertedId(QSqlQuery& q, long long& id) const
         return false;
     }
     id = value.toLongLong();
+    return true;
+}
+
+bool CSqliteDialect::insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
+                                  QSqlError& error) const
+{
+    // Many rows a statement: a 100,000-row upload is a hundred round trips, not 100,000.
+    const size_t kBatch = 1000;
+    const QString head = QStringLiteral(
+        "INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) VALUES ");
+    const QString tuple = QStringLiteral("(?, ?, ?, ?, ?, ?)");
+    QSqlQuery batch(db);
+    size_t prepared = 0; // rows of the statement prepared in batch
+    for (size_t start = 0; start < rows.size(); start += kBatch) {
+        const size_t count = std::min(kBatch, rows.size() - start);
+        if (count != prepared) {
+            QStringList tuples;
+            for (size_t i = 0; i < count; ++i) {
+                tuples << tuple;
+            }
+            if (!batch.prepare(head + tuples.join(QLatin1Char(',')))) {
+                error = batch.lastError();
+                return false;
+            }
+            prepared = count;
+        }
+        int index = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const CStkSubjects& s = *rows[start + i];
+            batch.bindValue(index++, uploadId);
+            batch.bindValue(index++, int(start + i + 1));
+            batch.bindValue(index++, QString::fromStdString(s.exchangeName));
+            batch.bindValue(index++, QString::fromStdString(s.stockCode));
+            batch.bindValue(index++, QString::fromStdString(s.stockName));
+            batch.bindValue(index++, s.ratio);
+        }
+        if (!batch.exec()) {
+            error = batch.lastError();
+            return false;
+        }
+    }
     return true;
 }
 

@@ -9,10 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStringList>
 #include <QVariant>
-
-#include <algorithm>
 
 namespace rqservice {
 
@@ -69,38 +66,9 @@ utils::RQError CUploadWriter::insert(int brokerKeyNo, const QString& date, const
             present.push_back(s.get());
         }
     }
-    // Many rows a statement: a 100,000-row upload is a hundred round trips, not 100,000.
-    const size_t kBatch = 1000;
-    const QString head = QStringLiteral(
-        "INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) VALUES ");
-    const QString tuple = QStringLiteral("(?, ?, ?, ?, ?, ?)");
-    QSqlQuery batch(m_db);
-    size_t prepared = 0; // rows of the statement prepared in batch
-    for (size_t start = 0; start < present.size(); start += kBatch) {
-        const size_t count = std::min(kBatch, present.size() - start);
-        if (count != prepared) {
-            QStringList tuples;
-            for (size_t i = 0; i < count; ++i) {
-                tuples << tuple;
-            }
-            if (!batch.prepare(head + tuples.join(QLatin1Char(',')))) {
-                return utils::RQError::failure(m_dialect.describeError(batch.lastError(), "保存折算率"));
-            }
-            prepared = count;
-        }
-        int index = 0;
-        for (size_t i = 0; i < count; ++i) {
-            const CStkSubjects& s = *present[start + i];
-            batch.bindValue(index++, uploadId);
-            batch.bindValue(index++, int(start + i + 1));
-            batch.bindValue(index++, QString::fromStdString(s.exchangeName));
-            batch.bindValue(index++, QString::fromStdString(s.stockCode));
-            batch.bindValue(index++, QString::fromStdString(s.stockName));
-            batch.bindValue(index++, s.ratio);
-        }
-        if (!batch.exec()) {
-            return utils::RQError::failure(m_dialect.describeError(batch.lastError(), "保存折算率"));
-        }
+    QSqlError error;
+    if (!m_dialect.insertRatios(m_db, uploadId, present, error)) {
+        return utils::RQError::failure(m_dialect.describeError(error, "保存折算率"));
     }
     return utils::RQError();
 }
