@@ -38,7 +38,8 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     const QCommandLineOption rights(QStringLiteral("rights"),
                                     QStringLiteral("Granted rights, comma-separated (default 10079,10413; \"none\" for none)."),
                                     QStringLiteral("list"));
-    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Database file of the embedded service."),
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Database of the embedded service: a SQLite file, or a PostgreSQL URI "
+                                               "(postgresql://user@host:port/dbname, ?host=/socket/dir)."),
                                 QStringLiteral("path"));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Wait for the first summary answer, save the main window as PNG, exit."),

@@ -76,7 +76,9 @@ int main(int argc, char* argv[])
     std::fprintf(stderr, "demohost: log file %s\n", qPrintable(logFile));
 
     standin::setGrantedRights(options.rights);
-    if (!options.databasePath.isEmpty())
+    if (options.databasePath.startsWith(QLatin1String("postgres")) && options.databasePath.contains(QLatin1String("://")))
+        standin::setDatabasePath(options.databasePath); // a server's URI, not a file
+    else if (!options.databasePath.isEmpty())
         standin::setDatabasePath(QFileInfo(options.databasePath).absoluteFilePath());
     standin::setLatencyMs(options.latencyMs);
 

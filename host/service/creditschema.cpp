@@ -34,15 +34,28 @@ utils::RQError CCreditSchema::prepare(const QString& location, const QDate& trad
         if (!foreign.isSuccess()) {
             return foreign;
         }
-        if (version >= kVersion) {
+        if (version > kVersion) {
+            return refuseNewer(location, version);
+        }
+        if (version == kVersion) {
             // Nothing to write, so a read-only file can still be read.
             return utils::RQError();
         }
     }
-    if (!m_dialect.beginWrite(m_db)) {
-        return utils::RQError::failure(m_dialect.describeError(m_db.lastError(), "初始化数据库"));
+    QSqlError lockError;
+    if (!m_dialect.beginWrite(m_db, lockError)) {
+        return utils::RQError::failure(m_dialect.describeError(lockError, "初始化数据库"));
     }
     QSqlQuery q(m_db);
+    // Another program may have prepared the database while this one waited for the lock.
+    int version = 0;
+    if (!m_dialect.readSchemaVersion(q, version)) {
+        return fail(q.lastError());
+    }
+    if (version >= kVersion) {
+        m_db.rollback();
+        return version > kVersion ? refuseNewer(location, version) : utils::RQError();
+    }
     for (const QString& sql : m_dialect.createTablesSql()) {
         if (!q.exec(sql)) {
             return fail(q.lastError());
@@ -91,6 +104,13 @@ utils::RQError CCreditSchema::refuseForeignTables(const QString& location)
                                    " 不是本程序的数据库 (含有其他数据表: " +
                                    strangers.join(QStringLiteral(", ")).toStdString() +
                                    "), 未做任何改动, 请换一个数据库文件");
+}
+
+utils::RQError CCreditSchema::refuseNewer(const QString& location, int version)
+{
+    return utils::RQError::failure("打开数据库失败: " + location.toStdString() + " 由更新版本的程序写入 (数据库版本 " +
+                                   std::to_string(version) + ", 本程序支持到版本 " + std::to_string(kVersion) +
+                                   "), 未做任何改动, 请升级本程序");
 }
 
 utils::RQError CCreditSchema::fail(const QSqlError& error)

@@ -4,6 +4,7 @@
 #include "creditschema.h"
 #include "serviceworker.h"
 #include "servicelog.h"
+#include "postgresdialect.h"
 #include "sqlitedialect.h"
 #include "uploadvalidation.h"
 #include "uploadwriter.h"
@@ -26,33 +27,41 @@ struct CEmbeddedDataService::Impl
     QString connection;
     std::atomic<int> busyTimeoutMs{2000};
     // The one place that names the engine: everything below speaks through the dialect.
-    const std::unique_ptr<const ISqlDialect> dialectPtr = std::make_unique<CSqliteDialect>();
-    const ISqlDialect& dialect = *dialectPtr;
+    std::unique_ptr<const ISqlDialect> dialectPtr;
+    const ISqlDialect& dialect() const { return *dialectPtr; }
     bool ready = false; // schema checked on this connection
 
     // ---- service thread only below ----
 
+    QString shownPath() const { return dialect().displayLocation(path); }
+
     utils::RQError open(QSqlDatabase& db)
     {
         if (!QSqlDatabase::contains(connection)) {
-            QSqlDatabase added = QSqlDatabase::addDatabase(dialect.driverName(), connection);
+            QSqlDatabase added = QSqlDatabase::addDatabase(dialect().driverName(), connection);
             added.setDatabaseName(path);
         }
         db = QSqlDatabase::database(connection, false);
         if (!db.isValid()) {
-            return utils::RQError::failure("打开数据库失败: 缺少 " + dialect.engineName() + " 驱动");
+            return utils::RQError::failure("打开数据库失败: 缺少 " + dialect().engineName() + " 驱动");
+        }
+        // A server restarted since the last request: this request reconnects instead of failing.
+        if (db.isOpen() && !dialect().connectionAlive(db)) {
+            db.close();
         }
         if (!db.isOpen()) {
-            dialect.prepareConnection(db, path, busyTimeoutMs.load());
+            dialect().prepareConnection(db, path, busyTimeoutMs.load());
             if (!db.open()) {
-                return utils::RQError::failure(dialect.describeError(db.lastError(), "打开数据库") + ": " +
-                                               path.toStdString());
+                const utils::RQError failure = utils::RQError::failure(
+                    dialect().describeError(db.lastError(), "打开数据库") + ": " + shownPath().toStdString());
+                db.close();
+                return failure;
             }
             ready = false;
         }
         if (!ready) {
             const utils::RQError schema =
-                CCreditSchema(db, dialect).prepare(path, tradingDay(QDate::currentDate()));
+                CCreditSchema(db, dialect()).prepare(shownPath(), tradingDay(QDate::currentDate()));
             if (!schema.isSuccess()) {
                 return schema;
             }
@@ -74,7 +83,7 @@ struct CEmbeddedDataService::Impl
         if (!opened.isSuccess()) {
             return opened;
         }
-        CCreditQueries queries(db, dialect);
+        CCreditQueries queries(db, dialect());
         if (request->queryType == eDataTypeCvionRateBaseInfo) {
             return queries.summary(tradingDay(QDate::currentDate()), records);
         }
@@ -94,7 +103,7 @@ struct CEmbeddedDataService::Impl
         if (!opened.isSuccess()) {
             return opened;
         }
-        return CUploadWriter(db, dialect).write(*detail, reply);
+        return CUploadWriter(db, dialect()).write(*detail, reply);
     }
 
     void close()
@@ -119,6 +128,11 @@ CEmbeddedDataService::CEmbeddedDataService(const QString& databasePath, int late
     , m_worker(new CServiceWorker("embedded-data-service", latencyMs))
 {
     m_impl->path = databasePath;
+    if (CPostgresDialect::isUri(databasePath)) {
+        m_impl->dialectPtr = std::make_unique<CPostgresDialect>();
+    } else {
+        m_impl->dialectPtr = std::make_unique<CSqliteDialect>();
+    }
     m_impl->connection = QStringLiteral("creditdata-%1").arg(++s_instances);
 }
 

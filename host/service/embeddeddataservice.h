@@ -1,6 +1,7 @@
 #pragma once
 // The server behind the client centre when none is set: brokers, their upload history and the
-// conversion ratios of each upload in one SQLite file, answered from a service thread.
+// conversion ratios of each upload in one SQLite file or a shared PostgreSQL database, answered
+// from a service thread.
 
 #include "hostservice.h"
 #include "standinservice.h"
@@ -22,7 +23,8 @@ namespace rqservice {
 class HOST_EXPORT CEmbeddedDataService : public standin::IServiceBackend
 {
 public:
-    // The file is created (with demo data) on the first request if it does not exist.
+    // databasePath: a SQLite file, or a postgresql:// URI of an existing database. The file or
+    // the tables are created (with demo data) on the first request if they do not exist.
     explicit CEmbeddedDataService(const QString& databasePath, int latencyMs = 0);
     // Answers every request still queued, then closes the database.
     ~CEmbeddedDataService() override;

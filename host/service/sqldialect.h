@@ -8,12 +8,15 @@
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
 
 namespace rqservice {
+
+class CStkSubjects;
 
 class ISqlDialect
 {
@@ -23,8 +26,12 @@ public:
     // The Qt driver, and the engine's name for a message when that driver is missing.
     virtual QString driverName() const = 0;
     virtual std::string engineName() const = 0;
+    // location as a message may show it (no password).
+    virtual QString displayLocation(const QString& location) const = 0;
     // Called on a closed connection to location, right before it opens.
     virtual void prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const = 0;
+    // False when an open connection no longer reaches the database (a restarted server).
+    virtual bool connectionAlive(QSqlDatabase& db) const = 0;
 
     // The schema version the database was written with, 0 when none. Also the first read of a
     // database: a file that is no database fails here. False with q.lastError() set on failure.
@@ -40,8 +47,14 @@ public:
     virtual QString returningId(const QString& insertSql) const = 0;
     virtual bool insertedId(QSqlQuery& q, long long& id) const = 0;
 
-    // Starts a transaction that will write; fails (db.lastError()) when it cannot.
-    virtual bool beginWrite(QSqlDatabase& db) const = 0;
+    // The ratio rows of an upload, numbered from 1 in order, as few statements as the engine
+    // allows. Inside the caller's transaction; false with error set on failure.
+    virtual bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
+                              QSqlError& error) const = 0;
+
+    // Starts a transaction that will write, queued behind every other writer of the database;
+    // false with error set (and no transaction open) when it cannot.
+    virtual bool beginWrite(QSqlDatabase& db, QSqlError& error) const = 0;
 
     // "<action>失败: <reason> (<driver text>)", the reason in words the user can act on.
     virtual std::string describeError(const QSqlError& error, const char* action) const = 0;

@@ -1,12 +1,17 @@
 #include "sqlitedialect.h"
 
+#include "hostservice.h"
 #include "sqlerrortext.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace rqservice {
 
@@ -20,11 +25,21 @@ std::string CSqliteDialect::engineName() const
     return "SQLite";
 }
 
+QString CSqliteDialect::displayLocation(const QString& location) const
+{
+    return location;
+}
+
 void CSqliteDialect::prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const
 {
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     // SQLite creates the file but not its folder.
     QDir().mkpath(QFileInfo(location).absolutePath());
+}
+
+bool CSqliteDialect::connectionAlive(QSqlDatabase&) const
+{
+    return true; // a file does not go away under an open handle
 }
 
 bool CSqliteDialect::readSchemaVersion(QSqlQuery& q, int& version) const
@@ -86,10 +101,54 @@ bool CSqliteDialect::insertedId(QSqlQuery& q, long long& id) const
     return true;
 }
 
-bool CSqliteDialect::beginWrite(QSqlDatabase& db) const
+bool CSqliteDialect::insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
+                                  QSqlError& error) const
+{
+    // Many rows a statement: a 100,000-row upload is a hundred round trips, not 100,000.
+    const size_t kBatch = 1000;
+    const QString head = QStringLiteral(
+        "INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) VALUES ");
+    const QString tuple = QStringLiteral("(?, ?, ?, ?, ?, ?)");
+    QSqlQuery batch(db);
+    size_t prepared = 0; // rows of the statement prepared in batch
+    for (size_t start = 0; start < rows.size(); start += kBatch) {
+        const size_t count = std::min(kBatch, rows.size() - start);
+        if (count != prepared) {
+            QStringList tuples;
+            for (size_t i = 0; i < count; ++i) {
+                tuples << tuple;
+            }
+            if (!batch.prepare(head + tuples.join(QLatin1Char(',')))) {
+                error = batch.lastError();
+                return false;
+            }
+            prepared = count;
+        }
+        int index = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const CStkSubjects& s = *rows[start + i];
+            batch.bindValue(index++, uploadId);
+            batch.bindValue(index++, int(start + i + 1));
+            batch.bindValue(index++, QString::fromStdString(s.exchangeName));
+            batch.bindValue(index++, QString::fromStdString(s.stockCode));
+            batch.bindValue(index++, QString::fromStdString(s.stockName));
+            batch.bindValue(index++, s.ratio);
+        }
+        if (!batch.exec()) {
+            error = batch.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CSqliteDialect::beginWrite(QSqlDatabase& db, QSqlError& error) const
 {
     // Deferred: the file lock is taken at the first write and waited for up to the busy timeout.
-    return db.transaction();
+    if (db.transaction())
+        return true;
+    error = db.lastError();
+    return false;
 }
 
 std::string CSqliteDialect::describeError(const QSqlError& error, const char* action) const

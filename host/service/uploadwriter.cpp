@@ -26,8 +26,9 @@ utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, std::str
     if (!found.isSuccess()) {
         return found;
     }
-    if (!m_dialect.beginWrite(m_db)) {
-        return utils::RQError::failure(m_dialect.describeError(m_db.lastError(), "保存上传数据"));
+    QSqlError lockError;
+    if (!m_dialect.beginWrite(m_db, lockError)) {
+        return utils::RQError::failure(m_dialect.describeError(lockError, "保存上传数据"));
     }
     const QDateTime now = QDateTime::currentDateTime();
     long long uploadId = 0;
@@ -58,23 +59,16 @@ utils::RQError CUploadWriter::insert(int brokerKeyNo, const QString& date, const
     if (!q.exec() || !m_dialect.insertedId(q, uploadId)) {
         return utils::RQError::failure(m_dialect.describeError(q.lastError(), "保存上传记录"));
     }
-    QSqlQuery row(m_db);
-    row.prepare(QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, "
-                               "ratio) VALUES (?, ?, ?, ?, ?, ?)"));
-    int lineNo = 0;
+    std::vector<const CStkSubjects*> present;
+    present.reserve(rows.size());
     for (const CStkSubjectsPtr& s : rows) {
-        if (!s) {
-            continue;
+        if (s) {
+            present.push_back(s.get());
         }
-        row.bindValue(0, uploadId);
-        row.bindValue(1, ++lineNo);
-        row.bindValue(2, QString::fromStdString(s->exchangeName));
-        row.bindValue(3, QString::fromStdString(s->stockCode));
-        row.bindValue(4, QString::fromStdString(s->stockName));
-        row.bindValue(5, s->ratio);
-        if (!row.exec()) {
-            return utils::RQError::failure(m_dialect.describeError(row.lastError(), "保存折算率"));
-        }
+    }
+    QSqlError error;
+    if (!m_dialect.insertRatios(m_db, uploadId, present, error)) {
+        return utils::RQError::failure(m_dialect.describeError(error, "保存折算率"));
     }
     return utils::RQError();
 }

@@ -1,7 +1,9 @@
-// The embedded data service on a real SQLite file: history, uploads, validation, and files
-// that are locked, broken or unreachable.
+// The embedded data service on a real SQLite file, or (CREDITDATA_TEST_ENGINE=postgresql) on
+// a database of the throwaway PostgreSQL server: history, uploads, validation, schema versions,
+// and files that are locked, broken or unreachable.
 #include "brokerkey.h"
 #include "embeddeddataservice.h"
+#include "pgtestserver.h"
 #include "scriptedservice.h"
 
 #include <QFile>
@@ -124,6 +126,11 @@ void runOnFile(const QString& path, const std::function<void(QSqlQuery&)>& work)
     QSqlDatabase::removeDatabase("other-program");
 }
 
+bool onPostgres()
+{
+    return qEnvironmentVariable("CREDITDATA_TEST_ENGINE") == QLatin1String("postgresql");
+}
+
 } // namespace
 
 class TestEmbeddedDataService : public QObject
@@ -143,10 +150,23 @@ private slots:
     void failedWriteLosesNothing();
     void unusableFileRefusedUntouched_data();
     void unusableFileRefusedUntouched();
+    void newerSchemaRefusedUntouched();
     void tradingDay();
 
 private:
     QString dbPath() const { return m_dir->filePath("credit.sqlite"); }
+    // Runs SQL on the service's database as another program would.
+    void runOnDatabase(const QStringList& statements)
+    {
+        if (onPostgres()) {
+            QVERIFY(testsupport::CPgTestServer::exec(testsupport::CPgTestServer::databaseOf(m_location), statements));
+            return;
+        }
+        runOnFile(dbPath(), [&](QSqlQuery& q) {
+            for (const QString& sql : statements)
+                QVERIFY2(q.exec(sql), qPrintable(sql));
+        });
+    }
     // The previous upload, as a failed request must leave it: CITIC's detail and the history size.
     QPair<QStringList, size_t> state() const
     {
@@ -154,6 +174,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_location; // the file, or the URI of a new PostgreSQL database
     std::unique_ptr<CEmbeddedDataService> m_service;
 };
 
@@ -161,13 +182,18 @@ void TestEmbeddedDataService::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QLocale::setDefault(QLocale::c());
+    if (onPostgres() && !testsupport::CPgTestServer::available()) {
+        QFAIL("CREDITDATA_TEST_ENGINE=postgresql needs the server of tests/pg/pgcluster.sh (PGTEST_STATE)");
+    }
 }
 
 void TestEmbeddedDataService::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-    m_service.reset(new CEmbeddedDataService(dbPath()));
+    m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : dbPath();
+    QVERIFY(!m_location.isEmpty());
+    m_service.reset(new CEmbeddedDataService(m_location));
 }
 
 void TestEmbeddedDataService::cleanup()
@@ -335,6 +361,9 @@ void TestEmbeddedDataService::failedWriteLosesNothing_data()
 // of the upload; the service recovers once the file is sound again.
 void TestEmbeddedDataService::failedWriteLosesNothing()
 {
+    if (onPostgres()) {
+        QSKIP("locks and broken files of SQLite; the server's faults are in tst_service_postgres");
+    }
     QFETCH(QStringList, sabotage);
     QFETCH(QString, message);
     QFETCH(QString, repair);
@@ -377,6 +406,9 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
 // A file that is not this program's database is neither adopted nor touched: every call says why.
 void TestEmbeddedDataService::unusableFileRefusedUntouched()
 {
+    if (onPostgres()) {
+        QSKIP("SQLite files of other programs");
+    }
     QFETCH(QStringList, schema);
     QFETCH(QString, reason);
     QFile file(m_dir->filePath("other.sqlite"));
@@ -403,6 +435,31 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched()
     }
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), original);
+}
+
+// A database that a newer program wrote is refused whole, and nothing in it changes.
+void TestEmbeddedDataService::newerSchemaRefusedUntouched()
+{
+    const size_t uploads = state().second;
+    QVERIFY(uploads > 0);
+    m_service.reset();
+    runOnDatabase({onPostgres() ? QStringLiteral("UPDATE credit_schema SET version = 99")
+                                : QStringLiteral("PRAGMA user_version = 99")});
+
+    m_service.reset(new CEmbeddedDataService(m_location));
+    for (const utils::RQError& error : {query(*m_service, 12294).error, query(*m_service, 12295, "1____CITIC").error,
+                                        operate(*m_service, upload(1, "CITIC", sampleRows()))}) {
+        QVERIFY(!error.isSuccess());
+        QVERIFY2(QString::fromStdString(error.errorMsg()).contains("更新版本的程序"), error.errorMsg().c_str());
+        QVERIFY2(QString::fromStdString(error.errorMsg()).contains("版本 99"), error.errorMsg().c_str());
+    }
+    m_service.reset();
+
+    // Back to this program's version: the data is as it was.
+    runOnDatabase({onPostgres() ? QStringLiteral("UPDATE credit_schema SET version = 1")
+                                : QStringLiteral("PRAGMA user_version = 1")});
+    m_service.reset(new CEmbeddedDataService(m_location));
+    QCOMPARE(state().second, uploads);
 }
 
 // A weekend day trades as the Friday before it.

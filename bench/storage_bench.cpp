@@ -1,0 +1,276 @@
+// The embedded service on both engines side by side: a 100,000-row upload, the 12295 detail of
+// 100,000 rows, and the 12294 summary over 10,000 uploads of 200 brokers. The PostgreSQL runs
+// start a throwaway server of their own (tests/pg/pgcluster.sh, fsync on); argument 0 is
+// SQLite, 1 PostgreSQL.
+#include "embeddeddataservice.h"
+#include "hostservice.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QVariant>
+
+#include <benchmark/benchmark.h>
+
+#include <boost/make_shared.hpp>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The server for the whole run, started on first use and stopped at exit.
+class CBenchServer
+{
+public:
+    void stop()
+    {
+        run(QStringLiteral("stop"));
+        m_started = false;
+    }
+
+    bool ensure()
+    {
+        if (!m_started) {
+            m_started = true;
+            qputenv("PGTEST_DURABLE", "1");
+            m_ok = run(QStringLiteral("start"));
+        }
+        return m_ok;
+    }
+    QString value(const QString& key) const
+    {
+        QFile file(statePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        QTextStream in(&file);
+        while (!in.atEnd()) {
+            const QString line = in.readLine();
+            if (line.startsWith(key + QLatin1Char('=')))
+                return line.mid(key.size() + 1);
+        }
+        return QString();
+    }
+    // A new database and its URI; empty when the server is not there.
+    QString createDatabase(const QString& name)
+    {
+        if (!ensure() || !adminExec(QStringLiteral("postgres"), {"CREATE DATABASE " + name + " OWNER credit"}))
+            return QString();
+        return QStringLiteral("postgresql://credit:secret@/%1?host=%2").arg(name, value("PGTEST_DIR"));
+    }
+    bool adminExec(const QString& database, const QStringList& statements)
+    {
+        bool ok = true;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench-admin"));
+            db.setHostName(value("PGTEST_DIR"));
+            db.setUserName(QStringLiteral("postgres"));
+            db.setDatabaseName(database);
+            ok = db.open();
+            QSqlQuery q(db);
+            for (const QString& sql : statements) {
+                if (ok && !q.exec(sql)) {
+                    qWarning("%s", qPrintable(q.lastError().text()));
+                    ok = false;
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("bench-admin"));
+        return ok;
+    }
+
+private:
+    QString statePath() const { return m_dir.filePath(QStringLiteral("pg.state")); }
+    bool run(const QString& action)
+    {
+        if (!m_started)
+            return true;
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(QStringLiteral("bash"), {QStringLiteral(SOURCE_DIR "/tests/pg/pgcluster.sh"), action, statePath()});
+        return p.waitForFinished(120000) && p.exitCode() == 0;
+    }
+
+    QTemporaryDir m_dir;
+    bool m_started = false;
+    bool m_ok = false;
+};
+
+CBenchServer& server()
+{
+    static CBenchServer s;
+    return s;
+}
+
+// A new database of the engine; SQLite files live in dir.
+QString newDatabase(int engine, const QTemporaryDir& dir, const char* name)
+{
+    if (engine == 0)
+        return dir.filePath(QString::fromLatin1(name) + ".sqlite");
+    static int counter = 0;
+    return server().createDatabase(QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(++counter));
+}
+
+bool warm(rqservice::CEmbeddedDataService& service)
+{
+    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
+    request->queryType = rqservice::eDataTypeCvionRateBaseInfo;
+    bool ok = false;
+    service.query(request, [&ok](const utils::RQError& e, const std::vector<rqservice::IDataPtr>&, int,
+                                 bson::BSONObj) { ok = e.isSuccess(); });
+    service.waitIdle();
+    return ok;
+}
+
+boost::shared_ptr<rqservice::COperateDataReq> bigUpload(int rows)
+{
+    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
+    detail->brokerKeyNo = 1;
+    detail->brokerId = "CITIC";
+    for (int i = 0; i < rows; ++i) {
+        auto s = boost::make_shared<rqservice::CStkSubjects>();
+        s->exchangeName = i % 2 ? "上交所" : "深交所";
+        s->stockCode = std::to_string(600000 + i);
+        s->stockName = "证券" + std::to_string(i);
+        s->ratio = (i % 70) / 100.0;
+        detail->subjects.push_back(s);
+    }
+    auto request = boost::make_shared<rqservice::COperateDataReq>();
+    request->dataType = rqservice::eDataTypeCvionRateDetail;
+    request->operateType = 2;
+    request->dataList.push_back(detail);
+    return request;
+}
+
+bool upload(rqservice::CEmbeddedDataService& service, const boost::shared_ptr<rqservice::COperateDataReq>& request)
+{
+    bool ok = false;
+    service.operate(request, [&ok](const utils::RQError& e, bson::BSONObj) { ok = e.isSuccess(); });
+    service.waitIdle();
+    return ok;
+}
+
+size_t queryCount(rqservice::CEmbeddedDataService& service, int type, const std::string& key, bool& ok)
+{
+    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
+    request->queryType = type;
+    request->queryKey = key;
+    size_t count = 0;
+    service.query(request, [&](const utils::RQError& e, const std::vector<rqservice::IDataPtr>& records, int,
+                               bson::BSONObj) {
+        ok = ok && e.isSuccess();
+        count = records.size();
+        if (type == 12295 && !records.empty())
+            count = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front())->subjects.size();
+    });
+    service.waitIdle();
+    return count;
+}
+
+// One upload of 100,000 rows in one transaction.
+void BM_Upload100kRows(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString location = newDatabase(int(state.range(0)), dir, "upload");
+    rqservice::CEmbeddedDataService service(location);
+    if (location.isEmpty() || !warm(service)) {
+        state.SkipWithError("no database");
+        return;
+    }
+    const auto request = bigUpload(100000);
+    bool ok = true;
+    for (auto _ : state)
+        ok = upload(service, request) && ok;
+    if (!ok)
+        state.SkipWithError("upload failed");
+    state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_Upload100kRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The 12295 detail of a broker whose latest upload has 100,000 rows.
+void BM_Detail100kRows(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString location = newDatabase(int(state.range(0)), dir, "detail");
+    rqservice::CEmbeddedDataService service(location);
+    if (location.isEmpty() || !warm(service) || !upload(service, bigUpload(100000))) {
+        state.SkipWithError("no database");
+        return;
+    }
+    bool ok = true;
+    for (auto _ : state)
+        ok = queryCount(service, 12295, "1____CITIC", ok) == 100000 && ok;
+    if (!ok)
+        state.SkipWithError("query failed");
+    state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_Detail100kRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The 12294 summary over 200 brokers with 50 uploads each, written as another program would.
+void BM_Summary10kUploads(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const int engine = int(state.range(0));
+    const QString location = newDatabase(engine, dir, "summary");
+    auto service = std::make_unique<rqservice::CEmbeddedDataService>(location);
+    if (location.isEmpty() || !warm(*service)) {
+        state.SkipWithError("no database");
+        return;
+    }
+    service.reset();
+    QStringList fill{QStringLiteral("DELETE FROM ratios"), QStringLiteral("DELETE FROM uploads"),
+                     QStringLiteral("DELETE FROM brokers")};
+    QStringList brokers, uploads;
+    for (int b = 1; b <= 200; ++b) {
+        brokers << QStringLiteral("(%1, 'B%1', '券商%1')").arg(b);
+        for (int u = 0; u < 50; ++u)
+            uploads << QStringLiteral("(%1, '20240105', '093000')").arg(b);
+    }
+    fill << "INSERT INTO brokers (broker_key_no, broker_id, broker_name) VALUES " + brokers.join(',');
+    fill << "INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES " + uploads.join(',');
+    bool filled = false;
+    if (engine == 0) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench-fill"));
+            db.setDatabaseName(location);
+            filled = db.open();
+            QSqlQuery q(db);
+            for (const QString& sql : fill)
+                filled = filled && q.exec(sql);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("bench-fill"));
+    } else {
+        filled = server().adminExec(location.section('/', 3).section('?', 0, 0), fill);
+    }
+    service = std::make_unique<rqservice::CEmbeddedDataService>(location);
+    if (!filled) {
+        state.SkipWithError("fill failed");
+        return;
+    }
+    bool ok = true;
+    for (auto _ : state)
+        ok = queryCount(*service, 12294, std::string(), ok) == 10000 && ok;
+    if (!ok)
+        state.SkipWithError("summary failed");
+    state.SetItemsProcessed(state.iterations() * 10000);
+}
+BENCHMARK(BM_Summary10kUploads)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(false);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    server().stop();
+    benchmark::Shutdown();
+    return 0;
+}

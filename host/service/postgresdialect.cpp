@@ -1,0 +1,372 @@
+#include "postgresdialect.h"
+
+#include "hostservice.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace rqservice {
+
+namespace {
+
+// Every writer of every program on the database takes it first, so uploads commit in the
+// order their ids were given and the newest id is always the last committed upload.
+const char* const kWriteLock = "SELECT pg_advisory_xact_lock(1297370739)";
+
+struct ConnectionParts
+{
+    QString user;
+    QString password;
+    QString host;
+    int port = -1;
+    QString database;
+};
+
+// QUrl refuses "user@/db?host=/dir" (no host), which libpq accepts, so the URI is split here.
+ConnectionParts parseUri(const QString& uri)
+{
+    ConnectionParts parts;
+    QString rest = uri.mid(uri.indexOf(QLatin1String("://")) + 3);
+    const int question = rest.indexOf(QLatin1Char('?'));
+    const QString query = question >= 0 ? rest.mid(question + 1) : QString();
+    if (question >= 0)
+        rest.truncate(question);
+    const int slash = rest.indexOf(QLatin1Char('/'));
+    QString authority = slash >= 0 ? rest.left(slash) : rest;
+    parts.database = slash >= 0 ? QUrl::fromPercentEncoding(rest.mid(slash + 1).toUtf8()) : QString();
+    const int at = authority.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0) {
+        const QString userInfo = authority.left(at);
+        authority = authority.mid(at + 1);
+        const int colon = userInfo.indexOf(QLatin1Char(':'));
+        parts.user = QUrl::fromPercentEncoding(userInfo.left(colon).toUtf8());
+        if (colon >= 0)
+            parts.password = QUrl::fromPercentEncoding(userInfo.mid(colon + 1).toUtf8());
+    }
+    const int colon = authority.lastIndexOf(QLatin1Char(':'));
+    if (colon >= 0 && !authority.endsWith(QLatin1Char(']'))) {
+        bool ok = false;
+        const int port = authority.mid(colon + 1).toInt(&ok);
+        if (ok)
+            parts.port = port;
+        authority.truncate(colon);
+    }
+    parts.host = QUrl::fromPercentEncoding(authority.toUtf8());
+    const QUrlQuery params(query);
+    if (params.hasQueryItem(QStringLiteral("host")))
+        parts.host = params.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+    if (params.hasQueryItem(QStringLiteral("port")))
+        parts.port = params.queryItemValue(QStringLiteral("port")).toInt();
+    if (params.hasQueryItem(QStringLiteral("user")))
+        parts.user = params.queryItemValue(QStringLiteral("user"), QUrl::FullyDecoded);
+    if (params.hasQueryItem(QStringLiteral("password")))
+        parts.password = params.queryItemValue(QStringLiteral("password"), QUrl::FullyDecoded);
+    return parts;
+}
+
+enum EReason
+{
+    eUnknown,
+    eNoServer,
+    eLostConnection,
+    eAuth,
+    eNoDatabase,
+    eBusy,
+    eConflict,
+    eNoRight,
+    eFull,
+    eReadOnly,
+};
+
+EReason reasonOfState(const QString& state)
+{
+    if (state == QLatin1String("28P01") || state == QLatin1String("28000"))
+        return eAuth;
+    if (state == QLatin1String("3D000"))
+        return eNoDatabase;
+    if (state == QLatin1String("55P03") || state == QLatin1String("57014")) // lock or statement timeout
+        return eBusy;
+    if (state == QLatin1String("40001") || state == QLatin1String("40P01") || state == QLatin1String("23505"))
+        return eConflict;
+    if (state == QLatin1String("42501"))
+        return eNoRight;
+    if (state == QLatin1String("53100"))
+        return eFull;
+    if (state == QLatin1String("25006"))
+        return eReadOnly;
+    if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
+        return eLostConnection;
+    return eUnknown;
+}
+
+// libpq's own texts, for failures that carry no SQLSTATE (connecting, a dropped connection).
+EReason reasonOfText(const QString& text)
+{
+    struct Known
+    {
+        const char* text;
+        EReason reason;
+    };
+    static const Known known[] = {
+        {"password authentication failed", eAuth},
+        {"no password supplied", eAuth},
+        {"authentication failed", eAuth},
+        {"does not exist", eNoDatabase}, // database "x" does not exist; role "x" does not exist
+        {"server closed the connection", eLostConnection},
+        {"terminating connection", eLostConnection},
+        {"no connection to the server", eLostConnection},
+        {"connection to server", eNoServer},
+        {"could not connect", eNoServer},
+        {"could not translate host name", eNoServer},
+        {"Connection refused", eNoServer},
+        {"timeout expired", eNoServer},
+    };
+    for (const Known& k : known) {
+        if (text.contains(QLatin1String(k.text), Qt::CaseInsensitive))
+            return k.reason;
+    }
+    return eUnknown;
+}
+
+const char* reasonText(EReason reason)
+{
+    switch (reason) {
+    case eNoServer:
+        return "无法连接数据库服务器, 请确认服务器已启动且地址正确";
+    case eLostConnection:
+        return "与数据库服务器的连接已断开, 本次操作未生效, 请稍后重试";
+    case eAuth:
+        return "数据库用户名或密码错误";
+    case eNoDatabase:
+        return "数据库或用户不存在, 请检查连接地址";
+    case eBusy:
+        return "数据库正被其他程序占用, 请稍后重试";
+    case eConflict:
+        return "与其他用户的操作冲突, 本次操作未生效, 请重试";
+    case eNoRight:
+        return "没有访问该数据库的权限";
+    case eFull:
+        return "数据库服务器磁盘空间已满, 无法写入";
+    case eReadOnly:
+        return "数据库为只读, 无法写入";
+    case eUnknown:
+        break;
+    }
+    return "数据库操作出错";
+}
+
+} // namespace
+
+bool CPostgresDialect::isUri(const QString& location)
+{
+    return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
+}
+
+QString CPostgresDialect::driverName() const
+{
+    return QStringLiteral("QPSQL");
+}
+
+std::string CPostgresDialect::engineName() const
+{
+    return "PostgreSQL";
+}
+
+QString CPostgresDialect::displayLocation(const QString& location) const
+{
+    // A password never reaches a message or the log.
+    const ConnectionParts parts = parseUri(location);
+    QString shown = QStringLiteral("postgresql://");
+    if (!parts.user.isEmpty())
+        shown += parts.user + QLatin1Char('@');
+    shown += parts.host;
+    if (parts.port > 0)
+        shown += QLatin1Char(':') + QString::number(parts.port);
+    return shown + QLatin1Char('/') + parts.database;
+}
+
+void CPostgresDialect::prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const
+{
+    const ConnectionParts parts = parseUri(location);
+    db.setDatabaseName(parts.database);
+    db.setUserName(parts.user);
+    db.setPassword(parts.password); // empty: libpq looks in PGPASSWORD and ~/.pgpass
+    db.setHostName(parts.host);
+    db.setPort(parts.port);
+    // A dead server is told within seconds; a lock is waited for as long as on SQLite.
+    db.setConnectOptions(
+        QStringLiteral("connect_timeout=5;application_name=creditdata;options=-clock_timeout=%1").arg(busyTimeoutMs));
+}
+
+bool CPostgresDialect::connectionAlive(QSqlDatabase& db) const
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT 1"));
+}
+
+bool CPostgresDialect::readSchemaVersion(QSqlQuery& q, int& version) const
+{
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() "
+                               "AND tablename = 'credit_schema'")) ||
+        !q.next()) {
+        return false;
+    }
+    const bool versioned = q.value(0).toInt() > 0;
+    q.finish();
+    version = 0;
+    if (!versioned)
+        return true;
+    if (!q.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM credit_schema")) || !q.next())
+        return false;
+    version = q.value(0).toInt();
+    q.finish();
+    return true;
+}
+
+bool CPostgresDialect::writeSchemaVersion(QSqlQuery& q, int version) const
+{
+    return q.exec(QStringLiteral("DELETE FROM credit_schema")) &&
+           q.exec(QStringLiteral("INSERT INTO credit_schema (version) VALUES (%1)").arg(version));
+}
+
+QString CPostgresDialect::tableNamesSql() const
+{
+    return QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = current_schema() "
+                          "AND tablename <> 'credit_schema'");
+}
+
+QStringList CPostgresDialect::createTablesSql() const
+{
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS credit_schema (version INTEGER NOT NULL)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS brokers ("
+                       " broker_key_no INTEGER PRIMARY KEY,"
+                       " broker_id TEXT NOT NULL,"
+                       " broker_name TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS uploads ("
+                       " id BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,"
+                       " broker_key_no INTEGER NOT NULL REFERENCES brokers(broker_key_no),"
+                       " upload_date TEXT NOT NULL,"
+                       " upload_time TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS uploads_by_broker ON uploads(broker_key_no, id)"),
+        // No foreign key on upload_id: its check runs once per row and tripled the time of a
+        // 100,000-row upload; ratios are only ever written in the transaction of their upload.
+        QStringLiteral("CREATE TABLE IF NOT EXISTS ratios ("
+                       " upload_id BIGINT NOT NULL,"
+                       " line_no INTEGER NOT NULL,"
+                       " exchange_name TEXT NOT NULL,"
+                       " stock_code TEXT NOT NULL,"
+                       " stock_name TEXT NOT NULL,"
+                       " ratio DOUBLE PRECISION NOT NULL,"
+                       " PRIMARY KEY (upload_id, line_no))"),
+    };
+}
+
+QString CPostgresDialect::returningId(const QString& insertSql) const
+{
+    return insertSql + QStringLiteral(" RETURNING id");
+}
+
+bool CPostgresDialect::insertedId(QSqlQuery& q, long long& id) const
+{
+    if (!q.next())
+        return false;
+    id = q.value(0).toLongLong();
+    q.finish();
+    return true;
+}
+
+namespace {
+
+// One element of a text[] literal.
+void appendArrayText(QString& array, const std::string& value)
+{
+    array += array.size() > 1 ? QStringLiteral(",\"") : QStringLiteral("\"");
+    for (const QChar c : QString::fromStdString(value)) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            array += QLatin1Char('\\');
+        array += c;
+    }
+    array += QLatin1Char('"');
+}
+
+} // namespace
+
+bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
+                                    QSqlError& error) const
+{
+    // Four array parameters unnested by the server: one statement and one round trip per
+    // chunk, where row tuples would cost a parse of six parameters per row.
+    const size_t kChunk = 50000;
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) "
+                                  "SELECT ?::bigint, ?::int + t.n, t.e, t.c, t.s, t.r "
+                                  "FROM unnest(?::text[], ?::text[], ?::text[], ?::float8[]) "
+                                  "WITH ORDINALITY AS t(e, c, s, r, n)"))) {
+        error = q.lastError();
+        return false;
+    }
+    for (size_t start = 0; start < rows.size(); start += kChunk) {
+        const size_t end = std::min(rows.size(), start + kChunk);
+        QString exchanges(QStringLiteral("{")), codes(QStringLiteral("{")), names(QStringLiteral("{")),
+            ratios(QStringLiteral("{"));
+        for (size_t i = start; i < end; ++i) {
+            appendArrayText(exchanges, rows[i]->exchangeName);
+            appendArrayText(codes, rows[i]->stockCode);
+            appendArrayText(names, rows[i]->stockName);
+            if (i > start)
+                ratios += QLatin1Char(',');
+            ratios += QString::number(rows[i]->ratio, 'g', 17);
+        }
+        for (QString* array : {&exchanges, &codes, &names, &ratios})
+            *array += QLatin1Char('}');
+        q.bindValue(0, uploadId);
+        q.bindValue(1, int(start));
+        q.bindValue(2, exchanges);
+        q.bindValue(3, codes);
+        q.bindValue(4, names);
+        q.bindValue(5, ratios);
+        if (!q.exec()) {
+            error = q.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CPostgresDialect::beginWrite(QSqlDatabase& db, QSqlError& error) const
+{
+    if (!db.transaction()) {
+        error = db.lastError();
+        return false;
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QString::fromLatin1(kWriteLock))) {
+        error = q.lastError();
+        q.finish();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+std::string CPostgresDialect::describeError(const QSqlError& error, const char* action) const
+{
+    EReason reason = reasonOfState(error.nativeErrorCode());
+    if (reason == eUnknown)
+        reason = reasonOfText(error.databaseText() + QLatin1Char(' ') + error.driverText());
+    std::string text = std::string(action) + "失败: " + reasonText(reason);
+    const QString detail = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
+                                                                      : error.databaseText().trimmed();
+    if (!detail.isEmpty())
+        text += " (" + detail.toStdString() + ")";
+    return text;
+}
+
+} // namespace rqservice

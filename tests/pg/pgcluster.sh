@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# A throwaway PostgreSQL server for the tests: pgcluster.sh start|stop|restart|halt|resume STATEFILE
+#   start    initdb into a new temporary folder, start the server on a Unix socket there only
+#            (no TCP port to collide with anything), write the folder and the URIs into STATEFILE
+#   stop     stop the server and remove its folder and STATEFILE (fine when nothing runs)
+#   halt / resume / restart   stop or start the same server, keeping its data (for fault tests)
+# STATEFILE holds shell assignments: PGTEST_DIR, PGTEST_ADMIN_URI (superuser, no password),
+# PGTEST_URI (a password user "credit" that owns database "credit").
+set -euo pipefail
+
+bindir=${PG_BINDIR:-/usr/lib/postgresql/15/bin}
+action=${1:?start|stop|restart|halt|resume}
+state=${2:?state file}
+
+as_owner() {
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+pgctl() {
+  # shellcheck disable=SC1090
+  . "$state"
+  case "$1" in
+    start)
+      as_owner "$bindir/pg_ctl" -D "$PGTEST_DIR/data" -l "$PGTEST_DIR/server.log" -w -t 60 \
+        -o "-k $PGTEST_DIR -c listen_addresses='' $PGTEST_OPTIONS" start >/dev/null ;;
+    stop)
+      as_owner "$bindir/pg_ctl" -D "$PGTEST_DIR/data" -m "${2:-fast}" -w -t 60 stop >/dev/null ;;
+  esac
+}
+
+case "$action" in
+  start)
+    [ -f "$state" ] && "$0" stop "$state"
+    dir=$(mktemp -d /tmp/pgtest.XXXXXX)
+    chmod 755 "$dir"
+    [ "$(id -u)" -eq 0 ] && chown postgres: "$dir"
+    as_owner "$bindir/initdb" -D "$dir/data" -U postgres -E UTF8 --locale=C.UTF-8 \
+      --auth-local=trust --auth-host=scram-sha-256 --no-sync >"$dir/initdb.log"
+    # The superuser comes in over the socket without a password, everyone else needs one.
+    cat >"$dir/data/pg_hba.conf" <<HBA
+local all postgres trust
+local all all scram-sha-256
+HBA
+    {
+      echo "PGTEST_DIR=$dir"
+      # Its data dies with the test run: no waiting for the disk (PGTEST_DURABLE=1 to keep fsync).
+      if [ "${PGTEST_DURABLE:-0}" = 1 ]; then
+        echo "PGTEST_OPTIONS=\"\""
+      else
+        echo "PGTEST_OPTIONS=\"-c fsync=off -c full_page_writes=off -c synchronous_commit=off\""
+      fi
+      echo "PGTEST_ADMIN_URI=postgresql://postgres@/postgres?host=$dir"
+      echo "PGTEST_URI=postgresql://credit:secret@/credit?host=$dir"
+    } >"$state"
+    pgctl start
+    "$bindir/psql" -h "$dir" -U postgres -d postgres -q -v ON_ERROR_STOP=1 \
+      -c "CREATE ROLE credit LOGIN CREATEDB PASSWORD 'secret'" -c "CREATE DATABASE credit OWNER credit"
+    echo "PostgreSQL test server: $(grep PGTEST_URI= "$state" | cut -d= -f2-)"
+    ;;
+  stop)
+    [ -f "$state" ] || exit 0
+    pgctl stop immediate || true
+    # shellcheck disable=SC1090
+    . "$state"
+    case "$PGTEST_DIR" in /tmp/pgtest.*) rm -rf "$PGTEST_DIR" ;; esac
+    rm -f "$state"
+    ;;
+  halt) pgctl stop ;;
+  resume) pgctl start ;;
+  restart) pgctl stop; pgctl start ;;
+  *) echo "unknown action: $action" >&2; exit 2 ;;
+esac

@@ -1,0 +1,130 @@
+#include "pgtestserver.h"
+
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+#include <QVariant>
+#include <QtDebug>
+
+#include <functional>
+
+namespace testsupport {
+
+namespace {
+
+QString stateFile()
+{
+    return qEnvironmentVariable("PGTEST_STATE");
+}
+
+// Runs work on a superuser connection of its own to database, closed afterwards.
+bool withAdmin(const QString& database, const std::function<bool(QSqlQuery&)>& work)
+{
+    static QAtomicInt counter;
+    const QString name = QStringLiteral("pgtest-admin-%1").arg(counter.fetchAndAddOrdered(1));
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(CPgTestServer::socketDir());
+        db.setUserName(QStringLiteral("postgres"));
+        db.setDatabaseName(database);
+        if (!db.open()) {
+            qWarning() << "admin connection:" << db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            ok = work(q);
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+} // namespace
+
+QString CPgTestServer::value(const QString& key)
+{
+    QFile file(stateFile());
+    if (stateFile().isEmpty() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    QTextStream in(&file);
+    const QString prefix = key + QLatin1Char('=');
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size());
+    }
+    return QString();
+}
+
+bool CPgTestServer::available()
+{
+    return !value(QStringLiteral("PGTEST_URI")).isEmpty();
+}
+
+QString CPgTestServer::socketDir()
+{
+    return value(QStringLiteral("PGTEST_DIR"));
+}
+
+QString CPgTestServer::createDatabase()
+{
+    static QAtomicInt counter;
+    const QString name = QStringLiteral("t%1_%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(counter.fetchAndAddOrdered(1));
+    if (!exec(QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE %1 OWNER credit").arg(name)}))
+        return QString();
+    return uriWithPassword(name, QStringLiteral("secret"));
+}
+
+QString CPgTestServer::uriWithPassword(const QString& database, const QString& password)
+{
+    return QStringLiteral("postgresql://credit:%1@/%2?host=%3").arg(password, database, socketDir());
+}
+
+QString CPgTestServer::databaseOf(const QString& uri)
+{
+    const int slash = uri.indexOf(QLatin1Char('/'), uri.indexOf(QLatin1Char('@')));
+    return uri.mid(slash + 1).section(QLatin1Char('?'), 0, 0);
+}
+
+bool CPgTestServer::exec(const QString& database, const QStringList& statements)
+{
+    return withAdmin(database, [&](QSqlQuery& q) {
+        for (const QString& sql : statements) {
+            if (!q.exec(sql)) {
+                qWarning() << sql << q.lastError().text();
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+QString CPgTestServer::scalar(const QString& database, const QString& sql)
+{
+    QString result;
+    withAdmin(database, [&](QSqlQuery& q) {
+        if (!q.exec(sql) || !q.next())
+            return false;
+        result = q.value(0).toString();
+        return true;
+    });
+    return result;
+}
+
+bool CPgTestServer::control(const QString& action)
+{
+    const QString script = QStringLiteral(SOURCE_DIR_FOR_TESTS "/tests/pg/pgcluster.sh");
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral("bash"), {script, action, stateFile()});
+    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+} // namespace testsupport

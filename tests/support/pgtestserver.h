@@ -1,0 +1,32 @@
+#pragma once
+// The throwaway PostgreSQL server that tests/pg/pgcluster.sh started for this test run, found
+// through the state file named by PGTEST_STATE.
+
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+class CPgTestServer
+{
+public:
+    // False when no server was started for this run (PGTEST_STATE unset or its file missing).
+    static bool available();
+    // A new empty database owned by the password user; its URI for the service.
+    static QString createDatabase();
+    // The URI of database name, as the password user, with another password.
+    static QString uriWithPassword(const QString& database, const QString& password);
+    static QString databaseOf(const QString& uri);
+    // Runs each statement as the superuser in database; false (with a warning) on the first failure.
+    static bool exec(const QString& database, const QStringList& statements);
+    // The first column of the first row of sql, as the superuser; invalid on failure.
+    static QString scalar(const QString& database, const QString& sql);
+    // halt, resume or restart the server through the script; true when it did.
+    static bool control(const QString& action);
+    static QString socketDir();
+
+private:
+    static QString value(const QString& key);
+};
+
+} // namespace testsupport
