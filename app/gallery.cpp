@@ -27,17 +27,17 @@ struct SampleRow : WB::IBaseHpfTableData
         default: return QStringLiteral("-");
         }
     }
-    double getDouble(int column) override
-    {
-        return column == 2 ? ratio : std::numeric_limits<double>::max();
-    }
+    double getDouble(int column) override { return column == 2 ? ratio : std::numeric_limits<double>::max(); }
     std::string getKey() override { return (exchange + code).toStdString(); }
 };
 
 class SampleModel : public WB::IBaseHpfTableModel
 {
 public:
-    SampleModel() : IBaseHpfTableModel(true) {}
+    SampleModel()
+        : IBaseHpfTableModel(true)
+    {
+    }
     int columnCount() override { return 5; }
     QString headerText(int column) override
     {
@@ -67,7 +67,12 @@ bool save(const QPixmap& picture, const QString& dir, const QString& name)
 
 void fillTable(WB::CStandardHpfTable& table, SampleModel& model)
 {
-    static const struct { const char* exchange; const char* code; double ratio; } rows[] = {
+    static const struct
+    {
+        const char* exchange;
+        const char* code;
+        double ratio;
+    } rows[] = {
         {"SH", "600519", 0.70}, {"SZ", "000858", 0.65}, {"SH", "601318", 0.70}, {"SZ", "300750", 0.55},
         {"SZ", "000001", 0.70}, {"SH", "600036", 0.70}, {"SH", "688981", 0.50}, {"SZ", "002594", 0.60},
         {"BJ", "830799", 0.40}, {"SH", "601012", 0.55}, {"SZ", "000333", 0.65}, {"SH", "600900", 0.70},

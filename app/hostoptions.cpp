@@ -32,18 +32,20 @@ QString qtClaimedArgumentError(const QStringList& rawArguments)
 bool parseHostOptions(const QStringList& arguments, HostOptions& options, QString& error)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Demo trading-operations client: docks the credit data panel on the embedded data service."));
+    parser.setApplicationDescription(
+        QStringLiteral("Demo trading-operations client: docks the credit data panel on the embedded data service."));
     parser.addHelpOption();
-    const QCommandLineOption rights(QStringLiteral("rights"),
-                                    QStringLiteral("Granted rights, comma-separated (default 10079,10413; \"none\" for none)."),
-                                    QStringLiteral("list"));
-    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Database of the embedded service: a SQLite file, or a PostgreSQL URI "
+    const QCommandLineOption rights(
+        QStringLiteral("rights"),
+        QStringLiteral("Granted rights, comma-separated (default 10079,10413; \"none\" for none)."),
+        QStringLiteral("list"));
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("Database of the embedded service: a SQLite file, or a PostgreSQL URI "
                                                "(postgresql://user@host:port/dbname, ?host=/socket/dir)."),
                                 QStringLiteral("path"));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Wait for the first summary answer, save the main window as PNG, exit."),
-                                        QStringLiteral("png"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Wait for the first summary answer, save the main window as PNG, exit."), QStringLiteral("png"));
     const QCommandLineOption latency(QStringLiteral("latency-ms"),
                                      QStringLiteral("Delay added to every answer of the service, in milliseconds."),
                                      QStringLiteral("ms"));
@@ -62,9 +64,9 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
                                     QStringLiteral("With --screenshot: upload this conversion-rate file through the "
                                                    "panel's upload dialog and take the picture on its outcome."),
                                     QStringLiteral("file"));
-    const QCommandLineOption uploadBroker(QStringLiteral("upload-broker"),
-                                          QStringLiteral("With --upload: the broker to upload for (default: the first)."),
-                                          QStringLiteral("name"));
+    const QCommandLineOption uploadBroker(
+        QStringLiteral("upload-broker"),
+        QStringLiteral("With --upload: the broker to upload for (default: the first)."), QStringLiteral("name"));
     parser.addOptions({rights, db, screenshot, latency, gallery, plugin, detail, upload, uploadBroker});
 
     if (!parser.parse(arguments)) {

@@ -37,8 +37,8 @@ void reportMessagesWithoutBoxes()
             QMetaObject::invokeMethod(
                 g_screenshotJob,
                 [record] {
-                if (g_screenshotJob)
-                    g_screenshotJob->onMessage(record.kind, record.success, record.title, record.text);
+                    if (g_screenshotJob)
+                        g_screenshotJob->onMessage(record.kind, record.success, record.title, record.text);
                 },
                 Qt::QueuedConnection);
         }
@@ -76,7 +76,8 @@ int main(int argc, char* argv[])
     std::fprintf(stderr, "demohost: log file %s\n", qPrintable(logFile));
 
     standin::setGrantedRights(options.rights);
-    if (options.databasePath.startsWith(QLatin1String("postgres")) && options.databasePath.contains(QLatin1String("://")))
+    if (options.databasePath.startsWith(QLatin1String("postgres")) &&
+        options.databasePath.contains(QLatin1String("://")))
         standin::setDatabasePath(options.databasePath); // a server's URI, not a file
     else if (!options.databasePath.isEmpty())
         standin::setDatabasePath(QFileInfo(options.databasePath).absoluteFilePath());

@@ -78,7 +78,8 @@ void CScreenshotJob::onQueryAnswered(int queryType, bool success)
         // After the panel has drawn its rows; the click opens the modal detail dialog.
         QTimer::singleShot(0, this, [this] {
             if (!clickRowButton(m_window, m_settings.detailRow, 3, 0))
-                finish(false, QStringLiteral("the summary has no row %1 with a query button").arg(m_settings.detailRow));
+                finish(false,
+                       QStringLiteral("the summary has no row %1 with a query button").arg(m_settings.detailRow));
         });
     } else if (queryType == rqservice::eDataTypeCvionRateDetail && m_settings.detailRow >= 0) {
         finish(true);
@@ -101,8 +102,8 @@ void CScreenshotJob::onMessage(int kind, bool success, const QString& title, con
     if (m_settings.uploadFile.isEmpty() || m_finished || kind != standin::MessageRecord::ServerMessage)
         return;
     // Shown without waiting, so that the picture holds it.
-    auto* box = new QMessageBox(success ? QMessageBox::Information : QMessageBox::Warning, title, text,
-                                QMessageBox::Ok, m_window);
+    auto* box = new QMessageBox(success ? QMessageBox::Information : QMessageBox::Warning, title, text, QMessageBox::Ok,
+                                m_window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
     if (success) {

@@ -16,7 +16,7 @@ public:
     struct Settings
     {
         QString path;
-        int detailRow = -1;   // summary row whose "查询" button is clicked; -1: none
+        int detailRow = -1;       // summary row whose "查询" button is clicked; -1: none
         bool expectsQuery = true; // false: the panel may not query (no right), take the picture at once
         int timeoutMs = 30000;
         QString uploadFile;   // uploaded through the panel's dialog after the first summary; empty: none

@@ -22,7 +22,10 @@ void onSignal(int signalNumber)
 
 } // namespace
 
-CSignalQuitter::CSignalQuitter(QObject* parent) : QObject(parent) {}
+CSignalQuitter::CSignalQuitter(QObject* parent)
+    : QObject(parent)
+{
+}
 
 CSignalQuitter::~CSignalQuitter()
 {

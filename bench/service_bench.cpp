@@ -19,7 +19,7 @@ void BM_FindInstrument100k(benchmark::State& state)
 {
     rqservice::IDataCenterPtr center = rqservice::TraderCenter::instance()->getDataCenter();
     const std::vector<std::pair<std::string, std::string>> keys = {
-        {"SH", "600000"}, {"000858", "深交所"}, {" sz ", "858"}, {"BJSE", "430047"},
+        {"SH", "600000"},  {"000858", "深交所"}, {" sz ", "858"},  {"BJSE", "430047"},
         {"600519.SH", ""}, {"上交所", "688981"}, {"SZ", "999999"}, {"xshe", "300750"},
     };
     for (auto _ : state) {

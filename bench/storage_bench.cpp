@@ -122,8 +122,9 @@ bool warm(rqservice::CEmbeddedDataService& service)
     auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
     request->queryType = rqservice::eDataTypeCvionRateBaseInfo;
     bool ok = false;
-    service.query(request, [&ok](const utils::RQError& e, const std::vector<rqservice::IDataPtr>&, int,
-                                 bson::BSONObj) { ok = e.isSuccess(); });
+    service.query(request, [&ok](const utils::RQError& e, const std::vector<rqservice::IDataPtr>&, int, bson::BSONObj) {
+        ok = e.isSuccess();
+    });
     service.waitIdle();
     return ok;
 }
@@ -162,13 +163,13 @@ size_t queryCount(rqservice::CEmbeddedDataService& service, int type, const std:
     request->queryType = type;
     request->queryKey = key;
     size_t count = 0;
-    service.query(request, [&](const utils::RQError& e, const std::vector<rqservice::IDataPtr>& records, int,
-                               bson::BSONObj) {
-        ok = ok && e.isSuccess();
-        count = records.size();
-        if (type == 12295 && !records.empty())
-            count = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front())->subjects.size();
-    });
+    service.query(
+        request, [&](const utils::RQError& e, const std::vector<rqservice::IDataPtr>& records, int, bson::BSONObj) {
+            ok = ok && e.isSuccess();
+            count = records.size();
+            if (type == 12295 && !records.empty())
+                count = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front())->subjects.size();
+        });
     service.waitIdle();
     return count;
 }

@@ -24,16 +24,11 @@ public:
     QString getText(int column) override
     {
         switch (column) {
-        case 0:
-            return broker;
-        case 1:
-            return code;
-        case 2:
-            return ratioText;
-        case 3:
-            return name;
-        default:
-            return QStringLiteral("-");
+        case 0: return broker;
+        case 1: return code;
+        case 2: return ratioText;
+        case 3: return name;
+        default: return QStringLiteral("-");
         }
     }
     double getDouble(int column) override { return column == 2 ? ratio : std::numeric_limits<double>::max(); }

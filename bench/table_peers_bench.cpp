@@ -36,7 +36,8 @@ using Subjects = std::vector<rqservice::CStkSubjectsPtr>;
 
 int kRows = 100000;
 
-const char* const kNames[] = {"平安银行", "浦发银行", "中国石化", "贵州茅台", "招商银行", "万科A", "格力电器", "中信证券"};
+const char* const kNames[] = {"平安银行", "浦发银行", "中国石化", "贵州茅台",
+                              "招商银行", "万科A",    "格力电器", "中信证券"};
 
 // Distinct codes in a shuffled order, so the code column has as many values as rows.
 const Subjects& subjects()
@@ -91,7 +92,11 @@ QString qs(const std::string& s)
 class WidgetPeer
 {
 public:
-    WidgetPeer() { view.resize(800, 600); view.setColumnCount(4); }
+    WidgetPeer()
+    {
+        view.resize(800, 600);
+        view.setColumnCount(4);
+    }
     void fill()
     {
         view.setSortingEnabled(false); // sorting while inserting re-sorts per item
@@ -111,7 +116,11 @@ public:
         view.setSortingEnabled(true);
         paint(&view);
     }
-    void sort(int column, Qt::SortOrder order) { view.sortItems(column, order); paint(&view); }
+    void sort(int column, Qt::SortOrder order)
+    {
+        view.sortItems(column, order);
+        paint(&view);
+    }
     void filterExchange(const QString& exchange)
     {
         for (int r = 0; r < view.rowCount(); ++r)
@@ -152,7 +161,11 @@ public:
         proxy.setSourceModel(&model);
         paint(&view);
     }
-    void sort(int column, Qt::SortOrder order) { view.sortByColumn(column, order); paint(&view); }
+    void sort(int column, Qt::SortOrder order)
+    {
+        view.sortByColumn(column, order);
+        paint(&view);
+    }
     void filterExchange(const QString& exchange)
     {
         proxy.setFilterRegularExpression(QRegularExpression(QLatin1Char('^') + exchange + QLatin1Char('$')));
@@ -173,7 +186,10 @@ struct PlainRow
 class PlainModel : public QAbstractTableModel
 {
 public:
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : int(rows.size()); }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(rows.size());
+    }
     int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 4; }
     QVariant data(const QModelIndex& index, int role) const override
     {
@@ -210,8 +226,16 @@ public:
         view.setSortingEnabled(true);
         view.resize(800, 600);
     }
-    void fill() { model.fill(); paint(&view); }
-    void sort(int column, Qt::SortOrder order) { view.sortByColumn(column, order); paint(&view); }
+    void fill()
+    {
+        model.fill();
+        paint(&view);
+    }
+    void sort(int column, Qt::SortOrder order)
+    {
+        view.sortByColumn(column, order);
+        paint(&view);
+    }
     void filterExchange(const QString& exchange)
     {
         proxy.setFilterRegularExpression(QRegularExpression(QLatin1Char('^') + exchange + QLatin1Char('$')));
@@ -237,7 +261,11 @@ public:
         table.updateTable();
         paint(table.view());
     }
-    void sort(int column, Qt::SortOrder order) { table.sortByColumn(column, order); paint(table.view()); }
+    void sort(int column, Qt::SortOrder order)
+    {
+        table.sortByColumn(column, order);
+        paint(table.view());
+    }
     void filterExchange(const QString& exchange)
     {
         table.setColumnFilter(1, {exchange});
@@ -347,11 +375,11 @@ void BM_Ours_OpenCodeFilterMenu(benchmark::State& state)
     }
 }
 
-#define PEER_CASES(Label, Peer)                                                                   \
-    BENCHMARK_TEMPLATE(fillFresh, Peer)->Name("Fill/" #Label)->Unit(benchmark::kMillisecond);     \
-    BENCHMARK_TEMPLATE(replace, Peer)->Name("Replace/" #Label)->Unit(benchmark::kMillisecond);    \
-    BENCHMARK_TEMPLATE(sortCode, Peer)->Name("SortCode/" #Label)->Unit(benchmark::kMillisecond);  \
-    BENCHMARK_TEMPLATE(sortRatio, Peer)->Name("SortRatio/" #Label)->Unit(benchmark::kMillisecond); \
+#define PEER_CASES(Label, Peer)                                                                                        \
+    BENCHMARK_TEMPLATE(fillFresh, Peer)->Name("Fill/" #Label)->Unit(benchmark::kMillisecond);                          \
+    BENCHMARK_TEMPLATE(replace, Peer)->Name("Replace/" #Label)->Unit(benchmark::kMillisecond);                         \
+    BENCHMARK_TEMPLATE(sortCode, Peer)->Name("SortCode/" #Label)->Unit(benchmark::kMillisecond);                       \
+    BENCHMARK_TEMPLATE(sortRatio, Peer)->Name("SortRatio/" #Label)->Unit(benchmark::kMillisecond);                     \
     BENCHMARK_TEMPLATE(filter, Peer)->Name("Filter/" #Label)->Unit(benchmark::kMillisecond);
 
 PEER_CASES(QTableWidget, WidgetPeer)

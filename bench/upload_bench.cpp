@@ -42,8 +42,9 @@ QString csvFile(int lines, bool gbk)
     QString text = QStringLiteral("交易所,证券代码,证券名称,折算率\n");
     for (int i = 0; i < lines; ++i) {
         const QStringList fields = master.at(int(random() % unsigned(master.size()))).split(QLatin1Char(','));
-        text += QStringLiteral("%1,%2,%3,%4\n").arg(fields.value(0), fields.value(1), fields.value(2)).arg(
-            double(random() % 101) / 100.0);
+        text += QStringLiteral("%1,%2,%3,%4\n")
+                    .arg(fields.value(0), fields.value(1), fields.value(2))
+                    .arg(double(random() % 101) / 100.0);
     }
     if (gbk)
         text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));

@@ -22,7 +22,8 @@ namespace {
 constexpr int kXlsxRows = 100000;
 constexpr int kXlsRows = 65000;
 
-const char* const kNames[] = {"平安银行", "浦发银行", "中国石化", "贵州茅台", "招商银行", "万科A", "格力电器", "中信证券"};
+const char* const kNames[] = {"平安银行", "浦发银行", "中国石化", "贵州茅台",
+                              "招商银行", "万科A",    "格力电器", "中信证券"};
 
 struct Row
 {
@@ -71,16 +72,23 @@ bool writeXlsx(const QString& path, const std::vector<Row>& rows)
     addPart(archive, "[Content_Types].xml",
             "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
             "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>");
-    addPart(archive, "_rels/.rels",
-            "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-            "<Relationship Id=\"rId1\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+    addPart(
+        archive, "_rels/.rels",
+        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" Type=\"" +
+            rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
     addPart(archive, "xl/workbook.xml",
-            "<?xml version=\"1.0\"?><workbook " + ns + " xmlns:r=\"" + rel + "\"><sheets>"
-            "<sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
-    addPart(archive, "xl/_rels/workbook.xml.rels",
-            "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-            "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-            "<Relationship Id=\"rId2\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>");
+            "<?xml version=\"1.0\"?><workbook " + ns + " xmlns:r=\"" + rel +
+                "\"><sheets>"
+                "<sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
+    addPart(
+        archive, "xl/_rels/workbook.xml.rels",
+        "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" Type=\"" +
+            rel +
+            "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+            "<Relationship Id=\"rId2\" Type=\"" +
+            rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>");
 
     QHash<QString, int> index;
     QByteArray strings;
@@ -100,12 +108,14 @@ bool writeXlsx(const QString& path, const std::vector<Row>& rows)
         sheet += "<row r=\"" + n + "\">";
         const int ids[3] = {shared(rows[r].exchange), shared(rows[r].code), shared(rows[r].name)};
         for (int c = 0; c < 3; ++c)
-            sheet += QByteArray("<c r=\"") + columns[c] + n + "\" t=\"s\"><v>" + QByteArray::number(ids[c]) + "</v></c>";
+            sheet +=
+                QByteArray("<c r=\"") + columns[c] + n + "\" t=\"s\"><v>" + QByteArray::number(ids[c]) + "</v></c>";
         sheet += "<c r=\"D" + n + "\"><v>" + QByteArray::number(rows[r].ratio, 'g', 17) + "</v></c></row>";
     }
     sheet += "</sheetData></worksheet>";
     addPart(archive, "xl/sharedStrings.xml",
-            "<?xml version=\"1.0\"?><sst " + ns + " count=\"" + QByteArray::number(index.size()) + "\">" + strings + "</sst>");
+            "<?xml version=\"1.0\"?><sst " + ns + " count=\"" + QByteArray::number(index.size()) + "\">" + strings +
+                "</sst>");
     addPart(archive, "xl/worksheets/sheet1.xml", sheet);
     return zip_close(archive) == 0;
 }
@@ -142,11 +152,13 @@ QString xlsFile()
         if (!csv.open(QIODevice::WriteOnly))
             return QString();
         for (const Row& row : makeRows(kXlsRows))
-            csv.write((row.exchange + QLatin1Char(',') + row.code + QLatin1Char(',') + row.name + QLatin1Char(',')
-                       + QString::number(row.ratio) + QLatin1Char('\n')).toUtf8());
+            csv.write((row.exchange + QLatin1Char(',') + row.code + QLatin1Char(',') + row.name + QLatin1Char(',') +
+                       QString::number(row.ratio) + QLatin1Char('\n'))
+                          .toUtf8());
         csv.close();
-        const QByteArray command = "cd '" + QFile::encodeName(dir) + "' && soffice --headless -env:UserInstallation=file://"
-                                   + QFile::encodeName(dir) + "/lo --infilter=CSV:44,34,76 --convert-to xls rates65k.csv >/dev/null 2>&1";
+        const QByteArray command = "cd '" + QFile::encodeName(dir) +
+                                   "' && soffice --headless -env:UserInstallation=file://" + QFile::encodeName(dir) +
+                                   "/lo --infilter=CSV:44,34,76 --convert-to xls rates65k.csv >/dev/null 2>&1";
         if (std::system(command.constData()) != 0 || !QFile::exists(xls))
             return QString();
         return xls;

@@ -17,18 +17,14 @@ QString CCreditDataQueryData::getTextFromAll(int column)
 QString CCreditDataQueryData::getText(int column)
 {
     switch (column) {
-    case 0:
-        return stockCode;
-    case 1:
-        return exchangeName;
+    case 0: return stockCode;
+    case 1: return exchangeName;
     case 2:
         // Through the virtual getDouble so the text always matches the value the column sorts by.
         return WB::formatDoubleNumber(getDouble(2), 2, utils::CFlags<utils::EFormatNumberFlag>(), false,
                                       QStringLiteral("非法值"));
-    case 3:
-        return stockName;
-    default:
-        return QStringLiteral("-");
+    case 3: return stockName;
+    default: return QStringLiteral("-");
     }
 }
 

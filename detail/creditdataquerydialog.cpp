@@ -30,7 +30,8 @@ std::string detailQueryKey(int brokerKeyNo, const std::string& brokerId)
 
 } // namespace
 
-CCreditDataQueryDialog::CCreditDataQueryDialog(QWidget* parent) : WB::CCommonDialog(parent)
+CCreditDataQueryDialog::CCreditDataQueryDialog(QWidget* parent)
+    : WB::CCommonDialog(parent)
 {
     setObjectName(QStringLiteral("creditDataQueryDialog"));
     setTitle(QStringLiteral("查询"));
@@ -126,9 +127,8 @@ void CCreditDataQueryDialog::slotOnDataCallBack(const std::vector<rqservice::IDa
     model->clear();
 
     // One broker is asked for, so only the first record is read.
-    const auto detail = records.empty()
-                            ? boost::shared_ptr<rqservice::CVoprCvionRateDetail>()
-                            : boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front());
+    const auto detail = records.empty() ? boost::shared_ptr<rqservice::CVoprCvionRateDetail>()
+                                        : boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front());
     if (detail) {
         model->setSubjects(detail->subjects);
     }

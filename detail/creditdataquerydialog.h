@@ -36,8 +36,8 @@ private:
     void createUi();
     void request();
     // Runs on a service thread: only emits, and only for the newest request.
-    void onDataCallBack(int request, const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records,
-                        int, bson::BSONObj);
+    void onDataCallBack(int request, const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
+                        bson::BSONObj);
 
     CCreditDataQueryTable* m_table = nullptr;
     WB::CLoadingMaskWidget* m_loadingMask = nullptr;

@@ -7,7 +7,10 @@
 
 namespace DVK {
 
-CCreditDataQueryModel::CCreditDataQueryModel() : WB::IBaseHpfTableModel(true) {}
+CCreditDataQueryModel::CCreditDataQueryModel()
+    : WB::IBaseHpfTableModel(true)
+{
+}
 
 CCreditDataQueryModel::~CCreditDataQueryModel() = default;
 
@@ -19,16 +22,11 @@ int CCreditDataQueryModel::columnCount()
 QString CCreditDataQueryModel::headerText(int column)
 {
     switch (column) {
-    case 0:
-        return QStringLiteral("证券代码");
-    case 1:
-        return QStringLiteral("交易所名称");
-    case 2:
-        return QStringLiteral("担保品折算比例");
-    case 3:
-        return QStringLiteral("证券名称");
-    default:
-        return QString();
+    case 0: return QStringLiteral("证券代码");
+    case 1: return QStringLiteral("交易所名称");
+    case 2: return QStringLiteral("担保品折算比例");
+    case 3: return QStringLiteral("证券名称");
+    default: return QString();
     }
 }
 
@@ -37,13 +35,11 @@ QVariant::Type CCreditDataQueryModel::columnType(int column)
     switch (column) {
     case 0:
     case 1:
-    case 3:
-        return QVariant::String;
+    case 3: return QVariant::String;
     case 2:
         // Sorted by the ratio itself, not by its formatted text.
         return QVariant::Double;
-    default:
-        return QVariant::Invalid;
+    default: return QVariant::Invalid;
     }
 }
 

@@ -30,8 +30,8 @@ boost::shared_ptr<CCreditDataMainData> rowFrom(const rqservice::CVoprCvionRateBa
 
 } // namespace
 
-std::vector<boost::shared_ptr<CCreditDataMainData>> condenseBrokerSummary(
-    const std::vector<rqservice::IDataPtr>& records)
+std::vector<boost::shared_ptr<CCreditDataMainData>>
+condenseBrokerSummary(const std::vector<rqservice::IDataPtr>& records)
 {
     const QString dateFormat = QStringLiteral("yyyyMMdd");
     // A replaced row leaves a hole instead of being erased, so one answer stays linear in its size.

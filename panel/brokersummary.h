@@ -14,7 +14,7 @@ namespace DVK {
 // replaces a broker's row and moves it last; an equal or earlier date keeps the row listed first.
 // Dates are compared as QDateTime parsed from "yyyyMMdd", so an unreadable date never wins over
 // a readable one. Records other than broker summaries are skipped.
-std::vector<boost::shared_ptr<CCreditDataMainData>> condenseBrokerSummary(
-    const std::vector<rqservice::IDataPtr>& records);
+std::vector<boost::shared_ptr<CCreditDataMainData>>
+condenseBrokerSummary(const std::vector<rqservice::IDataPtr>& records);
 
 } // namespace DVK

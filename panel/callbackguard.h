@@ -16,7 +16,10 @@ namespace DVK {
 class CCallbackGuard
 {
 public:
-    CCallbackGuard() : m_state(boost::make_shared<State>()) {}
+    CCallbackGuard()
+        : m_state(boost::make_shared<State>())
+    {
+    }
     ~CCallbackGuard() { invalidate(); }
     CCallbackGuard(const CCallbackGuard&) = delete;
     CCallbackGuard& operator=(const CCallbackGuard&) = delete;

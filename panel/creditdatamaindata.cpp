@@ -17,12 +17,9 @@ QString CCreditDataMainData::getTextFromAll(int column)
 QString CCreditDataMainData::getText(int column)
 {
     switch (column) {
-    case 0:
-        return brokerName;
-    case 1:
-        return tradingDay;
-    case 2:
-        return lastUploadDate;
+    case 0: return brokerName;
+    case 1: return tradingDay;
+    case 2: return lastUploadDate;
     default:
         // Column 3 shows buttons drawn by the delegate over this text.
         return QStringLiteral("-");

@@ -9,7 +9,10 @@ constexpr int kColumnCount = 4;
 }
 
 // A broker's rows are replaced as a whole; a repeated key replaces the earlier row in place.
-CCreditDataMainModel::CCreditDataMainModel() : WB::IBaseHpfTableModel(true) {}
+CCreditDataMainModel::CCreditDataMainModel()
+    : WB::IBaseHpfTableModel(true)
+{
+}
 
 CCreditDataMainModel::~CCreditDataMainModel() = default;
 
@@ -21,16 +24,11 @@ int CCreditDataMainModel::columnCount()
 QString CCreditDataMainModel::headerText(int column)
 {
     switch (column) {
-    case 0:
-        return QStringLiteral("券商名");
-    case 1:
-        return QStringLiteral("当前交易日");
-    case 2:
-        return QStringLiteral("最近上传日期");
-    case 3:
-        return QStringLiteral("操作");
-    default:
-        return QString();
+    case 0: return QStringLiteral("券商名");
+    case 1: return QStringLiteral("当前交易日");
+    case 2: return QStringLiteral("最近上传日期");
+    case 3: return QStringLiteral("操作");
+    default: return QString();
     }
 }
 

@@ -35,7 +35,8 @@ bool hasRight(int right)
 
 } // namespace
 
-CCreditDataPanel::CCreditDataPanel(QWidget* parent) : IvoprDockableWidget(false, QStringLiteral("cdd"), parent, true)
+CCreditDataPanel::CCreditDataPanel(QWidget* parent)
+    : IvoprDockableWidget(false, QStringLiteral("cdd"), parent, true)
 {
     setObjectName(QStringLiteral("creditDataPanel"));
     createUi();
@@ -43,8 +44,7 @@ CCreditDataPanel::CCreditDataPanel(QWidget* parent) : IvoprDockableWidget(false,
     qRegisterMetaType<std::vector<rqservice::IDataPtr>>("std::vector<rqservice::IDataPtr>");
     connect(this, SIGNAL(sigOnDataCallBack(std::vector<rqservice::IDataPtr>)), this,
             SLOT(slotOnDataCallBack(std::vector<rqservice::IDataPtr>)), Qt::AutoConnection);
-    connect(this, SIGNAL(sigMsgCallBack(int, QString)), this, SLOT(slotMsgCallBack(int, QString)),
-            Qt::AutoConnection);
+    connect(this, SIGNAL(sigMsgCallBack(int, QString)), this, SLOT(slotMsgCallBack(int, QString)), Qt::AutoConnection);
 }
 
 CCreditDataPanel::~CCreditDataPanel()
@@ -191,8 +191,8 @@ void CCreditDataPanel::request()
     client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
 }
 
-void CCreditDataPanel::onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& answer,
-                                      int, bson::BSONObj)
+void CCreditDataPanel::onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& answer, int,
+                                      bson::BSONObj)
 {
     if (error.isSuccess()) {
         if (pluginLogEnabled()) {
@@ -202,8 +202,7 @@ void CCreditDataPanel::onDataCallBack(const utils::RQError& error, const std::ve
         emit sigOnDataCallBack(answer);
     } else {
         if (pluginLogEnabled()) {
-            rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataPanel] onData error:%s",
-                        error.errorMsg().c_str());
+            rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataPanel] onData error:%s", error.errorMsg().c_str());
         }
         emit sigMsgCallBack(-1, WB::sToQs(error.errorMsg()));
     }

@@ -111,13 +111,13 @@ QJsonObject toJson(const DVK::ConversionFileLines& content, const DVK::UploadReq
     }
     QJsonArray skipped;
     for (const DVK::UploadLineNote& note : plan.skipped) {
-        skipped.append(QJsonObject{{"line", note.line + 1},
-                                   {"reason", DVK::uploadSkipText(DVK::EUploadSkip(note.kind))}});
+        skipped.append(
+            QJsonObject{{"line", note.line + 1}, {"reason", DVK::uploadSkipText(DVK::EUploadSkip(note.kind))}});
     }
     QJsonArray warnings;
     for (const DVK::UploadLineNote& note : plan.warnings) {
-        warnings.append(QJsonObject{{"line", note.line + 1},
-                                    {"warning", DVK::uploadWarningText(DVK::EUploadWarning(note.kind))}});
+        warnings.append(
+            QJsonObject{{"line", note.line + 1}, {"warning", DVK::uploadWarningText(DVK::EUploadWarning(note.kind))}});
     }
     return QJsonObject{{"message", content.message},
                        {"kind", content.kind},

@@ -9,11 +9,11 @@ namespace DVK {
 
 struct ConversionFileLines
 {
-    QStringList lines;                        // one entry per file row, fields joined by separator
+    QStringList lines;                       // one entry per file row, fields joined by separator
     QString separator = QStringLiteral(","); // "\t" when the tab-joined workbook reader read the file
-    QString message;                          // the user's message when the file gives no lines; else empty
-    QString kind;                             // the complete suffix the file was taken by
-    QString detail;                           // how it was read, or why it failed, for the log
+    QString message;                         // the user's message when the file gives no lines; else empty
+    QString kind;                            // the complete suffix the file was taken by
+    QString detail;                          // how it was read, or why it failed, for the log
 };
 
 // Reads the whole file on the calling thread (never the GUI thread: a workbook may take a while).

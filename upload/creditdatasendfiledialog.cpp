@@ -48,7 +48,8 @@ void logReadFailure(const QString& path, const ConversionFileLines& content)
 
 } // namespace
 
-CCreditDataSendFileDialog::CCreditDataSendFileDialog(QWidget* parent) : WB::CCommonDialog(parent)
+CCreditDataSendFileDialog::CCreditDataSendFileDialog(QWidget* parent)
+    : WB::CCommonDialog(parent)
 {
     setObjectName(QStringLiteral("creditDataSendFileDialog"));
     setTitle(QStringLiteral("上传融资融券折算率文件"));
@@ -140,9 +141,9 @@ bool CCreditDataSendFileDialog::handleEvent(int type, int id, int index, QString
     if (type == WB::eEventButtonClicked) {
         switch (id) {
         case kBrowseButtonId: {
-            const QString path = QFileDialog::getOpenFileName(
-                nullptr, tr("选择文件"), QStringLiteral("."),
-                tr("Excel Files(*.xls *.xlsx);;Excel Files(*.csv);;Text Files(*.txt)"));
+            const QString path =
+                QFileDialog::getOpenFileName(nullptr, tr("选择文件"), QStringLiteral("."),
+                                             tr("Excel Files(*.xls *.xlsx);;Excel Files(*.csv);;Text Files(*.txt)"));
             if (m_fileEdit) {
                 m_fileEdit->setText(path);
             }
@@ -156,11 +157,8 @@ bool CCreditDataSendFileDialog::handleEvent(int type, int id, int index, QString
                 sendFile();
             }
             return true;
-        case kCloseButtonId:
-            done(0);
-            return true;
-        default:
-            break;
+        case kCloseButtonId: done(0); return true;
+        default: break;
         }
     }
     return WB::CBaseDialog::handleEvent(type, id, index, key, data);
@@ -226,7 +224,8 @@ void CCreditDataSendFileDialog::slotSendFileData(QString separator)
     std::string brokerId;
     std::string brokerName;
     if (m_brokerCombo) {
-        brokerId = m_brokerCombo->itemData(m_brokerCombo->currentIndex(), Qt::UserRole).toString().toUtf8().toStdString();
+        brokerId =
+            m_brokerCombo->itemData(m_brokerCombo->currentIndex(), Qt::UserRole).toString().toUtf8().toStdString();
         brokerName = m_brokerCombo->currentText().toUtf8().toStdString();
     }
     QStringList lines;
@@ -249,8 +248,8 @@ void CCreditDataSendFileDialog::slotSendFileData(QString separator)
     }
     const QString text = QStringLiteral("无可用数据");
     WB::CMessageBox::warning(this, QStringLiteral("提示"), text, QMessageBox::Ok, QMessageBox::NoButton, false);
-    utils::CSingletonT<CVoprClientCenter>::instance()->showServerMsgCallBack(
-        eServerCallbackMsgFailure, false, this, QStringLiteral("提示"), text, true, false);
+    utils::CSingletonT<CVoprClientCenter>::instance()->showServerMsgCallBack(eServerCallbackMsgFailure, false, this,
+                                                                             QStringLiteral("提示"), text, true, false);
 }
 
 void CCreditDataSendFileDialog::onSendCallBack(const utils::RQError& error, bson::BSONObj)

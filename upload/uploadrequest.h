@@ -34,8 +34,8 @@ enum class EUploadSkip
 
 enum class EUploadWarning
 {
-    RatioNotANumber,  // sent as 0
-    RatioOutOfRange,  // below 0 or above 1
+    RatioNotANumber, // sent as 0
+    RatioOutOfRange, // below 0 or above 1
 };
 
 struct UploadLineNote

@@ -304,8 +304,8 @@ public:
     // Every name reaches the same server; null while the client centre has no connection.
     CVoprClientPtr getClientByName(const std::string& name);
     // Returns at once; the callback runs once on a service thread. The flag byte is ignored.
-    void operateData_async(const boost::shared_ptr<rqservice::COperateDataReq>& request, const OperateCallback& callback,
-                           unsigned char flag);
+    void operateData_async(const boost::shared_ptr<rqservice::COperateDataReq>& request,
+                           const OperateCallback& callback, unsigned char flag);
     // Shows a server outcome to the user in a message box over parent (type 0 with success,
     // type 1 with failure). modal: wait for the user; beep: ring the bell for a failure.
     void showServerMsgCallBack(EServerCallbackMsgType type, bool success, QWidget* parent, const QString& title,
@@ -332,9 +332,12 @@ private:
 
 // The host's singletons live in the host library.
 namespace utils {
-template <> HOST_EXPORT DVK::CVoprClientCenter* CSingletonT<DVK::CVoprClientCenter>::instance();
-template <> HOST_EXPORT DVK::CUserManager* CSingletonT<DVK::CUserManager>::instance();
-template <> HOST_EXPORT CLogCenter* CSingletonT<CLogCenter>::instance();
+template <>
+HOST_EXPORT DVK::CVoprClientCenter* CSingletonT<DVK::CVoprClientCenter>::instance();
+template <>
+HOST_EXPORT DVK::CUserManager* CSingletonT<DVK::CUserManager>::instance();
+template <>
+HOST_EXPORT CLogCenter* CSingletonT<CLogCenter>::instance();
 } // namespace utils
 
 // ---------------------------------------------------------------------------------------------

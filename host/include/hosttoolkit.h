@@ -116,9 +116,9 @@ class HOST_EXPORT IDockableWidget : public CBaseWidget
 public:
     explicit IDockableWidget(QWidget* parent = nullptr);
     ~IDockableWidget() override;
-    virtual void onActive();  // the panel became the visible tab of its dock
-    virtual void acquire();   // the client starts using the panel
-    virtual void release();   // the client stops using the panel
+    virtual void onActive(); // the panel became the visible tab of its dock
+    virtual void acquire();  // the client starts using the panel
+    virtual void release();  // the client stops using the panel
 };
 
 } // namespace WB
@@ -218,10 +218,10 @@ HOST_EXPORT void setInnerStretchWidget(QWidget* inner, int left, int top, int ri
 
 enum ENormalButtonType
 {
-    eNormalButton = 0,  // grey outline, for secondary actions
-    eBlueButton = 1,    // filled accent colour, for the main actions of a tool bar or dialog
-    eRedButton = 2,     // filled red, for destructive actions
-    eLinkButton = 3,    // text only
+    eNormalButton = 0, // grey outline, for secondary actions
+    eBlueButton = 1,   // filled accent colour, for the main actions of a tool bar or dialog
+    eRedButton = 2,    // filled red, for destructive actions
+    eLinkButton = 3,   // text only
 };
 
 class HOST_EXPORT CSmallNormalButton : public QPushButton
@@ -367,7 +367,8 @@ public:
     // close button in its title bar. Returns the button pressed.
     static int information(QWidget* parent, const QString& title, const QString& text,
                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                           QMessageBox::StandardButton defaultButton = QMessageBox::NoButton, bool noCloseButton = false);
+                           QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+                           bool noCloseButton = false);
     static int warning(QWidget* parent, const QString& title, const QString& text,
                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton, bool noCloseButton = false);
@@ -427,7 +428,8 @@ HOST_EXPORT QString formatDoubleNumber(double value, int precision, utils::CFlag
 } // namespace WB
 
 namespace utils {
-template <> HOST_EXPORT WB::CUiResource* CSingletonT<WB::CUiResource>::instance();
+template <>
+HOST_EXPORT WB::CUiResource* CSingletonT<WB::CUiResource>::instance();
 }
 
 namespace WB {
@@ -527,25 +529,25 @@ private:
 
 enum EBaseTableMenuFlag
 {
-    eMenuCopy = 0x01,          // copy the selected cells
-    eMenuExport = 0x02,        // export the visible rows to a CSV file
-    eMenuFitColumns = 0x04,    // fit the columns to their content
-    eMenuColumns = 0x08,       // show or hide columns
-    eMenuClearFilters = 0x10,  // clear every column filter
-    eMenuSelectAll = 0x20,     // select all rows
-    eMenuRefresh = 0x40,       // send the refresh event to the table's receivers
-    eMenuResetLayout = 0x80,   // restore the default column order, widths and visibility
+    eMenuCopy = 0x01,         // copy the selected cells
+    eMenuExport = 0x02,       // export the visible rows to a CSV file
+    eMenuFitColumns = 0x04,   // fit the columns to their content
+    eMenuColumns = 0x08,      // show or hide columns
+    eMenuClearFilters = 0x10, // clear every column filter
+    eMenuSelectAll = 0x20,    // select all rows
+    eMenuRefresh = 0x40,      // send the refresh event to the table's receivers
+    eMenuResetLayout = 0x80,  // restore the default column order, widths and visibility
 };
 Q_DECLARE_FLAGS(EBaseTableMenuFlags, EBaseTableMenuFlag)
 
 enum EBaseTableFlag
 {
-    eTableSortable = 0x01,       // a click on a header sorts by that column
-    eTableAlternateRows = 0x02,  // rows take the model's alternating background colours
-    eTableGridLines = 0x04,      // cell grid lines
-    eTableRowNumbers = 0x08,     // a leading column of row numbers
-    eTableMultiSelect = 0x10,    // several rows may be selected
-    eTableHoverRow = 0x20,       // the row under the mouse is highlighted
+    eTableSortable = 0x01,      // a click on a header sorts by that column
+    eTableAlternateRows = 0x02, // rows take the model's alternating background colours
+    eTableGridLines = 0x04,     // cell grid lines
+    eTableRowNumbers = 0x08,    // a leading column of row numbers
+    eTableMultiSelect = 0x10,   // several rows may be selected
+    eTableHoverRow = 0x20,      // the row under the mouse is highlighted
 };
 Q_DECLARE_FLAGS(EBaseTableFlags, EBaseTableFlag)
 
@@ -619,9 +621,9 @@ public:
     int visibleRowCount() const;
     // The row shown at a visible position.
     IBaseHpfTableDataPtr visibleRow(int position) const;
-    QString exportCsv() const;              // the visible rows and columns, as the export writes them
+    QString exportCsv() const;                       // the visible rows and columns, as the export writes them
     bool exportCsvToFile(const QString& path) const; // UTF-8 with a byte-order mark
-    QString selectedCellsText() const;      // tab-separated, as copy puts it on the clipboard
+    QString selectedCellsText() const;               // tab-separated, as copy puts it on the clipboard
     QAbstractItemView* view() const;
 
 signals:

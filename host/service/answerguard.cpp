@@ -44,10 +44,7 @@ struct Once
         return true;
     }
 
-    bool mustMove() const
-    {
-        return boost::this_thread::get_id() == callerThread || onGuiThread();
-    }
+    bool mustMove() const { return boost::this_thread::get_id() == callerThread || onGuiThread(); }
 };
 
 template <class Fn>
@@ -105,7 +102,8 @@ void CAnswerGuard::query(const standin::IServiceBackendPtr& backend,
         if (!state->claim() || !state->callback) {
             return;
         }
-        deliver(state->mustMove(), [state, error, records, count, reply] { state->callback(error, records, count, reply); });
+        deliver(state->mustMove(),
+                [state, error, records, count, reply] { state->callback(error, records, count, reply); });
     };
     auto fail = [&guarded](const std::string& message) {
         // From the fallback worker: we are still on the caller's thread here.
@@ -118,7 +116,8 @@ void CAnswerGuard::query(const standin::IServiceBackendPtr& backend,
 }
 
 void CAnswerGuard::operate(const standin::IServiceBackendPtr& backend,
-                           const boost::shared_ptr<rqservice::COperateDataReq>& request, const OperateCallback& callback)
+                           const boost::shared_ptr<rqservice::COperateDataReq>& request,
+                           const OperateCallback& callback)
 {
     typedef Once<OperateCallback> State;
     boost::shared_ptr<State> state = boost::make_shared<State>();

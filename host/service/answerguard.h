@@ -10,10 +10,10 @@ namespace DVK {
 class CAnswerGuard
 {
 public:
-    static void query(const standin::IServiceBackendPtr& backend, const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request,
-                      const QueryCallback& callback);
-    static void operate(const standin::IServiceBackendPtr& backend, const boost::shared_ptr<rqservice::COperateDataReq>& request,
-                        const OperateCallback& callback);
+    static void query(const standin::IServiceBackendPtr& backend,
+                      const boost::shared_ptr<rqservice::CVoprQueryDataReq>& request, const QueryCallback& callback);
+    static void operate(const standin::IServiceBackendPtr& backend,
+                        const boost::shared_ptr<rqservice::COperateDataReq>& request, const OperateCallback& callback);
 };
 
 } // namespace DVK

@@ -100,10 +100,9 @@ utils::RQError CCreditSchema::refuseForeignTables(const QString& location)
     if (strangers.isEmpty()) {
         return utils::RQError();
     }
-    return utils::RQError::failure("打开数据库失败: " + location.toStdString() +
-                                   " 不是本程序的数据库 (含有其他数据表: " +
-                                   strangers.join(QStringLiteral(", ")).toStdString() +
-                                   "), 未做任何改动, 请换一个数据库文件");
+    return utils::RQError::failure(
+        "打开数据库失败: " + location.toStdString() + " 不是本程序的数据库 (含有其他数据表: " +
+        strangers.join(QStringLiteral(", ")).toStdString() + "), 未做任何改动, 请换一个数据库文件");
 }
 
 utils::RQError CCreditSchema::refuseNewer(const QString& location, int version)

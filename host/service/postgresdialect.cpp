@@ -137,26 +137,16 @@ EReason reasonOfText(const QString& text)
 const char* reasonText(EReason reason)
 {
     switch (reason) {
-    case eNoServer:
-        return "无法连接数据库服务器, 请确认服务器已启动且地址正确";
-    case eLostConnection:
-        return "与数据库服务器的连接已断开, 本次操作未生效, 请稍后重试";
-    case eAuth:
-        return "数据库用户名或密码错误";
-    case eNoDatabase:
-        return "数据库或用户不存在, 请检查连接地址";
-    case eBusy:
-        return "数据库正被其他程序占用, 请稍后重试";
-    case eConflict:
-        return "与其他用户的操作冲突, 本次操作未生效, 请重试";
-    case eNoRight:
-        return "没有访问该数据库的权限";
-    case eFull:
-        return "数据库服务器磁盘空间已满, 无法写入";
-    case eReadOnly:
-        return "数据库为只读, 无法写入";
-    case eUnknown:
-        break;
+    case eNoServer: return "无法连接数据库服务器, 请确认服务器已启动且地址正确";
+    case eLostConnection: return "与数据库服务器的连接已断开, 本次操作未生效, 请稍后重试";
+    case eAuth: return "数据库用户名或密码错误";
+    case eNoDatabase: return "数据库或用户不存在, 请检查连接地址";
+    case eBusy: return "数据库正被其他程序占用, 请稍后重试";
+    case eConflict: return "与其他用户的操作冲突, 本次操作未生效, 请重试";
+    case eNoRight: return "没有访问该数据库的权限";
+    case eFull: return "数据库服务器磁盘空间已满, 无法写入";
+    case eReadOnly: return "数据库为只读, 无法写入";
+    case eUnknown: break;
     }
     return "数据库操作出错";
 }
@@ -305,10 +295,11 @@ bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const 
     // chunk, where row tuples would cost a parse of six parameters per row.
     const size_t kChunk = 50000;
     QSqlQuery q(db);
-    if (!q.prepare(QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) "
-                                  "SELECT ?::bigint, ?::int + t.n, t.e, t.c, t.s, t.r "
-                                  "FROM unnest(?::text[], ?::text[], ?::text[], ?::float8[]) "
-                                  "WITH ORDINALITY AS t(e, c, s, r, n)"))) {
+    if (!q.prepare(
+            QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) "
+                           "SELECT ?::bigint, ?::int + t.n, t.e, t.c, t.s, t.r "
+                           "FROM unnest(?::text[], ?::text[], ?::text[], ?::float8[]) "
+                           "WITH ORDINALITY AS t(e, c, s, r, n)"))) {
         error = q.lastError();
         return false;
     }
@@ -362,8 +353,8 @@ std::string CPostgresDialect::describeError(const QSqlError& error, const char* 
     if (reason == eUnknown)
         reason = reasonOfText(error.databaseText() + QLatin1Char(' ') + error.driverText());
     std::string text = std::string(action) + "失败: " + reasonText(reason);
-    const QString detail = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
-                                                                      : error.databaseText().trimmed();
+    const QString detail =
+        error.databaseText().trimmed().isEmpty() ? error.text().trimmed() : error.databaseText().trimmed();
     if (!detail.isEmpty())
         text += " (" + detail.toStdString() + ")";
     return text;

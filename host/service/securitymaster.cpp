@@ -58,12 +58,28 @@ std::string upperAscii(std::string text)
 const std::unordered_map<std::string, std::string>& exchangeAliases()
 {
     static const std::unordered_map<std::string, std::string> aliases = {
-        {"SH", "SH"}, {"SSE", "SH"}, {"SHSE", "SH"}, {"XSHG", "SH"},
-        {"上海", "SH"}, {"上交所", "SH"}, {"上海证券交易所", "SH"}, {"沪", "SH"},
-        {"SZ", "SZ"}, {"SZSE", "SZ"}, {"XSHE", "SZ"},
-        {"深圳", "SZ"}, {"深交所", "SZ"}, {"深圳证券交易所", "SZ"}, {"深", "SZ"},
-        {"BJ", "BJ"}, {"BSE", "BJ"}, {"BJSE", "BJ"},
-        {"北京", "BJ"}, {"北交所", "BJ"}, {"北京证券交易所", "BJ"}, {"京", "BJ"},
+        {"SH", "SH"},
+        {"SSE", "SH"},
+        {"SHSE", "SH"},
+        {"XSHG", "SH"},
+        {"上海", "SH"},
+        {"上交所", "SH"},
+        {"上海证券交易所", "SH"},
+        {"沪", "SH"},
+        {"SZ", "SZ"},
+        {"SZSE", "SZ"},
+        {"XSHE", "SZ"},
+        {"深圳", "SZ"},
+        {"深交所", "SZ"},
+        {"深圳证券交易所", "SZ"},
+        {"深", "SZ"},
+        {"BJ", "BJ"},
+        {"BSE", "BJ"},
+        {"BJSE", "BJ"},
+        {"北京", "BJ"},
+        {"北交所", "BJ"},
+        {"北京证券交易所", "BJ"},
+        {"京", "BJ"},
     };
     return aliases;
 }
@@ -114,9 +130,12 @@ std::string CSecurityMaster::normalizeCode(const std::string& text)
 
 std::string CSecurityMaster::exchangeName(const std::string& exchangeId)
 {
-    if (exchangeId == "SH") return "上交所";
-    if (exchangeId == "SZ") return "深交所";
-    if (exchangeId == "BJ") return "北交所";
+    if (exchangeId == "SH")
+        return "上交所";
+    if (exchangeId == "SZ")
+        return "深交所";
+    if (exchangeId == "BJ")
+        return "北交所";
     return std::string();
 }
 

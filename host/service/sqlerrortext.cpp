@@ -21,8 +21,8 @@ enum EReason
 EReason reasonOfCode(int code)
 {
     switch (code & 0xFF) { // the primary code of an extended one
-    case 5:  // SQLITE_BUSY
-    case 6:  // SQLITE_LOCKED
+    case 5:                // SQLITE_BUSY
+    case 6:                // SQLITE_LOCKED
         return eBusy;
     case 8: // SQLITE_READONLY
         return eReadOnly;
@@ -35,8 +35,7 @@ EReason reasonOfCode(int code)
         return eCantOpen;
     case 10: // SQLITE_IOERR
         return eIo;
-    default:
-        return eUnknown;
+    default: return eUnknown;
     }
 }
 
@@ -70,20 +69,13 @@ EReason reasonOfText(const QString& text)
 const char* reasonText(EReason reason)
 {
     switch (reason) {
-    case eBusy:
-        return "数据库正被其他程序占用, 请稍后重试";
-    case eReadOnly:
-        return "数据库文件为只读, 无法写入";
-    case eFull:
-        return "磁盘空间已满, 无法写入数据库";
-    case eCorrupt:
-        return "数据库文件已损坏或不是有效的数据库";
-    case eCantOpen:
-        return "无法打开数据库文件";
-    case eIo:
-        return "读写数据库文件出错";
-    case eUnknown:
-        break;
+    case eBusy: return "数据库正被其他程序占用, 请稍后重试";
+    case eReadOnly: return "数据库文件为只读, 无法写入";
+    case eFull: return "磁盘空间已满, 无法写入数据库";
+    case eCorrupt: return "数据库文件已损坏或不是有效的数据库";
+    case eCantOpen: return "无法打开数据库文件";
+    case eIo: return "读写数据库文件出错";
+    case eUnknown: break;
     }
     return "数据库操作出错";
 }

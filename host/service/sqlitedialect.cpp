@@ -106,8 +106,8 @@ bool CSqliteDialect::insertRatios(QSqlDatabase& db, long long uploadId, const st
 {
     // Many rows a statement: a 100,000-row upload is a hundred round trips, not 100,000.
     const size_t kBatch = 1000;
-    const QString head = QStringLiteral(
-        "INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) VALUES ");
+    const QString head =
+        QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) VALUES ");
     const QString tuple = QStringLiteral("(?, ?, ?, ?, ?, ?)");
     QSqlQuery batch(db);
     size_t prepared = 0; // rows of the statement prepared in batch

@@ -37,12 +37,16 @@ size_t utf8SequenceAt(const std::string& s, size_t i, size_t& bad)
         need = 1;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         need = 2;
-        if (b0 == 0xE0) lo = 0xA0;
-        if (b0 == 0xED) hi = 0x9F;
+        if (b0 == 0xE0)
+            lo = 0xA0;
+        if (b0 == 0xED)
+            hi = 0x9F;
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         need = 3;
-        if (b0 == 0xF0) lo = 0x90;
-        if (b0 == 0xF4) hi = 0x8F;
+        if (b0 == 0xF0)
+            lo = 0x90;
+        if (b0 == 0xF4)
+            hi = 0x8F;
     } else {
         bad = 1;
         return 0;

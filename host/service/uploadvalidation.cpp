@@ -32,8 +32,8 @@ utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
             continue;
         }
         ++count;
-        const std::string where = "第" + std::to_string(count) + "条 " + s->exchangeName + " " + s->stockCode +
-                                  " " + s->stockName;
+        const std::string where =
+            "第" + std::to_string(count) + "条 " + s->exchangeName + " " + s->stockCode + " " + s->stockName;
         if (s->stockCode.empty()) {
             return utils::RQError::failure("第" + std::to_string(count) + "条缺少证券代码");
         }

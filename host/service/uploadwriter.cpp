@@ -22,7 +22,8 @@ CUploadWriter::CUploadWriter(QSqlDatabase& db, const ISqlDialect& dialect)
 utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, std::string& reply)
 {
     CCreditQueries::Broker broker;
-    const utils::RQError found = CCreditQueries(m_db, m_dialect).findBroker(detail.brokerKeyNo, detail.brokerId, broker);
+    const utils::RQError found =
+        CCreditQueries(m_db, m_dialect).findBroker(detail.brokerKeyNo, detail.brokerId, broker);
     if (!found.isSuccess()) {
         return found;
     }

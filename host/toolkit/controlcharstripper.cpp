@@ -10,8 +10,8 @@ CControlCharStripper::CControlCharStripper(QObject* parent)
 bool CControlCharStripper::isStripped(QChar c)
 {
     const QChar::Category category = c.category();
-    return category == QChar::Other_Control || category == QChar::Separator_Line
-           || category == QChar::Separator_Paragraph;
+    return category == QChar::Other_Control || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph;
 }
 
 QString CControlCharStripper::stripped(const QString& text)

@@ -9,16 +9,10 @@ IDockableWidget::IDockableWidget(QWidget* parent)
 
 IDockableWidget::~IDockableWidget() = default;
 
-void IDockableWidget::onActive()
-{
-}
+void IDockableWidget::onActive() {}
 
-void IDockableWidget::acquire()
-{
-}
+void IDockableWidget::acquire() {}
 
-void IDockableWidget::release()
-{
-}
+void IDockableWidget::release() {}
 
 } // namespace WB

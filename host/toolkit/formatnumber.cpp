@@ -95,7 +95,8 @@ QString formatDoubleNumber(double value, int precision, utils::CFlags<utils::EFo
     }
 
     // No "-0.00": a negative value that rounds to zero shows as zero.
-    const bool allZero = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return !c.isDigit() || c == QLatin1Char('0'); });
+    const bool allZero =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return !c.isDigit() || c == QLatin1Char('0'); });
     if (value < 0 && !allZero)
         text.prepend(QLatin1Char('-'));
     if (percent)

@@ -112,18 +112,16 @@ bool CLoadingMaskWidget::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_target) {
         switch (event->type()) {
         case QEvent::Resize:
-        case QEvent::Move:
-            followTarget();
-            break;
-        default:
-            break;
+        case QEvent::Move: followTarget(); break;
+        default: break;
         }
     }
     // A widget added to our parent later stacks above us; get back on top.
     if (watched == parentWidget() && event->type() == QEvent::ChildAdded) {
         auto* child = static_cast<QChildEvent*>(event)->child();
         if (child != this && child->isWidgetType())
-            QMetaObject::invokeMethod(this, [this] { raise(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { raise(); }, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -173,10 +171,12 @@ void CLoadingMaskWidget::paintEvent(QPaintEvent*)
     const QFontMetrics fm = fontMetrics();
     const int textWidth = m_text.isEmpty() ? 0 : fm.horizontalAdvance(m_text);
     const int cardWidth = qMin(width() - 8, qMax(kSpinnerSize, textWidth) + 2 * kCardPadding);
-    const int cardHeight = qMin(height() - 8, kSpinnerSize + (m_text.isEmpty() ? 0 : 10 + fm.height()) + 2 * kCardPadding);
+    const int cardHeight =
+        qMin(height() - 8, kSpinnerSize + (m_text.isEmpty() ? 0 : 10 + fm.height()) + 2 * kCardPadding);
     if (cardWidth <= 0 || cardHeight <= 0)
         return;
-    const QRectF card(QPointF((width() - cardWidth) / 2.0, (height() - cardHeight) / 2.0), QSizeF(cardWidth, cardHeight));
+    const QRectF card(QPointF((width() - cardWidth) / 2.0, (height() - cardHeight) / 2.0),
+                      QSizeF(cardWidth, cardHeight));
 
     // A soft shadow under the card (a nine-grid picture, so its corners stay round), then the card.
     static const CImage shadow(QStringLiteral("img_card_shadow"));

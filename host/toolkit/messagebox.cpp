@@ -17,8 +17,8 @@ standin::MessageInterceptor g_interceptor;
 
 QMessageBox::Icon iconFor(const MessageRecord& record)
 {
-    const bool calm = record.kind == MessageRecord::Information
-                      || (record.kind == MessageRecord::ServerMessage && record.success);
+    const bool calm =
+        record.kind == MessageRecord::Information || (record.kind == MessageRecord::ServerMessage && record.success);
     return calm ? QMessageBox::Information : QMessageBox::Warning;
 }
 
@@ -31,8 +31,8 @@ int showBox(QWidget* parent, const MessageRecord& record, QMessageBox::StandardB
     if (defaultButton != QMessageBox::NoButton)
         box->setDefaultButton(defaultButton);
     if (noCloseButton)
-        box->setWindowFlags((box->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-                            & ~Qt::WindowCloseButtonHint);
+        box->setWindowFlags((box->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
+                            ~Qt::WindowCloseButtonHint);
     const int answer = box->exec();
     delete box.data();
     return answer;

@@ -52,8 +52,8 @@ CSafeLineEdit::CSafeLineEdit(int id, QWidget* parent)
         [this] {
             QStyleOptionFrame option;
             initStyleOption(&option);
-            const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this)
-                                       .marginsRemoved(textMargins());
+            const QRect contents =
+                style()->subElementRect(QStyle::SE_LineEditContents, &option, this).marginsRemoved(textMargins());
             // QLineEdit keeps a couple of pixels of horizontal margin inside its contents.
             return fontMetrics().horizontalAdvance(text()) > contents.width() - 4;
         });

@@ -50,8 +50,6 @@ CUiResourceChangeHandler::~CUiResourceChangeHandler()
     uiResourceHandlers::remove(this);
 }
 
-void CUiResourceChangeHandler::onUiResourceChanged()
-{
-}
+void CUiResourceChangeHandler::onUiResourceChanged() {}
 
 } // namespace WB

@@ -12,15 +12,11 @@ Qt::Alignment alignmentFor(Qt::Orientation orientation, int anchor)
 {
     const bool horizontal = orientation == Qt::Horizontal;
     switch (anchor) {
-    case eAnchorStart:
-        return horizontal ? Qt::AlignTop : Qt::AlignLeft;
-    case eAnchorCenter:
-        return horizontal ? Qt::AlignVCenter : Qt::AlignHCenter;
-    case eAnchorEnd:
-        return horizontal ? Qt::AlignBottom : Qt::AlignRight;
+    case eAnchorStart: return horizontal ? Qt::AlignTop : Qt::AlignLeft;
+    case eAnchorCenter: return horizontal ? Qt::AlignVCenter : Qt::AlignHCenter;
+    case eAnchorEnd: return horizontal ? Qt::AlignBottom : Qt::AlignRight;
     case eAnchorFill:
-    default:
-        return Qt::Alignment();
+    default: return Qt::Alignment();
     }
 }
 

@@ -17,12 +17,12 @@ void TestDemoHost::exitCode_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("stderrHas");
 
-    QTest::newRow("--plugin PATH, which Qt takes") << QStringList{"--plugin", "/nonexistent/libpanel.so"} << 2
-                                                   << "write --panel-plugin PATH";
-    QTest::newRow("--panel-plugin PATH, missing") << QStringList{"--panel-plugin", "/nonexistent/libpanel.so"} << 3
-                                                  << "/nonexistent/libpanel.so does not exist";
-    QTest::newRow("--plugin=PATH, missing") << QStringList{"--plugin=/nonexistent/libpanel.so"} << 3
-                                            << "/nonexistent/libpanel.so does not exist";
+    QTest::newRow("--plugin PATH, which Qt takes")
+        << QStringList{"--plugin", "/nonexistent/libpanel.so"} << 2 << "write --panel-plugin PATH";
+    QTest::newRow("--panel-plugin PATH, missing")
+        << QStringList{"--panel-plugin", "/nonexistent/libpanel.so"} << 3 << "/nonexistent/libpanel.so does not exist";
+    QTest::newRow("--plugin=PATH, missing")
+        << QStringList{"--plugin=/nonexistent/libpanel.so"} << 3 << "/nonexistent/libpanel.so does not exist";
     QTest::newRow("screenshot, summary query fails")
         << QStringList{"--db", "/dev/null/cannot/credit.sqlite", "--screenshot", "<tmp>/shot.png"} << 1
         << "query 12294 failed";

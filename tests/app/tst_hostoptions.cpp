@@ -31,8 +31,8 @@ void TestHostOptions::parses_data()
                                     << 800 << QString("/tmp/a.sqlite");
     QTest::newRow("negative latency") << QStringList{"--latency-ms", "-5"} << false << both << 0 << QString();
     QTest::newRow("latency not a number") << QStringList{"--latency-ms", "fast"} << false << both << 0 << QString();
-    QTest::newRow("detail row not a number") << QStringList{"--open-detail", "first"} << false << both << 0
-                                             << QString();
+    QTest::newRow("detail row not a number")
+        << QStringList{"--open-detail", "first"} << false << both << 0 << QString();
     QTest::newRow("negative detail row") << QStringList{"--open-detail", "-1"} << false << both << 0 << QString();
     QTest::newRow("unknown option") << QStringList{"--colour", "red"} << false << both << 0 << QString();
     QTest::newRow("stray argument") << QStringList{"extra"} << false << both << 0 << QString();

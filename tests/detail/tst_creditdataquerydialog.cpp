@@ -36,12 +36,15 @@ struct Subject
 
 // The securities the answers are built from, by a one-letter name; any other letter is a null subject.
 const QMap<QChar, Subject> kSubjects = {
-    {QLatin1Char('A'), {testsupport::makeSubject(7, "ABC", "深交所", "000858", "五粮液", 0.655, 1),
-                        QStringLiteral("7____ABC____深交所____000858____1|000858|深交所|0.66|五粮液")}},
-    {QLatin1Char('B'), {testsupport::makeSubject(7, "ABC", "上交所", "600000", "浦发银行", 0.7, 2),
-                        QStringLiteral("7____ABC____上交所____600000____2|600000|上交所|0.70|浦发银行")}},
-    {QLatin1Char('C'), {testsupport::makeSubject(7, "ABC", "北交所", "830799", "艾融软件", 0.3, 3),
-                        QStringLiteral("7____ABC____北交所____830799____3|830799|北交所|0.30|艾融软件")}}};
+    {QLatin1Char('A'),
+     {testsupport::makeSubject(7, "ABC", "深交所", "000858", "五粮液", 0.655, 1),
+      QStringLiteral("7____ABC____深交所____000858____1|000858|深交所|0.66|五粮液")}},
+    {QLatin1Char('B'),
+     {testsupport::makeSubject(7, "ABC", "上交所", "600000", "浦发银行", 0.7, 2),
+      QStringLiteral("7____ABC____上交所____600000____2|600000|上交所|0.70|浦发银行")}},
+    {QLatin1Char('C'),
+     {testsupport::makeSubject(7, "ABC", "北交所", "830799", "艾融软件", 0.3, 3),
+      QStringLiteral("7____ABC____北交所____830799____3|830799|北交所|0.30|艾融软件")}}};
 
 // "detail:AB" is a detail record with those subjects ('0' a null one), "base" a summary record.
 testsupport::ScriptedAnswer detailAnswer(const QStringList& items)
@@ -143,12 +146,12 @@ void TestCreditDataQueryDialog::shape()
     QCOMPARE(dialog.innerWidget(), static_cast<QWidget*>(tableOf(dialog)));
     QVERIFY(maskOf(dialog)->isHidden());
     QCOMPARE(maskOf(dialog)->text(), QStringLiteral("正在获取数据..."));
-    QCOMPARE(testsupport::ownMethods(DVK::CCreditDataQueryDialog::staticMetaObject),
-             QStringList({"DVK::CCreditDataQueryDialog",
-                          "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                          "signal public sigMsgCallBack(bool,QString)",
-                          "slot private slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                          "slot private slotMsgCallBack(bool,QString)"}));
+    QCOMPARE(
+        testsupport::ownMethods(DVK::CCreditDataQueryDialog::staticMetaObject),
+        QStringList({"DVK::CCreditDataQueryDialog", "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+                     "signal public sigMsgCallBack(bool,QString)",
+                     "slot private slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+                     "slot private slotMsgCallBack(bool,QString)"}));
     QCOMPARE(m_service->queryCount(), 0);
 }
 
@@ -201,10 +204,10 @@ void TestCreditDataQueryDialog::answers_data()
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("shown"); // subjects by name
 
-    QTest::newRow("null subjects skipped, order kept") << QStringList({"detail:0C0AB"}) << QString()
-                                                       << QStringLiteral("CAB");
-    QTest::newRow("only the first detail record") << QStringList({"detail:A", "detail:BC"}) << QString()
-                                                  << QStringLiteral("A");
+    QTest::newRow("null subjects skipped, order kept")
+        << QStringList({"detail:0C0AB"}) << QString() << QStringLiteral("CAB");
+    QTest::newRow("only the first detail record")
+        << QStringList({"detail:A", "detail:BC"}) << QString() << QStringLiteral("A");
     QTest::newRow("empty subjects") << QStringList({"detail:"}) << QString() << QString();
     QTest::newRow("no records") << QStringList() << QString() << QString();
     QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString() << QString();
@@ -247,10 +250,11 @@ void TestCreditDataQueryDialog::answers()
     QVERIFY(maskOf(dialog)->isHidden());
     QCOMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), rowsFor(shown));
     QCOMPARE(tableOf(dialog)->visibleRowCount(), shown.size());
-    QCOMPARE(m_boxes, failure.isEmpty() ? QStringList()
-                                        : QStringList(QStringLiteral("%1 提示 %2")
-                                                          .arg(int(standin::MessageRecord::Information))
-                                                          .arg(failure)));
+    QCOMPARE(
+        m_boxes,
+        failure.isEmpty()
+            ? QStringList()
+            : QStringList(QStringLiteral("%1 提示 %2").arg(int(standin::MessageRecord::Information)).arg(failure)));
 }
 
 // A query that cannot be sent puts up no mask, which would take Escape away from the modal dialog;

@@ -50,23 +50,22 @@ void TestBrokerSummary::condense_data()
     QTest::newRow("equal dates: first received stays, in place")
         << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240110", "5|e|国信|20240110"})
         << QStringList({"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
-    QTest::newRow("grouped by name, not by key") << QStringList({"5|x|国信|20240105", "5|y|国信|20240110"})
-                                                 << QStringList({"5|y|国信|20240110@1"});
-    QTest::newRow("names compared exactly") << QStringList({"1|a|Guosen|20240105", "2|b|guosen|20240110",
-                                                            "3|c|Guosen |20240110"})
-                                            << QStringList({"1|a|Guosen|20240105@0", "2|b|guosen|20240110@1",
-                                                            "3|c|Guosen |20240110@2"});
+    QTest::newRow("grouped by name, not by key")
+        << QStringList({"5|x|国信|20240105", "5|y|国信|20240110"}) << QStringList({"5|y|国信|20240110@1"});
+    QTest::newRow("names compared exactly")
+        << QStringList({"1|a|Guosen|20240105", "2|b|guosen|20240110", "3|c|Guosen |20240110"})
+        << QStringList({"1|a|Guosen|20240105@0", "2|b|guosen|20240110@1", "3|c|Guosen |20240110@2"});
     QTest::newRow("same key text, different names: two rows")
         << QStringList({"1|a|国信|20240105", "1|a|中信|20240105"})
         << QStringList({"1|a|国信|20240105@0", "1|a|中信|20240105@1"});
     QTest::newRow("other record types and nulls skipped")
         << QStringList({"detail", "null", "1|a|国信|20240105", "detail"}) << QStringList({"1|a|国信|20240105@2"});
-    QTest::newRow("unparsable date loses to a valid one") << QStringList({"1|a|国信|2024-01-10", "2|b|国信|20240105"})
-                                                          << QStringList({"2|b|国信|20240105@1"});
-    QTest::newRow("unparsable date never replaces") << QStringList({"1|a|国信|20240105", "2|b|国信|20241399"})
-                                                    << QStringList({"1|a|国信|20240105@0"});
-    QTest::newRow("two unparsable dates: first stays") << QStringList({"1|a|国信|", "2|b|国信|n/a"})
-                                                       << QStringList({"1|a|国信|@0"});
+    QTest::newRow("unparsable date loses to a valid one")
+        << QStringList({"1|a|国信|2024-01-10", "2|b|国信|20240105"}) << QStringList({"2|b|国信|20240105@1"});
+    QTest::newRow("unparsable date never replaces")
+        << QStringList({"1|a|国信|20240105", "2|b|国信|20241399"}) << QStringList({"1|a|国信|20240105@0"});
+    QTest::newRow("two unparsable dates: first stays")
+        << QStringList({"1|a|国信|", "2|b|国信|n/a"}) << QStringList({"1|a|国信|@0"});
     QTest::newRow("empty answer") << QStringList() << QStringList();
 }
 

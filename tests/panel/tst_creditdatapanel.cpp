@@ -89,8 +89,7 @@ void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedA
 void TestCreditDataPanel::metaObjectMethods()
 {
     QCOMPARE(testsupport::ownMethods(DVK::CCreditDataPanel::staticMetaObject),
-             QStringList({"DVK::CCreditDataPanel",
-                          "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
+             QStringList({"DVK::CCreditDataPanel", "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
                           "signal public sigMsgCallBack(int,QString)",
                           "slot protected slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
                           "slot protected slotMsgCallBack(int,QString)"}));
@@ -127,8 +126,11 @@ void TestCreditDataPanel::rightsDecideControls()
     QStringList found;
     const auto controls = toolbar->findChildren<WB::CSmallNormalButton*>();
     for (WB::CSmallNormalButton* button : controls) {
-        found << QStringLiteral("%1 %2 %3x%4").arg(button->id()).arg(button->text()).arg(button->width()).arg(
-                     button->height());
+        found << QStringLiteral("%1 %2 %3x%4")
+                     .arg(button->id())
+                     .arg(button->text())
+                     .arg(button->width())
+                     .arg(button->height());
     }
     QCOMPARE(found, buttons);
     if (controls.size() == 2) {
@@ -233,7 +235,8 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
         QCOMPARE(m_service->queryCount(), 1);
     }
 
-    QTRY_COMPARE(m_boxes, QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
+    QTRY_COMPARE(m_boxes,
+                 QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
     QVERIFY(panel.loadingMask->isHidden());
     QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), before);
     QCOMPARE(panel.table->visibleRowCount(), 2);

@@ -21,12 +21,12 @@ class PanelProbe : public DVK::CCreditDataPanel
 {
 public:
     using DVK::CCreditDataPanel::CCreditDataPanel;
+    using DVK::CCreditDataPanel::handleEvent;
     using DVK::CCreditDataPanel::loadingMask;
     using DVK::CCreditDataPanel::queryDialog;
     using DVK::CCreditDataPanel::records;
     using DVK::CCreditDataPanel::showData;
     using DVK::CCreditDataPanel::table;
-    using DVK::CCreditDataPanel::handleEvent;
 };
 
 // Reaches a host table's context menu.
@@ -67,9 +67,9 @@ ColumnsDump dumpColumns(Table& table, Row& row)
         parts[2] << row.getTextFromAll(column);
         if (table.isColumnFilterable(column))
             parts[3] << name;
-        if (row.getInt(column) != std::numeric_limits<int>::max()
-            || row.getDouble(column) != std::numeric_limits<double>::max()
-            || row.getLonglong(column) != std::numeric_limits<long long>::max())
+        if (row.getInt(column) != std::numeric_limits<int>::max() ||
+            row.getDouble(column) != std::numeric_limits<double>::max() ||
+            row.getLonglong(column) != std::numeric_limits<long long>::max())
             parts[4] << name;
         if (row.getTextColor(column) != colour("cle_default"))
             parts[5] << name;

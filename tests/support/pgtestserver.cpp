@@ -74,9 +74,8 @@ QString CPgTestServer::socketDir()
 QString CPgTestServer::createDatabase()
 {
     static QAtomicInt counter;
-    const QString name = QStringLiteral("t%1_%2")
-                             .arg(QCoreApplication::applicationPid())
-                             .arg(counter.fetchAndAddOrdered(1));
+    const QString name =
+        QStringLiteral("t%1_%2").arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddOrdered(1));
     if (!exec(QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE %1 OWNER credit").arg(name)}))
         return QString();
     return uriWithPassword(name, QStringLiteral("secret"));

@@ -15,7 +15,8 @@ bool writeZip(const QString& path, const ZipEntries& entries)
     }
     for (const auto& entry : entries) {
         // libzip reads the buffer at zip_close: it must outlive the loop, so the list's copy is used.
-        zip_source_t* source = zip_source_buffer(archive, entry.second.constData(), zip_uint64_t(entry.second.size()), 0);
+        zip_source_t* source =
+            zip_source_buffer(archive, entry.second.constData(), zip_uint64_t(entry.second.size()), 0);
         if (!source || zip_file_add(archive, entry.first.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8) < 0) {
             zip_source_free(source);
             zip_discard(archive);
@@ -27,16 +28,15 @@ bool writeZip(const QString& path, const ZipEntries& entries)
 
 ZipEntries workbookEntries(const QByteArray& sheetXml)
 {
-    const QByteArray workbook =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-        "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-        "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
-    const QByteArray rels =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-        "Target=\"worksheets/sheet1.xml\"/></Relationships>";
+    const QByteArray workbook = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                                "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+                                "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+    const QByteArray rels = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                            "<Relationship Id=\"rId1\" "
+                            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+                            "Target=\"worksheets/sheet1.xml\"/></Relationships>";
     return {{QStringLiteral("xl/workbook.xml"), workbook},
             {QStringLiteral("xl/_rels/workbook.xml.rels"), rels},
             {QStringLiteral("xl/worksheets/sheet1.xml"), sheetXml}};
@@ -50,7 +50,8 @@ ZipEntries workbookEntries(const QList<QStringList>& rows)
         sheet += "<row r=\"" + QByteArray::number(r + 1) + "\">";
         for (int c = 0; c < rows[r].size() && c < 26; ++c) {
             const QByteArray ref = QByteArray(1, char('A' + c)) + QByteArray::number(r + 1);
-            sheet += "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + rows[r][c].toHtmlEscaped().toUtf8() + "</t></is></c>";
+            sheet +=
+                "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + rows[r][c].toHtmlEscaped().toUtf8() + "</t></is></c>";
         }
         sheet += "</row>";
     }

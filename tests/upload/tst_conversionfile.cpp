@@ -44,17 +44,16 @@ void TestConversionFile::textFiles_data()
     const QString row = QStringLiteral("上海,600000,浦发银行,0.7");
     QTest::newRow("utf-8") << "a.csv" << row.toUtf8() << QStringList{row};
     QTest::newRow("gbk reads as the same text") << "b.csv" << gbk(row) << QStringList{row};
-    QTest::newRow("crlf keeps the carriage return") << "c.csv" << QByteArray("SH,1,x,0.5\r\nSZ,2,y,0.6\r\n")
-                                                    << QStringList{"SH,1,x,0.5\r", "SZ,2,y,0.6\r", ""};
-    QTest::newRow("gbk with crlf") << "d.csv" << gbk(row + "\r\n" + row)
-                                   << QStringList{row + QLatin1Char('\r'), row};
+    QTest::newRow("crlf keeps the carriage return")
+        << "c.csv" << QByteArray("SH,1,x,0.5\r\nSZ,2,y,0.6\r\n") << QStringList{"SH,1,x,0.5\r", "SZ,2,y,0.6\r", ""};
+    QTest::newRow("gbk with crlf") << "d.csv" << gbk(row + "\r\n" + row) << QStringList{row + QLatin1Char('\r'), row};
     QTest::newRow("blank lines kept") << "e.csv" << QByteArray("x\n\n\ny\n") << QStringList{"x", "", "", "y", ""};
     QTest::newRow("empty file is one empty line") << "f.csv" << QByteArray() << QStringList{""};
-    QTest::newRow("quotes and commas stay as written") << "g.csv" << QByteArray("\"a,b\",c")
-                                                       << QStringList{"\"a,b\",c"};
+    QTest::newRow("quotes and commas stay as written")
+        << "g.csv" << QByteArray("\"a,b\",c") << QStringList{"\"a,b\",c"};
     QTest::newRow("lone carriage returns do not split") << "h.csv" << QByteArray("a\rb") << QStringList{"a\rb"};
-    QTest::newRow("utf-8 byte-order mark dropped") << "i.csv" << QByteArray("\xEF\xBB\xBF") + row.toUtf8()
-                                                                 << QStringList{row};
+    QTest::newRow("utf-8 byte-order mark dropped")
+        << "i.csv" << QByteArray("\xEF\xBB\xBF") + row.toUtf8() << QStringList{row};
     QTest::newRow("chinese name with spaces") << "折算率 文件 (1).csv" << row.toUtf8() << QStringList{row};
 }
 

@@ -227,8 +227,8 @@ void TestCreditDataSendFileDialog::outcomes_data()
                                                << QStringList{"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"};
     QTest::newRow("refused kind") << "rates.txt" << good << QString() << 0 << 0
                                   << QStringList{"2 1 0 提示/文件格式错误"};
-    QTest::newRow("text with a workbook suffix") << "rates.xlsx" << good << QString() << 0 << 0
-                                                 << QStringList{"2 1 0 提示/文件内容为空"};
+    QTest::newRow("text with a workbook suffix")
+        << "rates.xlsx" << good << QString() << 0 << 0 << QStringList{"2 1 0 提示/文件内容为空"};
 }
 
 // Each way a send can end: the message the user sees, whether the dialog ends with 1, and the
@@ -282,11 +282,12 @@ void TestCreditDataSendFileDialog::sendsForChosenBroker()
     QStringList subjects;
     for (const auto& s : detail->subjects)
         subjects << QString::fromStdString(s->toLog());
-    QCOMPARE(subjects,
-             QStringList({"CStkSubjects{brokerKeyNo=7, brokerId=\"GX\", brokerName=\"国信证券\", exchangeName=\"深交所\", "
-                          "stockCode=\"000858\", stockName=\"五粮液\", ratio=0.6, lineNo=-1}",
-                          "CStkSubjects{brokerKeyNo=7, brokerId=\"GX\", brokerName=\"国信证券\", exchangeName=\"北交所\", "
-                          "stockCode=\"830799\", stockName=\"艾融软件\", ratio=0.3, lineNo=-1}"}));
+    QCOMPARE(
+        subjects,
+        QStringList({"CStkSubjects{brokerKeyNo=7, brokerId=\"GX\", brokerName=\"国信证券\", exchangeName=\"深交所\", "
+                     "stockCode=\"000858\", stockName=\"五粮液\", ratio=0.6, lineNo=-1}",
+                     "CStkSubjects{brokerKeyNo=7, brokerId=\"GX\", brokerName=\"国信证券\", exchangeName=\"北交所\", "
+                     "stockCode=\"830799\", stockName=\"艾融软件\", ratio=0.3, lineNo=-1}"}));
 }
 
 // An upload answered after its dialog is gone reaches nobody.

@@ -24,8 +24,8 @@ void TestFuzzRegressions::files_data()
 
     const QDir root(qEnvironmentVariable("SOURCE_DIR"));
     // Kept crashers, named by the reader they reached, and the fuzzers' seeds.
-    const QStringList regressions =
-        QDir(root.filePath(QStringLiteral("tests/upload/regressions"))).entryList({"*.csv", "*.xls", "*.xlsx"}, QDir::Files);
+    const QStringList regressions = QDir(root.filePath(QStringLiteral("tests/upload/regressions")))
+                                        .entryList({"*.csv", "*.xls", "*.xlsx"}, QDir::Files);
     for (const QString& name : regressions) {
         QTest::newRow(qPrintable(name)) << root.filePath(QStringLiteral("tests/upload/regressions/") + name)
                                         << QFileInfo(name).suffix();

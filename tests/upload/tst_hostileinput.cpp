@@ -146,20 +146,20 @@ void TestHostileInput::files_data()
         << "badcode.csv" << bytes(QByteArray("SH,6000\xff\xfe,x,0.7\n")) << nothingUsable;
     QTest::newRow("1 MB single line of text") << "oneline.csv" << bytes(QByteArray(1024 * 1024, 'a')) << nothingUsable;
     QTest::newRow("1 MB single line of commas") << "commas.csv" << bytes(QByteArray(1024 * 1024, ',')) << nothingUsable;
-    QTest::newRow("1 MB ratio field") << "ratio.csv"
-                                      << bytes(kRow.toUtf8() + QByteArray(1024 * 1024, '7')) << "request 1";
+    QTest::newRow("1 MB ratio field") << "ratio.csv" << bytes(kRow.toUtf8() + QByteArray(1024 * 1024, '7'))
+                                      << "request 1";
     QTest::newRow("a million empty lines") << "lines.csv" << bytes(QByteArray(1000000, '\n')) << nothingUsable;
     QTest::newRow("a million empty lines after a row")
         << "linesafter.csv" << bytes(kRow.toUtf8() + QByteArray(1000000, '\n')) << "request 1";
     QTest::newRow("very long names in a csv")
         << "longnames.csv" << bytes(repeatedLine("SH,600000," + QString(100000, QChar(0x6d66)) + ",0.7", 50))
         << "request 50";
-    QTest::newRow("very long names in an xlsx") << "longnames.xlsx" << workbook(rateRows(5, QString(300000, QChar(0x6d66))))
-                                                << "request 5";
+    QTest::newRow("very long names in an xlsx")
+        << "longnames.xlsx" << workbook(rateRows(5, QString(300000, QChar(0x6d66)))) << "request 5";
 
     QTest::newRow("chinese name with spaces") << "折算率 文件 副本.csv" << bytes(kRow.toUtf8()) << "request 1";
-    QTest::newRow("chinese workbook name with spaces") << "折算率 文件.xlsx" << workbook(rateRows(1, "浦发银行"))
-                                                       << "request 1";
+    QTest::newRow("chinese workbook name with spaces")
+        << "折算率 文件.xlsx" << workbook(rateRows(1, "浦发银行")) << "request 1";
     QTest::newRow("several dots, csv") << "rates.2024.01.csv" << bytes(kRow.toUtf8()) << formatError;
     QTest::newRow("several dots, xlsx") << "折算率.v2.xlsx" << workbook(rateRows(1, "浦发银行")) << formatError;
     QTest::newRow("name that is only a suffix") << ".csv" << bytes(kRow.toUtf8()) << "request 1";

@@ -51,23 +51,21 @@ void TestUploadRequest::lines_data()
         << QStringList{"交易所,证券代码,证券名称,折算率\r", "SH,600000,浦发银行,0.7\r", ""} << ","
         << QStringList{"上交所 600000 浦发银行 0.7", "skip 0:1", "skip 2:0"};
     QTest::newRow("file order kept, gaps closed")
-        << QStringList{"SZ,000858,五粮液,0.6", "XX,1,x,0.1", "SH,600519,贵州茅台,0.65", "SH,600000,浦发银行,0.5"}
-        << "," << QStringList{"深交所 000858 五粮液 0.6", "上交所 600519 贵州茅台 0.65", "上交所 600000 浦发银行 0.5",
-                              "skip 1:1"};
-    QTest::newRow("three fields are too few") << QStringList{"SH,600000,浦发银行"} << ","
-                                              << QStringList{"skip 0:0"};
-    QTest::newRow("fields past the fourth ignored") << QStringList{"SH,600000,浦发银行,0.7,备注,,x"} << ","
-                                                    << QStringList{"上交所 600000 浦发银行 0.7"};
+        << QStringList{"SZ,000858,五粮液,0.6", "XX,1,x,0.1", "SH,600519,贵州茅台,0.65", "SH,600000,浦发银行,0.5"} << ","
+        << QStringList{"深交所 000858 五粮液 0.6", "上交所 600519 贵州茅台 0.65", "上交所 600000 浦发银行 0.5",
+                       "skip 1:1"};
+    QTest::newRow("three fields are too few") << QStringList{"SH,600000,浦发银行"} << "," << QStringList{"skip 0:0"};
+    QTest::newRow("fields past the fourth ignored")
+        << QStringList{"SH,600000,浦发银行,0.7,备注,,x"} << "," << QStringList{"上交所 600000 浦发银行 0.7"};
     QTest::newRow("ratio that is no number goes as 0")
         << QStringList{"SH,600000,浦发银行,七成", "SH,600000,浦发银行,70%"} << ","
         << QStringList{"上交所 600000 浦发银行 0", "上交所 600000 浦发银行 0", "warn 0:0", "warn 1:0"};
-    QTest::newRow("ratio out of range warned, sent as written") << QStringList{"SH,600000,浦发银行,65"} << ","
-                                                                << QStringList{"上交所 600000 浦发银行 65", "warn 0:1"};
+    QTest::newRow("ratio out of range warned, sent as written")
+        << QStringList{"SH,600000,浦发银行,65"} << "," << QStringList{"上交所 600000 浦发银行 65", "warn 0:1"};
     QTest::newRow("quoted comma splits the field")
-        << QStringList{"SH,600000,\"浦发,银行\",0.7"} << ","
-        << QStringList{"上交所 600000 \"浦发 0", "warn 0:0"};
-    QTest::newRow("keys in the other order and lost zeros") << QStringList{"858,深圳,五粮液,0.6"} << ","
-                                                            << QStringList{"深交所 000858 五粮液 0.6"};
+        << QStringList{"SH,600000,\"浦发,银行\",0.7"} << "," << QStringList{"上交所 600000 \"浦发 0", "warn 0:0"};
+    QTest::newRow("keys in the other order and lost zeros")
+        << QStringList{"858,深圳,五粮液,0.6"} << "," << QStringList{"深交所 000858 五粮液 0.6"};
     QTest::newRow("name kept untrimmed") << QStringList{"SH,600000, 浦发 ,0.7"} << ","
                                          << QStringList{"上交所 600000  浦发  0.7"};
     QTest::newRow("tab separated, commas inside fields stay")
@@ -100,8 +98,9 @@ void TestUploadRequest::requestShape()
     QCOMPARE(plan.request->operateType, 2);
     QCOMPARE(plan.request->dataList.size(), size_t(1));
     QCOMPARE(plan.request->dataList.front(), rqservice::IDataPtr(plan.detail));
-    QCOMPARE(QString::fromStdString(plan.detail->toLog()),
-             QStringLiteral("CVoprCvionRateDetail{brokerKeyNo=7, brokerId=\"ABC\", brokerName=\"国信证券\", subjects=2}"));
+    QCOMPARE(
+        QString::fromStdString(plan.detail->toLog()),
+        QStringLiteral("CVoprCvionRateDetail{brokerKeyNo=7, brokerId=\"ABC\", brokerName=\"国信证券\", subjects=2}"));
     QCOMPARE(plan.usedLines, std::vector<int>({0, 1}));
     for (const auto& subject : plan.detail->subjects) {
         QCOMPARE(subject->brokerKeyNo, 7);

@@ -28,8 +28,8 @@ void CHpfCellDelegate::paintCellText(QPainter* painter, const QStyleOptionViewIt
     if (area.width() <= 0)
         return;
     const QVariant alignment = index.data(Qt::TextAlignmentRole);
-    const int flags = (alignment.isValid() ? alignment.toInt() : int(Qt::AlignLeft | Qt::AlignVCenter))
-                      | Qt::TextSingleLine;
+    const int flags =
+        (alignment.isValid() ? alignment.toInt() : int(Qt::AlignLeft | Qt::AlignVCenter)) | Qt::TextSingleLine;
     QColor color = option.palette.color(QPalette::Text);
     const QVariant foreground = index.data(Qt::ForegroundRole);
     if (foreground.canConvert<QColor>() && foreground.value<QColor>().isValid())

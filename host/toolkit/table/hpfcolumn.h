@@ -22,15 +22,11 @@ inline EColumnKind columnKind(QVariant::Type type)
 {
     switch (type) {
     case QVariant::Int:
-    case QVariant::UInt:
-        return eKindInt;
+    case QVariant::UInt: return eKindInt;
     case QVariant::LongLong:
-    case QVariant::ULongLong:
-        return eKindLonglong;
-    case QVariant::Double:
-        return eKindDouble;
-    default:
-        return eKindText;
+    case QVariant::ULongLong: return eKindLonglong;
+    case QVariant::Double: return eKindDouble;
+    default: return eKindText;
     }
 }
 

@@ -139,8 +139,9 @@ void CHpfFilterMenu::fillList()
         }
     }
     const bool more = int(m_matches.size()) > kMaxListed;
-    m_more->setText(more ? QStringLiteral("列出 %1 项，共 %2 项匹配；输入以缩小范围").arg(kMaxListed).arg(m_matches.size())
-                         : QString());
+    m_more->setText(
+        more ? QStringLiteral("列出 %1 项，共 %2 项匹配；输入以缩小范围").arg(kMaxListed).arg(m_matches.size())
+             : QString());
     m_more->setVisible(more);
     updateOkButton();
 }

@@ -143,8 +143,8 @@ void CHpfHeaderView::paintSection(QPainter* painter, const QRect& rect, int logi
     painter->setPen(CHpfStyle::headerText());
     const QRect textRect(rect.left() + CHpfStyle::cellPadding(), rect.top(),
                          std::max(0, right - rect.left() - CHpfStyle::cellPadding()), rect.height());
-    const int flags = (alignment.isValid() ? alignment.toInt() : int(Qt::AlignLeft | Qt::AlignVCenter))
-                      | Qt::TextSingleLine;
+    const int flags =
+        (alignment.isValid() ? alignment.toInt() : int(Qt::AlignLeft | Qt::AlignVCenter)) | Qt::TextSingleLine;
     painter->drawText(textRect, flags, painter->fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
     painter->setRenderHint(QPainter::Antialiasing, true);
 

@@ -186,11 +186,9 @@ void CHpfItemModel::sortRows(std::vector<int>& rows) const
                                 [&](int r) { return m_all[std::size_t(r)]->getLonglong(column); });
         return;
     case hpf::eKindDouble:
-        sortByNumber<double>(rows, total, descending,
-                             [&](int r) { return m_all[std::size_t(r)]->getDouble(column); });
+        sortByNumber<double>(rows, total, descending, [&](int r) { return m_all[std::size_t(r)]->getDouble(column); });
         return;
-    case hpf::eKindText:
-        break;
+    case hpf::eKindText: break;
     }
     // The first four UTF-16 units packed into one integer settle most comparisons without
     // touching the strings; a shorter text pads with zeros, so it still sorts before its extensions.
@@ -296,7 +294,8 @@ QStringList CHpfItemModel::columnValues(int column) const
         std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
             if (a.first != b.first)
                 return a.first < b.first;
-            const int c = QString::compare(texts[std::size_t(a.second)], texts[std::size_t(b.second)], Qt::CaseSensitive);
+            const int c =
+                QString::compare(texts[std::size_t(a.second)], texts[std::size_t(b.second)], Qt::CaseSensitive);
             return c != 0 ? c < 0 : a.second < b.second;
         });
         QStringList values;
@@ -327,17 +326,10 @@ QStringList CHpfItemModel::columnValues(int column) const
         IBaseHpfTableData* ra = m_all[std::size_t(a.second)].get();
         IBaseHpfTableData* rb = m_all[std::size_t(b.second)].get();
         switch (kind) {
-        case hpf::eKindInt:
-            c = hpf::compareNumbers(ra->getInt(column), rb->getInt(column));
-            break;
-        case hpf::eKindLonglong:
-            c = hpf::compareNumbers(ra->getLonglong(column), rb->getLonglong(column));
-            break;
-        case hpf::eKindDouble:
-            c = hpf::compareNumbers(ra->getDouble(column), rb->getDouble(column));
-            break;
-        case hpf::eKindText:
-            break;
+        case hpf::eKindInt: c = hpf::compareNumbers(ra->getInt(column), rb->getInt(column)); break;
+        case hpf::eKindLonglong: c = hpf::compareNumbers(ra->getLonglong(column), rb->getLonglong(column)); break;
+        case hpf::eKindDouble: c = hpf::compareNumbers(ra->getDouble(column), rb->getDouble(column)); break;
+        case hpf::eKindText: break;
         }
         if (c == 0)
             c = QString::compare(a.first, b.first, Qt::CaseSensitive);
@@ -433,8 +425,7 @@ QVariant CHpfItemModel::data(const QModelIndex& index, int role) const
         return QVariant();
     const int column = index.column();
     switch (role) {
-    case Qt::DisplayRole:
-        return row->getText(column);
+    case Qt::DisplayRole: return row->getText(column);
     case Qt::ToolTipRole: {
         const QString text = row->getTextFromAll(column);
         return text.isEmpty() ? QVariant() : QVariant(text);
@@ -451,10 +442,8 @@ QVariant CHpfItemModel::data(const QModelIndex& index, int role) const
     }
     case Qt::TextAlignmentRole:
         return int((isNumericColumn(column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-    case KeyRole:
-        return row->qsKey();
-    default:
-        return QVariant();
+    case KeyRole: return row->qsKey();
+    default: return QVariant();
     }
 }
 
@@ -472,16 +461,14 @@ QVariant CHpfItemModel::headerData(int section, Qt::Orientation orientation, int
     if (section < 0 || section >= m_columnCount || !m_source)
         return QVariant();
     switch (role) {
-    case Qt::DisplayRole:
-        return m_source->headerText(section);
+    case Qt::DisplayRole: return m_source->headerText(section);
     case Qt::ToolTipRole: {
         const QString aux = m_source->columnAuxText(section);
         return aux.isEmpty() ? QVariant() : QVariant(aux);
     }
     case Qt::TextAlignmentRole:
         return int((isNumericColumn(section) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-    default:
-        return QVariant();
+    default: return QVariant();
     }
 }
 

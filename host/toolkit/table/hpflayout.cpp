@@ -69,8 +69,8 @@ bool CHpfLayout::parse(const QString& text, int tableId, int columnCount, CHpfLa
     if (parts[1].toInt(&idOk) != tableId || !idOk)
         return false;
     QVector<int> order, widths, visible, sort;
-    if (!takeField(parts[2], QStringLiteral("order"), order) || !takeField(parts[3], QStringLiteral("w"), widths)
-        || !takeField(parts[4], QStringLiteral("vis"), visible) || !takeField(parts[5], QStringLiteral("sort"), sort))
+    if (!takeField(parts[2], QStringLiteral("order"), order) || !takeField(parts[3], QStringLiteral("w"), widths) ||
+        !takeField(parts[4], QStringLiteral("vis"), visible) || !takeField(parts[5], QStringLiteral("sort"), sort))
         return false;
     if (visible.size() != columnCount || sort.size() != 2)
         return false;

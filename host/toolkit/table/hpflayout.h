@@ -15,10 +15,10 @@ public:
     static const int kMaxColumnWidth = 10000;
 
     int tableId = 0;
-    QVector<int> order;   // logical column at each visual place
-    QVector<int> widths;  // per logical column
+    QVector<int> order;    // logical column at each visual place
+    QVector<int> widths;   // per logical column
     QVector<bool> visible; // per logical column
-    int sortColumn = -1;  // -1: unsorted
+    int sortColumn = -1;   // -1: unsorted
     bool descending = false;
 
     // Digits, commas and colons only: never a ';', which callers use to join layouts.

@@ -46,14 +46,10 @@ int IBaseHpfTableModel::compare(IBaseHpfTableData* left, IBaseHpfTableData* righ
     if (!left || !right)
         return int(left == nullptr) - int(right == nullptr);
     switch (hpf::columnKind(columnType(column))) {
-    case hpf::eKindInt:
-        return hpf::compareNumbers(left->getInt(column), right->getInt(column));
-    case hpf::eKindLonglong:
-        return hpf::compareNumbers(left->getLonglong(column), right->getLonglong(column));
-    case hpf::eKindDouble:
-        return hpf::compareNumbers(left->getDouble(column), right->getDouble(column));
-    case hpf::eKindText:
-        break;
+    case hpf::eKindInt: return hpf::compareNumbers(left->getInt(column), right->getInt(column));
+    case hpf::eKindLonglong: return hpf::compareNumbers(left->getLonglong(column), right->getLonglong(column));
+    case hpf::eKindDouble: return hpf::compareNumbers(left->getDouble(column), right->getDouble(column));
+    case hpf::eKindText: break;
     }
     const int c = QString::compare(left->getText(column), right->getText(column), Qt::CaseSensitive);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);

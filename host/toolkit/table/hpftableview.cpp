@@ -51,8 +51,7 @@ int CHpfTableView::hoverRow() const
     return m_hoverEnabled ? m_hoverRow : -1;
 }
 
-void CHpfTableView::paintCellBackground(QPainter* painter, const QStyleOptionViewItem& option,
-                                        const QModelIndex& index)
+void CHpfTableView::paintCellBackground(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index)
 {
     const CHpfTableView* view = qobject_cast<const CHpfTableView*>(option.widget);
     if (option.state & QStyle::State_Selected) {

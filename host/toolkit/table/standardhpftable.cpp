@@ -44,7 +44,7 @@ void CStandardHpfTable::setFlag(EBaseTableFlags flags)
     d->view->setShowGrid(flags & eTableGridLines);
     d->view->verticalHeader()->setVisible(flags & eTableRowNumbers);
     d->view->setSelectionMode((flags & eTableMultiSelect) ? QAbstractItemView::ExtendedSelection
-                                                           : QAbstractItemView::SingleSelection);
+                                                          : QAbstractItemView::SingleSelection);
     d->view->setHoverRowEnabled(flags & eTableHoverRow);
     d->view->viewport()->update();
 }
@@ -175,8 +175,8 @@ void CStandardHpfTable::updateTable()
         d->widths.resize(n);
         d->defaultVisible.resize(n);
         for (int column = oldCount; column < n; ++column) {
-            d->widths[column] = d->header->sectionSize(column) > 0 ? d->header->sectionSize(column)
-                                                                    : d->header->defaultSectionSize();
+            d->widths[column] =
+                d->header->sectionSize(column) > 0 ? d->header->sectionSize(column) : d->header->defaultSectionSize();
             d->defaultVisible[column] = true;
         }
         for (auto it = d->pendingVisible.begin(); it != d->pendingVisible.end();) {

@@ -25,7 +25,8 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
     setObjectName(QStringLiteral("hpfTable"));
     qRegisterMetaType<Qt::SortOrder>(); // sortChanged may be queued
     d->menuFlags = menuFlags;
-    d->flags = EBaseTableFlags(eTableSortable | eTableAlternateRows | eTableGridLines | eTableRowNumbers | eTableHoverRow);
+    d->flags =
+        EBaseTableFlags(eTableSortable | eTableAlternateRows | eTableGridLines | eTableRowNumbers | eTableHoverRow);
 
     d->view = new CHpfTableView(this);
     d->header = new CHpfHeaderView(d->view);
@@ -75,29 +76,26 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
         if (size > 0 && logical >= 0 && logical < d->widths.size())
             d->widths[logical] = size;
     });
-    connect(d->header, &CHpfHeaderView::filterMenuRequested, this,
-            [this](int column, const QPoint& globalPos) {
-                if (!isColumnFilterable(column))
-                    return;
-                if (d->filterMenu)
-                    d->filterMenu->close();
-                auto* menu = new CHpfFilterMenu(column, columnValues(column), columnFilter(column), this);
-                d->filterMenu = menu;
-                menu->setFont(d->view->font());
-                connect(menu, &CHpfFilterMenu::filterChosen, this, &CStandardHpfTable::setColumnFilter);
-                menu->popup(globalPos);
-            });
-    connect(d->view, &CHpfTableView::copyRequested, this, [this] {
-        QApplication::clipboard()->setText(selectedCellsText());
+    connect(d->header, &CHpfHeaderView::filterMenuRequested, this, [this](int column, const QPoint& globalPos) {
+        if (!isColumnFilterable(column))
+            return;
+        if (d->filterMenu)
+            d->filterMenu->close();
+        auto* menu = new CHpfFilterMenu(column, columnValues(column), columnFilter(column), this);
+        d->filterMenu = menu;
+        menu->setFont(d->view->font());
+        connect(menu, &CHpfFilterMenu::filterChosen, this, &CStandardHpfTable::setColumnFilter);
+        menu->popup(globalPos);
     });
+    connect(d->view, &CHpfTableView::copyRequested, this,
+            [this] { QApplication::clipboard()->setText(selectedCellsText()); });
 
     // The context menu of the cells.
     m_pContextMenu = new QMenu(this);
     m_pContextMenu->setObjectName(QStringLiteral("hpfContextMenu"));
     if (menuFlags & eMenuCopy) {
-        d->copyAction = m_pContextMenu->addAction(QStringLiteral("复制"), this, [this] {
-            QApplication::clipboard()->setText(selectedCellsText());
-        });
+        d->copyAction = m_pContextMenu->addAction(QStringLiteral("复制"), this,
+                                                  [this] { QApplication::clipboard()->setText(selectedCellsText()); });
         d->copyAction->setObjectName(QStringLiteral("actionCopy"));
     }
     if (menuFlags & eMenuExport) {
@@ -109,7 +107,8 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
             if (!self || path.isEmpty())
                 return;
             if (!exportCsvToFile(path))
-                CMessageBox::warning(this, QStringLiteral("提示"), QStringLiteral("导出失败：无法写入文件 %1").arg(path));
+                CMessageBox::warning(this, QStringLiteral("提示"),
+                                     QStringLiteral("导出失败：无法写入文件 %1").arg(path));
         });
         action->setObjectName(QStringLiteral("actionExport"));
     }
@@ -128,7 +127,8 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
             for (int column = 0; column < d->columnCount(); ++column) {
                 if (d->hiddenByProgram.contains(column))
                     continue;
-                QAction* action = d->columnsMenu->addAction(d->itemModel->source() ? d->itemModel->source()->headerText(column) : QString());
+                QAction* action = d->columnsMenu->addAction(
+                    d->itemModel->source() ? d->itemModel->source()->headerText(column) : QString());
                 action->setCheckable(true);
                 action->setChecked(isColumnVisible(column));
                 // The last shown column stays: a table without columns cannot get them back.
@@ -149,34 +149,40 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
     if (menuFlags & (eMenuFitColumns | eMenuColumns | eMenuClearFilters))
         m_pContextMenu->addSeparator();
     if (menuFlags & eMenuSelectAll) {
-        m_pContextMenu->addAction(QStringLiteral("全选"), this, [this] {
-            const int rows = d->itemModel->rowCount();
-            const int columns = d->columnCount();
-            if (rows > 0 && columns > 0) {
-                // Also in single-selection mode, so that "全选" then "复制" takes everything.
-                d->view->selectionModel()->select(
-                    QItemSelection(d->itemModel->index(0, 0), d->itemModel->index(rows - 1, columns - 1)),
-                    QItemSelectionModel::ClearAndSelect);
-            }
-        })->setObjectName(QStringLiteral("actionSelectAll"));
+        m_pContextMenu
+            ->addAction(
+                QStringLiteral("全选"), this,
+                [this] {
+                    const int rows = d->itemModel->rowCount();
+                    const int columns = d->columnCount();
+                    if (rows > 0 && columns > 0) {
+                        // Also in single-selection mode, so that "全选" then "复制" takes everything.
+                        d->view->selectionModel()->select(
+                            QItemSelection(d->itemModel->index(0, 0), d->itemModel->index(rows - 1, columns - 1)),
+                            QItemSelectionModel::ClearAndSelect);
+                    }
+                })
+            ->setObjectName(QStringLiteral("actionSelectAll"));
     }
     if (menuFlags & eMenuRefresh) {
-        m_pRefreshAction = m_pContextMenu->addAction(QStringLiteral("刷新"), this, [this] {
-            deliverEvent(this, eEventTableRefresh, tableId(), 0);
-        });
+        m_pRefreshAction = m_pContextMenu->addAction(QStringLiteral("刷新"), this,
+                                                     [this] { deliverEvent(this, eEventTableRefresh, tableId(), 0); });
         m_pRefreshAction->setObjectName(QStringLiteral("actionRefresh"));
     }
     if (menuFlags & eMenuResetLayout) {
-        m_pContextMenu->addAction(QStringLiteral("恢复默认布局"), this, [this] {
-            const int n = d->columnCount();
-            for (int column = 0; column < n; ++column) {
-                const int from = d->header->visualIndex(column);
-                if (from != column)
-                    d->header->moveSection(from, column);
-                d->view->setColumnHidden(column, !d->defaultVisible.value(column, true));
-            }
-            adjustColumnWidth();
-        })->setObjectName(QStringLiteral("actionResetLayout"));
+        m_pContextMenu
+            ->addAction(QStringLiteral("恢复默认布局"), this,
+                        [this] {
+                            const int n = d->columnCount();
+                            for (int column = 0; column < n; ++column) {
+                                const int from = d->header->visualIndex(column);
+                                if (from != column)
+                                    d->header->moveSection(from, column);
+                                d->view->setColumnHidden(column, !d->defaultVisible.value(column, true));
+                            }
+                            adjustColumnWidth();
+                        })
+            ->setObjectName(QStringLiteral("actionResetLayout"));
     }
     connect(d->view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (!m_pContextMenu || m_pContextMenu->isEmpty())

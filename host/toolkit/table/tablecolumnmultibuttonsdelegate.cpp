@@ -178,8 +178,7 @@ void CBaseTableColumnMultiButtonsDelegate::paint(QPainter* painter, const QStyle
     painter->restore();
 }
 
-QSize CBaseTableColumnMultiButtonsDelegate::sizeHint(const QStyleOptionViewItem& option,
-                                                     const QModelIndex& index) const
+QSize CBaseTableColumnMultiButtonsDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const std::string key = rowKeyOf(index);
     const auto found = m_buttons.find(key);
@@ -205,8 +204,8 @@ bool CBaseTableColumnMultiButtonsDelegate::editorEvent(QEvent* event, QAbstractI
         m_pressButton = -1;
         return false;
     }
-    const bool mouse = event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress
-                       || event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick;
+    const bool mouse = event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress ||
+                       event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick;
     if (!mouse || !index.isValid())
         return false;
     auto* me = static_cast<QMouseEvent*>(event);
@@ -255,8 +254,7 @@ bool CBaseTableColumnMultiButtonsDelegate::editorEvent(QEvent* event, QAbstractI
             postClick(this, m_receiver, m_column, buttons[hit].id, key);
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

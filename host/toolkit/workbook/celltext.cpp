@@ -22,7 +22,9 @@ QString dateText(qint64 days, qint64 seconds, bool date1904, bool withTime)
     } else if (days == 60) {
         // Serial 60 is the 29 February 1900 that Lotus believed in and Excel still shows.
         QString text = QStringLiteral("1900-02-29");
-        return withTime ? text + QLatin1Char(' ') + QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss")) : text;
+        return withTime
+                   ? text + QLatin1Char(' ') + QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"))
+                   : text;
     } else {
         date = days < 60 ? QDate(1899, 12, 31).addDays(days) : QDate(1899, 12, 30).addDays(days);
     }
@@ -43,8 +45,7 @@ QString CCellText::fromNumber(double value)
 
     // d.dddddddddddddde±x: the value rounded to 15 significant digits, locale-free.
     char buf[40];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
-                                   kSignificantDigits - 1);
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kSignificantDigits - 1);
     const char* p = buf;
     const bool negative = *p == '-';
     if (negative)
@@ -151,14 +152,19 @@ EDateKind CCellText::dateKindOf(int builtinId, const QString& formatCode)
         }
         switch (c.unicode()) {
         case '"': inQuote = true; break;
-        case '\\': case '_': case '*': ++i; break; // the next character is literal or padding
-        case ';': i = code.size(); break;          // only the positive section decides
+        case '\\':
+        case '_':
+        case '*': ++i; break;             // the next character is literal or padding
+        case ';': i = code.size(); break; // only the positive section decides
         case '[': {
             const int end = code.indexOf(QLatin1Char(']'), i);
-            if (end < 0) { i = code.size(); break; }
+            if (end < 0) {
+                i = code.size();
+                break;
+            }
             const QString inner = code.mid(i + 1, end - i - 1);
-            if (inner == QLatin1String("h") || inner == QLatin1String("hh") || inner == QLatin1String("m")
-                || inner == QLatin1String("mm") || inner == QLatin1String("s") || inner == QLatin1String("ss"))
+            if (inner == QLatin1String("h") || inner == QLatin1String("hh") || inner == QLatin1String("m") ||
+                inner == QLatin1String("mm") || inner == QLatin1String("s") || inner == QLatin1String("ss"))
                 hasTime = true; // elapsed time
             i = end;
             break;
@@ -167,8 +173,11 @@ EDateKind CCellText::dateKindOf(int builtinId, const QString& formatCode)
             if (code.midRef(i, 7) == QLatin1String("general"))
                 i += 6;
             break;
-        case 'y': case 'd': case 'e': hasDate = true; break;
-        case 'h': case 's': hasTime = true; break;
+        case 'y':
+        case 'd':
+        case 'e': hasDate = true; break;
+        case 'h':
+        case 's': hasTime = true; break;
         case 'm': hasMonthOrMinute = true; break;
         default: break;
         }

@@ -6,7 +6,12 @@ namespace WB {
 
 // How a cell's number format shows a number: as is, as a calendar date (with its time of day
 // when it has one) or as a time of day alone.
-enum class EDateKind : unsigned char { None, Date, Time };
+enum class EDateKind : unsigned char
+{
+    None,
+    Date,
+    Time
+};
 
 // Turns stored cell values into the text a person sees in Excel's General format, the same for
 // .xlsx and .xls so both readers agree on every cell.

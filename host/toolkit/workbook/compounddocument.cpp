@@ -19,9 +19,18 @@ constexpr quint8 kStreamEntry = 2;
 constexpr quint8 kRootEntry = 5;
 const char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 
-quint16 u16(const char* p) { return qFromLittleEndian<quint16>(p); }
-quint32 u32(const char* p) { return qFromLittleEndian<quint32>(p); }
-quint64 u64(const char* p) { return qFromLittleEndian<quint64>(p); }
+quint16 u16(const char* p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+quint32 u32(const char* p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
+quint64 u64(const char* p)
+{
+    return qFromLittleEndian<quint64>(p);
+}
 
 } // namespace
 
@@ -62,7 +71,8 @@ bool CCompoundDocument::openData(const QByteArray& data)
     m_sectorShift = u16(h + 0x1E);
     m_miniShift = u16(h + 0x20);
     if ((m_sectorShift != 9 && m_sectorShift != 12) || m_miniShift != 6)
-        return fail(QStringLiteral("unsupported sector sizes (shift %1, mini shift %2)").arg(m_sectorShift).arg(m_miniShift));
+        return fail(
+            QStringLiteral("unsupported sector sizes (shift %1, mini shift %2)").arg(m_sectorShift).arg(m_miniShift));
     m_miniCutoff = u32(h + 0x38);
     const qint64 sectorBytes = qint64(1) << m_sectorShift;
     // The header fills the first sector; a partial last sector still counts, reads are checked.
@@ -78,7 +88,8 @@ bool CCompoundDocument::readFat()
     // A FAT larger than the file needs could only point outside it, and would cost memory.
     if (fatSectors > m_fileSectors / quint32(idsPerSector) + 2)
         return fail(QStringLiteral("%1 FAT sectors declared for a file of %2 sectors (truncated file?)")
-                        .arg(fatSectors).arg(m_fileSectors));
+                        .arg(fatSectors)
+                        .arg(m_fileSectors));
 
     std::vector<quint32> fatIds;
     fatIds.reserve(fatSectors);
@@ -139,7 +150,9 @@ bool CCompoundDocument::gather(const std::vector<quint32>& sectors, int shift, c
     const qint64 sectorBytes = qint64(1) << shift;
     if (size > quint64(sectors.size()) * quint64(sectorBytes))
         return fail(QStringLiteral("%1: %2 bytes declared but its chain holds %3 sectors")
-                        .arg(QLatin1String(what)).arg(size).arg(sectors.size()));
+                        .arg(QLatin1String(what))
+                        .arg(size)
+                        .arg(sectors.size()));
     out.resize(int(size));
     char* dst = out.data();
     quint64 left = size;
@@ -151,7 +164,8 @@ bool CCompoundDocument::gather(const std::vector<quint32>& sectors, int shift, c
         if (at + take > source.size()) {
             out.clear();
             return fail(QStringLiteral("%1: sector %2 lies past the end of the data (truncated file?)")
-                            .arg(QLatin1String(what)).arg(s));
+                            .arg(QLatin1String(what))
+                            .arg(s));
         }
         std::memcpy(dst, source.constData() + at, size_t(take));
         dst += take;
@@ -199,15 +213,15 @@ bool CCompoundDocument::loadMiniStream()
     if (root.size > quint64(m_file.size()))
         return fail(QStringLiteral("mini stream of %1 bytes is larger than the file").arg(root.size));
     std::vector<quint32> sectors;
-    if (!chain(m_fat, root.start, sectors, "mini stream")
-        || !gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, root.size, m_miniStream, "mini stream"))
+    if (!chain(m_fat, root.start, sectors, "mini stream") ||
+        !gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, root.size, m_miniStream, "mini stream"))
         return false;
 
     const char* h = m_file.constData();
     QByteArray table;
-    if (!chain(m_fat, u32(h + 0x3C), sectors, "mini FAT")
-        || !gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, quint64(sectors.size()) << m_sectorShift,
-                   table, "mini FAT"))
+    if (!chain(m_fat, u32(h + 0x3C), sectors, "mini FAT") ||
+        !gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, quint64(sectors.size()) << m_sectorShift,
+                table, "mini FAT"))
         return false;
     m_miniFat.resize(size_t(table.size() / 4));
     for (size_t i = 0; i < m_miniFat.size(); ++i)
@@ -243,11 +257,11 @@ bool CCompoundDocument::readStream(const QString& name, QByteArray& out)
     if (entry->size < m_miniCutoff) {
         if (entry->size == 0)
             return true;
-        return loadMiniStream() && chain(m_miniFat, entry->start, sectors, what.constData())
-               && gather(sectors, m_miniShift, m_miniStream, 0, entry->size, out, what.constData());
+        return loadMiniStream() && chain(m_miniFat, entry->start, sectors, what.constData()) &&
+               gather(sectors, m_miniShift, m_miniStream, 0, entry->size, out, what.constData());
     }
-    return chain(m_fat, entry->start, sectors, what.constData())
-           && gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, entry->size, out, what.constData());
+    return chain(m_fat, entry->start, sectors, what.constData()) &&
+           gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, entry->size, out, what.constData());
 }
 
 } // namespace WB

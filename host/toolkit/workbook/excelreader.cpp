@@ -15,7 +15,11 @@ struct CExcelReader::Private
     QString lastError;
 };
 
-CExcelReader::CExcelReader(QObject* parent) : QObject(parent), d(new Private) {}
+CExcelReader::CExcelReader(QObject* parent)
+    : QObject(parent)
+    , d(new Private)
+{
+}
 
 CExcelReader::~CExcelReader() = default;
 

@@ -9,7 +9,10 @@
 // one field per column from the first to the last used column.
 namespace WB {
 
-COdbcExcelReader::COdbcExcelReader(QObject* parent) : QObject(parent) {}
+COdbcExcelReader::COdbcExcelReader(QObject* parent)
+    : QObject(parent)
+{
+}
 
 COdbcExcelReader::~COdbcExcelReader() = default;
 

@@ -64,7 +64,9 @@ bool CSheetGrid::finish()
     const qint64 fields = qint64(m_lastRow - m_firstRow + 1) * (m_lastColumn - m_firstColumn + 1);
     if (fields > kMaxRangeFields) {
         m_error = QStringLiteral("used range of %1 rows x %2 columns is past the %3-cell cap")
-                      .arg(m_lastRow - m_firstRow + 1).arg(m_lastColumn - m_firstColumn + 1).arg(kMaxRangeFields);
+                      .arg(m_lastRow - m_firstRow + 1)
+                      .arg(m_lastColumn - m_firstColumn + 1)
+                      .arg(kMaxRangeFields);
         clear();
         return false;
     }
@@ -85,8 +87,7 @@ const CSheetGrid::Cell* CSheetGrid::find(int row, int column) const
         return nullptr;
     const auto begin = m_index.begin() + m_rowStart[size_t(row - m_firstRow)];
     const auto end = m_index.begin() + m_rowStart[size_t(row - m_firstRow + 1)];
-    const auto it = std::lower_bound(begin, end, column,
-                                     [](const Cell& c, int col) { return int(c.column) < col; });
+    const auto it = std::lower_bound(begin, end, column, [](const Cell& c, int col) { return int(c.column) < col; });
     return it != end && int(it->column) == column ? &*it : nullptr;
 }
 

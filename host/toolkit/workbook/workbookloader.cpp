@@ -37,8 +37,9 @@ bool CWorkbookLoader::load(const QString& path)
         m_sheetCount = loader.sheetCount();
         m_error = loader.error();
     } else {
-        m_error = head.isEmpty() ? QStringLiteral("workbook: the file is empty")
-                                 : QStringLiteral("workbook: neither a zip package (.xlsx) nor a compound document (.xls)");
+        m_error = head.isEmpty()
+                      ? QStringLiteral("workbook: the file is empty")
+                      : QStringLiteral("workbook: neither a zip package (.xlsx) nor a compound document (.xls)");
     }
     if (!ok) {
         m_grid.clear();

@@ -12,7 +12,8 @@ namespace WB {
 
 namespace {
 
-enum : quint16 {
+enum : quint16
+{
     kFormula = 0x0006,
     kEof = 0x000A,
     kDateMode = 0x0022,
@@ -42,8 +43,14 @@ constexpr quint16 kGlobalsKind = 0x0005;
 constexpr int kMaxFormatChars = 255;
 constexpr int kMaxXf = 65536;
 
-quint16 u16(const uchar* p) { return qFromLittleEndian<quint16>(p); }
-quint32 u32(const uchar* p) { return qFromLittleEndian<quint32>(p); }
+quint16 u16(const uchar* p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+quint32 u32(const uchar* p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
 
 double f64(const uchar* p)
 {
@@ -154,7 +161,8 @@ public:
         }
         return true;
     }
-    template <typename T> bool number(T& value)
+    template <typename T>
+    bool number(T& value)
     {
         uchar raw[sizeof(T)];
         if (!bytes(raw, int(sizeof raw)))
@@ -250,7 +258,9 @@ class CRecords
 {
 public:
     CRecords(const QByteArray& stream, qint64 at)
-        : m_data(reinterpret_cast<const uchar*>(stream.constData())), m_size(stream.size()), m_at(at)
+        : m_data(reinterpret_cast<const uchar*>(stream.constData()))
+        , m_size(stream.size())
+        , m_at(at)
     {
     }
 
@@ -301,11 +311,17 @@ private:
 bool isCellRecord(quint16 type)
 {
     switch (type) {
-    case kFormula: case kMulRk: case kMulBlank: case kRString: case kLabelSst: case kBlank:
-    case kNumber: case kLabel: case kBoolErr: case kRk:
-        return true;
-    default:
-        return false;
+    case kFormula:
+    case kMulRk:
+    case kMulBlank:
+    case kRString:
+    case kLabelSst:
+    case kBlank:
+    case kNumber:
+    case kLabel:
+    case kBoolErr:
+    case kRk: return true;
+    default: return false;
     }
 }
 
@@ -338,8 +354,8 @@ bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
             m_error = document.error();
             return false;
         }
-        const QString name = document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook")
-                                                                            : QStringLiteral("Book");
+        const QString name =
+            document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook") : QStringLiteral("Book");
         if (!document.hasStream(name))
             return fail(QStringLiteral("no Workbook or Book stream in the compound document"));
         if (!document.readStream(name, stream)) {
@@ -368,7 +384,8 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
         return fail(QStringLiteral("the workbook stream does not start with a BOF record"));
     const quint16 version = u16(record.data);
     if (version != kBiff8 && version != kBiff5)
-        return fail(QStringLiteral("BIFF version 0x%1 is not read (BIFF5 and BIFF8 are)").arg(version, 4, 16, QLatin1Char('0')));
+        return fail(QStringLiteral("BIFF version 0x%1 is not read (BIFF5 and BIFF8 are)")
+                        .arg(version, 4, 16, QLatin1Char('0')));
     if (u16(record.data + 2) != kGlobalsKind)
         return fail(QStringLiteral("the workbook stream does not start with the workbook globals"));
     m_biff8 = version == kBiff8;
@@ -379,18 +396,13 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
         const uchar* d = record.data;
         const int n = record.length;
         switch (record.type) {
-        case kEof:
-            ended = true;
-            break;
-        case kFilePass:
-            return fail(QStringLiteral("the workbook is encrypted (password protected)"));
+        case kEof: ended = true; break;
+        case kFilePass: return fail(QStringLiteral("the workbook is encrypted (password protected)"));
         case kCodePage:
             if (!m_biff8 && n >= 2)
                 m_codec = codecFor(u16(d));
             break;
-        case kDateMode:
-            m_date1904 = n >= 2 && u16(d) == 1;
-            break;
+        case kDateMode: m_date1904 = n >= 2 && u16(d) == 1; break;
         case kFormat: {
             if (n < 3)
                 break;
@@ -422,7 +434,8 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
                 if (!pieces.unicodeString(2, m_sharedPool))
                     return fail(QStringLiteral("shared string %1 is cut short").arg(i));
                 if (m_sharedPool.size() > kMaxSharedChars)
-                    return fail(QStringLiteral("shared strings larger than the %1 MiB cap").arg(kMaxSharedChars * 2 / (1024 * 1024)));
+                    return fail(QStringLiteral("shared strings larger than the %1 MiB cap")
+                                    .arg(kMaxSharedChars * 2 / (1024 * 1024)));
                 m_shared.emplace_back(quint32(start), quint32(m_sharedPool.size() - start));
             }
             break;
@@ -434,8 +447,7 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
                 ++m_sheetCount;
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (!ended)
@@ -482,7 +494,8 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
     };
     const auto tooShort = [&]() {
         return fail(QStringLiteral("record 0x%1 at offset %2 is too short")
-                        .arg(record.type, 4, 16, QLatin1Char('0')).arg(record.offset));
+                        .arg(record.type, 4, 16, QLatin1Char('0'))
+                        .arg(record.offset));
     };
 
     while (depth > 0 && record.next()) {
@@ -512,7 +525,9 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
             const quint32 index = u32(d + 6);
             if (index >= m_shared.size())
                 return fail(QStringLiteral("cell %1 refers to shared string %2 of %3")
-                                .arg(cellName(row, column)).arg(index).arg(m_shared.size()));
+                                .arg(cellName(row, column))
+                                .arg(index)
+                                .arg(m_shared.size()));
             const auto& s = m_shared[index];
             ok = put(row, column, m_sharedPool.constData() + s.first, int(s.second));
             break;
@@ -553,7 +568,8 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
             if (d[7] == 0) {
                 ok = putText(row, column, d[6] ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
             } else if (!errorText(d[6], text)) {
-                return fail(QStringLiteral("cell %1 holds the unknown error code %2").arg(cellName(row, column)).arg(d[6]));
+                return fail(
+                    QStringLiteral("cell %1 holds the unknown error code %2").arg(cellName(row, column)).arg(d[6]));
             } else {
                 ok = putText(row, column, text);
             }
@@ -568,18 +584,23 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
                 break;
             }
             switch (result[0]) {
-            case 0: pendingRow = row; pendingColumn = column; break;
+            case 0:
+                pendingRow = row;
+                pendingColumn = column;
+                break;
             case 1: ok = putText(row, column, result[2] ? QStringLiteral("TRUE") : QStringLiteral("FALSE")); break;
             case 2:
                 if (!errorText(result[2], text))
                     return fail(QStringLiteral("the formula at %1 gives the unknown error code %2")
-                                    .arg(cellName(row, column)).arg(result[2]));
+                                    .arg(cellName(row, column))
+                                    .arg(result[2]));
                 ok = putText(row, column, text);
                 break;
             case 3: break; // an empty text shows nothing
             default:
                 return fail(QStringLiteral("the formula at %1 has a result of unknown type %2")
-                                .arg(cellName(row, column)).arg(result[0]));
+                                .arg(cellName(row, column))
+                                .arg(result[0]));
             }
             break;
         }
@@ -594,8 +615,7 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
             ok = putText(pendingRow, pendingColumn, text);
             pendingRow = pendingColumn = -1;
             break;
-        default:
-            break;
+        default: break;
         }
         if (!ok)
             return false;

@@ -21,7 +21,10 @@ constexpr int kMaxCellTextBytes = 1024 * 1024;
 constexpr qint64 kMaxSharedStrings = 1000000;
 constexpr qint64 kMaxSharedChars = 16 * 1024 * 1024;
 
-bool isName(const char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
+bool isName(const char* name, const char* expected)
+{
+    return std::strcmp(name, expected) == 0;
+}
 
 bool isTrue(const char* value)
 {
@@ -66,9 +69,8 @@ QString dirOf(const QString& part)
 
 bool streamPart(CZipPackage& zip, const QString& part, qint64 cap, CXmlPartParser& parser, QString& error)
 {
-    const bool ok = zip.read(part, cap, [&parser](const char* data, int size, bool last) {
-        return parser.feed(data, size, last);
-    });
+    const bool ok =
+        zip.read(part, cap, [&parser](const char* data, int size, bool last) { return parser.feed(data, size, last); });
     if (!ok)
         error = parser.error().isEmpty() ? zip.error() : parser.error();
     return ok;
@@ -168,9 +170,8 @@ protected:
             const int formatId = id ? std::atoi(id) : 0;
             // A custom format may redefine a built-in id.
             const auto custom = m_customFormats.constFind(formatId);
-            xfDateKinds.push_back(custom != m_customFormats.constEnd()
-                                      ? CCellText::dateKindOf(-1, *custom)
-                                      : CCellText::dateKindOf(formatId, QString()));
+            xfDateKinds.push_back(custom != m_customFormats.constEnd() ? CCellText::dateKindOf(-1, *custom)
+                                                                       : CCellText::dateKindOf(formatId, QString()));
         }
     }
     void endElement(const char* name) override
@@ -218,7 +219,8 @@ protected:
             }
             const QString text = decodeEscapes(QString::fromUtf8(m_text.data(), int(m_text.size())));
             if (qint64(pool.size()) + text.size() > kMaxSharedChars) {
-                fail(QStringLiteral("xlsx: shared strings larger than the %1 MiB cap").arg(kMaxSharedChars * 2 / (1024 * 1024)));
+                fail(QStringLiteral("xlsx: shared strings larger than the %1 MiB cap")
+                         .arg(kMaxSharedChars * 2 / (1024 * 1024)));
                 return;
             }
             items.emplace_back(quint32(pool.size()), quint32(text.size()));
@@ -246,7 +248,11 @@ class CSheetParser : public CXmlPartParser
 public:
     CSheetParser(const QString& part, CSheetGrid& grid, const CSharedStringsParser& shared,
                  const std::vector<EDateKind>& xfDateKinds, bool date1904)
-        : CXmlPartParser(part), m_grid(grid), m_shared(shared), m_xfDateKinds(xfDateKinds), m_date1904(date1904)
+        : CXmlPartParser(part)
+        , m_grid(grid)
+        , m_shared(shared)
+        , m_xfDateKinds(xfDateKinds)
+        , m_date1904(date1904)
     {
     }
 
@@ -309,7 +315,12 @@ protected:
     }
 
 private:
-    enum Collect { None, Value, Inline };
+    enum Collect
+    {
+        None,
+        Value,
+        Inline
+    };
 
     void startCell(const char** attributes)
     {
@@ -326,9 +337,12 @@ private:
         for (int i = 0; attributes[i]; i += 2) {
             const char* name = attributes[i];
             if (name[0] && !name[1]) {
-                if (name[0] == 'r') ref = attributes[i + 1];
-                else if (name[0] == 't') type = attributes[i + 1];
-                else if (name[0] == 's') m_style = std::atoi(attributes[i + 1]);
+                if (name[0] == 'r')
+                    ref = attributes[i + 1];
+                else if (name[0] == 't')
+                    type = attributes[i + 1];
+                else if (name[0] == 's')
+                    m_style = std::atoi(attributes[i + 1]);
             }
         }
         if (ref && *ref) {
@@ -343,12 +357,18 @@ private:
             ++m_column;
         }
         if (const char* t = type) {
-            if (isName(t, "s")) m_type = 's';
-            else if (isName(t, "inlineStr")) m_type = 'i';
-            else if (isName(t, "str")) m_type = 'f';
-            else if (isName(t, "b")) m_type = 'b';
-            else if (isName(t, "e")) m_type = 'e';
-            else if (isName(t, "d")) m_type = 'd';
+            if (isName(t, "s"))
+                m_type = 's';
+            else if (isName(t, "inlineStr"))
+                m_type = 'i';
+            else if (isName(t, "str"))
+                m_type = 'f';
+            else if (isName(t, "b"))
+                m_type = 'b';
+            else if (isName(t, "e"))
+                m_type = 'e';
+            else if (isName(t, "d"))
+                m_type = 'd';
         }
     }
 
@@ -371,7 +391,8 @@ private:
                 return;
             if (res.ec != std::errc() || index >= m_shared.items.size()) {
                 fail(QStringLiteral("xlsx: shared string %1 at row %2 does not exist")
-                         .arg(QString::fromStdString(m_value)).arg(m_row));
+                         .arg(QString::fromStdString(m_value))
+                         .arg(m_row));
                 return;
             }
             const auto& item = m_shared.items[size_t(index)];
@@ -379,22 +400,24 @@ private:
             break;
         }
         case 'i':
-            ok = m_grid.addCell(m_row, m_column,
-                                decodeEscapes(QString::fromUtf8(m_inline.empty() ? m_value.data() : m_inline.data(),
-                                                                int(m_inline.empty() ? m_value.size() : m_inline.size()))));
+            ok = m_grid.addCell(
+                m_row, m_column,
+                decodeEscapes(QString::fromUtf8(m_inline.empty() ? m_value.data() : m_inline.data(),
+                                                int(m_inline.empty() ? m_value.size() : m_inline.size()))));
             break;
         case 'f':
             ok = m_grid.addCell(m_row, m_column, decodeEscapes(QString::fromUtf8(m_value.data(), int(m_value.size()))));
             break;
-        case 'e':
-            ok = m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
-            break;
+        case 'e': ok = m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size()))); break;
         case 'b':
             if (!m_value.empty())
-                ok = m_grid.addCell(m_row, m_column, m_value == "1" || m_value == "true" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+                ok = m_grid.addCell(m_row, m_column,
+                                    m_value == "1" || m_value == "true" ? QStringLiteral("TRUE")
+                                                                        : QStringLiteral("FALSE"));
             break;
         case 'd':
-            ok = m_grid.addCell(m_row, m_column, CCellText::fromIsoDateTime(QString::fromUtf8(m_value.data(), int(m_value.size()))));
+            ok = m_grid.addCell(m_row, m_column,
+                                CCellText::fromIsoDateTime(QString::fromUtf8(m_value.data(), int(m_value.size()))));
             break;
         default: {
             if (m_value.empty())
@@ -410,8 +433,9 @@ private:
                 ok = m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
                 break;
             }
-            const EDateKind kind = m_style >= 0 && size_t(m_style) < m_xfDateKinds.size() ? m_xfDateKinds[size_t(m_style)]
-                                                                                         : EDateKind::None;
+            const EDateKind kind = m_style >= 0 && size_t(m_style) < m_xfDateKinds.size()
+                                       ? m_xfDateKinds[size_t(m_style)]
+                                       : EDateKind::None;
             ok = m_grid.addCell(m_row, m_column,
                                 kind == EDateKind::None ? CCellText::fromNumber(number)
                                                         : CCellText::fromSerial(number, kind, m_date1904));

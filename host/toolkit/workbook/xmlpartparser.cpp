@@ -13,7 +13,8 @@ const char* xmlLocalName(const char* name)
 }
 
 CXmlPartParser::CXmlPartParser(const QString& partName)
-    : m_parser(XML_ParserCreate(nullptr)), m_partName(partName)
+    : m_parser(XML_ParserCreate(nullptr))
+    , m_partName(partName)
 {
     if (!m_parser) {
         m_error = QStringLiteral("xml: out of memory");

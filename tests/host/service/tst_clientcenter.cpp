@@ -61,14 +61,22 @@ public:
 };
 
 // The centre owns its state alone: a copy would share it and delete it twice.
-static_assert(!std::is_copy_constructible<DVK::CVoprClientCenter>::value && !std::is_copy_assignable<DVK::CVoprClientCenter>::value,
+static_assert(!std::is_copy_constructible<DVK::CVoprClientCenter>::value &&
+                  !std::is_copy_assignable<DVK::CVoprClientCenter>::value,
               "the client centre must not be copyable");
 
 // A backend that breaks the rules in one way or another.
 class CFaultyBackend : public standin::IServiceBackend
 {
 public:
-    enum Fault { ThrowsStdException, ThrowsOther, AnswersTwice, AnswersOnCallersThread, AnswersThenThrows };
+    enum Fault
+    {
+        ThrowsStdException,
+        ThrowsOther,
+        AnswersTwice,
+        AnswersOnCallersThread,
+        AnswersThenThrows
+    };
     explicit CFaultyBackend(Fault fault)
         : m_fault(fault)
     {
@@ -76,11 +84,19 @@ public:
 
     void query(const boost::shared_ptr<rqservice::CVoprQueryDataReq>&, const DVK::QueryCallback& callback) override
     {
-        if (m_fault == ThrowsStdException) { throw std::runtime_error("connection reset"); }
-        if (m_fault == ThrowsOther) { throw 42; }
+        if (m_fault == ThrowsStdException) {
+            throw std::runtime_error("connection reset");
+        }
+        if (m_fault == ThrowsOther) {
+            throw 42;
+        }
         callback(utils::RQError(), {}, 0, bson::BSONObj());
-        if (m_fault == AnswersTwice) { callback(utils::RQError::failure("second"), {}, 0, bson::BSONObj()); }
-        if (m_fault == AnswersThenThrows) { throw std::runtime_error("late"); }
+        if (m_fault == AnswersTwice) {
+            callback(utils::RQError::failure("second"), {}, 0, bson::BSONObj());
+        }
+        if (m_fault == AnswersThenThrows) {
+            throw std::runtime_error("late");
+        }
     }
     void operate(const boost::shared_ptr<rqservice::COperateDataReq>&, const DVK::OperateCallback&) override
     {
@@ -179,8 +195,8 @@ void TestClientCenter::faultyBackendStillAnswersOnce_data()
 {
     QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("message"); // of the failure; empty for a success
-    QTest::newRow("throws std::exception") << int(CFaultyBackend::ThrowsStdException)
-                                           << "服务调用失败: connection reset";
+    QTest::newRow("throws std::exception")
+        << int(CFaultyBackend::ThrowsStdException) << "服务调用失败: connection reset";
     QTest::newRow("throws something else") << int(CFaultyBackend::ThrowsOther) << "服务调用失败: 未知错误";
     QTest::newRow("answers twice") << int(CFaultyBackend::AnswersTwice) << "";
     QTest::newRow("answers on the caller's thread") << int(CFaultyBackend::AnswersOnCallersThread) << "";
@@ -210,12 +226,13 @@ void TestClientCenter::faultyBackendStillAnswersOnce()
     QCOMPARE(receiver.messages, message.isEmpty() ? QStringList() : QStringList{message});
 
     std::atomic<int> operateCalls{0}, operateFailures{0};
-    centre()->operateData_async(boost::make_shared<rqservice::COperateDataReq>(),
-                                [&](const utils::RQError& error, bson::BSONObj) {
-                                    operateFailures += !error.isSuccess();
-                                    ++operateCalls;
-                                },
-                                0);
+    centre()->operateData_async(
+        boost::make_shared<rqservice::COperateDataReq>(),
+        [&](const utils::RQError& error, bson::BSONObj) {
+            operateFailures += !error.isSuccess();
+            ++operateCalls;
+        },
+        0);
     QTRY_COMPARE(operateCalls.load(), 1);
     QCOMPARE(operateFailures.load(), 1);
 }
@@ -227,15 +244,21 @@ void TestClientCenter::serverMessagesCapturedOrDispatched()
     centre()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, nullptr, "提示", "未找到券商", true, false);
     std::vector<standin::ServerMessage> captured = standin::takeCapturedMessages();
     QCOMPARE(captured.size(), size_t(1));
-    QCOMPARE(QString("%1 %2 %3 %4").arg(int(captured[0].type)).arg(captured[0].success).arg(captured[0].title, captured[0].text),
+    QCOMPARE(QString("%1 %2 %3 %4")
+                 .arg(int(captured[0].type))
+                 .arg(captured[0].success)
+                 .arg(captured[0].title, captured[0].text),
              QString("1 0 提示 未找到券商"));
     QVERIFY(standin::takeCapturedMessages().empty());
 
     standin::setCaptureMessages(false);
     QStringList shown; // kind, server type, success, text, whether on the GUI thread
     standin::setMessageInterceptor([&](const standin::MessageRecord& record) {
-        shown << QString("%1 %2 %3 %4 %5").arg(int(record.kind) == int(standin::MessageRecord::ServerMessage))
-                     .arg(record.serverType).arg(record.success).arg(record.text)
+        shown << QString("%1 %2 %3 %4 %5")
+                     .arg(int(record.kind) == int(standin::MessageRecord::ServerMessage))
+                     .arg(record.serverType)
+                     .arg(record.success)
+                     .arg(record.text)
                      .arg(QThread::currentThread() == qApp->thread());
         return int(QMessageBox::Ok);
     });

@@ -23,8 +23,8 @@ QPair<QString, int> query(CEmbeddedDataService& service, int type, const std::st
     auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
     request->queryType = type;
     request->queryKey = key;
-    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records,
-                                     int, bson::BSONObj) {
+    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
+                                     bson::BSONObj) {
         *outcome = {QString::fromStdString(error.isSuccess() ? std::string("ok") : error.errorMsg()),
                     int(records.size())};
     });

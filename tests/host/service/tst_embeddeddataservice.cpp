@@ -243,14 +243,15 @@ void TestEmbeddedDataService::uploadThenDetailReturnsRowsInOrder()
     QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
 
     const QueryOutcome detail = query(*m_service, 12295, "2____HTSC");
-    QCOMPARE(detailLines(detail),
-             QStringList({
-                 R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="上交所", stockCode="600000", stockName="浦发银行", ratio=0.65, lineNo=1})",
-                 R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="000858", stockName="五粮液", ratio=0.7, lineNo=2})",
-                 R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="300750", stockName="宁德时代", ratio=0.55, lineNo=3})",
-                 R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="上交所", stockCode="600000", stockName="浦发银行", ratio=0.6, lineNo=4})",
-                 R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="北交所", stockCode="430047", stockName="诺思兰德", ratio=0, lineNo=5})",
-             }));
+    QCOMPARE(
+        detailLines(detail),
+        QStringList({
+            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="上交所", stockCode="600000", stockName="浦发银行", ratio=0.65, lineNo=1})",
+            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="000858", stockName="五粮液", ratio=0.7, lineNo=2})",
+            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="300750", stockName="宁德时代", ratio=0.55, lineNo=3})",
+            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="上交所", stockCode="600000", stockName="浦发银行", ratio=0.6, lineNo=4})",
+            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="北交所", stockCode="430047", stockName="诺思兰德", ratio=0, lineNo=5})",
+        }));
     const QueryOutcome summary = query(*m_service, 12294);
     QCOMPARE(summary.records.size(), before + 1);
     std::vector<int> todays;
@@ -263,8 +264,10 @@ void TestEmbeddedDataService::uploadThenDetailReturnsRowsInOrder()
     QCOMPARE(todays, std::vector<int>{2});
 
     QVERIFY(operate(*m_service, upload(2, "HTSC", {row("深交所", "000858", "五粮液", 0.5)})).isSuccess());
-    QCOMPARE(detailLines(query(*m_service, 12295, "2____HTSC")),
-             QStringList{R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="000858", stockName="五粮液", ratio=0.5, lineNo=1})"});
+    QCOMPARE(
+        detailLines(query(*m_service, 12295, "2____HTSC")),
+        QStringList{
+            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="000858", stockName="五粮液", ratio=0.5, lineNo=1})"});
 }
 
 void TestEmbeddedDataService::rejectedRequestKeepsPrevious_data()
@@ -278,17 +281,18 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious_data()
     const QString citic("1____CITIC");
     QTest::newRow("unknown query type") << 1 << 0 << "" << QVariantList() << QStringList{"不支持的查询类型: 1"};
     for (const char* key : {"7___ABC", "2147483648____A", "-____A", " 1____A"}) {
-        QTest::addRow("malformed key \"%s\"", key) << 12295 << 0 << key << QVariantList() << QStringList{"查询条件格式错误"};
+        QTest::addRow("malformed key \"%s\"", key)
+            << 12295 << 0 << key << QVariantList() << QStringList{"查询条件格式错误"};
     }
     // The broker key reads back unchanged in the message; the id keeps a fifth underscore.
     for (const char* key : {"7____ABC", "0____", "1_____CITIC"}) {
-        QTest::addRow("unknown broker \"%s\"", key) << 12295 << 0 << key << QVariantList()
-                                                    << QStringList{QString("未找到券商: ") + key};
+        QTest::addRow("unknown broker \"%s\"", key)
+            << 12295 << 0 << key << QVariantList() << QStringList{QString("未找到券商: ") + key};
     }
-    QTest::newRow("upload, unknown id with -1") << 12295 << 2 << "-1____NOPE" << QVariantList{0.5}
-                                                << QStringList{"未找到券商: -1____NOPE"};
-    QTest::newRow("upload, number and id of different brokers") << 12295 << 2 << "2____CITIC" << QVariantList{0.5}
-                                                                << QStringList{"未找到券商: 2____CITIC"};
+    QTest::newRow("upload, unknown id with -1")
+        << 12295 << 2 << "-1____NOPE" << QVariantList{0.5} << QStringList{"未找到券商: -1____NOPE"};
+    QTest::newRow("upload, number and id of different brokers")
+        << 12295 << 2 << "2____CITIC" << QVariantList{0.5} << QStringList{"未找到券商: 2____CITIC"};
     QTest::newRow("operate type 1") << 12295 << 1 << citic << QVariantList{0.5} << QStringList{"不支持的操作类型: 1"};
     QTest::newRow("data type 12294") << 12294 << 2 << citic << QVariantList{0.5}
                                      << QStringList{"不支持的数据类型: 12294"};
@@ -346,15 +350,18 @@ void TestEmbeddedDataService::failedWriteLosesNothing_data()
     QTest::addColumn<QStringList>("sabotage"); // run by another program before the upload
     QTest::addColumn<QString>("message");      // a part of the upload's error message
     QTest::addColumn<QString>("repair");       // run afterwards, so the next upload can succeed
-    QTest::newRow("file held by another program") << QStringList{"BEGIN EXCLUSIVE"} << "占用" << "";
+    QTest::newRow("file held by another program") << QStringList{"BEGIN EXCLUSIVE"} << "占用"
+                                                  << "";
     QTest::newRow("write transaction held by another program")
-        << QStringList{"BEGIN IMMEDIATE", "INSERT INTO brokers VALUES (99, 'X', 'X')"} << "占用" << "";
+        << QStringList{"BEGIN IMMEDIATE", "INSERT INTO brokers VALUES (99, 'X', 'X')"} << "占用"
+        << "";
     // The upload's rows go in, then its COMMIT waits for the reader and gives up.
-    QTest::newRow("reader holds the file at commit")
-        << QStringList{"BEGIN", "SELECT count(*) FROM ratios"} << "占用" << "";
+    QTest::newRow("reader holds the file at commit") << QStringList{"BEGIN", "SELECT count(*) FROM ratios"} << "占用"
+                                                     << "";
     QTest::newRow("third row fails") << QStringList{"CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN "
                                                     "NEW.line_no = 3 BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"}
-                                     << "disk I/O error" << "DROP TRIGGER fail_third";
+                                     << "disk I/O error"
+                                     << "DROP TRIGGER fail_third";
 }
 
 // A write that fails, at once, mid-way or at its commit, names its reason and keeps not one row
@@ -394,7 +401,8 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
     QTest::addColumn<QString>("reason");
     const QString foreign("不是本程序的数据库");
     QTest::newRow("other tables, user version 0")
-        << QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)", "INSERT INTO orders VALUES (1, 'tea')"} << foreign;
+        << QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)", "INSERT INTO orders VALUES (1, 'tea')"}
+        << foreign;
     QTest::newRow("other tables beside one of ours")
         << QStringList{"CREATE TABLE brokers (x)", "CREATE TABLE notes (t TEXT)", "INSERT INTO notes VALUES ('a')"}
         << foreign;

@@ -129,7 +129,8 @@ void TestLogging::serviceLogsOnlyWhenEnabled()
     auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
     request->queryType = 12294;
     auto ask = [&] {
-        service.query(request, [](const utils::RQError&, const std::vector<rqservice::IDataPtr>&, int, bson::BSONObj) {});
+        service.query(request,
+                      [](const utils::RQError&, const std::vector<rqservice::IDataPtr>&, int, bson::BSONObj) {});
         service.waitIdle();
     };
     utils::CLogCenter* logCenter = utils::CSingletonT<utils::CLogCenter>::instance();
@@ -160,8 +161,8 @@ void TestLogging::recordsLogEveryField_data()
     auto query = boost::make_shared<rqservice::CVoprQueryDataReq>();
     query->queryType = 12295;
     query->queryKey = "7____A\"B\nC";
-    QTest::newRow("query, quote and line break escaped") << rqservice::IDataPtr(query)
-                                          << R"(CVoprQueryDataReq{queryType=12295, queryKey="7____A\"B\nC"})";
+    QTest::newRow("query, quote and line break escaped")
+        << rqservice::IDataPtr(query) << R"(CVoprQueryDataReq{queryType=12295, queryKey="7____A\"B\nC"})";
 
     QTest::newRow("summary without upload")
         << testsupport::makeBaseInfo(1, "CITIC", "中信证券", "20240308", "")

@@ -31,8 +31,10 @@ QueryOutcome query(CEmbeddedDataService& service, int type, const std::string& k
     auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
     request->queryType = type;
     request->queryKey = key;
-    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records,
-                                     int, bson::BSONObj) { *outcome = {error, records}; });
+    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
+                                     bson::BSONObj) {
+        *outcome = {error, records};
+    });
     service.waitIdle();
     return *outcome;
 }
@@ -209,10 +211,14 @@ void TestPostgresDataService::faultEndsInOneClearError_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message"); // empty: the call succeeds
-    QTest::newRow("server not running at start") << "down at start" << "无法连接数据库服务器";
-    QTest::newRow("server stopped between two calls") << "down between calls" << "无法连接数据库服务器";
-    QTest::newRow("server restarted between two calls") << "restart between calls" << "";
-    QTest::newRow("connection dropped during an upload") << "drop during upload" << "连接已断开";
+    QTest::newRow("server not running at start") << "down at start"
+                                                 << "无法连接数据库服务器";
+    QTest::newRow("server stopped between two calls") << "down between calls"
+                                                      << "无法连接数据库服务器";
+    QTest::newRow("server restarted between two calls") << "restart between calls"
+                                                        << "";
+    QTest::newRow("connection dropped during an upload") << "drop during upload"
+                                                         << "连接已断开";
 }
 
 // Each fault is one failed answer that says what happened; nothing of the upload stays, and the
@@ -241,16 +247,19 @@ void TestPostgresDataService::faultEndsInOneClearError()
         error = operate(service, uniformRows(5, 0.9));
     } else {
         // The upload stops on its third row until its connection is cut.
-        QVERIFY(CPgTestServer::exec(database, {
-            "CREATE FUNCTION stall() RETURNS trigger LANGUAGE plpgsql AS "
-            "$$ BEGIN IF NEW.line_no = 3 THEN PERFORM pg_sleep(60); END IF; RETURN NEW; END $$",
-            "CREATE TRIGGER stall BEFORE INSERT ON ratios FOR EACH ROW EXECUTE FUNCTION stall()"}));
+        QVERIFY(CPgTestServer::exec(
+            database, {"CREATE FUNCTION stall() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$ BEGIN IF NEW.line_no = 3 THEN PERFORM pg_sleep(60); END IF; RETURN NEW; END $$",
+                       "CREATE TRIGGER stall BEFORE INSERT ON ratios FOR EACH ROW EXECUTE FUNCTION stall()"}));
         const auto pending = startUpload(service, uniformRows(5, 0.9));
         const QString stalled = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = '%1' "
-                                               "AND wait_event = 'PgSleep'").arg(database);
+                                               "AND wait_event = 'PgSleep'")
+                                    .arg(database);
         QTRY_COMPARE_WITH_TIMEOUT(CPgTestServer::scalar("postgres", stalled), QString("1"), 30000);
-        QVERIFY(CPgTestServer::exec("postgres", {QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                                                "WHERE datname = '%1' AND wait_event = 'PgSleep'").arg(database)}));
+        QVERIFY(
+            CPgTestServer::exec("postgres", {QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                            "WHERE datname = '%1' AND wait_event = 'PgSleep'")
+                                                 .arg(database)}));
         service.waitIdle();
         QCOMPARE(pending->answers.load(), 1);
         error = pending->error;
@@ -280,9 +289,12 @@ void TestPostgresDataService::badConnectionRefused_data()
 {
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("message");
-    QTest::newRow("wrong password") << "password" << "用户名或密码错误";
-    QTest::newRow("database missing") << "database" << "不存在";
-    QTest::newRow("no server at that place") << "socket" << "无法连接数据库服务器";
+    QTest::newRow("wrong password") << "password"
+                                    << "用户名或密码错误";
+    QTest::newRow("database missing") << "database"
+                                      << "不存在";
+    QTest::newRow("no server at that place") << "socket"
+                                             << "无法连接数据库服务器";
 }
 
 // A connection that cannot be made is one answer that says why, and shows no password.
@@ -304,7 +316,8 @@ void TestPostgresDataService::badConnectionRefused()
         QVERIFY2(text.contains(message), qPrintable(text));
         QVERIFY2(!text.contains("secret"), qPrintable(text));
     }
-    QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"), QString("0"));
+    QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
+             QString("0"));
 }
 
 QTEST_GUILESS_MAIN(TestPostgresDataService)

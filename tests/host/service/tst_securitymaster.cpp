@@ -22,24 +22,58 @@ void TestSecurityMaster::findsShipped_data()
     QTest::addColumn<QString>("key2");
     QTest::addColumn<QString>("expected"); // "SH|600000", or empty for no match
 
-    QTest::newRow("exchange, code") << "SH" << "600000" << "SH|600000";
-    QTest::newRow("code, exchange") << "600000" << "SH" << "SH|600000";
-    QTest::newRow("XSHG mixed case") << "xShG" << "600000" << "SH|600000";
-    QTest::newRow("上交所") << "上交所" << "600000" << "SH|600000";
-    QTest::newRow("full-width space and tab") << "\u3000深交所\t" << " 000858 " << "SZ|000858";
-    QTest::newRow("lost leading zeros") << "SZ" << "858" << "SZ|000858";
-    QTest::newRow("number with .0") << "SZSE" << "858.0" << "SZ|000858";
-    QTest::newRow("北交所 reversed") << "430047" << "北交所" << "BJ|430047";
-    QTest::newRow("suffix form") << "600000.SH" << "" << "SH|600000";
-    QTest::newRow("prefix form") << "sh600000" << "" << "SH|600000";
+    QTest::newRow("exchange, code") << "SH"
+                                    << "600000"
+                                    << "SH|600000";
+    QTest::newRow("code, exchange") << "600000"
+                                    << "SH"
+                                    << "SH|600000";
+    QTest::newRow("XSHG mixed case") << "xShG"
+                                     << "600000"
+                                     << "SH|600000";
+    QTest::newRow("上交所") << "上交所"
+                            << "600000"
+                            << "SH|600000";
+    QTest::newRow("full-width space and tab") << "\u3000深交所\t"
+                                              << " 000858 "
+                                              << "SZ|000858";
+    QTest::newRow("lost leading zeros") << "SZ"
+                                        << "858"
+                                        << "SZ|000858";
+    QTest::newRow("number with .0") << "SZSE"
+                                    << "858.0"
+                                    << "SZ|000858";
+    QTest::newRow("北交所 reversed") << "430047"
+                                     << "北交所"
+                                     << "BJ|430047";
+    QTest::newRow("suffix form") << "600000.SH"
+                                 << ""
+                                 << "SH|600000";
+    QTest::newRow("prefix form") << "sh600000"
+                                 << ""
+                                 << "SH|600000";
 
-    QTest::newRow("wrong exchange") << "SZ" << "600000" << "";
-    QTest::newRow("unknown exchange") << "HK" << "600000" << "";
-    QTest::newRow("unknown code") << "SH" << "600001" << "";
-    QTest::newRow("fraction not zero") << "SZ" << "858.5" << "";
-    QTest::newRow("name instead of code") << "SH" << "浦发银行" << "";
-    QTest::newRow("both empty") << "" << "" << "";
-    QTest::newRow("suffix form with other key") << "600000.SH" << "x" << "";
+    QTest::newRow("wrong exchange") << "SZ"
+                                    << "600000"
+                                    << "";
+    QTest::newRow("unknown exchange") << "HK"
+                                      << "600000"
+                                      << "";
+    QTest::newRow("unknown code") << "SH"
+                                  << "600001"
+                                  << "";
+    QTest::newRow("fraction not zero") << "SZ"
+                                       << "858.5"
+                                       << "";
+    QTest::newRow("name instead of code") << "SH"
+                                          << "浦发银行"
+                                          << "";
+    QTest::newRow("both empty") << ""
+                                << ""
+                                << "";
+    QTest::newRow("suffix form with other key") << "600000.SH"
+                                                << "x"
+                                                << "";
 }
 
 // Both key orders and the usual spellings reach the same security; anything else finds none.
@@ -68,14 +102,15 @@ void TestSecurityMaster::findsShipped()
 void TestSecurityMaster::loadSkipsBadLines()
 {
     rqservice::CSecurityMaster master;
-    const QByteArray csv("\xEF\xBB\xBF" "exchange,code,name\r\n"
+    const QByteArray csv("\xEF\xBB\xBF"
+                         "exchange,code,name\r\n"
                          "SH,600000,浦发银行\r\n"
                          "\r\n"
-                         "HK,00700,腾讯控股\r\n"   // not one of ours
+                         "HK,00700,腾讯控股\r\n" // not one of ours
                          "SZ,abc,坏代码\r\n"
-                         "SZ,1,平安银行\r\n"        // padded to 000001
-                         "SH,600000,重复\r\n"       // first one wins
-                         "BJ,430047\r\n");          // no name column
+                         "SZ,1,平安银行\r\n"  // padded to 000001
+                         "SH,600000,重复\r\n" // first one wins
+                         "BJ,430047\r\n");    // no name column
     QCOMPARE(master.loadCsv(csv), size_t(2));
     QCOMPARE(master.size(), size_t(2));
     const rqservice::InstrumentRecordPtr pf = master.findInstrument("600000", "SH");

@@ -20,16 +20,36 @@ void TestSqlErrorText::namesTheReason_data()
     QTest::addColumn<QString>("code"); // empty: dropped by the driver, as on COMMIT
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("busy by code") << "database is locked" << "5" << "数据库正被其他程序占用";
-    QTest::newRow("busy, extended code") << "database is locked" << "517" << "数据库正被其他程序占用";
-    QTest::newRow("commit, locked, no code") << "database is locked" << "" << "数据库正被其他程序占用";
-    QTest::newRow("commit, disk full, no code") << "database or disk is full" << "" << "磁盘空间已满";
-    QTest::newRow("commit, read-only, no code") << "attempt to write a readonly database" << "" << "数据库文件为只读";
-    QTest::newRow("commit, I/O, no code") << "disk I/O error" << "" << "读写数据库文件出错";
-    QTest::newRow("not a database, no code") << "file is not a database" << "" << "数据库文件已损坏";
-    QTest::newRow("disk full by code") << "" << "13" << "磁盘空间已满";
-    QTest::newRow("code wins over text") << "database is locked" << "13" << "磁盘空间已满";
-    QTest::newRow("unknown") << "no such table: x" << "1" << "数据库操作出错";
+    QTest::newRow("busy by code") << "database is locked"
+                                  << "5"
+                                  << "数据库正被其他程序占用";
+    QTest::newRow("busy, extended code") << "database is locked"
+                                         << "517"
+                                         << "数据库正被其他程序占用";
+    QTest::newRow("commit, locked, no code") << "database is locked"
+                                             << ""
+                                             << "数据库正被其他程序占用";
+    QTest::newRow("commit, disk full, no code") << "database or disk is full"
+                                                << ""
+                                                << "磁盘空间已满";
+    QTest::newRow("commit, read-only, no code") << "attempt to write a readonly database"
+                                                << ""
+                                                << "数据库文件为只读";
+    QTest::newRow("commit, I/O, no code") << "disk I/O error"
+                                          << ""
+                                          << "读写数据库文件出错";
+    QTest::newRow("not a database, no code") << "file is not a database"
+                                             << ""
+                                             << "数据库文件已损坏";
+    QTest::newRow("disk full by code") << ""
+                                       << "13"
+                                       << "磁盘空间已满";
+    QTest::newRow("code wins over text") << "database is locked"
+                                         << "13"
+                                         << "磁盘空间已满";
+    QTest::newRow("unknown") << "no such table: x"
+                             << "1"
+                             << "数据库操作出错";
 }
 
 // The user reads what to do about it, and the driver's words follow for the log.
@@ -38,7 +58,8 @@ void TestSqlErrorText::namesTheReason()
     QFETCH(QString, databaseText);
     QFETCH(QString, code);
     QFETCH(QString, reason);
-    const QSqlError error(QStringLiteral("Unable to commit transaction"), databaseText, QSqlError::TransactionError, code);
+    const QSqlError error(QStringLiteral("Unable to commit transaction"), databaseText, QSqlError::TransactionError,
+                          code);
     const QString text = QString::fromStdString(rqservice::describeSqlError(error, "保存上传数据"));
     QVERIFY2(text.startsWith(QStringLiteral("保存上传数据失败: ") + reason), qPrintable(text));
     QVERIFY2(text.endsWith(QStringLiteral("(") + error.text() + QStringLiteral(")")), qPrintable(text));

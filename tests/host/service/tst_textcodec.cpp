@@ -15,7 +15,8 @@ std::string bytes(const QByteArray& data)
 // "中文折算率，浦发银行" in both encodings, written out so the test needs no codec to build them.
 const QByteArray kUtf8Chinese = QByteArray("\xE4\xB8\xAD\xE6\x96\x87\xE6\x8A\x98\xE7\xAE\x97\xE7\x8E\x87\xEF\xBC\x8C"
                                            "\xE6\xB5\xA6\xE5\x8F\x91\xE9\x93\xB6\xE8\xA1\x8C");
-const QByteArray kGbkChinese = QByteArray("\xD6\xD0\xCE\xC4\xD5\xDB\xCB\xE3\xC2\xCA\xA3\xAC\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0");
+const QByteArray kGbkChinese =
+    QByteArray("\xD6\xD0\xCE\xC4\xD5\xDB\xCB\xE3\xC2\xCA\xA3\xAC\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0");
 
 } // namespace
 
@@ -70,11 +71,15 @@ void TestTextCodec::convert_data()
                                       << QByteArray("\xE4\xB8\xAD") + fffd + "\xE6\x96\x87";
     QTest::newRow("cut pair at end") << false << QByteArray("\xD6\xD0\xD6") << QByteArray("\xE4\xB8\xAD") + fffd;
     // A lead byte followed by a byte that cannot follow it: only the lead is lost.
-    QTest::newRow("bad trail keeps next byte") << false << QByteArray("\xD6\x20" "a") << fffd + " a";
+    QTest::newRow("bad trail keeps next byte") << false
+                                               << QByteArray("\xD6\x20"
+                                                             "a")
+                                               << fffd + " a";
     QTest::newRow("four-byte GB18030") << false << QByteArray("\x81\x30\x81\x30") << QByteArray("\xC2\x80");
     QTest::newRow("to gbk") << true << kUtf8Chinese << kGbkChinese;
     // An emoji has no GBK form: the whole text stays as it was.
-    QTest::newRow("to gbk, no gbk form") << true << kUtf8Chinese + "\xF0\x9F\x98\x80" << kUtf8Chinese + "\xF0\x9F\x98\x80";
+    QTest::newRow("to gbk, no gbk form") << true << kUtf8Chinese + "\xF0\x9F\x98\x80"
+                                         << kUtf8Chinese + "\xF0\x9F\x98\x80";
     QTest::newRow("to gbk, not utf8") << true << kGbkChinese << kGbkChinese;
 }
 

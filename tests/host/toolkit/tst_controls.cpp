@@ -118,8 +118,10 @@ void TestControls::stripsControlCharacters_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("clean path kept") << QStringLiteral("D:/折算率/券商A.xlsx") << QStringLiteral("D:/折算率/券商A.xlsx");
-    QTest::newRow("tab, CR LF of a copied cell") << QStringLiteral("C:/da\tta.csv\r\n") << QStringLiteral("C:/data.csv");
+    QTest::newRow("clean path kept") << QStringLiteral("D:/折算率/券商A.xlsx")
+                                     << QStringLiteral("D:/折算率/券商A.xlsx");
+    QTest::newRow("tab, CR LF of a copied cell")
+        << QStringLiteral("C:/da\tta.csv\r\n") << QStringLiteral("C:/data.csv");
     QTest::newRow("bell, escape, NUL") << QString::fromUtf8("x\ay\x1bz", 6) + QChar(0) << QStringLiteral("xyz");
     QTest::newRow("DEL and C1") << QStringLiteral("a\x7f") + QChar(0x85) + QStringLiteral("b") << QStringLiteral("ab");
     QTest::newRow("line and paragraph separators")

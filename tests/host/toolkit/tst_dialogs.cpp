@@ -102,7 +102,8 @@ void TestDialogs::messageShowsWhatWasAsked()
         record.text = QStringLiteral("文件内容为空");
         QVERIFY(standin::dispatchMessage(&parent, record, buttons, QMessageBox::No, &result));
     } else {
-        const auto show = kind == standin::MessageRecord::Warning ? &WB::CMessageBox::warning : &WB::CMessageBox::information;
+        const auto show =
+            kind == standin::MessageRecord::Warning ? &WB::CMessageBox::warning : &WB::CMessageBox::information;
         result = show(&parent, "提示", "文件内容为空", buttons, QMessageBox::No, noCloseButton);
     }
     QCOMPARE(m_shown, expected);

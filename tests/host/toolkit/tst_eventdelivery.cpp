@@ -12,7 +12,9 @@ class Receiver : public Base
 {
 public:
     Receiver(const QString& name, bool handles, QStringList* log, QWidget* parent)
-        : Base(parent), m_handles(handles), m_log(log)
+        : Base(parent)
+        , m_handles(handles)
+        , m_log(log)
     {
         this->setObjectName(name);
     }

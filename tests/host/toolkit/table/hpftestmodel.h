@@ -15,7 +15,9 @@ class TestRow : public WB::IBaseHpfTableData
 {
 public:
     TestRow(std::string key, QStringList texts, QVector<double> numbers = {})
-        : key(std::move(key)), texts(std::move(texts)), numbers(std::move(numbers))
+        : key(std::move(key))
+        , texts(std::move(texts))
+        , numbers(std::move(numbers))
     {
     }
     QString getText(int column) override { return texts.value(column, QStringLiteral("-")); }
@@ -37,7 +39,8 @@ public:
     QVector<double> numbers;
 };
 
-inline WB::IBaseHpfTableDataPtr row(const std::string& key, const QStringList& texts, const QVector<double>& numbers = {})
+inline WB::IBaseHpfTableDataPtr row(const std::string& key, const QStringList& texts,
+                                    const QVector<double>& numbers = {})
 {
     return WB::IBaseHpfTableDataPtr(new TestRow(key, texts, numbers));
 }
@@ -45,10 +48,10 @@ inline WB::IBaseHpfTableDataPtr row(const std::string& key, const QStringList& t
 class TestModel : public WB::IBaseHpfTableModel
 {
 public:
-    explicit TestModel(bool replaceSameKey = true,
-                       QVector<QVariant::Type> types = {QVariant::String, QVariant::Double, QVariant::String,
-                                                        QVariant::String})
-        : WB::IBaseHpfTableModel(replaceSameKey), types(std::move(types))
+    explicit TestModel(bool replaceSameKey = true, QVector<QVariant::Type> types = {QVariant::String, QVariant::Double,
+                                                                                    QVariant::String, QVariant::String})
+        : WB::IBaseHpfTableModel(replaceSameKey)
+        , types(std::move(types))
     {
     }
     int columnCount() override { return types.size(); }

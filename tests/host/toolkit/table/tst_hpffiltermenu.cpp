@@ -49,17 +49,18 @@ void TestHpfFilterMenu::searchNarrowsAndChooses_data()
 
     const QStringList codes = {"000001", "300750", "600000", "600036"};
     QTest::newRow("no search, all ticked: no filter") << codes << QStringList() << "" << false << codes << "";
-    QTest::newRow("search keeps the matches ticked") << codes << QStringList() << "600" << false
-                                                     << QStringList{"600000", "600036"} << "600000|600036";
+    QTest::newRow("search keeps the matches ticked")
+        << codes << QStringList() << "600" << false << QStringList{"600000", "600036"} << "600000|600036";
     QTest::newRow("search ignores case") << QStringList{"ETF300", "etf50", "银行"} << QStringList() << "Etf" << false
                                          << QStringList{"ETF300", "etf50"} << "ETF300|etf50";
-    QTest::newRow("surrounding blanks ignored") << codes << QStringList() << "  0036 " << false
-                                                << QStringList{"600036"} << "600036";
-    QTest::newRow("unticked matches stay unticked") << codes << QStringList{"000001", "600036"} << "600" << false
-                                                    << QStringList{"600000", "600036"} << "600036";
-    QTest::newRow("select all ticks only the matches") << codes << QStringList{"000001"} << "600" << true
-                                                       << QStringList{"600000", "600036"} << "600000|600036";
-    QTest::newRow("nothing matches: ok refuses") << codes << QStringList() << "999" << true << QStringList() << "<none>";
+    QTest::newRow("surrounding blanks ignored")
+        << codes << QStringList() << "  0036 " << false << QStringList{"600036"} << "600036";
+    QTest::newRow("unticked matches stay unticked")
+        << codes << QStringList{"000001", "600036"} << "600" << false << QStringList{"600000", "600036"} << "600036";
+    QTest::newRow("select all ticks only the matches")
+        << codes << QStringList{"000001"} << "600" << true << QStringList{"600000", "600036"} << "600000|600036";
+    QTest::newRow("nothing matches: ok refuses")
+        << codes << QStringList() << "999" << true << QStringList() << "<none>";
 }
 
 void TestHpfFilterMenu::searchNarrowsAndChooses()

@@ -44,8 +44,8 @@ void TestHpfLayout::parse_data()
     QTest::newRow("another table") << good("1331", "9999") << 4 << false;
     QTest::newRow("table id not a number") << good("1331", "13x1") << 4 << false;
     QTest::newRow("older version") << good("hpf1", "hpf0") << 4 << false;
-    QTest::newRow("older table with fewer columns") << "hpf1:1331:order=0,1,2:w=90,91,92:vis=1,1,1:sort=-1,0" << 4
-                                                    << false;
+    QTest::newRow("older table with fewer columns")
+        << "hpf1:1331:order=0,1,2:w=90,91,92:vis=1,1,1:sort=-1,0" << 4 << false;
     QTest::newRow("more columns than the table") << kGood << 3 << false;
     QTest::newRow("two layouts joined") << kGood + ";" + kGood << 4 << false;
     QTest::newRow("semicolon anywhere") << good("w=90", "w=9;0") << 4 << false;
@@ -101,9 +101,8 @@ void TestHpfLayout::format_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
 
-    QTest::newRow("moved, hidden, sorted down")
-        << QVector<int>{3, 0, 1, 2} << QVector<int>{90, 91, 92, 93} << QVector<bool>{true, false, true, true} << 2
-        << true << kGood << true;
+    QTest::newRow("moved, hidden, sorted down") << QVector<int>{3, 0, 1, 2} << QVector<int>{90, 91, 92, 93}
+                                                << QVector<bool>{true, false, true, true} << 2 << true << kGood << true;
     QTest::newRow("descending without a column writes ascending")
         << QVector<int>{0, 1} << QVector<int>{5, 6} << QVector<bool>{true, true} << -1 << true
         << "hpf1:1331:order=0,1:w=5,6:vis=1,1:sort=-1,0" << true;

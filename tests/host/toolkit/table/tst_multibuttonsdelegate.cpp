@@ -68,8 +68,8 @@ void TestMultiButtonsDelegate::cleanup()
 void TestMultiButtonsDelegate::click_data()
 {
     QTest::addColumn<int>("row");
-    QTest::addColumn<int>("press");   // the button pressed, -1: the empty left edge of the cell
-    QTest::addColumn<int>("release"); // the button the mouse is released over
+    QTest::addColumn<int>("press");        // the button pressed, -1: the empty left edge of the cell
+    QTest::addColumn<int>("release");      // the button the mouse is released over
     QTest::addColumn<QString>("expected"); // "type:column:id:key", empty for no event
 
     QTest::newRow("single button") << 0 << 0 << 0 << "228:3:0:券商A";

@@ -56,13 +56,16 @@ TestModel* filled(TestModel* model = new TestModel)
     return model;
 }
 
-WB::IBaseHpfTableDataPtr rowF() { return row("f", {"甲", "1.00", "0", "x"}, {0, 1}); }
+WB::IBaseHpfTableDataPtr rowF()
+{
+    return row("f", {"甲", "1.00", "0", "x"}, {0, 1});
+}
 
 // The lines dumpRows gives for the rows of filled() (and rowF) with these keys, in this order.
 QStringList linesFor(const QString& keys)
 {
     static const std::map<QString, QString> lines = {
-        {"a", "乙|10.00|10|abcdZ"}, {"b", "甲|9.00|9|abcd"}, {"c", "丙|--|100|abcdA"},
+        {"a", "乙|10.00|10|abcdZ"}, {"b", "甲|9.00|9|abcd"},  {"c", "丙|--|100|abcdA"},
         {"d", "丁|9.00|9|abc"},     {"e", "戊|NaN|11|abcdA"}, {"f", "甲|1.00|0|x"},
     };
     QStringList out;
@@ -168,8 +171,7 @@ void TestStandardHpfTable::sorting_data()
     QTest::newRow("double ascending, no value last") << false << d << 1 << up << "b,d,a,c,e";
     QTest::newRow("double descending, no value last") << false << d << 1 << down << "a,b,d,c,e";
     QTest::newRow("int descending, no value last") << false << int(QVariant::Int) << 1 << down << "a,b,d,c,e";
-    QTest::newRow("longlong descending, no value last") << false << int(QVariant::LongLong) << 1 << down
-                                                        << "a,b,d,c,e";
+    QTest::newRow("longlong descending, no value last") << false << int(QVariant::LongLong) << 1 << down << "a,b,d,c,e";
 }
 
 // Text columns sort by the whole text, number columns by value with the markers last either way,
@@ -311,7 +313,11 @@ void TestStandardHpfTable::tableOwnsItsModel()
 {
     struct WatchedModel : TestModel
     {
-        explicit WatchedModel(bool* alive) : alive(alive) { *alive = true; }
+        explicit WatchedModel(bool* alive)
+            : alive(alive)
+        {
+            *alive = true;
+        }
         ~WatchedModel() override { *alive = false; }
         bool* alive;
     };

@@ -39,20 +39,17 @@ QString readCells(const QString& path, QString* error = nullptr)
 
 // The texts every writer's variant of the openpyxl book must give: a range from B3, a blank row,
 // leading zeros kept, 15 digits, General numbers, dates with and without time, a time of day.
-const char kOpenpyxlBook[] =
-    "交易所,代码,名称,折算率,日期,标志|SH,000001,平安银行,0.7,2024-03-15,TRUE"
-    "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,FALSE|,,,,,"
-    "|SH,123456789012346000,中国 石化,0.7,2024-01-02,#N/A|SZ,1,,12.5,09:30:00,#DIV/0!";
-const char kXlsxwriterBook[] =
-    "exchange,code,name,ratio,when,ok|SH,600000,浦发银行,0.7,2024-03-15,TRUE"
-    "|SZ,1,平安银行,0.3,#DIV/0!,FALSE|,,,,,|600000,123456789012346000,,1E-12,,-2.5E+30";
+const char kOpenpyxlBook[] = "交易所,代码,名称,折算率,日期,标志|SH,000001,平安银行,0.7,2024-03-15,TRUE"
+                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,FALSE|,,,,,"
+                             "|SH,123456789012346000,中国 石化,0.7,2024-01-02,#N/A|SZ,1,,12.5,09:30:00,#DIV/0!";
+const char kXlsxwriterBook[] = "exchange,code,name,ratio,when,ok|SH,600000,浦发银行,0.7,2024-03-15,TRUE"
+                               "|SZ,1,平安银行,0.3,#DIV/0!,FALSE|,,,,,|600000,123456789012346000,,1E-12,,-2.5E+30";
 // The formula book: text, number, date, boolean and error results as LibreOffice computed them
 // (it gives #VALUE! for SQRT(-1)), an empty text result, long text results split over records.
-const char kFormulasBook[] =
-    "交易所,代码,名称,折算率,日期,标志,错误|SH,000001,平安银行,0.7,2024-03-15,TRUE,#DIV/0!"
-    "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,FALSE,#N/A|SH,000001,,0.3,,TRUE,#N/A"
-    "|SZ,600000,%1,#VALUE!,#VALUE!,FALSE,#REF!|SH,6,%2,3E-12,#NAME?,#REF!,#DIV/0!"
-    "|#NULL!,#NUM!,#NAME?,#VALUE!,#REF!,#NUM!,%3";
+const char kFormulasBook[] = "交易所,代码,名称,折算率,日期,标志,错误|SH,000001,平安银行,0.7,2024-03-15,TRUE,#DIV/0!"
+                             "|SZ,600000,浦发银行,0.3,2024-03-15 13:45:30,FALSE,#N/A|SH,000001,,0.3,,TRUE,#N/A"
+                             "|SZ,600000,%1,#VALUE!,#VALUE!,FALSE,#REF!|SH,6,%2,3E-12,#NAME?,#REF!,#DIV/0!"
+                             "|#NULL!,#NUM!,#NAME?,#VALUE!,#REF!,#NUM!,%3";
 const char kSheetjsBook[] =
     "交易所,代码,名称,折算率,|SH,000001,平安银行,0.7,2024-03-15|SZ,600000,浦发银行,0.3,#N/A|,,,,|SH,000300,,TRUE,";
 
@@ -120,7 +117,8 @@ void TestWorkbookReaders::readsWorkbooks_data()
                              "|SZ,600000,12.5,1.25,13:30:00|TRUE,#DIV/0!,浦发银行,,");
     QTest::newRow("shared string and formula text going on 8-bit to UTF-16 in CONTINUE")
         << "continue.xls" << QString::fromUtf8("折算率,|abababababababababab中国,|SH,abc平安银");
-    QTest::newRow("one cell at XFD1048576") << "corner_cell.xlsx" << "far";
+    QTest::newRow("one cell at XFD1048576") << "corner_cell.xlsx"
+                                            << "far";
 }
 
 // Both readers give the same texts: the cell reader's rows equal the tab reader's lines.
@@ -176,29 +174,52 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("truncated zip") << "hostile_truncated.xlsx" << "zip: ";
-    QTest::newRow("zip without workbook") << "hostile_noworkbook.xlsx" << "no workbook part";
-    QTest::newRow("csv named .xlsx") << "hostile_text.xlsx" << "neither a zip package";
-    QTest::newRow("text named .xls") << "hostile_text.xls" << "neither a zip package";
-    QTest::newRow("sheet inflating past the cap") << "hostile_bomb_padding.xlsx" << "256 MiB cap";
-    QTest::newRow("millions of cells") << "hostile_bomb_cells.xlsx" << "cell cap";
-    QTest::newRow("millions of elements") << "hostile_bomb_elements.xlsx" << "elements";
-    QTest::newRow("A1 and XFD1048576") << "hostile_corners.xlsx" << "1048576 rows x 16384 columns";
-    QTest::newRow("row past the last") << "hostile_pastend.xlsx" << "row 1048577";
-    QTest::newRow("millions of shared strings") << "hostile_sst.xlsx" << "shared strings";
-    QTest::newRow("deep nesting") << "hostile_deep.xlsx" << "nests deeper";
-    QTest::newRow("garbled xml") << "hostile_garbled.xlsx" << "xml: ";
-    QTest::newRow("entity expansion") << "hostile_entities.xlsx" << "DTD";
-    QTest::newRow("damaged stored sheet") << "hostile_crc.xlsx" << "xml: ";
-    QTest::newRow("xls cut short") << "hostile_cut.xls" << "(truncated file?)";
-    QTest::newRow("xls without its FAT sector") << "hostile_truncated.xls" << "FAT sector 9 lies past the end";
-    QTest::newRow("xls sector chain loop") << "hostile_fat_loop.xls" << "Workbook: sector chain loops at sector 0";
-    QTest::newRow("xls sector index out of range") << "hostile_sector_range.xls" << "sector index 16777200 out of range";
-    QTest::newRow("xls stream larger than the file") << "hostile_stream_size.xls" << "declares 4294967040 bytes";
-    QTest::newRow("xls STRING without its FORMULA") << "hostile_lonely_string.xls" << "follows no formula";
-    QTest::newRow("xls formula text without STRING") << "hostile_no_string.xls" << "formula at C4 is missing";
-    QTest::newRow("xls stream without BOF") << "hostile_no_bof.xls" << "does not start with a BOF record";
-    QTest::newRow("missing file") << "no_such_file.xlsx" << "cannot open";
+    QTest::newRow("truncated zip") << "hostile_truncated.xlsx"
+                                   << "zip: ";
+    QTest::newRow("zip without workbook") << "hostile_noworkbook.xlsx"
+                                          << "no workbook part";
+    QTest::newRow("csv named .xlsx") << "hostile_text.xlsx"
+                                     << "neither a zip package";
+    QTest::newRow("text named .xls") << "hostile_text.xls"
+                                     << "neither a zip package";
+    QTest::newRow("sheet inflating past the cap") << "hostile_bomb_padding.xlsx"
+                                                  << "256 MiB cap";
+    QTest::newRow("millions of cells") << "hostile_bomb_cells.xlsx"
+                                       << "cell cap";
+    QTest::newRow("millions of elements") << "hostile_bomb_elements.xlsx"
+                                          << "elements";
+    QTest::newRow("A1 and XFD1048576") << "hostile_corners.xlsx"
+                                       << "1048576 rows x 16384 columns";
+    QTest::newRow("row past the last") << "hostile_pastend.xlsx"
+                                       << "row 1048577";
+    QTest::newRow("millions of shared strings") << "hostile_sst.xlsx"
+                                                << "shared strings";
+    QTest::newRow("deep nesting") << "hostile_deep.xlsx"
+                                  << "nests deeper";
+    QTest::newRow("garbled xml") << "hostile_garbled.xlsx"
+                                 << "xml: ";
+    QTest::newRow("entity expansion") << "hostile_entities.xlsx"
+                                      << "DTD";
+    QTest::newRow("damaged stored sheet") << "hostile_crc.xlsx"
+                                          << "xml: ";
+    QTest::newRow("xls cut short") << "hostile_cut.xls"
+                                   << "(truncated file?)";
+    QTest::newRow("xls without its FAT sector") << "hostile_truncated.xls"
+                                                << "FAT sector 9 lies past the end";
+    QTest::newRow("xls sector chain loop") << "hostile_fat_loop.xls"
+                                           << "Workbook: sector chain loops at sector 0";
+    QTest::newRow("xls sector index out of range") << "hostile_sector_range.xls"
+                                                   << "sector index 16777200 out of range";
+    QTest::newRow("xls stream larger than the file") << "hostile_stream_size.xls"
+                                                     << "declares 4294967040 bytes";
+    QTest::newRow("xls STRING without its FORMULA") << "hostile_lonely_string.xls"
+                                                    << "follows no formula";
+    QTest::newRow("xls formula text without STRING") << "hostile_no_string.xls"
+                                                     << "formula at C4 is missing";
+    QTest::newRow("xls stream without BOF") << "hostile_no_bof.xls"
+                                            << "does not start with a BOF record";
+    QTest::newRow("missing file") << "no_such_file.xlsx"
+                                  << "cannot open";
 }
 
 // False, lines untouched, empty bounds and the reason; no crash, no hang.
@@ -216,8 +237,11 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly()
     CExcelReader cells;
     QVERIFY(cells.init(false));
     QVERIFY(!cells.open(dataFile(file)));
-    QCOMPARE(QString("%1..%2 x %3..%4").arg(cells.getSheetStartRow(1)).arg(cells.getSheetRowCount(1))
-                 .arg(cells.getSheetStartCol(1)).arg(cells.getSheetColCount(1)),
+    QCOMPARE(QString("%1..%2 x %3..%4")
+                 .arg(cells.getSheetStartRow(1))
+                 .arg(cells.getSheetRowCount(1))
+                 .arg(cells.getSheetStartCol(1))
+                 .arg(cells.getSheetColCount(1)),
              QStringLiteral("1..0 x 1..0"));
     QVERIFY2(cells.lastError().contains(reason), qPrintable(cells.lastError()));
 }
@@ -260,8 +284,11 @@ void TestWorkbookReaders::answersEmptyBoundsBeforeOpenAndForOtherSheets()
     QCOMPARE(reader.sheetCount(), 2);
     QCOMPARE(reader.getData(1, 2, 3, false), QString::fromUtf8("浦发银行"));
     QCOMPARE(reader.getData(1, 99, 1, false), QString());
-    QCOMPARE(QString("%1 %2 %3").arg(reader.getSheetRowCount(2)).arg(reader.getSheetColCount(2))
-                 .arg(reader.getData(2, 1, 1, false)), QStringLiteral("0 0 "));
+    QCOMPARE(QString("%1 %2 %3")
+                 .arg(reader.getSheetRowCount(2))
+                 .arg(reader.getSheetColCount(2))
+                 .arg(reader.getData(2, 1, 1, false)),
+             QStringLiteral("0 0 "));
     reader.close();
     QCOMPARE(reader.getSheetRowCount(1), 0);
     QCOMPARE(reader.getData(1, 2, 3, false), QString());
