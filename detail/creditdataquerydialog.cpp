@@ -84,9 +84,16 @@ void CCreditDataQueryDialog::request()
     }
 
     using namespace boost::placeholders;
+    const QueryCallback answer = boost::bind(&CCreditDataQueryDialog::onDataCallBack, this, _1, _2, _3, _4);
+    // Answers may overtake one another: one to an older request than the newest is dropped.
     const int requestNo = ++m_lastRequest;
-    const QueryCallback callback =
-        boost::bind(&CCreditDataQueryDialog::onDataCallBack, this, requestNo, _1, _2, _3, _4);
+    const QueryCallback callback = [this, requestNo, answer](const utils::RQError& error,
+                                                             const std::vector<rqservice::IDataPtr>& records, int count,
+                                                             bson::BSONObj reply) {
+        if (requestNo == m_lastRequest.load()) {
+            answer(error, records, count, reply);
+        }
+    };
     CVoprClientPtr client = utils::CSingletonT<CVoprClientCenter>::instance()->getClientByName("");
     if (!client) {
         // Nothing will answer, so no mask: it takes every key, and the dialog could not be closed.
@@ -102,12 +109,9 @@ void CCreditDataQueryDialog::request()
     client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
 }
 
-void CCreditDataQueryDialog::onDataCallBack(int request, const utils::RQError& error,
+void CCreditDataQueryDialog::onDataCallBack(const utils::RQError& error,
                                             const std::vector<rqservice::IDataPtr>& records, int, bson::BSONObj)
 {
-    if (request != m_lastRequest.load()) {
-        return;
-    }
     if (error.isSuccess()) {
         emit sigOnDataCallBack(records);
     } else {

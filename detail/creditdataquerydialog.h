@@ -35,8 +35,8 @@ private slots:
 private:
     void createUi();
     void request();
-    // Runs on a service thread: only emits, and only for the newest request.
-    void onDataCallBack(int request, const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
+    // Runs on a service thread: only emits.
+    void onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
                         bson::BSONObj);
 
     CCreditDataQueryTable* m_table = nullptr;
