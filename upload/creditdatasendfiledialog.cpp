@@ -37,13 +37,16 @@ WB::CWidgetList* makeRow(QWidget* parent, int left, int top, int right, int bott
     return row;
 }
 
-void logReadFailure(const QString& path, const ConversionFileLines& content)
+// Reads without touching any dialog; a failed read leaves its reason in the log.
+ConversionFileLines readAndLog(const QString& path)
 {
-    if (pluginLogEnabled()) {
+    ConversionFileLines content = readConversionFile(path);
+    if (!content.message.isEmpty() && pluginLogEnabled()) {
         rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataSendFileDialog] readFile:%s %s (%s)",
                     path.toUtf8().constData(), content.message.toUtf8().constData(),
                     content.detail.toUtf8().constData());
     }
+    return content;
 }
 
 } // namespace
@@ -184,13 +187,7 @@ void CCreditDataSendFileDialog::sendFile()
     // dialog destroyed during a long read is never touched and never waits for the read.
     auto handOver = m_callbackGuard.wrap([this](const ConversionFileLines& content) { handOverLines(content); });
     try {
-        boost::thread worker([handOver, path] {
-            const ConversionFileLines content = readConversionFile(path);
-            if (!content.message.isEmpty()) {
-                logReadFailure(path, content);
-            }
-            handOver(content);
-        });
+        boost::thread worker([handOver, path] { handOver(readAndLog(path)); });
         worker.detach();
     } catch (const std::exception&) {
         slotSendCallBack(false, QStringLiteral("无法启动文件读取线程, 请稍后重试"));
@@ -199,11 +196,7 @@ void CCreditDataSendFileDialog::sendFile()
 
 void CCreditDataSendFileDialog::readFile(QString path)
 {
-    const ConversionFileLines content = readConversionFile(path);
-    if (!content.message.isEmpty()) {
-        logReadFailure(path, content);
-    }
-    handOverLines(content);
+    handOverLines(readAndLog(path));
 }
 
 void CCreditDataSendFileDialog::handOverLines(const ConversionFileLines& content)
