@@ -13,6 +13,7 @@ run() { # run PROGRAM [ARGS...]
     echo "   ok ($((SECONDS - start)) s)"
 }
 run upload_bench --benchmark_filter='/1000$'
+run upload_path_bench --benchmark_filter='(csv|xlsx)/1000(/|$)'
 run summary_bench --benchmark_filter='/10000/200$'
 run service_bench
 run table_bench

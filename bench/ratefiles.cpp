@@ -1,0 +1,196 @@
+#include "ratefiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTextCodec>
+
+#include <zip.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace ratefiles {
+namespace {
+
+struct Row
+{
+    QString exchange, code, name, ratio;
+};
+
+std::vector<Row> makeRows(int count)
+{
+    static const QStringList master = [] {
+        QFile file(QStringLiteral(SECURITIES_CSV));
+        QStringList rows;
+        if (file.open(QIODevice::ReadOnly))
+            rows = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (!rows.isEmpty())
+            rows.removeFirst(); // exchange,code,name
+        return rows;
+    }();
+    std::mt19937 random(20240315);
+    std::vector<Row> rows;
+    rows.reserve(size_t(count));
+    for (int i = 0; i < count && !master.isEmpty(); ++i) {
+        const QStringList f = master.at(i % master.size()).split(QLatin1Char(','));
+        rows.push_back(Row{f.value(0), f.value(1), f.value(2), QString::number(double(random() % 101) / 100.0)});
+    }
+    return rows;
+}
+
+QString csvText(const std::vector<Row>& rows, const char* newline)
+{
+    QString text;
+    text.reserve(int(rows.size()) * 32);
+    for (const Row& r : rows)
+        text += r.exchange + QLatin1Char(',') + r.code + QLatin1Char(',') + r.name + QLatin1Char(',') + r.ratio +
+                QLatin1String(newline);
+    return text;
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+bool addPart(zip_t* archive, const char* name, const QByteArray& data)
+{
+    // libzip reads the buffer at zip_close: hand it a malloc'd copy it frees itself.
+    void* copy = std::malloc(size_t(data.size()));
+    if (!copy)
+        return false;
+    std::memcpy(copy, data.constData(), size_t(data.size()));
+    zip_source_t* source = zip_source_buffer(archive, copy, zip_uint64_t(data.size()), 1);
+    if (!source) {
+        std::free(copy);
+        return false;
+    }
+    return zip_file_add(archive, name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) >= 0;
+}
+
+bool writeXlsx(const QString& path, const std::vector<Row>& rows)
+{
+    const QString partial = path + QStringLiteral(".part");
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(partial).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive)
+        return false;
+    const QByteArray ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const QByteArray pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+    QHash<QString, int> index;
+    QByteArray strings;
+    auto shared = [&](const QString& text) {
+        auto it = index.constFind(text);
+        if (it != index.constEnd())
+            return *it;
+        const int i = index.size();
+        index.insert(text, i);
+        strings += "<si><t>" + text.toHtmlEscaped().toUtf8() + "</t></si>";
+        return i;
+    };
+    QByteArray sheet = head + "<worksheet " + ns + "><sheetData>";
+    sheet.reserve(int(rows.size()) * 120);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const QByteArray n = QByteArray::number(qulonglong(r + 1));
+        const int ids[3] = {shared(rows[r].exchange), shared(rows[r].code), shared(rows[r].name)};
+        sheet += "<row r=\"" + n + "\">";
+        for (int c = 0; c < 3; ++c)
+            sheet += QByteArray("<c r=\"") + "ABC"[c] + n + "\" t=\"s\"><v>" + QByteArray::number(ids[c]) + "</v></c>";
+        sheet += "<c r=\"D" + n + "\"><v>" + rows[r].ratio.toLatin1() + "</v></c></row>";
+    }
+    sheet += "</sheetData></worksheet>";
+    const bool ok = addPart(archive, "[Content_Types].xml",
+                            head + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                                   "<Default Extension=\"rels\" "
+                                   "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                                   "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>") &&
+                    addPart(archive, "_rels/.rels",
+                            head + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>") &&
+                    addPart(archive, "xl/workbook.xml",
+                            head + "<workbook " + ns + " xmlns:r=\"" + rel +
+                                "\"><sheets><sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>") &&
+                    addPart(archive, "xl/_rels/workbook.xml.rels",
+                            head + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+                                rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>") &&
+                    addPart(archive, "xl/sharedStrings.xml",
+                            head + "<sst " + ns + " count=\"" + QByteArray::number(qulonglong(rows.size() * 3)) +
+                                "\" uniqueCount=\"" + QByteArray::number(index.size()) + "\">" + strings + "</sst>") &&
+                    addPart(archive, "xl/worksheets/sheet1.xml", sheet);
+    if (!ok) {
+        zip_discard(archive);
+        return false;
+    }
+    return zip_close(archive) == 0 && QFile::rename(partial, path);
+}
+
+// LibreOffice writes the legacy format from a UTF-8 csv; the code column is read as text so
+// that its leading zeros stay.
+bool writeXls(const QString& path, const std::vector<Row>& rows)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+        return false;
+    const QFileInfo target(path);
+    const QString dir = target.absolutePath();
+    const QString base = target.completeBaseName();
+    const QString source = dir + QLatin1Char('/') + base + QStringLiteral(".csv");
+    if (!writeBytes(source, csvText(rows, "\n").toUtf8()))
+        return false;
+    const QByteArray command = "cd '" + QFile::encodeName(dir) +
+                               "' && soffice --headless -env:UserInstallation=file://" + QFile::encodeName(dir) +
+                               "/lo --infilter=CSV:44,34,76,1,1/2/2/2/3/2/4/1 --convert-to xls '" +
+                               QFile::encodeName(base) + ".csv' >/dev/null 2>&1";
+    const bool converted = std::system(command.constData()) == 0 && QFile::exists(path);
+    QFile::remove(source);
+    return converted;
+}
+
+} // namespace
+
+const char* kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Utf8Csv: return "utf8_csv";
+    case Kind::GbkCsv: return "gbk_csv";
+    case Kind::Xlsx: return "xlsx";
+    case Kind::Xls: return "xls";
+    }
+    return "";
+}
+
+QString cacheFolder()
+{
+    const QString dir = QDir::temp().filePath(QStringLiteral("creditdata-bench-1"));
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString file(Kind kind, int rows, const QString& folder)
+{
+    static const char* const suffix[] = {"_utf8.csv", "_gbk.csv", ".xlsx", ".xls"};
+    const QString path = folder + QStringLiteral("/rates%1").arg(rows) + QLatin1String(suffix[int(kind)]);
+    if (QFile::exists(path))
+        return path;
+    const std::vector<Row> data = makeRows(rows);
+    bool ok = false;
+    switch (kind) {
+    case Kind::Utf8Csv: ok = writeBytes(path, csvText(data, "\n").toUtf8()); break;
+    case Kind::GbkCsv:
+        ok = writeBytes(path, QTextCodec::codecForName("GBK")->fromUnicode(csvText(data, "\r\n")));
+        break;
+    case Kind::Xlsx: ok = writeXlsx(path, data); break;
+    case Kind::Xls: ok = writeXls(path, data); break;
+    }
+    return ok ? path : QString();
+}
+
+} // namespace ratefiles

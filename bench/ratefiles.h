@@ -1,0 +1,26 @@
+#pragma once
+// Conversion-rate files for the benchmarks and bench/compare.sh, made from the shipped security
+// master so that every row's lookup succeeds: exchange,code,name,ratio. A fixed seed gives the
+// same bytes on every run; nothing generated is committed.
+#include <QString>
+
+namespace ratefiles {
+
+enum class Kind
+{
+    Utf8Csv, // UTF-8, LF
+    GbkCsv,  // GBK, CRLF
+    Xlsx,    // shared strings, deflated
+    Xls,     // BIFF8 through LibreOffice; needs soffice
+};
+
+// The file of `rows` rows of that kind in folder, made on first use and reused after (also by
+// later runs when folder persists). Empty when it could not be made (no soffice for .xls).
+QString file(Kind kind, int rows, const QString& folder);
+
+// The folder the benchmarks share between runs, under the system's temporary folder.
+QString cacheFolder();
+
+const char* kindName(Kind kind);
+
+} // namespace ratefiles
