@@ -15,15 +15,19 @@ namespace rqservice {
 namespace {
 
 // QString::toStdString goes through a QByteArray: one allocation and copy more per cell, which
-// shows on a 100,000-row detail. Lone surrogates are left to Qt's own conversion.
+// shows on a 100,000-row detail. A cell is encoded on the stack, so a short one ends in the
+// string's own buffer with no allocation at all. Lone surrogates are left to Qt's conversion.
 std::string fieldText(const QVariant& value)
 {
     const QString text = value.toString();
     const ushort* in = text.utf16();
     const int size = text.size();
-    std::string out;
-    out.resize(size_t(size) * 3);
-    char* p = &out[0];
+    char small[192];
+    std::string large;
+    if (size_t(size) * 3 > sizeof(small))
+        large.resize(size_t(size) * 3);
+    char* const begin = large.empty() ? small : &large[0];
+    char* p = begin;
     for (int i = 0; i < size; ++i) {
         uint c = in[i];
         if (c < 0x80) {
@@ -45,8 +49,10 @@ std::string fieldText(const QVariant& value)
             *p++ = char(0x80 | (c & 0x3F));
         }
     }
-    out.resize(size_t(p - out.data()));
-    return out;
+    if (large.empty())
+        return std::string(begin, p);
+    large.resize(size_t(p - begin));
+    return large;
 }
 
 } // namespace
