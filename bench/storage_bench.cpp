@@ -6,6 +6,7 @@
 #include "hostservice.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -19,6 +20,8 @@
 
 #include <boost/make_shared.hpp>
 
+#include <ctime>
+#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +46,27 @@ public:
             m_ok = run(QStringLiteral("start"));
         }
         return m_ok;
+    }
+    // CPU time in ms of every process of the server (its backends), 0 when none runs.
+    double cpuMs() const
+    {
+        QFile pidFile(value("PGTEST_DIR") + QStringLiteral("/data/postmaster.pid"));
+        if (!m_started || !pidFile.open(QIODevice::ReadOnly))
+            return 0;
+        const QByteArray postmaster = pidFile.readLine().trimmed();
+        const double tick = 1000.0 / sysconf(_SC_CLK_TCK);
+        double total = 0;
+        for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray line = stat.readAll();
+            // After "pid (comm) ": state ppid ... utime is field 14, stime 15 (1-based).
+            const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (f.size() > 12 && (pid.toLatin1() == postmaster || f[1] == postmaster))
+                total += (f[11].toDouble() + f[12].toDouble()) * tick;
+        }
+        return total;
     }
     QString value(const QString& key) const
     {
@@ -117,6 +141,42 @@ QString newDatabase(int engine, const QTemporaryDir& dir, const char* name)
     return server().createDatabase(QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(++counter));
 }
 
+// CPU time of this process (the service thread does the work) in ms: steadier than wall time
+// on a loaded machine. The PostgreSQL server's own share is not in it.
+double processCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// Reports the CPU per iteration of this process as "cpu_ms" and of the PostgreSQL server as
+// "server_cpu_ms" (PostgreSQL runs only; clock ticks, so a 10 ms grain per iteration at worst).
+class CCpuCounter
+{
+public:
+    explicit CCpuCounter(benchmark::State& state)
+        : m_state(state)
+        , m_start(processCpuMs())
+        , m_serverStart(server().cpuMs())
+    {
+    }
+    ~CCpuCounter()
+    {
+        if (m_state.iterations() == 0)
+            return;
+        const double n = double(m_state.iterations());
+        m_state.counters["cpu_ms"] = (processCpuMs() - m_start) / n;
+        if (m_state.range(0) == 1)
+            m_state.counters["server_cpu_ms"] = (server().cpuMs() - m_serverStart) / n;
+    }
+
+private:
+    benchmark::State& m_state;
+    double m_start;
+    double m_serverStart;
+};
+
 bool warm(rqservice::CEmbeddedDataService& service)
 {
     auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
@@ -186,8 +246,11 @@ void BM_Upload100kRows(benchmark::State& state)
     }
     const auto request = bigUpload(100000);
     bool ok = true;
-    for (auto _ : state)
-        ok = upload(service, request) && ok;
+    {
+        CCpuCounter cpu(state);
+        for (auto _ : state)
+            ok = upload(service, request) && ok;
+    }
     if (!ok)
         state.SkipWithError("upload failed");
     state.SetItemsProcessed(state.iterations() * 100000);
@@ -205,8 +268,11 @@ void BM_Detail100kRows(benchmark::State& state)
         return;
     }
     bool ok = true;
-    for (auto _ : state)
-        ok = queryCount(service, 12295, "1____CITIC", ok) == 100000 && ok;
+    {
+        CCpuCounter cpu(state);
+        for (auto _ : state)
+            ok = queryCount(service, 12295, "1____CITIC", ok) == 100000 && ok;
+    }
     if (!ok)
         state.SkipWithError("query failed");
     state.SetItemsProcessed(state.iterations() * 100000);
@@ -255,8 +321,11 @@ void BM_Summary10kUploads(benchmark::State& state)
         return;
     }
     bool ok = true;
-    for (auto _ : state)
-        ok = queryCount(*service, 12294, std::string(), ok) == 10000 && ok;
+    {
+        CCpuCounter cpu(state);
+        for (auto _ : state)
+            ok = queryCount(*service, 12294, std::string(), ok) == 10000 && ok;
+    }
     if (!ok)
         state.SkipWithError("summary failed");
     state.SetItemsProcessed(state.iterations() * 10000);

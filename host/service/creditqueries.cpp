@@ -14,9 +14,45 @@ namespace rqservice {
 
 namespace {
 
+// QString::toStdString goes through a QByteArray: one allocation and copy more per cell, which
+// shows on a 100,000-row detail. A cell is encoded on the stack, so a short one ends in the
+// string's own buffer with no allocation at all. Lone surrogates are left to Qt's conversion.
 std::string fieldText(const QVariant& value)
 {
-    return value.toString().toStdString();
+    const QString text = value.toString();
+    const ushort* in = text.utf16();
+    const int size = text.size();
+    char small[192];
+    std::string large;
+    if (size_t(size) * 3 > sizeof(small))
+        large.resize(size_t(size) * 3);
+    char* const begin = large.empty() ? small : &large[0];
+    char* p = begin;
+    for (int i = 0; i < size; ++i) {
+        uint c = in[i];
+        if (c < 0x80) {
+            *p++ = char(c);
+        } else if (c < 0x800) {
+            *p++ = char(0xC0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isSurrogate(c)) {
+            if (!QChar::isHighSurrogate(c) || i + 1 == size || !QChar::isLowSurrogate(in[i + 1]))
+                return text.toStdString();
+            c = QChar::surrogateToUcs4(ushort(c), in[++i]);
+            *p++ = char(0xF0 | (c >> 18));
+            *p++ = char(0x80 | ((c >> 12) & 0x3F));
+            *p++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p++ = char(0x80 | (c & 0x3F));
+        } else {
+            *p++ = char(0xE0 | (c >> 12));
+            *p++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    if (large.empty())
+        return std::string(begin, p);
+    large.resize(size_t(p - begin));
+    return large;
 }
 
 } // namespace
@@ -30,6 +66,7 @@ CCreditQueries::CCreditQueries(QSqlDatabase& db, const ISqlDialect& dialect)
 utils::RQError CCreditQueries::findBroker(int keyNo, const std::string& id, Broker& broker)
 {
     QSqlQuery q(m_db);
+    q.setForwardOnly(m_dialect.forwardOnlyReads());
     if (keyNo == -1) {
         q.prepare(QStringLiteral("SELECT broker_key_no, broker_id, broker_name FROM brokers WHERE broker_id = ? "
                                  "ORDER BY broker_key_no LIMIT 2"));
@@ -59,6 +96,7 @@ utils::RQError CCreditQueries::findBroker(int keyNo, const std::string& id, Brok
 utils::RQError CCreditQueries::summary(const QDate& tradingDay, std::vector<IDataPtr>& records)
 {
     QSqlQuery q(m_db);
+    q.setForwardOnly(m_dialect.forwardOnlyReads());
     if (!q.exec(QStringLiteral("SELECT b.broker_key_no, b.broker_id, b.broker_name, u.id, u.upload_date "
                                "FROM brokers b LEFT JOIN uploads u ON u.broker_key_no = b.broker_key_no "
                                "ORDER BY b.broker_key_no, u.id"))) {
@@ -100,6 +138,7 @@ utils::RQError CCreditQueries::detail(const std::string& key, std::vector<IDataP
     detail->brokerId = broker.id;
     detail->brokerName = broker.name;
     QSqlQuery q(m_db);
+    q.setForwardOnly(m_dialect.forwardOnlyReads());
     // One statement, so a concurrent upload is seen whole or not at all.
     q.prepare(QStringLiteral("SELECT line_no, exchange_name, stock_code, stock_name, ratio FROM ratios "
                              "WHERE upload_id = (SELECT max(id) FROM uploads WHERE broker_key_no = ?) "

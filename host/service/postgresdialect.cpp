@@ -258,6 +258,12 @@ QStringList CPostgresDialect::createTablesSql() const
     };
 }
 
+bool CPostgresDialect::forwardOnlyReads() const
+{
+    // forward-only makes the driver fetch in single-row mode: slower than one whole result
+    return false;
+}
+
 QString CPostgresDialect::returningId(const QString& insertSql) const
 {
     return insertSql + QStringLiteral(" RETURNING id");
@@ -274,16 +280,29 @@ bool CPostgresDialect::insertedId(QSqlQuery& q, long long& id) const
 
 namespace {
 
-// One element of a text[] literal.
+// One element of a text[] literal; quoted, since a bare element would read NULL as a null.
 void appendArrayText(QString& array, const std::string& value)
 {
-    array += array.size() > 1 ? QStringLiteral(",\"") : QStringLiteral("\"");
-    for (const QChar c : QString::fromStdString(value)) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            array += QLatin1Char('\\');
-        array += c;
-    }
     array += QLatin1Char('"');
+    const QString text = QString::fromStdString(value);
+    if (!text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\\'))) {
+        array += text;
+    } else {
+        for (const QChar c : text) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+                array += QLatin1Char('\\');
+            array += c;
+        }
+    }
+    array += QStringLiteral("\",");
+}
+
+// Turns the trailing comma of a filled literal into its closing brace.
+void closeArray(QString& array)
+{
+    if (array.endsWith(QLatin1Char(',')))
+        array.chop(1);
+    array += QLatin1Char('}');
 }
 
 } // namespace
@@ -292,14 +311,15 @@ bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const 
                                     QSqlError& error) const
 {
     // Four array parameters unnested by the server: one statement and one round trip per
-    // chunk, where row tuples would cost a parse of six parameters per row.
+    // chunk, where row tuples would cost a parse of six parameters per row. The set-returning
+    // functions stand in the select list, where they run in step without first copying the
+    // rows into a tuple store as unnest in FROM does.
     const size_t kChunk = 50000;
     QSqlQuery q(db);
     if (!q.prepare(
             QStringLiteral("INSERT INTO ratios (upload_id, line_no, exchange_name, stock_code, stock_name, ratio) "
-                           "SELECT ?::bigint, ?::int + t.n, t.e, t.c, t.s, t.r "
-                           "FROM unnest(?::text[], ?::text[], ?::text[], ?::float8[]) "
-                           "WITH ORDINALITY AS t(e, c, s, r, n)"))) {
+                           "SELECT ?::bigint, generate_series(?::int, ?::int), unnest(?::text[]), "
+                           "unnest(?::text[]), unnest(?::text[]), unnest(?::float8[])"))) {
         error = q.lastError();
         return false;
     }
@@ -307,22 +327,26 @@ bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const 
         const size_t end = std::min(rows.size(), start + kChunk);
         QString exchanges(QStringLiteral("{")), codes(QStringLiteral("{")), names(QStringLiteral("{")),
             ratios(QStringLiteral("{"));
+        exchanges.reserve(int(end - start) * 6);
+        codes.reserve(int(end - start) * 10);
+        names.reserve(int(end - start) * 10);
+        ratios.reserve(int(end - start) * 8);
         for (size_t i = start; i < end; ++i) {
             appendArrayText(exchanges, rows[i]->exchangeName);
             appendArrayText(codes, rows[i]->stockCode);
             appendArrayText(names, rows[i]->stockName);
-            if (i > start)
-                ratios += QLatin1Char(',');
             ratios += QString::number(rows[i]->ratio, 'g', 17);
+            ratios += QLatin1Char(',');
         }
         for (QString* array : {&exchanges, &codes, &names, &ratios})
-            *array += QLatin1Char('}');
+            closeArray(*array);
         q.bindValue(0, uploadId);
-        q.bindValue(1, int(start));
-        q.bindValue(2, exchanges);
-        q.bindValue(3, codes);
-        q.bindValue(4, names);
-        q.bindValue(5, ratios);
+        q.bindValue(1, int(start + 1));
+        q.bindValue(2, int(end));
+        q.bindValue(3, exchanges);
+        q.bindValue(4, codes);
+        q.bindValue(5, names);
+        q.bindValue(6, ratios);
         if (!q.exec()) {
             error = q.lastError();
             return false;

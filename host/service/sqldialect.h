@@ -43,6 +43,10 @@ public:
     // Brokers, their uploads and the ratios of each upload; harmless on tables that exist.
     virtual QStringList createTablesSql() const = 0;
 
+    // Whether reads should be forward-only queries: cheaper where the driver would otherwise keep
+    // every row it handed out (SQLite), dearer where it then fetches row by row (PostgreSQL).
+    virtual bool forwardOnlyReads() const = 0;
+
     // insertSql made to yield the new row's "id", read back by insertedId after exec.
     virtual QString returningId(const QString& insertSql) const = 0;
     virtual bool insertedId(QSqlQuery& q, long long& id) const = 0;

@@ -18,6 +18,7 @@ public:
     bool writeSchemaVersion(QSqlQuery& q, int version) const override;
     QString tableNamesSql() const override;
     QStringList createTablesSql() const override;
+    bool forwardOnlyReads() const override;
     QString returningId(const QString& insertSql) const override;
     bool insertedId(QSqlQuery& q, long long& id) const override;
     bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,

@@ -144,6 +144,8 @@ private slots:
 
     void historyHoldsEveryUpload();
     void uploadThenDetailReturnsRowsInOrder();
+    void storedTextComesBackExact_data();
+    void storedTextComesBackExact();
     void rejectedRequestKeepsPrevious_data();
     void rejectedRequestKeepsPrevious();
     void failedWriteLosesNothing_data();
@@ -268,6 +270,43 @@ void TestEmbeddedDataService::uploadThenDetailReturnsRowsInOrder()
         detailLines(query(*m_service, 12295, "2____HTSC")),
         QStringList{
             R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="000858", stockName="五粮液", ratio=0.5, lineNo=1})"});
+}
+
+void TestEmbeddedDataService::storedTextComesBackExact_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("quotes, backslashes, braces") << QStringList{"A\"B", "C\\D", "\\\"", "{x,y}", "a\tb"};
+    QTest::newRow("NULL and blanks") << QStringList{"NULL", "", " ", "null", "''"};
+    QTest::newRow("beyond the BMP and mixed") << QStringList{"𠀀𠀁", "😀证券", "é", "证券"};
+    QStringList many;
+    for (int i = 0; i < 450; ++i)
+        many << QStringLiteral("证券%1").arg(i);
+    QTest::newRow("450 rows, several statements, the last one short") << many;
+    for (int i = 450; i < 50001; ++i)
+        many << QStringLiteral("证券%1").arg(i);
+    QTest::newRow("50,001 rows, past one array chunk") << many;
+}
+
+// Every stored text reads back exactly, in order, whatever it holds and however many rows the
+// upload has: the bulk insert writes rows in batches and the read converts each cell.
+void TestEmbeddedDataService::storedTextComesBackExact()
+{
+    QFETCH(QStringList, names);
+    static const char* const exchanges[] = {"", "上交所", "上交所", "深交所"};
+    Rows rows;
+    QStringList expected;
+    for (int i = 0; i < names.size(); ++i) {
+        const std::string exchange = exchanges[i % 4];
+        const std::string code = std::to_string(600000 + i);
+        const double ratio = (i % 101) / 100.0;
+        rows.push_back(row(exchange.c_str(), code.c_str(), names[i].toStdString().c_str(), ratio));
+        auto back = testsupport::makeSubject(2, "HTSC", exchange, code, names[i].toStdString(), ratio, i + 1);
+        back->brokerName = "华泰证券";
+        expected << QString::fromStdString(back->toLog());
+    }
+    const utils::RQError stored = operate(*m_service, upload(2, "HTSC", rows));
+    QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
+    QCOMPARE(detailLines(query(*m_service, 12295, "2____HTSC")), expected);
 }
 
 void TestEmbeddedDataService::rejectedRequestKeepsPrevious_data()
