@@ -194,6 +194,17 @@ int reference(const char* p, const char* end, char* out, int& outLength, const c
 }
 
 // Whether the bytes left in the piece could still grow into prefix.
+// Line feeds are rare in workbook parts: memchr skips the long stretches between them.
+qint64 countLines(const char* p, const char* end)
+{
+    qint64 count = 0;
+    while ((p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))))) {
+        ++count;
+        ++p;
+    }
+    return count;
+}
+
 bool couldBe(const char* p, const char* end, const char* prefix, size_t length)
 {
     return size_t(end - p) < length && std::memcmp(p, prefix, size_t(end - p)) == 0;
@@ -210,8 +221,9 @@ bool CXmlScanner::feed(const char* data, qint64 size, bool last)
 {
     if (m_error != EError::None)
         return false;
-    const char* begin = data;
-    const char* end = data + size;
+    // scan() answers nullptr for a failure, so never hand it one as a position.
+    const char* begin = data ? data : "";
+    const char* end = begin + size;
     if (!m_pending.empty()) {
         m_pending.append(data, size_t(size));
         begin = m_pending.data();
@@ -220,10 +232,10 @@ bool CXmlScanner::feed(const char* data, qint64 size, bool last)
     const char* p = scan(begin, end, last);
     if (!p) {
         if (m_errorAt)
-            m_line += std::count(begin, m_errorAt, '\n');
+            m_line += countLines(begin, m_errorAt);
         return false;
     }
-    m_line += std::count(begin, p, '\n');
+    m_line += countLines(begin, p);
     if (last) {
         if (p != end)
             malformed(p, m_state == EState::CData ? "unclosed CDATA section" : kUnclosedToken);
@@ -243,6 +255,14 @@ bool CXmlScanner::feed(const char* data, qint64 size, bool last)
     else
         m_pending.assign(p, end);
     return true;
+}
+
+void CXmlScanner::put(const char* data, size_t size)
+{
+    if (m_used + size > m_scratch.size())
+        m_scratch.resize(std::max(m_scratch.size() * 2, m_used + size + 256));
+    std::memcpy(m_scratch.data() + m_used, data, size);
+    m_used += size;
 }
 
 const char* CXmlScanner::malformed(const char* at, const char* reason)
@@ -406,8 +426,10 @@ const char* CXmlScanner::startTag(const char* p, const char* end)
         ++q;
     if (q == end)
         return p;
-    m_scratch.assign(p + 1, size_t(q - p - 1));
-    m_scratch.push_back('\0');
+    const size_t nameLength = size_t(q - p - 1);
+    m_used = 0;
+    put(p + 1, nameLength);
+    put("", 1);
     m_attributeOffsets.clear();
     bool selfClosing = false;
     for (;;) {
@@ -450,16 +472,16 @@ const char* CXmlScanner::startTag(const char* p, const char* end)
         if (quote != '"' && quote != '\'')
             return malformed(q, kInvalidToken);
         ++q;
-        m_attributeOffsets.push_back(quint32(m_scratch.size()));
-        m_scratch.append(name, size_t(nameEnd - name));
-        m_scratch.push_back('\0');
-        m_attributeOffsets.push_back(quint32(m_scratch.size()));
+        m_attributeOffsets.push_back(quint32(m_used));
+        put(name, size_t(nameEnd - name));
+        put("", 1);
+        m_attributeOffsets.push_back(quint32(m_used));
         // The value, with references decoded and white space turned into spaces.
         for (;;) {
             const char* run = q;
             while (q < end && !(flagsOf(*q) & kSpecialInValue))
                 ++q;
-            m_scratch.append(run, size_t(q - run));
+            put(run, size_t(q - run));
             if (q == end)
                 return p;
             const char c = *q;
@@ -468,7 +490,7 @@ const char* CXmlScanner::startTag(const char* p, const char* end)
                 break;
             }
             if (c == '"' || c == '\'') {
-                m_scratch.push_back(c);
+                put(q, 1);
                 ++q;
             } else if (c == '<') {
                 return malformed(q, kInvalidToken);
@@ -481,12 +503,12 @@ const char* CXmlScanner::startTag(const char* p, const char* end)
                     return malformed(q, reason);
                 if (used < 0)
                     return p;
-                m_scratch.append(decoded, size_t(length));
+                put(decoded, size_t(length));
                 q += used;
             } else if (c == '\t' || c == '\n' || c == '\r') {
                 if (c == '\r' && q + 1 == end)
                     return p;
-                m_scratch.push_back(' ');
+                put(" ", 1);
                 q += c == '\r' && q[1] == '\n' ? 2 : 1;
             } else {
                 const int n = utf8Char(q, end);
@@ -494,21 +516,27 @@ const char* CXmlScanner::startTag(const char* p, const char* end)
                     return malformed(q, kInvalidToken);
                 if (n < 0)
                     return p;
-                m_scratch.append(q, size_t(n));
+                put(q, size_t(n));
                 q += n;
             }
         }
-        m_scratch.push_back('\0');
+        put("", 1);
     }
 
     // Two attributes of one name make the tag malformed; tags hold few, but a hostile one may
     // hold many.
     const size_t count = m_attributeOffsets.size() / 2;
     if (count > 1 && count <= 8) {
-        for (size_t i = 2; i < m_attributeOffsets.size(); i += 2)
-            for (size_t j = 0; j < i; j += 2)
-                if (std::strcmp(m_scratch.data() + m_attributeOffsets[i], m_scratch.data() + m_attributeOffsets[j]) == 0)
+        // Names are NUL-ended, so a name's length is the distance to its value.
+        for (size_t i = 2; i < m_attributeOffsets.size(); i += 2) {
+            const quint32 length = m_attributeOffsets[i + 1] - m_attributeOffsets[i];
+            for (size_t j = 0; j < i; j += 2) {
+                if (m_attributeOffsets[j + 1] - m_attributeOffsets[j] == length &&
+                    std::memcmp(m_scratch.data() + m_attributeOffsets[i], m_scratch.data() + m_attributeOffsets[j],
+                                length) == 0)
                     return malformed(p, "duplicate attribute");
+            }
+        }
     } else if (count > 8) {
         std::vector<std::string_view> names;
         names.reserve(count);
@@ -525,7 +553,7 @@ const char* CXmlScanner::startTag(const char* p, const char* end)
 
     m_rootSeen = true;
     m_stackOffsets.push_back(quint32(m_stack.size()));
-    m_stack.append(m_scratch.data(), std::strlen(m_scratch.data()) + 1);
+    m_stack.append(m_scratch.data(), nameLength + 1);
     if (!m_handler.scannedStart(m_scratch.data(), m_attributes.data())) {
         m_error = EError::Stopped;
         return nullptr;

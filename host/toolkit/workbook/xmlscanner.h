@@ -71,6 +71,7 @@ private:
     const char* markup(const char* p, const char* end, bool last);
     const char* processingInstruction(const char* p, const char* end);
     bool emit(const char* text, const char* end);
+    void put(const char* data, size_t size);
     const char* malformed(const char* at, const char* reason);
 
     IHandler& m_handler;
@@ -85,7 +86,8 @@ private:
     std::string m_pending;               // an unfinished token carried to the next piece
     std::string m_stack;                 // open element names, each ended by a NUL
     std::vector<quint32> m_stackOffsets; // where each open name starts in m_stack
-    std::string m_scratch;               // the tag being read: name and values, NUL-ended
+    std::vector<char> m_scratch;         // the tag being read: name and values, NUL-ended
+    size_t m_used = 0;                   // of m_scratch
     std::vector<quint32> m_attributeOffsets;
     std::vector<const char*> m_attributes;
 };
