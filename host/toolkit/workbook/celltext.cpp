@@ -36,6 +36,38 @@ QString dateText(qint64 days, qint64 seconds, bool date1904, bool withTime)
 
 } // namespace
 
+bool CCellText::isGeneralNumber(const char* text, int length)
+{
+    const char* p = text;
+    const char* end = text + length;
+    const bool negative = p < end && *p == '-';
+    if (negative)
+        ++p;
+    const char* integer = p;
+    while (p < end && *p >= '0' && *p <= '9')
+        ++p;
+    const int integerDigits = int(p - integer);
+    if (integerDigits == 0 || integerDigits > kSignificantDigits || (integerDigits > 1 && *integer == '0'))
+        return false;
+    const bool zeroInteger = *integer == '0';
+    if (p == end)
+        return !(zeroInteger && negative); // fromNumber writes -0 as 0
+    if (*p != '.')
+        return false;
+    const char* fraction = ++p;
+    while (p < end && *p >= '0' && *p <= '9')
+        ++p;
+    const int fractionDigits = int(p - fraction);
+    if (p != end || fractionDigits == 0 || end[-1] == '0')
+        return false;
+    if (!zeroInteger)
+        return integerDigits + fractionDigits <= kSignificantDigits;
+    int zeros = 0;
+    while (fraction[zeros] == '0')
+        ++zeros;
+    return -(zeros + 1) >= kPlainMinExponent && fractionDigits - zeros <= kSignificantDigits;
+}
+
 QString CCellText::fromNumber(double value)
 {
     if (!std::isfinite(value))

@@ -21,6 +21,9 @@ public:
     // At most 15 significant digits, no exponent from 1e-10 to 1e21 (600000, 0.7, 0.3 for
     // 0.1+0.2, 123456789012346000), otherwise 1.5E+25.
     static QString fromNumber(double value);
+    // Whether fromNumber would give the number written as text back unchanged: plain decimal
+    // without leading or trailing zeros, at most 15 significant digits, within 1e-10 to 1e15.
+    static bool isGeneralNumber(const char* text, int length);
     // A date serial as yyyy-MM-dd, with " hh:mm:ss" when it has a time of day; Time gives
     // hh:mm:ss alone. A serial outside 0001..9999 falls back to the number.
     static QString fromSerial(double serial, EDateKind kind, bool date1904);

@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,30 @@ constexpr qint64 kMaxSharedChars = 16 * 1024 * 1024;
 bool isName(const char* name, const char* expected)
 {
     return std::strcmp(name, expected) == 0;
+}
+
+// std::atoll without the locale: leading white space, a sign, digits, saturating.
+qint64 toInt64(const char* p)
+{
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    quint64 value = 0;
+    bool overflow = false;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        const unsigned digit = unsigned(*p - '0');
+        if (value > (quint64(std::numeric_limits<qint64>::max()) + 1 - digit) / 10)
+            overflow = true;
+        else
+            value = value * 10 + digit;
+    }
+    if (negative)
+        return overflow || value > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::min()
+                                                                               : -qint64(value);
+    return overflow || value > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max()
+                                                                           : qint64(value);
 }
 
 bool isTrue(const char* value)
@@ -275,7 +300,7 @@ protected:
             startCell(attributes);
         } else if (isName(name, "row")) {
             const char* r = attribute(attributes, "r");
-            m_row = r ? std::atoll(r) : m_row + 1;
+            m_row = r ? toInt64(r) : m_row + 1;
             m_column = 0;
             if (m_row < 1 || m_row > CSheetGrid::kMaxRow)
                 fail(QStringLiteral("xlsx: row %1 lies outside the sheet").arg(m_row));
@@ -342,7 +367,7 @@ private:
                 else if (name[0] == 't')
                     type = attributes[i + 1];
                 else if (name[0] == 's')
-                    m_style = std::atoi(attributes[i + 1]);
+                    m_style = int(toInt64(attributes[i + 1]));
             }
         }
         if (ref && *ref) {
@@ -351,7 +376,7 @@ private:
             for (; *p >= 'A' && *p <= 'Z' && column <= CSheetGrid::kMaxColumn; ++p)
                 column = column * 26 + (*p - 'A' + 1);
             if (*p >= '1' && *p <= '9')
-                m_row = std::atoll(p);
+                m_row = toInt64(p);
             m_column = column;
         } else {
             ++m_column;
@@ -422,6 +447,18 @@ private:
         default: {
             if (m_value.empty())
                 return;
+            const EDateKind kind = m_style >= 0 && size_t(m_style) < m_xfDateKinds.size()
+                                       ? m_xfDateKinds[size_t(m_style)]
+                                       : EDateKind::None;
+            // Most numbers are stored as General shows them: skip the round trip through double.
+            if (kind == EDateKind::None && m_value.size() <= 32 &&
+                CCellText::isGeneralNumber(m_value.data(), int(m_value.size()))) {
+                QChar text[32];
+                for (size_t i = 0; i < m_value.size(); ++i)
+                    text[i] = QLatin1Char(m_value[i]);
+                ok = m_grid.addCell(m_row, m_column, text, int(m_value.size()));
+                break;
+            }
             size_t start = 0;
             while (start < m_value.size() && m_value[start] == ' ')
                 ++start;
@@ -433,9 +470,6 @@ private:
                 ok = m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
                 break;
             }
-            const EDateKind kind = m_style >= 0 && size_t(m_style) < m_xfDateKinds.size()
-                                       ? m_xfDateKinds[size_t(m_style)]
-                                       : EDateKind::None;
             ok = m_grid.addCell(m_row, m_column,
                                 kind == EDateKind::None ? CCellText::fromNumber(number)
                                                         : CCellText::fromSerial(number, kind, m_date1904));
