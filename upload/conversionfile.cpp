@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <string>
+#include <vector>
 
 namespace DVK {
 
@@ -56,6 +57,67 @@ void readWorkbook(const QString& path, ConversionFileLines& result)
     reader.exitExcel();
 }
 
+// GBK text of ASCII and two-byte characters only (what every GBK writer produces for Chinese
+// names) decoded straight to UTF-16: each distinct character goes through the client's converter
+// once, in one batch, so the result is the converter's own. False when the text holds anything
+// else (four-byte sequences, stray bytes) and the whole-text conversion must decide.
+bool decodePlainGbk(const std::string& content, QString& text)
+{
+    constexpr int kTrails = 0xFF - 0x40;
+    auto index = [](unsigned char lead, unsigned char trail) { return (lead - 0x81) * kTrails + (trail - 0x40); };
+    std::vector<char16_t> table(size_t(0xFF - 0x81) * kTrails, 0);
+    std::string batch;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
+    const size_t size = content.size();
+    for (size_t i = 0; i < size;) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead < 0x81 || lead > 0xFE || i + 1 >= size)
+            return false;
+        const unsigned char trail = bytes[i + 1];
+        if (trail < 0x40 || trail == 0x7F || trail > 0xFE)
+            return false;
+        char16_t& slot = table[size_t(index(lead, trail))];
+        if (slot == 0) {
+            slot = 1; // seen; filled in below
+            batch += char(lead);
+            batch += char(trail);
+        }
+        i += 2;
+    }
+
+    // Each pair must come back as one character of the basic plane, and not as the replacement.
+    std::string converted = batch;
+    utils::safeGbk2Utf8(converted);
+    const QString decoded = QString::fromUtf8(converted.data(), int(converted.size()));
+    if (decoded.size() * 2 != int(batch.size()))
+        return false;
+    for (int k = 0; k < decoded.size(); ++k) {
+        const char16_t c = decoded.at(k).unicode();
+        if (c == 0xFFFD || (c >= 0xD800 && c <= 0xDFFF) || c < 0x80)
+            return false;
+        table[size_t(index(uchar(batch[size_t(2 * k)]), uchar(batch[size_t(2 * k + 1)])))] = c;
+    }
+
+    text.resize(int(size));
+    QChar* out = text.data();
+    for (size_t i = 0; i < size;) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            *out++ = QChar(char16_t(lead));
+            ++i;
+        } else {
+            *out++ = QChar(table[size_t(index(lead, bytes[i + 1]))]);
+            i += 2;
+        }
+    }
+    text.truncate(int(out - text.constData()));
+    return true;
+}
+
 void readText(const QString& path, ConversionFileLines& result)
 {
     // The client's file helper takes paths in the GBK code page.
@@ -71,10 +133,13 @@ void readText(const QString& path, ConversionFileLines& result)
         return;
     }
     const bool gbk = utils::isGBKCode(content);
-    if (gbk) {
-        utils::safeGbk2Utf8(content);
+    QString text;
+    if (!gbk || !decodePlainGbk(content, text)) {
+        if (gbk) {
+            utils::safeGbk2Utf8(content);
+        }
+        text = WB::sToQs(content);
     }
-    const QString text = WB::sToQs(content);
     std::string().swap(content);
     result.lines = text.split(QLatin1Char('\n'), Qt::KeepEmptyParts, Qt::CaseSensitive);
     result.detail = gbk ? QStringLiteral("text read as GBK") : QStringLiteral("text read as UTF-8");

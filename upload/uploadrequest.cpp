@@ -11,10 +11,65 @@ namespace {
 
 constexpr int kUploadOperation = 2;
 
-std::string utf8(const QStringRef& text)
+// UTF-16 to UTF-8 straight into the string: no QByteArray per field, and a short field stays in
+// the string's own buffer. Surrogates take Qt's encoder, whose handling of lone ones we keep.
+std::string utf8(const QChar* text, int size)
 {
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    size_t length = 0;
+    for (int i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            const QByteArray bytes = QString::fromRawData(text, size).toUtf8();
+            return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+        }
+        length += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+    }
+    std::string out(length, '\0');
+    char* p = &out[0];
+    for (int i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            *p++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+struct Field
+{
+    const QChar* begin = nullptr;
+    int size = 0;
+};
+
+// The first four fields of a line and whether there are more than three, without a list per line.
+// Same fields as QString::split(separator, Qt::KeepEmptyParts) for a one-character separator.
+bool firstFourFields(const QString& line, QChar separator, Field (&fields)[4])
+{
+    const QChar* data = line.constData();
+    const QChar* const end = data + line.size();
+    int count = 0;
+    const QChar* start = data;
+    for (const QChar* p = data; p != end && count < 3; ++p) {
+        if (*p == separator) {
+            fields[count++] = {start, int(p - start)};
+            start = p + 1;
+        }
+    }
+    if (count < 3)
+        return false;
+    // The fourth field runs to the next separator or the end of the line.
+    const QChar* p = start;
+    while (p != end && *p != separator)
+        ++p;
+    fields[3] = {start, int(p - start)};
+    return true;
 }
 
 } // namespace
@@ -46,22 +101,35 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
     plan.usedLines.reserve(static_cast<size_t>(lines.size()));
 
     const rqservice::IDataCenterPtr dataCenter = rqservice::TraderCenter::instance()->getDataCenter();
+    const bool oneCharSeparator = separator.size() == 1;
+    QVector<QStringRef> split;
+    Field fields[4];
     for (int i = 0; i < lines.size(); ++i) {
-        // References into the line: a 100,000-line file must not cost a string per field.
-        const QVector<QStringRef> fields = lines.at(i).splitRef(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
-        if (fields.size() <= 3) {
+        const QString& line = lines.at(i);
+        bool enough = false;
+        if (oneCharSeparator) {
+            enough = firstFourFields(line, separator.at(0), fields);
+        } else {
+            split = line.splitRef(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+            enough = split.size() > 3;
+            for (int f = 0; enough && f < 4; ++f)
+                fields[f] = {split.at(f).constData(), split.at(f).size()};
+        }
+        if (!enough) {
             plan.skipped.push_back({i, int(EUploadSkip::TooFewFields)});
             continue;
         }
         const rqservice::InstrumentRecordPtr security =
-            dataCenter ? dataCenter->findInstrument(utf8(fields.at(0)), utf8(fields.at(1)))
+            dataCenter ? dataCenter->findInstrument(utf8(fields[0].begin, fields[0].size),
+                                                    utf8(fields[1].begin, fields[1].size))
                        : rqservice::InstrumentRecordPtr();
         if (!security) {
             plan.skipped.push_back({i, int(EUploadSkip::UnknownSecurity)});
             continue;
         }
         bool isNumber = false;
-        const double ratio = fields.at(3).toDouble(&isNumber);
+        const double ratio =
+            QStringRef(&line, int(fields[3].begin - line.constData()), fields[3].size).toDouble(&isNumber);
         if (!isNumber) {
             plan.warnings.push_back({i, int(EUploadWarning::RatioNotANumber)});
         } else if (!(ratio >= 0.0 && ratio <= 1.0)) {
@@ -74,7 +142,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
         subject->brokerName = plan.detail->brokerName;
         subject->exchangeName = security->exchangeName;
         subject->stockCode = security->stockCode;
-        subject->stockName = utf8(fields.at(2));
+        subject->stockName = utf8(fields[2].begin, fields[2].size);
         subject->ratio = ratio;
         plan.detail->subjects.push_back(subject);
         plan.usedLines.push_back(i);

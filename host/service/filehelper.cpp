@@ -15,11 +15,16 @@ bool readWholeFile(const std::string& path, std::string& content)
     if (!file) {
         return false;
     }
-    std::string data;
-    char buffer[65536];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        data.append(buffer, n);
+    // One read into a buffer of the file's size; a file that grows meanwhile is read on in chunks.
+    std::string data(static_cast<size_t>(info.st_size), '\0');
+    size_t got = data.empty() ? 0 : std::fread(&data[0], 1, data.size(), file);
+    data.resize(got);
+    if (got == static_cast<size_t>(info.st_size)) {
+        char buffer[65536];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+            data.append(buffer, n);
+        }
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);

@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <cstring>
+
 #include <boost/make_shared.hpp>
 
 namespace {
@@ -97,6 +99,62 @@ bool allDigits(const std::string& text)
     return true;
 }
 
+// 1 SH, 2 SZ, 3 BJ for an exchange written in ASCII letters only, in any case; 0 otherwise.
+uint32_t plainExchange(const std::string& text)
+{
+    if (text.empty() || text.size() > 4) {
+        return 0;
+    }
+    char upper[5] = {};
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        } else if (c < 'A' || c > 'Z') {
+            return 0;
+        }
+        upper[i] = c;
+    }
+    static const struct
+    {
+        const char* name;
+        uint32_t id;
+    } names[] = {{"SH", 1},   {"SSE", 1},  {"SHSE", 1}, {"XSHG", 1}, {"SZ", 2},
+                 {"SZSE", 2}, {"XSHE", 2}, {"BJ", 3},   {"BSE", 3},  {"BJSE", 3}};
+    for (const auto& name : names) {
+        if (std::strcmp(upper, name.name) == 0) {
+            return name.id;
+        }
+    }
+    return 0;
+}
+
+uint32_t exchangeNumber(const std::string& exchangeId)
+{
+    return exchangeId == "SH" ? 1 : exchangeId == "SZ" ? 2 : exchangeId == "BJ" ? 3 : 0;
+}
+
+// The code of one to six ASCII digits as a number; -1 otherwise.
+long plainCode(const std::string& text)
+{
+    if (text.empty() || text.size() > 6) {
+        return -1;
+    }
+    long code = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        code = code * 10 + (c - '0');
+    }
+    return code;
+}
+
+uint32_t plainKey(uint32_t exchange, long code)
+{
+    return exchange * 1000000u + static_cast<uint32_t>(code);
+}
+
 } // namespace
 
 namespace rqservice {
@@ -172,6 +230,7 @@ size_t CSecurityMaster::loadCsv(const QByteArray& csv)
         record->stockCode = code;
         record->stockName = name;
         if (m_byKey.emplace(exchangeId + "|" + code, record).second) {
+            m_byNumber.emplace(plainKey(exchangeNumber(exchangeId), plainCode(code)), record);
             m_records.push_back(record);
             ++loaded;
         }
@@ -221,8 +280,23 @@ InstrumentRecordPtr CSecurityMaster::lookupCombined(const std::string& text) con
     return InstrumentRecordPtr();
 }
 
+InstrumentRecordPtr CSecurityMaster::lookupPlain(const std::string& exchangeText, const std::string& codeText) const
+{
+    const uint32_t exchange = plainExchange(exchangeText);
+    const long code = exchange ? plainCode(codeText) : -1;
+    if (code < 0) {
+        return InstrumentRecordPtr();
+    }
+    const auto it = m_byNumber.find(plainKey(exchange, code));
+    return it == m_byNumber.end() ? InstrumentRecordPtr() : it->second;
+}
+
 InstrumentRecordPtr CSecurityMaster::findInstrument(const std::string& key1, const std::string& key2)
 {
+    // An upload spells nearly every line this way; a hit here is what lookup(key1, key2) finds.
+    if (InstrumentRecordPtr found = lookupPlain(key1, key2)) {
+        return found;
+    }
     if (InstrumentRecordPtr found = lookup(key1, key2)) {
         return found;
     }

@@ -44,8 +44,12 @@ public:
 private:
     InstrumentRecordPtr lookup(const std::string& exchangeText, const std::string& codeText) const;
     InstrumentRecordPtr lookupCombined(const std::string& text) const;
+    // The plain spelling ("SH", "600000") without building any string; null when it does not
+    // apply or finds nothing, and the full rules then decide.
+    InstrumentRecordPtr lookupPlain(const std::string& exchangeText, const std::string& codeText) const;
 
     std::unordered_map<std::string, InstrumentRecordPtr> m_byKey; // "SH|600000"
+    std::unordered_map<uint32_t, InstrumentRecordPtr> m_byNumber; // plainKey(): SZ 000858 is 2000858
     std::vector<InstrumentRecordPtr> m_records;
 };
 

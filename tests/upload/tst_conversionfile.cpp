@@ -55,6 +55,17 @@ void TestConversionFile::textFiles_data()
     QTest::newRow("utf-8 byte-order mark dropped")
         << "i.csv" << QByteArray("\xEF\xBB\xBF") + row.toUtf8() << QStringList{row};
     QTest::newRow("chinese name with spaces") << "折算率 文件 (1).csv" << row.toUtf8() << QStringList{row};
+    // GB18030's four-byte form and broken bytes leave the two-byte decoder for the whole-text one.
+    const QString rare = QStringLiteral("SH,600000,\u20AC\U00020000浦发,0.7");
+    QTest::newRow("gb18030 four-byte and astral characters")
+        << "j.csv" << QTextCodec::codecForName("GB18030")->fromUnicode(rare) << QStringList{rare};
+    QTest::newRow("gbk with a stray byte")
+        << "k.csv" << gbk(row) + QByteArray("\x80\n") + gbk(row) << QStringList{row + QChar(0xFFFD), row};
+    QTest::newRow("gbk cut inside a character")
+        << "l.csv" << gbk(row + "\n浦") + QByteArray("\xC6") << QStringList{row, QStringLiteral("浦\uFFFD")};
+    QTest::newRow("gbk characters that look like utf-8 punctuation")
+        << "m.csv" << gbk(QStringLiteral("SH,600000,\u00B7\u2014\u3000,0.7"))
+        << QStringList{QStringLiteral("SH,600000,\u00B7\u2014\u3000,0.7")};
 }
 
 // A csv is GBK or UTF-8 text split on line feeds alone, every line kept as it stands.

@@ -73,6 +73,18 @@ void TestUploadRequest::lines_data()
         << QStringList{"上交所 600000 浦发,银行 0.7", "skip 1:0"};
     QTest::newRow("byte-order mark before the first key") << QStringList{QStringLiteral("\uFEFFSH,600000,浦发银行,0.7")}
                                                           << "," << QStringList{"上交所 600000 浦发银行 0.7"};
+    QTest::newRow("empty fourth field at the end of the line")
+        << QStringList{"SH,600000,浦发银行,", "SH,600000,,0.5"} << ","
+        << QStringList{"上交所 600000 浦发银行 0", "上交所 600000  0.5", "warn 0:0"};
+    QTest::newRow("names outside the basic plane and lone surrogates")
+        << QStringList{QStringLiteral("SH,600000,\U00020000\u00E9\u0800,0.7"),
+                       QStringLiteral("SH,600000,x") + QChar(0xD800) + QStringLiteral(",0.7")}
+        << "," << QStringList{QStringLiteral("上交所 600000 \U00020000\u00E9\u0800 0.7"), "上交所 600000 x? 0.7"};
+    QTest::newRow("separator of two characters") << QStringList{"SH::600000::浦发银行::0.7", "SH::600000::浦发银行"}
+                                                 << "::" << QStringList{"上交所 600000 浦发银行 0.7", "skip 1:0"};
+    QTest::newRow("plain keys that name no listed security fall through to the full rules")
+        << QStringList{"sh,600000,浦发银行,0.7", "SH,1234567,x,0.7", "SZ,600000,x,0.7", "SH, 600000,浦发银行,0.7"}
+        << "," << QStringList{"上交所 600000 浦发银行 0.7", "上交所 600000 浦发银行 0.7", "skip 1:1", "skip 2:1"};
 }
 
 // One subject per line with more than three fields whose keys name a known security, in file order.
