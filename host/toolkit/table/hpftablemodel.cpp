@@ -26,6 +26,7 @@ std::size_t slotOf(quint32 hash, std::size_t slotCount)
 
 IBaseHpfTableModel::IBaseHpfTableModel(bool replaceSameKey)
     : m_replaceSameKey(replaceSameKey)
+    , m_rows(std::make_shared<std::vector<IBaseHpfTableDataPtr>>())
 {
 }
 
@@ -70,15 +71,28 @@ bool IBaseHpfTableModel::filterAcceptsRow(IBaseHpfTableData*)
     return true;
 }
 
+std::vector<IBaseHpfTableDataPtr>& IBaseHpfTableModel::ownRows()
+{
+    if (m_rows.use_count() > 1)
+        m_rows = std::make_shared<std::vector<IBaseHpfTableDataPtr>>(*m_rows);
+    return *m_rows;
+}
+
 void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
+{
+    if (row)
+        addData(row, row->getKey());
+}
+
+void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row, const std::string& key)
 {
     if (!row)
         return;
     ++m_tick;
-    const std::string key = row->getKey();
+    std::vector<IBaseHpfTableDataPtr>& rows = ownRows();
     // Rows without a key are never merged: a model whose rows carry no key keeps them all.
     if (key.empty()) {
-        m_rows.push_back(row);
+        rows.push_back(row);
         return;
     }
     growIndex(m_keyCount + 1);
@@ -90,24 +104,24 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
         if (quint32(slot >> 32) != hash)
             continue;
         const std::size_t found = std::size_t(quint32(slot)) - 1;
-        if (m_rows[found]->getKey() != key)
+        if (rows[found]->getKey() != key)
             continue;
         if (m_replaceSameKey)
-            m_rows[found] = row;
+            rows[found] = row;
         else
-            m_rows.push_back(row); // the index keeps pointing at the first row of that key
+            rows.push_back(row); // the index keeps pointing at the first row of that key
         return;
     }
-    m_slots[pos] = (quint64(hash) << 32) | quint64(m_rows.size() + 1);
+    m_slots[pos] = (quint64(hash) << 32) | quint64(rows.size() + 1);
     ++m_keyCount;
-    m_rows.push_back(row);
+    rows.push_back(row);
 }
 
 void IBaseHpfTableModel::reserve(int rows)
 {
     if (rows <= 0)
         return;
-    m_rows.reserve(std::size_t(rows));
+    ownRows().reserve(std::size_t(rows));
     growIndex(std::size_t(rows));
 }
 
@@ -142,7 +156,7 @@ int IBaseHpfTableModel::findKey(const std::string& key, quint32 hash) const
         if (quint32(slot >> 32) != hash)
             continue;
         const std::size_t row = std::size_t(quint32(slot)) - 1;
-        if (m_rows[row]->getKey() == key)
+        if ((*m_rows)[row]->getKey() == key)
             return int(row);
     }
     return -1;
@@ -151,21 +165,24 @@ int IBaseHpfTableModel::findKey(const std::string& key, quint32 hash) const
 void IBaseHpfTableModel::clear()
 {
     ++m_tick;
-    m_rows.clear();
+    if (m_rows.use_count() > 1)
+        m_rows = std::make_shared<std::vector<IBaseHpfTableDataPtr>>();
+    else
+        m_rows->clear();
     std::vector<quint64>().swap(m_slots);
     m_keyCount = 0;
 }
 
 int IBaseHpfTableModel::rowCount() const
 {
-    return int(m_rows.size());
+    return int(m_rows->size());
 }
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getData(int index) const
 {
-    if (index < 0 || index >= int(m_rows.size()))
+    if (index < 0 || index >= int(m_rows->size()))
         return IBaseHpfTableDataPtr();
-    return m_rows[std::size_t(index)];
+    return (*m_rows)[std::size_t(index)];
 }
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) const
@@ -179,6 +196,11 @@ int IBaseHpfTableModel::getDataIndexByKey(const std::string& key) const
 }
 
 const std::vector<IBaseHpfTableDataPtr>& IBaseHpfTableModel::rows() const
+{
+    return *m_rows;
+}
+
+std::shared_ptr<const std::vector<IBaseHpfTableDataPtr>> IBaseHpfTableModel::_rowsSnapshot() const
 {
     return m_rows;
 }
