@@ -51,7 +51,7 @@ const QColor* CCreditDataQueryData::getTextColor(int)
 std::string CCreditDataQueryData::getKey()
 {
     if (keyPrefix.isNull())
-        return rowKey;
+        return rowKey.toStdString();
     const QByteArray exchange = exchangeName.toUtf8();
     const QByteArray code = stockCode.toUtf8();
     std::string key;

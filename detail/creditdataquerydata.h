@@ -30,7 +30,7 @@ public:
     // builds shares its broker's part of the key (keyPrefix) and adds exchange, code and line.
     int lineNo = -1;
     QByteArray keyPrefix;
-    std::string rowKey;
+    QByteArray rowKey;
     QString stockCode;
     QString exchangeName;
     double ratio = 0.0;

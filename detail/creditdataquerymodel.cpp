@@ -141,7 +141,7 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
             key.append(digits, std::size_t(end - digits));
             addData(pointer, key);
         } else {
-            row.rowKey = subject->getCsKey();
+            row.rowKey = QByteArray::fromStdString(subject->getCsKey());
             addData(pointer);
         }
     }

@@ -459,8 +459,7 @@ public:
     virtual void assign(const IBaseHpfTableData& other);
 
 private:
-    QString m_qsKey;
-    bool m_qsKeyReady = false;
+    QString m_qsKey; // null until first asked
 };
 
 typedef boost::shared_ptr<IBaseHpfTableData> IBaseHpfTableDataPtr;
@@ -521,15 +520,20 @@ public:
 private:
     bool m_replaceSameKey;
     int findKey(const std::string& key, quint32 hash) const;
-    void growIndex(std::size_t keys);
+    void growIndex(std::size_t keys) const;
     std::vector<IBaseHpfTableDataPtr>& ownRows();
+    void settle() const;
 
     // Shared with the table's snapshot of them, copied before a change while shared.
     std::shared_ptr<std::vector<IBaseHpfTableDataPtr>> m_rows;
     // Open addressing over the keys' hashes: each slot holds the hash's high half and row + 1
     // (0: empty). A hash match is confirmed against the row's own key, so no key is stored twice.
-    std::vector<quint64> m_slots;
-    std::size_t m_keyCount = 0;
+    mutable std::vector<quint64> m_slots;
+    mutable std::size_t m_keyCount = 0;
+    // Rows appended but not yet merged by key, one entry each: 1 << 32 | hash, or 0 without a
+    // key. The next read merges them in one pass that fetches slots ahead, so a bulk fill does
+    // not wait on a cache miss per row.
+    mutable std::vector<quint64> m_pending;
     quint64 m_tick = 0;
     CHpfItemModel* m_itemModel = nullptr;
 };
