@@ -50,7 +50,19 @@ const QColor* CCreditDataQueryData::getTextColor(int)
 
 std::string CCreditDataQueryData::getKey()
 {
-    return rowKey;
+    if (keyPrefix.isNull())
+        return rowKey.toStdString();
+    const QByteArray exchange = exchangeName.toUtf8();
+    const QByteArray code = stockCode.toUtf8();
+    std::string key;
+    key.reserve(std::size_t(keyPrefix.size() + exchange.size() + code.size()) + 20);
+    key.append(keyPrefix.constData(), std::size_t(keyPrefix.size()));
+    key.append(exchange.constData(), std::size_t(exchange.size()));
+    key.append("____");
+    key.append(code.constData(), std::size_t(code.size()));
+    key.append("____");
+    key.append(std::to_string(lineNo));
+    return key;
 }
 
 } // namespace DVK

@@ -2,6 +2,8 @@
 
 #include "hosttoolkit.h"
 
+#include <QByteArray>
+
 #include <string>
 
 namespace DVK {
@@ -20,10 +22,15 @@ public:
     double getDouble(int column) override;
     long long getLonglong(int column) override;
     const QColor* getTextColor(int column) override;
+    // rowKey, or when keyPrefix is set, the key built from it and the row's own fields.
     std::string getKey() override;
 
     int brokerKeyNo = -1;
-    std::string rowKey; // kept as the table index reads it: no conversion per lookup
+    // A detail holds a hundred thousand rows: rather than a key of its own, a row the model
+    // builds shares its broker's part of the key (keyPrefix) and adds exchange, code and line.
+    int lineNo = -1;
+    QByteArray keyPrefix;
+    QByteArray rowKey;
     QString stockCode;
     QString exchangeName;
     double ratio = 0.0;

@@ -5,7 +5,34 @@
 
 #include <boost/make_shared.hpp>
 
+#include <charconv>
+
 namespace DVK {
+
+namespace {
+
+// The broker's part of a subject's key: what precedes its exchange, code and line. Empty when
+// the key is not made that way.
+QByteArray keyPrefixOf(const rqservice::CStkSubjects& subject)
+{
+    const std::string key = subject.getCsKey();
+    const std::string tail =
+        subject.exchangeName + "____" + subject.stockCode + "____" + std::to_string(subject.lineNo);
+    if (key.size() <= tail.size() || key.compare(key.size() - tail.size(), tail.size(), tail) != 0)
+        return QByteArray();
+    return QByteArray(key.data(), int(key.size() - tail.size()));
+}
+
+bool roundTrips(const std::string& bytes, const QString& text)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return text.toStdString() == bytes;
+    }
+    return true;
+}
+
+} // namespace
 
 CCreditDataQueryModel::CCreditDataQueryModel()
     : WB::IBaseHpfTableModel(true)
@@ -67,25 +94,56 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
 {
     clear();
     reserve(int(subjects.size()));
+    // All rows in one allocation: each row's pointer shares the block's count, so a detail of a
+    // hundred thousand rows costs no allocation and no count of its own per row.
+    auto block = boost::make_shared<std::vector<CCreditDataQueryData>>();
+    block->reserve(subjects.size());
     // A detail lists a handful of exchanges: one shared text each instead of one per row.
     std::string lastExchange;
     QString exchange;
+    bool exchangeRoundTrips = false;
+    const rqservice::CStkSubjects* lastBroker = nullptr;
+    QByteArray prefix;
+    std::string key;
     for (const rqservice::CStkSubjectsPtr& subject : subjects) {
         if (!subject) {
             continue;
         }
-        auto row = boost::make_shared<CCreditDataQueryData>();
-        row->brokerKeyNo = subject->brokerKeyNo;
-        row->rowKey = subject->getCsKey();
-        row->stockCode = WB::sToQs(subject->stockCode);
+        block->emplace_back();
+        CCreditDataQueryData& row = block->back();
+        row.brokerKeyNo = subject->brokerKeyNo;
+        row.lineNo = subject->lineNo;
+        row.stockCode = WB::sToQs(subject->stockCode);
         if (exchange.isNull() || lastExchange != subject->exchangeName) {
             lastExchange = subject->exchangeName;
             exchange = WB::sToQs(lastExchange);
+            exchangeRoundTrips = exchange.toStdString() == lastExchange;
         }
-        row->exchangeName = exchange;
-        row->ratio = subject->ratio;
-        row->stockName = WB::sToQs(subject->stockName);
-        addData(row);
+        row.exchangeName = exchange;
+        row.ratio = subject->ratio;
+        row.stockName = WB::sToQs(subject->stockName);
+        if (!lastBroker || lastBroker->brokerKeyNo != subject->brokerKeyNo ||
+            lastBroker->brokerId != subject->brokerId) {
+            lastBroker = subject.get();
+            prefix = keyPrefixOf(*subject);
+        }
+        const WB::IBaseHpfTableDataPtr pointer(block, &row);
+        // The row rebuilds its key from its texts only where they give back the record's bytes.
+        if (!prefix.isEmpty() && exchangeRoundTrips && roundTrips(subject->stockCode, row.stockCode)) {
+            row.keyPrefix = prefix;
+            key.assign(prefix.constData(), std::size_t(prefix.size()));
+            key += subject->exchangeName;
+            key += "____";
+            key += subject->stockCode;
+            key += "____";
+            char digits[16];
+            const auto end = std::to_chars(digits, digits + sizeof digits, subject->lineNo).ptr;
+            key.append(digits, std::size_t(end - digits));
+            addData(pointer, key);
+        } else {
+            row.rowKey = QByteArray::fromStdString(subject->getCsKey());
+            addData(pointer);
+        }
     }
 }
 

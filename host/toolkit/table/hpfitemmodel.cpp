@@ -3,34 +3,178 @@
 #include "hpfcolumn.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace WB {
 
 namespace {
 
-// Sorts rows (indices into all) by precomputed numbers; missing values last either way,
-// ties by index, which is the order the rows were added.
+// A row's sort key: Words 64-bit words, most significant first.
+template <int Words>
+struct SortItem
+{
+    quint64 key[Words];
+    int row;
+};
+
+// Stable LSD radix sort by the whole key, a byte at a time; a byte that every key shares is
+// skipped, so a column of few distinct values costs a pass or two.
+template <int Words>
+void radixSort(std::vector<SortItem<Words>>& items)
+{
+    const std::size_t n = items.size();
+    if (n < 2)
+        return;
+    std::vector<std::size_t> counts(static_cast<std::size_t>(Words) * 8 * 256, 0);
+    for (const SortItem<Words>& item : items) {
+        for (int w = 0; w < Words; ++w) {
+            const quint64 k = item.key[w];
+            std::size_t* c = &counts[std::size_t(w) * 8 * 256];
+            for (int b = 0; b < 8; ++b)
+                ++c[b * 256 + int((k >> (8 * b)) & 0xFF)];
+        }
+    }
+    std::vector<SortItem<Words>> buffer(n);
+    SortItem<Words>* from = items.data();
+    SortItem<Words>* to = buffer.data();
+    for (int w = Words - 1; w >= 0; --w) {
+        for (int b = 0; b < 8; ++b) {
+            std::size_t* c = &counts[(std::size_t(w) * 8 + std::size_t(b)) * 256];
+            if (c[(from[0].key[w] >> (8 * b)) & 0xFF] == n)
+                continue;
+            std::size_t sum = 0;
+            for (int i = 0; i < 256; ++i) {
+                const std::size_t count = c[i];
+                c[i] = sum;
+                sum += count;
+            }
+            for (std::size_t i = 0; i < n; ++i)
+                to[c[(from[i].key[w] >> (8 * b)) & 0xFF]++] = from[i];
+            std::swap(from, to);
+        }
+    }
+    if (from != items.data())
+        std::copy(from, from + n, items.data());
+}
+
+// rows (distinct indices below total) in the order they were added: a stable sort of them then
+// leaves ties in that order.
+void toAddedOrder(std::vector<int>& rows, std::size_t total)
+{
+    if (std::is_sorted(rows.begin(), rows.end()))
+        return;
+    std::vector<bool> present(total, false);
+    for (int r : rows)
+        present[std::size_t(r)] = true;
+    std::size_t next = 0;
+    for (std::size_t r = 0; r < total; ++r) {
+        if (present[r])
+            rows[next++] = int(r);
+    }
+}
+
+// Unsigned images that order as the numbers do.
+inline quint64 orderedBits(int v)
+{
+    return quint64(qint64(v)) ^ (quint64(1) << 63);
+}
+
+inline quint64 orderedBits(long long v)
+{
+    return quint64(v) ^ (quint64(1) << 63);
+}
+
+inline quint64 orderedBits(double v)
+{
+    v += 0.0; // -0.0 equals 0.0, as the comparison says
+    quint64 bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return (bits >> 63) ? ~bits : bits | (quint64(1) << 63);
+}
+
+// Sorts rows (indices into all) by their numbers; missing values last either way, ties in the
+// order the rows were added.
 template <class T, class Get>
 void sortByNumber(std::vector<int>& rows, std::size_t total, bool descending, Get get)
 {
-    std::vector<T> keys(total);
-    for (int r : rows)
-        keys[std::size_t(r)] = get(r);
-    std::sort(rows.begin(), rows.end(), [&](int a, int b) {
-        const T ka = keys[std::size_t(a)];
-        const T kb = keys[std::size_t(b)];
-        const bool ma = hpf::isMissing(ka);
-        const bool mb = hpf::isMissing(kb);
-        if (ma != mb)
-            return mb;
-        if (!ma) {
-            if (ka < kb)
-                return !descending;
-            if (kb < ka)
-                return descending;
+    toAddedOrder(rows, total);
+    const quint64 flip = descending ? ~quint64(0) : 0;
+    std::vector<SortItem<1>> items;
+    items.reserve(rows.size());
+    std::vector<int> missing;
+    for (int r : rows) {
+        const T v = get(r);
+        if (hpf::isMissing(v))
+            missing.push_back(r);
+        else
+            items.push_back({{orderedBits(v) ^ flip}, r});
+    }
+    radixSort(items);
+    std::size_t i = 0;
+    for (const SortItem<1>& item : items)
+        rows[i++] = item.row;
+    for (int r : missing)
+        rows[i++] = r;
+}
+
+// The first eight UTF-16 units, four to a word, padded with zeros: a shorter text sorts before
+// its extensions. Equal keys settle the order only when both texts fit and are as long.
+const int kPackedUnits = 8;
+
+SortItem<2> packText(const QString& text, int row, quint64 flip)
+{
+    SortItem<2> item{{0, 0}, row};
+    const int size = text.size();
+    const ushort* units = reinterpret_cast<const ushort*>(text.constData());
+    for (int i = 0; i < kPackedUnits; ++i)
+        item.key[i / 4] = (item.key[i / 4] << 16) | (i < size ? units[i] : 0u);
+    item.key[0] ^= flip;
+    item.key[1] ^= flip;
+    return item;
+}
+
+// Sorts rows (indices into all) by text(row), UTF-16 unit by unit as QString::compare does;
+// ties in the order the rows were added.
+template <class Text>
+void sortByText(std::vector<int>& rows, std::size_t total, bool descending, Text text)
+{
+    toAddedOrder(rows, total);
+    const quint64 flip = descending ? ~quint64(0) : 0;
+    std::vector<SortItem<2>> items;
+    items.reserve(rows.size());
+    std::vector<int> lengths(total, 0);
+    for (int r : rows) {
+        const QString t = text(r);
+        lengths[std::size_t(r)] = t.size();
+        items.push_back(packText(t, r, flip));
+    }
+    radixSort(items);
+    // Runs of equal keys whose texts may still differ are sorted by their whole text.
+    std::vector<std::pair<QString, int>> run;
+    for (std::size_t begin = 0; begin < items.size();) {
+        std::size_t end = begin + 1;
+        const int length = lengths[std::size_t(items[begin].row)];
+        bool settled = length <= kPackedUnits;
+        while (end < items.size() && items[end].key[0] == items[begin].key[0] &&
+               items[end].key[1] == items[begin].key[1]) {
+            settled = settled && lengths[std::size_t(items[end].row)] == length;
+            ++end;
         }
-        return a < b;
-    });
+        if (!settled) {
+            run.clear();
+            for (std::size_t i = begin; i < end; ++i)
+                run.emplace_back(text(items[i].row), items[i].row);
+            std::stable_sort(run.begin(), run.end(), [&](const auto& a, const auto& b) {
+                const int c = QString::compare(a.first, b.first, Qt::CaseSensitive);
+                return descending ? c > 0 : c < 0;
+            });
+            for (std::size_t i = begin; i < end; ++i)
+                items[i].row = run[i - begin].second;
+        }
+        begin = end;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i)
+        rows[i] = items[i].row;
 }
 
 } // namespace
@@ -38,6 +182,13 @@ void sortByNumber(std::vector<int>& rows, std::size_t total, bool descending, Ge
 CHpfItemModel::CHpfItemModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
+    dropSnapshot();
+}
+
+void CHpfItemModel::dropSnapshot()
+{
+    static const auto empty = std::make_shared<const std::vector<IBaseHpfTableDataPtr>>();
+    m_snapshot = empty;
 }
 
 CHpfItemModel::~CHpfItemModel()
@@ -56,7 +207,7 @@ void CHpfItemModel::setSource(IBaseHpfTableModel* source)
     m_source = source;
     if (m_source)
         m_source->_setItemModel(this);
-    m_all.clear();
+    dropSnapshot();
     m_order.clear();
     m_filterValues.clear();
     m_filterSets.clear();
@@ -78,7 +229,7 @@ void CHpfItemModel::sourceDestroyed(IBaseHpfTableModel* source)
     // The derived part of the source is gone already: nothing below may call into it.
     m_source = nullptr;
     beginResetModel();
-    m_all.clear();
+    dropSnapshot();
     m_order.clear();
     m_types.clear();
     m_columnCount = 0;
@@ -112,11 +263,10 @@ void CHpfItemModel::readColumns()
 void CHpfItemModel::refresh()
 {
     beginResetModel();
-    if (m_source) {
-        m_all = m_source->rows();
-    } else {
-        m_all.clear();
-    }
+    if (m_source)
+        m_snapshot = m_source->_rowsSnapshot();
+    else
+        dropSnapshot();
     readColumns();
     m_order = filteredRows(-1);
     sortRows(m_order);
@@ -134,14 +284,14 @@ void CHpfItemModel::rebuild()
 std::vector<int> CHpfItemModel::filteredRows(int skipColumn) const
 {
     std::vector<int> rows;
-    rows.reserve(m_all.size());
+    rows.reserve(all().size());
     QVector<int> columns;
     for (auto it = m_filterSets.constBegin(); it != m_filterSets.constEnd(); ++it) {
         if (it.key() != skipColumn && it.key() < m_columnCount)
             columns.append(it.key());
     }
-    for (std::size_t i = 0; i < m_all.size(); ++i) {
-        IBaseHpfTableData* row = m_all[i].get();
+    for (std::size_t i = 0; i < all().size(); ++i) {
+        IBaseHpfTableData* row = all()[i].get();
         if (!row || (m_source && !m_source->filterAcceptsRow(row)))
             continue;
         bool pass = true;
@@ -161,15 +311,15 @@ void CHpfItemModel::sortRows(std::vector<int>& rows) const
 {
     const int column = m_sortColumn;
     if (column < 0 || column >= m_columnCount || !m_source) {
-        std::sort(rows.begin(), rows.end());
+        toAddedOrder(rows, all().size());
         return;
     }
     const bool descending = m_sortOrder == Qt::DescendingOrder;
-    const std::size_t total = m_all.size();
+    const std::size_t total = all().size();
     if (m_source->isCustomSort(column)) {
         IBaseHpfTableModel* source = m_source;
         std::sort(rows.begin(), rows.end(), [&](int a, int b) {
-            int c = source->compare(m_all[std::size_t(a)].get(), m_all[std::size_t(b)].get(), column);
+            int c = source->compare(all()[std::size_t(a)].get(), all()[std::size_t(b)].get(), column);
             if (descending)
                 c = -c;
             return c != 0 ? c < 0 : a < b;
@@ -179,45 +329,18 @@ void CHpfItemModel::sortRows(std::vector<int>& rows) const
     // Each row's value is read once; comparing then touches no virtual call.
     switch (hpf::columnKind(m_types[std::size_t(column)])) {
     case hpf::eKindInt:
-        sortByNumber<int>(rows, total, descending, [&](int r) { return m_all[std::size_t(r)]->getInt(column); });
+        sortByNumber<int>(rows, total, descending, [&](int r) { return all()[std::size_t(r)]->getInt(column); });
         return;
     case hpf::eKindLonglong:
         sortByNumber<long long>(rows, total, descending,
-                                [&](int r) { return m_all[std::size_t(r)]->getLonglong(column); });
+                                [&](int r) { return all()[std::size_t(r)]->getLonglong(column); });
         return;
     case hpf::eKindDouble:
-        sortByNumber<double>(rows, total, descending, [&](int r) { return m_all[std::size_t(r)]->getDouble(column); });
+        sortByNumber<double>(rows, total, descending, [&](int r) { return all()[std::size_t(r)]->getDouble(column); });
         return;
     case hpf::eKindText: break;
     }
-    // The first four UTF-16 units packed into one integer settle most comparisons without
-    // touching the strings; a shorter text pads with zeros, so it still sorts before its extensions.
-    struct TextKey
-    {
-        quint64 prefix;
-        int row;
-    };
-    std::vector<QString> texts(total);
-    std::vector<TextKey> keys;
-    keys.reserve(rows.size());
-    for (int r : rows) {
-        QString& text = texts[std::size_t(r)];
-        text = m_all[std::size_t(r)]->getText(column);
-        quint64 prefix = 0;
-        for (int i = 0; i < 4; ++i)
-            prefix = (prefix << 16) | (i < text.size() ? text.at(i).unicode() : 0u);
-        keys.push_back({prefix, r});
-    }
-    std::sort(keys.begin(), keys.end(), [&](const TextKey& a, const TextKey& b) {
-        if (a.prefix != b.prefix)
-            return descending ? a.prefix > b.prefix : a.prefix < b.prefix;
-        const int c = QString::compare(texts[std::size_t(a.row)], texts[std::size_t(b.row)], Qt::CaseSensitive);
-        if (c != 0)
-            return descending ? c > 0 : c < 0;
-        return a.row < b.row;
-    });
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        rows[i] = keys[i].row;
+    sortByText(rows, total, descending, [&](int r) { return all()[std::size_t(r)]->getText(column); });
 }
 
 void CHpfItemModel::setFilter(int column, const QStringList& values)
@@ -277,31 +400,13 @@ QStringList CHpfItemModel::columnValues(int column) const
     std::vector<int> rows = filteredRows(column);
     const hpf::EColumnKind kind = hpf::columnKind(m_types[std::size_t(column)]);
     if (kind == hpf::eKindText) {
-        // Each text read once and sorted by its packed first units, as sortRows does: a column
-        // of a hundred thousand distinct codes opens its filter menu at once.
-        std::vector<QString> texts;
-        texts.reserve(rows.size());
-        std::vector<std::pair<quint64, int>> keys;
-        keys.reserve(rows.size());
-        for (int r : rows) {
-            texts.push_back(m_all[std::size_t(r)]->getText(column));
-            const QString& text = texts.back();
-            quint64 prefix = 0;
-            for (int i = 0; i < 4; ++i)
-                prefix = (prefix << 16) | (i < text.size() ? text.at(i).unicode() : 0u);
-            keys.emplace_back(prefix, int(texts.size() - 1));
-        }
-        std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-            if (a.first != b.first)
-                return a.first < b.first;
-            const int c =
-                QString::compare(texts[std::size_t(a.second)], texts[std::size_t(b.second)], Qt::CaseSensitive);
-            return c != 0 ? c < 0 : a.second < b.second;
-        });
+        // Sorted as the column sorts, so a column of a hundred thousand distinct codes opens
+        // its filter menu at once.
+        sortByText(rows, all().size(), false, [&](int r) { return all()[std::size_t(r)]->getText(column); });
         QStringList values;
-        values.reserve(int(keys.size()));
-        for (const auto& key : keys) {
-            const QString& text = texts[std::size_t(key.second)];
+        values.reserve(int(rows.size()));
+        for (int r : rows) {
+            const QString text = all()[std::size_t(r)]->getText(column);
             if (values.isEmpty() || values.constLast() != text)
                 values.append(text);
         }
@@ -311,7 +416,7 @@ QStringList CHpfItemModel::columnValues(int column) const
     QSet<QString> seen;
     std::vector<int> representatives;
     for (int r : rows) {
-        const QString text = m_all[std::size_t(r)]->getText(column);
+        const QString text = all()[std::size_t(r)]->getText(column);
         if (!seen.contains(text)) {
             seen.insert(text);
             representatives.push_back(r);
@@ -320,11 +425,11 @@ QStringList CHpfItemModel::columnValues(int column) const
     std::vector<std::pair<QString, int>> items;
     items.reserve(representatives.size());
     for (int r : representatives)
-        items.emplace_back(m_all[std::size_t(r)]->getText(column), r);
+        items.emplace_back(all()[std::size_t(r)]->getText(column), r);
     std::stable_sort(items.begin(), items.end(), [&](const auto& a, const auto& b) {
         int c = 0;
-        IBaseHpfTableData* ra = m_all[std::size_t(a.second)].get();
-        IBaseHpfTableData* rb = m_all[std::size_t(b.second)].get();
+        IBaseHpfTableData* ra = all()[std::size_t(a.second)].get();
+        IBaseHpfTableData* rb = all()[std::size_t(b.second)].get();
         switch (kind) {
         case hpf::eKindInt: c = hpf::compareNumbers(ra->getInt(column), rb->getInt(column)); break;
         case hpf::eKindLonglong: c = hpf::compareNumbers(ra->getLonglong(column), rb->getLonglong(column)); break;
@@ -356,7 +461,7 @@ void CHpfItemModel::sort(int column, Qt::SortOrder order)
     // Keep selections and the current cell on the same rows.
     const QModelIndexList persistent = persistentIndexList();
     if (!persistent.isEmpty()) {
-        std::vector<int> newPosition(m_all.size(), -1);
+        std::vector<int> newPosition(all().size(), -1);
         for (std::size_t p = 0; p < m_order.size(); ++p)
             newPosition[std::size_t(m_order[p])] = int(p);
         QModelIndexList to;
@@ -389,14 +494,14 @@ IBaseHpfTableDataPtr CHpfItemModel::rowAt(int position) const
 {
     if (position < 0 || position >= int(m_order.size()))
         return IBaseHpfTableDataPtr();
-    return m_all[std::size_t(m_order[std::size_t(position)])];
+    return all()[std::size_t(m_order[std::size_t(position)])];
 }
 
 IBaseHpfTableData* CHpfItemModel::rawRowAt(int position) const
 {
     if (position < 0 || position >= int(m_order.size()))
         return nullptr;
-    return m_all[std::size_t(m_order[std::size_t(position)])].get();
+    return all()[std::size_t(m_order[std::size_t(position)])].get();
 }
 
 bool CHpfItemModel::isNumericColumn(int column) const

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 namespace WB {
@@ -70,9 +71,12 @@ private:
     void rebuild();
 
     IBaseHpfTableModel* m_source = nullptr;
-    // Rows as the source held them at the last refresh; shared so that a cleared source
-    // does not pull rows from under the view.
-    std::vector<IBaseHpfTableDataPtr> m_all;
+    const std::vector<IBaseHpfTableDataPtr>& all() const { return *m_snapshot; }
+    void dropSnapshot();
+
+    // Rows as the source held them at the last refresh: the source's own store, which it
+    // copies before changing it, so a cleared source does not pull rows from under the view.
+    std::shared_ptr<const std::vector<IBaseHpfTableDataPtr>> m_snapshot;
     // Display position -> index into m_all.
     std::vector<int> m_order;
     std::vector<QVariant::Type> m_types;

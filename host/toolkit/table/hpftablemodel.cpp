@@ -26,6 +26,7 @@ std::size_t slotOf(quint32 hash, std::size_t slotCount)
 
 IBaseHpfTableModel::IBaseHpfTableModel(bool replaceSameKey)
     : m_replaceSameKey(replaceSameKey)
+    , m_rows(std::make_shared<std::vector<IBaseHpfTableDataPtr>>())
 {
 }
 
@@ -70,48 +71,93 @@ bool IBaseHpfTableModel::filterAcceptsRow(IBaseHpfTableData*)
     return true;
 }
 
+std::vector<IBaseHpfTableDataPtr>& IBaseHpfTableModel::ownRows()
+{
+    if (m_rows.use_count() > 1)
+        m_rows = std::make_shared<std::vector<IBaseHpfTableDataPtr>>(*m_rows);
+    return *m_rows;
+}
+
 void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
+{
+    if (row)
+        addData(row, row->getKey());
+}
+
+void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row, const std::string& key)
 {
     if (!row)
         return;
     ++m_tick;
-    const std::string key = row->getKey();
+    ownRows().push_back(row);
     // Rows without a key are never merged: a model whose rows carry no key keeps them all.
-    if (key.empty()) {
-        m_rows.push_back(row);
+    m_pending.push_back(key.empty() ? 0 : (quint64(1) << 32) | keyHash(key));
+}
+
+void IBaseHpfTableModel::settle() const
+{
+    if (m_pending.empty())
         return;
-    }
-    growIndex(m_keyCount + 1);
-    const quint32 hash = keyHash(key);
+    std::vector<IBaseHpfTableDataPtr>& rows = *m_rows;
+    const std::size_t count = m_pending.size();
+    const std::size_t first = rows.size() - count;
+    growIndex(m_keyCount + count);
     const std::size_t mask = m_slots.size() - 1;
-    std::size_t pos = slotOf(hash, m_slots.size());
-    for (; m_slots[pos] != 0; pos = (pos + 1) & mask) {
-        const quint64 slot = m_slots[pos];
-        if (quint32(slot >> 32) != hash)
+    const std::size_t ahead = 16;
+    // Rows merged into an earlier one leave the store; the others close up behind them.
+    std::size_t kept = first;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + ahead < count && m_pending[i + ahead] != 0)
+            __builtin_prefetch(&m_slots[slotOf(quint32(m_pending[i + ahead]), m_slots.size())]);
+        const std::size_t at = first + i;
+        if (m_pending[i] == 0) {
+            if (kept != at)
+                rows[kept] = std::move(rows[at]);
+            ++kept;
             continue;
-        const std::size_t found = std::size_t(quint32(slot)) - 1;
-        if (m_rows[found]->getKey() != key)
+        }
+        const quint32 hash = quint32(m_pending[i]);
+        std::size_t pos = slotOf(hash, m_slots.size());
+        bool merged = false;
+        for (; m_slots[pos] != 0; pos = (pos + 1) & mask) {
+            const quint64 slot = m_slots[pos];
+            if (quint32(slot >> 32) != hash)
+                continue;
+            const std::size_t found = std::size_t(quint32(slot)) - 1;
+            if (rows[found]->getKey() != rows[at]->getKey())
+                continue;
+            // With replaceSameKey the row takes the place of the first of its key; otherwise both
+            // stay and the index keeps pointing at the first.
+            if (m_replaceSameKey) {
+                rows[found] = std::move(rows[at]);
+                merged = true;
+            }
+            break;
+        }
+        if (merged)
             continue;
-        if (m_replaceSameKey)
-            m_rows[found] = row;
-        else
-            m_rows.push_back(row); // the index keeps pointing at the first row of that key
-        return;
+        if (m_slots[pos] == 0) {
+            m_slots[pos] = (quint64(hash) << 32) | quint64(kept + 1);
+            ++m_keyCount;
+        }
+        if (kept != at)
+            rows[kept] = std::move(rows[at]);
+        ++kept;
     }
-    m_slots[pos] = (quint64(hash) << 32) | quint64(m_rows.size() + 1);
-    ++m_keyCount;
-    m_rows.push_back(row);
+    rows.resize(kept);
+    std::vector<quint64>().swap(m_pending);
 }
 
 void IBaseHpfTableModel::reserve(int rows)
 {
     if (rows <= 0)
         return;
-    m_rows.reserve(std::size_t(rows));
+    ownRows().reserve(std::size_t(rows));
+    m_pending.reserve(std::size_t(rows));
     growIndex(std::size_t(rows));
 }
 
-void IBaseHpfTableModel::growIndex(std::size_t keys)
+void IBaseHpfTableModel::growIndex(std::size_t keys) const
 {
     // At most half full keeps the linear probes short.
     std::size_t wanted = 16;
@@ -134,6 +180,7 @@ void IBaseHpfTableModel::growIndex(std::size_t keys)
 
 int IBaseHpfTableModel::findKey(const std::string& key, quint32 hash) const
 {
+    settle();
     if (key.empty() || m_slots.empty())
         return -1;
     const std::size_t mask = m_slots.size() - 1;
@@ -142,7 +189,7 @@ int IBaseHpfTableModel::findKey(const std::string& key, quint32 hash) const
         if (quint32(slot >> 32) != hash)
             continue;
         const std::size_t row = std::size_t(quint32(slot)) - 1;
-        if (m_rows[row]->getKey() == key)
+        if ((*m_rows)[row]->getKey() == key)
             return int(row);
     }
     return -1;
@@ -151,21 +198,27 @@ int IBaseHpfTableModel::findKey(const std::string& key, quint32 hash) const
 void IBaseHpfTableModel::clear()
 {
     ++m_tick;
-    m_rows.clear();
+    if (m_rows.use_count() > 1)
+        m_rows = std::make_shared<std::vector<IBaseHpfTableDataPtr>>();
+    else
+        m_rows->clear();
     std::vector<quint64>().swap(m_slots);
+    std::vector<quint64>().swap(m_pending);
     m_keyCount = 0;
 }
 
 int IBaseHpfTableModel::rowCount() const
 {
-    return int(m_rows.size());
+    settle();
+    return int(m_rows->size());
 }
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getData(int index) const
 {
-    if (index < 0 || index >= int(m_rows.size()))
+    settle();
+    if (index < 0 || index >= int(m_rows->size()))
         return IBaseHpfTableDataPtr();
-    return m_rows[std::size_t(index)];
+    return (*m_rows)[std::size_t(index)];
 }
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) const
@@ -180,6 +233,13 @@ int IBaseHpfTableModel::getDataIndexByKey(const std::string& key) const
 
 const std::vector<IBaseHpfTableDataPtr>& IBaseHpfTableModel::rows() const
 {
+    settle();
+    return *m_rows;
+}
+
+std::shared_ptr<const std::vector<IBaseHpfTableDataPtr>> IBaseHpfTableModel::_rowsSnapshot() const
+{
+    settle();
     return m_rows;
 }
 

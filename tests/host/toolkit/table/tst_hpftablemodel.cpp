@@ -35,32 +35,53 @@ private slots:
 void TestHpfTableModel::keyLookups_data()
 {
     QTest::addColumn<bool>("replace");
-    QTest::addColumn<QString>("rows"); // the store, texts of column 0 in order
-    QTest::addColumn<int>("indexOfB");
-    QTest::addColumn<QString>("textOfB");
+    QTest::addColumn<QString>("adds");    // key:text per row added; "?" reads the store there
+    QTest::addColumn<QString>("rows");    // the store, texts of column 0 in order
+    QTest::addColumn<QString>("indexes"); // key=index the lookup finds
 
-    QTest::newRow("replace in place") << true << "a|b2|c" << 1 << "b2";
-    QTest::newRow("keep both, first found") << false << "a|b1|c|b2" << 1 << "b1";
+    QTest::newRow("replace in place") << true << "a:a b:b1 c:c b:b2"
+                                      << "a|b2|c"
+                                      << "a=0 b=1 c=2";
+    QTest::newRow("keep both, first found") << false << "a:a b:b1 c:c b:b2"
+                                            << "a|b1|c|b2"
+                                            << "a=0 b=1 c=2";
+    QTest::newRow("rows after a replaced one close up") << true << "a:a b:b1 b:b2 :x c:c b:b3 d:d"
+                                                        << "a|b3|x|c|d"
+                                                        << "a=0 b=1 c=3 d=4";
+    QTest::newRow("replaced across reads") << true << "a:a b:b1 ? c:c b:b2 ? b:b3 d:d"
+                                           << "a|b3|c|d"
+                                           << "a=0 b=1 c=2 d=3";
+    QTest::newRow("kept across reads") << false << "a:a ? b:b1 a:a2 ? b:b2 c:c"
+                                       << "a|b1|a2|b2|c"
+                                       << "a=0 b=1 c=4";
 }
 
-// Adding a row whose key is stored already follows the model's policy; lookups stay exact.
+// Adding a row whose key is stored already follows the model's policy, whether or not the store
+// was read in between; lookups stay exact.
 void TestHpfTableModel::keyLookups()
 {
     QFETCH(bool, replace);
+    QFETCH(QString, adds);
     QFETCH(QString, rows);
-    QFETCH(int, indexOfB);
-    QFETCH(QString, textOfB);
+    QFETCH(QString, indexes);
 
     TestModel model(replace);
-    for (const auto& r : {row("a", {"a"}), row("b", {"b1"}), row("c", {"c"}), row("b", {"b2"})})
-        model.addData(r);
+    for (const QString& add : adds.split(' ')) {
+        if (add == QLatin1String("?")) {
+            QVERIFY(model.rowCount() > 0);
+            continue;
+        }
+        model.addData(row(add.section(':', 0, 0).toStdString(), {add.section(':', 1)}));
+    }
     QStringList stored;
     for (int i = 0; i < model.rowCount(); ++i)
         stored.append(model.getData(i)->getText(0));
     QCOMPARE(stored.join('|'), rows);
-    QCOMPARE(model.getDataIndexByKey("b"), indexOfB);
-    QCOMPARE(model.getDataByKey("b")->getText(0), textOfB);
-    QCOMPARE(model.getDataIndexByKey("c"), 2);
+    for (const QString& pair : indexes.split(' ')) {
+        const std::string key = pair.section('=', 0, 0).toStdString();
+        QCOMPARE(model.getDataIndexByKey(key), pair.section('=', 1).toInt());
+        QCOMPARE(model.getDataByKey(key).get(), model.getData(pair.section('=', 1).toInt()).get());
+    }
     QCOMPARE(model.getDataIndexByKey("zzz"), -1);
     QVERIFY(!model.getDataByKey("zzz"));
     QVERIFY(!model.getData(-1));
