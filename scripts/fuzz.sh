@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, in build-fuzz/) and runs each for a bounded time from its
 # seed corpus in fuzz/corpus/; non-zero on any crash, leak, timeout or out-of-memory.
-#   bash scripts/fuzz.sh                # every target, FUZZ_SECONDS (default 45) each
+#   bash scripts/fuzz.sh                # every target, FUZZ_SECONDS (default 60) each
 #   bash scripts/fuzz.sh fuzz_csv       # one target
 # A failing input is left in build-fuzz/artifacts/<target>/: keep it in tests/upload/regressions/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${FUZZ_SECONDS:-45}
+seconds=${FUZZ_SECONDS:-60}
 targets=(fuzz_csv fuzz_xlsx fuzz_xls fuzz_tableconfig)
 [ $# -gt 0 ] && targets=("$@")
 bash scripts/setup.sh --packages-only
