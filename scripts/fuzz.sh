@@ -14,7 +14,7 @@ bash scripts/setup.sh --packages-only
 # Debug info need not name the build folder: a rebuilt folder still hits the cache.
 export CCACHE_NOHASHDIR=1
 build_dir=build-fuzz
-cmake -S . -B "$build_dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" -DSANITIZE=address,undefined -DFUZZ=ON >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
 

@@ -76,7 +76,8 @@ QString citicDetail(CEmbeddedDataService& service)
         QSet<double> ratios;
         for (const auto& s : detail->subjects)
             ratios.insert(s->ratio);
-        *outcome = QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(ratios.size() == 1 ? *ratios.begin() : -1);
+        *outcome =
+            QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(ratios.size() == 1 ? *ratios.begin() : -1);
     });
     service.waitIdle();
     return *outcome;
@@ -229,7 +230,7 @@ void TestDatabaseFaults::heldByAnotherProcess()
 
 void TestDatabaseFaults::damagedFileUntouched_data()
 {
-    QTest::addColumn<int>("keep");     // bytes of the sound file kept from its start
+    QTest::addColumn<int>("keep");      // bytes of the sound file kept from its start
     QTest::addColumn<bool>("truncate"); // cut there, or overwrite the rest with noise
     QTest::newRow("pages after the first overwritten") << 4096 << false;
     QTest::newRow("cut after the first page") << 4096 << true;
@@ -285,9 +286,10 @@ void TestDatabaseFaults::twoProgramsUploadAtOnce()
         const auto b = startUpload(second, 2000, 0.5);
         first.waitIdle();
         second.waitIdle();
-        for (const auto& [outcome, detail] : {qMakePair(a, QStringLiteral("3000 x 0.25")),
-                                              qMakePair(b, QStringLiteral("2000 x 0.5"))}) {
-            QVERIFY2(*outcome == QLatin1String("ok") || outcome->contains(QStringLiteral("占用")), qPrintable(*outcome));
+        for (const auto& [outcome, detail] :
+             {qMakePair(a, QStringLiteral("3000 x 0.25")), qMakePair(b, QStringLiteral("2000 x 0.5"))}) {
+            QVERIFY2(*outcome == QLatin1String("ok") || outcome->contains(QStringLiteral("占用")),
+                     qPrintable(*outcome));
             if (*outcome == QLatin1String("ok"))
                 landed << detail;
         }
