@@ -25,14 +25,19 @@ asan)
   ;;
 tsan)
   build_dir=build-tsan
-  # The tests whose code crosses threads: service callbacks and client centre, queued delivery,
-  # the service worker, the upload dialog's worker, the detail dialog, the panel.
-  targets=(tst_service_clientcenter tst_eventdelivery tst_service_serviceworker tst_creditdatasendfiledialog
-           tst_creditdataquerydialog tst_creditdatapanel tst_uploadlifetime tst_servicefaults)
+  # The tests whose code crosses threads: every test on the service worker (a scripted, embedded
+  # or PostgreSQL service, the panel, the detail and upload dialogs, logging from both threads),
+  # queued delivery, the upload dialog's reader thread, message boxes and workbooks read off the
+  # GUI thread.
+  targets=(tst_service_clientcenter tst_service_serviceworker tst_service_embeddeddataservice
+           tst_service_postgres tst_service_databasefaults tst_service_logging tst_eventdelivery tst_dialogs
+           tst_workbookreaders tst_creditdatasendfiledialog tst_uploadlifetime tst_creditdataquerydialog
+           tst_creditdatapanel tst_servicefaults tst_panelrights)
   cmake -S . -B "$build_dir" "${flags[@]}" -DSANITIZE=thread >/dev/null
   cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp:print_suppressions=0
-  pattern=$(IFS='|'; echo "^(${targets[*]})\$")
+  # The embedded service's cases run again on PostgreSQL under their own name.
+  pattern=$(IFS='|'; echo "^(${targets[*]}|tst_service_embeddeddataservice_pg)\$")
   tests=(-R "$pattern")
   ;;
 *)

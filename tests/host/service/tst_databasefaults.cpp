@@ -1,4 +1,5 @@
-// The embedded data service on a database it may read but not write.
+// The embedded data service on a database it may read but not write, one another process holds,
+// one that is damaged, and one that two programs upload to at once.
 #include "embeddeddataservice.h"
 #include "scriptedservice.h"
 
@@ -32,12 +33,14 @@ QPair<QString, int> query(CEmbeddedDataService& service, int type, const std::st
     return *outcome;
 }
 
-QString upload(CEmbeddedDataService& service)
+// Starts an upload for CITIC of count rows that all carry ratio; the outcome is filled on its answer.
+boost::shared_ptr<QString> startUpload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65)
 {
     auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
     detail->brokerKeyNo = 1;
     detail->brokerId = "CITIC";
-    detail->subjects = {testsupport::makeSubject(-1, "", "上交所", "600000", "浦发银行", 0.65)};
+    for (int i = 0; i < count; ++i)
+        detail->subjects.push_back(testsupport::makeSubject(-1, "", "上交所", "600000", "浦发银行", ratio));
     auto request = boost::make_shared<rqservice::COperateDataReq>();
     request->dataType = rqservice::eDataTypeCvionRateDetail;
     request->operateType = 2;
@@ -46,8 +49,51 @@ QString upload(CEmbeddedDataService& service)
     service.operate(request, [outcome](const utils::RQError& error, bson::BSONObj) {
         *outcome = QString::fromStdString(error.isSuccess() ? std::string("ok") : error.errorMsg());
     });
+    return outcome;
+}
+
+QString upload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65)
+{
+    const auto outcome = startUpload(service, count, ratio);
     service.waitIdle();
     return *outcome;
+}
+
+// CITIC's latest detail as "rows x ratio", or the error.
+QString citicDetail(CEmbeddedDataService& service)
+{
+    auto outcome = boost::make_shared<QString>(QStringLiteral("unanswered"));
+    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
+    request->queryType = 12295;
+    request->queryKey = "1____CITIC";
+    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
+                                     bson::BSONObj) {
+        if (!error.isSuccess() || records.size() != 1) {
+            *outcome = QString::fromStdString(error.errorMsg());
+            return;
+        }
+        const auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front());
+        QSet<double> ratios;
+        for (const auto& s : detail->subjects)
+            ratios.insert(s->ratio);
+        *outcome =
+            QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(ratios.size() == 1 ? *ratios.begin() : -1);
+    });
+    service.waitIdle();
+    return *outcome;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A fresh database with the demo's history, closed again; its history count.
+int freshDatabase(const QString& path)
+{
+    CEmbeddedDataService service(path);
+    return query(service, 12294).second;
 }
 
 // Makes paths unwritable: by mode for an ordinary user; root ignores modes, so the immutable
@@ -80,6 +126,11 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void readOnly_data();
     void readOnly();
+    void heldByAnotherProcess_data();
+    void heldByAnotherProcess();
+    void damagedFileUntouched_data();
+    void damagedFileUntouched();
+    void twoProgramsUploadAtOnce();
 };
 
 void TestDatabaseFaults::readOnly_data()
@@ -129,6 +180,124 @@ void TestDatabaseFaults::readOnly()
     QVERIFY2(uploaded != QLatin1String("ok") && uploaded != QLatin1String("unanswered"), qPrintable(uploaded));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
+}
+
+void TestDatabaseFaults::heldByAnotherProcess_data()
+{
+    QTest::addColumn<QString>("hold"); // what the other process (the sqlite3 shell) runs and keeps open
+    QTest::newRow("exclusive transaction") << "BEGIN EXCLUSIVE;";
+    QTest::newRow("write transaction") << "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');";
+    QTest::newRow("reader at commit") << "BEGIN; SELECT count(*) FROM ratios;";
+}
+
+// While another process holds the file, an upload says the database is in use and writes
+// nothing; once it lets go, the history reopened is as before and the next upload lands.
+void TestDatabaseFaults::heldByAnotherProcess()
+{
+    QFETCH(QString, hold);
+    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        QSKIP("the sqlite3 shell plays the other process (scripts/setup.sh installs it)");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const int history = freshDatabase(path);
+    QVERIFY(history > 0);
+    const QByteArray before = contents(path);
+
+    QProcess other;
+    other.start(QStringLiteral("sqlite3"), {path});
+    QVERIFY(other.waitForStarted());
+    other.write(hold.toUtf8() + "\nSELECT 'held';\n");
+    while (!other.readAllStandardOutput().contains("held")) {
+        QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
+    }
+    QString uploaded;
+    {
+        CEmbeddedDataService service(path);
+        service.setBusyTimeoutMs(100);
+        uploaded = upload(service);
+    }
+    other.closeWriteChannel(); // the shell ends, its transaction with it
+    QVERIFY(other.waitForFinished(10000));
+
+    QVERIFY2(uploaded.contains(QStringLiteral("占用")), qPrintable(uploaded));
+    QCOMPARE(contents(path), before);
+    CEmbeddedDataService reopened(path);
+    QCOMPARE(query(reopened, 12294), qMakePair(QStringLiteral("ok"), history));
+    QCOMPARE(upload(reopened, 3, 0.5), QStringLiteral("ok"));
+    QCOMPARE(citicDetail(reopened), QStringLiteral("3 x 0.5"));
+}
+
+void TestDatabaseFaults::damagedFileUntouched_data()
+{
+    QTest::addColumn<int>("keep");      // bytes of the sound file kept from its start
+    QTest::addColumn<bool>("truncate"); // cut there, or overwrite the rest with noise
+    QTest::newRow("pages after the first overwritten") << 4096 << false;
+    QTest::newRow("cut after the first page") << 4096 << true;
+    QTest::newRow("cut in the header page") << 60 << true;
+}
+
+// A database damaged after it was written: queries and uploads name the damage, and the file
+// stays byte for byte as it was, so nothing the user might recover is lost.
+void TestDatabaseFaults::damagedFileUntouched()
+{
+    QFETCH(int, keep);
+    QFETCH(bool, truncate);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    QVERIFY(freshDatabase(path) > 0);
+    QByteArray damaged = contents(path);
+    QVERIFY(damaged.size() > keep * 2);
+    if (truncate)
+        damaged.truncate(keep);
+    else
+        damaged.replace(keep, damaged.size() - keep, QByteArray(damaged.size() - keep, char(0xA5)));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(damaged), qint64(damaged.size()));
+    }
+
+    QStringList answers;
+    {
+        CEmbeddedDataService service(path);
+        answers << query(service, 12294).first << citicDetail(service) << upload(service);
+    }
+    for (const QString& answer : answers)
+        QVERIFY2(answer.contains(QStringLiteral("损坏")), qPrintable(answers.join(" | ")));
+    QCOMPARE(contents(path), damaged);
+    QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
+}
+
+// Two programs on one file upload for the same broker at the same moment: each lands whole or
+// fails whole, the history reopened lists every one that landed, and the detail is one of them.
+void TestDatabaseFaults::twoProgramsUploadAtOnce()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const int history = freshDatabase(path);
+    QStringList landed;
+    {
+        CEmbeddedDataService first(path);
+        CEmbeddedDataService second(path);
+        const auto a = startUpload(first, 3000, 0.25);
+        const auto b = startUpload(second, 2000, 0.5);
+        first.waitIdle();
+        second.waitIdle();
+        for (const auto& [outcome, detail] :
+             {qMakePair(a, QStringLiteral("3000 x 0.25")), qMakePair(b, QStringLiteral("2000 x 0.5"))}) {
+            QVERIFY2(*outcome == QLatin1String("ok") || outcome->contains(QStringLiteral("占用")),
+                     qPrintable(*outcome));
+            if (*outcome == QLatin1String("ok"))
+                landed << detail;
+        }
+    }
+    QVERIFY(!landed.isEmpty()); // the busy wait outlasts either upload
+    CEmbeddedDataService reopened(path);
+    QCOMPARE(query(reopened, 12294), qMakePair(QStringLiteral("ok"), history + landed.size()));
+    QVERIFY2(landed.contains(citicDetail(reopened)), qPrintable(citicDetail(reopened)));
 }
 
 QTEST_MAIN(TestDatabaseFaults)
