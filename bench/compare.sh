@@ -52,10 +52,10 @@ need_pkg hyperfine command -v hyperfine && have_hyperfine=1
 [ "$have_hyperfine" -eq 1 ] || say "hyperfine unavailable: timing with a date loop"
 
 preview="$build/bin/creditdata-preview"
-if [ ! -x "$preview" ]; then
-    say "building creditdata-preview ..."
+if [ ! -x "$preview" ] || [ ! -x "$build/bin/make_rate_files" ]; then
+    say "building creditdata-preview and the file generator ..."
     { [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; } &&
-        cmake --build "$build" -j2 --target creditdata-preview >/dev/null || { say "cannot build $preview"; exit 2; }
+        cmake --build "$build" -j2 --target creditdata-preview make_rate_files >/dev/null || { say "cannot build $preview"; exit 2; }
 fi
 
 have_openpyxl=0; need_pkg python3-openpyxl "$py" -c 'import openpyxl' && have_openpyxl=1
@@ -80,13 +80,13 @@ fi
 
 # --- files ---------------------------------------------------------------------------------
 say "generating the files ..."
-"$py" "$root/bench/make_compare_files.py" "$root/data/securities.csv" "$work" || { say "generator failed"; exit 2; }
+# Rows 100,000 as both csv and .xlsx, 65,000 as .xls (through LibreOffice, when it is there).
+"$build/bin/make_rate_files" "$work" 100000 >/dev/null
+[ -f "$work/rates100000.xlsx" ] || { say "generator failed"; exit 2; }
 xls=""
 if [ "$have_soffice" -eq 1 ]; then
-    # Columns 1-3 as text so codes keep their leading zeros, the ratio as a number.
-    (cd "$work" && soffice --headless "-env:UserInstallation=file://$work/lo" \
-        --infilter="CSV:44,34,76,1,1/2/2/2/3/2/4/1" --convert-to xls --outdir "$work" rates65k.csv >/dev/null 2>&1)
-    [ -f "$work/rates65k.xls" ] && xls="$work/rates65k.xls" || say "LibreOffice did not write the .xls: its case is skipped"
+    "$build/bin/make_rate_files" "$work" 65000 >/dev/null
+    [ -f "$work/rates65000.xls" ] && xls="$work/rates65000.xls" || say "LibreOffice did not write the .xls: its case is skipped"
 else
     say "LibreOffice unavailable: the .xls case is skipped"
 fi
@@ -154,7 +154,7 @@ measure() { # measure CASE TOOL CMD...
     rows+=("$case_|$tool")
 }
 
-xlsx="$work/rates100k.xlsx"
+xlsx="$work/rates100000.xlsx"
 if check_ours "$xlsx" 100000; then
     measure xlsx100k ours "$preview" "$xlsx" --count
 else
@@ -176,7 +176,7 @@ if [ -n "$xls" ]; then
 fi
 
 for enc in utf8 gbk; do
-    csvfile="$work/rates100k_$enc.csv"
+    csvfile="$work/rates100000_$enc.csv"
     pyenc=$([ "$enc" = utf8 ] && echo utf-8 || echo gbk)
     if check_ours "$csvfile" 100000; then
         measure "csv100k_$enc" ours "$preview" "$csvfile" --count

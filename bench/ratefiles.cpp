@@ -133,6 +133,41 @@ bool writeXlsx(const QString& path, const std::vector<Row>& rows)
     return zip_close(archive) == 0 && QFile::rename(partial, path);
 }
 
+bool writeInflatingXlsx(const QString& path)
+{
+    const QString partial = path + QStringLiteral(".part");
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(partial).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive)
+        return false;
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const QByteArray pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
+    QByteArray sheet = "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
+    sheet.append(1100 * 1024 * 1024, ' ');
+    sheet += "</sheetData></worksheet>";
+    const bool ok =
+        addPart(archive, "[Content_Types].xml",
+                "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>") &&
+        addPart(archive, "_rels/.rels",
+                "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                    "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>") &&
+        addPart(archive, "xl/workbook.xml",
+                "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"" + rel +
+                    "\"><sheets><sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>") &&
+        addPart(archive, "xl/_rels/workbook.xml.rels",
+                "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                    "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>") &&
+        addPart(archive, "xl/worksheets/sheet1.xml", sheet);
+    sheet.clear();
+    sheet.squeeze();
+    if (!ok) {
+        zip_discard(archive);
+        return false;
+    }
+    return zip_close(archive) == 0 && QFile::rename(partial, path);
+}
+
 // LibreOffice writes the legacy format from a UTF-8 csv; the code column is read as text so
 // that its leading zeros stay.
 bool writeXls(const QString& path, const std::vector<Row>& rows)
@@ -172,6 +207,12 @@ QString cacheFolder()
     const QString dir = QDir::temp().filePath(QStringLiteral("creditdata-bench-1"));
     QDir().mkpath(dir);
     return dir;
+}
+
+QString inflatingXlsx(const QString& folder)
+{
+    const QString path = folder + QStringLiteral("/inflating.xlsx");
+    return QFile::exists(path) || writeInflatingXlsx(path) ? path : QString();
 }
 
 QString file(Kind kind, int rows, const QString& folder)

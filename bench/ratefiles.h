@@ -23,4 +23,8 @@ QString cacheFolder();
 
 const char* kindName(Kind kind);
 
+// An .xlsx whose sheet inflates to a little over a gigabyte (blanks between elements: well formed
+// and highly compressible), made on first use in folder. Empty when it could not be made.
+QString inflatingXlsx(const QString& folder);
+
 } // namespace ratefiles

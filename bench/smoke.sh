@@ -12,12 +12,9 @@ run() { # run PROGRAM [ARGS...]
     "$bin/$@" "${once[@]}" >/dev/null
     echo "   ok ($((SECONDS - start)) s)"
 }
-run upload_bench --benchmark_filter='/1000$'
-run upload_path_bench --benchmark_filter='(csv|xlsx)/1000(/|$)'
+run upload_path_bench --benchmark_filter='(csv|xlsx|BuildRequest)/1000(/|$)'
 run summary_bench --benchmark_filter='/10000/200$'
 run service_bench
 run table_bench
 run table_peers_bench --rows 2000
-# The .xls case needs LibreOffice and a minute of conversion: the .xlsx one stands for both.
-run workbook_bench --benchmark_filter=Xlsx
 echo "bench smoke: all passed"

@@ -2,6 +2,8 @@
 // for .xls, the format's limit):
 //   Read/<kind>/<rows>     the worker's read (file -> text lines), with the peak resident memory
 //                          of a fresh process doing only that read (peak_rss_MiB);
+//   BuildRequest/<rows>    the GUI thread's part alone: split, look up, build the records;
+//   Read/inflating_xlsx    a workbook whose sheet inflates past a gigabyte: how soon it is refused;
 //   SendFile/<kind>/<rows> a click on "send" until the request reaches the client centre, as
 //                          the dialog runs it (worker read, hand-over, request building), with the
 //                          GUI thread's CPU time in between (gui_busy_ms) and the rows sent.
@@ -10,6 +12,7 @@
 #include "standinservice.h"
 #include "upload/conversionfile.h"
 #include "upload/creditdatasendfiledialog.h"
+#include "upload/uploadrequest.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -128,10 +131,11 @@ QString fileFor(benchmark::State& state, Kind kind)
 // Peak resident memory of a fresh process of this program that only reads path. The child
 // reports its own high-water mark: the kernel's rusage figure survives exec and would count
 // this (large) process's pages too.
-double childPeakMiB(const QString& path)
+double childPeakMiB(const QString& path, bool mustRead = true)
 {
     QProcess child;
-    child.start(QString::fromLocal8Bit(g_self), {QStringLiteral("--read-only"), path});
+    child.start(QString::fromLocal8Bit(g_self),
+                {mustRead ? QStringLiteral("--read-only") : QStringLiteral("--read-refused"), path});
     if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
         return -1;
     return child.readAllStandardOutput().trimmed().toDouble() / 1024.0;
@@ -163,6 +167,38 @@ void BM_Read(benchmark::State& state, Kind kind)
     state.counters["lines"] = lines;
     state.counters["peak_rss_MiB"] = childPeakMiB(path);
     state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_BuildRequest(benchmark::State& state)
+{
+    const QString path = fileFor(state, Kind::GbkCsv);
+    if (path.isEmpty())
+        return;
+    const DVK::ConversionFileLines read = DVK::readConversionFile(path);
+    const DVK::UploadBroker broker{7, "GX", "国信证券"};
+    DVK::buildUploadRequest(read.lines, read.separator, broker); // loads the security master
+    for (auto _ : state) {
+        const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(read.lines, read.separator, broker);
+        benchmark::DoNotOptimize(plan.detail->subjects.size());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_ReadInflating(benchmark::State& state)
+{
+    const QString path = ratefiles::inflatingXlsx(ratefiles::cacheFolder());
+    if (path.isEmpty()) {
+        state.SkipWithError("the inflating workbook could not be made");
+        return;
+    }
+    for (auto _ : state) {
+        const DVK::ConversionFileLines read = DVK::readConversionFile(path);
+        if (!read.lines.isEmpty() || read.message.isEmpty()) {
+            state.SkipWithError("the inflating workbook was not refused with a message");
+            return;
+        }
+    }
+    state.counters["peak_rss_MiB"] = childPeakMiB(path, false);
 }
 
 void BM_SendFile(benchmark::State& state, Kind kind)
@@ -220,6 +256,12 @@ void sizes(benchmark::internal::Benchmark* b, Kind kind)
 
 void registerAll()
 {
+    benchmark::RegisterBenchmark("BuildRequest", BM_BuildRequest)
+        ->Arg(1000)
+        ->Arg(10000)
+        ->Arg(100000)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Read/inflating_xlsx", BM_ReadInflating)->Iterations(1)->Unit(benchmark::kMillisecond);
     for (Kind kind : {Kind::Utf8Csv, Kind::GbkCsv, Kind::Xlsx, Kind::Xls}) {
         const std::string name = ratefiles::kindName(kind);
         auto* read = benchmark::RegisterBenchmark(("Read/" + name).c_str(), BM_Read, kind);
@@ -234,9 +276,10 @@ void registerAll()
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--read-only") == 0) {
+    const bool refused = argc == 3 && std::strcmp(argv[1], "--read-refused") == 0;
+    if (argc == 3 && (refused || std::strcmp(argv[1], "--read-only") == 0)) {
         QCoreApplication app(argc, argv);
-        if (DVK::readConversionFile(QString::fromLocal8Bit(argv[2])).lines.isEmpty())
+        if (DVK::readConversionFile(QString::fromLocal8Bit(argv[2])).lines.isEmpty() != refused)
             return 1;
         std::printf("%ld\n", highWaterKiB());
         return 0;
