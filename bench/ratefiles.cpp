@@ -111,7 +111,13 @@ bool writeXlsx(const QString& path, const std::vector<Row>& rows)
                             head + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
                                    "<Default Extension=\"rels\" "
                                    "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                                   "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>") &&
+                                   "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                                   "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+                                   "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                                   "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/"
+                                   "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+                                   "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/"
+                                   "vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/></Types>") &&
                     addPart(archive, "_rels/.rels",
                             head + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
                                 "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>") &&
@@ -204,7 +210,7 @@ const char* kindName(Kind kind)
 
 QString cacheFolder()
 {
-    const QString dir = QDir::temp().filePath(QStringLiteral("creditdata-bench-1"));
+    const QString dir = QDir::temp().filePath(QStringLiteral("creditdata-bench-2"));
     QDir().mkpath(dir);
     return dir;
 }
