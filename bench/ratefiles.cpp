@@ -74,17 +74,57 @@ bool addPart(zip_t* archive, const char* name, const QByteArray& data)
     return zip_file_add(archive, name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) >= 0;
 }
 
-bool writeXlsx(const QString& path, const std::vector<Row>& rows)
+const QByteArray kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const QByteArray kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+
+// Writes a one-sheet workbook; sharedStrings (a whole <sst> part) is left out when empty.
+bool writePackage(const QString& path, const QByteArray& sheet, const QByteArray& sharedStrings)
 {
     const QString partial = path + QStringLiteral(".part");
     int error = 0;
     zip_t* archive = zip_open(QFile::encodeName(partial).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!archive)
         return false;
-    const QByteArray ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
     const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     const QByteArray pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
-    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+    const bool withStrings = !sharedStrings.isEmpty();
+    const QByteArray types =
+        kHead +
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+        "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>" +
+        (withStrings ? QByteArray("<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/"
+                                  "vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>")
+                     : QByteArray()) +
+        "</Types>";
+    const QByteArray stringsRel =
+        withStrings ? "<Relationship Id=\"rId2\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
+                    : QByteArray();
+    const bool ok = addPart(archive, "[Content_Types].xml", types) &&
+                    addPart(archive, "_rels/.rels",
+                            kHead + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>") &&
+                    addPart(archive, "xl/workbook.xml",
+                            kHead + "<workbook xmlns=\"" + kMainNs + "\" xmlns:r=\"" + rel +
+                                "\"><sheets><sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>") &&
+                    addPart(archive, "xl/_rels/workbook.xml.rels",
+                            kHead + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" + stringsRel + "</Relationships>") &&
+                    (!withStrings || addPart(archive, "xl/sharedStrings.xml", sharedStrings)) &&
+                    addPart(archive, "xl/worksheets/sheet1.xml", sheet);
+    if (!ok) {
+        zip_discard(archive);
+        return false;
+    }
+    return zip_close(archive) == 0 && QFile::rename(partial, path);
+}
+
+bool writeXlsx(const QString& path, const std::vector<Row>& rows)
+{
     QHash<QString, int> index;
     QByteArray strings;
     auto shared = [&](const QString& text) {
@@ -96,7 +136,7 @@ bool writeXlsx(const QString& path, const std::vector<Row>& rows)
         strings += "<si><t>" + text.toHtmlEscaped().toUtf8() + "</t></si>";
         return i;
     };
-    QByteArray sheet = head + "<worksheet " + ns + "><sheetData>";
+    QByteArray sheet = kHead + "<worksheet xmlns=\"" + kMainNs + "\"><sheetData>";
     sheet.reserve(int(rows.size()) * 120);
     for (size_t r = 0; r < rows.size(); ++r) {
         const QByteArray n = QByteArray::number(qulonglong(r + 1));
@@ -107,71 +147,19 @@ bool writeXlsx(const QString& path, const std::vector<Row>& rows)
         sheet += "<c r=\"D" + n + "\"><v>" + rows[r].ratio.toLatin1() + "</v></c></row>";
     }
     sheet += "</sheetData></worksheet>";
-    const bool ok = addPart(archive, "[Content_Types].xml",
-                            head + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                                   "<Default Extension=\"rels\" "
-                                   "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                                   "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                                   "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-                                   "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-                                   "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/"
-                                   "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-                                   "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/"
-                                   "vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/></Types>") &&
-                    addPart(archive, "_rels/.rels",
-                            head + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-                                "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>") &&
-                    addPart(archive, "xl/workbook.xml",
-                            head + "<workbook " + ns + " xmlns:r=\"" + rel +
-                                "\"><sheets><sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>") &&
-                    addPart(archive, "xl/_rels/workbook.xml.rels",
-                            head + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-                                "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
-                                rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>") &&
-                    addPart(archive, "xl/sharedStrings.xml",
-                            head + "<sst " + ns + " count=\"" + QByteArray::number(qulonglong(rows.size() * 3)) +
-                                "\" uniqueCount=\"" + QByteArray::number(index.size()) + "\">" + strings + "</sst>") &&
-                    addPart(archive, "xl/worksheets/sheet1.xml", sheet);
-    if (!ok) {
-        zip_discard(archive);
-        return false;
-    }
-    return zip_close(archive) == 0 && QFile::rename(partial, path);
+    return writePackage(path, sheet,
+                        kHead + "<sst xmlns=\"" + kMainNs + "\" count=\"" +
+                            QByteArray::number(qulonglong(rows.size() * 3)) + "\" uniqueCount=\"" +
+                            QByteArray::number(index.size()) + "\">" + strings + "</sst>");
 }
 
+// Blanks between elements: well formed, and a gigabyte deflates to about a megabyte.
 bool writeInflatingXlsx(const QString& path)
 {
-    const QString partial = path + QStringLiteral(".part");
-    int error = 0;
-    zip_t* archive = zip_open(QFile::encodeName(partial).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive)
-        return false;
-    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-    const QByteArray pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
-    QByteArray sheet = "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
+    QByteArray sheet = "<worksheet xmlns=\"" + kMainNs + "\"><sheetData>";
     sheet.append(1100 * 1024 * 1024, ' ');
     sheet += "</sheetData></worksheet>";
-    const bool ok =
-        addPart(archive, "[Content_Types].xml",
-                "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>") &&
-        addPart(archive, "_rels/.rels",
-                "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-                    "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>") &&
-        addPart(archive, "xl/workbook.xml",
-                "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"" + rel +
-                    "\"><sheets><sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>") &&
-        addPart(archive, "xl/_rels/workbook.xml.rels",
-                "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-                    "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>") &&
-        addPart(archive, "xl/worksheets/sheet1.xml", sheet);
-    sheet.clear();
-    sheet.squeeze();
-    if (!ok) {
-        zip_discard(archive);
-        return false;
-    }
-    return zip_close(archive) == 0 && QFile::rename(partial, path);
+    return writePackage(path, sheet, QByteArray());
 }
 
 // LibreOffice writes the legacy format from a UTF-8 csv; the code column is read as text so
@@ -210,7 +198,7 @@ const char* kindName(Kind kind)
 
 QString cacheFolder()
 {
-    const QString dir = QDir::temp().filePath(QStringLiteral("creditdata-bench-2"));
+    const QString dir = QDir::temp().filePath(QStringLiteral("creditdata-bench-3"));
     QDir().mkpath(dir);
     return dir;
 }
