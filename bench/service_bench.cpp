@@ -1,6 +1,7 @@
 // Security-master lookups and a large upload through the embedded service.
 #include "embeddeddataservice.h"
 #include "hostservice.h"
+#include "uploadrequests.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -44,21 +45,7 @@ void BM_Upload5000Rows(benchmark::State& state)
     service.query(warm, [](const utils::RQError&, const std::vector<rqservice::IDataPtr>&, int, bson::BSONObj) {});
     service.waitIdle();
 
-    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
-    detail->brokerKeyNo = 1;
-    detail->brokerId = "CITIC";
-    for (int i = 0; i < 5000; ++i) {
-        auto s = boost::make_shared<rqservice::CStkSubjects>();
-        s->exchangeName = i % 2 ? "上交所" : "深交所";
-        s->stockCode = std::to_string(600000 + i);
-        s->stockName = "证券" + std::to_string(i);
-        s->ratio = (i % 70) / 100.0;
-        detail->subjects.push_back(s);
-    }
-    auto request = boost::make_shared<rqservice::COperateDataReq>();
-    request->dataType = rqservice::eDataTypeCvionRateDetail;
-    request->operateType = 2;
-    request->dataList.push_back(detail);
+    const auto request = makeUploadRequest(5000);
 
     bool ok = true;
     for (auto _ : state) {

@@ -4,6 +4,7 @@
 // SQLite, 1 PostgreSQL.
 #include "embeddeddataservice.h"
 #include "hostservice.h"
+#include "uploadrequests.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -189,26 +190,6 @@ bool warm(rqservice::CEmbeddedDataService& service)
     return ok;
 }
 
-boost::shared_ptr<rqservice::COperateDataReq> bigUpload(int rows)
-{
-    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
-    detail->brokerKeyNo = 1;
-    detail->brokerId = "CITIC";
-    for (int i = 0; i < rows; ++i) {
-        auto s = boost::make_shared<rqservice::CStkSubjects>();
-        s->exchangeName = i % 2 ? "上交所" : "深交所";
-        s->stockCode = std::to_string(600000 + i);
-        s->stockName = "证券" + std::to_string(i);
-        s->ratio = (i % 70) / 100.0;
-        detail->subjects.push_back(s);
-    }
-    auto request = boost::make_shared<rqservice::COperateDataReq>();
-    request->dataType = rqservice::eDataTypeCvionRateDetail;
-    request->operateType = 2;
-    request->dataList.push_back(detail);
-    return request;
-}
-
 bool upload(rqservice::CEmbeddedDataService& service, const boost::shared_ptr<rqservice::COperateDataReq>& request)
 {
     bool ok = false;
@@ -244,7 +225,7 @@ void BM_Upload100kRows(benchmark::State& state)
         state.SkipWithError("no database");
         return;
     }
-    const auto request = bigUpload(100000);
+    const auto request = makeUploadRequest(100000);
     bool ok = true;
     {
         CCpuCounter cpu(state);
@@ -263,7 +244,7 @@ void BM_Detail100kRows(benchmark::State& state)
     QTemporaryDir dir;
     const QString location = newDatabase(int(state.range(0)), dir, "detail");
     rqservice::CEmbeddedDataService service(location);
-    if (location.isEmpty() || !warm(service) || !upload(service, bigUpload(100000))) {
+    if (location.isEmpty() || !warm(service) || !upload(service, makeUploadRequest(100000))) {
         state.SkipWithError("no database");
         return;
     }
