@@ -10,6 +10,7 @@
 // Files come from bench/ratefiles (fixed seed) in a folder kept between runs; .xls needs soffice.
 #include "ratefiles.h"
 #include "standinservice.h"
+#include "standintoolkit.h"
 #include "upload/conversionfile.h"
 #include "upload/creditdatasendfiledialog.h"
 #include "upload/uploadrequest.h"
@@ -209,6 +210,12 @@ void BM_SendFile(benchmark::State& state, Kind kind)
     auto backend = boost::make_shared<RecordingBackend>();
     standin::setBackend(backend);
     standin::setCaptureMessages(true);
+    // A refused file ends in a box instead of a request: note it rather than wait for ever.
+    QString box;
+    standin::setMessageInterceptor([&box](const standin::MessageRecord& record) {
+        box = record.text;
+        return int(QMessageBox::Ok);
+    });
     auto* app = static_cast<TimingApplication*>(qApp);
     auto info = boost::make_shared<rqservice::CVoprCvionRateBaseInfo>();
     info->brokerKeyNo = 7;
@@ -224,13 +231,18 @@ void BM_SendFile(benchmark::State& state, Kind kind)
         double busyMs = 0;
         for (auto _ : state) {
             const int before = backend->requests();
+            box.clear();
             QApplication::processEvents();
             app->takeBusyNs();
             const Clock::time_point start = Clock::now();
             // Posted, so that the click itself counts as GUI-thread work.
             QMetaObject::invokeMethod(send, "click", Qt::QueuedConnection);
-            while (backend->requests() == before)
+            while (backend->requests() == before && box.isEmpty())
                 QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            if (backend->requests() == before) {
+                state.SkipWithError(("the file was refused: " + box.toStdString()).c_str());
+                break;
+            }
             const Clock::time_point end = backend->arrived();
             busyMs += double(app->takeBusyNs()) / 1e6;
             state.SetIterationTime(std::chrono::duration<double>(end - start).count());
@@ -245,6 +257,7 @@ void BM_SendFile(benchmark::State& state, Kind kind)
         state.counters["rows_sent"] = double(backend->subjects());
     }
     backend->joinAnswers();
+    standin::setMessageInterceptor(standin::MessageInterceptor());
     standin::setBackend(standin::IServiceBackendPtr());
     standin::takeCapturedMessages();
 }
