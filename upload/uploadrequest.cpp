@@ -5,6 +5,9 @@
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
 
+#include <algorithm>
+#include <memory>
+
 namespace DVK {
 
 namespace {
@@ -72,6 +75,60 @@ bool firstFourFields(const QString& line, QChar separator, Field (&fields)[4])
     return true;
 }
 
+// Subjects made in blocks that each share one count: a heap block and a count per record cost a
+// large upload a good part of its building time. Each subject keeps its block alive.
+class SubjectBlock
+{
+public:
+    explicit SubjectBlock(size_t capacity)
+        : m_capacity(capacity)
+        , m_storage(std::allocator<rqservice::CStkSubjects>().allocate(capacity))
+    {
+    }
+    ~SubjectBlock()
+    {
+        while (m_size > 0)
+            m_storage[--m_size].~CStkSubjects();
+        std::allocator<rqservice::CStkSubjects>().deallocate(m_storage, m_capacity);
+    }
+    SubjectBlock(const SubjectBlock&) = delete;
+    SubjectBlock& operator=(const SubjectBlock&) = delete;
+
+    bool full() const { return m_size == m_capacity; }
+    rqservice::CStkSubjects* add()
+    {
+        return ::new (static_cast<void*>(m_storage + m_size++)) rqservice::CStkSubjects();
+    }
+
+private:
+    size_t m_capacity = 0;
+    size_t m_size = 0;
+    rqservice::CStkSubjects* m_storage = nullptr;
+};
+
+class SubjectMaker
+{
+public:
+    explicit SubjectMaker(size_t expected)
+        : m_remaining(expected)
+    {
+    }
+    rqservice::CStkSubjectsPtr make()
+    {
+        if (!m_block || m_block->full()) {
+            constexpr size_t kBlockSize = 256; // well below the size glibc would map on its own
+            m_block = boost::make_shared<SubjectBlock>(std::max<size_t>(1, std::min(m_remaining, kBlockSize)));
+        }
+        if (m_remaining > 0)
+            --m_remaining;
+        return rqservice::CStkSubjectsPtr(m_block, m_block->add());
+    }
+
+private:
+    size_t m_remaining;
+    boost::shared_ptr<SubjectBlock> m_block;
+};
+
 } // namespace
 
 UploadBroker chooseUploadBroker(const std::string& brokerId, const std::string& brokerName,
@@ -103,6 +160,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
     const rqservice::IDataCenterPtr dataCenter = rqservice::TraderCenter::instance()->getDataCenter();
     const bool oneCharSeparator = separator.size() == 1;
     QVector<QStringRef> split;
+    SubjectMaker subjects(static_cast<size_t>(lines.size()));
     Field fields[4];
     for (int i = 0; i < lines.size(); ++i) {
         const QString& line = lines.at(i);
@@ -136,7 +194,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
             plan.warnings.push_back({i, int(EUploadWarning::RatioOutOfRange)});
         }
 
-        auto subject = boost::make_shared<rqservice::CStkSubjects>();
+        const rqservice::CStkSubjectsPtr subject = subjects.make();
         subject->brokerKeyNo = plan.detail->brokerKeyNo;
         subject->brokerId = plan.detail->brokerId;
         subject->brokerName = plan.detail->brokerName;

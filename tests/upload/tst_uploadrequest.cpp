@@ -36,6 +36,7 @@ private slots:
     void lines();
     void requestShape();
     void noUsableLine();
+    void subjectsOutliveThePlan();
     void brokerChoice_data();
     void brokerChoice();
 };
@@ -129,6 +130,31 @@ void TestUploadRequest::noUsableLine()
     QVERIFY(!plan.request);
     QVERIFY(plan.detail && plan.detail->subjects.empty());
     QCOMPARE(plan.skipped.size(), size_t(3));
+}
+
+// Subjects share storage in blocks of a few hundred: one kept alone must stay whole when the plan,
+// the request and every other subject are gone, wherever it sat in its block.
+void TestUploadRequest::subjectsOutliveThePlan()
+{
+    QStringList lines;
+    for (int i = 0; i < 700; ++i)
+        lines << (i % 3 ? QStringLiteral("SH,600000,名%1,0.5") : QStringLiteral("x")).arg(i);
+    std::vector<rqservice::CStkSubjectsPtr> kept;
+    {
+        const DVK::UploadRequestPlan plan =
+            DVK::buildUploadRequest(lines, QStringLiteral(","), {3, "B", "一个不短于十五字节的券商名"});
+        QCOMPARE(plan.detail->subjects.size(), size_t(466));
+        for (size_t i : {size_t(0), size_t(255), size_t(256), size_t(465)})
+            kept.push_back(plan.detail->subjects.at(i));
+    }
+    const QStringList names{"名1", "名383", "名385", "名698"};
+    for (size_t i = 0; i < kept.size(); ++i) {
+        QCOMPARE(QString::fromStdString(kept[i]->stockName), names.at(int(i)));
+        QCOMPARE(kept[i]->brokerName, std::string("一个不短于十五字节的券商名"));
+        QCOMPARE(kept[i]->stockCode, std::string("600000"));
+    }
+    kept.erase(kept.begin() + 1, kept.end() - 1);
+    QCOMPARE(QString::fromStdString(kept.back()->stockName), QStringLiteral("名698"));
 }
 
 void TestUploadRequest::brokerChoice_data()
