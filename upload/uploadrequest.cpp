@@ -6,6 +6,7 @@
 #include <boost/pointer_cast.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 
 namespace DVK {
@@ -73,6 +74,33 @@ bool firstFourFields(const QString& line, QChar separator, Field (&fields)[4])
         ++p;
     fields[3] = {start, int(p - start)};
     return true;
+}
+
+// A ratio written plainly ("0.65", "1", "0.5") read without Qt's locale-aware parse: both round
+// correctly, so the value is the same. Signs, exponents, blanks, leading zeros and the like are
+// left to Qt, which alone decides what is not a number.
+bool plainDecimal(const QChar* text, int size, double& value)
+{
+    constexpr int kLongest = 24;
+    if (size == 0 || size > kLongest)
+        return false;
+    char buffer[kLongest];
+    int dot = -1;
+    for (int i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == '.') {
+            if (dot >= 0)
+                return false;
+            dot = i;
+        } else if (c < '0' || c > '9') {
+            return false;
+        }
+        buffer[i] = char(c);
+    }
+    if (dot == 0 || dot == size - 1 || (buffer[0] == '0' && size > 1 && dot != 1))
+        return false;
+    const std::from_chars_result parsed = std::from_chars(buffer, buffer + size, value);
+    return parsed.ec == std::errc() && parsed.ptr == buffer + size;
 }
 
 // Subjects made in blocks that each share one count: a heap block and a count per record cost a
@@ -185,9 +213,10 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
             plan.skipped.push_back({i, int(EUploadSkip::UnknownSecurity)});
             continue;
         }
-        bool isNumber = false;
-        const double ratio =
-            QStringRef(&line, int(fields[3].begin - line.constData()), fields[3].size).toDouble(&isNumber);
+        double ratio = 0.0;
+        bool isNumber = plainDecimal(fields[3].begin, fields[3].size, ratio);
+        if (!isNumber)
+            ratio = QStringRef(&line, int(fields[3].begin - line.constData()), fields[3].size).toDouble(&isNumber);
         if (!isNumber) {
             plan.warnings.push_back({i, int(EUploadWarning::RatioNotANumber)});
         } else if (!(ratio >= 0.0 && ratio <= 1.0)) {
