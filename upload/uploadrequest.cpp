@@ -82,6 +82,8 @@ bool firstFourFields(const QString& line, QChar separator, Field (&fields)[4])
 bool plainDecimal(const QChar* text, int size, double& value)
 {
     constexpr int kLongest = 24;
+    if (size > 0 && text[size - 1] == QLatin1Char('\r'))
+        --size; // the line end of a CRLF file, which Qt skips as white space
     if (size == 0 || size > kLongest)
         return false;
     char buffer[kLongest];

@@ -177,6 +177,11 @@ void TestUploadRequest::ratioAsQtReadsIt()
                        "-0",
                        "+0.5",
                        "0.5 ",
+                       "0.5\r",
+                       "1\r",
+                       "\r",
+                       "0.5\r\r",
+                       "\r0.5",
                        " 0.5",
                        "1e-1",
                        "0x1",
@@ -198,6 +203,8 @@ void TestUploadRequest::ratioAsQtReadsIt()
             text += QChar('0' + char(random() % 10));
         if (random() % 4)
             text.insert(int(random() % uint(text.size() + 1)), QLatin1Char('.'));
+        if (random() % 2)
+            text += QLatin1Char('\r');
         ratios << text;
     }
     QStringList lines;
