@@ -15,21 +15,11 @@ namespace {
 
 constexpr int kUploadOperation = 2;
 
-// UTF-16 to UTF-8 straight into the string: no QByteArray per field, and a short field stays in
-// the string's own buffer. Surrogates take Qt's encoder, whose handling of lone ones we keep.
-std::string utf8(const QChar* text, int size)
+// Writes the UTF-8 of text to out, which has room for three bytes a character; false at a
+// surrogate.
+bool encodeBasicPlane(const QChar* text, int size, char* out, size_t& length)
 {
-    size_t length = 0;
-    for (int i = 0; i < size; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            const QByteArray bytes = QString::fromRawData(text, size).toUtf8();
-            return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-        }
-        length += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-    }
-    std::string out(length, '\0');
-    char* p = &out[0];
+    char* p = out;
     for (int i = 0; i < size; ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x80) {
@@ -37,13 +27,38 @@ std::string utf8(const QChar* text, int size)
         } else if (c < 0x800) {
             *p++ = static_cast<char>(0xC0 | (c >> 6));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return false;
         } else {
             *p++ = static_cast<char>(0xE0 | (c >> 12));
             *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return out;
+    length = size_t(p - out);
+    return true;
+}
+
+// UTF-16 to UTF-8 straight into the string: no QByteArray per field, and a short field goes
+// through a buffer on the stack in one pass. Surrogates take Qt's encoder, whose handling of lone
+// ones we keep.
+std::string utf8(const QChar* text, int size)
+{
+    constexpr int kShort = 64;
+    size_t length = 0;
+    if (size <= kShort) {
+        char buffer[3 * kShort];
+        if (encodeBasicPlane(text, size, buffer, length))
+            return std::string(buffer, length);
+    } else {
+        std::string out(3 * size_t(size), '\0');
+        if (encodeBasicPlane(text, size, &out[0], length)) {
+            out.resize(length);
+            return out;
+        }
+    }
+    const QByteArray bytes = QString::fromRawData(text, size).toUtf8();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 struct Field
@@ -225,7 +240,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
             plan.warnings.push_back({i, int(EUploadWarning::RatioOutOfRange)});
         }
 
-        const rqservice::CStkSubjectsPtr subject = subjects.make();
+        rqservice::CStkSubjectsPtr subject = subjects.make();
         subject->brokerKeyNo = plan.detail->brokerKeyNo;
         subject->brokerId = plan.detail->brokerId;
         subject->brokerName = plan.detail->brokerName;
@@ -233,7 +248,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
         subject->stockCode = security->stockCode;
         subject->stockName = utf8(fields[2].begin, fields[2].size);
         subject->ratio = ratio;
-        plan.detail->subjects.push_back(subject);
+        plan.detail->subjects.push_back(std::move(subject));
         plan.usedLines.push_back(i);
     }
 

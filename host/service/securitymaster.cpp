@@ -115,14 +115,23 @@ uint32_t plainExchange(const std::string& text)
         }
         upper[i] = c;
     }
+    // By length first: this runs once for every line of an upload.
+    switch (text.size()) {
+    case 2:
+        return std::memcmp(upper, "SH", 2) == 0   ? 1
+               : std::memcmp(upper, "SZ", 2) == 0 ? 2
+               : std::memcmp(upper, "BJ", 2) == 0 ? 3
+                                                  : 0;
+    case 3: return std::memcmp(upper, "SSE", 3) == 0 ? 1 : std::memcmp(upper, "BSE", 3) == 0 ? 3 : 0;
+    default: break;
+    }
     static const struct
     {
         const char* name;
         uint32_t id;
-    } names[] = {{"SH", 1},   {"SSE", 1},  {"SHSE", 1}, {"XSHG", 1}, {"SZ", 2},
-                 {"SZSE", 2}, {"XSHE", 2}, {"BJ", 3},   {"BSE", 3},  {"BJSE", 3}};
+    } names[] = {{"SHSE", 1}, {"XSHG", 1}, {"SZSE", 2}, {"XSHE", 2}, {"BJSE", 3}};
     for (const auto& name : names) {
-        if (std::strcmp(upper, name.name) == 0) {
+        if (std::memcmp(upper, name.name, 4) == 0) {
             return name.id;
         }
     }
