@@ -140,10 +140,9 @@ public:
     SubjectBlock& operator=(const SubjectBlock&) = delete;
 
     bool full() const { return m_size == m_capacity; }
-    rqservice::CStkSubjects* add()
-    {
-        return ::new (static_cast<void*>(m_storage + m_size++)) rqservice::CStkSubjects();
-    }
+    // Without "()": every member starts as its declaration says, and zeroing the record before
+    // that was a pass of its own.
+    rqservice::CStkSubjects* add() { return ::new (static_cast<void*>(m_storage + m_size++)) rqservice::CStkSubjects; }
 
 private:
     size_t m_capacity = 0;
