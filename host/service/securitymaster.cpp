@@ -239,12 +239,34 @@ size_t CSecurityMaster::loadCsv(const QByteArray& csv)
         record->stockCode = code;
         record->stockName = name;
         if (m_byKey.emplace(exchangeId + "|" + code, record).second) {
-            m_byNumber.emplace(plainKey(exchangeNumber(exchangeId), plainCode(code)), record);
             m_records.push_back(record);
             ++loaded;
         }
     }
+    indexByNumber();
     return loaded;
+}
+
+size_t CSecurityMaster::numberSlot(uint32_t key) const
+{
+    return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> m_numberShift);
+}
+
+void CSecurityMaster::indexByNumber()
+{
+    int bits = 1;
+    while ((size_t(1) << bits) < 2 * m_records.size())
+        ++bits;
+    m_numberShift = 64 - bits;
+    m_byNumber.assign(size_t(1) << bits, {});
+    const size_t mask = m_byNumber.size() - 1;
+    for (const InstrumentRecordPtr& record : m_records) {
+        const uint32_t key = plainKey(exchangeNumber(record->exchangeId), plainCode(record->stockCode));
+        size_t slot = numberSlot(key);
+        while (m_byNumber[slot].first != 0)
+            slot = (slot + 1) & mask;
+        m_byNumber[slot] = {key, record};
+    }
 }
 
 InstrumentRecordPtr CSecurityMaster::lookup(const std::string& exchangeText, const std::string& codeText) const
@@ -296,8 +318,20 @@ InstrumentRecordPtr CSecurityMaster::lookupPlain(const std::string& exchangeText
     if (code < 0) {
         return InstrumentRecordPtr();
     }
-    const auto it = m_byNumber.find(plainKey(exchange, code));
-    return it == m_byNumber.end() ? InstrumentRecordPtr() : it->second;
+    if (m_byNumber.empty()) {
+        return InstrumentRecordPtr();
+    }
+    const uint32_t key = plainKey(exchange, code);
+    const size_t mask = m_byNumber.size() - 1;
+    for (size_t slot = numberSlot(key);; slot = (slot + 1) & mask) {
+        const auto& entry = m_byNumber[slot];
+        if (entry.first == key) {
+            return entry.second;
+        }
+        if (entry.first == 0) {
+            return InstrumentRecordPtr();
+        }
+    }
 }
 
 InstrumentRecordPtr CSecurityMaster::findInstrument(const std::string& key1, const std::string& key2)
