@@ -135,8 +135,15 @@ bool decodePlainGbk(const std::string& content, QStringList& lines)
 // Such text decodes one way only, so the lines are those of Qt's decoder split on line feeds; and
 // it is never taken for GBK, so the client's guess need not look at it. False, with no line
 // added, at anything Qt alone decides: a broken or four-byte sequence, a byte-order mark past the
-// start, a noncharacter.
-bool decodePlainUtf8(const std::string& content, QStringList& lines)
+// start, a noncharacter. Broken tells the caller the text is not well-formed UTF-8.
+enum class Utf8Read
+{
+    Decoded,
+    Broken, // a sequence that is not well-formed UTF-8: the lines are left empty
+    Other,  // well-formed so far, but a character Qt alone decides: the lines are left empty
+};
+
+Utf8Read decodePlainUtf8(const std::string& content, QStringList& lines)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
     const size_t size = content.size();
@@ -154,20 +161,21 @@ bool decodePlainUtf8(const std::string& content, QStringList& lines)
                 ++i;
             } else if (b0 >= 0xC2 && b0 <= 0xDF) {
                 if (end - i < 2 || (bytes[i + 1] & 0xC0) != 0x80)
-                    return false;
+                    return Utf8Read::Broken;
                 *out++ = QChar(char16_t(((b0 & 0x1F) << 6) | (bytes[i + 1] & 0x3F)));
                 i += 2;
             } else if (b0 >= 0xE0 && b0 <= 0xEF) {
                 if (end - i < 3 || (bytes[i + 1] & 0xC0) != 0x80 || (bytes[i + 2] & 0xC0) != 0x80)
-                    return false;
+                    return Utf8Read::Broken;
                 const char16_t c = char16_t(((b0 & 0x0F) << 12) | ((bytes[i + 1] & 0x3F) << 6) | (bytes[i + 2] & 0x3F));
-                if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFEFF || (c >= 0xFDD0 && c <= 0xFDEF) ||
-                    c >= 0xFFFE)
-                    return false;
+                if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
+                    return Utf8Read::Broken;
+                if (c == 0xFEFF || (c >= 0xFDD0 && c <= 0xFDEF) || c >= 0xFFFE)
+                    return Utf8Read::Other;
                 *out++ = QChar(c);
                 i += 3;
             } else {
-                return false;
+                return b0 >= 0xF0 && b0 <= 0xF4 ? Utf8Read::Other : Utf8Read::Broken;
             }
         }
         line.truncate(int(out - line.constData()));
@@ -177,7 +185,7 @@ bool decodePlainUtf8(const std::string& content, QStringList& lines)
         start = end + 1;
     }
     lines.swap(decoded);
-    return true;
+    return Utf8Read::Decoded;
 }
 
 void readText(const QString& path, ConversionFileLines& result)
@@ -194,12 +202,21 @@ void readText(const QString& path, ConversionFileLines& result)
         result.detail = QStringLiteral("cannot read the file");
         return;
     }
-    if (decodePlainUtf8(content, result.lines)) {
+    const Utf8Read utf8 = decodePlainUtf8(content, result.lines);
+    if (utf8 == Utf8Read::Decoded) {
         result.detail = QStringLiteral("text read as UTF-8");
         return;
     }
-    const bool gbk = utils::isGBKCode(content);
-    if (!gbk || !decodePlainGbk(content, result.lines)) {
+    // Text that is broken as UTF-8 and plain GBK, without a byte-order mark, is what the client's
+    // guess takes for GBK (no sequence broken as GBK, at least one as UTF-8): it need not run.
+    const bool bom = content.size() >= 3 && content.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    bool decoded = utf8 == Utf8Read::Broken && !bom && decodePlainGbk(content, result.lines);
+    bool gbk = decoded;
+    if (!decoded) {
+        gbk = utils::isGBKCode(content);
+        decoded = gbk && decodePlainGbk(content, result.lines);
+    }
+    if (!decoded) {
         if (gbk) {
             utils::safeGbk2Utf8(content);
         }

@@ -81,6 +81,11 @@ void TestConversionFile::textFiles_data()
         QTest::newRow(utf8Names[i]) << QStringLiteral("u%1.csv").arg(i) << utf8Cases.at(i)
                                     << QString::fromUtf8(utf8Cases.at(i)).split(QLatin1Char('\n'));
     }
+    const QByteArray gbkAfterBom = QByteArray("\xEF\xBB\xBF"
+                                              "A,") +
+                                   gbk(row); // pairs as GBK throughout
+    QTest::newRow("gbk after a utf-8 byte-order mark reads as utf-8")
+        << "o.csv" << gbkAfterBom << QStringList{QString::fromUtf8(gbkAfterBom)};
     QTest::newRow("gbk characters that look like utf-8 punctuation")
         << "m.csv" << gbk(QStringLiteral("SH,600000,\u00B7\u2014\u3000,0.7"))
         << QStringList{QStringLiteral("SH,600000,\u00B7\u2014\u3000,0.7")};
