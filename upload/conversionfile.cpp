@@ -131,11 +131,6 @@ bool decodePlainGbk(const std::string& content, QStringList& lines)
     return true;
 }
 
-// UTF-8 text of one- to three-byte characters, well formed throughout, decoded straight to lines.
-// Such text decodes one way only, so the lines are those of Qt's decoder split on line feeds; and
-// it is never taken for GBK, so the client's guess need not look at it. False, with no line
-// added, at anything Qt alone decides: a broken or four-byte sequence, a byte-order mark past the
-// start, a noncharacter. Broken tells the caller the text is not well-formed UTF-8.
 enum class Utf8Read
 {
     Decoded,
@@ -143,6 +138,11 @@ enum class Utf8Read
     Other,  // well-formed so far, but a character Qt alone decides: the lines are left empty
 };
 
+// UTF-8 text of one- to three-byte characters, well formed throughout, decoded straight to lines.
+// Such text decodes one way only, so the lines are those of Qt's decoder split on line feeds; and
+// it is never taken for GBK, so the client's guess need not look at it. Anything Qt alone decides
+// (a broken or four-byte sequence, a byte-order mark past the start, a noncharacter) stops it
+// with no line added.
 Utf8Read decodePlainUtf8(const std::string& content, QStringList& lines)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
