@@ -15,6 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int kExitSends = 0;
@@ -158,10 +162,30 @@ void printText(const DVK::ConversionFileLines& content, const DVK::UploadRequest
     }
 }
 
+// A 100,000-line file leaves some 30 MB of lines and records, in small blocks; faulting them in
+// 4 KiB pages cost a third of the run. The heap is grown ahead in one piece backed by huge pages
+// (where the system grants them), and large blocks come from it too rather than from mmap.
+void growHeapInHugePages()
+{
+    constexpr size_t kReserve = size_t(256) << 20;
+    constexpr size_t kHugePage = size_t(2) << 20;
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TOP_PAD, int(kReserve));
+    mallopt(M_TRIM_THRESHOLD, int(2 * kReserve));
+    // A block larger than what is left on top makes the heap grow by it and the pad at once.
+    void* probe = std::malloc(size_t(1) << 20);
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(probe) + kHugePage - 1) & ~(kHugePage - 1);
+    std::free(probe);
+    const auto top = reinterpret_cast<uintptr_t>(sbrk(0));
+    if (top > begin)
+        madvise(reinterpret_cast<void*>(begin), top - begin, MADV_HUGEPAGE);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    growHeapInHugePages();
     QCoreApplication app(argc, argv);
     Options options;
     QString error;

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <cstring>
+
 #include <string>
 #include <vector>
 
@@ -58,10 +60,11 @@ void readWorkbook(const QString& path, ConversionFileLines& result)
 }
 
 // GBK text of ASCII and two-byte characters only (what every GBK writer produces for Chinese
-// names) decoded straight to UTF-16: each distinct character goes through the client's converter
-// once, in one batch, so the result is the converter's own. False when the text holds anything
-// else (four-byte sequences, stray bytes) and the whole-text conversion must decide.
-bool decodePlainGbk(const std::string& content, QString& text)
+// names) decoded straight to UTF-16 lines: each distinct character goes through the client's
+// converter once, in one batch, so the result is the converter's own. False, with no line added,
+// when the text holds anything else (four-byte sequences, stray bytes) and the whole-text
+// conversion must decide.
+bool decodePlainGbk(const std::string& content, QStringList& lines)
 {
     constexpr int kTrails = 0xFF - 0x40;
     auto index = [](unsigned char lead, unsigned char trail) { return (lead - 0x81) * kTrails + (trail - 0x40); };
@@ -102,20 +105,87 @@ bool decodePlainGbk(const std::string& content, QString& text)
         table[size_t(index(uchar(batch[size_t(2 * k)]), uchar(batch[size_t(2 * k + 1)])))] = c;
     }
 
-    text.resize(int(size));
-    QChar* out = text.data();
-    for (size_t i = 0; i < size;) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            *out++ = QChar(char16_t(lead));
-            ++i;
-        } else {
-            *out++ = QChar(table[size_t(index(lead, bytes[i + 1]))]);
-            i += 2;
+    // Straight into the lines: a line break is never part of a two-byte character, so this splits
+    // as the decoded text would, without the whole text as one more copy.
+    for (size_t start = 0;;) {
+        const auto* lineBreak = static_cast<const unsigned char*>(std::memchr(bytes + start, '\n', size - start));
+        const size_t end = lineBreak ? size_t(lineBreak - bytes) : size;
+        QString line(int(end - start), Qt::Uninitialized);
+        QChar* out = line.data();
+        for (size_t i = start; i < end;) {
+            const unsigned char lead = bytes[i];
+            if (lead < 0x80) {
+                *out++ = QChar(char16_t(lead));
+                ++i;
+            } else {
+                *out++ = QChar(table[size_t(index(lead, bytes[i + 1]))]);
+                i += 2;
+            }
         }
+        line.truncate(int(out - line.constData()));
+        lines.append(line);
+        if (!lineBreak)
+            break;
+        start = end + 1;
     }
-    text.truncate(int(out - text.constData()));
     return true;
+}
+
+enum class Utf8Read
+{
+    Decoded,
+    Broken, // a sequence that is not well-formed UTF-8: the lines are left empty
+    Other,  // well-formed so far, but a character Qt alone decides: the lines are left empty
+};
+
+// UTF-8 text of one- to three-byte characters, well formed throughout, decoded straight to lines.
+// Such text decodes one way only, so the lines are those of Qt's decoder split on line feeds; and
+// it is never taken for GBK, so the client's guess need not look at it. Anything Qt alone decides
+// (a broken or four-byte sequence, a byte-order mark past the start, a noncharacter) stops it
+// with no line added.
+Utf8Read decodePlainUtf8(const std::string& content, QStringList& lines)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
+    const size_t size = content.size();
+    const bool bom = size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+    QStringList decoded;
+    for (size_t start = bom ? 3 : 0;;) {
+        const auto* lineBreak = static_cast<const unsigned char*>(std::memchr(bytes + start, '\n', size - start));
+        const size_t end = lineBreak ? size_t(lineBreak - bytes) : size;
+        QString line(int(end - start), Qt::Uninitialized);
+        QChar* out = line.data();
+        for (size_t i = start; i < end;) {
+            const unsigned char b0 = bytes[i];
+            if (b0 < 0x80) {
+                *out++ = QChar(char16_t(b0));
+                ++i;
+            } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+                if (end - i < 2 || (bytes[i + 1] & 0xC0) != 0x80)
+                    return Utf8Read::Broken;
+                *out++ = QChar(char16_t(((b0 & 0x1F) << 6) | (bytes[i + 1] & 0x3F)));
+                i += 2;
+            } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+                if (end - i < 3 || (bytes[i + 1] & 0xC0) != 0x80 || (bytes[i + 2] & 0xC0) != 0x80)
+                    return Utf8Read::Broken;
+                const char16_t c = char16_t(((b0 & 0x0F) << 12) | ((bytes[i + 1] & 0x3F) << 6) | (bytes[i + 2] & 0x3F));
+                if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
+                    return Utf8Read::Broken;
+                if (c == 0xFEFF || (c >= 0xFDD0 && c <= 0xFDEF) || c >= 0xFFFE)
+                    return Utf8Read::Other;
+                *out++ = QChar(c);
+                i += 3;
+            } else {
+                return b0 >= 0xF0 && b0 <= 0xF4 ? Utf8Read::Other : Utf8Read::Broken;
+            }
+        }
+        line.truncate(int(out - line.constData()));
+        decoded.append(line);
+        if (!lineBreak)
+            break;
+        start = end + 1;
+    }
+    lines.swap(decoded);
+    return Utf8Read::Decoded;
 }
 
 void readText(const QString& path, ConversionFileLines& result)
@@ -132,16 +202,28 @@ void readText(const QString& path, ConversionFileLines& result)
         result.detail = QStringLiteral("cannot read the file");
         return;
     }
-    const bool gbk = utils::isGBKCode(content);
-    QString text;
-    if (!gbk || !decodePlainGbk(content, text)) {
+    const Utf8Read utf8 = decodePlainUtf8(content, result.lines);
+    if (utf8 == Utf8Read::Decoded) {
+        result.detail = QStringLiteral("text read as UTF-8");
+        return;
+    }
+    // Text that is broken as UTF-8 and plain GBK, without a byte-order mark, is what the client's
+    // guess takes for GBK (no sequence broken as GBK, at least one as UTF-8): it need not run.
+    const bool bom = content.size() >= 3 && content.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    bool decoded = utf8 == Utf8Read::Broken && !bom && decodePlainGbk(content, result.lines);
+    bool gbk = decoded;
+    if (!decoded) {
+        gbk = utils::isGBKCode(content);
+        decoded = gbk && decodePlainGbk(content, result.lines);
+    }
+    if (!decoded) {
         if (gbk) {
             utils::safeGbk2Utf8(content);
         }
-        text = WB::sToQs(content);
+        QString text = WB::sToQs(content);
+        std::string().swap(content);
+        result.lines = text.split(QLatin1Char('\n'), Qt::KeepEmptyParts, Qt::CaseSensitive);
     }
-    std::string().swap(content);
-    result.lines = text.split(QLatin1Char('\n'), Qt::KeepEmptyParts, Qt::CaseSensitive);
     result.detail = gbk ? QStringLiteral("text read as GBK") : QStringLiteral("text read as UTF-8");
 }
 

@@ -5,27 +5,21 @@
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
 
+#include <algorithm>
+#include <charconv>
+#include <memory>
+
 namespace DVK {
 
 namespace {
 
 constexpr int kUploadOperation = 2;
 
-// UTF-16 to UTF-8 straight into the string: no QByteArray per field, and a short field stays in
-// the string's own buffer. Surrogates take Qt's encoder, whose handling of lone ones we keep.
-std::string utf8(const QChar* text, int size)
+// Writes the UTF-8 of text to out, which has room for three bytes a character; false at a
+// surrogate.
+bool encodeBasicPlane(const QChar* text, int size, char* out, size_t& length)
 {
-    size_t length = 0;
-    for (int i = 0; i < size; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            const QByteArray bytes = QString::fromRawData(text, size).toUtf8();
-            return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-        }
-        length += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-    }
-    std::string out(length, '\0');
-    char* p = &out[0];
+    char* p = out;
     for (int i = 0; i < size; ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x80) {
@@ -33,13 +27,38 @@ std::string utf8(const QChar* text, int size)
         } else if (c < 0x800) {
             *p++ = static_cast<char>(0xC0 | (c >> 6));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return false;
         } else {
             *p++ = static_cast<char>(0xE0 | (c >> 12));
             *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return out;
+    length = size_t(p - out);
+    return true;
+}
+
+// UTF-16 to UTF-8 straight into the string: no QByteArray per field, and a short field goes
+// through a buffer on the stack in one pass. Surrogates take Qt's encoder, whose handling of lone
+// ones we keep.
+std::string utf8(const QChar* text, int size)
+{
+    constexpr int kShort = 64;
+    size_t length = 0;
+    if (size <= kShort) {
+        char buffer[3 * kShort];
+        if (encodeBasicPlane(text, size, buffer, length))
+            return std::string(buffer, length);
+    } else {
+        std::string out(3 * size_t(size), '\0');
+        if (encodeBasicPlane(text, size, &out[0], length)) {
+            out.resize(length);
+            return out;
+        }
+    }
+    const QByteArray bytes = QString::fromRawData(text, size).toUtf8();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 struct Field
@@ -72,6 +91,88 @@ bool firstFourFields(const QString& line, QChar separator, Field (&fields)[4])
     return true;
 }
 
+// A ratio written plainly ("0.65", "1", "0.5") read without Qt's locale-aware parse: both round
+// correctly, so the value is the same. Signs, exponents, blanks, leading zeros and the like are
+// left to Qt, which alone decides what is not a number.
+bool plainDecimal(const QChar* text, int size, double& value)
+{
+    constexpr int kLongest = 24;
+    if (size > 0 && text[size - 1] == QLatin1Char('\r'))
+        --size; // the line end of a CRLF file, which Qt skips as white space
+    if (size == 0 || size > kLongest)
+        return false;
+    char buffer[kLongest];
+    int dot = -1;
+    for (int i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == '.') {
+            if (dot >= 0)
+                return false;
+            dot = i;
+        } else if (c < '0' || c > '9') {
+            return false;
+        }
+        buffer[i] = char(c);
+    }
+    if (dot == 0 || dot == size - 1 || (buffer[0] == '0' && size > 1 && dot != 1))
+        return false;
+    const std::from_chars_result parsed = std::from_chars(buffer, buffer + size, value);
+    return parsed.ec == std::errc() && parsed.ptr == buffer + size;
+}
+
+// Subjects made in blocks that each share one count: a heap block and a count per record cost a
+// large upload a good part of its building time. Each subject keeps its block alive.
+class SubjectBlock
+{
+public:
+    explicit SubjectBlock(size_t capacity)
+        : m_capacity(capacity)
+        , m_storage(std::allocator<rqservice::CStkSubjects>().allocate(capacity))
+    {
+    }
+    ~SubjectBlock()
+    {
+        while (m_size > 0)
+            m_storage[--m_size].~CStkSubjects();
+        std::allocator<rqservice::CStkSubjects>().deallocate(m_storage, m_capacity);
+    }
+    SubjectBlock(const SubjectBlock&) = delete;
+    SubjectBlock& operator=(const SubjectBlock&) = delete;
+
+    bool full() const { return m_size == m_capacity; }
+    // Without "()": every member starts as its declaration says, and zeroing the record before
+    // that was a pass of its own.
+    rqservice::CStkSubjects* add() { return ::new (static_cast<void*>(m_storage + m_size++)) rqservice::CStkSubjects; }
+
+private:
+    size_t m_capacity = 0;
+    size_t m_size = 0;
+    rqservice::CStkSubjects* m_storage = nullptr;
+};
+
+class SubjectMaker
+{
+public:
+    explicit SubjectMaker(size_t expected)
+        : m_remaining(expected)
+    {
+    }
+    rqservice::CStkSubjectsPtr make()
+    {
+        if (!m_block || m_block->full()) {
+            constexpr size_t kBlockSize = 256; // well below the size glibc would map on its own
+            m_block = boost::make_shared<SubjectBlock>(std::max<size_t>(1, std::min(m_remaining, kBlockSize)));
+        }
+        if (m_remaining > 0)
+            --m_remaining;
+        return rqservice::CStkSubjectsPtr(m_block, m_block->add());
+    }
+
+private:
+    size_t m_remaining;
+    boost::shared_ptr<SubjectBlock> m_block;
+};
+
 } // namespace
 
 UploadBroker chooseUploadBroker(const std::string& brokerId, const std::string& brokerName,
@@ -103,6 +204,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
     const rqservice::IDataCenterPtr dataCenter = rqservice::TraderCenter::instance()->getDataCenter();
     const bool oneCharSeparator = separator.size() == 1;
     QVector<QStringRef> split;
+    SubjectMaker subjects(static_cast<size_t>(lines.size()));
     Field fields[4];
     for (int i = 0; i < lines.size(); ++i) {
         const QString& line = lines.at(i);
@@ -127,16 +229,17 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
             plan.skipped.push_back({i, int(EUploadSkip::UnknownSecurity)});
             continue;
         }
-        bool isNumber = false;
-        const double ratio =
-            QStringRef(&line, int(fields[3].begin - line.constData()), fields[3].size).toDouble(&isNumber);
+        double ratio = 0.0;
+        bool isNumber = plainDecimal(fields[3].begin, fields[3].size, ratio);
+        if (!isNumber)
+            ratio = QStringRef(&line, int(fields[3].begin - line.constData()), fields[3].size).toDouble(&isNumber);
         if (!isNumber) {
             plan.warnings.push_back({i, int(EUploadWarning::RatioNotANumber)});
         } else if (!(ratio >= 0.0 && ratio <= 1.0)) {
             plan.warnings.push_back({i, int(EUploadWarning::RatioOutOfRange)});
         }
 
-        auto subject = boost::make_shared<rqservice::CStkSubjects>();
+        rqservice::CStkSubjectsPtr subject = subjects.make();
         subject->brokerKeyNo = plan.detail->brokerKeyNo;
         subject->brokerId = plan.detail->brokerId;
         subject->brokerName = plan.detail->brokerName;
@@ -144,7 +247,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
         subject->stockCode = security->stockCode;
         subject->stockName = utf8(fields[2].begin, fields[2].size);
         subject->ratio = ratio;
-        plan.detail->subjects.push_back(subject);
+        plan.detail->subjects.push_back(std::move(subject));
         plan.usedLines.push_back(i);
     }
 

@@ -115,14 +115,23 @@ uint32_t plainExchange(const std::string& text)
         }
         upper[i] = c;
     }
+    // By length first: this runs once for every line of an upload.
+    switch (text.size()) {
+    case 2:
+        return std::memcmp(upper, "SH", 2) == 0   ? 1
+               : std::memcmp(upper, "SZ", 2) == 0 ? 2
+               : std::memcmp(upper, "BJ", 2) == 0 ? 3
+                                                  : 0;
+    case 3: return std::memcmp(upper, "SSE", 3) == 0 ? 1 : std::memcmp(upper, "BSE", 3) == 0 ? 3 : 0;
+    default: break;
+    }
     static const struct
     {
         const char* name;
         uint32_t id;
-    } names[] = {{"SH", 1},   {"SSE", 1},  {"SHSE", 1}, {"XSHG", 1}, {"SZ", 2},
-                 {"SZSE", 2}, {"XSHE", 2}, {"BJ", 3},   {"BSE", 3},  {"BJSE", 3}};
+    } names[] = {{"SHSE", 1}, {"XSHG", 1}, {"SZSE", 2}, {"XSHE", 2}, {"BJSE", 3}};
     for (const auto& name : names) {
-        if (std::strcmp(upper, name.name) == 0) {
+        if (std::memcmp(upper, name.name, 4) == 0) {
             return name.id;
         }
     }
@@ -230,12 +239,34 @@ size_t CSecurityMaster::loadCsv(const QByteArray& csv)
         record->stockCode = code;
         record->stockName = name;
         if (m_byKey.emplace(exchangeId + "|" + code, record).second) {
-            m_byNumber.emplace(plainKey(exchangeNumber(exchangeId), plainCode(code)), record);
             m_records.push_back(record);
             ++loaded;
         }
     }
+    indexByNumber();
     return loaded;
+}
+
+size_t CSecurityMaster::numberSlot(uint32_t key) const
+{
+    return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> m_numberShift);
+}
+
+void CSecurityMaster::indexByNumber()
+{
+    int bits = 1;
+    while ((size_t(1) << bits) < 2 * m_records.size())
+        ++bits;
+    m_numberShift = 64 - bits;
+    m_byNumber.assign(size_t(1) << bits, {});
+    const size_t mask = m_byNumber.size() - 1;
+    for (const InstrumentRecordPtr& record : m_records) {
+        const uint32_t key = plainKey(exchangeNumber(record->exchangeId), plainCode(record->stockCode));
+        size_t slot = numberSlot(key);
+        while (m_byNumber[slot].first != 0)
+            slot = (slot + 1) & mask;
+        m_byNumber[slot] = {key, record};
+    }
 }
 
 InstrumentRecordPtr CSecurityMaster::lookup(const std::string& exchangeText, const std::string& codeText) const
@@ -287,8 +318,20 @@ InstrumentRecordPtr CSecurityMaster::lookupPlain(const std::string& exchangeText
     if (code < 0) {
         return InstrumentRecordPtr();
     }
-    const auto it = m_byNumber.find(plainKey(exchange, code));
-    return it == m_byNumber.end() ? InstrumentRecordPtr() : it->second;
+    if (m_byNumber.empty()) {
+        return InstrumentRecordPtr();
+    }
+    const uint32_t key = plainKey(exchange, code);
+    const size_t mask = m_byNumber.size() - 1;
+    for (size_t slot = numberSlot(key);; slot = (slot + 1) & mask) {
+        const auto& entry = m_byNumber[slot];
+        if (entry.first == key) {
+            return entry.second;
+        }
+        if (entry.first == 0) {
+            return InstrumentRecordPtr();
+        }
+    }
 }
 
 InstrumentRecordPtr CSecurityMaster::findInstrument(const std::string& key1, const std::string& key2)

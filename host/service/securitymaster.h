@@ -49,7 +49,13 @@ private:
     InstrumentRecordPtr lookupPlain(const std::string& exchangeText, const std::string& codeText) const;
 
     std::unordered_map<std::string, InstrumentRecordPtr> m_byKey; // "SH|600000"
-    std::unordered_map<uint32_t, InstrumentRecordPtr> m_byNumber; // plainKey(): SZ 000858 is 2000858
+    void indexByNumber();
+    size_t numberSlot(uint32_t key) const;
+
+    // plainKey() (SZ 000858 is 2000858) to the record, open addressing over a power-of-two table;
+    // key 0 marks a free slot. A look-up per upload line, so no node per record.
+    std::vector<std::pair<uint32_t, InstrumentRecordPtr>> m_byNumber;
+    int m_numberShift = 64;
     std::vector<InstrumentRecordPtr> m_records;
 };
 

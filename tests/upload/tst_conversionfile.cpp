@@ -47,6 +47,9 @@ void TestConversionFile::textFiles_data()
     QTest::newRow("crlf keeps the carriage return")
         << "c.csv" << QByteArray("SH,1,x,0.5\r\nSZ,2,y,0.6\r\n") << QStringList{"SH,1,x,0.5\r", "SZ,2,y,0.6\r", ""};
     QTest::newRow("gbk with crlf") << "d.csv" << gbk(row + "\r\n" + row) << QStringList{row + QLatin1Char('\r'), row};
+    QTest::newRow("gbk blank lines, lone carriage return and final line break")
+        << "n.csv" << QByteArray("\n") + gbk(row + "\n\n" + row + "\r" + row + "\n")
+        << QStringList{"", row, "", row + QLatin1Char('\r') + row, ""};
     QTest::newRow("blank lines kept") << "e.csv" << QByteArray("x\n\n\ny\n") << QStringList{"x", "", "", "y", ""};
     QTest::newRow("empty file is one empty line") << "f.csv" << QByteArray() << QStringList{""};
     QTest::newRow("quotes and commas stay as written")
@@ -63,6 +66,26 @@ void TestConversionFile::textFiles_data()
         << "k.csv" << gbk(row) + QByteArray("\x80\n") + gbk(row) << QStringList{row + QChar(0xFFFD), row};
     QTest::newRow("gbk cut inside a character")
         << "l.csv" << gbk(row + "\n浦") + QByteArray("\xC6") << QStringList{row, QStringLiteral("浦\uFFFD")};
+    // Well-formed UTF-8 of up to three bytes a character is split as it is decoded; the rest is
+    // left to Qt's decoder of the whole text, whose lines these must be. (Broken UTF-8 may be
+    // taken for GBK: the stray-byte rows below.)
+    const QList<QByteArray> utf8Cases{"\xC2\xA0\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBD\r\n\n",
+                                      "a\n\xEF\xBB\xBF"
+                                      "b",
+                                      "\xEF\xBB\xBF\xEF\xBB\xBF"
+                                      "a",
+                                      "a\xEF\xBF\xBE\n\xEF\xB7\x90", "\xF0\xA0\x80\x80\n\xE6\xB5\xA6"};
+    const char* const utf8Names[] = {"utf-8 edges of two and three bytes", "utf-8 byte-order mark past the start",
+                                     "utf-8 two byte-order marks", "utf-8 noncharacters", "utf-8 four-byte character"};
+    for (int i = 0; i < utf8Cases.size(); ++i) {
+        QTest::newRow(utf8Names[i]) << QStringLiteral("u%1.csv").arg(i) << utf8Cases.at(i)
+                                    << QString::fromUtf8(utf8Cases.at(i)).split(QLatin1Char('\n'));
+    }
+    const QByteArray gbkAfterBom = QByteArray("\xEF\xBB\xBF"
+                                              "A,") +
+                                   gbk(row); // pairs as GBK throughout
+    QTest::newRow("gbk after a utf-8 byte-order mark reads as utf-8")
+        << "o.csv" << gbkAfterBom << QStringList{QString::fromUtf8(gbkAfterBom)};
     QTest::newRow("gbk characters that look like utf-8 punctuation")
         << "m.csv" << gbk(QStringLiteral("SH,600000,\u00B7\u2014\u3000,0.7"))
         << QStringList{QStringLiteral("SH,600000,\u00B7\u2014\u3000,0.7")};

@@ -31,6 +31,17 @@ void TestSecurityMaster::findsShipped_data()
     QTest::newRow("XSHG mixed case") << "xShG"
                                      << "600000"
                                      << "SH|600000";
+    // Each ASCII spelling names its own exchange only: a code of another exchange is not found.
+    for (const auto& row : {std::make_pair("sse", "SH"), std::make_pair("ShSe", "SH"), std::make_pair("sz", "SZ"),
+                            std::make_pair("XSHE", "SZ"), std::make_pair("szse", "SZ"), std::make_pair("bj", "BJ"),
+                            std::make_pair("BSE", "BJ"), std::make_pair("bjse", "BJ")}) {
+        const QString exchange = QString::fromLatin1(row.second);
+        for (const QString& expected :
+             {QStringLiteral("SH|600000"), QStringLiteral("SZ|000858"), QStringLiteral("BJ|430047")}) {
+            QTest::addRow("%s with %s", row.first, qPrintable(expected))
+                << row.first << expected.mid(3) << (expected.startsWith(exchange) ? expected : QString());
+        }
+    }
     QTest::newRow("上交所") << "上交所"
                             << "600000"
                             << "SH|600000";
