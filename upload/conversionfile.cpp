@@ -101,7 +101,8 @@ LineRead decodeLines(const unsigned char* text, size_t begin, size_t end, QStrin
     };
     constexpr size_t kSplitFrom = size_t(512) << 10;
     const size_t middle = begin + (end - begin) / 2;
-    const void* cut = end - begin >= kSplitFrom ? std::memchr(text + middle, '\n', end - middle) : nullptr;
+    const bool split = end - begin >= kSplitFrom && std::thread::hardware_concurrency() > 1;
+    const void* cut = split ? std::memchr(text + middle, '\n', end - middle) : nullptr;
     if (!cut)
         return decodeRange(begin, end);
     const size_t firstEnd = size_t(static_cast<const unsigned char*>(cut) - text);
