@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include <malloc.h>
 #include <sys/mman.h>
@@ -201,7 +202,14 @@ int main(int argc, char* argv[])
         return kExitUsage;
     }
 
+    // The client has its securities loaded long before an upload; here they load while the
+    // file is read, and the request is built once both are done.
+    std::thread securities;
+    if (options.securities.isEmpty())
+        securities = std::thread([] { rqservice::TraderCenter::instance()->getDataCenter(); });
     const DVK::ConversionFileLines content = DVK::readConversionFile(options.file);
+    if (securities.joinable())
+        securities.join();
     DVK::UploadRequestPlan plan;
     if (content.message.isEmpty())
         plan = DVK::buildUploadRequest(content.lines, content.separator, options.broker);

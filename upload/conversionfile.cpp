@@ -5,6 +5,8 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <exception>
+#include <thread>
 
 #include <string>
 #include <vector>
@@ -59,6 +61,96 @@ void readWorkbook(const QString& path, ConversionFileLines& result)
     reader.exitExcel();
 }
 
+enum class LineRead
+{
+    Decoded,
+    Broken, // a sequence that is not well-formed UTF-8: the lines are left empty
+    Other,  // well-formed so far, but a character Qt alone decides: the lines are left empty
+};
+
+// Appends without the reference-count round trip of a copy: QList has no move append.
+void appendLine(QStringList& lines, QString& line)
+{
+    lines.append(QString());
+    lines.last().swap(line);
+}
+
+// Lines of text[begin, end), split on line feeds; decodeLine(text, from, to, line) writes one line
+// into a string of to - from characters, shortening it to fit, and says whether it could.
+//
+// A large text is cut at the line feed nearest its middle and the second half is decoded on a
+// thread of its own while this one does the first. Every string is allocated here, so that the
+// lines come from the caller's heap however the allocator splits its arenas between threads. The
+// outcome is the first in text order that is not Decoded, as a single pass would stop at it.
+template <typename DecodeLine>
+LineRead decodeLines(const unsigned char* text, size_t begin, size_t end, QStringList& lines, DecodeLine decodeLine)
+{
+    const auto decodeRange = [&](size_t from, size_t to) {
+        for (size_t start = from;;) {
+            const auto* lineBreak = static_cast<const unsigned char*>(std::memchr(text + start, '\n', to - start));
+            const size_t stop = lineBreak ? size_t(lineBreak - text) : to;
+            QString line(int(stop - start), Qt::Uninitialized);
+            const LineRead read = decodeLine(text, start, stop, line);
+            if (read != LineRead::Decoded)
+                return read;
+            appendLine(lines, line);
+            if (!lineBreak)
+                return LineRead::Decoded;
+            start = stop + 1;
+        }
+    };
+    constexpr size_t kSplitFrom = size_t(512) << 10;
+    const size_t middle = begin + (end - begin) / 2;
+    const bool split = end - begin >= kSplitFrom && std::thread::hardware_concurrency() > 1;
+    const void* cut = split ? std::memchr(text + middle, '\n', end - middle) : nullptr;
+    if (!cut)
+        return decodeRange(begin, end);
+    const size_t firstEnd = size_t(static_cast<const unsigned char*>(cut) - text);
+
+    std::vector<size_t> starts; // of the second half's lines, and one past its end
+    for (size_t start = firstEnd + 1;;) {
+        starts.push_back(start);
+        const void* lineBreak = std::memchr(text + start, '\n', end - start);
+        if (!lineBreak)
+            break;
+        start = size_t(static_cast<const unsigned char*>(lineBreak) - text) + 1;
+    }
+    starts.push_back(end + 1);
+    std::vector<QString> second;
+    second.reserve(starts.size() - 1);
+    for (size_t i = 0; i + 1 < starts.size(); ++i)
+        second.emplace_back(int(starts[i + 1] - 1 - starts[i]), Qt::Uninitialized);
+
+    LineRead secondRead = LineRead::Decoded;
+    std::exception_ptr failure;
+    std::thread helper([&] {
+        try {
+            for (size_t i = 0; i < second.size() && secondRead == LineRead::Decoded; ++i)
+                secondRead = decodeLine(text, starts[i], starts[i + 1] - 1, second[i]);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    LineRead firstRead = LineRead::Decoded;
+    try {
+        firstRead = decodeRange(begin, firstEnd);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    if (firstRead != LineRead::Decoded)
+        return firstRead;
+    if (secondRead != LineRead::Decoded)
+        return secondRead;
+    lines.reserve(lines.size() + int(second.size()));
+    for (QString& line : second)
+        appendLine(lines, line);
+    return LineRead::Decoded;
+}
+
 // GBK text of ASCII and two-byte characters only (what every GBK writer produces for Chinese
 // names) decoded straight to UTF-16 lines: each distinct character goes through the client's
 // converter once, in one batch, so the result is the converter's own. False, with no line added,
@@ -107,85 +199,69 @@ bool decodePlainGbk(const std::string& content, QStringList& lines)
 
     // Straight into the lines: a line break is never part of a two-byte character, so this splits
     // as the decoded text would, without the whole text as one more copy.
-    for (size_t start = 0;;) {
-        const auto* lineBreak = static_cast<const unsigned char*>(std::memchr(bytes + start, '\n', size - start));
-        const size_t end = lineBreak ? size_t(lineBreak - bytes) : size;
-        QString line(int(end - start), Qt::Uninitialized);
+    const auto decodeLine = [&table, &index](const unsigned char* text, size_t start, size_t stop, QString& line) {
         QChar* out = line.data();
-        for (size_t i = start; i < end;) {
-            const unsigned char lead = bytes[i];
+        for (size_t i = start; i < stop;) {
+            const unsigned char lead = text[i];
             if (lead < 0x80) {
                 *out++ = QChar(char16_t(lead));
                 ++i;
             } else {
-                *out++ = QChar(table[size_t(index(lead, bytes[i + 1]))]);
+                *out++ = QChar(table[size_t(index(lead, text[i + 1]))]);
                 i += 2;
             }
         }
         line.truncate(int(out - line.constData()));
-        lines.append(line);
-        if (!lineBreak)
-            break;
-        start = end + 1;
-    }
+        return LineRead::Decoded;
+    };
+    decodeLines(bytes, 0, size, lines, decodeLine);
     return true;
 }
-
-enum class Utf8Read
-{
-    Decoded,
-    Broken, // a sequence that is not well-formed UTF-8: the lines are left empty
-    Other,  // well-formed so far, but a character Qt alone decides: the lines are left empty
-};
 
 // UTF-8 text of one- to three-byte characters, well formed throughout, decoded straight to lines.
 // Such text decodes one way only, so the lines are those of Qt's decoder split on line feeds; and
 // it is never taken for GBK, so the client's guess need not look at it. Anything Qt alone decides
 // (a broken or four-byte sequence, a byte-order mark past the start, a noncharacter) stops it
 // with no line added.
-Utf8Read decodePlainUtf8(const std::string& content, QStringList& lines)
+LineRead decodePlainUtf8(const std::string& content, QStringList& lines)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
     const size_t size = content.size();
     const bool bom = size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
-    QStringList decoded;
-    for (size_t start = bom ? 3 : 0;;) {
-        const auto* lineBreak = static_cast<const unsigned char*>(std::memchr(bytes + start, '\n', size - start));
-        const size_t end = lineBreak ? size_t(lineBreak - bytes) : size;
-        QString line(int(end - start), Qt::Uninitialized);
+    const auto decodeLine = [](const unsigned char* text, size_t start, size_t stop, QString& line) {
         QChar* out = line.data();
-        for (size_t i = start; i < end;) {
-            const unsigned char b0 = bytes[i];
+        for (size_t i = start; i < stop;) {
+            const unsigned char b0 = text[i];
             if (b0 < 0x80) {
                 *out++ = QChar(char16_t(b0));
                 ++i;
             } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-                if (end - i < 2 || (bytes[i + 1] & 0xC0) != 0x80)
-                    return Utf8Read::Broken;
-                *out++ = QChar(char16_t(((b0 & 0x1F) << 6) | (bytes[i + 1] & 0x3F)));
+                if (stop - i < 2 || (text[i + 1] & 0xC0) != 0x80)
+                    return LineRead::Broken;
+                *out++ = QChar(char16_t(((b0 & 0x1F) << 6) | (text[i + 1] & 0x3F)));
                 i += 2;
             } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-                if (end - i < 3 || (bytes[i + 1] & 0xC0) != 0x80 || (bytes[i + 2] & 0xC0) != 0x80)
-                    return Utf8Read::Broken;
-                const char16_t c = char16_t(((b0 & 0x0F) << 12) | ((bytes[i + 1] & 0x3F) << 6) | (bytes[i + 2] & 0x3F));
+                if (stop - i < 3 || (text[i + 1] & 0xC0) != 0x80 || (text[i + 2] & 0xC0) != 0x80)
+                    return LineRead::Broken;
+                const char16_t c = char16_t(((b0 & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F));
                 if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
-                    return Utf8Read::Broken;
+                    return LineRead::Broken;
                 if (c == 0xFEFF || (c >= 0xFDD0 && c <= 0xFDEF) || c >= 0xFFFE)
-                    return Utf8Read::Other;
+                    return LineRead::Other;
                 *out++ = QChar(c);
                 i += 3;
             } else {
-                return b0 >= 0xF0 && b0 <= 0xF4 ? Utf8Read::Other : Utf8Read::Broken;
+                return b0 >= 0xF0 && b0 <= 0xF4 ? LineRead::Other : LineRead::Broken;
             }
         }
         line.truncate(int(out - line.constData()));
-        decoded.append(line);
-        if (!lineBreak)
-            break;
-        start = end + 1;
-    }
-    lines.swap(decoded);
-    return Utf8Read::Decoded;
+        return LineRead::Decoded;
+    };
+    QStringList decoded;
+    const LineRead read = decodeLines(bytes, bom ? 3 : 0, size, decoded, decodeLine);
+    if (read == LineRead::Decoded)
+        lines.swap(decoded);
+    return read;
 }
 
 void readText(const QString& path, ConversionFileLines& result)
@@ -202,15 +278,15 @@ void readText(const QString& path, ConversionFileLines& result)
         result.detail = QStringLiteral("cannot read the file");
         return;
     }
-    const Utf8Read utf8 = decodePlainUtf8(content, result.lines);
-    if (utf8 == Utf8Read::Decoded) {
+    const LineRead utf8 = decodePlainUtf8(content, result.lines);
+    if (utf8 == LineRead::Decoded) {
         result.detail = QStringLiteral("text read as UTF-8");
         return;
     }
     // Text that is broken as UTF-8 and plain GBK, without a byte-order mark, is what the client's
     // guess takes for GBK (no sequence broken as GBK, at least one as UTF-8): it need not run.
     const bool bom = content.size() >= 3 && content.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    bool decoded = utf8 == Utf8Read::Broken && !bom && decodePlainGbk(content, result.lines);
+    bool decoded = utf8 == LineRead::Broken && !bom && decodePlainGbk(content, result.lines);
     bool gbk = decoded;
     if (!decoded) {
         gbk = utils::isGBKCode(content);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace DVK {
@@ -39,26 +41,34 @@ bool encodeBasicPlane(const QChar* text, int size, char* out, size_t& length)
     return true;
 }
 
-// UTF-16 to UTF-8 straight into the string: no QByteArray per field, and a short field goes
-// through a buffer on the stack in one pass. Surrogates take Qt's encoder, whose handling of lone
-// ones we keep.
-std::string utf8(const QChar* text, int size)
+// UTF-16 to UTF-8 into out, replacing what it held: a short field goes through a buffer on the
+// stack in one pass, and a string kept across lines is reused rather than made anew. Surrogates
+// take Qt's encoder, whose handling of lone ones we keep.
+void utf8(const QChar* text, int size, std::string& out)
 {
     constexpr int kShort = 64;
     size_t length = 0;
     if (size <= kShort) {
         char buffer[3 * kShort];
-        if (encodeBasicPlane(text, size, buffer, length))
-            return std::string(buffer, length);
+        if (encodeBasicPlane(text, size, buffer, length)) {
+            // A key string kept across lines is refilled in place, as most lines' keys are as long
+            // as the last one's; an empty string is made at once rather than grown.
+            if (out.size() == length) {
+                std::memcpy(&out[0], buffer, length);
+            } else {
+                out = std::string(buffer, length);
+            }
+            return;
+        }
     } else {
-        std::string out(3 * size_t(size), '\0');
+        out.resize(3 * size_t(size));
         if (encodeBasicPlane(text, size, &out[0], length)) {
             out.resize(length);
-            return out;
+            return;
         }
     }
     const QByteArray bytes = QString::fromRawData(text, size).toUtf8();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    out.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 struct Field
@@ -116,6 +126,20 @@ bool plainDecimal(const QChar* text, int size, double& value)
     }
     if (dot == 0 || dot == size - 1 || (buffer[0] == '0' && size > 1 && dot != 1))
         return false;
+    // Up to 15 digits and 22 decimals, the digits as a whole number and the power of ten are both
+    // exact doubles, so their one correctly rounded quotient is the correctly rounded value.
+    const int decimals = dot < 0 ? 0 : size - dot - 1;
+    if (size - (dot < 0 ? 0 : 1) <= 15) {
+        static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        int64_t digits = 0;
+        for (int i = 0; i < size; ++i) {
+            if (i != dot)
+                digits = digits * 10 + (buffer[i] - '0');
+        }
+        value = double(digits) / kPowers[decimals];
+        return true;
+    }
     const std::from_chars_result parsed = std::from_chars(buffer, buffer + size, value);
     return parsed.ec == std::errc() && parsed.ptr == buffer + size;
 }
@@ -206,6 +230,8 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
     QVector<QStringRef> split;
     SubjectMaker subjects(static_cast<size_t>(lines.size()));
     Field fields[4];
+    std::string key1;
+    std::string key2;
     for (int i = 0; i < lines.size(); ++i) {
         const QString& line = lines.at(i);
         bool enough = false;
@@ -222,8 +248,8 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
             continue;
         }
         const rqservice::InstrumentRecordPtr security =
-            dataCenter ? dataCenter->findInstrument(utf8(fields[0].begin, fields[0].size),
-                                                    utf8(fields[1].begin, fields[1].size))
+            dataCenter ? (utf8(fields[0].begin, fields[0].size, key1), utf8(fields[1].begin, fields[1].size, key2),
+                          dataCenter->findInstrument(key1, key2))
                        : rqservice::InstrumentRecordPtr();
         if (!security) {
             plan.skipped.push_back({i, int(EUploadSkip::UnknownSecurity)});
@@ -245,7 +271,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
         subject->brokerName = plan.detail->brokerName;
         subject->exchangeName = security->exchangeName;
         subject->stockCode = security->stockCode;
-        subject->stockName = utf8(fields[2].begin, fields[2].size);
+        utf8(fields[2].begin, fields[2].size, subject->stockName);
         subject->ratio = ratio;
         plan.detail->subjects.push_back(std::move(subject));
         plan.usedLines.push_back(i);
