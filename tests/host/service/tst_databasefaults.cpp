@@ -1,7 +1,7 @@
 // The embedded data service on a database it may read but not write, one another process holds,
 // one that is damaged, and one that two programs upload to at once.
 #include "embeddeddataservice.h"
-#include "scriptedservice.h"
+#include "servicecalls.h"
 
 #include <QFile>
 #include <QProcess>
@@ -9,78 +9,32 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <boost/make_shared.hpp>
-
 #include <unistd.h>
 
 using rqservice::CEmbeddedDataService;
+using testsupport::citicDetail;
 
 namespace {
 
-// The query's outcome and its record count, once the service has answered.
-QPair<QString, int> query(CEmbeddedDataService& service, int type, const std::string& key = std::string())
+// The history's outcome and its record count.
+QPair<QString, int> historyOf(CEmbeddedDataService& service)
 {
-    auto outcome = boost::make_shared<QPair<QString, int>>(QStringLiteral("unanswered"), -1);
-    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    request->queryType = type;
-    request->queryKey = key;
-    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
-                                     bson::BSONObj) {
-        *outcome = {QString::fromStdString(error.isSuccess() ? std::string("ok") : error.errorMsg()),
-                    int(records.size())};
-    });
-    service.waitIdle();
-    return *outcome;
+    const testsupport::QueryOutcome outcome = testsupport::queryService(service, 12294);
+    return {testsupport::outcomeText(outcome.error), int(outcome.records.size())};
 }
 
-// Starts an upload for CITIC of count rows that all carry ratio; the outcome is filled on its answer.
-boost::shared_ptr<QString> startUpload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65)
+// Starts an upload for CITIC of count rows that all carry ratio.
+boost::shared_ptr<testsupport::PendingUpload> startUpload(CEmbeddedDataService& service, int count, double ratio)
 {
-    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
-    detail->brokerKeyNo = 1;
-    detail->brokerId = "CITIC";
-    for (int i = 0; i < count; ++i)
-        detail->subjects.push_back(testsupport::makeSubject(-1, "", "上交所", "600000", "浦发银行", ratio));
-    auto request = boost::make_shared<rqservice::COperateDataReq>();
-    request->dataType = rqservice::eDataTypeCvionRateDetail;
-    request->operateType = 2;
-    request->dataList.push_back(detail);
-    auto outcome = boost::make_shared<QString>(QStringLiteral("unanswered"));
-    service.operate(request, [outcome](const utils::RQError& error, bson::BSONObj) {
-        *outcome = QString::fromStdString(error.isSuccess() ? std::string("ok") : error.errorMsg());
-    });
-    return outcome;
+    return testsupport::startUpload(service,
+                                    testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(count, ratio)));
 }
 
+// The upload's outcome, "ok" or the failure.
 QString upload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65)
 {
-    const auto outcome = startUpload(service, count, ratio);
-    service.waitIdle();
-    return *outcome;
-}
-
-// CITIC's latest detail as "rows x ratio", or the error.
-QString citicDetail(CEmbeddedDataService& service)
-{
-    auto outcome = boost::make_shared<QString>(QStringLiteral("unanswered"));
-    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    request->queryType = 12295;
-    request->queryKey = "1____CITIC";
-    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
-                                     bson::BSONObj) {
-        if (!error.isSuccess() || records.size() != 1) {
-            *outcome = QString::fromStdString(error.errorMsg());
-            return;
-        }
-        const auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front());
-        QSet<double> ratios;
-        for (const auto& s : detail->subjects)
-            ratios.insert(s->ratio);
-        *outcome =
-            QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(ratios.size() == 1 ? *ratios.begin() : -1);
-    });
-    service.waitIdle();
-    return *outcome;
+    return testsupport::outcomeText(testsupport::operateService(
+        service, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(count, ratio))));
 }
 
 QByteArray contents(const QString& path)
@@ -93,7 +47,7 @@ QByteArray contents(const QString& path)
 int freshDatabase(const QString& path)
 {
     CEmbeddedDataService service(path);
-    return query(service, 12294).second;
+    return historyOf(service).second;
 }
 
 // Makes paths unwritable: by mode for an ordinary user; root ignores modes, so the immutable
@@ -151,7 +105,7 @@ void TestDatabaseFaults::readOnly()
     QPair<QString, int> history;
     {
         CEmbeddedDataService service(path);
-        history = query(service, 12294);
+        history = historyOf(service);
         QCOMPARE(history.first, QStringLiteral("ok"));
         QVERIFY(history.second > 0);
     }
@@ -171,13 +125,13 @@ void TestDatabaseFaults::readOnly()
     QPair<QString, int> after;
     {
         CEmbeddedDataService service(path);
-        after = query(service, 12294);
+        after = historyOf(service);
         uploaded = upload(service);
     }
     QVERIFY(makeReadOnly(locked, false));
 
     QCOMPARE(after, history);
-    QVERIFY2(uploaded != QLatin1String("ok") && uploaded != QLatin1String("unanswered"), qPrintable(uploaded));
+    QVERIFY2(uploaded != QLatin1String("ok") && !uploaded.startsWith(QLatin1String("answered ")), qPrintable(uploaded));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
 }
@@ -223,7 +177,7 @@ void TestDatabaseFaults::heldByAnotherProcess()
     QVERIFY2(uploaded.contains(QStringLiteral("占用")), qPrintable(uploaded));
     QCOMPARE(contents(path), before);
     CEmbeddedDataService reopened(path);
-    QCOMPARE(query(reopened, 12294), qMakePair(QStringLiteral("ok"), history));
+    QCOMPARE(historyOf(reopened), qMakePair(QStringLiteral("ok"), history));
     QCOMPARE(upload(reopened, 3, 0.5), QStringLiteral("ok"));
     QCOMPARE(citicDetail(reopened), QStringLiteral("3 x 0.5"));
 }
@@ -262,7 +216,7 @@ void TestDatabaseFaults::damagedFileUntouched()
     QStringList answers;
     {
         CEmbeddedDataService service(path);
-        answers << query(service, 12294).first << citicDetail(service) << upload(service);
+        answers << historyOf(service).first << citicDetail(service) << upload(service);
     }
     for (const QString& answer : answers)
         QVERIFY2(answer.contains(QStringLiteral("损坏")), qPrintable(answers.join(" | ")));
@@ -286,17 +240,17 @@ void TestDatabaseFaults::twoProgramsUploadAtOnce()
         const auto b = startUpload(second, 2000, 0.5);
         first.waitIdle();
         second.waitIdle();
-        for (const auto& [outcome, detail] :
+        for (const auto& [pending, detail] :
              {qMakePair(a, QStringLiteral("3000 x 0.25")), qMakePair(b, QStringLiteral("2000 x 0.5"))}) {
-            QVERIFY2(*outcome == QLatin1String("ok") || outcome->contains(QStringLiteral("占用")),
-                     qPrintable(*outcome));
-            if (*outcome == QLatin1String("ok"))
+            const QString outcome = pending->answers == 1 ? testsupport::outcomeText(pending->error) : "unanswered";
+            QVERIFY2(outcome == QLatin1String("ok") || outcome.contains(QStringLiteral("占用")), qPrintable(outcome));
+            if (outcome == QLatin1String("ok"))
                 landed << detail;
         }
     }
     QVERIFY(!landed.isEmpty()); // the busy wait outlasts either upload
     CEmbeddedDataService reopened(path);
-    QCOMPARE(query(reopened, 12294), qMakePair(QStringLiteral("ok"), history + landed.size()));
+    QCOMPARE(historyOf(reopened), qMakePair(QStringLiteral("ok"), history + landed.size()));
     QVERIFY2(landed.contains(citicDetail(reopened)), qPrintable(citicDetail(reopened)));
 }
 
