@@ -7,6 +7,7 @@
 #include "scriptedservice.h"
 #include "standinservice.h"
 #include "standintoolkit.h"
+#include "testfiles.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -154,10 +155,7 @@ void TestServiceFaults::failingServiceUpload()
 {
     failEverything();
     const QString path = m_dir.filePath(QStringLiteral("rates.csv"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("SH,600000,浦发银行,0.7\n");
-    file.close();
+    QVERIFY(testsupport::writeFile(path, "SH,600000,浦发银行,0.7\n"));
 
     DVK::CCreditDataSendFileDialog dialog(nullptr);
     dialog.setBrokerList({broker(7, "GX")});

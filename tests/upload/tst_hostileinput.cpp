@@ -1,6 +1,7 @@
 #include "upload/conversionfile.h"
 #include "upload/uploadrequest.h"
 
+#include "testfiles.h"
 #include "xlsxwriter.h"
 
 #include <QFile>
@@ -20,10 +21,7 @@ const QString kRow = QStringLiteral("SH,600000,浦发银行,0.7");
 
 Maker bytes(const QByteArray& content)
 {
-    return [content](const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-    };
+    return [content](const QString& path) { return testsupport::writeFile(path, content); };
 }
 
 QByteArray randomBytes(quint32 seed, int size)
@@ -126,14 +124,9 @@ void TestHostileInput::files_data()
     QTest::newRow("zip without a workbook") << "nobook.xlsx" << Maker([](const QString& path) {
         return testsupport::writeZip(path, {{QStringLiteral("readme.txt"), QByteArray("SH,600000,浦发银行,0.7")}});
     }) << emptyFile;
-    QTest::newRow("sheet inflating past the text cap") << "bomb.xlsx" << Maker([](const QString& path) {
-        // 20 cells of 900 kB each: small on disk, 18 MB of text once inflated.
-        const QString big(900 * 1024, QLatin1Char('x'));
-        QList<QStringList> rows;
-        for (int i = 0; i < 20; ++i)
-            rows << QStringList{"SH", "600000", big, "0.7"};
-        return testsupport::writeZip(path, testsupport::workbookEntries(rows));
-    }) << emptyFile;
+    // 20 cells of 900 kB each: small on disk, 18 MB of text once inflated.
+    QTest::newRow("sheet inflating past the text cap")
+        << "bomb.xlsx" << workbook(rateRows(20, QString(900 * 1024, QLatin1Char('x')))) << emptyFile;
     QTest::newRow("xls that is really a csv") << "csv.xls" << bytes((kRow + "\n" + kRow).toUtf8()) << emptyFile;
     QTest::newRow("xlsx that is really a csv") << "csv.xlsx" << bytes(kRow.toUtf8()) << emptyFile;
 

@@ -2,6 +2,7 @@
 // one that is damaged, and one that two programs upload to at once.
 #include "embeddeddataservice.h"
 #include "servicecalls.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QProcess>
@@ -13,6 +14,7 @@
 
 using rqservice::CEmbeddedDataService;
 using testsupport::citicDetail;
+using testsupport::readFile;
 
 namespace {
 
@@ -35,12 +37,6 @@ QString upload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65
 {
     return testsupport::outcomeText(testsupport::operateService(
         service, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(count, ratio))));
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 // A fresh database with the demo's history, closed again; its history count.
@@ -78,6 +74,11 @@ class TestDatabaseFaults : public QObject
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        QVERIFY(m_dir->isValid());
+    }
     void readOnly_data();
     void readOnly();
     void heldByAnotherProcess_data();
@@ -85,6 +86,9 @@ private slots:
     void damagedFileUntouched_data();
     void damagedFileUntouched();
     void twoProgramsUploadAtOnce();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestDatabaseFaults::readOnly_data()
@@ -99,9 +103,7 @@ void TestDatabaseFaults::readOnly_data()
 void TestDatabaseFaults::readOnly()
 {
     QFETCH(bool, folderToo);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
     QPair<QString, int> history;
     {
         CEmbeddedDataService service(path);
@@ -109,14 +111,11 @@ void TestDatabaseFaults::readOnly()
         QCOMPARE(history.first, QStringLiteral("ok"));
         QVERIFY(history.second > 0);
     }
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
+    const QByteArray before = readFile(path);
 
     QStringList locked{path};
     if (folderToo)
-        locked << dir.path();
+        locked << m_dir->path();
     if (!makeReadOnly(locked, true)) {
         makeReadOnly(locked, false);
         QSKIP("running as root on a file system without the immutable attribute (chattr): root writes anyway");
@@ -132,8 +131,7 @@ void TestDatabaseFaults::readOnly()
 
     QCOMPARE(after, history);
     QVERIFY2(uploaded != QLatin1String("ok") && !uploaded.startsWith(QLatin1String("answered ")), qPrintable(uploaded));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
+    QCOMPARE(readFile(path), before);
 }
 
 void TestDatabaseFaults::heldByAnotherProcess_data()
@@ -151,12 +149,10 @@ void TestDatabaseFaults::heldByAnotherProcess()
     QFETCH(QString, hold);
     if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
         QSKIP("the sqlite3 shell plays the other process (scripts/setup.sh installs it)");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
     const int history = freshDatabase(path);
     QVERIFY(history > 0);
-    const QByteArray before = contents(path);
+    const QByteArray before = readFile(path);
 
     QProcess other;
     other.start(QStringLiteral("sqlite3"), {path});
@@ -175,7 +171,7 @@ void TestDatabaseFaults::heldByAnotherProcess()
     QVERIFY(other.waitForFinished(10000));
 
     QVERIFY2(uploaded.contains(QStringLiteral("占用")), qPrintable(uploaded));
-    QCOMPARE(contents(path), before);
+    QCOMPARE(readFile(path), before);
     CEmbeddedDataService reopened(path);
     QCOMPARE(historyOf(reopened), qMakePair(QStringLiteral("ok"), history));
     QCOMPARE(upload(reopened, 3, 0.5), QStringLiteral("ok"));
@@ -197,21 +193,15 @@ void TestDatabaseFaults::damagedFileUntouched()
 {
     QFETCH(int, keep);
     QFETCH(bool, truncate);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
     QVERIFY(freshDatabase(path) > 0);
-    QByteArray damaged = contents(path);
+    QByteArray damaged = readFile(path);
     QVERIFY(damaged.size() > keep * 2);
     if (truncate)
         damaged.truncate(keep);
     else
         damaged.replace(keep, damaged.size() - keep, QByteArray(damaged.size() - keep, char(0xA5)));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(damaged), qint64(damaged.size()));
-    }
+    QVERIFY(testsupport::writeFile(path, damaged));
 
     QStringList answers;
     {
@@ -220,7 +210,7 @@ void TestDatabaseFaults::damagedFileUntouched()
     }
     for (const QString& answer : answers)
         QVERIFY2(answer.contains(QStringLiteral("损坏")), qPrintable(answers.join(" | ")));
-    QCOMPARE(contents(path), damaged);
+    QCOMPARE(readFile(path), damaged);
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
 }
 
@@ -228,9 +218,7 @@ void TestDatabaseFaults::damagedFileUntouched()
 // fails whole, the history reopened lists every one that landed, and the detail is one of them.
 void TestDatabaseFaults::twoProgramsUploadAtOnce()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
     const int history = freshDatabase(path);
     QStringList landed;
     {

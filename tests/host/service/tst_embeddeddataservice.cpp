@@ -6,8 +6,8 @@
 #include "pgtestserver.h"
 #include "scriptedservice.h"
 #include "servicecalls.h"
+#include "testfiles.h"
 
-#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -375,22 +375,16 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched()
     }
     QFETCH(QStringList, schema);
     QFETCH(QString, reason);
-    QFile file(m_dir->filePath("other.sqlite"));
-    if (schema.isEmpty()) {
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(8192, 'Z'));
-        file.close();
-    }
-    runOnFile(file.fileName(), [&](QSqlQuery& q) {
+    const QString path = m_dir->filePath("other.sqlite");
+    QVERIFY(!schema.isEmpty() || testsupport::writeFile(path, QByteArray(8192, 'Z')));
+    runOnFile(path, [&](QSqlQuery& q) {
         for (const QString& sql : schema)
             QVERIFY2(q.exec(sql), qPrintable(sql));
     });
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray original = file.readAll();
-    file.close();
+    const QByteArray original = testsupport::readFile(path);
 
     {
-        CEmbeddedDataService service(file.fileName());
+        CEmbeddedDataService service(path);
         for (const utils::RQError& error :
              {queryService(service, 12294).error, queryService(service, 12295, "1____CITIC").error,
               operateService(service, uploadRequest(1, "CITIC", sampleRows()))}) {
@@ -398,8 +392,7 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched()
                      error.errorMsg().c_str());
         }
     }
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), original);
+    QCOMPARE(testsupport::readFile(path), original);
 }
 
 // A database that a newer program wrote is refused whole, and nothing in it changes.

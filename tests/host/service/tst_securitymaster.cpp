@@ -1,6 +1,7 @@
 // Looking up listed securities by exchange and code, as spreadsheets and users write them.
 #include "securitymaster.h"
 #include "standinservice.h"
+#include "testfiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -108,11 +109,8 @@ void TestSecurityMaster::loadSecurityMasterKeepsOldOnFailure()
     QVERIFY(!standin::loadSecurityMaster(dir.filePath("missing.csv")));
     QVERIFY(trader->getDataCenter()->findInstrument("SH", "600000"));
 
-    QFile file(dir.filePath("small.csv"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("exchange,code,name\nSZ,000001,平安银行\n");
-    file.close();
-    QVERIFY(standin::loadSecurityMaster(file.fileName()));
+    QVERIFY(testsupport::writeFile(dir.filePath("small.csv"), "exchange,code,name\nSZ,000001,平安银行\n"));
+    QVERIFY(standin::loadSecurityMaster(dir.filePath("small.csv")));
     QVERIFY(trader->getDataCenter()->findInstrument("SZ", "1"));
     QVERIFY(!trader->getDataCenter()->findInstrument("SH", "600000"));
 
