@@ -182,6 +182,11 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
     const QStringList lines = queryLines(QStringLiteral("error:") + serverMessage);
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
              logging ? (clientGiven ? lines : QStringList(lines.mid(0, 1))) : QStringList());
+
+    // The next answer shows as usual.
+    answer(panel, testsupport::summaryAnswer({"3|c|华泰|20240107"}));
+    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), QStringList{"3____c____0|华泰|20240112|20240107|-"});
+    QCOMPARE(m_boxes.size(), 1);
 }
 
 void TestCreditDataPanel::paramRoundTrip_data()

@@ -251,6 +251,13 @@ void TestCreditDataSendFileDialog::outcomes()
     QTRY_COMPARE(reports, 1 + operations);
     QCoreApplication::processEvents();
     QCOMPARE(reports, 1 + operations);
+
+    // Refused by the server, the file still chosen and sent again once it accepts ends the dialog with 1.
+    if (!serverError.isEmpty()) {
+        m_service->setOperateOutcome(utils::RQError());
+        QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
+        QTRY_COMPARE(dialog.result(), 1);
+    }
 }
 
 // The request carries the combo's broker (key number of the first record with its id) and one
