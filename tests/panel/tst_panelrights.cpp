@@ -98,7 +98,7 @@ void TestPanelRights::withheldRights()
     }
     QCOMPARE(panel.systemId(), 2);
 
-    // Rows as a summary answer brings them: with the query right each has its "查询" button, else none.
+    // Rows as a summary answer brings them: with the query right each has one enabled "查询" button, else none.
     emit panel.sigOnDataCallBack({testsupport::makeBaseInfo(7, "GX", "国信证券", "20240112", "20240105"),
                                   testsupport::makeBaseInfo(9, "HT", "华泰证券", "20240112", "")});
     QTRY_COMPARE(panel.table->getDataModel()->rowCount(), 2);
@@ -108,9 +108,9 @@ void TestPanelRights::withheldRights()
     QStringList rowButtons;
     for (const WB::IBaseHpfTableDataPtr& row : panel.table->getDataModel()->rows()) {
         for (const WB::ButtonData& button : delegate->itemButtons(row->getKey()))
-            rowButtons << QStringLiteral("%1 %2").arg(button.id).arg(button.text);
+            rowButtons << QStringLiteral("%1 %2 %3").arg(button.id).arg(button.text).arg(button.disabled);
     }
-    QCOMPARE(rowButtons, mayQuery ? QStringList({"0 查询", "0 查询"}) : QStringList());
+    QCOMPARE(rowButtons, mayQuery ? QStringList({"0 查询 0", "0 查询 0"}) : QStringList());
 
     // A forged row click: the dialog it opens is closed as soon as it shows.
     const int before = m_service->queryCount();

@@ -92,4 +92,11 @@ QString citicDetail(rqservice::CEmbeddedDataService& service)
     return QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(ratios.size() == 1 ? *ratios.begin() : -1);
 }
 
+QStringList everyCall(rqservice::CEmbeddedDataService& service)
+{
+    const QString summary = outcomeText(queryService(service, 12294).error);
+    const QString detail = citicDetail(service);
+    return {summary, detail, outcomeText(operateService(service, uploadRequest(1, "CITIC", uniformRows(1, 0.65))))};
+}
+
 } // namespace testsupport

@@ -3,7 +3,7 @@
 
 #include "embeddeddataservice.h"
 
-#include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <string>
@@ -44,5 +44,7 @@ utils::RQError operateService(rqservice::CEmbeddedDataService& service,
 QString outcomeText(const utils::RQError& error);
 // CITIC's latest upload as "<rows> x <ratio>" (ratio -1 when the rows disagree), or the failure.
 QString citicDetail(rqservice::CEmbeddedDataService& service);
+// What a summary query, CITIC's detail and a one-row upload for CITIC answer, in that order.
+QStringList everyCall(rqservice::CEmbeddedDataService& service);
 
 } // namespace testsupport

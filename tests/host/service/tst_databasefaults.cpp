@@ -206,7 +206,7 @@ void TestDatabaseFaults::damagedFileUntouched()
     QStringList answers;
     {
         CEmbeddedDataService service(path);
-        answers << historyOf(service).first << citicDetail(service) << upload(service);
+        answers = testsupport::everyCall(service);
     }
     for (const QString& answer : answers)
         QVERIFY2(answer.contains(QStringLiteral("损坏")), qPrintable(answers.join(" | ")));
