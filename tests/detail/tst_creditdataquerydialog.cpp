@@ -255,6 +255,13 @@ void TestCreditDataQueryDialog::answers()
         failure.isEmpty()
             ? QStringList()
             : QStringList(QStringLiteral("%1 提示 %2").arg(int(standin::MessageRecord::Information)).arg(failure)));
+
+    // Whatever came before, the next broker's answer shows.
+    m_service->setHolding(false);
+    m_service->queueQueryAnswer(detailAnswer({"detail:B"}));
+    dialog.setData(makeBroker(9, "GHI"));
+    QTRY_COMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), rowsFor("B"));
+    QVERIFY(maskOf(dialog)->isHidden());
 }
 
 // A query that cannot be sent puts up no mask, which would take Escape away from the modal dialog;

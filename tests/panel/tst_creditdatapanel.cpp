@@ -33,8 +33,6 @@ class TestCreditDataPanel : public QObject
 private slots:
     void init();
     void metaObjectMethods();
-    void rightsDecideControls_data();
-    void rightsDecideControls();
     void condensing_data();
     void condensing();
     void failedAnswerKeepsRows_data();
@@ -95,66 +93,6 @@ void TestCreditDataPanel::metaObjectMethods()
                           "slot protected slotMsgCallBack(int,QString)"}));
 }
 
-void TestCreditDataPanel::rightsDecideControls_data()
-{
-    QTest::addColumn<QVector<int>>("rights");
-    QTest::addColumn<QStringList>("buttons");
-
-    QTest::newRow("both rights") << QVector<int>({10079, 10413})
-                                 << QStringList({"201 刷新 70x26", "200 上传融资融券折算率 150x26"});
-    QTest::newRow("query only") << QVector<int>({10079}) << QStringList({"201 刷新 70x26"});
-    QTest::newRow("upload only") << QVector<int>({10413}) << QStringList({"200 上传融资融券折算率 150x26"});
-}
-
-// Rights decide the tool bar's buttons, the operation column and whether any query goes out. Nothing
-// is sent on construction; with the right every switchSystem (same system or not), request and
-// refresh click sends one summary query with the default key.
-void TestCreditDataPanel::rightsDecideControls()
-{
-    QFETCH(QVector<int>, rights);
-    QFETCH(QStringList, buttons);
-    const bool mayQuery = rights.contains(10079);
-    standin::setGrantedRights(std::set<int>(rights.begin(), rights.end()));
-
-    PanelProbe panel;
-    panel.resize(600, 400);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    auto* toolbar = panel.findChild<QWidget*>(QStringLiteral("creditDataToolbar"));
-    QVERIFY(toolbar);
-    QCOMPARE(toolbar->height(), 36);
-    QStringList found;
-    const auto controls = toolbar->findChildren<WB::CSmallNormalButton*>();
-    for (WB::CSmallNormalButton* button : controls) {
-        found << QStringLiteral("%1 %2 %3x%4")
-                     .arg(button->id())
-                     .arg(button->text())
-                     .arg(button->width())
-                     .arg(button->height());
-    }
-    QCOMPARE(found, buttons);
-    if (controls.size() == 2) {
-        QCOMPARE(controls.at(1)->x() - (controls.at(0)->x() + controls.at(0)->width()), 5);
-    }
-    QCOMPARE(panel.table->isColumnVisible(3), mayQuery);
-    QVERIFY(panel.loadingMask->isHidden());
-    QCOMPARE(panel.loadingMask->text(), QStringLiteral("正在获取数据..."));
-    QCOMPARE(m_service->queryCount(), 0);
-
-    panel.switchSystem(2, QStringLiteral("融资融券"));
-    panel.switchSystem(2, QStringLiteral("融资融券"));
-    panel.request();
-    if (mayQuery) {
-        controls.first()->click(); // the refresh button
-    }
-    QCOMPARE(m_service->queryCount(), mayQuery ? 4 : 0);
-    for (const auto& query : m_service->queries()) {
-        QCOMPARE(query->queryType, 12294);
-        QCOMPARE(query->queryKey, rqservice::CVoprQueryDataReq().queryKey);
-    }
-    QCOMPARE(panel.systemId(), 2);
-}
-
 void TestCreditDataPanel::condensing_data()
 {
     QTest::addColumn<QStringList>("received");
@@ -166,8 +104,9 @@ void TestCreditDataPanel::condensing_data()
     QTest::newRow("empty answer clears") << QStringList() << QStringList();
 }
 
-// Each answer replaces the rows with its condensed summary (tst_brokersummary has the rules), each
-// row with one "查询" button; every record received is kept. The query and its success are logged.
+// Each answer replaces the rows with its condensed summary (tst_brokersummary has the rules; the
+// rows' buttons are in tst_panelrights); every record received is kept. The query and its success
+// are logged.
 void TestCreditDataPanel::condensing()
 {
     QFETCH(QStringList, received);
@@ -183,15 +122,6 @@ void TestCreditDataPanel::condensing()
     QCOMPARE(panel.table->visibleRowCount(), shown.size());
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
              queryLines(QStringLiteral("success: dataSize %1").arg(received.size())));
-
-    auto* delegate = qobject_cast<WB::CBaseTableColumnMultiButtonsDelegate*>(panel.table->columnDelegate(3));
-    QVERIFY(delegate);
-    for (const WB::IBaseHpfTableDataPtr& row : panel.table->getDataModel()->rows()) {
-        const QVector<WB::ButtonData> buttons = delegate->itemButtons(row->getKey());
-        QCOMPARE(buttons.size(), 1);
-        QCOMPARE(QStringLiteral("%1 %2 %3").arg(buttons[0].id).arg(buttons[0].text).arg(buttons[0].disabled),
-                 QStringLiteral("0 查询 0"));
-    }
 }
 
 void TestCreditDataPanel::failedAnswerKeepsRows_data()
@@ -244,6 +174,11 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
     const QStringList lines = queryLines(QStringLiteral("error:") + serverMessage);
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
              logging ? (clientGiven ? lines : QStringList(lines.mid(0, 1))) : QStringList());
+
+    // The next answer shows as usual.
+    answer(panel, testsupport::summaryAnswer({"3|c|华泰|20240107"}));
+    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), QStringList{"3____c____0|华泰|20240112|20240107|-"});
+    QCOMPARE(m_boxes.size(), 1);
 }
 
 void TestCreditDataPanel::paramRoundTrip_data()

@@ -36,18 +36,24 @@ void TestPanelRights::init()
 void TestPanelRights::withheldRights_data()
 {
     QTest::addColumn<QVector<int>>("rights");
-    QTest::newRow("neither right") << QVector<int>();
-    QTest::newRow("upload only") << QVector<int>({10413});
-    QTest::newRow("query only") << QVector<int>({10079});
-    QTest::newRow("both rights") << QVector<int>({10079, 10413});
+    QTest::addColumn<QStringList>("buttons"); // the tool bar's, "<id> <text> <width>x<height>"
+    const QString refresh("201 刷新 70x26"), upload("200 上传融资融券折算率 150x26");
+    QTest::newRow("neither right") << QVector<int>() << QStringList();
+    QTest::newRow("upload only") << QVector<int>({10413}) << QStringList{upload};
+    QTest::newRow("query only") << QVector<int>({10079}) << QStringList{refresh};
+    QTest::newRow("both rights") << QVector<int>({10079, 10413}) << QStringList{refresh, upload};
 }
 
-// Through the real widgets: without 10079 no summary or detail request ever leaves the panel, the
-// operation column is hidden and no row has a button, even when rows arrive and row clicks are
-// forged; without 10413 there is no upload button and its click opens nothing.
+// Through the real widgets, rights decide the tool bar's buttons (5 apart), the operation column and
+// whether any request goes out. Nothing is sent on construction; with 10079 every switchSystem (same
+// system or not), request and refresh click sends one summary query with the default key; without
+// it no summary or detail request ever leaves the panel, the operation column is hidden and no row
+// has a button, even when rows arrive and clicks are forged; without 10413 there is no upload button
+// and its click opens nothing.
 void TestPanelRights::withheldRights()
 {
     QFETCH(QVector<int>, rights);
+    QFETCH(QStringList, buttons);
     const bool mayQuery = rights.contains(10079);
     const bool mayUpload = rights.contains(10413);
     standin::setGrantedRights(std::set<int>(rights.begin(), rights.end()));
@@ -56,27 +62,55 @@ void TestPanelRights::withheldRights()
     panel.resize(600, 400);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    auto* toolbar = panel.findChild<QWidget*>(QStringLiteral("creditDataToolbar"));
+    QVERIFY(toolbar);
+    QCOMPARE(toolbar->height(), 36);
+    QStringList found;
+    const auto controls = toolbar->findChildren<WB::CSmallNormalButton*>();
+    for (WB::CSmallNormalButton* button : controls)
+        found << QStringLiteral("%1 %2 %3x%4")
+                     .arg(button->id())
+                     .arg(button->text())
+                     .arg(button->width())
+                     .arg(button->height());
+    QCOMPARE(found, buttons);
+    if (controls.size() == 2)
+        QCOMPARE(controls.at(1)->x() - (controls.at(0)->x() + controls.at(0)->width()), 5);
+    QCOMPARE(panel.table->isColumnVisible(3), mayQuery);
+    QVERIFY(panel.loadingMask->isHidden());
+    QCOMPARE(panel.loadingMask->text(), QStringLiteral("正在获取数据..."));
+    QCOMPARE(m_service->queryCount(), 0);
+
+    panel.switchSystem(2, QStringLiteral("融资融券"));
     panel.switchSystem(2, QStringLiteral("融资融券"));
     panel.request();
     auto* refresh = panel.findChild<WB::CSmallNormalButton*>(QStringLiteral("creditDataRefreshButton"));
     QCOMPARE(refresh != nullptr, mayQuery);
-    WB::deliverEvent(&panel, 5, 201, 0, QString()); // a refresh click, forged when there is no button
+    if (refresh)
+        refresh->click();
+    else
+        WB::deliverEvent(&panel, 5, 201, 0, QString()); // a refresh click, forged
     QTRY_VERIFY(panel.loadingMask->isHidden());
-    QCOMPARE(m_service->queryCount(), mayQuery ? 3 : 0);
+    QCOMPARE(m_service->queryCount(), mayQuery ? 4 : 0);
+    for (const auto& query : m_service->queries()) {
+        QCOMPARE(query->queryType, 12294);
+        QCOMPARE(query->queryKey, rqservice::CVoprQueryDataReq().queryKey);
+    }
+    QCOMPARE(panel.systemId(), 2);
 
-    // Rows as a summary answer brings them: with the query right each has its "查询" button, else none.
+    // Rows as a summary answer brings them: with the query right each has one enabled "查询" button, else none.
     emit panel.sigOnDataCallBack({testsupport::makeBaseInfo(7, "GX", "国信证券", "20240112", "20240105"),
                                   testsupport::makeBaseInfo(9, "HT", "华泰证券", "20240112", "")});
     QTRY_COMPARE(panel.table->getDataModel()->rowCount(), 2);
     QCOMPARE(panel.table->isColumnVisible(3), mayQuery);
     auto* delegate = qobject_cast<WB::CBaseTableColumnMultiButtonsDelegate*>(panel.table->columnDelegate(3));
     QVERIFY(delegate);
-    QStringList buttons;
+    QStringList rowButtons;
     for (const WB::IBaseHpfTableDataPtr& row : panel.table->getDataModel()->rows()) {
         for (const WB::ButtonData& button : delegate->itemButtons(row->getKey()))
-            buttons << QStringLiteral("%1 %2").arg(button.id).arg(button.text);
+            rowButtons << QStringLiteral("%1 %2 %3").arg(button.id).arg(button.text).arg(button.disabled);
     }
-    QCOMPARE(buttons, mayQuery ? QStringList({"0 查询", "0 查询"}) : QStringList());
+    QCOMPARE(rowButtons, mayQuery ? QStringList({"0 查询 0", "0 查询 0"}) : QStringList());
 
     // A forged row click: the dialog it opens is closed as soon as it shows.
     const int before = m_service->queryCount();
@@ -93,10 +127,6 @@ void TestPanelRights::withheldRights()
 
     auto* upload = panel.findChild<WB::CSmallNormalButton*>(QStringLiteral("creditDataUploadButton"));
     QCOMPARE(upload != nullptr, mayUpload);
-    QStringList ids;
-    for (WB::CSmallNormalButton* button : panel.findChildren<WB::CSmallNormalButton*>())
-        ids << QString::number(button->id());
-    QCOMPARE(ids.contains(QStringLiteral("200")), mayUpload);
     WB::deliverEvent(&panel, 5, 200, 0, QString());
     QCOMPARE(panel.findChild<DVK::CCreditDataSendFileDialog*>() != nullptr, mayUpload);
     QCOMPARE(m_service->queryCount(), before + (mayQuery ? 1 : 0));

@@ -1,24 +1,16 @@
-#include "panel/creditdatapanel.h"
+// Answers that arrive out of order.
 #include "detail/creditdataquerydialog.h"
 #include "detail/creditdataquerytable.h"
-#include "upload/creditdatasendfiledialog.h"
 
-#include "creditdataprobes.h"
 #include "scriptedservice.h"
 #include "standinservice.h"
 #include "standintoolkit.h"
 
-#include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
 
-using testsupport::PanelProbe;
-
 namespace {
-
-const char kFailure[] = "服务暂不可用";
 
 boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> broker(int keyNo, const std::string& id)
 {
@@ -58,17 +50,10 @@ private slots:
     void cleanupTestCase() { standin::setMessageInterceptor(standin::MessageInterceptor()); }
 
     void detailAnswersReversed();
-    void failingServicePanel();
-    void failingServiceDetail();
-    void failingServiceUpload();
 
 private:
-    // Every query and every upload from now on fails.
-    void failEverything();
-
     boost::shared_ptr<testsupport::CScriptedService> m_service;
     QStringList m_boxes; // the text of every message box or server message shown
-    QTemporaryDir m_dir;
 };
 
 void TestServiceFaults::initTestCase()
@@ -88,13 +73,6 @@ void TestServiceFaults::init()
     m_boxes.clear();
 }
 
-void TestServiceFaults::failEverything()
-{
-    for (int i = 0; i < 10; ++i)
-        m_service->queueQueryAnswer({utils::RQError::failure(kFailure), {}});
-    m_service->setOperateOutcome(utils::RQError::failure(kFailure));
-}
-
 // Two detail requests answered in reverse order: the dialog shows the second broker's rows, not
 // the late answer to the first.
 void TestServiceFaults::detailAnswersReversed()
@@ -111,71 +89,6 @@ void TestServiceFaults::detailAnswersReversed()
     QCoreApplication::processEvents();
     QTRY_COMPARE(shownCodes(dialog), QStringList({"600519", "600000"}));
     QCOMPARE(m_boxes, QStringList());
-}
-
-// A service failing every call: the panel says so each time, keeps its mask down, and still
-// sends and shows the next answer.
-void TestServiceFaults::failingServicePanel()
-{
-    failEverything();
-    PanelProbe panel;
-    for (int i = 1; i <= 2; ++i) {
-        panel.request();
-        QTRY_COMPARE(m_boxes.size(), i);
-        QVERIFY(panel.loadingMask->isHidden());
-    }
-    QCOMPARE(m_boxes, QStringList({kFailure, kFailure}));
-
-    m_service = testsupport::CScriptedService::install();
-    m_service->queueQueryAnswer({utils::RQError(), {broker(7, "GX")}});
-    panel.request();
-    QTRY_COMPARE(panel.table->getDataModel()->rowCount(), 1);
-    QVERIFY(panel.loadingMask->isHidden());
-}
-
-void TestServiceFaults::failingServiceDetail()
-{
-    failEverything();
-    DVK::CCreditDataQueryDialog dialog(nullptr);
-    for (int i = 1; i <= 2; ++i) {
-        dialog.setData(broker(7, "GX"));
-        QTRY_COMPARE(m_boxes.size(), i);
-        QCOMPARE(shownCodes(dialog), QStringList());
-    }
-    QCOMPARE(m_boxes, QStringList({kFailure, kFailure}));
-
-    m_service = testsupport::CScriptedService::install();
-    m_service->queueQueryAnswer(detailOf({"600000"}));
-    dialog.setData(broker(7, "GX"));
-    QTRY_COMPARE(shownCodes(dialog), QStringList({"600000"}));
-}
-
-void TestServiceFaults::failingServiceUpload()
-{
-    failEverything();
-    const QString path = m_dir.filePath(QStringLiteral("rates.csv"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("SH,600000,浦发银行,0.7\n");
-    file.close();
-
-    DVK::CCreditDataSendFileDialog dialog(nullptr);
-    dialog.setBrokerList({broker(7, "GX")});
-    dialog.setResult(-1);
-    dialog.findChild<QLineEdit*>(QStringLiteral("sendFileEdit"))->setText(path);
-    auto* mask = dialog.findChild<WB::CLoadingMaskWidget*>(QStringLiteral("sendFileLoadingMask"));
-    for (int i = 1; i <= 2; ++i) {
-        QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
-        QTRY_COMPARE(m_boxes.size(), i);
-        QVERIFY(mask->isHidden());
-    }
-    QCOMPARE(m_boxes, QStringList({kFailure, kFailure}));
-    QCOMPARE(int(m_service->operations().size()), 2);
-    QCOMPARE(dialog.result(), -1);
-
-    m_service->setOperateOutcome(utils::RQError());
-    QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
-    QTRY_COMPARE(dialog.result(), 1);
 }
 
 QTEST_MAIN(TestServiceFaults)

@@ -29,6 +29,27 @@ struct CScriptedService::Private
         };
         worker->post(task, task);
     }
+    void deliver(const DVK::OperateCallback& callback, const utils::RQError& outcome)
+    {
+        auto task = [callback, outcome] { callback(outcome, bson::BSONObj()); };
+        worker->post(task, task);
+    }
+    // Answers the oldest (or newest) held call of the queue; false when none is held.
+    template <class Callback, class Answer>
+    bool release(std::deque<Callback>& queue, bool newest, const Answer& answer)
+    {
+        Callback callback;
+        {
+            boost::mutex::scoped_lock lock(mutex);
+            if (queue.empty()) {
+                return false;
+            }
+            callback = newest ? queue.back() : queue.front();
+            newest ? queue.pop_back() : queue.pop_front();
+        }
+        deliver(callback, answer);
+        return true;
+    }
 };
 
 CScriptedService::CScriptedService()
@@ -85,8 +106,7 @@ void CScriptedService::operate(const boost::shared_ptr<rqservice::COperateDataRe
         }
         outcome = d->operateOutcome;
     }
-    auto task = [callback, outcome] { callback(outcome, bson::BSONObj()); };
-    d->worker->post(task, task);
+    d->deliver(callback, outcome);
 }
 
 void CScriptedService::setOperateOutcome(const utils::RQError& outcome)
@@ -103,18 +123,7 @@ void CScriptedService::setHoldingOperations(bool hold)
 
 bool CScriptedService::releaseOperation(const utils::RQError& outcome)
 {
-    DVK::OperateCallback callback;
-    {
-        boost::mutex::scoped_lock lock(d->mutex);
-        if (d->heldOperations.empty()) {
-            return false;
-        }
-        callback = d->heldOperations.front();
-        d->heldOperations.pop_front();
-    }
-    auto task = [callback, outcome] { callback(outcome, bson::BSONObj()); };
-    d->worker->post(task, task);
-    return true;
+    return d->release(d->heldOperations, false, outcome);
 }
 
 std::vector<boost::shared_ptr<rqservice::COperateDataReq>> CScriptedService::operations() const
@@ -144,32 +153,12 @@ int CScriptedService::pendingCount() const
 
 bool CScriptedService::releaseQuery(const ScriptedAnswer& answer)
 {
-    DVK::QueryCallback callback;
-    {
-        boost::mutex::scoped_lock lock(d->mutex);
-        if (d->held.empty()) {
-            return false;
-        }
-        callback = d->held.front();
-        d->held.pop_front();
-    }
-    d->deliver(callback, answer);
-    return true;
+    return d->release(d->held, false, answer);
 }
 
 bool CScriptedService::releaseNewestQuery(const ScriptedAnswer& answer)
 {
-    DVK::QueryCallback callback;
-    {
-        boost::mutex::scoped_lock lock(d->mutex);
-        if (d->held.empty()) {
-            return false;
-        }
-        callback = d->held.back();
-        d->held.pop_back();
-    }
-    d->deliver(callback, answer);
-    return true;
+    return d->release(d->held, true, answer);
 }
 
 std::vector<boost::shared_ptr<rqservice::CVoprQueryDataReq>> CScriptedService::queries() const

@@ -1,6 +1,6 @@
 #include "upload/creditdatasendfiledialog.h"
 
-#include "logcapture.h"
+#include "creditdataprobes.h"
 #include "scriptedservice.h"
 #include "standintoolkit.h"
 #include "xlsxwriter.h"
@@ -54,14 +54,8 @@ void TestUploadLifetime::destroyedWhileReading()
     QVERIFY(dialog->handleEvent(5, 402, 0, QString(), nullptr));
     dialog.reset();
 
-    const auto finished = [&] {
-        for (const testsupport::CapturedLine& line : log.lines()) {
-            if (line.message.rfind("[CCreditDataSendFileDialog] readFile:", 0) == 0)
-                return true;
-        }
-        return false;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(finished(), 120000);
+    QTRY_VERIFY_WITH_TIMEOUT(!testsupport::capturedLines(log, "[CCreditDataSendFileDialog] readFile:").isEmpty(),
+                             120000);
     QCoreApplication::processEvents();
     QCOMPARE(m_boxes, QStringList());
     QVERIFY(service->operations().empty());

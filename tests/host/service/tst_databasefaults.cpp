@@ -1,7 +1,8 @@
 // The embedded data service on a database it may read but not write, one another process holds,
 // one that is damaged, and one that two programs upload to at once.
 #include "embeddeddataservice.h"
-#include "scriptedservice.h"
+#include "servicecalls.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QProcess>
@@ -9,91 +10,40 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <boost/make_shared.hpp>
-
 #include <unistd.h>
 
 using rqservice::CEmbeddedDataService;
+using testsupport::citicDetail;
+using testsupport::readFile;
 
 namespace {
 
-// The query's outcome and its record count, once the service has answered.
-QPair<QString, int> query(CEmbeddedDataService& service, int type, const std::string& key = std::string())
+// The history's outcome and its record count.
+QPair<QString, int> historyOf(CEmbeddedDataService& service)
 {
-    auto outcome = boost::make_shared<QPair<QString, int>>(QStringLiteral("unanswered"), -1);
-    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    request->queryType = type;
-    request->queryKey = key;
-    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
-                                     bson::BSONObj) {
-        *outcome = {QString::fromStdString(error.isSuccess() ? std::string("ok") : error.errorMsg()),
-                    int(records.size())};
-    });
-    service.waitIdle();
-    return *outcome;
+    const testsupport::QueryOutcome outcome = testsupport::queryService(service, 12294);
+    return {testsupport::outcomeText(outcome.error), int(outcome.records.size())};
 }
 
-// Starts an upload for CITIC of count rows that all carry ratio; the outcome is filled on its answer.
-boost::shared_ptr<QString> startUpload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65)
+// Starts an upload for CITIC of count rows that all carry ratio.
+boost::shared_ptr<testsupport::PendingUpload> startUpload(CEmbeddedDataService& service, int count, double ratio)
 {
-    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
-    detail->brokerKeyNo = 1;
-    detail->brokerId = "CITIC";
-    for (int i = 0; i < count; ++i)
-        detail->subjects.push_back(testsupport::makeSubject(-1, "", "上交所", "600000", "浦发银行", ratio));
-    auto request = boost::make_shared<rqservice::COperateDataReq>();
-    request->dataType = rqservice::eDataTypeCvionRateDetail;
-    request->operateType = 2;
-    request->dataList.push_back(detail);
-    auto outcome = boost::make_shared<QString>(QStringLiteral("unanswered"));
-    service.operate(request, [outcome](const utils::RQError& error, bson::BSONObj) {
-        *outcome = QString::fromStdString(error.isSuccess() ? std::string("ok") : error.errorMsg());
-    });
-    return outcome;
+    return testsupport::startUpload(service,
+                                    testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(count, ratio)));
 }
 
+// The upload's outcome, "ok" or the failure.
 QString upload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65)
 {
-    const auto outcome = startUpload(service, count, ratio);
-    service.waitIdle();
-    return *outcome;
-}
-
-// CITIC's latest detail as "rows x ratio", or the error.
-QString citicDetail(CEmbeddedDataService& service)
-{
-    auto outcome = boost::make_shared<QString>(QStringLiteral("unanswered"));
-    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    request->queryType = 12295;
-    request->queryKey = "1____CITIC";
-    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
-                                     bson::BSONObj) {
-        if (!error.isSuccess() || records.size() != 1) {
-            *outcome = QString::fromStdString(error.errorMsg());
-            return;
-        }
-        const auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front());
-        QSet<double> ratios;
-        for (const auto& s : detail->subjects)
-            ratios.insert(s->ratio);
-        *outcome =
-            QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(ratios.size() == 1 ? *ratios.begin() : -1);
-    });
-    service.waitIdle();
-    return *outcome;
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return testsupport::outcomeText(testsupport::operateService(
+        service, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(count, ratio))));
 }
 
 // A fresh database with the demo's history, closed again; its history count.
 int freshDatabase(const QString& path)
 {
     CEmbeddedDataService service(path);
-    return query(service, 12294).second;
+    return historyOf(service).second;
 }
 
 // Makes paths unwritable: by mode for an ordinary user; root ignores modes, so the immutable
@@ -124,6 +74,11 @@ class TestDatabaseFaults : public QObject
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        QVERIFY(m_dir->isValid());
+    }
     void readOnly_data();
     void readOnly();
     void heldByAnotherProcess_data();
@@ -131,6 +86,9 @@ private slots:
     void damagedFileUntouched_data();
     void damagedFileUntouched();
     void twoProgramsUploadAtOnce();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestDatabaseFaults::readOnly_data()
@@ -145,24 +103,19 @@ void TestDatabaseFaults::readOnly_data()
 void TestDatabaseFaults::readOnly()
 {
     QFETCH(bool, folderToo);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
     QPair<QString, int> history;
     {
         CEmbeddedDataService service(path);
-        history = query(service, 12294);
+        history = historyOf(service);
         QCOMPARE(history.first, QStringLiteral("ok"));
         QVERIFY(history.second > 0);
     }
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
+    const QByteArray before = readFile(path);
 
     QStringList locked{path};
     if (folderToo)
-        locked << dir.path();
+        locked << m_dir->path();
     if (!makeReadOnly(locked, true)) {
         makeReadOnly(locked, false);
         QSKIP("running as root on a file system without the immutable attribute (chattr): root writes anyway");
@@ -171,15 +124,14 @@ void TestDatabaseFaults::readOnly()
     QPair<QString, int> after;
     {
         CEmbeddedDataService service(path);
-        after = query(service, 12294);
+        after = historyOf(service);
         uploaded = upload(service);
     }
     QVERIFY(makeReadOnly(locked, false));
 
     QCOMPARE(after, history);
-    QVERIFY2(uploaded != QLatin1String("ok") && uploaded != QLatin1String("unanswered"), qPrintable(uploaded));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
+    QVERIFY2(uploaded != QLatin1String("ok") && !uploaded.startsWith(QLatin1String("answered ")), qPrintable(uploaded));
+    QCOMPARE(readFile(path), before);
 }
 
 void TestDatabaseFaults::heldByAnotherProcess_data()
@@ -197,12 +149,10 @@ void TestDatabaseFaults::heldByAnotherProcess()
     QFETCH(QString, hold);
     if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
         QSKIP("the sqlite3 shell plays the other process (scripts/setup.sh installs it)");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
     const int history = freshDatabase(path);
     QVERIFY(history > 0);
-    const QByteArray before = contents(path);
+    const QByteArray before = readFile(path);
 
     QProcess other;
     other.start(QStringLiteral("sqlite3"), {path});
@@ -221,9 +171,9 @@ void TestDatabaseFaults::heldByAnotherProcess()
     QVERIFY(other.waitForFinished(10000));
 
     QVERIFY2(uploaded.contains(QStringLiteral("占用")), qPrintable(uploaded));
-    QCOMPARE(contents(path), before);
+    QCOMPARE(readFile(path), before);
     CEmbeddedDataService reopened(path);
-    QCOMPARE(query(reopened, 12294), qMakePair(QStringLiteral("ok"), history));
+    QCOMPARE(historyOf(reopened), qMakePair(QStringLiteral("ok"), history));
     QCOMPARE(upload(reopened, 3, 0.5), QStringLiteral("ok"));
     QCOMPARE(citicDetail(reopened), QStringLiteral("3 x 0.5"));
 }
@@ -243,30 +193,24 @@ void TestDatabaseFaults::damagedFileUntouched()
 {
     QFETCH(int, keep);
     QFETCH(bool, truncate);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
     QVERIFY(freshDatabase(path) > 0);
-    QByteArray damaged = contents(path);
+    QByteArray damaged = readFile(path);
     QVERIFY(damaged.size() > keep * 2);
     if (truncate)
         damaged.truncate(keep);
     else
         damaged.replace(keep, damaged.size() - keep, QByteArray(damaged.size() - keep, char(0xA5)));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(damaged), qint64(damaged.size()));
-    }
+    QVERIFY(testsupport::writeFile(path, damaged));
 
     QStringList answers;
     {
         CEmbeddedDataService service(path);
-        answers << query(service, 12294).first << citicDetail(service) << upload(service);
+        answers = testsupport::everyCall(service);
     }
     for (const QString& answer : answers)
         QVERIFY2(answer.contains(QStringLiteral("损坏")), qPrintable(answers.join(" | ")));
-    QCOMPARE(contents(path), damaged);
+    QCOMPARE(readFile(path), damaged);
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
 }
 
@@ -274,9 +218,7 @@ void TestDatabaseFaults::damagedFileUntouched()
 // fails whole, the history reopened lists every one that landed, and the detail is one of them.
 void TestDatabaseFaults::twoProgramsUploadAtOnce()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("credit.sqlite"));
+    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
     const int history = freshDatabase(path);
     QStringList landed;
     {
@@ -286,17 +228,17 @@ void TestDatabaseFaults::twoProgramsUploadAtOnce()
         const auto b = startUpload(second, 2000, 0.5);
         first.waitIdle();
         second.waitIdle();
-        for (const auto& [outcome, detail] :
+        for (const auto& [pending, detail] :
              {qMakePair(a, QStringLiteral("3000 x 0.25")), qMakePair(b, QStringLiteral("2000 x 0.5"))}) {
-            QVERIFY2(*outcome == QLatin1String("ok") || outcome->contains(QStringLiteral("占用")),
-                     qPrintable(*outcome));
-            if (*outcome == QLatin1String("ok"))
+            const QString outcome = pending->answers == 1 ? testsupport::outcomeText(pending->error) : "unanswered";
+            QVERIFY2(outcome == QLatin1String("ok") || outcome.contains(QStringLiteral("占用")), qPrintable(outcome));
+            if (outcome == QLatin1String("ok"))
                 landed << detail;
         }
     }
     QVERIFY(!landed.isEmpty()); // the busy wait outlasts either upload
     CEmbeddedDataService reopened(path);
-    QCOMPARE(query(reopened, 12294), qMakePair(QStringLiteral("ok"), history + landed.size()));
+    QCOMPARE(historyOf(reopened), qMakePair(QStringLiteral("ok"), history + landed.size()));
     QVERIFY2(landed.contains(citicDetail(reopened)), qPrintable(citicDetail(reopened)));
 }
 

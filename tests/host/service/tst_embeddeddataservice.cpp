@@ -5,8 +5,9 @@
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
 #include "scriptedservice.h"
+#include "servicecalls.h"
+#include "testfiles.h"
 
-#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -14,7 +15,6 @@
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
-#include <boost/thread/thread.hpp>
 
 #include <functional>
 #include <limits>
@@ -22,63 +22,13 @@
 #include <set>
 
 using rqservice::CEmbeddedDataService;
+using testsupport::QueryOutcome;
+using Rows = testsupport::SubjectRows;
+using testsupport::operateService;
+using testsupport::queryService;
+using testsupport::uploadRequest;
 
 namespace {
-
-struct QueryOutcome
-{
-    utils::RQError error;
-    std::vector<rqservice::IDataPtr> records;
-};
-
-// waitIdle() returns after the callback ran, so the outcome is complete and visible here. An
-// answer given other than exactly once, or on the caller's thread, is a failure.
-QueryOutcome query(CEmbeddedDataService& service, int type, const std::string& key = std::string())
-{
-    auto outcome = boost::make_shared<std::pair<QueryOutcome, int>>();
-    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    request->queryType = type;
-    request->queryKey = key;
-    const boost::thread::id caller = boost::this_thread::get_id();
-    service.query(request, [outcome, caller](const utils::RQError& error,
-                                             const std::vector<rqservice::IDataPtr>& records, int, bson::BSONObj) {
-        const bool offCaller = boost::this_thread::get_id() != caller;
-        *outcome = {{offCaller ? error : utils::RQError::failure("answered on the caller's thread"), records},
-                    outcome->second + 1};
-    });
-    service.waitIdle();
-    if (outcome->second != 1) {
-        return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), {}};
-    }
-    return outcome->first;
-}
-
-// The outcome of an upload; a failure when it was not answered exactly once.
-utils::RQError operate(CEmbeddedDataService& service, const boost::shared_ptr<rqservice::COperateDataReq>& request)
-{
-    auto result = boost::make_shared<std::pair<utils::RQError, int>>();
-    service.operate(request, [result](const utils::RQError& error, bson::BSONObj) {
-        *result = {error, result->second + 1};
-    });
-    service.waitIdle();
-    return result->second == 1 ? result->first
-                               : utils::RQError::failure("answered " + std::to_string(result->second) + " times");
-}
-
-using Rows = std::vector<boost::shared_ptr<rqservice::CStkSubjects>>;
-
-boost::shared_ptr<rqservice::COperateDataReq> upload(int keyNo, const std::string& id, const Rows& rows)
-{
-    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
-    detail->brokerKeyNo = keyNo;
-    detail->brokerId = id;
-    detail->subjects = rows;
-    auto request = boost::make_shared<rqservice::COperateDataReq>();
-    request->dataType = rqservice::eDataTypeCvionRateDetail;
-    request->operateType = 2;
-    request->dataList.push_back(detail);
-    return request;
-}
 
 boost::shared_ptr<rqservice::CStkSubjects> row(const char* exchange, const char* code, const char* name, double ratio)
 {
@@ -109,6 +59,19 @@ QStringList detailLines(const QueryOutcome& outcome)
     QStringList lines;
     for (const auto& s : detail->subjects) {
         lines << QString::fromStdString(s->toLog());
+    }
+    return lines;
+}
+
+// The detail lines of rows uploaded for HTSC, numbered from 1 in upload order.
+QStringList htscLines(const Rows& rows)
+{
+    QStringList lines;
+    for (const auto& s : rows) {
+        auto back = testsupport::makeSubject(2, "HTSC", s->exchangeName, s->stockCode, s->stockName, s->ratio,
+                                             lines.size() + 1);
+        back->brokerName = "华泰证券";
+        lines << QString::fromStdString(back->toLog());
     }
     return lines;
 }
@@ -148,8 +111,7 @@ private slots:
     void storedTextComesBackExact();
     void rejectedRequestKeepsPrevious_data();
     void rejectedRequestKeepsPrevious();
-    void failedWriteLosesNothing_data();
-    void failedWriteLosesNothing();
+    void failedRowLosesNothing();
     void unusableFileRefusedUntouched_data();
     void unusableFileRefusedUntouched();
     void newerSchemaRefusedUntouched();
@@ -172,7 +134,8 @@ private:
     // The previous upload, as a failed request must leave it: CITIC's detail and the history size.
     QPair<QStringList, size_t> state() const
     {
-        return {detailLines(query(*m_service, 12295, "1____CITIC")), query(*m_service, 12294).records.size()};
+        return {detailLines(queryService(*m_service, 12295, "1____CITIC")),
+                queryService(*m_service, 12294).records.size()};
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -208,7 +171,7 @@ void TestEmbeddedDataService::cleanup()
 // any gives one empty record and an empty detail under its name.
 void TestEmbeddedDataService::historyHoldsEveryUpload()
 {
-    const QueryOutcome outcome = query(*m_service, 12294);
+    const QueryOutcome outcome = queryService(*m_service, 12294);
     QVERIFY2(outcome.error.isSuccess(), outcome.error.errorMsg().c_str());
 
     std::map<int, int> uploadsPerBroker;
@@ -231,7 +194,7 @@ void TestEmbeddedDataService::historyHoldsEveryUpload()
     const std::map<int, int> expected = {{1, 3}, {2, 2}, {3, 3}, {4, 2}, {5, 3}, {6, 0}};
     QCOMPARE(uploadsPerBroker, expected);
     QCOMPARE(outcome.records.size(), size_t(14));
-    const auto never = detailOf(query(*m_service, 12295, "6____HTZQ"));
+    const auto never = detailOf(queryService(*m_service, 12295, "6____HTZQ"));
     QVERIFY(never && never->subjects.empty());
     QCOMPARE(never->brokerName, std::string("海通证券"));
 }
@@ -240,21 +203,12 @@ void TestEmbeddedDataService::historyHoldsEveryUpload()
 // broker's latest upload; -1 finds the broker by its id alone; history gains an upload dated today.
 void TestEmbeddedDataService::uploadThenDetailReturnsRowsInOrder()
 {
-    const size_t before = query(*m_service, 12294).records.size();
-    const utils::RQError stored = operate(*m_service, upload(-1, "HTSC", sampleRows()));
+    const size_t before = queryService(*m_service, 12294).records.size();
+    const utils::RQError stored = operateService(*m_service, uploadRequest(-1, "HTSC", sampleRows()));
     QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
 
-    const QueryOutcome detail = query(*m_service, 12295, "2____HTSC");
-    QCOMPARE(
-        detailLines(detail),
-        QStringList({
-            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="上交所", stockCode="600000", stockName="浦发银行", ratio=0.65, lineNo=1})",
-            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="000858", stockName="五粮液", ratio=0.7, lineNo=2})",
-            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="300750", stockName="宁德时代", ratio=0.55, lineNo=3})",
-            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="上交所", stockCode="600000", stockName="浦发银行", ratio=0.6, lineNo=4})",
-            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="北交所", stockCode="430047", stockName="诺思兰德", ratio=0, lineNo=5})",
-        }));
-    const QueryOutcome summary = query(*m_service, 12294);
+    QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(sampleRows()));
+    const QueryOutcome summary = queryService(*m_service, 12294);
     QCOMPARE(summary.records.size(), before + 1);
     std::vector<int> todays;
     for (const auto& record : summary.records) {
@@ -265,11 +219,9 @@ void TestEmbeddedDataService::uploadThenDetailReturnsRowsInOrder()
     }
     QCOMPARE(todays, std::vector<int>{2});
 
-    QVERIFY(operate(*m_service, upload(2, "HTSC", {row("深交所", "000858", "五粮液", 0.5)})).isSuccess());
-    QCOMPARE(
-        detailLines(query(*m_service, 12295, "2____HTSC")),
-        QStringList{
-            R"(CStkSubjects{brokerKeyNo=2, brokerId="HTSC", brokerName="华泰证券", exchangeName="深交所", stockCode="000858", stockName="五粮液", ratio=0.5, lineNo=1})"});
+    const Rows latest{row("深交所", "000858", "五粮液", 0.5)};
+    QVERIFY(operateService(*m_service, uploadRequest(2, "HTSC", latest)).isSuccess());
+    QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(latest));
 }
 
 void TestEmbeddedDataService::storedTextComesBackExact_data()
@@ -294,19 +246,13 @@ void TestEmbeddedDataService::storedTextComesBackExact()
     QFETCH(QStringList, names);
     static const char* const exchanges[] = {"", "上交所", "上交所", "深交所"};
     Rows rows;
-    QStringList expected;
     for (int i = 0; i < names.size(); ++i) {
-        const std::string exchange = exchanges[i % 4];
         const std::string code = std::to_string(600000 + i);
-        const double ratio = (i % 101) / 100.0;
-        rows.push_back(row(exchange.c_str(), code.c_str(), names[i].toStdString().c_str(), ratio));
-        auto back = testsupport::makeSubject(2, "HTSC", exchange, code, names[i].toStdString(), ratio, i + 1);
-        back->brokerName = "华泰证券";
-        expected << QString::fromStdString(back->toLog());
+        rows.push_back(row(exchanges[i % 4], code.c_str(), names[i].toStdString().c_str(), (i % 101) / 100.0));
     }
-    const utils::RQError stored = operate(*m_service, upload(2, "HTSC", rows));
+    const utils::RQError stored = operateService(*m_service, uploadRequest(2, "HTSC", rows));
     QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
-    QCOMPARE(detailLines(query(*m_service, 12295, "2____HTSC")), expected);
+    QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(rows));
 }
 
 void TestEmbeddedDataService::rejectedRequestKeepsPrevious_data()
@@ -356,7 +302,7 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious()
     QVERIFY(before.first.size() >= 20);
     utils::RQError error;
     if (operateType == 0) {
-        const QueryOutcome outcome = query(*m_service, type, key.toStdString());
+        const QueryOutcome outcome = queryService(*m_service, type, key.toStdString());
         QVERIFY(outcome.records.empty());
         error = outcome.error;
     } else {
@@ -371,10 +317,11 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious()
         }
         rqservice::CBrokerKey broker;
         QVERIFY(rqservice::CBrokerKey::parse(key.toStdString(), broker));
-        boost::shared_ptr<rqservice::COperateDataReq> request = upload(broker.brokerKeyNo, broker.brokerId, rows);
+        boost::shared_ptr<rqservice::COperateDataReq> request =
+            uploadRequest(broker.brokerKeyNo, broker.brokerId, rows);
         request->dataType = type;
         request->operateType = operateType;
-        error = operate(*m_service, request);
+        error = operateService(*m_service, request);
     }
     QVERIFY(!error.isSuccess());
     const QString message = QString::fromStdString(error.errorMsg());
@@ -384,53 +331,23 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious()
     QCOMPARE(state(), before);
 }
 
-void TestEmbeddedDataService::failedWriteLosesNothing_data()
-{
-    QTest::addColumn<QStringList>("sabotage"); // run by another program before the upload
-    QTest::addColumn<QString>("message");      // a part of the upload's error message
-    QTest::addColumn<QString>("repair");       // run afterwards, so the next upload can succeed
-    QTest::newRow("file held by another program") << QStringList{"BEGIN EXCLUSIVE"} << "占用"
-                                                  << "";
-    QTest::newRow("write transaction held by another program")
-        << QStringList{"BEGIN IMMEDIATE", "INSERT INTO brokers VALUES (99, 'X', 'X')"} << "占用"
-        << "";
-    // The upload's rows go in, then its COMMIT waits for the reader and gives up.
-    QTest::newRow("reader holds the file at commit") << QStringList{"BEGIN", "SELECT count(*) FROM ratios"} << "占用"
-                                                     << "";
-    QTest::newRow("third row fails") << QStringList{"CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN "
-                                                    "NEW.line_no = 3 BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"}
-                                     << "disk I/O error"
-                                     << "DROP TRIGGER fail_third";
-}
-
-// A write that fails, at once, mid-way or at its commit, names its reason and keeps not one row
-// of the upload; the service recovers once the file is sound again.
-void TestEmbeddedDataService::failedWriteLosesNothing()
+// An upload whose third row fails names the reason and keeps not one of its rows; the service
+// writes again once the fault is gone.
+void TestEmbeddedDataService::failedRowLosesNothing()
 {
     if (onPostgres()) {
-        QSKIP("locks and broken files of SQLite; the server's faults are in tst_service_postgres");
+        QSKIP("SQLite's own faults; the server's are in tst_service_postgres");
     }
-    QFETCH(QStringList, sabotage);
-    QFETCH(QString, message);
-    QFETCH(QString, repair);
-    m_service->setBusyTimeoutMs(100);
     const auto before = state();
-
-    // Closing the other connection ends its lock.
-    runOnFile(dbPath(), [&](QSqlQuery& q) {
-        for (const QString& sql : sabotage) {
-            QVERIFY2(q.exec(sql), qPrintable(sql));
-            while (q.next()) {
-            }
-        }
-        const utils::RQError error = operate(*m_service, upload(1, "CITIC", sampleRows()));
-        QVERIFY(!error.isSuccess());
-        QVERIFY2(QString::fromStdString(error.errorMsg()).contains(message), error.errorMsg().c_str());
-    });
+    runOnDatabase({"CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN NEW.line_no = 3 BEGIN "
+                   "SELECT RAISE(ABORT, 'disk I/O error'); END"});
+    const utils::RQError error = operateService(*m_service, uploadRequest(1, "CITIC", sampleRows()));
+    QVERIFY2(!error.isSuccess() && error.errorMsg().find("disk I/O error") != std::string::npos,
+             error.errorMsg().c_str());
     QCOMPARE(state(), before);
 
-    runOnFile(dbPath(), [&](QSqlQuery& q) { QVERIFY(repair.isEmpty() || q.exec(repair)); });
-    QVERIFY(operate(*m_service, upload(1, "CITIC", sampleRows())).isSuccess());
+    runOnDatabase({"DROP TRIGGER fail_third"});
+    QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", sampleRows())).isSuccess());
     QCOMPARE(state().first.size(), 5);
 }
 
@@ -458,30 +375,20 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched()
     }
     QFETCH(QStringList, schema);
     QFETCH(QString, reason);
-    QFile file(m_dir->filePath("other.sqlite"));
-    if (schema.isEmpty()) {
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(8192, 'Z'));
-        file.close();
-    }
-    runOnFile(file.fileName(), [&](QSqlQuery& q) {
+    const QString path = m_dir->filePath("other.sqlite");
+    QVERIFY(!schema.isEmpty() || testsupport::writeFile(path, QByteArray(8192, 'Z')));
+    runOnFile(path, [&](QSqlQuery& q) {
         for (const QString& sql : schema)
             QVERIFY2(q.exec(sql), qPrintable(sql));
     });
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray original = file.readAll();
-    file.close();
+    const QByteArray original = testsupport::readFile(path);
 
     {
-        CEmbeddedDataService service(file.fileName());
-        for (const utils::RQError& error : {query(service, 12294).error, query(service, 12295, "1____CITIC").error,
-                                            operate(service, upload(1, "CITIC", sampleRows()))}) {
-            QVERIFY2(!error.isSuccess() && QString::fromStdString(error.errorMsg()).contains(reason),
-                     error.errorMsg().c_str());
-        }
+        CEmbeddedDataService service(path);
+        for (const QString& outcome : testsupport::everyCall(service))
+            QVERIFY2(outcome.contains(reason), qPrintable(outcome));
     }
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), original);
+    QCOMPARE(testsupport::readFile(path), original);
 }
 
 // A database that a newer program wrote is refused whole, and nothing in it changes.
@@ -494,12 +401,8 @@ void TestEmbeddedDataService::newerSchemaRefusedUntouched()
                                 : QStringLiteral("PRAGMA user_version = 99")});
 
     m_service.reset(new CEmbeddedDataService(m_location));
-    for (const utils::RQError& error : {query(*m_service, 12294).error, query(*m_service, 12295, "1____CITIC").error,
-                                        operate(*m_service, upload(1, "CITIC", sampleRows()))}) {
-        QVERIFY(!error.isSuccess());
-        QVERIFY2(QString::fromStdString(error.errorMsg()).contains("更新版本的程序"), error.errorMsg().c_str());
-        QVERIFY2(QString::fromStdString(error.errorMsg()).contains("版本 99"), error.errorMsg().c_str());
-    }
+    for (const QString& outcome : testsupport::everyCall(*m_service))
+        QVERIFY2(outcome.contains("更新版本的程序") && outcome.contains("版本 99"), qPrintable(outcome));
     m_service.reset();
 
     // Back to this program's version: the data is as it was.

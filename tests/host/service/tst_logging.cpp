@@ -2,6 +2,7 @@
 #include "embeddeddataservice.h"
 #include "logcapture.h"
 #include "scriptedservice.h"
+#include "servicecalls.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -126,13 +127,7 @@ void TestLogging::serviceLogsOnlyWhenEnabled()
 {
     QTemporaryDir dir;
     rqservice::CEmbeddedDataService service(dir.filePath("log.sqlite"));
-    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    request->queryType = 12294;
-    auto ask = [&] {
-        service.query(request,
-                      [](const utils::RQError&, const std::vector<rqservice::IDataPtr>&, int, bson::BSONObj) {});
-        service.waitIdle();
-    };
+    const auto ask = [&] { QVERIFY(testsupport::queryService(service, 12294).error.isSuccess()); };
     utils::CLogCenter* logCenter = utils::CSingletonT<utils::CLogCenter>::instance();
     {
         testsupport::CLogCapture capture;
@@ -202,15 +197,8 @@ void TestLogging::failingLogNeitherStopsNorSwallowsAnswers()
         for (int i = 0; i < 3; ++i)
             rqStdLogNew(g_RQStdLogger, 20000, "[CTest] line %d on the GUI thread", i);
         rqservice::CEmbeddedDataService service(dir.filePath("fulldisk.sqlite"));
-        auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-        request->queryType = 12294;
-        std::atomic<int> successes{0};
-        for (int i = 0; i < 2; ++i) {
-            service.query(request, [&](const utils::RQError& error, const std::vector<rqservice::IDataPtr>&, int,
-                                       bson::BSONObj) { successes += error.isSuccess(); });
-        }
-        service.waitIdle();
-        QCOMPARE(successes.load(), 2);
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(testsupport::outcomeText(testsupport::queryService(service, 12294).error), QString("ok"));
     });
     g_RQStdLogger->removeAppender(appender);
 

@@ -2,103 +2,27 @@
 // the same moment, readers during an upload, and a server that is down, restarted or refuses.
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
-#include "scriptedservice.h"
+#include "servicecalls.h"
 
 #include <QStandardPaths>
 #include <QtTest>
 
-#include <boost/make_shared.hpp>
-
-#include <atomic>
-#include <mutex>
-
 using rqservice::CEmbeddedDataService;
+using testsupport::citicDetail;
 using testsupport::CPgTestServer;
+using testsupport::uniformRows;
 
 namespace {
 
-using Rows = std::vector<boost::shared_ptr<rqservice::CStkSubjects>>;
-
-struct QueryOutcome
+boost::shared_ptr<testsupport::PendingUpload> startUpload(CEmbeddedDataService& service,
+                                                          const testsupport::SubjectRows& rows)
 {
-    utils::RQError error;
-    std::vector<rqservice::IDataPtr> records;
-};
-
-QueryOutcome query(CEmbeddedDataService& service, int type, const std::string& key = std::string())
-{
-    auto outcome = boost::make_shared<QueryOutcome>();
-    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    request->queryType = type;
-    request->queryKey = key;
-    service.query(request, [outcome](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
-                                     bson::BSONObj) {
-        *outcome = {error, records};
-    });
-    service.waitIdle();
-    return *outcome;
+    return testsupport::startUpload(service, testsupport::uploadRequest(1, "CITIC", rows));
 }
 
-boost::shared_ptr<rqservice::COperateDataReq> upload(const Rows& rows)
+utils::RQError operate(CEmbeddedDataService& service, const testsupport::SubjectRows& rows)
 {
-    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
-    detail->brokerKeyNo = 1;
-    detail->brokerId = "CITIC";
-    detail->subjects = rows;
-    auto request = boost::make_shared<rqservice::COperateDataReq>();
-    request->dataType = rqservice::eDataTypeCvionRateDetail;
-    request->operateType = 2;
-    request->dataList.push_back(detail);
-    return request;
-}
-
-// count rows that all carry ratio, so a detail tells which upload it came from.
-Rows uniformRows(int count, double ratio)
-{
-    Rows rows;
-    for (int i = 0; i < count; ++i) {
-        rows.push_back(testsupport::makeSubject(-1, "", "上交所", "600000", "浦发银行", ratio));
-    }
-    return rows;
-}
-
-// An upload whose answer is collected later, from whichever thread gives it.
-struct PendingUpload
-{
-    std::atomic<int> answers{0};
-    utils::RQError error;
-};
-
-boost::shared_ptr<PendingUpload> startUpload(CEmbeddedDataService& service, const Rows& rows)
-{
-    auto pending = boost::make_shared<PendingUpload>();
-    service.operate(upload(rows), [pending](const utils::RQError& error, bson::BSONObj) {
-        pending->error = error;
-        ++pending->answers;
-    });
-    return pending;
-}
-
-utils::RQError operate(CEmbeddedDataService& service, const Rows& rows)
-{
-    const auto pending = startUpload(service, rows);
-    service.waitIdle();
-    return pending->answers == 1 ? pending->error : utils::RQError::failure("not answered once");
-}
-
-// CITIC's latest upload as (row count, ratio of every row); ratio -1 when the rows disagree.
-QPair<int, double> citic(CEmbeddedDataService& service)
-{
-    const QueryOutcome outcome = query(service, 12295, "1____CITIC");
-    if (!outcome.error.isSuccess() || outcome.records.size() != 1)
-        return {-1, -1};
-    const auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(outcome.records.front());
-    double ratio = detail->subjects.empty() ? 0 : detail->subjects.front()->ratio;
-    for (const auto& s : detail->subjects) {
-        if (s->ratio != ratio)
-            ratio = -1;
-    }
-    return {int(detail->subjects.size()), ratio};
+    return testsupport::operateService(service, testsupport::uploadRequest(1, "CITIC", rows));
 }
 
 } // namespace
@@ -160,7 +84,7 @@ void TestPostgresDataService::concurrentUploadsAllLand()
     QVERIFY2(a->error.isSuccess(), a->error.errorMsg().c_str());
     QVERIFY2(b->error.isSuccess(), b->error.errorMsg().c_str());
 
-    const QueryOutcome summary = query(first, 12294);
+    const testsupport::QueryOutcome summary = testsupport::queryService(first, 12294);
     QVERIFY(summary.error.isSuccess());
     long long lastId = 0;
     int today = 0;
@@ -175,9 +99,9 @@ void TestPostgresDataService::concurrentUploadsAllLand()
     const QString lastRows =
         CPgTestServer::scalar(CPgTestServer::databaseOf(m_uri),
                               QStringLiteral("SELECT count(*) FROM ratios WHERE upload_id = %1").arg(lastId));
-    const QPair<int, double> shown = citic(second);
-    QCOMPARE(shown.first, lastRows.toInt());
-    QVERIFY(shown == qMakePair(3000, 0.25) || shown == qMakePair(2000, 0.5));
+    const QString shown = citicDetail(second);
+    QVERIFY2(shown.startsWith(lastRows + " x "), qPrintable(shown));
+    QVERIFY2(shown == "3000 x 0.25" || shown == "2000 x 0.5", qPrintable(shown));
 }
 
 // While large uploads go in, every read of the detail is one upload whole: the old one or a new one.
@@ -186,24 +110,23 @@ void TestPostgresDataService::readerSeesWholeUploads()
     CEmbeddedDataService writer(m_uri);
     CEmbeddedDataService reader(m_uri);
     QVERIFY(operate(writer, uniformRows(100, 0.1)).isSuccess());
-    const QPair<int, double> old(100, 0.1);
-    std::vector<boost::shared_ptr<PendingUpload>> uploads;
+    QStringList whole{"100 x 0.1"};
+    std::vector<boost::shared_ptr<testsupport::PendingUpload>> uploads;
     for (int i = 0; i < 4; ++i) {
         uploads.push_back(startUpload(writer, uniformRows(20000 + i, 0.2 + i * 0.1)));
+        whole << QStringLiteral("%1 x %2").arg(20000 + i).arg(0.2 + i * 0.1);
     }
-    QSet<int> seen;
+    QSet<QString> seen;
     while (uploads.back()->answers.load() == 0) {
-        const QPair<int, double> shown = citic(reader);
-        const bool whole = shown == old || (shown.first >= 20000 && shown.first < 20004 &&
-                                            qFuzzyCompare(shown.second, 0.2 + (shown.first - 20000) * 0.1));
-        QVERIFY2(whole, qPrintable(QStringLiteral("%1 rows, ratio %2").arg(shown.first).arg(shown.second)));
-        seen.insert(shown.first);
+        const QString shown = citicDetail(reader);
+        QVERIFY2(whole.contains(shown), qPrintable(shown));
+        seen.insert(shown);
     }
     writer.waitIdle();
     for (const auto& u : uploads) {
         QVERIFY2(u->error.isSuccess(), u->error.errorMsg().c_str());
     }
-    QCOMPARE(citic(reader).first, 20003);
+    QCOMPARE(citicDetail(reader), whole.last());
     QVERIFY(!seen.isEmpty());
 }
 
@@ -211,14 +134,10 @@ void TestPostgresDataService::faultEndsInOneClearError_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message"); // empty: the call succeeds
-    QTest::newRow("server not running at start") << "down at start"
-                                                 << "无法连接数据库服务器";
-    QTest::newRow("server stopped between two calls") << "down between calls"
-                                                      << "无法连接数据库服务器";
-    QTest::newRow("server restarted between two calls") << "restart between calls"
-                                                        << "";
-    QTest::newRow("connection dropped during an upload") << "drop during upload"
-                                                         << "连接已断开";
+    QTest::newRow("server not running at start") << "down at start" << QStringLiteral("无法连接数据库服务器");
+    QTest::newRow("server stopped between two calls") << "down between calls" << QStringLiteral("无法连接数据库服务器");
+    QTest::newRow("server restarted between two calls") << "restart between calls" << QString();
+    QTest::newRow("connection dropped during an upload") << "drop during upload" << QStringLiteral("连接已断开");
 }
 
 // Each fault is one failed answer that says what happened; nothing of the upload stays, and the
@@ -234,7 +153,7 @@ void TestPostgresDataService::faultEndsInOneClearError()
     } else {
         QVERIFY(operate(service, uniformRows(10, 0.1)).isSuccess());
     }
-    const QPair<int, double> before = fault == "down at start" ? qMakePair(-1, -1.0) : citic(service);
+    const QString before = fault == "down at start" ? QString() : citicDetail(service);
 
     utils::RQError error;
     if (fault == "down at start" || fault == "down between calls") {
@@ -268,7 +187,7 @@ void TestPostgresDataService::faultEndsInOneClearError()
 
     if (message.isEmpty()) {
         QVERIFY2(error.isSuccess(), error.errorMsg().c_str());
-        QCOMPARE(citic(service), qMakePair(5, 0.9));
+        QCOMPARE(citicDetail(service), QString("5 x 0.9"));
         return;
     }
     QVERIFY(!error.isSuccess());
@@ -278,23 +197,20 @@ void TestPostgresDataService::faultEndsInOneClearError()
         QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
                  QString("0"));
     } else {
-        QCOMPARE(citic(service), before);
+        QCOMPARE(citicDetail(service), before);
         QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM ratios WHERE ratio = 0.9"), QString("0"));
     }
     QVERIFY(operate(service, uniformRows(7, 0.8)).isSuccess());
-    QCOMPARE(citic(service), qMakePair(7, 0.8));
+    QCOMPARE(citicDetail(service), QString("7 x 0.8"));
 }
 
 void TestPostgresDataService::badConnectionRefused_data()
 {
     QTest::addColumn<QString>("uri");
     QTest::addColumn<QString>("message");
-    QTest::newRow("wrong password") << "password"
-                                    << "用户名或密码错误";
-    QTest::newRow("database missing") << "database"
-                                      << "不存在";
-    QTest::newRow("no server at that place") << "socket"
-                                             << "无法连接数据库服务器";
+    QTest::newRow("wrong password") << "password" << QStringLiteral("用户名或密码错误");
+    QTest::newRow("database missing") << "database" << QStringLiteral("不存在");
+    QTest::newRow("no server at that place") << "socket" << QStringLiteral("无法连接数据库服务器");
 }
 
 // A connection that cannot be made is one answer that says why, and shows no password.
@@ -310,7 +226,8 @@ void TestPostgresDataService::badConnectionRefused()
         location = QStringLiteral("postgresql://credit:secret@/%1?host=/nonexistent/dir").arg(database);
     }
     CEmbeddedDataService service(location);
-    for (const utils::RQError& error : {query(service, 12294).error, operate(service, uniformRows(3, 0.5))}) {
+    for (const utils::RQError& error :
+         {testsupport::queryService(service, 12294).error, operate(service, uniformRows(3, 0.5))}) {
         QVERIFY(!error.isSuccess());
         const QString text = QString::fromStdString(error.errorMsg());
         QVERIFY2(text.contains(message), qPrintable(text));

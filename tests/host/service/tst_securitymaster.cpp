@@ -1,6 +1,7 @@
 // Looking up listed securities by exchange and code, as spreadsheets and users write them.
 #include "securitymaster.h"
 #include "standinservice.h"
+#include "testfiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,15 +23,28 @@ void TestSecurityMaster::findsShipped_data()
     QTest::addColumn<QString>("key2");
     QTest::addColumn<QString>("expected"); // "SH|600000", or empty for no match
 
-    QTest::newRow("exchange, code") << "SH"
-                                    << "600000"
-                                    << "SH|600000";
-    QTest::newRow("code, exchange") << "600000"
-                                    << "SH"
-                                    << "SH|600000";
-    QTest::newRow("XSHG mixed case") << "xShG"
-                                     << "600000"
-                                     << "SH|600000";
+    // name, key1, key2, expected
+    static const char* const rows[][4] = {
+        {"exchange, code", "SH", "600000", "SH|600000"},
+        {"code, exchange", "600000", "SH", "SH|600000"},
+        {"XSHG mixed case", "xShG", "600000", "SH|600000"},
+        {"上交所", "上交所", "600000", "SH|600000"},
+        {"full-width space and tab", "\u3000深交所\t", " 000858 ", "SZ|000858"},
+        {"lost leading zeros", "SZ", "858", "SZ|000858"},
+        {"number with .0", "SZSE", "858.0", "SZ|000858"},
+        {"北交所 reversed", "430047", "北交所", "BJ|430047"},
+        {"suffix form", "600000.SH", "", "SH|600000"},
+        {"prefix form", "sh600000", "", "SH|600000"},
+        {"wrong exchange", "SZ", "600000", ""},
+        {"unknown exchange", "HK", "600000", ""},
+        {"unknown code", "SH", "600001", ""},
+        {"fraction not zero", "SZ", "858.5", ""},
+        {"name instead of code", "SH", "浦发银行", ""},
+        {"both empty", "", "", ""},
+        {"suffix form with other key", "600000.SH", "x", ""},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3]);
     // Each ASCII spelling names its own exchange only: a code of another exchange is not found.
     for (const auto& row : {std::make_pair("sse", "SH"), std::make_pair("ShSe", "SH"), std::make_pair("sz", "SZ"),
                             std::make_pair("XSHE", "SZ"), std::make_pair("szse", "SZ"), std::make_pair("bj", "BJ"),
@@ -42,49 +56,6 @@ void TestSecurityMaster::findsShipped_data()
                 << row.first << expected.mid(3) << (expected.startsWith(exchange) ? expected : QString());
         }
     }
-    QTest::newRow("上交所") << "上交所"
-                            << "600000"
-                            << "SH|600000";
-    QTest::newRow("full-width space and tab") << "\u3000深交所\t"
-                                              << " 000858 "
-                                              << "SZ|000858";
-    QTest::newRow("lost leading zeros") << "SZ"
-                                        << "858"
-                                        << "SZ|000858";
-    QTest::newRow("number with .0") << "SZSE"
-                                    << "858.0"
-                                    << "SZ|000858";
-    QTest::newRow("北交所 reversed") << "430047"
-                                     << "北交所"
-                                     << "BJ|430047";
-    QTest::newRow("suffix form") << "600000.SH"
-                                 << ""
-                                 << "SH|600000";
-    QTest::newRow("prefix form") << "sh600000"
-                                 << ""
-                                 << "SH|600000";
-
-    QTest::newRow("wrong exchange") << "SZ"
-                                    << "600000"
-                                    << "";
-    QTest::newRow("unknown exchange") << "HK"
-                                      << "600000"
-                                      << "";
-    QTest::newRow("unknown code") << "SH"
-                                  << "600001"
-                                  << "";
-    QTest::newRow("fraction not zero") << "SZ"
-                                       << "858.5"
-                                       << "";
-    QTest::newRow("name instead of code") << "SH"
-                                          << "浦发银行"
-                                          << "";
-    QTest::newRow("both empty") << ""
-                                << ""
-                                << "";
-    QTest::newRow("suffix form with other key") << "600000.SH"
-                                                << "x"
-                                                << "";
 }
 
 // Both key orders and the usual spellings reach the same security; anything else finds none.
@@ -138,11 +109,8 @@ void TestSecurityMaster::loadSecurityMasterKeepsOldOnFailure()
     QVERIFY(!standin::loadSecurityMaster(dir.filePath("missing.csv")));
     QVERIFY(trader->getDataCenter()->findInstrument("SH", "600000"));
 
-    QFile file(dir.filePath("small.csv"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("exchange,code,name\nSZ,000001,平安银行\n");
-    file.close();
-    QVERIFY(standin::loadSecurityMaster(file.fileName()));
+    QVERIFY(testsupport::writeFile(dir.filePath("small.csv"), "exchange,code,name\nSZ,000001,平安银行\n"));
+    QVERIFY(standin::loadSecurityMaster(dir.filePath("small.csv")));
     QVERIFY(trader->getDataCenter()->findInstrument("SZ", "1"));
     QVERIFY(!trader->getDataCenter()->findInstrument("SH", "600000"));
 

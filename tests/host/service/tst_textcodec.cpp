@@ -1,7 +1,7 @@
 // GBK detection and conversion, and reading files by GBK paths.
 #include "hostservice.h"
+#include "testfiles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -101,11 +101,8 @@ void TestTextCodec::fileHelperReadsByGbkPath()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString name = QString::fromUtf8(kUtf8Chinese) + QStringLiteral(".csv");
-    QFile file(dir.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
     const QByteArray content("SH,600000,x,0.65\n\0tail", 22);
-    file.write(content);
-    file.close();
+    QVERIFY(testsupport::writeFile(dir.filePath(name), content));
 
     std::string gbkPath = dir.filePath(name).toUtf8().toStdString();
     utils::safeUtf82GbkOrigin(gbkPath);

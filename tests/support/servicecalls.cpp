@@ -1,0 +1,102 @@
+#include "servicecalls.h"
+
+#include "scriptedservice.h"
+
+#include <boost/make_shared.hpp>
+#include <boost/thread/thread.hpp>
+
+#include <set>
+
+namespace testsupport {
+
+QueryOutcome queryService(rqservice::CEmbeddedDataService& service, int type, const std::string& key)
+{
+    auto outcome = boost::make_shared<std::pair<QueryOutcome, int>>();
+    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
+    request->queryType = type;
+    request->queryKey = key;
+    const boost::thread::id caller = boost::this_thread::get_id();
+    service.query(request, [outcome, caller](const utils::RQError& error,
+                                             const std::vector<rqservice::IDataPtr>& records, int, bson::BSONObj) {
+        const bool offCaller = boost::this_thread::get_id() != caller;
+        *outcome = {{offCaller ? error : utils::RQError::failure("answered on the caller's thread"), records},
+                    outcome->second + 1};
+    });
+    // waitIdle() returns after the callback ran, so the outcome is complete and visible here.
+    service.waitIdle();
+    if (outcome->second != 1) {
+        return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), {}};
+    }
+    return outcome->first;
+}
+
+boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std::string& id, const SubjectRows& rows)
+{
+    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
+    detail->brokerKeyNo = keyNo;
+    detail->brokerId = id;
+    detail->subjects = rows;
+    auto request = boost::make_shared<rqservice::COperateDataReq>();
+    request->dataType = rqservice::eDataTypeCvionRateDetail;
+    request->operateType = 2;
+    request->dataList.push_back(detail);
+    return request;
+}
+
+SubjectRows uniformRows(int count, double ratio)
+{
+    SubjectRows rows;
+    for (int i = 0; i < count; ++i) {
+        rows.push_back(makeSubject(-1, "", "上交所", "600000", "浦发银行", ratio));
+    }
+    return rows;
+}
+
+boost::shared_ptr<PendingUpload> startUpload(rqservice::CEmbeddedDataService& service,
+                                             const boost::shared_ptr<rqservice::COperateDataReq>& request)
+{
+    auto pending = boost::make_shared<PendingUpload>();
+    service.operate(request, [pending](const utils::RQError& error, bson::BSONObj) {
+        pending->error = error;
+        ++pending->answers;
+    });
+    return pending;
+}
+
+utils::RQError operateService(rqservice::CEmbeddedDataService& service,
+                              const boost::shared_ptr<rqservice::COperateDataReq>& request)
+{
+    const auto pending = startUpload(service, request);
+    service.waitIdle();
+    const int answers = pending->answers;
+    return answers == 1 ? pending->error : utils::RQError::failure("answered " + std::to_string(answers) + " times");
+}
+
+QString outcomeText(const utils::RQError& error)
+{
+    return error.isSuccess() ? QStringLiteral("ok") : QString::fromStdString(error.errorMsg());
+}
+
+QString citicDetail(rqservice::CEmbeddedDataService& service)
+{
+    const QueryOutcome outcome = queryService(service, 12295, "1____CITIC");
+    const auto detail = outcome.records.size() == 1
+                            ? boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(outcome.records.front())
+                            : nullptr;
+    if (!outcome.error.isSuccess() || !detail) {
+        return QStringLiteral("error: ") + QString::fromStdString(outcome.error.errorMsg());
+    }
+    std::set<double> ratios;
+    for (const auto& s : detail->subjects)
+        ratios.insert(s->ratio);
+    return QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(ratios.size() == 1 ? *ratios.begin() : -1);
+}
+
+QStringList everyCall(rqservice::CEmbeddedDataService& service)
+{
+    const QString summary = outcomeText(queryService(service, 12294).error);
+    const QString detail = citicDetail(service);
+    return {summary, detail, outcomeText(operateService(service, uploadRequest(1, "CITIC", uniformRows(1, 0.65))))};
+}
+
+} // namespace testsupport

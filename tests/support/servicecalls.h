@@ -1,0 +1,50 @@
+#pragma once
+// Calls into the embedded data service that wait for its one answer, and the uploads they send.
+
+#include "embeddeddataservice.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+using SubjectRows = std::vector<boost::shared_ptr<rqservice::CStkSubjects>>;
+
+struct QueryOutcome
+{
+    utils::RQError error;
+    std::vector<rqservice::IDataPtr> records;
+};
+
+// The answer once the service is idle; a failure when it was answered other than exactly once,
+// or on the caller's thread.
+QueryOutcome queryService(rqservice::CEmbeddedDataService& service, int type, const std::string& key = std::string());
+
+// An upload (data type 12295, operate type 2) of rows for the broker.
+boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std::string& id, const SubjectRows& rows);
+// count rows of one security that all carry ratio, so a detail tells which upload it came from.
+SubjectRows uniformRows(int count, double ratio);
+
+// An upload whose answer is collected later, from whichever thread gives it.
+struct PendingUpload
+{
+    std::atomic<int> answers{0};
+    utils::RQError error;
+};
+boost::shared_ptr<PendingUpload> startUpload(rqservice::CEmbeddedDataService& service,
+                                             const boost::shared_ptr<rqservice::COperateDataReq>& request);
+// The upload's answer once the service is idle; a failure when it was not answered exactly once.
+utils::RQError operateService(rqservice::CEmbeddedDataService& service,
+                              const boost::shared_ptr<rqservice::COperateDataReq>& request);
+
+// "ok", or the failure's message.
+QString outcomeText(const utils::RQError& error);
+// CITIC's latest upload as "<rows> x <ratio>" (ratio -1 when the rows disagree), or the failure.
+QString citicDetail(rqservice::CEmbeddedDataService& service);
+// What a summary query, CITIC's detail and a one-row upload for CITIC answer, in that order.
+QStringList everyCall(rqservice::CEmbeddedDataService& service);
+
+} // namespace testsupport
