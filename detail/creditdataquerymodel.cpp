@@ -32,6 +32,32 @@ bool roundTrips(const std::string& bytes, const QString& text)
     return true;
 }
 
+struct Exchange
+{
+    std::string bytes;
+    QString text;
+    bool roundTrips = false; // text gives back bytes
+};
+
+// The entry for bytes, converted on first sight. Past a few distinct values the list stops
+// growing, so a detail of many exchanges costs a conversion per row, as it would anyway.
+const Exchange& exchangeOf(std::vector<Exchange>& exchanges, const std::string& bytes)
+{
+    for (const Exchange& known : exchanges) {
+        if (known.bytes == bytes)
+            return known;
+    }
+    const std::size_t kMaxShared = 8;
+    if (exchanges.size() == kMaxShared)
+        exchanges.pop_back();
+    Exchange added;
+    added.bytes = bytes;
+    added.text = WB::sToQs(bytes);
+    added.roundTrips = added.text.toStdString() == bytes;
+    exchanges.push_back(std::move(added));
+    return exchanges.back();
+}
+
 } // namespace
 
 CCreditDataQueryModel::CCreditDataQueryModel()
@@ -98,10 +124,9 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
     // hundred thousand rows costs no allocation and no count of its own per row.
     auto block = boost::make_shared<std::vector<CCreditDataQueryData>>();
     block->reserve(subjects.size());
-    // A detail lists a handful of exchanges: one shared text each instead of one per row.
-    std::string lastExchange;
-    QString exchange;
-    bool exchangeRoundTrips = false;
+    // A detail lists a handful of exchanges, interleaved: one shared text each instead of one
+    // per row.
+    std::vector<Exchange> exchanges;
     const rqservice::CStkSubjects* lastBroker = nullptr;
     QByteArray prefix;
     std::string key;
@@ -114,12 +139,8 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
         row.brokerKeyNo = subject->brokerKeyNo;
         row.lineNo = subject->lineNo;
         row.stockCode = WB::sToQs(subject->stockCode);
-        if (exchange.isNull() || lastExchange != subject->exchangeName) {
-            lastExchange = subject->exchangeName;
-            exchange = WB::sToQs(lastExchange);
-            exchangeRoundTrips = exchange.toStdString() == lastExchange;
-        }
-        row.exchangeName = exchange;
+        const Exchange& exchange = exchangeOf(exchanges, subject->exchangeName);
+        row.exchangeName = exchange.text;
         row.ratio = subject->ratio;
         row.stockName = WB::sToQs(subject->stockName);
         if (!lastBroker || lastBroker->brokerKeyNo != subject->brokerKeyNo ||
@@ -129,7 +150,7 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
         }
         const WB::IBaseHpfTableDataPtr pointer(block, &row);
         // The row rebuilds its key from its texts only where they give back the record's bytes.
-        if (!prefix.isEmpty() && exchangeRoundTrips && roundTrips(subject->stockCode, row.stockCode)) {
+        if (!prefix.isEmpty() && exchange.roundTrips && roundTrips(subject->stockCode, row.stockCode)) {
             row.keyPrefix = prefix;
             key.assign(prefix.constData(), std::size_t(prefix.size()));
             key += subject->exchangeName;
