@@ -5,6 +5,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <charconv>
 
 namespace DVK {
@@ -32,6 +33,18 @@ bool roundTrips(const std::string& bytes, const QString& text)
     return true;
 }
 
+// Byte by byte: the texts compared per row are a few bytes long, shorter than a library call.
+bool sameBytes(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 struct Exchange
 {
     std::string bytes;
@@ -44,7 +57,7 @@ struct Exchange
 const Exchange& exchangeOf(std::vector<Exchange>& exchanges, const std::string& bytes)
 {
     for (const Exchange& known : exchanges) {
-        if (known.bytes == bytes)
+        if (sameBytes(known.bytes, bytes))
             return known;
     }
     const std::size_t kMaxShared = 8;
@@ -56,6 +69,24 @@ const Exchange& exchangeOf(std::vector<Exchange>& exchanges, const std::string& 
     added.roundTrips = added.text.toStdString() == bytes;
     exchanges.push_back(std::move(added));
     return exchanges.back();
+}
+
+// Replaces what follows the broker's part of key (its first prefixSize bytes) by exchange, code
+// and line, as the record's own key has them.
+void setKeyTail(std::string& key, std::size_t prefixSize, const std::string& exchange, const std::string& code,
+                int line)
+{
+    static const char kSeparator[] = "____";
+    const std::size_t separator = sizeof kSeparator - 1;
+    char digits[16];
+    const std::size_t lineSize = std::size_t(std::to_chars(digits, digits + sizeof digits, line).ptr - digits);
+    key.resize(prefixSize + exchange.size() + separator + code.size() + separator + lineSize);
+    char* out = &key[prefixSize];
+    out = std::copy(exchange.begin(), exchange.end(), out);
+    out = std::copy(kSeparator, kSeparator + separator, out);
+    out = std::copy(code.begin(), code.end(), out);
+    out = std::copy(kSeparator, kSeparator + separator, out);
+    std::copy(digits, digits + lineSize, out);
 }
 
 } // namespace
@@ -129,7 +160,7 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
     std::vector<Exchange> exchanges;
     const rqservice::CStkSubjects* lastBroker = nullptr;
     QByteArray prefix;
-    std::string key;
+    std::string key; // the broker's part, then the current row's
     for (const rqservice::CStkSubjectsPtr& subject : subjects) {
         if (!subject) {
             continue;
@@ -144,26 +175,20 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
         row.ratio = subject->ratio;
         row.stockName = WB::sToQs(subject->stockName);
         if (!lastBroker || lastBroker->brokerKeyNo != subject->brokerKeyNo ||
-            lastBroker->brokerId != subject->brokerId) {
+            !sameBytes(lastBroker->brokerId, subject->brokerId)) {
             lastBroker = subject.get();
             prefix = keyPrefixOf(*subject);
+            key.assign(prefix.constData(), std::size_t(prefix.size()));
         }
-        const WB::IBaseHpfTableDataPtr pointer(block, &row);
+        WB::IBaseHpfTableDataPtr pointer(block, &row);
         // The row rebuilds its key from its texts only where they give back the record's bytes.
         if (!prefix.isEmpty() && exchange.roundTrips && roundTrips(subject->stockCode, row.stockCode)) {
             row.keyPrefix = prefix;
-            key.assign(prefix.constData(), std::size_t(prefix.size()));
-            key += subject->exchangeName;
-            key += "____";
-            key += subject->stockCode;
-            key += "____";
-            char digits[16];
-            const auto end = std::to_chars(digits, digits + sizeof digits, subject->lineNo).ptr;
-            key.append(digits, std::size_t(end - digits));
-            addData(pointer, key);
+            setKeyTail(key, std::size_t(prefix.size()), subject->exchangeName, subject->stockCode, subject->lineNo);
+            addData(std::move(pointer), key);
         } else {
             row.rowKey = QByteArray::fromStdString(subject->getCsKey());
-            addData(pointer);
+            addData(std::move(pointer), row.getKey());
         }
     }
 }
