@@ -5,6 +5,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <charconv>
 
 namespace DVK {
@@ -30,6 +31,62 @@ bool roundTrips(const std::string& bytes, const QString& text)
             return text.toStdString() == bytes;
     }
     return true;
+}
+
+// Byte by byte: the texts compared per row are a few bytes long, shorter than a library call.
+bool sameBytes(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+struct Exchange
+{
+    std::string bytes;
+    QString text;
+    bool roundTrips = false; // text gives back bytes
+};
+
+// The entry for bytes, converted on first sight. Past a few distinct values the list stops
+// growing, so a detail of many exchanges costs a conversion per row, as it would anyway.
+const Exchange& exchangeOf(std::vector<Exchange>& exchanges, const std::string& bytes)
+{
+    for (const Exchange& known : exchanges) {
+        if (sameBytes(known.bytes, bytes))
+            return known;
+    }
+    const std::size_t kMaxShared = 8;
+    if (exchanges.size() == kMaxShared)
+        exchanges.pop_back();
+    Exchange added;
+    added.bytes = bytes;
+    added.text = WB::sToQs(bytes);
+    added.roundTrips = added.text.toStdString() == bytes;
+    exchanges.push_back(std::move(added));
+    return exchanges.back();
+}
+
+// Replaces what follows the broker's part of key (its first prefixSize bytes) by exchange, code
+// and line, as the record's own key has them.
+void setKeyTail(std::string& key, std::size_t prefixSize, const std::string& exchange, const std::string& code,
+                int line)
+{
+    static const char kSeparator[] = "____";
+    const std::size_t separator = sizeof kSeparator - 1;
+    char digits[16];
+    const std::size_t lineSize = std::size_t(std::to_chars(digits, digits + sizeof digits, line).ptr - digits);
+    key.resize(prefixSize + exchange.size() + separator + code.size() + separator + lineSize);
+    char* out = &key[prefixSize];
+    out = std::copy(exchange.begin(), exchange.end(), out);
+    out = std::copy(kSeparator, kSeparator + separator, out);
+    out = std::copy(code.begin(), code.end(), out);
+    out = std::copy(kSeparator, kSeparator + separator, out);
+    std::copy(digits, digits + lineSize, out);
 }
 
 } // namespace
@@ -98,13 +155,12 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
     // hundred thousand rows costs no allocation and no count of its own per row.
     auto block = boost::make_shared<std::vector<CCreditDataQueryData>>();
     block->reserve(subjects.size());
-    // A detail lists a handful of exchanges: one shared text each instead of one per row.
-    std::string lastExchange;
-    QString exchange;
-    bool exchangeRoundTrips = false;
+    // A detail lists a handful of exchanges, interleaved: one shared text each instead of one
+    // per row.
+    std::vector<Exchange> exchanges;
     const rqservice::CStkSubjects* lastBroker = nullptr;
     QByteArray prefix;
-    std::string key;
+    std::string key; // the broker's part, then the current row's
     for (const rqservice::CStkSubjectsPtr& subject : subjects) {
         if (!subject) {
             continue;
@@ -114,35 +170,25 @@ void CCreditDataQueryModel::setSubjects(const std::vector<rqservice::CStkSubject
         row.brokerKeyNo = subject->brokerKeyNo;
         row.lineNo = subject->lineNo;
         row.stockCode = WB::sToQs(subject->stockCode);
-        if (exchange.isNull() || lastExchange != subject->exchangeName) {
-            lastExchange = subject->exchangeName;
-            exchange = WB::sToQs(lastExchange);
-            exchangeRoundTrips = exchange.toStdString() == lastExchange;
-        }
-        row.exchangeName = exchange;
+        const Exchange& exchange = exchangeOf(exchanges, subject->exchangeName);
+        row.exchangeName = exchange.text;
         row.ratio = subject->ratio;
         row.stockName = WB::sToQs(subject->stockName);
         if (!lastBroker || lastBroker->brokerKeyNo != subject->brokerKeyNo ||
-            lastBroker->brokerId != subject->brokerId) {
+            !sameBytes(lastBroker->brokerId, subject->brokerId)) {
             lastBroker = subject.get();
             prefix = keyPrefixOf(*subject);
-        }
-        const WB::IBaseHpfTableDataPtr pointer(block, &row);
-        // The row rebuilds its key from its texts only where they give back the record's bytes.
-        if (!prefix.isEmpty() && exchangeRoundTrips && roundTrips(subject->stockCode, row.stockCode)) {
-            row.keyPrefix = prefix;
             key.assign(prefix.constData(), std::size_t(prefix.size()));
-            key += subject->exchangeName;
-            key += "____";
-            key += subject->stockCode;
-            key += "____";
-            char digits[16];
-            const auto end = std::to_chars(digits, digits + sizeof digits, subject->lineNo).ptr;
-            key.append(digits, std::size_t(end - digits));
-            addData(pointer, key);
+        }
+        WB::IBaseHpfTableDataPtr pointer(block, &row);
+        // The row rebuilds its key from its texts only where they give back the record's bytes.
+        if (!prefix.isEmpty() && exchange.roundTrips && roundTrips(subject->stockCode, row.stockCode)) {
+            row.keyPrefix = prefix;
+            setKeyTail(key, std::size_t(prefix.size()), subject->exchangeName, subject->stockCode, subject->lineNo);
+            addData(std::move(pointer), key);
         } else {
             row.rowKey = QByteArray::fromStdString(subject->getCsKey());
-            addData(pointer);
+            addData(std::move(pointer), row.getKey());
         }
     }
 }

@@ -502,6 +502,8 @@ public:
     // The same with the row's key given, equal to row->getKey(): a bulk fill builds the keys in
     // one reused buffer instead of asking each row for a fresh string.
     void addData(const IBaseHpfTableDataPtr& row, const std::string& key);
+    // The same, taking over the caller's pointer: a bulk fill then touches no shared count.
+    void addData(IBaseHpfTableDataPtr&& row, const std::string& key);
     // Makes room for rows in all, so a known-size fill does not regrow the store and its index.
     void reserve(int rows);
     void clear();

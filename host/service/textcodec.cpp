@@ -226,7 +226,46 @@ namespace WB {
 
 QString sToQs(const std::string& text)
 {
-    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+    // A table fill converts a hundred thousand short names and codes: decoded on the stack, each
+    // takes one allocation of its own size, where QString::fromUtf8 reserves a unit per byte and
+    // decodes more slowly. Anything but plain well-formed text (a BOM, a sequence the decoder
+    // would replace, a character outside the BMP) goes the library's way.
+    const size_t kShortText = 256;
+    const size_t size = text.size();
+    if (size == 0 || size > kShortText) {
+        return QString::fromUtf8(text.data(), static_cast<int>(size));
+    }
+    ushort units[kShortText];
+    ushort* out = units;
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = in + size;
+    while (in < end) {
+        const unsigned b = *in;
+        if (b < 0x80) {
+            *out++ = static_cast<ushort>(b);
+            ++in;
+            continue;
+        }
+        unsigned code = 0;
+        if (b >= 0xC2 && b <= 0xDF && end - in >= 2 && (in[1] & 0xC0) == 0x80) {
+            code = (b & 0x1Fu) << 6 | (in[1] & 0x3Fu);
+            in += 2;
+        } else if ((b & 0xF0) == 0xE0 && end - in >= 3 && (in[1] & 0xC0) == 0x80 && (in[2] & 0xC0) == 0x80) {
+            code = (b & 0x0Fu) << 12 | (in[1] & 0x3Fu) << 6 | (in[2] & 0x3Fu);
+            in += 3;
+            const bool overlong = code < 0x800;
+            const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+            // The library drops a leading BOM.
+            const bool bom = code == 0xFEFF;
+            if (overlong || surrogate || bom) {
+                return QString::fromUtf8(text.data(), static_cast<int>(size));
+            }
+        } else {
+            return QString::fromUtf8(text.data(), static_cast<int>(size));
+        }
+        *out++ = static_cast<ushort>(code);
+    }
+    return QString(reinterpret_cast<const QChar*>(units), static_cast<int>(out - units));
 }
 
 } // namespace WB

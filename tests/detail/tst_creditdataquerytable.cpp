@@ -126,11 +126,24 @@ void TestCreditDataQueryTable::keysOfSubjects_data()
     QTest::newRow("texts beyond ASCII") << QByteArray("12,券商,上交所,沪A,7;12,券商,深交所,沪A,8") << "沪A|沪A";
     QTest::newRow("bytes that are not UTF-8")
         << QByteArray("12,8001,SH,60~00,1;12,8001,^,60^00,2") << "60\uFFFD00|60\uFFFD00";
+    QTest::newRow("exchanges interleaved, one not UTF-8")
+        << QByteArray("12,8001,SH,600000,1;12,8001,^,600001,2;12,8001,SH,600002,3;12,8001,^,600003,4")
+        << "600000|600001|600002|600003";
+    QByteArray manyExchanges;
+    QStringList manyCodes;
+    for (int i = 0; i < 24; ++i) {
+        manyExchanges += QByteArray("12,8001,X") + QByteArray::number(i * 7 % 11) + "," + QByteArray::number(i) + "," +
+                         QByteArray::number(i) + ";";
+        manyCodes << QString::number(i);
+    }
+    manyExchanges.chop(1);
+    QTest::newRow("more exchanges than are shared") << manyExchanges << manyCodes.join('|');
     QTest::newRow("separators inside the fields")
         << QByteArray("12,80____01,S____H,6____0,1;12,80,____S____H,6____0,1") << "6____0|6____0";
 }
 
-// Each row's key is its record's key, found by lookup, however the record's texts are made.
+// Each row's key is its record's key, found by lookup, and its exchange the record's, however
+// the record's texts are made and however many exchanges the detail lists.
 void TestCreditDataQueryTable::keysOfSubjects()
 {
     QFETCH(QByteArray, subjects);
@@ -164,6 +177,7 @@ void TestCreditDataQueryTable::keysOfSubjects()
         const WB::IBaseHpfTableDataPtr row = model->getDataByKey(record->getCsKey());
         QVERIFY2(row, record->getCsKey().c_str());
         QCOMPARE(row->getKey(), record->getCsKey());
+        QCOMPARE(row->getText(1), WB::sToQs(record->exchangeName));
         QCOMPARE(row->qsKey(), QString::fromStdString(record->getCsKey()));
     }
 }

@@ -86,10 +86,15 @@ void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
 
 void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row, const std::string& key)
 {
+    addData(IBaseHpfTableDataPtr(row), key);
+}
+
+void IBaseHpfTableModel::addData(IBaseHpfTableDataPtr&& row, const std::string& key)
+{
     if (!row)
         return;
     ++m_tick;
-    ownRows().push_back(row);
+    ownRows().push_back(std::move(row));
     // Rows without a key are never merged: a model whose rows carry no key keeps them all.
     m_pending.push_back(key.empty() ? 0 : (quint64(1) << 32) | keyHash(key));
 }

@@ -29,6 +29,8 @@ private slots:
     void isGBKCode();
     void convert_data();
     void convert();
+    void sToQs_data();
+    void sToQs();
     void fileHelperReadsByGbkPath();
     void fileHelperFailsCleanly();
 };
@@ -93,6 +95,48 @@ void TestTextCodec::convert()
     std::string text = bytes(input);
     toGbk ? utils::safeUtf82GbkOrigin(text) : utils::safeGbk2Utf8(text);
     QCOMPARE(QByteArray::fromStdString(text), expected);
+}
+
+void TestTextCodec::sToQs_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("code") << QByteArray("600000");
+    QTest::newRow("nul inside") << QByteArray("a\0b", 3);
+    QTest::newRow("chinese") << kUtf8Chinese;
+    QTest::newRow("two-byte") << QByteArray("\xC2\x80"
+                                            "caf\xC3\xA9\xDF\xBF");
+    QTest::newRow("bom first") << QByteArray("\xEF\xBB\xBF") + kUtf8Chinese;
+    QTest::newRow("bom inside") << QByteArray("a\xEF\xBB\xBF"
+                                              "b");
+    QTest::newRow("outside the bmp") << QByteArray("x\xF0\x9F\x98\x80y");
+    QTest::newRow("beyond unicode") << QByteArray("\xF4\x90\x80\x80");
+    QTest::newRow("overlong two-byte") << QByteArray("\xC0\x80"
+                                                     "a");
+    QTest::newRow("overlong three-byte") << QByteArray("\xE0\x9F\xBF");
+    QTest::newRow("smallest three-byte") << QByteArray("\xE0\xA0\x80");
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80");
+    QTest::newRow("last before surrogates") << QByteArray("\xED\x9F\xBF");
+    QTest::newRow("non-character FFFF") << QByteArray("\xEF\xBF\xBF");
+    QTest::newRow("U+FFFD itself") << QByteArray("\xEF\xBF\xBD");
+    QTest::newRow("cut at end") << kUtf8Chinese.left(4);
+    QTest::newRow("stray continuation") << QByteArray("a\x80"
+                                                      "b");
+    QTest::newRow("lead then ascii") << QByteArray("\xE4"
+                                                   "ab");
+    QTest::newRow("gbk bytes") << kGbkChinese;
+    QTest::newRow("256 bytes") << QByteArray(256, 'z');
+    QTest::newRow("long chinese") << kUtf8Chinese.repeated(20);
+}
+
+// Every text converts exactly as the library's UTF-8 decoder does, replacements included.
+void TestTextCodec::sToQs()
+{
+    QFETCH(QByteArray, text);
+    const QString expected = QString::fromUtf8(text.constData(), text.size());
+    const QString converted = WB::sToQs(bytes(text));
+    QCOMPARE(converted, expected);
+    QCOMPARE(converted.isNull(), expected.isNull());
 }
 
 // The client passes paths in GBK; the file system here names files in UTF-8.
