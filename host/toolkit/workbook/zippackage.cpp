@@ -24,8 +24,9 @@ constexpr quint64 kEndSize = 22;
 constexpr quint64 kEnd64Size = 56;
 constexpr quint64 kEnd64LocatorSize = 20;
 constexpr quint64 kMaxComment = 0xFFFF;
-// Workbooks hold tens of parts; this bounds the directory's memory, not any real package.
+// Workbooks hold tens of parts; these bound the directory's memory, not any real package.
 constexpr quint64 kMaxEntries = 100000;
+constexpr quint64 kMaxDirectoryBytes = 64 * 1024 * 1024;
 constexpr quint16 kZip64ExtraId = 0x0001;
 constexpr quint16 kFlagEncrypted = 0x0001;
 constexpr quint16 kStored = 0;
@@ -110,37 +111,31 @@ bool applyZip64Extra(const uchar* extra, quint64 length, quint64& size, quint64&
 bool CZipPackage::open(const QString& path)
 {
     m_entries.clear();
+    m_directory.clear();
     m_error.clear();
-    m_data = nullptr;
-    m_size = 0;
-    m_copy.clear();
     if (m_file.isOpen())
         m_file.close();
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly)) {
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         m_error = QStringLiteral("zip: cannot open the file: %1").arg(m_file.errorString());
         return false;
     }
-    const qint64 size = m_file.size();
-    if (size > 0) {
-        m_data = m_file.map(0, size);
-        if (!m_data) {
-            // Some file systems do not map: the archive is then read whole.
-            m_copy = m_file.readAll();
-            if (m_copy.size() != size) {
-                m_error = QStringLiteral("zip: read error: %1").arg(m_file.errorString());
-                m_copy.clear();
-                return false;
-            }
-            m_data = reinterpret_cast<const uchar*>(m_copy.constData());
-        }
-    }
-    m_size = quint64(std::max<qint64>(size, 0));
+    m_size = quint64(std::max<qint64>(m_file.size(), 0));
     if (!readDirectory()) {
         m_entries.clear();
+        m_directory.clear();
         return false;
     }
     return true;
+}
+
+bool CZipPackage::readAt(quint64 offset, quint64 length, char* into)
+{
+    if (fits(offset, length, m_size) && m_file.seek(qint64(offset)) &&
+        m_file.read(into, qint64(length)) == qint64(length))
+        return true;
+    m_error = QStringLiteral("zip: read error (file changed or truncated?)");
+    return false;
 }
 
 bool CZipPackage::readDirectory()
@@ -150,21 +145,29 @@ bool CZipPackage::readDirectory()
         m_error = notZip;
         return false;
     }
-    // The end record sits before a comment of up to 64 KiB; one whose comment ends the file wins
-    // over one that only fits, so that a signature inside a comment does not mislead.
+    // The end record sits before a comment of up to 64 KiB, with the ZIP64 locator before it.
+    const quint64 tailStart =
+        m_size > kEnd64LocatorSize + kEndSize + kMaxComment ? m_size - kEnd64LocatorSize - kEndSize - kMaxComment : 0;
+    QByteArray tailBytes(int(m_size - tailStart), Qt::Uninitialized);
+    if (!readAt(tailStart, quint64(tailBytes.size()), tailBytes.data()))
+        return false;
+    const uchar* tail = reinterpret_cast<const uchar*>(tailBytes.constData());
+    const quint64 tailSize = quint64(tailBytes.size());
+    // One whose comment ends the file wins over one that only fits, so that a signature inside a
+    // comment does not mislead.
     quint64 end = 0;
     bool found = false;
-    const quint64 lowest = m_size - kEndSize > kMaxComment ? m_size - kEndSize - kMaxComment : 0;
-    for (quint64 at = m_size - kEndSize + 1; at-- > lowest;) {
-        if (u32(m_data + at) != kEndSignature)
+    const quint64 lowest = tailSize - kEndSize > kMaxComment ? tailSize - kEndSize - kMaxComment : 0;
+    for (quint64 at = tailSize - kEndSize + 1; at-- > lowest;) {
+        if (u32(tail + at) != kEndSignature)
             continue;
-        const quint64 commentEnd = at + kEndSize + u16(m_data + at + 20);
-        if (commentEnd == m_size) {
+        const quint64 commentEnd = at + kEndSize + u16(tail + at + 20);
+        if (commentEnd == tailSize) {
             end = at;
             found = true;
             break;
         }
-        if (commentEnd < m_size && !found) {
+        if (commentEnd < tailSize && !found) {
             end = at;
             found = true;
         }
@@ -174,20 +177,21 @@ bool CZipPackage::readDirectory()
         return false;
     }
 
-    const uchar* record = m_data + end;
+    const uchar* record = tail + end;
     quint64 disk = u16(record + 4), directoryDisk = u16(record + 6);
     quint64 count = u16(record + 10), diskCount = u16(record + 8);
     quint64 directorySize = u32(record + 12), directoryOffset = u32(record + 16);
     // The ZIP64 end record, named by the locator just before the end record, holds the full values.
-    quint64 directoryLimit = end;
-    if (end >= kEnd64LocatorSize && u32(m_data + end - kEnd64LocatorSize) == kEnd64LocatorSignature) {
-        const quint64 locator = end - kEnd64LocatorSize;
-        const quint64 at = u64(m_data + locator + 8);
-        if (!fits(at, kEnd64Size, locator) || u32(m_data + at) != kEnd64Signature) {
+    quint64 directoryLimit = tailStart + end;
+    if (end >= kEnd64LocatorSize && u32(tail + end - kEnd64LocatorSize) == kEnd64LocatorSignature) {
+        const quint64 locator = tailStart + end - kEnd64LocatorSize;
+        const quint64 at = u64(tail + end - kEnd64LocatorSize + 8);
+        uchar record64[kEnd64Size];
+        if (!fits(at, kEnd64Size, locator) || !readAt(at, kEnd64Size, reinterpret_cast<char*>(record64)) ||
+            u32(record64) != kEnd64Signature) {
             m_error = QStringLiteral("zip: the ZIP64 end of central directory is missing or damaged");
             return false;
         }
-        const uchar* record64 = m_data + at;
         disk = u32(record64 + 16);
         directoryDisk = u32(record64 + 20);
         diskCount = u64(record64 + 24);
@@ -210,26 +214,29 @@ bool CZipPackage::readDirectory()
             QStringLiteral("zip: the central directory lists %1 entries in %2 bytes").arg(count).arg(directorySize);
         return false;
     }
-    if (count > kMaxEntries) {
-        m_error = QStringLiteral("zip: more than %1 entries").arg(kMaxEntries);
+    if (count > kMaxEntries || directorySize > kMaxDirectoryBytes) {
+        m_error = QStringLiteral("zip: the central directory is larger than any workbook's");
         return false;
     }
     m_directoryOffset = directoryOffset;
+    m_directory = QByteArray(int(directorySize), Qt::Uninitialized);
+    if (!readAt(directoryOffset, directorySize, m_directory.data()))
+        return false;
+    const uchar* directory = reinterpret_cast<const uchar*>(m_directory.constData());
 
     m_entries.reserve(size_t(count));
     QSet<QByteArray> names;
     names.reserve(int(count));
-    const quint64 directoryEnd = directoryOffset + directorySize;
-    quint64 at = directoryOffset;
+    quint64 at = 0;
     for (quint64 i = 0; i < count; ++i) {
-        if (!fits(at, kCentralSize, directoryEnd) || u32(m_data + at) != kCentralSignature) {
+        if (!fits(at, kCentralSize, directorySize) || u32(directory + at) != kCentralSignature) {
             m_error = QStringLiteral("zip: central directory entry %1 is damaged").arg(i);
             return false;
         }
-        const uchar* header = m_data + at;
+        const uchar* header = directory + at;
         const quint64 nameLength = u16(header + 28), extraLength = u16(header + 30), commentLength = u16(header + 32);
         const quint64 variable = nameLength + extraLength + commentLength;
-        if (!fits(at + kCentralSize, variable, directoryEnd)) {
+        if (!fits(at + kCentralSize, variable, directorySize)) {
             m_error = QStringLiteral("zip: central directory entry %1 runs past the directory").arg(i);
             return false;
         }
@@ -240,7 +247,6 @@ bool CZipPackage::readDirectory()
         entry.compressedSize = u32(header + 20);
         entry.size = u32(header + 24);
         entry.localOffset = u32(header + 42);
-        // The name stays in the file's bytes: no copy per entry.
         entry.name = QByteArray::fromRawData(reinterpret_cast<const char*>(header + kCentralSize), int(nameLength));
         if (!applyZip64Extra(header + kCentralSize + nameLength, extraLength, entry.size, entry.compressedSize,
                              entry.localOffset)) {
@@ -302,10 +308,11 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
     if (entry.method != kStored && entry.method != kDeflated)
         return broken(QStringLiteral("compression method %1 not supported").arg(entry.method));
     // The local header's own name and extra lengths place the data; its sizes may be left out.
-    const quint64 local = entry.localOffset;
-    if (!fits(local, kLocalSize, m_directoryOffset) || u32(m_data + local) != kLocalSignature)
+    uchar local[kLocalSize];
+    if (!fits(entry.localOffset, kLocalSize, m_directoryOffset) ||
+        !readAt(entry.localOffset, kLocalSize, reinterpret_cast<char*>(local)) || u32(local) != kLocalSignature)
         return broken(QStringLiteral("the local header is missing or damaged"));
-    const quint64 data = local + kLocalSize + u16(m_data + local + 26) + u16(m_data + local + 28);
+    const quint64 data = entry.localOffset + kLocalSize + u16(local + 26) + u16(local + 28);
     if (!fits(data, entry.compressedSize, m_directoryOffset))
         return broken(QStringLiteral("the data runs past the end of the file (truncated file?)"));
     if (entry.method == kStored && entry.compressedSize != entry.size)
@@ -315,22 +322,29 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
         m_error = QStringLiteral("xlsx: part %1 inflates past the %2 MiB cap").arg(part).arg(cap / (1024 * 1024));
         return false;
     };
-    const uchar* in = m_data + data;
     quint64 total = 0;
     uLong crc = crc32(0, nullptr, 0);
     // A part stated larger than the cap fails whatever it holds (past the cap, or short of its
     // size): the checksum would be work for nothing, a fifth of the time a bomb takes to refuse.
     const bool checksummed = entry.size <= quint64(cap);
+    const std::unique_ptr<char[]> input(new char[kChunk]);
+    if (!m_file.seek(qint64(data)))
+        return broken(QStringLiteral("read error"));
+    // Reads on from where the last piece ended; short only when the file changed under us.
+    const auto next = [this, &input](quint64 length) {
+        return m_file.read(input.get(), qint64(length)) == qint64(length);
+    };
 
     if (entry.method == kStored) {
-        // Handed out of the mapping as it stands: nothing to copy.
         for (quint64 done = 0; done < entry.size;) {
             const quint64 piece = std::min<quint64>(kChunk, entry.size - done);
             if (qint64(done + piece) > cap)
                 return capped();
+            if (!next(piece))
+                return broken(QStringLiteral("read error (file changed or truncated?)"));
             if (checksummed)
-                crc = crc32(crc, in + done, uInt(piece));
-            if (!sink(reinterpret_cast<const char*>(in + done), int(piece), false))
+                crc = crc32(crc, reinterpret_cast<const Bytef*>(input.get()), uInt(piece));
+            if (!sink(input.get(), int(piece), false))
                 return false;
             done += piece;
         }
@@ -341,16 +355,18 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
             return broken(QStringLiteral("cannot start inflating"));
         // Ends the stream on every way out.
         const std::unique_ptr<z_stream, int (*)(z_stream*)> guard(&stream, inflateEnd);
-        const std::unique_ptr<char[]> buffer(new char[kChunk]);
+        const std::unique_ptr<char[]> output(new char[kChunk]);
         quint64 fed = 0;
         for (bool ended = false; !ended;) {
             if (stream.avail_in == 0 && fed < entry.compressedSize) {
-                const quint64 piece = std::min<quint64>(1u << 30, entry.compressedSize - fed);
-                stream.next_in = const_cast<Bytef*>(in + fed);
+                const quint64 piece = std::min<quint64>(kChunk, entry.compressedSize - fed);
+                if (!next(piece))
+                    return broken(QStringLiteral("read error (file changed or truncated?)"));
+                stream.next_in = reinterpret_cast<Bytef*>(input.get());
                 stream.avail_in = uInt(piece);
                 fed += piece;
             }
-            stream.next_out = reinterpret_cast<Bytef*>(buffer.get());
+            stream.next_out = reinterpret_cast<Bytef*>(output.get());
             stream.avail_out = kChunk;
             const int rc = inflate(&stream, Z_NO_FLUSH);
             const quint64 produced = quint64(kChunk - stream.avail_out);
@@ -371,8 +387,8 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
             if (total > entry.size)
                 return broken(QStringLiteral("inflates past its stated size"));
             if (checksummed)
-                crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.get()), uInt(produced));
-            if (!sink(buffer.get(), int(produced), false))
+                crc = crc32(crc, reinterpret_cast<const Bytef*>(output.get()), uInt(produced));
+            if (!sink(output.get(), int(produced), false))
                 return false;
         }
     }

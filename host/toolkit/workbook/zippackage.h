@@ -34,7 +34,7 @@ public:
 private:
     struct Entry
     {
-        QByteArray name; // raw, over the file's bytes
+        QByteArray name; // raw, over m_directory's bytes
         quint64 compressedSize = 0;
         quint64 size = 0;
         quint64 localOffset = 0;
@@ -44,14 +44,15 @@ private:
     };
 
     bool readDirectory();
+    bool readAt(quint64 offset, quint64 length, char* into);
     const Entry* locate(const QString& part) const;
     bool readEntry(const QString& part, const Entry& entry, qint64 cap, const Sink& sink);
 
+    // Read, not mapped: a file cut short by another program while we read is an error, not SIGBUS.
     QFile m_file;
-    // The whole file: mapped, or read into m_copy when mapping fails.
-    const uchar* m_data = nullptr;
     quint64 m_size = 0;
-    QByteArray m_copy;
+    // The central directory as read; the entries' names point into it.
+    QByteArray m_directory;
     // Where the central directory starts: every part's data lies before it.
     quint64 m_directoryOffset = 0;
     std::vector<Entry> m_entries;
