@@ -11,7 +11,9 @@ namespace WB {
 
 namespace {
 
+// Inflated pieces as the parsers take them; compressed input in smaller reads.
 constexpr int kChunk = 256 * 1024;
+constexpr int kInputChunk = 64 * 1024;
 
 constexpr quint32 kLocalSignature = 0x04034b50;
 constexpr quint32 kCentralSignature = 0x02014b50;
@@ -327,12 +329,16 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
     // A part stated larger than the cap fails whatever it holds (past the cap, or short of its
     // size): the checksum would be work for nothing, a fifth of the time a bomb takes to refuse.
     const bool checksummed = entry.size <= quint64(cap);
-    const std::unique_ptr<char[]> input(new char[kChunk]);
+    // One buffer for every part of the package: its pages are faulted in once, not per part.
+    if (!m_buffer)
+        m_buffer.reset(new char[kChunk + kInputChunk]);
+    char* const output = m_buffer.get();
+    char* const input = output + kChunk;
     if (!m_file.seek(qint64(data)))
         return broken(QStringLiteral("read error"));
     // Reads on from where the last piece ended; short only when the file changed under us.
-    const auto next = [this, &input](quint64 length) {
-        return m_file.read(input.get(), qint64(length)) == qint64(length);
+    const auto next = [this](char* into, quint64 length) {
+        return m_file.read(into, qint64(length)) == qint64(length);
     };
 
     if (entry.method == kStored) {
@@ -340,11 +346,11 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
             const quint64 piece = std::min<quint64>(kChunk, entry.size - done);
             if (qint64(done + piece) > cap)
                 return capped();
-            if (!next(piece))
+            if (!next(output, piece))
                 return broken(QStringLiteral("read error (file changed or truncated?)"));
             if (checksummed)
-                crc = crc32(crc, reinterpret_cast<const Bytef*>(input.get()), uInt(piece));
-            if (!sink(input.get(), int(piece), false))
+                crc = crc32(crc, reinterpret_cast<const Bytef*>(output), uInt(piece));
+            if (!sink(output, int(piece), false))
                 return false;
             done += piece;
         }
@@ -355,18 +361,17 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
             return broken(QStringLiteral("cannot start inflating"));
         // Ends the stream on every way out.
         const std::unique_ptr<z_stream, int (*)(z_stream*)> guard(&stream, inflateEnd);
-        const std::unique_ptr<char[]> output(new char[kChunk]);
         quint64 fed = 0;
         for (bool ended = false; !ended;) {
             if (stream.avail_in == 0 && fed < entry.compressedSize) {
-                const quint64 piece = std::min<quint64>(kChunk, entry.compressedSize - fed);
-                if (!next(piece))
+                const quint64 piece = std::min<quint64>(kInputChunk, entry.compressedSize - fed);
+                if (!next(input, piece))
                     return broken(QStringLiteral("read error (file changed or truncated?)"));
-                stream.next_in = reinterpret_cast<Bytef*>(input.get());
+                stream.next_in = reinterpret_cast<Bytef*>(input);
                 stream.avail_in = uInt(piece);
                 fed += piece;
             }
-            stream.next_out = reinterpret_cast<Bytef*>(output.get());
+            stream.next_out = reinterpret_cast<Bytef*>(output);
             stream.avail_out = kChunk;
             const int rc = inflate(&stream, Z_NO_FLUSH);
             const quint64 produced = quint64(kChunk - stream.avail_out);
@@ -387,8 +392,8 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
             if (total > entry.size)
                 return broken(QStringLiteral("inflates past its stated size"));
             if (checksummed)
-                crc = crc32(crc, reinterpret_cast<const Bytef*>(output.get()), uInt(produced));
-            if (!sink(output.get(), int(produced), false))
+                crc = crc32(crc, reinterpret_cast<const Bytef*>(output), uInt(produced));
+            if (!sink(output, int(produced), false))
                 return false;
         }
     }

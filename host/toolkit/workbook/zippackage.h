@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace WB {
@@ -56,6 +57,7 @@ private:
     // Where the central directory starts: every part's data lies before it.
     quint64 m_directoryOffset = 0;
     std::vector<Entry> m_entries;
+    std::unique_ptr<char[]> m_buffer;
     QString m_error;
 };
 
