@@ -64,5 +64,6 @@ cp "$tmp/xlsx/formulas.xlsx" "$out/formulas.xlsx"
 head -c 20000 "$out/formulas.xls" > "$out/hostile_cut.xls"
 
 $py $here/hostile_books.py "$out/xlsxwriter.xlsx" "$out"
+$py $here/zip_books.py "$out/xlsxwriter.xlsx" "$out"
 $py $here/xls_books.py "$out"
 ls -l "$out"

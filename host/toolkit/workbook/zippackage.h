@@ -1,26 +1,31 @@
 #pragma once
 
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <functional>
-
-struct zip;
+#include <memory>
+#include <vector>
 
 namespace WB {
 
 // A zip archive read part by part. Parts are inflated in pieces and cut off at a cap, whatever
-// sizes the archive's headers state.
+// sizes the archive's headers state. Only what a workbook package needs: stored and deflated
+// parts, ZIP64 records, no encryption, no multi-disk archives.
 class CZipPackage
 {
 public:
     using Sink = std::function<bool(const char* data, int size, bool last)>;
 
     CZipPackage() = default;
-    ~CZipPackage();
+    ~CZipPackage() = default;
     CZipPackage(const CZipPackage&) = delete;
     CZipPackage& operator=(const CZipPackage&) = delete;
 
+    // Reads the central directory; false with error() when the file is no zip archive we can read.
     bool open(const QString& path);
+    // A leading "/" is ignored; an exact name is preferred, otherwise ASCII case is ignored.
     bool contains(const QString& part) const;
     // Hands the inflated part to sink piece by piece; false when the part is missing, breaks,
     // inflates past cap bytes or the sink says stop (then error() is the sink's business).
@@ -28,7 +33,31 @@ public:
     QString error() const { return m_error; }
 
 private:
-    zip* m_zip = nullptr;
+    struct Entry
+    {
+        QByteArray name; // raw, over m_directory's bytes
+        quint64 compressedSize = 0;
+        quint64 size = 0;
+        quint64 localOffset = 0;
+        quint32 crc = 0;
+        quint16 method = 0;
+        quint16 flags = 0;
+    };
+
+    bool readDirectory();
+    bool readAt(quint64 offset, quint64 length, char* into);
+    const Entry* locate(const QString& part) const;
+    bool readEntry(const QString& part, const Entry& entry, qint64 cap, const Sink& sink);
+
+    // Read, not mapped: a file cut short by another program while we read is an error, not SIGBUS.
+    QFile m_file;
+    quint64 m_size = 0;
+    // The central directory as read; the entries' names point into it.
+    QByteArray m_directory;
+    // Where the central directory starts: every part's data lies before it.
+    quint64 m_directoryOffset = 0;
+    std::vector<Entry> m_entries;
+    std::unique_ptr<char[]> m_buffer;
     QString m_error;
 };
 

@@ -119,6 +119,18 @@ void TestWorkbookReaders::readsWorkbooks_data()
         << "continue.xls" << QString::fromUtf8("折算率,|abababababababababab中国,|SH,abc平安银");
     QTest::newRow("one cell at XFD1048576") << "corner_cell.xlsx"
                                             << "far";
+    // The same book in the package layouts zip writers use.
+    QTest::newRow("ZIP64 end records and ZIP64 sizes in every header")
+        << "zip64.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("ZIP64 extra fields in the local headers only")
+        << "zip64_local.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("stored parts") << "stored.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("sizes in data descriptors after the data")
+        << "descriptors.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("archive comment holding a stray end-record signature")
+        << "comment.xlsx" << QString::fromUtf8(kXlsxwriterBook);
+    QTest::newRow("part names in another case than the relationships name them")
+        << "case.xlsx" << QString::fromUtf8(kXlsxwriterBook);
 }
 
 // Both readers give the same texts: the cell reader's rows equal the tab reader's lines.
@@ -202,6 +214,20 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
                                       << "DTD";
     QTest::newRow("damaged stored sheet") << "hostile_crc.xlsx"
                                           << "xml: ";
+    QTest::newRow("zip: CRC mismatch in a well-formed stored part") << "hostile_zip_crc.xlsx"
+                                                                    << "xl/sharedStrings.xml: crc error";
+    QTest::newRow("zip: central directory past the end") << "hostile_zip_directory.xlsx"
+                                                         << "central directory lies past the end";
+    QTest::newRow("zip: deflate stream cut short") << "hostile_zip_cut.xlsx"
+                                                   << "sheet1.xml: compressed data ends early";
+    QTest::newRow("zip: local header offset past the data") << "hostile_zip_local.xlsx"
+                                                            << "sheet1.xml: the local header is missing";
+    QTest::newRow("zip: encrypted parts") << "hostile_zip_encrypted.xlsx"
+                                          << "encrypted parts are not supported";
+    QTest::newRow("zip: bzip2 parts") << "hostile_zip_bzip2.xlsx"
+                                      << "compression method 12 not supported";
+    QTest::newRow("zip: a part named twice") << "hostile_zip_twice.xlsx"
+                                             << "xl/worksheets/sheet1.xml is in the archive twice";
     QTest::newRow("xls cut short") << "hostile_cut.xls"
                                    << "(truncated file?)";
     QTest::newRow("xls without its FAT sector") << "hostile_truncated.xls"
