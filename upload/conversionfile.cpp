@@ -100,9 +100,20 @@ LineRead decodeLines(const unsigned char* text, size_t begin, size_t end, QStrin
         }
     };
     constexpr size_t kSplitFrom = size_t(512) << 10;
+    if (end - begin < kSplitFrom || std::thread::hardware_concurrency() < 2)
+        return decodeRange(begin, end);
+    // The head alone first: text in another encoding fails in its first lines, before the second
+    // half's strings are made for nothing.
+    constexpr size_t kHead = size_t(64) << 10;
+    const void* headEnd = std::memchr(text + begin + kHead, '\n', end - begin - kHead);
+    if (!headEnd)
+        return decodeRange(begin, end);
+    const LineRead head = decodeRange(begin, size_t(static_cast<const unsigned char*>(headEnd) - text));
+    if (head != LineRead::Decoded)
+        return head;
+    begin = size_t(static_cast<const unsigned char*>(headEnd) - text) + 1;
     const size_t middle = begin + (end - begin) / 2;
-    const bool split = end - begin >= kSplitFrom && std::thread::hardware_concurrency() > 1;
-    const void* cut = split ? std::memchr(text + middle, '\n', end - middle) : nullptr;
+    const void* cut = std::memchr(text + middle, '\n', end - middle);
     if (!cut)
         return decodeRange(begin, end);
     const size_t firstEnd = size_t(static_cast<const unsigned char*>(cut) - text);
