@@ -5,8 +5,6 @@
 #include <QFileInfo>
 
 #include <cstring>
-#include <exception>
-#include <thread>
 
 #include <string>
 #include <vector>
@@ -76,90 +74,27 @@ void appendLine(QStringList& lines, QString& line)
 }
 
 // Lines of text[begin, end), split on line feeds; decodeLine(text, from, to, line) writes one line
-// into a string of to - from characters, shortening it to fit, and says whether it could.
+// into a string of to - from characters, shortening it to fit, and says whether it could. The
+// outcome is that of the first line that is not Decoded.
 //
-// A large text is cut at the line feed nearest its middle and the second half is decoded on a
-// thread of its own while this one does the first. Every string is allocated here, so that the
-// lines come from the caller's heap however the allocator splits its arenas between threads. The
-// outcome is the first in text order that is not Decoded, as a single pass would stop at it.
+// (Decoding the halves of a large text on two threads was tried: making each line's string costs
+// as much as decoding it, and the strings had best come from the caller's heap, so it gained
+// nothing.)
 template <typename DecodeLine>
 LineRead decodeLines(const unsigned char* text, size_t begin, size_t end, QStringList& lines, DecodeLine decodeLine)
 {
-    const auto decodeRange = [&](size_t from, size_t to) {
-        for (size_t start = from;;) {
-            const auto* lineBreak = static_cast<const unsigned char*>(std::memchr(text + start, '\n', to - start));
-            const size_t stop = lineBreak ? size_t(lineBreak - text) : to;
-            QString line(int(stop - start), Qt::Uninitialized);
-            const LineRead read = decodeLine(text, start, stop, line);
-            if (read != LineRead::Decoded)
-                return read;
-            appendLine(lines, line);
-            if (!lineBreak)
-                return LineRead::Decoded;
-            start = stop + 1;
-        }
-    };
-    constexpr size_t kSplitFrom = size_t(512) << 10;
-    if (end - begin < kSplitFrom || std::thread::hardware_concurrency() < 2)
-        return decodeRange(begin, end);
-    // The head alone first: text in another encoding fails in its first lines, before the second
-    // half's strings are made for nothing.
-    constexpr size_t kHead = size_t(64) << 10;
-    const void* headEnd = std::memchr(text + begin + kHead, '\n', end - begin - kHead);
-    if (!headEnd)
-        return decodeRange(begin, end);
-    const LineRead head = decodeRange(begin, size_t(static_cast<const unsigned char*>(headEnd) - text));
-    if (head != LineRead::Decoded)
-        return head;
-    begin = size_t(static_cast<const unsigned char*>(headEnd) - text) + 1;
-    const size_t middle = begin + (end - begin) / 2;
-    const void* cut = std::memchr(text + middle, '\n', end - middle);
-    if (!cut)
-        return decodeRange(begin, end);
-    const size_t firstEnd = size_t(static_cast<const unsigned char*>(cut) - text);
-
-    std::vector<size_t> starts; // of the second half's lines, and one past its end
-    for (size_t start = firstEnd + 1;;) {
-        starts.push_back(start);
-        const void* lineBreak = std::memchr(text + start, '\n', end - start);
-        if (!lineBreak)
-            break;
-        start = size_t(static_cast<const unsigned char*>(lineBreak) - text) + 1;
-    }
-    starts.push_back(end + 1);
-    std::vector<QString> second;
-    second.reserve(starts.size() - 1);
-    for (size_t i = 0; i + 1 < starts.size(); ++i)
-        second.emplace_back(int(starts[i + 1] - 1 - starts[i]), Qt::Uninitialized);
-
-    LineRead secondRead = LineRead::Decoded;
-    std::exception_ptr failure;
-    std::thread helper([&] {
-        try {
-            for (size_t i = 0; i < second.size() && secondRead == LineRead::Decoded; ++i)
-                secondRead = decodeLine(text, starts[i], starts[i + 1] - 1, second[i]);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    LineRead firstRead = LineRead::Decoded;
-    try {
-        firstRead = decodeRange(begin, firstEnd);
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
-    if (failure)
-        std::rethrow_exception(failure);
-    if (firstRead != LineRead::Decoded)
-        return firstRead;
-    if (secondRead != LineRead::Decoded)
-        return secondRead;
-    lines.reserve(lines.size() + int(second.size()));
-    for (QString& line : second)
+    for (size_t start = begin;;) {
+        const auto* lineBreak = static_cast<const unsigned char*>(std::memchr(text + start, '\n', end - start));
+        const size_t stop = lineBreak ? size_t(lineBreak - text) : end;
+        QString line(int(stop - start), Qt::Uninitialized);
+        const LineRead read = decodeLine(text, start, stop, line);
+        if (read != LineRead::Decoded)
+            return read;
         appendLine(lines, line);
-    return LineRead::Decoded;
+        if (!lineBreak)
+            return LineRead::Decoded;
+        start = stop + 1;
+    }
 }
 
 // GBK text of ASCII and two-byte characters only (what every GBK writer produces for Chinese

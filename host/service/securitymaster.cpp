@@ -258,14 +258,16 @@ void CSecurityMaster::indexByNumber()
     while ((size_t(1) << bits) < 2 * m_records.size())
         ++bits;
     m_numberShift = 64 - bits;
-    m_byNumber.assign(size_t(1) << bits, {});
-    const size_t mask = m_byNumber.size() - 1;
+    m_numberKeys.assign(size_t(1) << bits, 0);
+    m_numberRecords.assign(size_t(1) << bits, InstrumentRecordPtr());
+    const size_t mask = m_numberKeys.size() - 1;
     for (const InstrumentRecordPtr& record : m_records) {
         const uint32_t key = plainKey(exchangeNumber(record->exchangeId), plainCode(record->stockCode));
         size_t slot = numberSlot(key);
-        while (m_byNumber[slot].first != 0)
+        while (m_numberKeys[slot] != 0)
             slot = (slot + 1) & mask;
-        m_byNumber[slot] = {key, record};
+        m_numberKeys[slot] = key;
+        m_numberRecords[slot] = record;
     }
 }
 
@@ -318,17 +320,17 @@ InstrumentRecordPtr CSecurityMaster::lookupPlain(const std::string& exchangeText
     if (code < 0) {
         return InstrumentRecordPtr();
     }
-    if (m_byNumber.empty()) {
+    if (m_numberKeys.empty()) {
         return InstrumentRecordPtr();
     }
     const uint32_t key = plainKey(exchange, code);
-    const size_t mask = m_byNumber.size() - 1;
+    const size_t mask = m_numberKeys.size() - 1;
     for (size_t slot = numberSlot(key);; slot = (slot + 1) & mask) {
-        const auto& entry = m_byNumber[slot];
-        if (entry.first == key) {
-            return entry.second;
+        const uint32_t found = m_numberKeys[slot];
+        if (found == key) {
+            return m_numberRecords[slot];
         }
-        if (entry.first == 0) {
+        if (found == 0) {
             return InstrumentRecordPtr();
         }
     }

@@ -53,8 +53,10 @@ private:
     size_t numberSlot(uint32_t key) const;
 
     // plainKey() (SZ 000858 is 2000858) to the record, open addressing over a power-of-two table;
-    // key 0 marks a free slot. A look-up per upload line, so no node per record.
-    std::vector<std::pair<uint32_t, InstrumentRecordPtr>> m_byNumber;
+    // key 0 marks a free slot. A look-up per upload line, so no node per record, and the keys
+    // probed apart from the records: the whole key table stays in the nearest cache.
+    std::vector<uint32_t> m_numberKeys;
+    std::vector<InstrumentRecordPtr> m_numberRecords;
     int m_numberShift = 64;
     std::vector<InstrumentRecordPtr> m_records;
 };
