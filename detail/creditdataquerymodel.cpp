@@ -66,7 +66,7 @@ const Exchange& exchangeOf(std::vector<Exchange>& exchanges, const std::string& 
     Exchange added;
     added.bytes = bytes;
     added.text = WB::sToQs(bytes);
-    added.roundTrips = added.text.toStdString() == bytes;
+    added.roundTrips = roundTrips(bytes, added.text);
     exchanges.push_back(std::move(added));
     return exchanges.back();
 }

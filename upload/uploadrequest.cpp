@@ -126,12 +126,13 @@ bool plainDecimal(const QChar* text, int size, double& value)
     }
     if (dot == 0 || dot == size - 1 || (buffer[0] == '0' && size > 1 && dot != 1))
         return false;
-    // Up to 15 digits and 22 decimals, the digits as a whole number and the power of ten are both
-    // exact doubles, so their one correctly rounded quotient is the correctly rounded value.
-    const int decimals = dot < 0 ? 0 : size - dot - 1;
-    if (size - (dot < 0 ? 0 : 1) <= 15) {
-        static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    // Up to 15 digits, the digits as a whole number and the power of ten are both exact doubles,
+    // so their one correctly rounded quotient is the correctly rounded value.
+    const int digitCount = dot < 0 ? size : size - 1;
+    if (digitCount <= 15) {
+        static const double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const int decimals = dot < 0 ? 0 : size - dot - 1;
         int64_t digits = 0;
         for (int i = 0; i < size; ++i) {
             if (i != dot)
