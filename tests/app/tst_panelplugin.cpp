@@ -26,7 +26,7 @@ void TestPanelPlugin::refusesWhatIsNotAPlugin_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expected");
     QTest::newRow("missing file") << QString("/nonexistent/libcreditdata.so") << QString("does not exist");
-    QTest::newRow("not a library") << QString(QFINDTESTDATA("tst_panelplugin.cpp")) << QString("cannot be loaded");
+    QTest::newRow("not a library") << QString::fromLocal8Bit(qgetenv("SOURCE_DIR")) + "/README.md" << QString("cannot be loaded");
     QTest::newRow("library without entry") << QString(PLUGIN_DIR "/libvoprhost.so") << QString("no entry point");
 }
 
