@@ -1,5 +1,7 @@
 #include "xmlscanner.h"
 
+#include "inputcaps.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -246,7 +248,7 @@ bool CXmlScanner::feed(const char* data, qint64 size, bool last)
         std::string().swap(m_pending);
         return m_error == EError::None;
     }
-    if (end - p > kMaxTokenBytes) {
+    if (end - p > inputcaps::kMaxTokenBytes) {
         m_error = EError::TokenTooLong;
         return false;
     }
