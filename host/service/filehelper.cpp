@@ -1,36 +1,44 @@
 #include "hostservice.h"
 
+#include "inputcaps.h"
+
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
+// Reads the regular file at path whole, up to the csv cap. False when it is no regular file, is
+// larger than the cap (before reading it), or changes size while it is read: a file cut short
+// would otherwise pass for a complete one.
 bool readWholeFile(const std::string& path, std::string& content)
 {
+    if (path.empty())
+        return false;
+    // Non-blocking, so that a FIFO named like a csv returns at once; fstat judges what was opened.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
     struct stat info;
-    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > inputcaps::kMaxCsvBytes) {
+        ::close(fd);
         return false;
     }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = ::fdopen(fd, "rb");
     if (!file) {
+        ::close(fd);
         return false;
     }
-    // One read into a buffer of the file's size; a file that grows meanwhile is read on in chunks.
-    std::string data(static_cast<size_t>(info.st_size), '\0');
-    size_t got = data.empty() ? 0 : std::fread(&data[0], 1, data.size(), file);
-    data.resize(got);
-    if (got == static_cast<size_t>(info.st_size)) {
-        char buffer[65536];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-            data.append(buffer, n);
-        }
-    }
+    const size_t expected = static_cast<size_t>(info.st_size);
+    // One byte more than the file held: reading it means the file grew meanwhile.
+    std::string data(expected + 1, '\0');
+    const size_t got = std::fread(&data[0], 1, data.size(), file);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed) {
+    if (failed || got != expected)
         return false;
-    }
+    data.resize(got);
     content.swap(data);
     return true;
 }
@@ -42,17 +50,10 @@ namespace utils {
 bool FileHelper::open(std::string path, std::string& content)
 {
     content.clear();
-    if (readWholeFile(path, content)) {
-        return true;
-    }
-    // The client hands over paths in the GBK code page; the file system here speaks UTF-8.
-    std::string utf8Path = path;
-    safeGbk2Utf8(utf8Path);
-    if (utf8Path != path && readWholeFile(utf8Path, content)) {
-        return true;
-    }
-    content.clear();
-    return false;
+    // The client hands over paths in the GBK code page; the file system here speaks UTF-8. Only the
+    // decoded path is opened: a file whose name is those very GBK bytes is another file.
+    safeGbk2Utf8(path);
+    return readWholeFile(path, content);
 }
 
 } // namespace utils
