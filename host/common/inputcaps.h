@@ -75,8 +75,12 @@ constexpr int kMaxDocumentEntries = 65536;
 
 // --- csv -----------------------------------------------------------------------------------------
 
-// A csv is read whole and then split into lines, which costs several times its size: 32 MiB is
-// a million rows of a conversion-rate file. A larger one is refused before it is read.
-constexpr std::int64_t kMaxCsvBytes = 32 * kMiB;
+// A csv is read whole, then made into one string per line, and each usable line into a record to
+// send: the upload costs a few times the bytes and some 300 bytes a line. Lines: as many as the
+// largest sheet of four columns has rows (a conversion-rate line has four fields), so a csv sends
+// what a workbook could, in under 200 MB.
+constexpr std::int64_t kMaxCsvLines = kMaxCells / 4;
+// Bytes: those lines at 32 bytes each. A larger file is refused before it is read.
+constexpr std::int64_t kMaxCsvBytes = 32 * kMaxCsvLines;
 
 } // namespace inputcaps

@@ -3,15 +3,28 @@
 #include "inputcaps.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Reads the regular file at path whole, up to the csv cap. False when it is no regular file, is
-// larger than the cap (before reading it), or changes size while it is read: a file cut short
-// would otherwise pass for a complete one.
+// Whether the text holds more lines than the csv cap.
+bool tooManyLines(const std::string& text)
+{
+    std::int64_t lines = 1;
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', text.data() + text.size() - p)));
+         ++p) {
+        if (++lines > inputcaps::kMaxCsvLines)
+            return true;
+    }
+    return false;
+}
+
+// Reads the regular file at path whole, within the csv caps. False when it is no regular file, is
+// larger than the cap (before reading it), changes size while it is read (a file cut short would
+// otherwise pass for a complete one) or holds more lines than the cap.
 bool readWholeFile(const std::string& path, std::string& content)
 {
     if (path.empty())
@@ -39,6 +52,8 @@ bool readWholeFile(const std::string& path, std::string& content)
     if (failed || got != expected)
         return false;
     data.resize(got);
+    if (tooManyLines(data))
+        return false;
     content.swap(data);
     return true;
 }

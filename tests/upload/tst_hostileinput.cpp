@@ -1,6 +1,7 @@
 #include "upload/conversionfile.h"
 #include "upload/uploadrequest.h"
 
+#include "inputcaps.h"
 #include "testfiles.h"
 #include "xlsxwriter.h"
 
@@ -184,9 +185,10 @@ void TestHostileInput::files_data()
     QTest::newRow("1 MB single line of commas") << "commas.csv" << bytes(QByteArray(1024 * 1024, ',')) << nothingUsable;
     QTest::newRow("1 MB ratio field") << "ratio.csv" << bytes(kRow.toUtf8() + QByteArray(1024 * 1024, '7'))
                                       << "request 1";
-    QTest::newRow("a million empty lines") << "lines.csv" << bytes(QByteArray(1000000, '\n')) << nothingUsable;
-    QTest::newRow("a million empty lines after a row")
-        << "linesafter.csv" << bytes(kRow.toUtf8() + QByteArray(1000000, '\n')) << "request 1";
+    QTest::newRow("as many empty lines as the line cap")
+        << "lines.csv" << bytes(QByteArray(int(inputcaps::kMaxCsvLines - 1), '\n')) << nothingUsable;
+    QTest::newRow("a row and more lines than the line cap")
+        << "linesafter.csv" << bytes(kRow.toUtf8() + QByteArray(int(inputcaps::kMaxCsvLines), '\n')) << openFailed;
     QTest::newRow("very long names in a csv")
         << "longnames.csv" << bytes(repeatedLine("SH,600000," + QString(100000, QChar(0x6d66)) + ",0.7", 50))
         << "request 50";
@@ -196,7 +198,7 @@ void TestHostileInput::files_data()
     // Past the csv cap, refused before a byte is read (a sparse file: no disk taken).
     QTest::newRow("csv past its size cap") << "huge.csv" << Maker([](const QString& path) {
         QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.resize((32LL << 20) + 1);
+        return file.open(QIODevice::WriteOnly) && file.resize(inputcaps::kMaxCsvBytes + 1);
     }) << openFailed;
     // The kernel states 4096 bytes and gives four: a file cut short while read is no whole file.
     QTest::newRow("csv shorter than its stated size") << "shrinking.csv" << Maker([](const QString& path) {
