@@ -87,8 +87,9 @@ bool writePackage(const QString& path, const QByteArray& sheet, const QByteArray
                     : QByteArray();
     testsupport::ZipEntries entries{
         {QStringLiteral("[Content_Types].xml"), types},
-        {QStringLiteral("_rels/.rels"), kHead + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" +
-                                            rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+        {QStringLiteral("_rels/.rels"), kHead + "<Relationships xmlns=\"" + pkg +
+                                            "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                            "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
         {QStringLiteral("xl/workbook.xml"),
          kHead + "<workbook xmlns=\"" + kMainNs + "\" xmlns:r=\"" + rel +
              "\"><sheets><sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},

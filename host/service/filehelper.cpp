@@ -14,8 +14,8 @@ namespace {
 bool tooManyLines(const std::string& text)
 {
     std::int64_t lines = 1;
-    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', text.data() + text.size() - p)));
-         ++p) {
+    for (const char* p = text.data();
+         (p = static_cast<const char*>(std::memchr(p, '\n', text.data() + text.size() - p))); ++p) {
         if (++lines > inputcaps::kMaxCsvLines)
             return true;
     }

@@ -65,35 +65,35 @@ inline QByteArray zipBytes(const ZipEntries& entries, bool stored = false)
         const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size())));
         const quint32 offset = quint32(archive.size());
         QByteArray header;
-        put16(header, 20);                 // version needed
-        put16(header, 0x0800);             // UTF-8 names
-        put16(header, stored ? 0 : 8);     // method
-        put32(header, 0);                  // time and date
+        put16(header, 20);             // version needed
+        put16(header, 0x0800);         // UTF-8 names
+        put16(header, stored ? 0 : 8); // method
+        put32(header, 0);              // time and date
         put32(header, crc);
         put32(header, quint32(body.size()));
         put32(header, quint32(data.size()));
         put16(header, quint32(name.size()));
-        put16(header, 0);                  // extra
+        put16(header, 0); // extra
         put32(archive, 0x04034b50);
         archive += header + name + body;
         put32(directory, 0x02014b50);
-        put16(directory, 20);              // version made by
+        put16(directory, 20); // version made by
         directory += header;
-        put16(directory, 0);               // comment
-        put32(directory, 0);               // disk, internal attributes
-        put32(directory, 0);               // external attributes
+        put16(directory, 0); // comment
+        put32(directory, 0); // disk, internal attributes
+        put32(directory, 0); // external attributes
         put32(directory, offset);
         directory += name;
     }
     const quint32 directoryOffset = quint32(archive.size());
     archive += directory;
     put32(archive, 0x06054b50);
-    put32(archive, 0);                     // disks
+    put32(archive, 0); // disks
     put16(archive, quint32(entries.size()));
     put16(archive, quint32(entries.size()));
     put32(archive, quint32(directory.size()));
     put32(archive, directoryOffset);
-    put16(archive, 0);                     // comment
+    put16(archive, 0); // comment
     return archive;
 }
 

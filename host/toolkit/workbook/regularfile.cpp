@@ -68,8 +68,8 @@ QByteArray fileFingerprint(QFile& file)
     struct stat info;
     if (::fstat(file.handle(), &info) != 0)
         return QByteArray();
-    out += ' ' + QByteArray::number(qulonglong(info.st_dev)) + ' ' + QByteArray::number(qulonglong(info.st_ino)) +
-           ' ' + QByteArray::number(qlonglong(info.st_mtim.tv_sec)) + '.' +
+    out += ' ' + QByteArray::number(qulonglong(info.st_dev)) + ' ' + QByteArray::number(qulonglong(info.st_ino)) + ' ' +
+           QByteArray::number(qlonglong(info.st_mtim.tv_sec)) + '.' +
            QByteArray::number(qlonglong(info.st_mtim.tv_nsec));
 #else
     out += ' ' + QByteArray::number(QFileInfo(file).lastModified().toMSecsSinceEpoch());

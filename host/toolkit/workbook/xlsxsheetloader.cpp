@@ -215,8 +215,8 @@ protected:
                 return;
             // UTF-8 takes at most four bytes a character: longer is past the cap unread.
             const size_t bytes = std::strlen(code);
-            const QString text = bytes <= size_t(4 * inputcaps::kMaxFormatChars) ? QString::fromUtf8(code, int(bytes))
-                                                                                   : QString();
+            const QString text =
+                bytes <= size_t(4 * inputcaps::kMaxFormatChars) ? QString::fromUtf8(code, int(bytes)) : QString();
             // A custom format may redefine a built-in id; one past the cap shows numbers as they are.
             m_customKinds.insert(id, text.isEmpty() || text.size() > inputcaps::kMaxFormatChars
                                          ? EDateKind::None
@@ -225,14 +225,15 @@ protected:
             m_inCellXfs = true;
         } else if (m_inCellXfs && isName(name, "xf")) {
             if (qint64(xfDateKinds.size()) >= inputcaps::kMaxCellStyles) {
-                fail(QStringLiteral("xlsx: %1 lists more than %2 cell styles").arg(partName()).arg(inputcaps::kMaxCellStyles));
+                fail(QStringLiteral("xlsx: %1 lists more than %2 cell styles")
+                         .arg(partName())
+                         .arg(inputcaps::kMaxCellStyles));
                 return;
             }
             const char* idText = attribute(attributes, "numFmtId");
             const int id = idText ? formatId(idText) : 0;
             const auto custom = m_customKinds.constFind(id);
-            xfDateKinds.push_back(custom != m_customKinds.constEnd() ? *custom
-                                                                     : CCellText::dateKindOf(id, QString()));
+            xfDateKinds.push_back(custom != m_customKinds.constEnd() ? *custom : CCellText::dateKindOf(id, QString()));
         }
     }
     void endElement(const char* name) override
@@ -369,7 +370,9 @@ protected:
         if (!target)
             return;
         if (target->size() + size_t(length) > size_t(inputcaps::kMaxCellTextBytes)) {
-            fail(QStringLiteral("xlsx: cell text longer than %1 bytes at row %2").arg(inputcaps::kMaxCellTextBytes).arg(m_row));
+            fail(QStringLiteral("xlsx: cell text longer than %1 bytes at row %2")
+                     .arg(inputcaps::kMaxCellTextBytes)
+                     .arg(m_row));
             return;
         }
         target->append(text, size_t(length));

@@ -12,6 +12,7 @@ namespace {
 
 const char kInvalidToken[] = "not well-formed (invalid token)";
 const char kUnclosedToken[] = "unclosed token";
+const char kLineFeed[] = "\n";
 
 enum : unsigned char
 {
@@ -357,7 +358,7 @@ const char* CXmlScanner::text(const char* p, const char* end, bool last)
         } else if (c == '\r') {
             if (p + 1 == end && !last)
                 break;
-            if (!emit(run, p) || !emit("\n", "\n" + 1))
+            if (!emit(run, p) || !emit(kLineFeed, kLineFeed + 1))
                 return nullptr;
             p += p + 1 < end && p[1] == '\n' ? 2 : 1;
             run = p;
@@ -401,7 +402,7 @@ const char* CXmlScanner::cdata(const char* p, const char* end, bool last)
         } else if (c == '\r') {
             if (p + 1 == end && !last)
                 break;
-            if (!emit(run, p) || !emit("\n", "\n" + 1))
+            if (!emit(run, p) || !emit(kLineFeed, kLineFeed + 1))
                 return nullptr;
             p += p + 1 < end && p[1] == '\n' ? 2 : 1;
             run = p;
