@@ -53,10 +53,15 @@ bool CCompoundDocument::open(const QString& path)
         m_error = why;
         return false;
     }
-    // Read one byte past the cap: a file that grows meanwhile is refused like one that was large.
-    if (file.size() > inputcaps::kMaxXlsBytes)
+    const qint64 size = file.size();
+    if (size > inputcaps::kMaxXlsBytes)
         return fail(QStringLiteral("file larger than the %1 MiB cap").arg(inputcaps::kMaxXlsBytes / inputcaps::kMiB));
-    return openData(file.read(inputcaps::kMaxXlsBytes + 1));
+    const QByteArray data = file.read(size);
+    // A byte more, or fewer than stated: the file changed while it was read.
+    char more = 0;
+    if (data.size() != size || file.read(&more, 1) != 0)
+        return fail(QStringLiteral("the file changed while it was read"));
+    return openData(data);
 }
 
 bool CCompoundDocument::openData(const QByteArray& data)
