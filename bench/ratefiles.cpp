@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QTextCodec>
 
-#include <zip.h>
+#include "zipwriter.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -59,21 +59,6 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
-bool addPart(zip_t* archive, const char* name, const QByteArray& data)
-{
-    // libzip reads the buffer at zip_close: hand it a malloc'd copy it frees itself.
-    void* copy = std::malloc(size_t(data.size()));
-    if (!copy)
-        return false;
-    std::memcpy(copy, data.constData(), size_t(data.size()));
-    zip_source_t* source = zip_source_buffer(archive, copy, zip_uint64_t(data.size()), 1);
-    if (!source) {
-        std::free(copy);
-        return false;
-    }
-    return zip_file_add(archive, name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) >= 0;
-}
-
 const QByteArray kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 const QByteArray kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 
@@ -81,10 +66,6 @@ const QByteArray kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"
 bool writePackage(const QString& path, const QByteArray& sheet, const QByteArray& sharedStrings)
 {
     const QString partial = path + QStringLiteral(".part");
-    int error = 0;
-    zip_t* archive = zip_open(QFile::encodeName(partial).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive)
-        return false;
     const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     const QByteArray pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
     const bool withStrings = !sharedStrings.isEmpty();
@@ -104,23 +85,21 @@ bool writePackage(const QString& path, const QByteArray& sheet, const QByteArray
     const QByteArray stringsRel =
         withStrings ? "<Relationship Id=\"rId2\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>"
                     : QByteArray();
-    const bool ok = addPart(archive, "[Content_Types].xml", types) &&
-                    addPart(archive, "_rels/.rels",
-                            kHead + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-                                "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>") &&
-                    addPart(archive, "xl/workbook.xml",
-                            kHead + "<workbook xmlns=\"" + kMainNs + "\" xmlns:r=\"" + rel +
-                                "\"><sheets><sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>") &&
-                    addPart(archive, "xl/_rels/workbook.xml.rels",
-                            kHead + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-                                "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" + stringsRel + "</Relationships>") &&
-                    (!withStrings || addPart(archive, "xl/sharedStrings.xml", sharedStrings)) &&
-                    addPart(archive, "xl/worksheets/sheet1.xml", sheet);
-    if (!ok) {
-        zip_discard(archive);
-        return false;
-    }
-    return zip_close(archive) == 0 && QFile::rename(partial, path);
+    testsupport::ZipEntries entries{
+        {QStringLiteral("[Content_Types].xml"), types},
+        {QStringLiteral("_rels/.rels"), kHead + "<Relationships xmlns=\"" + pkg +
+                                            "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                            "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+        {QStringLiteral("xl/workbook.xml"),
+         kHead + "<workbook xmlns=\"" + kMainNs + "\" xmlns:r=\"" + rel +
+             "\"><sheets><sheet name=\"rates\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+        {QStringLiteral("xl/_rels/workbook.xml.rels"),
+         kHead + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+             "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" + stringsRel + "</Relationships>"}};
+    if (withStrings)
+        entries.append({QStringLiteral("xl/sharedStrings.xml"), sharedStrings});
+    entries.append({QStringLiteral("xl/worksheets/sheet1.xml"), sheet});
+    return testsupport::writeZipFile(partial, entries) && QFile::rename(partial, path);
 }
 
 bool writeXlsx(const QString& path, const std::vector<Row>& rows)

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
-targets=(fuzz_csv fuzz_xlsx fuzz_xls fuzz_tableconfig)
+targets=(fuzz_csv fuzz_xlsx fuzz_xls fuzz_xmlpart fuzz_cfb fuzz_tableconfig)
 [ $# -gt 0 ] && targets=("$@")
 bash scripts/setup.sh --packages-only
 
@@ -27,10 +27,17 @@ for target in "${targets[@]}"; do
   corpus=$build_dir/corpus/$target
   artifacts=$build_dir/artifacts/$target
   mkdir -p "$corpus" "$artifacts"
+  # Workbook targets get their format's tokens and room for a styled workbook (the largest seed
+  # is a 50 KB .xls); libFuzzer would otherwise stop growing inputs at the largest seed's size.
+  options=()
+  case $target in
+    fuzz_xlsx | fuzz_xmlpart) options=(-dict=fuzz/ooxml.dict -max_len=65536) ;;
+    fuzz_xls | fuzz_cfb) options=(-dict=fuzz/biff.dict -max_len=65536) ;;
+  esac
   echo "== $target: ${seconds}s"
   set +e
   # New inputs go to the build folder's corpus; the seeds in fuzz/corpus/ stay as kept.
-  "$build_dir/bin/$target" -max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 -print_final_stats=1 \
+  "$build_dir/bin/$target" "${options[@]}" -max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" "fuzz/corpus/$target" >"$build_dir/$target.log" 2>&1
   rc=$?
   set -e

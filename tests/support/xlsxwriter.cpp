@@ -1,29 +1,10 @@
 #include "xlsxwriter.h"
 
-#include <QFile>
-
-#include <zip.h>
-
 namespace testsupport {
 
 bool writeZip(const QString& path, const ZipEntries& entries)
 {
-    int code = 0;
-    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    if (!archive) {
-        return false;
-    }
-    for (const auto& entry : entries) {
-        // libzip reads the buffer at zip_close: it must outlive the loop, so the list's copy is used.
-        zip_source_t* source =
-            zip_source_buffer(archive, entry.second.constData(), zip_uint64_t(entry.second.size()), 0);
-        if (!source || zip_file_add(archive, entry.first.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8) < 0) {
-            zip_source_free(source);
-            zip_discard(archive);
-            return false;
-        }
-    }
-    return zip_close(archive) == 0;
+    return writeZipFile(path, entries);
 }
 
 ZipEntries workbookEntries(const QByteArray& sheetXml)

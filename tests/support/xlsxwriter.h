@@ -1,6 +1,8 @@
 #pragma once
 // Writes the smallest workbook the .xlsx reader takes, or a broken one, for tests that need odd files.
 
+#include "zipwriter.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -8,8 +10,6 @@
 #include <QStringList>
 
 namespace testsupport {
-
-using ZipEntries = QList<QPair<QString, QByteArray>>;
 
 // A zip holding the entries in order, deflated. False when it cannot be written.
 bool writeZip(const QString& path, const ZipEntries& entries);

@@ -78,10 +78,10 @@ def write_raw(name, sheet_raw):
 
 # 300 MiB of white space: past the inflate cap without a single element.
 write_raw("hostile_bomb_padding.xlsx", streamed("pad", b" " * 64, 300 * 1024 * 1024 // 64))
-# Millions of empty elements that are no cells.
-write_raw("hostile_bomb_elements.xlsx", streamed("elements", b"<x/>", 8_000_000))
-# Millions of cells in one row after another: past the cell cap.
-write_raw("hostile_bomb_cells.xlsx", streamed("cells", b'<row><c><v>1</v></c><c><v>2</v></c></row>', 3_000_000))
+# Millions of empty elements that are no cells: past the element cap.
+write_raw("hostile_bomb_elements.xlsx", streamed("elements", b"<x/>", 9_000_000))
+# Millions of cells, eight a row in 300,000 rows: past the cell cap.
+write_raw("hostile_bomb_cells.xlsx", streamed("cells", b"<row>" + b"<c><v>1</v></c>" * 8 + b"</row>", 300_000))
 # Nesting deeper than any sheet.
 write("hostile_deep.xlsx", {sheet: head + b"<row>" * 100000 + tail})
 # A claimed huge dimension with A1 and XFD1048576 filled: a used range no memory can hold.

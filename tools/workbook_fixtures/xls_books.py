@@ -127,9 +127,11 @@ good_stream = book(8, g8, s8)
 good, info = cfb("Workbook", good_stream)
 open(f"{out}/hostile_truncated.xls", "wb").write(good[: info["fat"] - 700])
 
+# The chain turns back before the stream's end: a reader walking only what the stream needs
+# still meets the loop.
 loop = bytearray(good)
-last = info["first"] + info["count"] - 1
-struct.pack_into("<I", loop, info["fat"] + 4 * last, info["first"])
+middle = info["first"] + info["count"] // 2
+struct.pack_into("<I", loop, info["fat"] + 4 * middle, info["first"])
 open(f"{out}/hostile_fat_loop.xls", "wb").write(loop)
 
 far = bytearray(good)

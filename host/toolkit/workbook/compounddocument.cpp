@@ -1,5 +1,8 @@
 #include "compounddocument.h"
 
+#include "inputcaps.h"
+#include "regularfile.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -14,7 +17,9 @@ constexpr quint32 kEndOfChain = 0xFFFFFFFE;
 constexpr int kHeaderBytes = 512;
 constexpr int kHeaderFatIds = 109;
 constexpr int kEntryBytes = 128;
-constexpr int kMaxEntries = 65536; // a workbook has a handful of streams
+// Streams shorter than this live in the mini stream, in sectors of 1 << kMiniShift bytes.
+constexpr quint64 kMiniCutoff = 4096;
+constexpr int kMiniShift = 6;
 constexpr quint8 kStreamEntry = 2;
 constexpr quint8 kRootEntry = 5;
 const char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
@@ -42,42 +47,52 @@ bool CCompoundDocument::fail(const QString& message)
 
 bool CCompoundDocument::open(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+    QFile file;
+    QString why;
+    if (!openRegularFile(file, path, why)) {
+        m_error = why;
         return false;
     }
-    if (file.size() > kMaxFileBytes)
-        return fail(QStringLiteral("file larger than the %1 MiB cap").arg(kMaxFileBytes / (1024 * 1024)));
-    return openData(file.readAll());
+    const qint64 size = file.size();
+    if (size > inputcaps::kMaxXlsBytes)
+        return fail(QStringLiteral("file larger than the %1 MiB cap").arg(inputcaps::kMaxXlsBytes / inputcaps::kMiB));
+    const QByteArray data = file.read(size);
+    // A byte more, or fewer than stated: the file changed while it was read.
+    char more = 0;
+    if (data.size() != size || file.read(&more, 1) != 0)
+        return fail(QStringLiteral("the file changed while it was read"));
+    return openData(data);
 }
 
 bool CCompoundDocument::openData(const QByteArray& data)
 {
     m_file = data;
     m_fat.clear();
-    m_miniFat.clear();
     m_entries.clear();
-    m_miniStream.clear();
-    m_miniLoaded = false;
+    m_miniFatChain = Chain();
+    m_rootChain = Chain();
     m_error.clear();
-    if (m_file.size() > kMaxFileBytes)
-        return fail(QStringLiteral("document larger than the %1 MiB cap").arg(kMaxFileBytes / (1024 * 1024)));
+    if (m_file.size() > inputcaps::kMaxXlsBytes)
+        return fail(
+            QStringLiteral("document larger than the %1 MiB cap").arg(inputcaps::kMaxXlsBytes / inputcaps::kMiB));
     if (m_file.size() < kHeaderBytes || !m_file.startsWith(QByteArray(kSignature, 8)))
         return fail(QStringLiteral("no compound document header (truncated file?)"));
     const char* h = m_file.constData();
     if (u16(h + 0x1C) != 0xFFFE)
         return fail(QStringLiteral("bad byte order mark"));
     m_sectorShift = u16(h + 0x1E);
-    m_miniShift = u16(h + 0x20);
-    if ((m_sectorShift != 9 && m_sectorShift != 12) || m_miniShift != 6)
+    const int miniShift = u16(h + 0x20);
+    if ((m_sectorShift != 9 && m_sectorShift != 12) || miniShift != kMiniShift)
         return fail(
-            QStringLiteral("unsupported sector sizes (shift %1, mini shift %2)").arg(m_sectorShift).arg(m_miniShift));
-    m_miniCutoff = u32(h + 0x38);
+            QStringLiteral("unsupported sector sizes (shift %1, mini shift %2)").arg(m_sectorShift).arg(miniShift));
     const qint64 sectorBytes = qint64(1) << m_sectorShift;
     // The header fills the first sector; a partial last sector still counts, reads are checked.
     m_fileSectors = m_file.size() > sectorBytes ? quint32((m_file.size() - 1) / sectorBytes) : 0;
-    return readFat() && readDirectory();
+    if (!readFat() || !readDirectory())
+        return false;
+    startChain(m_rootChain, m_entries.front().start);
+    startChain(m_miniFatChain, u32(h + 0x3C));
+    return true;
 }
 
 bool CCompoundDocument::readFat()
@@ -104,8 +119,8 @@ bool CCompoundDocument::readFat()
         if (seen[difat])
             return fail(QStringLiteral("DIFAT chain loops at sector %1").arg(difat));
         seen[difat] = 1;
-        const char* s = h + ((qint64(difat) + 1) << m_sectorShift);
-        if (s + (qint64(1) << m_sectorShift) > h + m_file.size())
+        const char* s = h + sectorOffset(difat);
+        if (sectorOffset(difat) + (qint64(1) << m_sectorShift) > m_file.size())
             return fail(QStringLiteral("DIFAT sector %1 lies past the end of the file (truncated file?)").arg(difat));
         for (int i = 0; i < idsPerSector - 1 && fatIds.size() < fatSectors; ++i)
             fatIds.push_back(u32(s + 4 * i));
@@ -115,75 +130,140 @@ bool CCompoundDocument::readFat()
     m_fat.resize(size_t(fatSectors) * size_t(idsPerSector));
     for (size_t i = 0; i < fatIds.size(); ++i) {
         const quint32 id = fatIds[i];
-        const qint64 at = (qint64(id) + 1) << m_sectorShift;
-        if (id >= m_fileSectors || at + (qint64(1) << m_sectorShift) > m_file.size())
+        if (id >= m_fileSectors || sectorOffset(id) + (qint64(1) << m_sectorShift) > m_file.size())
             return fail(QStringLiteral("FAT sector %1 lies past the end of the file (truncated file?)").arg(id));
-        const char* s = h + at;
+        const char* s = h + sectorOffset(id);
         for (int k = 0; k < idsPerSector; ++k)
             m_fat[i * size_t(idsPerSector) + size_t(k)] = u32(s + 4 * k);
     }
     return true;
 }
 
-bool CCompoundDocument::chain(const std::vector<quint32>& table, quint32 start, std::vector<quint32>& sectors,
-                              const char* what)
+void CCompoundDocument::startChain(Chain& chain, quint32 start)
 {
-    sectors.clear();
-    std::vector<char> seen;
-    for (quint32 s = start; s != kEndOfChain;) {
-        if (s >= table.size())
+    chain = Chain();
+    chain.next = start;
+    chain.ended = start == kEndOfChain;
+}
+
+bool CCompoundDocument::miniFatEntry(quint32 sector, quint32& value)
+{
+    const size_t idsPerSector = size_t(1) << (m_sectorShift - 2);
+    const size_t index = sector / idsPerSector;
+    if (!extend(m_miniFatChain, index + 1, false, m_fat.size(), "mini FAT"))
+        return false;
+    if (index >= m_miniFatChain.sectors.size())
+        return fail(QStringLiteral("mini FAT: sector %1 lies past its end").arg(sector));
+    const qint64 at = sectorOffset(m_miniFatChain.sectors[index]) + qint64(sector % idsPerSector) * 4;
+    if (at + 4 > m_file.size())
+        return fail(QStringLiteral("mini FAT: sector %1 lies past the end of the file (truncated file?)").arg(sector));
+    value = u32(m_file.constData() + at);
+    return true;
+}
+
+bool CCompoundDocument::extend(Chain& chain, size_t count, bool mini, quint64 limit, const char* what)
+{
+    while (chain.sectors.size() < count && !chain.ended) {
+        const quint32 s = chain.next;
+        if (s >= limit)
             return fail(QStringLiteral("%1: sector index %2 out of range").arg(QLatin1String(what)).arg(s));
-        if (seen.empty())
-            seen.assign(table.size(), 0);
-        if (seen[s])
+        if (chain.seen.size() < limit)
+            chain.seen.resize(size_t(limit), 0);
+        if (chain.seen[s])
             return fail(QStringLiteral("%1: sector chain loops at sector %2").arg(QLatin1String(what)).arg(s));
-        seen[s] = 1;
-        sectors.push_back(s);
-        s = table[s];
+        chain.seen[s] = 1;
+        chain.sectors.push_back(s);
+        if (mini) {
+            if (!miniFatEntry(s, chain.next))
+                return false;
+        } else {
+            chain.next = m_fat[s];
+        }
+        chain.ended = chain.next == kEndOfChain;
     }
     return true;
 }
 
-bool CCompoundDocument::gather(const std::vector<quint32>& sectors, int shift, const QByteArray& source,
-                               qint64 sourceStart, quint64 size, QByteArray& out, const char* what)
+bool CCompoundDocument::gather(Chain& chain, quint64 size, QByteArray& out, const char* what)
 {
-    const qint64 sectorBytes = qint64(1) << shift;
-    if (size > quint64(sectors.size()) * quint64(sectorBytes))
+    const quint64 sectorBytes = quint64(1) << m_sectorShift;
+    const size_t needed = size_t((size + sectorBytes - 1) / sectorBytes);
+    if (!extend(chain, needed, false, m_fat.size(), what))
+        return false;
+    if (chain.sectors.size() < needed)
         return fail(QStringLiteral("%1: %2 bytes declared but its chain holds %3 sectors")
                         .arg(QLatin1String(what))
                         .arg(size)
-                        .arg(sectors.size()));
+                        .arg(chain.sectors.size()));
     out.resize(int(size));
     char* dst = out.data();
     quint64 left = size;
-    for (quint32 s : sectors) {
-        if (left == 0)
-            break;
-        const qint64 at = sourceStart + (qint64(s) << shift);
-        const qint64 take = qint64(std::min<quint64>(left, quint64(sectorBytes)));
-        if (at + take > source.size()) {
+    for (size_t i = 0; i < needed; ++i) {
+        const quint32 s = chain.sectors[i];
+        const qint64 take = qint64(std::min(left, sectorBytes));
+        if (sectorOffset(s) + take > m_file.size()) {
             out.clear();
             return fail(QStringLiteral("%1: sector %2 lies past the end of the data (truncated file?)")
                             .arg(QLatin1String(what))
                             .arg(s));
         }
-        std::memcpy(dst, source.constData() + at, size_t(take));
+        std::memcpy(dst, m_file.constData() + sectorOffset(s), size_t(take));
         dst += take;
         left -= quint64(take);
     }
     return true;
 }
 
+bool CCompoundDocument::gatherMini(Chain& chain, quint64 size, QByteArray& out, const char* what)
+{
+    const Entry& root = m_entries.front();
+    const quint64 miniBytes = quint64(1) << kMiniShift;
+    const size_t needed = size_t((size + miniBytes - 1) / miniBytes);
+    // Mini sectors lie within the mini stream, whose size the root entry gives.
+    if (!extend(chain, needed, true, (root.size + miniBytes - 1) / miniBytes, what))
+        return false;
+    if (chain.sectors.size() < needed)
+        return fail(QStringLiteral("%1: %2 bytes declared but its chain holds %3 sectors")
+                        .arg(QLatin1String(what))
+                        .arg(size)
+                        .arg(chain.sectors.size()));
+    out.resize(int(size));
+    char* dst = out.data();
+    quint64 left = size;
+    const int shift = m_sectorShift;
+    for (size_t i = 0; i < needed; ++i) {
+        // Where the mini sector lies in the mini stream, and so in which of its big sectors.
+        const quint64 inStream = quint64(chain.sectors[i]) << kMiniShift;
+        const size_t big = size_t(inStream >> shift);
+        if (!extend(m_rootChain, big + 1, false, m_fat.size(), "mini stream"))
+            return false;
+        const quint64 take = std::min(left, miniBytes);
+        if (big >= m_rootChain.sectors.size() || inStream + take > root.size)
+            return fail(QStringLiteral("%1: mini sector %2 lies past the end of the mini stream")
+                            .arg(QLatin1String(what))
+                            .arg(chain.sectors[i]));
+        const qint64 at = sectorOffset(m_rootChain.sectors[big]) + qint64(inStream & ((quint64(1) << shift) - 1));
+        if (at + qint64(take) > m_file.size())
+            return fail(QStringLiteral("mini stream: sector %1 lies past the end of the data (truncated file?)")
+                            .arg(m_rootChain.sectors[big]));
+        std::memcpy(dst, m_file.constData() + at, size_t(take));
+        dst += take;
+        left -= take;
+    }
+    return true;
+}
+
 bool CCompoundDocument::readDirectory()
 {
-    std::vector<quint32> sectors;
-    if (!chain(m_fat, u32(m_file.constData() + 0x30), sectors, "directory"))
+    Chain chain;
+    startChain(chain, u32(m_file.constData() + 0x30));
+    const size_t maxSectors = size_t(inputcaps::kMaxDocumentEntries * kEntryBytes >> m_sectorShift);
+    if (!extend(chain, maxSectors + 1, false, m_fat.size(), "directory"))
         return false;
-    if (sectors.size() > size_t(kMaxEntries * kEntryBytes >> m_sectorShift))
-        return fail(QStringLiteral("directory of more than %1 entries").arg(kMaxEntries));
+    if (chain.sectors.size() > maxSectors)
+        return fail(QStringLiteral("directory of more than %1 entries").arg(inputcaps::kMaxDocumentEntries));
     QByteArray dir;
-    const quint64 bytes = quint64(sectors.size()) << m_sectorShift;
-    if (!gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, bytes, dir, "directory"))
+    if (!gather(chain, quint64(chain.sectors.size()) << m_sectorShift, dir, "directory"))
         return false;
     const bool version3 = m_sectorShift == 9;
     for (int at = 0; at + kEntryBytes <= dir.size(); at += kEntryBytes) {
@@ -202,31 +282,6 @@ bool CCompoundDocument::readDirectory()
     }
     if (m_entries.empty() || m_entries.front().type != kRootEntry)
         return fail(QStringLiteral("no root entry in the directory"));
-    return true;
-}
-
-bool CCompoundDocument::loadMiniStream()
-{
-    if (m_miniLoaded)
-        return true;
-    const Entry& root = m_entries.front();
-    if (root.size > quint64(m_file.size()))
-        return fail(QStringLiteral("mini stream of %1 bytes is larger than the file").arg(root.size));
-    std::vector<quint32> sectors;
-    if (!chain(m_fat, root.start, sectors, "mini stream") ||
-        !gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, root.size, m_miniStream, "mini stream"))
-        return false;
-
-    const char* h = m_file.constData();
-    QByteArray table;
-    if (!chain(m_fat, u32(h + 0x3C), sectors, "mini FAT") ||
-        !gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, quint64(sectors.size()) << m_sectorShift,
-                table, "mini FAT"))
-        return false;
-    m_miniFat.resize(size_t(table.size() / 4));
-    for (size_t i = 0; i < m_miniFat.size(); ++i)
-        m_miniFat[i] = u32(table.constData() + 4 * i);
-    m_miniLoaded = true;
     return true;
 }
 
@@ -252,16 +307,15 @@ bool CCompoundDocument::readStream(const QString& name, QByteArray& out)
         return fail(QStringLiteral("no stream named %1").arg(name));
     if (entry->size > quint64(m_file.size()))
         return fail(QStringLiteral("stream %1 declares %2 bytes, more than the file holds").arg(name).arg(entry->size));
+    if (entry->size == 0)
+        return true;
     const QByteArray what = name.toLatin1();
-    std::vector<quint32> sectors;
-    if (entry->size < m_miniCutoff) {
-        if (entry->size == 0)
-            return true;
-        return loadMiniStream() && chain(m_miniFat, entry->start, sectors, what.constData()) &&
-               gather(sectors, m_miniShift, m_miniStream, 0, entry->size, out, what.constData());
-    }
-    return chain(m_fat, entry->start, sectors, what.constData()) &&
-           gather(sectors, m_sectorShift, m_file, qint64(1) << m_sectorShift, entry->size, out, what.constData());
+    Chain chain;
+    startChain(chain, entry->start);
+    // The format fixes the cut-off; a header claiming another is not followed.
+    if (entry->size < kMiniCutoff)
+        return gatherMini(chain, entry->size, out, what.constData());
+    return gather(chain, entry->size, out, what.constData());
 }
 
 } // namespace WB

@@ -9,12 +9,12 @@ namespace WB {
 
 // Reads the streams of an OLE2 compound document (the container of legacy .xls) held whole in
 // memory. Nothing in the file is trusted: every sector index is checked against the file, every
-// chain is walked once at most (a loop is an error) and no stream is larger than the file.
+// chain is walked once at most (a loop is an error) and only as far as the stream read needs, no
+// stream is larger than the file, and a small stream's sectors are found in the mini stream where
+// they lie rather than by copying it.
 class CCompoundDocument
 {
 public:
-    static constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
-
     // False with error() when the file is no readable compound document.
     bool open(const QString& path);
     // Takes the document's bytes as they are, for documents not read from a file.
@@ -34,27 +34,39 @@ private:
         quint64 size = 0;
     };
 
+    // A sector chain, walked on demand: the sectors found so far, and where it goes on.
+    struct Chain
+    {
+        std::vector<quint32> sectors;
+        std::vector<char> seen;
+        quint32 next = 0;
+        bool ended = false;
+    };
+
     bool fail(const QString& message);
     bool readFat();
     bool readDirectory();
-    bool loadMiniStream();
-    // Follows table from start, at most once through each sector.
-    bool chain(const std::vector<quint32>& table, quint32 start, std::vector<quint32>& sectors, const char* what);
-    // Copies size bytes of the chain's sectors, each 1 << shift bytes long, out of source.
-    bool gather(const std::vector<quint32>& sectors, int shift, const QByteArray& source, qint64 sourceStart,
-                quint64 size, QByteArray& out, const char* what);
+    // Sets chain up to follow the FAT from start.
+    static void startChain(Chain& chain, quint32 start);
+    // Walks chain on through the FAT (or, mini, the mini FAT) until it holds count sectors or ends;
+    // each sector at most once, each index below limit.
+    bool extend(Chain& chain, size_t count, bool mini, quint64 limit, const char* what);
+    // The mini FAT's entry for a mini sector; false past the mini FAT's end.
+    bool miniFatEntry(quint32 sector, quint32& value);
+    // The offset in the file of a big sector.
+    qint64 sectorOffset(quint32 sector) const { return (qint64(sector) + 1) << m_sectorShift; }
+    // Copies size bytes of a chain's sectors out of the file.
+    bool gather(Chain& chain, quint64 size, QByteArray& out, const char* what);
+    bool gatherMini(Chain& chain, quint64 size, QByteArray& out, const char* what);
     const Entry* find(const QString& name) const;
 
     QByteArray m_file;
     int m_sectorShift = 9;
-    int m_miniShift = 6;
-    quint32 m_miniCutoff = 4096;
     quint32 m_fileSectors = 0;
     std::vector<quint32> m_fat;
-    std::vector<quint32> m_miniFat;
     std::vector<Entry> m_entries;
-    QByteArray m_miniStream;
-    bool m_miniLoaded = false;
+    Chain m_miniFatChain; // the mini FAT's own sectors
+    Chain m_rootChain;    // the mini stream's sectors
     QString m_error;
 };
 

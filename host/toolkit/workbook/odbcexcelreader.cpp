@@ -1,6 +1,7 @@
 #include "hosttoolkit.h"
 
 #include "workbookloader.h"
+#include "workbooklog.h"
 
 // Cell texts, dates and the used range are those of CWorkbookLoader (see CCellText): numbers in
 // General format, date-formatted numbers as yyyy-MM-dd (plus " hh:mm:ss" when the time of day is
@@ -22,12 +23,14 @@ bool COdbcExcelReader::open(const QString& path, QStringList& lines, bool firstR
     CWorkbookLoader loader;
     if (!loader.load(path)) {
         m_lastError = loader.error();
+        logWorkbook(QStringLiteral("[COdbcExcelReader] open %1 failed: %2").arg(path, m_lastError));
         return false;
     }
     const CSheetGrid& grid = loader.grid();
     // A tab or a line break would split a cell; the cell reader carries those.
     if (grid.hasTabOrLineBreak()) {
         m_lastError = QStringLiteral("a cell holds a tab or a line break");
+        logWorkbook(QStringLiteral("[COdbcExcelReader] open %1 failed: %2").arg(path, m_lastError));
         return false;
     }
     lines = grid.lines(QLatin1Char('\t'), !firstRowIsData);

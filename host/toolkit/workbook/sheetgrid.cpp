@@ -1,23 +1,26 @@
 #include "sheetgrid.h"
 
+#include "inputcaps.h"
+
 #include <algorithm>
 
 namespace WB {
 
 bool CSheetGrid::addCell(qint64 row, qint64 column, const QChar* text, int length)
 {
-    if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn) {
+    if (row < 1 || row > inputcaps::kMaxRow || column < 1 || column > inputcaps::kMaxColumn) {
         m_error = QStringLiteral("cell at row %1, column %2 lies outside the sheet").arg(row).arg(column);
         return false;
     }
     if (length <= 0)
         return true;
-    if (qint64(m_index.size()) >= kMaxCells) {
-        m_error = QStringLiteral("sheet holds more than the %1-cell cap").arg(kMaxCells);
+    if (qint64(m_index.size()) >= inputcaps::kMaxCells) {
+        m_error = QStringLiteral("sheet holds more than the %1-cell cap").arg(inputcaps::kMaxCells);
         return false;
     }
-    if (qint64(m_text.size()) + length > kMaxChars) {
-        m_error = QStringLiteral("sheet text larger than the %1 MiB cap").arg(kMaxChars * 2 / (1024 * 1024));
+    if (qint64(m_text.size()) + length > inputcaps::kMaxSheetChars) {
+        m_error = QStringLiteral("sheet text larger than the %1 MiB cap")
+                      .arg(inputcaps::kMaxSheetChars * 2 / inputcaps::kMiB);
         return false;
     }
     for (int i = 0; i < length && !m_tabOrLineBreak; ++i) {
@@ -55,18 +58,18 @@ bool CSheetGrid::finish()
     }
     m_firstRow = int(m_index.front().row);
     m_lastRow = int(m_index.back().row);
-    m_firstColumn = kMaxColumn;
+    m_firstColumn = int(inputcaps::kMaxColumn);
     m_lastColumn = 1;
     for (const Cell& c : m_index) {
         m_firstColumn = std::min(m_firstColumn, int(c.column));
         m_lastColumn = std::max(m_lastColumn, int(c.column));
     }
     const qint64 fields = qint64(m_lastRow - m_firstRow + 1) * (m_lastColumn - m_firstColumn + 1);
-    if (fields > kMaxRangeFields) {
+    if (fields > inputcaps::kMaxUsedRangeFields) {
         m_error = QStringLiteral("used range of %1 rows x %2 columns is past the %3-cell cap")
                       .arg(m_lastRow - m_firstRow + 1)
                       .arg(m_lastColumn - m_firstColumn + 1)
-                      .arg(kMaxRangeFields);
+                      .arg(inputcaps::kMaxUsedRangeFields);
         clear();
         return false;
     }

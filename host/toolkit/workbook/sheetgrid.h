@@ -9,16 +9,11 @@ namespace WB {
 
 // The cells of one sheet as text, gathered in any order by a loader and then looked up by row and
 // column. The used range runs from the first to the last row and column holding a non-empty text;
-// rows and columns are 1-based. Every cap keeps memory bounded whatever a file claims.
+// rows and columns are 1-based. The sheet caps (inputcaps.h) keep memory bounded whatever a file
+// claims.
 class CSheetGrid
 {
 public:
-    static constexpr int kMaxRow = 1048576;
-    static constexpr int kMaxColumn = 16384;
-    static constexpr qint64 kMaxCells = 1000000;
-    static constexpr qint64 kMaxChars = 16 * 1024 * 1024;
-    static constexpr qint64 kMaxRangeFields = 4000000;
-
     // False (and error() set) past a cap or outside the sheet's bounds. An empty text is no value.
     bool addCell(qint64 row, qint64 column, const QChar* text, int length);
     bool addCell(qint64 row, qint64 column, const QString& text)

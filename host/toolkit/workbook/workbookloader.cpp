@@ -1,9 +1,12 @@
 #include "workbookloader.h"
 
+#include "refusalmemory.h"
+#include "regularfile.h"
 #include "xlssheetloader.h"
 #include "xlsxsheetloader.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace WB {
 
@@ -17,11 +20,16 @@ const char kOle2Signature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 bool CWorkbookLoader::load(const QString& path)
 {
     clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+    QFile file;
+    if (!openRegularFile(file, path, m_error))
+        return false;
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    const QByteArray fingerprint = fileFingerprint(file);
+    if (CRefusalMemory::recall(absolutePath, fingerprint, m_error)) {
+        m_error += QStringLiteral(" (refused before, file unchanged)");
         return false;
     }
+    file.seek(0);
     const QByteArray head = file.read(8);
     file.close();
 
@@ -44,6 +52,7 @@ bool CWorkbookLoader::load(const QString& path)
     if (!ok) {
         m_grid.clear();
         m_sheetCount = 0;
+        CRefusalMemory::remember(absolutePath, fingerprint, m_error);
     }
     return ok;
 }

@@ -1,6 +1,7 @@
 #include "xlssheetloader.h"
 
 #include "compounddocument.h"
+#include "inputcaps.h"
 #include "sheetgrid.h"
 
 #include <QtEndian>
@@ -40,8 +41,6 @@ enum : quint16
 constexpr quint16 kBiff8 = 0x0600;
 constexpr quint16 kBiff5 = 0x0500;
 constexpr quint16 kGlobalsKind = 0x0005;
-constexpr int kMaxFormatChars = 255;
-constexpr int kMaxXf = 65536;
 
 quint16 u16(const uchar* p)
 {
@@ -107,6 +106,10 @@ QTextCodec* codecFor(quint16 codePage)
         codec = QTextCodec::codecForName("CP" + QByteArray::number(codePage));
     return codec ? codec : QTextCodec::codecForName("windows-1252");
 }
+
+} // namespace
+
+namespace xls {
 
 // A record's body and the CONTINUE records after it, read as one sequence of bytes, except that
 // characters going on in a CONTINUE start again with an option byte giving their width.
@@ -308,6 +311,10 @@ private:
     bool m_broken = false;
 };
 
+} // namespace xls
+
+namespace {
+
 bool isCellRecord(quint16 type)
 {
     switch (type) {
@@ -335,6 +342,28 @@ bool CXlsSheetLoader::fail(const QString& message)
 
 bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
 {
+    CCompoundDocument document;
+    if (!document.open(path)) {
+        m_sheetCount = 0;
+        m_error = document.error();
+        return false;
+    }
+    return load(document, grid);
+}
+
+bool CXlsSheetLoader::loadData(const QByteArray& file, CSheetGrid& grid)
+{
+    CCompoundDocument document;
+    if (!document.openData(file)) {
+        m_sheetCount = 0;
+        m_error = document.error();
+        return false;
+    }
+    return load(document, grid);
+}
+
+bool CXlsSheetLoader::load(CCompoundDocument& document, CSheetGrid& grid)
+{
     m_sheetCount = 0;
     m_biff8 = true;
     m_date1904 = false;
@@ -345,23 +374,16 @@ bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
     m_sharedPool.clear();
     m_shared.clear();
     m_error.clear();
+    m_pendingRow = m_pendingColumn = -1;
 
     QByteArray stream;
-    {
-        // The file's bytes go once the stream is out.
-        CCompoundDocument document;
-        if (!document.open(path)) {
-            m_error = document.error();
-            return false;
-        }
-        const QString name =
-            document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook") : QStringLiteral("Book");
-        if (!document.hasStream(name))
-            return fail(QStringLiteral("no Workbook or Book stream in the compound document"));
-        if (!document.readStream(name, stream)) {
-            m_error = document.error();
-            return false;
-        }
+    const QString name =
+        document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook") : QStringLiteral("Book");
+    if (!document.hasStream(name))
+        return fail(QStringLiteral("no Workbook or Book stream in the compound document"));
+    if (!document.readStream(name, stream)) {
+        m_error = document.error();
+        return false;
     }
     qint64 firstSheet = -1;
     const bool ok = readGlobals(stream, firstSheet) && readSheet(stream, firstSheet, grid);
@@ -379,7 +401,7 @@ bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
 
 bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
 {
-    CRecords record(stream, 0);
+    xls::CRecords record(stream, 0);
     if (!record.next() || record.type != kBof || record.length < 4)
         return fail(QStringLiteral("the workbook stream does not start with a BOF record"));
     const quint16 version = u16(record.data);
@@ -390,7 +412,7 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
         return fail(QStringLiteral("the workbook stream does not start with the workbook globals"));
     m_biff8 = version == kBiff8;
 
-    CPieces pieces;
+    xls::CPieces pieces;
     bool ended = false;
     while (!ended && record.next()) {
         const uchar* d = record.data;
@@ -410,12 +432,12 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
             pieces.start(d + 2, n - 2);
             const bool read = m_biff8 ? pieces.unicodeString(2, code) : pieces.byteString(1, m_codec, code);
             // No real format code is longer; longer ones would only cost memory.
-            if (read && code.size() <= kMaxFormatChars)
+            if (read && code.size() <= inputcaps::kMaxFormatChars)
                 m_formats.insert(u16(d), code);
             break;
         }
         case kXf:
-            if (n >= 4 && m_xfFormats.size() < size_t(kMaxXf))
+            if (n >= 4 && qint64(m_xfFormats.size()) < inputcaps::kMaxCellStyles)
                 m_xfFormats.push_back(u16(d + 2));
             break;
         case kSst: {
@@ -428,14 +450,14 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
             // The declared count is not trusted: the strings end where the data does, and a cell
             // pointing past them fails.
             for (quint32 i = 0; i < unique && !pieces.atEnd(); ++i) {
-                if (qint64(m_shared.size()) >= kMaxSharedStrings)
-                    return fail(QStringLiteral("more than %1 shared strings").arg(kMaxSharedStrings));
+                if (qint64(m_shared.size()) >= inputcaps::kMaxSharedStrings)
+                    return fail(QStringLiteral("more than %1 shared strings").arg(inputcaps::kMaxSharedStrings));
                 const int start = m_sharedPool.size();
                 if (!pieces.unicodeString(2, m_sharedPool))
                     return fail(QStringLiteral("shared string %1 is cut short").arg(i));
-                if (m_sharedPool.size() > kMaxSharedChars)
+                if (m_sharedPool.size() > inputcaps::kMaxSharedChars)
                     return fail(QStringLiteral("shared strings larger than the %1 MiB cap")
-                                    .arg(kMaxSharedChars * 2 / (1024 * 1024)));
+                                    .arg(inputcaps::kMaxSharedChars * 2 / inputcaps::kMiB));
                 m_shared.emplace_back(quint32(start), quint32(m_sharedPool.size() - start));
             }
             break;
@@ -471,27 +493,29 @@ QString CXlsSheetLoader::numberText(double value, quint16 xf) const
     return kind == EDateKind::None ? CCellText::fromNumber(value) : CCellText::fromSerial(value, kind, m_date1904);
 }
 
+bool CXlsSheetLoader::put(CSheetGrid& grid, int row, int column, const QChar* chars, int length)
+{
+    if (grid.addCell(qint64(row) + 1, qint64(column) + 1, chars, length))
+        return true;
+    return fail(grid.error());
+}
+
+bool CXlsSheetLoader::putText(CSheetGrid& grid, int row, int column, const QString& text)
+{
+    return put(grid, row, column, text.constData(), text.size());
+}
+
 bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid& grid)
 {
     if (at < 0 || at >= stream.size())
         return fail(QStringLiteral("the first sheet's offset %1 lies outside the workbook stream").arg(at));
-    CRecords record(stream, at);
+    xls::CRecords record(stream, at);
     if (!record.next() || record.type != kBof)
         return fail(QStringLiteral("no BOF record at the first sheet's offset %1").arg(at));
 
-    CPieces pieces;
+    xls::CPieces pieces;
     QString text;
     int depth = 1;
-    // A formula with a text result is followed by a STRING record carrying that text.
-    int pendingRow = -1, pendingColumn = -1;
-    const auto put = [&](int row, int column, const QChar* chars, int length) {
-        if (grid.addCell(qint64(row) + 1, qint64(column) + 1, chars, length))
-            return true;
-        return fail(grid.error());
-    };
-    const auto putText = [&](int row, int column, const QString& value) {
-        return put(row, column, value.constData(), value.size());
-    };
     const auto tooShort = [&]() {
         return fail(QStringLiteral("record 0x%1 at offset %2 is too short")
                         .arg(record.type, 4, 16, QLatin1Char('0'))
@@ -510,9 +534,9 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
         }
         if (depth > 1)
             continue;
-        if (pendingRow >= 0 && isCellRecord(type))
+        if (m_pendingRow >= 0 && isCellRecord(type))
             return fail(QStringLiteral("the text result of the formula at %1 is missing (no STRING record)")
-                            .arg(cellName(pendingRow, pendingColumn)));
+                            .arg(cellName(m_pendingRow, m_pendingColumn)));
         const uchar* d = record.data;
         const int n = record.length;
         const int row = n >= 4 ? u16(d) : 0;
@@ -529,7 +553,7 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
                                 .arg(index)
                                 .arg(m_shared.size()));
             const auto& s = m_shared[index];
-            ok = put(row, column, m_sharedPool.constData() + s.first, int(s.second));
+            ok = put(grid, row, column, m_sharedPool.constData() + s.first, int(s.second));
             break;
         }
         case kLabel:
@@ -540,17 +564,17 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
             record.withContinues(pieces);
             if (!pieces.skip(6) || !(m_biff8 ? pieces.unicodeString(2, text) : pieces.byteString(2, m_codec, text)))
                 return fail(QStringLiteral("the text of cell %1 is cut short").arg(cellName(row, column)));
-            ok = putText(row, column, text);
+            ok = putText(grid, row, column, text);
             break;
         case kNumber:
             if (n < 14)
                 return tooShort();
-            ok = putText(row, column, numberText(f64(d + 6), u16(d + 4)));
+            ok = putText(grid, row, column, numberText(f64(d + 6), u16(d + 4)));
             break;
         case kRk:
             if (n < 10)
                 return tooShort();
-            ok = putText(row, column, numberText(rkValue(u32(d + 6)), u16(d + 4)));
+            ok = putText(grid, row, column, numberText(rkValue(u32(d + 6)), u16(d + 4)));
             break;
         case kMulRk: {
             if (n < 6)
@@ -558,7 +582,7 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
             const int count = (n - 6) / 6;
             for (int i = 0; i < count && ok; ++i) {
                 const uchar* cell = d + 4 + 6 * i;
-                ok = putText(row, column + i, numberText(rkValue(u32(cell + 2)), u16(cell)));
+                ok = putText(grid, row, column + i, numberText(rkValue(u32(cell + 2)), u16(cell)));
             }
             break;
         }
@@ -566,55 +590,21 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
             if (n < 8)
                 return tooShort();
             if (d[7] == 0) {
-                ok = putText(row, column, d[6] ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+                ok = putText(grid, row, column, d[6] ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
             } else if (!errorText(d[6], text)) {
                 return fail(
                     QStringLiteral("cell %1 holds the unknown error code %2").arg(cellName(row, column)).arg(d[6]));
             } else {
-                ok = putText(row, column, text);
+                ok = putText(grid, row, column, text);
             }
             break;
         }
-        case kFormula: {
+        case kFormula:
             if (n < 20)
                 return tooShort();
-            const uchar* result = d + 6;
-            if (result[6] != 0xFF || result[7] != 0xFF) {
-                ok = putText(row, column, numberText(f64(result), u16(d + 4)));
-                break;
-            }
-            switch (result[0]) {
-            case 0:
-                pendingRow = row;
-                pendingColumn = column;
-                break;
-            case 1: ok = putText(row, column, result[2] ? QStringLiteral("TRUE") : QStringLiteral("FALSE")); break;
-            case 2:
-                if (!errorText(result[2], text))
-                    return fail(QStringLiteral("the formula at %1 gives the unknown error code %2")
-                                    .arg(cellName(row, column))
-                                    .arg(result[2]));
-                ok = putText(row, column, text);
-                break;
-            case 3: break; // an empty text shows nothing
-            default:
-                return fail(QStringLiteral("the formula at %1 has a result of unknown type %2")
-                                .arg(cellName(row, column))
-                                .arg(result[0]));
-            }
+            ok = readFormula(d, grid);
             break;
-        }
-        case kString:
-            if (pendingRow < 0)
-                return fail(QStringLiteral("a STRING record at offset %1 follows no formula").arg(record.offset));
-            text.clear();
-            record.withContinues(pieces);
-            if (!(m_biff8 ? pieces.unicodeString(2, text) : pieces.byteString(2, m_codec, text)))
-                return fail(QStringLiteral("the text result of the formula at %1 is cut short")
-                                .arg(cellName(pendingRow, pendingColumn)));
-            ok = putText(pendingRow, pendingColumn, text);
-            pendingRow = pendingColumn = -1;
-            break;
+        case kString: ok = readFormulaText(record, pieces, grid); break;
         default: break;
         }
         if (!ok)
@@ -622,10 +612,55 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
     }
     if (record.broken() || depth > 0)
         return fail(QStringLiteral("the first sheet ends without an EOF record (truncated stream?)"));
-    if (pendingRow >= 0)
+    if (m_pendingRow >= 0)
         return fail(QStringLiteral("the text result of the formula at %1 is missing (no STRING record)")
-                        .arg(cellName(pendingRow, pendingColumn)));
+                        .arg(cellName(m_pendingRow, m_pendingColumn)));
     return true;
+}
+
+// A FORMULA record of at least 20 bytes: its cached result, or for a text result the cell the next
+// STRING record fills.
+bool CXlsSheetLoader::readFormula(const uchar* d, CSheetGrid& grid)
+{
+    const int row = u16(d);
+    const int column = u16(d + 2);
+    const uchar* result = d + 6;
+    if (result[6] != 0xFF || result[7] != 0xFF)
+        return putText(grid, row, column, numberText(f64(result), u16(d + 4)));
+    QString text;
+    switch (result[0]) {
+    case 0:
+        m_pendingRow = row;
+        m_pendingColumn = column;
+        return true;
+    case 1: return putText(grid, row, column, result[2] ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+    case 2:
+        if (!errorText(result[2], text))
+            return fail(QStringLiteral("the formula at %1 gives the unknown error code %2")
+                            .arg(cellName(row, column))
+                            .arg(result[2]));
+        return putText(grid, row, column, text);
+    case 3: return true; // an empty text shows nothing
+    default:
+        return fail(QStringLiteral("the formula at %1 has a result of unknown type %2")
+                        .arg(cellName(row, column))
+                        .arg(result[0]));
+    }
+}
+
+// A STRING record: the text result of the formula just before it.
+bool CXlsSheetLoader::readFormulaText(xls::CRecords& record, xls::CPieces& pieces, CSheetGrid& grid)
+{
+    if (m_pendingRow < 0)
+        return fail(QStringLiteral("a STRING record at offset %1 follows no formula").arg(record.offset));
+    QString text;
+    record.withContinues(pieces);
+    if (!(m_biff8 ? pieces.unicodeString(2, text) : pieces.byteString(2, m_codec, text)))
+        return fail(QStringLiteral("the text result of the formula at %1 is cut short")
+                        .arg(cellName(m_pendingRow, m_pendingColumn)));
+    const bool ok = putText(grid, m_pendingRow, m_pendingColumn, text);
+    m_pendingRow = m_pendingColumn = -1;
+    return ok;
 }
 
 } // namespace WB

@@ -10,7 +10,13 @@
 
 namespace WB {
 
+class CCompoundDocument;
 class CSheetGrid;
+
+namespace xls {
+class CPieces;
+class CRecords;
+} // namespace xls
 
 // Loads the first sheet of a legacy .xls workbook (BIFF8, or BIFF5 in a "Book" stream) into a
 // grid. Every cell kind a person sees is read: text (shared or inline), numbers and dates, and
@@ -20,18 +26,21 @@ class CSheetGrid;
 class CXlsSheetLoader
 {
 public:
-    // Caps on the workbook's shared strings, as for .xlsx.
-    static constexpr qint64 kMaxSharedStrings = 1000000;
-    static constexpr qint64 kMaxSharedChars = 16 * 1024 * 1024;
-
     bool load(const QString& path, CSheetGrid& grid);
+    // The same for a compound document's bytes, as fuzzing hands them over.
+    bool loadData(const QByteArray& file, CSheetGrid& grid);
     int sheetCount() const { return m_sheetCount; }
     QString error() const { return m_error; }
 
 private:
     bool fail(const QString& message);
+    bool load(CCompoundDocument& document, CSheetGrid& grid);
     bool readGlobals(const QByteArray& stream, qint64& firstSheet);
     bool readSheet(const QByteArray& stream, qint64 at, CSheetGrid& grid);
+    bool readFormula(const uchar* record, CSheetGrid& grid);
+    bool readFormulaText(xls::CRecords& record, xls::CPieces& pieces, CSheetGrid& grid);
+    bool put(CSheetGrid& grid, int row, int column, const QChar* chars, int length);
+    bool putText(CSheetGrid& grid, int row, int column, const QString& text);
     QString numberText(double value, quint16 xf) const;
 
     int m_sheetCount = 0;
@@ -43,6 +52,9 @@ private:
     std::vector<EDateKind> m_xfDateKinds;
     QString m_sharedPool;
     std::vector<std::pair<quint32, quint32>> m_shared; // offset and length in m_sharedPool
+    // The cell whose formula gave a text result, which the next STRING record carries.
+    int m_pendingRow = -1;
+    int m_pendingColumn = -1;
     QString m_error;
 };
 

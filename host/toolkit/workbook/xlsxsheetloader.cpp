@@ -1,6 +1,7 @@
 #include "xlsxsheetloader.h"
 
 #include "celltext.h"
+#include "inputcaps.h"
 #include "sheetgrid.h"
 #include "xmlpartparser.h"
 #include "zippackage.h"
@@ -17,10 +18,6 @@
 namespace WB {
 
 namespace {
-
-constexpr int kMaxCellTextBytes = 1024 * 1024;
-constexpr qint64 kMaxSharedStrings = 1000000;
-constexpr qint64 kMaxSharedChars = 16 * 1024 * 1024;
 
 bool isName(const char* name, const char* expected)
 {
@@ -51,25 +48,55 @@ qint64 toInt64(const char* p)
                                                                            : qint64(value);
 }
 
+// A number format or style id: 0 to 65535 in every writer's files; -1 for anything else.
+int formatId(const char* text)
+{
+    const qint64 id = text ? toInt64(text) : 0;
+    return id >= 0 && id < inputcaps::kMaxNumberFormats ? int(id) : -1;
+}
+
 bool isTrue(const char* value)
 {
     return value && (isName(value, "1") || isName(value, "true"));
 }
 
-// OOXML strings carry characters XML cannot hold as _xHHHH_.
+int hexDigit(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+// OOXML strings carry characters XML cannot hold as _xHHHH_; decoded in one pass, in place.
 QString decodeEscapes(QString text)
 {
     int from = text.indexOf(QLatin1String("_x"));
-    while (from >= 0 && from + 7 <= text.size()) {
-        bool ok = false;
-        const ushort code = text.midRef(from + 2, 4).toUShort(&ok, 16);
-        if (ok && text.at(from + 6) == QLatin1Char('_')) {
-            text.replace(from, 7, QChar(code));
-            from = text.indexOf(QLatin1String("_x"), from + 1);
-        } else {
-            from = text.indexOf(QLatin1String("_x"), from + 2);
+    if (from < 0)
+        return text;
+    QChar* out = text.data() + from;
+    const QChar* in = out;
+    const QChar* const end = text.constData() + text.size();
+    while (in < end) {
+        if (end - in >= 7 && in[0] == QLatin1Char('_') && in[1] == QLatin1Char('x') && in[6] == QLatin1Char('_')) {
+            int code = 0;
+            for (int i = 2; i < 6 && code >= 0; ++i) {
+                const int digit = hexDigit(in[i]);
+                code = digit < 0 ? -1 : code * 16 + digit;
+            }
+            if (code >= 0) {
+                *out++ = QChar(ushort(code));
+                in += 7;
+                continue;
+            }
         }
+        *out++ = *in++;
     }
+    text.truncate(int(out - text.constData()));
     return text;
 }
 
@@ -134,7 +161,7 @@ protected:
         const char* mode = attribute(attributes, "TargetMode");
         if (mode && isName(mode, "External"))
             return;
-        if (rels.size() > 100000) {
+        if (qint64(rels.size()) >= inputcaps::kMaxRelationships) {
             fail(QStringLiteral("xlsx: %1 lists too many relationships").arg(partName()));
             return;
         }
@@ -170,6 +197,8 @@ protected:
     void endElement(const char*) override {}
 };
 
+// What each cell style shows its numbers as. A custom format's text is read once, where it is
+// defined; the styles then only look its kind up.
 class CStylesParser : public CXmlPartParser
 {
 public:
@@ -180,23 +209,31 @@ protected:
     void startElement(const char* name, const char** attributes) override
     {
         if (isName(name, "numFmt")) {
-            const char* id = attribute(attributes, "numFmtId");
+            const int id = formatId(attribute(attributes, "numFmtId"));
             const char* code = attribute(attributes, "formatCode");
-            if (id && code && m_customFormats.size() < 100000)
-                m_customFormats.insert(std::atoi(id), QString::fromUtf8(code));
+            if (id < 0 || !code || m_customKinds.size() >= inputcaps::kMaxNumberFormats)
+                return;
+            // UTF-8 takes at most four bytes a character: longer is past the cap unread.
+            const size_t bytes = std::strlen(code);
+            const QString text =
+                bytes <= size_t(4 * inputcaps::kMaxFormatChars) ? QString::fromUtf8(code, int(bytes)) : QString();
+            // A custom format may redefine a built-in id; one past the cap shows numbers as they are.
+            m_customKinds.insert(id, text.isEmpty() || text.size() > inputcaps::kMaxFormatChars
+                                         ? EDateKind::None
+                                         : CCellText::dateKindOf(-1, text));
         } else if (isName(name, "cellXfs")) {
             m_inCellXfs = true;
         } else if (m_inCellXfs && isName(name, "xf")) {
-            if (xfDateKinds.size() >= 1000000) {
-                fail(QStringLiteral("xlsx: %1 lists too many cell styles").arg(partName()));
+            if (qint64(xfDateKinds.size()) >= inputcaps::kMaxCellStyles) {
+                fail(QStringLiteral("xlsx: %1 lists more than %2 cell styles")
+                         .arg(partName())
+                         .arg(inputcaps::kMaxCellStyles));
                 return;
             }
-            const char* id = attribute(attributes, "numFmtId");
-            const int formatId = id ? std::atoi(id) : 0;
-            // A custom format may redefine a built-in id.
-            const auto custom = m_customFormats.constFind(formatId);
-            xfDateKinds.push_back(custom != m_customFormats.constEnd() ? CCellText::dateKindOf(-1, *custom)
-                                                                       : CCellText::dateKindOf(formatId, QString()));
+            const char* idText = attribute(attributes, "numFmtId");
+            const int id = idText ? formatId(idText) : 0;
+            const auto custom = m_customKinds.constFind(id);
+            xfDateKinds.push_back(custom != m_customKinds.constEnd() ? *custom : CCellText::dateKindOf(id, QString()));
         }
     }
     void endElement(const char* name) override
@@ -206,7 +243,7 @@ protected:
     }
 
 private:
-    QHash<int, QString> m_customFormats;
+    QHash<int, EDateKind> m_customKinds;
     bool m_inCellXfs = false;
 };
 
@@ -238,14 +275,14 @@ protected:
             m_inPhonetic = false;
         } else if (isName(name, "si")) {
             m_inItem = false;
-            if (qint64(items.size()) >= kMaxSharedStrings) {
-                fail(QStringLiteral("xlsx: more than %1 shared strings").arg(kMaxSharedStrings));
+            if (qint64(items.size()) >= inputcaps::kMaxSharedStrings) {
+                fail(QStringLiteral("xlsx: more than %1 shared strings").arg(inputcaps::kMaxSharedStrings));
                 return;
             }
             const QString text = decodeEscapes(QString::fromUtf8(m_text.data(), int(m_text.size())));
-            if (qint64(pool.size()) + text.size() > kMaxSharedChars) {
+            if (qint64(pool.size()) + text.size() > inputcaps::kMaxSharedChars) {
                 fail(QStringLiteral("xlsx: shared strings larger than the %1 MiB cap")
-                         .arg(kMaxSharedChars * 2 / (1024 * 1024)));
+                         .arg(inputcaps::kMaxSharedChars * 2 / inputcaps::kMiB));
                 return;
             }
             items.emplace_back(quint32(pool.size()), quint32(text.size()));
@@ -256,8 +293,8 @@ protected:
     {
         if (!m_inText)
             return;
-        if (m_text.size() + size_t(length) > size_t(kMaxCellTextBytes)) {
-            fail(QStringLiteral("xlsx: a shared string is longer than %1 bytes").arg(kMaxCellTextBytes));
+        if (m_text.size() + size_t(length) > size_t(inputcaps::kMaxCellTextBytes)) {
+            fail(QStringLiteral("xlsx: a shared string is longer than %1 bytes").arg(inputcaps::kMaxCellTextBytes));
             return;
         }
         m_text.append(text, size_t(length));
@@ -302,7 +339,7 @@ protected:
             const char* r = attribute(attributes, "r");
             m_row = r ? toInt64(r) : m_row + 1;
             m_column = 0;
-            if (m_row < 1 || m_row > CSheetGrid::kMaxRow)
+            if (m_row < 1 || m_row > inputcaps::kMaxRow)
                 fail(QStringLiteral("xlsx: row %1 lies outside the sheet").arg(m_row));
         } else if (isName(name, "sheetData")) {
             m_inSheetData = true;
@@ -332,8 +369,10 @@ protected:
         std::string* target = m_collect == Value ? &m_value : m_collect == Inline ? &m_inline : nullptr;
         if (!target)
             return;
-        if (target->size() + size_t(length) > size_t(kMaxCellTextBytes)) {
-            fail(QStringLiteral("xlsx: cell text longer than %1 bytes at row %2").arg(kMaxCellTextBytes).arg(m_row));
+        if (target->size() + size_t(length) > size_t(inputcaps::kMaxCellTextBytes)) {
+            fail(QStringLiteral("xlsx: cell text longer than %1 bytes at row %2")
+                     .arg(inputcaps::kMaxCellTextBytes)
+                     .arg(m_row));
             return;
         }
         target->append(text, size_t(length));
@@ -367,13 +406,13 @@ private:
                 else if (name[0] == 't')
                     type = attributes[i + 1];
                 else if (name[0] == 's')
-                    m_style = int(toInt64(attributes[i + 1]));
+                    m_style = int(qBound<qint64>(-1, toInt64(attributes[i + 1]), inputcaps::kMaxCellStyles));
             }
         }
         if (ref && *ref) {
             qint64 column = 0;
             const char* p = ref;
-            for (; *p >= 'A' && *p <= 'Z' && column <= CSheetGrid::kMaxColumn; ++p)
+            for (; *p >= 'A' && *p <= 'Z' && column <= inputcaps::kMaxColumn; ++p)
                 column = column * 26 + (*p - 'A' + 1);
             if (*p >= '1' && *p <= '9')
                 m_row = toInt64(p);
@@ -402,7 +441,7 @@ private:
         m_inCell = false;
         m_collect = None;
         m_inInline = m_inPhonetic = false;
-        if (m_row < 1 || m_row > CSheetGrid::kMaxRow || m_column < 1 || m_column > CSheetGrid::kMaxColumn) {
+        if (m_row < 1 || m_row > inputcaps::kMaxRow || m_column < 1 || m_column > inputcaps::kMaxColumn) {
             fail(QStringLiteral("xlsx: cell at row %1, column %2 lies outside the sheet").arg(m_row).arg(m_column));
             return;
         }
@@ -509,7 +548,7 @@ bool CXlsxSheetLoader::load(const QString& path, CSheetGrid& grid)
     QString workbookPart = QStringLiteral("xl/workbook.xml");
     if (zip.contains(QStringLiteral("_rels/.rels"))) {
         CRelsParser rootRels(QStringLiteral("_rels/.rels"));
-        if (!streamPart(zip, QStringLiteral("_rels/.rels"), kMaxSmallPartBytes, rootRels, m_error))
+        if (!streamPart(zip, QStringLiteral("_rels/.rels"), inputcaps::kMaxSmallPartBytes, rootRels, m_error))
             return false;
         if (const auto* office = rootRels.byType("/officeDocument"))
             workbookPart = resolveTarget(QString(), office->target);
@@ -519,7 +558,7 @@ bool CXlsxSheetLoader::load(const QString& path, CSheetGrid& grid)
         return false;
     }
     CWorkbookParser workbook(workbookPart);
-    if (!streamPart(zip, workbookPart, kMaxSmallPartBytes, workbook, m_error))
+    if (!streamPart(zip, workbookPart, inputcaps::kMaxSmallPartBytes, workbook, m_error))
         return false;
     m_sheetCount = workbook.sheetCount;
     if (workbook.sheetCount == 0) {
@@ -533,7 +572,7 @@ bool CXlsxSheetLoader::load(const QString& path, CSheetGrid& grid)
         m_error = QStringLiteral("xlsx: no workbook relationships (%1)").arg(relsPart);
         return false;
     }
-    if (!streamPart(zip, relsPart, kMaxSmallPartBytes, rels, m_error))
+    if (!streamPart(zip, relsPart, inputcaps::kMaxSmallPartBytes, rels, m_error))
         return false;
     const auto* sheetRel = rels.byId(workbook.firstSheetRelId);
     if (!sheetRel) {
@@ -546,13 +585,13 @@ bool CXlsxSheetLoader::load(const QString& path, CSheetGrid& grid)
     CStylesParser styles(QStringLiteral("styles"));
     if (const auto* rel = rels.byType("/styles")) {
         const QString part = resolveTarget(baseDir, rel->target);
-        if (zip.contains(part) && !streamPart(zip, part, kMaxPartBytes, styles, m_error))
+        if (zip.contains(part) && !streamPart(zip, part, inputcaps::kMaxPartBytes, styles, m_error))
             return false;
     }
     CSharedStringsParser shared(QStringLiteral("sharedStrings"));
     if (const auto* rel = rels.byType("/sharedStrings")) {
         const QString part = resolveTarget(baseDir, rel->target);
-        if (zip.contains(part) && !streamPart(zip, part, kMaxPartBytes, shared, m_error))
+        if (zip.contains(part) && !streamPart(zip, part, inputcaps::kMaxPartBytes, shared, m_error))
             return false;
     }
 
@@ -561,7 +600,7 @@ bool CXlsxSheetLoader::load(const QString& path, CSheetGrid& grid)
         return false;
     }
     CSheetParser sheet(sheetPart, grid, shared, styles.xfDateKinds, workbook.date1904);
-    if (!streamPart(zip, sheetPart, kMaxPartBytes, sheet, m_error)) {
+    if (!streamPart(zip, sheetPart, inputcaps::kMaxPartBytes, sheet, m_error)) {
         grid.clear();
         return false;
     }

@@ -7,15 +7,10 @@ namespace WB {
 class CSheetGrid;
 
 // Loads the first sheet of an .xlsx package (the first <sheet> of the workbook part, found
-// through the package relationships) into a grid, streaming every part through expat.
+// through the package relationships) into a grid, streaming every part through our XML scanner.
 class CXlsxSheetLoader
 {
 public:
-    // Cap on the inflated size of any one part.
-    static constexpr qint64 kMaxPartBytes = 256LL * 1024 * 1024;
-    // Cap on the parts that are read whole before the sheet (workbook, relationships).
-    static constexpr qint64 kMaxSmallPartBytes = 16LL * 1024 * 1024;
-
     // False with error() when the package or its first sheet cannot be read.
     bool load(const QString& path, CSheetGrid& grid);
     int sheetCount() const { return m_sheetCount; }

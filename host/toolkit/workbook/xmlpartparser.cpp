@@ -1,11 +1,36 @@
 #include "xmlpartparser.h"
 
-#include <expat.h>
+#include "inputcaps.h"
+
+#include <QTextCodec>
 
 #include <cctype>
 #include <cstring>
 
 namespace WB {
+
+namespace {
+
+// An XML declaration longer than this is no declaration a writer made.
+constexpr int kLongestDeclaration = 4096;
+
+// The value of the declaration's encoding pseudo-attribute, or empty.
+QByteArray declaredEncoding(const QByteArray& declaration)
+{
+    const int at = declaration.indexOf("encoding");
+    if (at < 0)
+        return QByteArray();
+    const QByteArray rest = declaration.mid(at + 8).trimmed();
+    if (!rest.startsWith('='))
+        return QByteArray();
+    const QByteArray value = rest.mid(1).trimmed();
+    if (value.size() < 2 || (value.at(0) != '"' && value.at(0) != '\''))
+        return QByteArray();
+    const int quote = value.indexOf(value.at(0), 1);
+    return quote < 0 ? QByteArray() : value.mid(1, quote - 1);
+}
+
+} // namespace
 
 const char* xmlLocalName(const char* name)
 {
@@ -18,74 +43,77 @@ CXmlPartParser::CXmlPartParser(const QString& partName)
 {
 }
 
-CXmlPartParser::~CXmlPartParser()
-{
-    if (m_parser)
-        XML_ParserFree(m_parser);
-}
+CXmlPartParser::~CXmlPartParser() = default;
 
 bool CXmlPartParser::feed(const char* data, int size, bool last)
 {
     if (!m_error.isEmpty())
         return false;
-    if (m_backend == EBackend::Undecided) {
+    if (!m_decided) {
         m_head.append(data, size);
-        if (!chooseBackend(last))
+        if (!chooseEncoding(last))
             return true;
+        if (!m_error.isEmpty())
+            return false;
         const QByteArray head = m_head;
         m_head = QByteArray();
-        return m_backend == EBackend::Expat ? feedExpat(head.constData(), head.size(), last)
-                                            : feedScanner(head.constData(), head.size(), last);
+        return feed(head.constData(), head.size(), last);
     }
-    return m_backend == EBackend::Expat ? feedExpat(data, size, last) : feedScanner(data, size, last);
+    if (!m_decoder)
+        return feedScanner(data, size, last);
+    const QByteArray utf8 = m_decoder->toUnicode(data, size).toUtf8();
+    if (m_decoder->hasFailure() || (last && m_decoder->needsMoreData())) {
+        fail(QStringLiteral("xml: %1 is not valid %2").arg(m_partName, QString::fromLatin1(m_encoding)));
+        return false;
+    }
+    return feedScanner(utf8.constData(), utf8.size(), last);
 }
 
-bool CXmlPartParser::chooseBackend(bool last)
+bool CXmlPartParser::chooseEncoding(bool last)
 {
-    constexpr int kLongestDeclaration = 4096;
     const QByteArray& head = m_head;
     if (head.size() < 2 && !last)
         return false;
-    // UTF-16, with or without its byte order mark.
-    if (head.startsWith("\xFE\xFF") || head.startsWith("\xFF\xFE") ||
-        (head.size() >= 2 && (head.at(0) == '\0' || head.at(1) == '\0'))) {
-        m_backend = EBackend::Expat;
-        return true;
-    }
-    const int from = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    if (head.size() - from < 6 && !last)
-        return false;
-    m_backend = EBackend::Scanner;
-    const QByteArray xml("<?xml");
-    if (head.mid(from, 5) != xml || head.size() - from < 6 || !std::isspace(uchar(head.at(from + 5))))
-        return true;
-    const int close = head.indexOf("?>", from);
-    if (close < 0) {
-        if (!last && head.size() < kLongestDeclaration) {
-            m_backend = EBackend::Undecided;
+    m_decided = true;
+    // UTF-16, with its byte order mark or by the zero bytes of "<?" or "<r".
+    if (head.startsWith("\xFE\xFF") || head.startsWith("\xFF\xFE"))
+        m_encoding = "UTF-16";
+    else if (head.size() >= 2 && head.at(0) == '\0')
+        m_encoding = "UTF-16BE";
+    else if (head.size() >= 2 && head.at(1) == '\0')
+        m_encoding = "UTF-16LE";
+    if (m_encoding.isEmpty()) {
+        const int from = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        if (head.size() - from < 6 && !last) {
+            m_decided = false;
             return false;
         }
+        if (head.mid(from, 5) != "<?xml" || head.size() - from < 6 || !std::isspace(uchar(head.at(from + 5))))
+            return true;
+        // Looked for within the declaration's longest only, however the part arrives in pieces.
+        const int close = head.left(kLongestDeclaration).indexOf("?>", from);
+        if (close < 0 && !last && head.size() < kLongestDeclaration) {
+            m_decided = false;
+            return false;
+        }
+        if (close < 0)
+            return true;
+        const QByteArray declared = declaredEncoding(head.mid(from, close - from));
+        if (declared.isEmpty() || declared.toLower() == "utf-8")
+            return true;
+        m_encoding = declared;
+    }
+    QTextCodec* codec = QTextCodec::codecForName(m_encoding);
+    if (!codec) {
+        fail(QStringLiteral("xml: %1 declares the encoding %2, which is not read")
+                 .arg(m_partName, QString::fromLatin1(m_encoding.left(64))));
         return true;
     }
-    const QByteArray declaration = head.mid(from, close - from);
-    const int at = declaration.indexOf("encoding");
-    if (at < 0)
-        return true;
-    const QByteArray rest = declaration.mid(at + 8).trimmed();
-    if (!rest.startsWith('='))
-        return true;
-    const QByteArray value = rest.mid(1).trimmed();
-    if (value.size() < 2 || (value.at(0) != '"' && value.at(0) != '\''))
-        return true;
-    const int quote = value.indexOf(value.at(0), 1);
-    if (quote < 0)
-        return true;
-    if (value.mid(1, quote - 1).toLower() != "utf-8")
-        m_backend = EBackend::Expat;
+    m_decoder.reset(codec->makeDecoder());
     return true;
 }
 
-bool CXmlPartParser::feedScanner(const char* data, int size, bool last)
+bool CXmlPartParser::feedScanner(const char* data, qint64 size, bool last)
 {
     if (m_scanner.feed(data, size, last))
         return m_error.isEmpty();
@@ -96,7 +124,7 @@ bool CXmlPartParser::feedScanner(const char* data, int size, bool last)
     case CXmlScanner::EError::TokenTooLong:
         m_error = QStringLiteral("xml: %1 holds a tag longer than %2 MiB")
                       .arg(m_partName)
-                      .arg(CXmlScanner::kMaxTokenBytes / (1024 * 1024));
+                      .arg(inputcaps::kMaxTokenBytes / inputcaps::kMiB);
         break;
     default:
         m_error = QStringLiteral("xml: %1 at line %2 of %3")
@@ -106,31 +134,6 @@ bool CXmlPartParser::feedScanner(const char* data, int size, bool last)
         break;
     }
     return false;
-}
-
-bool CXmlPartParser::feedExpat(const char* data, int size, bool last)
-{
-    if (!m_parser) {
-        m_parser = XML_ParserCreate(nullptr);
-        if (!m_parser) {
-            m_error = QStringLiteral("xml: out of memory");
-            return false;
-        }
-        XML_SetUserData(m_parser, this);
-        XML_SetElementHandler(m_parser, &CXmlPartParser::onStart, &CXmlPartParser::onEnd);
-        XML_SetCharacterDataHandler(m_parser, &CXmlPartParser::onCharacters);
-        XML_SetStartDoctypeDeclHandler(m_parser, &CXmlPartParser::onDoctype);
-    }
-    if (XML_Parse(m_parser, data, size, last ? 1 : 0) == XML_STATUS_ERROR) {
-        if (m_error.isEmpty()) {
-            m_error = QStringLiteral("xml: %1 at line %2 of %3")
-                          .arg(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser))))
-                          .arg(XML_GetCurrentLineNumber(m_parser))
-                          .arg(m_partName);
-        }
-        return false;
-    }
-    return m_error.isEmpty();
 }
 
 const char* CXmlPartParser::attribute(const char** attributes, const char* localName)
@@ -146,20 +149,18 @@ void CXmlPartParser::fail(const QString& reason)
 {
     if (m_error.isEmpty())
         m_error = reason;
-    if (m_parser)
-        XML_StopParser(m_parser, XML_FALSE);
 }
 
 bool CXmlPartParser::start(const char* name, const char** attributes)
 {
     if (!m_error.isEmpty())
         return false;
-    if (++m_elements > kMaxElements) {
-        fail(QStringLiteral("xml: %1 holds more than %2 elements").arg(m_partName).arg(kMaxElements));
+    if (++m_elements > inputcaps::kMaxElements) {
+        fail(QStringLiteral("xml: %1 holds more than %2 elements").arg(m_partName).arg(inputcaps::kMaxElements));
         return false;
     }
-    if (++m_depth > kMaxDepth) {
-        fail(QStringLiteral("xml: %1 nests deeper than %2 elements").arg(m_partName).arg(kMaxDepth));
+    if (++m_depth > inputcaps::kMaxDepth) {
+        fail(QStringLiteral("xml: %1 nests deeper than %2 elements").arg(m_partName).arg(inputcaps::kMaxDepth));
         return false;
     }
     startElement(xmlLocalName(name), attributes);
@@ -179,27 +180,6 @@ bool CXmlPartParser::scannedText(const char* text, int length)
     if (m_error.isEmpty())
         characters(text, length);
     return m_error.isEmpty();
-}
-
-void CXmlPartParser::onStart(void* self, const char* name, const char** attributes)
-{
-    static_cast<CXmlPartParser*>(self)->start(name, attributes);
-}
-
-void CXmlPartParser::onEnd(void* self, const char* name)
-{
-    static_cast<CXmlPartParser*>(self)->end(name);
-}
-
-void CXmlPartParser::onCharacters(void* self, const char* text, int length)
-{
-    static_cast<CXmlPartParser*>(self)->scannedText(text, length);
-}
-
-void CXmlPartParser::onDoctype(void* self, const char*, const char*, const char*, int)
-{
-    auto* p = static_cast<CXmlPartParser*>(self);
-    p->fail(QStringLiteral("xml: %1 declares a DTD").arg(p->m_partName));
 }
 
 } // namespace WB

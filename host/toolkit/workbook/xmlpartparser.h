@@ -5,21 +5,22 @@
 #include <QByteArray>
 #include <QString>
 
-struct XML_ParserStruct;
+#include <memory>
+
+class QTextDecoder;
 
 namespace WB {
 
-// A streaming parse of one XML part: UTF-8 parts (what every writer makes) through our own
-// scanner, parts declaring another encoding through expat. Subclasses see elements by their local name
-// (prefixes dropped: spreadsheet parts use fixed namespaces) and stop the parse with fail().
-// Documents with a DTD, nesting past kMaxDepth or more than kMaxElements elements are refused:
-// no spreadsheet part within the cell caps needs them, and parsing is what a bomb costs.
+// A streaming parse of one XML part through our scanner, the one XML path of the readers. UTF-8
+// parts (what every writer makes) go straight in; a part in UTF-16 or declaring another encoding
+// Qt knows is transcoded to UTF-8 piece by piece first, under the same limits; any other is
+// refused. Subclasses see elements by their local name (prefixes dropped: spreadsheet parts use
+// fixed namespaces) and stop the parse with fail(). Documents with a DTD, nesting past the depth
+// cap or holding more elements than the element cap are refused: no spreadsheet part within the
+// cell caps needs them, and parsing is what a bomb costs.
 class CXmlPartParser : private CXmlScanner::IHandler
 {
 public:
-    static constexpr int kMaxDepth = 256;
-    static constexpr qint64 kMaxElements = 5000000;
-
     explicit CXmlPartParser(const QString& partName);
     ~CXmlPartParser() override;
     CXmlPartParser(const CXmlPartParser&) = delete;
@@ -40,31 +41,21 @@ protected:
     const QString& partName() const { return m_partName; }
 
 private:
-    enum class EBackend
-    {
-        Undecided,
-        Scanner,
-        Expat
-    };
-
-    // Picks the backend once the part's start shows its encoding; false while it cannot yet.
-    bool chooseBackend(bool last);
-    bool feedExpat(const char* data, int size, bool last);
-    bool feedScanner(const char* data, int size, bool last);
+    // Picks the part's encoding once its start shows it; false while it cannot yet.
+    bool chooseEncoding(bool last);
+    bool feedScanner(const char* data, qint64 size, bool last);
     bool start(const char* name, const char** attributes);
     bool end(const char* name);
     bool scannedStart(const char* name, const char** attributes) override { return start(name, attributes); }
     bool scannedEnd(const char* name) override { return end(name); }
     bool scannedText(const char* text, int length) override;
-    static void onStart(void* self, const char* name, const char** attributes);
-    static void onEnd(void* self, const char* name);
-    static void onCharacters(void* self, const char* text, int length);
-    static void onDoctype(void* self, const char*, const char*, const char*, int);
 
-    EBackend m_backend = EBackend::Undecided;
-    QByteArray m_head; // the part's first bytes while the backend is undecided
+    bool m_decided = false;
+    QByteArray m_head; // the part's first bytes while its encoding is undecided
+    // Set for a part not in UTF-8: its pieces go through it to UTF-8.
+    std::unique_ptr<QTextDecoder> m_decoder;
+    QByteArray m_encoding;
     CXmlScanner m_scanner{*this};
-    XML_ParserStruct* m_parser = nullptr;
     QString m_partName;
     QString m_error;
     int m_depth = 0;

@@ -1,5 +1,7 @@
 #include "xmlscanner.h"
 
+#include "inputcaps.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -10,6 +12,7 @@ namespace {
 
 const char kInvalidToken[] = "not well-formed (invalid token)";
 const char kUnclosedToken[] = "unclosed token";
+const char kLineFeed[] = "\n";
 
 enum : unsigned char
 {
@@ -246,7 +249,7 @@ bool CXmlScanner::feed(const char* data, qint64 size, bool last)
         std::string().swap(m_pending);
         return m_error == EError::None;
     }
-    if (end - p > kMaxTokenBytes) {
+    if (end - p > inputcaps::kMaxTokenBytes) {
         m_error = EError::TokenTooLong;
         return false;
     }
@@ -355,7 +358,7 @@ const char* CXmlScanner::text(const char* p, const char* end, bool last)
         } else if (c == '\r') {
             if (p + 1 == end && !last)
                 break;
-            if (!emit(run, p) || !emit("\n", "\n" + 1))
+            if (!emit(run, p) || !emit(kLineFeed, kLineFeed + 1))
                 return nullptr;
             p += p + 1 < end && p[1] == '\n' ? 2 : 1;
             run = p;
@@ -399,7 +402,7 @@ const char* CXmlScanner::cdata(const char* p, const char* end, bool last)
         } else if (c == '\r') {
             if (p + 1 == end && !last)
                 break;
-            if (!emit(run, p) || !emit("\n", "\n" + 1))
+            if (!emit(run, p) || !emit(kLineFeed, kLineFeed + 1))
                 return nullptr;
             p += p + 1 < end && p[1] == '\n' ? 2 : 1;
             run = p;

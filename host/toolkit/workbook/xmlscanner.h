@@ -14,7 +14,7 @@ namespace WB {
 // comments, processing instructions and CDATA. Text is normalised as XML requires (line ends to
 // LF, white space in attribute values to spaces). A DTD is refused: entities defined in one are
 // what a bomb is made of. Pieces may be cut anywhere; memory held between pieces is bounded by
-// kMaxTokenBytes, whatever the input.
+// the token cap (inputcaps.h), whatever the input.
 class CXmlScanner
 {
 public:
@@ -36,11 +36,8 @@ public:
         Stopped, // the handler said stop
         Malformed,
         Doctype,
-        TokenTooLong
+        TokenTooLong // a tag, comment or processing instruction past the token cap
     };
-
-    // A tag, comment or processing instruction longer than this is refused.
-    static constexpr qint64 kMaxTokenBytes = 4 * 1024 * 1024;
 
     explicit CXmlScanner(IHandler& handler)
         : m_handler(handler)

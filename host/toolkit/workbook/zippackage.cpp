@@ -1,5 +1,8 @@
 #include "zippackage.h"
 
+#include "inputcaps.h"
+#include "regularfile.h"
+
 #include <QSet>
 
 #include <zlib.h>
@@ -26,9 +29,6 @@ constexpr quint64 kEndSize = 22;
 constexpr quint64 kEnd64Size = 56;
 constexpr quint64 kEnd64LocatorSize = 20;
 constexpr quint64 kMaxComment = 0xFFFF;
-// Workbooks hold tens of parts; these bound the directory's memory, not any real package.
-constexpr quint64 kMaxEntries = 100000;
-constexpr quint64 kMaxDirectoryBytes = 64 * 1024 * 1024;
 constexpr quint16 kZip64ExtraId = 0x0001;
 constexpr quint16 kFlagEncrypted = 0x0001;
 constexpr quint16 kStored = 0;
@@ -55,19 +55,47 @@ bool fits(quint64 offset, quint64 length, quint64 limit)
     return offset <= limit && length <= limit - offset;
 }
 
-// Part names compare as strcasecmp does in the C locale: ASCII letters only.
-bool equalsIgnoringAsciiCase(const QByteArray& a, const QByteArray& b)
+// Part names are case-insensitive in OOXML packages, for ASCII letters only.
+QByteArray foldedName(const QByteArray& name)
 {
-    if (a.size() != b.size())
-        return false;
-    for (int i = 0; i < a.size(); ++i) {
-        char x = a.at(i), y = b.at(i);
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
+    QByteArray folded = name;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF), as part names must be.
+bool isUtf8(const QByteArray& bytes)
+{
+    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const uchar c = *p++;
+        if (c < 0x80)
+            continue;
+        int more = 0;
+        uchar low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
             return false;
+        }
+        if (end - p < more || *p < low || *p > high)
+            return false;
+        for (++p, --more; more > 0; --more, ++p) {
+            if (*p < 0x80 || *p > 0xBF)
+                return false;
+        }
     }
     return true;
 }
@@ -117,9 +145,9 @@ bool CZipPackage::open(const QString& path)
     m_error.clear();
     if (m_file.isOpen())
         m_file.close();
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        m_error = QStringLiteral("zip: cannot open the file: %1").arg(m_file.errorString());
+    QString why;
+    if (!openRegularFile(m_file, path, why)) {
+        m_error = QStringLiteral("zip: ") + why;
         return false;
     }
     m_size = quint64(std::max<qint64>(m_file.size(), 0));
@@ -216,7 +244,7 @@ bool CZipPackage::readDirectory()
             QStringLiteral("zip: the central directory lists %1 entries in %2 bytes").arg(count).arg(directorySize);
         return false;
     }
-    if (count > kMaxEntries || directorySize > kMaxDirectoryBytes) {
+    if (count > quint64(inputcaps::kMaxPackageEntries) || directorySize > quint64(inputcaps::kMaxDirectoryBytes)) {
         m_error = QStringLiteral("zip: the central directory is larger than any workbook's");
         return false;
     }
@@ -227,8 +255,8 @@ bool CZipPackage::readDirectory()
     const uchar* directory = reinterpret_cast<const uchar*>(m_directory.constData());
 
     m_entries.reserve(size_t(count));
-    QSet<QByteArray> names;
-    names.reserve(int(count));
+    QSet<QByteArray> foldedNames;
+    foldedNames.reserve(int(count));
     quint64 at = 0;
     for (quint64 i = 0; i < count; ++i) {
         if (!fits(at, kCentralSize, directorySize) || u32(directory + at) != kCentralSignature) {
@@ -256,12 +284,18 @@ bool CZipPackage::readDirectory()
                           .arg(QString::fromUtf8(entry.name));
             return false;
         }
-        // Two parts of one name would make the package mean two things.
-        if (names.contains(entry.name)) {
+        if (!isUtf8(entry.name)) {
+            m_error = QStringLiteral("zip: entry %1's name is not UTF-8").arg(i);
+            return false;
+        }
+        // Two parts of one name, or of names another program takes as one, would make the package
+        // mean two things.
+        const QByteArray folded = foldedName(entry.name);
+        if (foldedNames.contains(folded)) {
             m_error = QStringLiteral("zip: %1 is in the archive twice").arg(QString::fromUtf8(entry.name));
             return false;
         }
-        names.insert(entry.name);
+        foldedNames.insert(folded);
         m_entries.push_back(std::move(entry));
         at += kCentralSize + variable;
     }
@@ -273,13 +307,10 @@ const CZipPackage::Entry* CZipPackage::locate(const QString& part) const
     int from = 0;
     while (from < part.size() && part.at(from) == QLatin1Char('/'))
         ++from;
-    const QByteArray name = part.midRef(from).toUtf8();
+    // Names are unique once folded: the one match is the part whatever case names it.
+    const QByteArray name = foldedName(part.midRef(from).toUtf8());
     for (const Entry& entry : m_entries)
-        if (entry.name == name)
-            return &entry;
-    // Part names are case-insensitive in OOXML packages.
-    for (const Entry& entry : m_entries)
-        if (equalsIgnoringAsciiCase(entry.name, name))
+        if (foldedName(entry.name) == name)
             return &entry;
     return nullptr;
 }
@@ -399,8 +430,11 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
     }
     if (total != entry.size)
         return broken(QStringLiteral("inflates to %1 bytes instead of %2").arg(total).arg(entry.size));
+#ifndef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    // Fuzzing builds let mutated content through to the parsers behind the checksum.
     if (quint32(crc) != entry.crc)
         return broken(QStringLiteral("crc error"));
+#endif
     static const char none = 0;
     return sink(&none, 0, true);
 }

@@ -1,0 +1,17 @@
+// Gives the workbook readers the client's logger as soon as the host library is loaded.
+#include "servicelog.h"
+#include "workbooklog.h"
+
+namespace {
+
+void writeLine(const char* line)
+{
+    rqservice::serviceLogInfo("%s", line);
+}
+
+const bool g_attached = [] {
+    WB::setWorkbookLogSink(&writeLine);
+    return true;
+}();
+
+} // namespace
