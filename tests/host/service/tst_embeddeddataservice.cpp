@@ -1,6 +1,6 @@
 // The embedded data service on a real SQLite file, or (CREDITDATA_TEST_ENGINE=postgresql) on
-// a database of the throwaway PostgreSQL server: history, uploads, validation, schema versions,
-// and files that are locked, broken or unreachable.
+// a database of the throwaway PostgreSQL server: history, uploads, validation, text it cannot
+// store, schema versions, and files that are locked, broken or unreachable.
 #include "brokerkey.h"
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
@@ -111,6 +111,8 @@ private slots:
     void storedTextComesBackExact();
     void rejectedRequestKeepsPrevious_data();
     void rejectedRequestKeepsPrevious();
+    void unstorableTextRefused_data();
+    void unstorableTextRefused();
     void failedRowLosesNothing();
     void unusableFileRefusedUntouched_data();
     void unusableFileRefusedUntouched();
@@ -328,6 +330,43 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious()
     for (const QString& part : messageParts) {
         QVERIFY2(message.contains(part), qPrintable(message));
     }
+    QCOMPARE(state(), before);
+}
+
+void TestEmbeddedDataService::unstorableTextRefused_data()
+{
+    QTest::addColumn<QString>("field"); // of the second row, or the upload's broker id
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("NUL in a name") << "name" << QByteArray("坏名\0字", 10)
+                                   << "第2条 (证券代码 000858) 的证券名称含有无法保存的字符: 空字符";
+    QTest::newRow("NUL in a code") << "code" << QByteArray("坏\0", 4) << "第2条的证券代码含有无法保存的字符: 空字符";
+    QTest::newRow("unpaired surrogate in a name")
+        << "name" << QByteArray("坏名\xED\xA0\x80") << "证券名称含有无法保存的字符: 不成对的代理字符";
+    QTest::newRow("UTF-8 cut short in an exchange")
+        << "exchange" << QByteArray("坏\xE6\x89") << "交易所含有无法保存的字符: 无效的 UTF-8 编码";
+    QTest::newRow("NUL in the broker id") << "broker" << QByteArray("坏\0", 4) << "券商代码含有无法保存的字符: 空字符";
+}
+
+// Text an engine cannot store as it is is refused alike on every engine, by line and field and
+// before anything is written; the message quotes none of it.
+void TestEmbeddedDataService::unstorableTextRefused()
+{
+    QFETCH(QString, field);
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    const auto before = state();
+    Rows rows = sampleRows();
+    const std::string odd = text.toStdString();
+    std::string broker = "CITIC";
+    (field == "name"       ? rows[1]->stockName
+     : field == "code"     ? rows[1]->stockCode
+     : field == "exchange" ? rows[1]->exchangeName
+                           : broker) = odd;
+    const utils::RQError error = operateService(*m_service, uploadRequest(1, broker, rows));
+    const QString message = QString::fromStdString(error.errorMsg());
+    QVERIFY2(!error.isSuccess() && message.contains(reason) && message.contains("未做任何改动"), qPrintable(message));
+    QVERIFY2(!message.contains(QStringLiteral("坏")), qPrintable(message));
     QCOMPARE(state(), before);
 }
 
