@@ -225,10 +225,13 @@ bool CPostgresDialect::writeSchemaVersion(QSqlQuery& q, int version) const
            q.exec(QStringLiteral("INSERT INTO credit_schema (version) VALUES (%1)").arg(version));
 }
 
-QString CPostgresDialect::tableNamesSql() const
+QString CPostgresDialect::tableColumnsSql() const
 {
-    return QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = current_schema() "
-                          "AND tablename <> 'credit_schema'");
+    return QStringLiteral("SELECT c.relname, a.attname FROM pg_class c "
+                          "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                          "LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+                          "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+                          "AND c.relname <> 'credit_schema' ORDER BY c.relname, a.attnum");
 }
 
 QStringList CPostgresDialect::createTablesSql() const

@@ -19,7 +19,7 @@ public:
     bool connectionAlive(QSqlDatabase& db) const override;
     bool readSchemaVersion(QSqlQuery& q, int& version) const override;
     bool writeSchemaVersion(QSqlQuery& q, int version) const override;
-    QString tableNamesSql() const override;
+    QString tableColumnsSql() const override;
     QStringList createTablesSql() const override;
     bool forwardOnlyReads() const override;
     QString returningId(const QString& insertSql) const override;

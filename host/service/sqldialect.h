@@ -38,8 +38,9 @@ public:
     virtual bool readSchemaVersion(QSqlQuery& q, int& version) const = 0;
     // Inside the schema's transaction.
     virtual bool writeSchemaVersion(QSqlQuery& q, int version) const = 0;
-    // One row per table of the database's own (the engine's bookkeeping left out), name first.
-    virtual QString tableNamesSql() const = 0;
+    // One row per column of every table of the database's own (the engine's bookkeeping left
+    // out): table name, column name (null for a table without columns).
+    virtual QString tableColumnsSql() const = 0;
     // Brokers, their uploads and the ratios of each upload; harmless on tables that exist.
     virtual QStringList createTablesSql() const = 0;
 

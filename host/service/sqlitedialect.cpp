@@ -57,9 +57,10 @@ bool CSqliteDialect::writeSchemaVersion(QSqlQuery& q, int version) const
     return q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
 }
 
-QString CSqliteDialect::tableNamesSql() const
+QString CSqliteDialect::tableColumnsSql() const
 {
-    return QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'");
+    return QStringLiteral("SELECT m.name, p.name FROM sqlite_master m, pragma_table_info(m.name) p "
+                          "WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite%' ORDER BY m.name, p.cid");
 }
 
 QStringList CSqliteDialect::createTablesSql() const

@@ -1,6 +1,6 @@
 // The embedded data service on a real SQLite file, or (CREDITDATA_TEST_ENGINE=postgresql) on
 // a database of the throwaway PostgreSQL server: history, uploads, validation, text it cannot
-// store, schema versions, and files that are locked, broken or unreachable.
+// store, schema versions, and databases that are not its own.
 #include "brokerkey.h"
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
@@ -392,42 +392,53 @@ void TestEmbeddedDataService::failedRowLosesNothing()
 
 void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
 {
-    QTest::addColumn<QStringList>("schema"); // what another program keeps in the file; none: no database at all
+    QTest::addColumn<QStringList>("schema"); // what another program keeps in the database; none: no database at all
     QTest::addColumn<QString>("reason");
     const QString foreign("不是本程序的数据库");
-    QTest::newRow("other tables, user version 0")
+    QTest::newRow("another program's table")
         << QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)", "INSERT INTO orders VALUES (1, 'tea')"}
         << foreign;
-    QTest::newRow("other tables beside one of ours")
-        << QStringList{"CREATE TABLE brokers (x)", "CREATE TABLE notes (t TEXT)", "INSERT INTO notes VALUES ('a')"}
+    QTest::newRow("another table beside one of ours")
+        << QStringList{"CREATE TABLE brokers (x INTEGER)", "CREATE TABLE notes (t TEXT)",
+                       "INSERT INTO notes VALUES ('a')"}
         << foreign;
-    QTest::newRow("other tables, a user version of its own")
+    QTest::newRow("one of our tables' names, other columns")
+        << QStringList{"CREATE TABLE brokers (id INTEGER, name TEXT)", "INSERT INTO brokers VALUES (1, 'x')"}
+        << foreign;
+    QTest::newRow("one of our tables with a column more")
+        << QStringList{"CREATE TABLE brokers (broker_key_no INTEGER, broker_id TEXT, broker_name TEXT, region TEXT)"}
+        << foreign;
+    QTest::newRow("SQLite: another table, a user version of its own")
         << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"} << foreign;
-    QTest::newRow("not a database") << QStringList() << "损坏";
+    QTest::newRow("SQLite: not a database") << QStringList() << "损坏";
 }
 
-// A file that is not this program's database is neither adopted nor touched: every call says why.
+// A database that is not this program's is neither adopted nor touched: every call says why.
 void TestEmbeddedDataService::unusableFileRefusedUntouched()
 {
-    if (onPostgres()) {
-        QSKIP("SQLite files of other programs");
-    }
     QFETCH(QStringList, schema);
     QFETCH(QString, reason);
-    const QString path = m_dir->filePath("other.sqlite");
-    QVERIFY(!schema.isEmpty() || testsupport::writeFile(path, QByteArray(8192, 'Z')));
-    runOnFile(path, [&](QSqlQuery& q) {
-        for (const QString& sql : schema)
-            QVERIFY2(q.exec(sql), qPrintable(sql));
-    });
-    const QByteArray original = testsupport::readFile(path);
+    if (onPostgres() && QString(QTest::currentDataTag()).startsWith("SQLite"))
+        QSKIP("a SQLite file's own case");
+    if (schema.isEmpty())
+        QVERIFY(testsupport::writeFile(dbPath(), QByteArray(8192, 'Z')));
+    runOnDatabase(schema);
+    // Its columns on the server, its bytes in a file.
+    const QString columns("SELECT string_agg(table_name || '.' || column_name, ',' ORDER BY table_name, column_name) "
+                          "FROM information_schema.columns WHERE table_schema = 'public'");
+    auto snapshot = [&] {
+        return onPostgres()
+                   ? testsupport::CPgTestServer::scalar(testsupport::CPgTestServer::databaseOf(m_location), columns)
+                         .toUtf8()
+                   : testsupport::readFile(dbPath());
+    };
+    const QByteArray original = snapshot();
+    QVERIFY(!original.isEmpty());
 
-    {
-        CEmbeddedDataService service(path);
-        for (const QString& outcome : testsupport::everyCall(service))
-            QVERIFY2(outcome.contains(reason), qPrintable(outcome));
-    }
-    QCOMPARE(testsupport::readFile(path), original);
+    for (const QString& outcome : testsupport::everyCall(*m_service))
+        QVERIFY2(outcome.contains(reason), qPrintable(outcome));
+    m_service.reset();
+    QCOMPARE(snapshot(), original);
 }
 
 // A database that a newer program wrote is refused whole, and nothing in it changes.
