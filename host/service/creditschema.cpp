@@ -22,7 +22,7 @@ CCreditSchema::CCreditSchema(QSqlDatabase& db, const ISqlDialect& dialect)
 {
 }
 
-utils::RQError CCreditSchema::prepare(const QString& location, const QDate& tradingDay)
+utils::RQError CCreditSchema::prepare(const QString& location, const QDate& tradingDay, int waitMs)
 {
     {
         QSqlQuery q(m_db);
@@ -44,7 +44,7 @@ utils::RQError CCreditSchema::prepare(const QString& location, const QDate& trad
         }
     }
     QSqlError lockError;
-    if (!m_dialect.beginWrite(m_db, lockError)) {
+    if (!m_dialect.beginWrite(m_db, std::nullopt, waitMs, lockError)) {
         return utils::RQError::failure(m_dialect.describeError(lockError, "初始化数据库"));
     }
     QSqlQuery q(m_db);

@@ -220,6 +220,23 @@ int latencyMs()
     return d.latencyMs;
 }
 
+namespace {
+boost::mutex g_timeoutsMutex;
+ServiceTimeouts g_timeouts;
+} // namespace
+
+void setServiceTimeouts(const ServiceTimeouts& timeouts)
+{
+    boost::mutex::scoped_lock lock(g_timeoutsMutex);
+    g_timeouts = timeouts;
+}
+
+ServiceTimeouts serviceTimeouts()
+{
+    boost::mutex::scoped_lock lock(g_timeoutsMutex);
+    return g_timeouts;
+}
+
 void setCaptureMessages(bool capture)
 {
     auto& d = CHostAccess::centre();

@@ -1,6 +1,6 @@
 // The embedded data service on a real SQLite file, or (CREDITDATA_TEST_ENGINE=postgresql) on
 // a database of the throwaway PostgreSQL server: history, uploads, validation, text it cannot
-// store, schema versions, and databases that are not its own.
+// store, programs uploading at once, schema versions, and databases that are not its own.
 #include "brokerkey.h"
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
@@ -8,6 +8,7 @@
 #include "servicecalls.h"
 #include "testfiles.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -114,6 +115,8 @@ private slots:
     void unstorableTextRefused_data();
     void unstorableTextRefused();
     void failedRowLosesNothing();
+    void concurrentUploads_data();
+    void concurrentUploads();
     void unusableFileRefusedUntouched_data();
     void unusableFileRefusedUntouched();
     void newerSchemaRefusedUntouched();
@@ -388,6 +391,87 @@ void TestEmbeddedDataService::failedRowLosesNothing()
     runOnDatabase({"DROP TRIGGER fail_third"});
     QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", sampleRows())).isSuccess());
     QCOMPARE(state().first.size(), 5);
+}
+
+void TestEmbeddedDataService::concurrentUploads_data()
+{
+    QTest::addColumn<int>("rows");  // of each upload
+    QTest::addColumn<bool>("held"); // CITIC's first upload holds its broker past the others' time limit
+    QTest::newRow("eight uploads, four brokers, two each") << 40000 << false;
+    QTest::newRow("one broker held past the time limit") << 50 << true;
+}
+
+// Eight programs upload at once, two for each of four brokers: other brokers' uploads go on
+// while one broker's are queued, and each upload lands whole, or fails after its time limit
+// saying why. The history holds exactly the uploads that landed, and each broker's detail is
+// one of them.
+void TestEmbeddedDataService::concurrentUploads()
+{
+    QFETCH(int, rows);
+    QFETCH(bool, held);
+    if (held && !onPostgres())
+        QSKIP("SQLite has one writer at a time: a file held by another program is tst_service_databasefaults'");
+    const size_t before = queryService(*m_service, 12294).records.size();
+    static const std::pair<int, const char*> brokers[] = {{1, "CITIC"}, {2, "HTSC"}, {3, "GTJA"}, {4, "CMS"}};
+    std::vector<std::unique_ptr<CEmbeddedDataService>> programs;
+    std::vector<boost::shared_ptr<testsupport::PendingUpload>> uploads;
+    auto start = [&](int i) {
+        programs.emplace_back(new CEmbeddedDataService(m_location));
+        // One shared row, so that eight large uploads cost little memory here.
+        const Rows same(size_t(rows + i), row("上交所", "600000", "浦发银行", (i + 1) / 10.0));
+        const auto& broker = brokers[i / 2];
+        uploads.push_back(testsupport::startUpload(*programs.back(), uploadRequest(broker.first, broker.second, same)));
+    };
+    const QString sleeper("SELECT pid FROM pg_stat_activity WHERE wait_event = 'PgSleep'");
+    std::unique_ptr<testsupport::ScopedTimeouts> limits;
+    if (held) {
+        // CITIC's first upload stops on its upload row, holding CITIC, with time enough to spare.
+        runOnDatabase({"CREATE SEQUENCE gate", "GRANT ALL ON SEQUENCE gate TO credit",
+                       "CREATE FUNCTION hold() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.broker_key_no = 1 "
+                       "AND nextval('gate') = 1 THEN PERFORM pg_sleep(60); END IF; RETURN NEW; END $$",
+                       "CREATE TRIGGER hold BEFORE INSERT ON uploads FOR EACH ROW EXECUTE FUNCTION hold()"});
+        limits.reset(new testsupport::ScopedTimeouts(20000, 20000));
+        start(0);
+        QTRY_VERIFY(!testsupport::CPgTestServer::scalar("postgres", sleeper).isEmpty());
+        limits.reset();
+        limits.reset(new testsupport::ScopedTimeouts(2000, 3000));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = held ? 1 : 0; i < 8; ++i)
+        start(i);
+    for (int i = held ? 1 : 0; i < 8; ++i)
+        programs[size_t(i)]->waitIdle();
+    const qint64 waited = clock.elapsed();
+    if (held) {
+        QVERIFY(testsupport::CPgTestServer::exec(
+            "postgres", {QStringLiteral("SELECT pg_terminate_backend(pid) FROM (%1) s").arg(sleeper)}));
+        programs.front()->waitIdle();
+        QVERIFY2(waited >= 2000 && waited < 3000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(waited)));
+    }
+
+    std::map<int, QStringList> landed;
+    int count = 0;
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(uploads[size_t(i)]->answers.load(), 1);
+        const QString outcome = testsupport::outcomeText(uploads[size_t(i)]->error);
+        const QString expected = !held || i > 1 ? QString("ok")
+                                 : i == 1       ? "该券商的另一次上传正在进行, 3 秒内未能完成"
+                                                : "连接已断开";
+        QVERIFY2(outcome.contains(expected), qPrintable(QStringLiteral("%1: %2").arg(i).arg(outcome)));
+        if (outcome == "ok") {
+            landed[brokers[i / 2].first] << QStringLiteral("%1 x %2").arg(rows + i).arg((i + 1) / 10.0);
+            ++count;
+        }
+    }
+    QCOMPARE(queryService(*m_service, 12294).records.size(), before + size_t(count));
+    for (const auto& [keyNo, id] : brokers) {
+        const auto detail = detailOf(queryService(*m_service, 12295, std::to_string(keyNo) + "____" + id));
+        QVERIFY(detail && !detail->subjects.empty());
+        const QString shown =
+            QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(detail->subjects.back()->ratio);
+        QVERIFY2(landed[keyNo].isEmpty() || landed[keyNo].contains(shown), qPrintable(shown));
+    }
 }
 
 void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
