@@ -36,8 +36,9 @@ HOST_EXPORT void setBackend(IServiceBackendPtr backend);
 // The current backend, opening the embedded service when none is set; never null.
 HOST_EXPORT IServiceBackendPtr backend();
 
-// The embedded service's database file; empty for the default. Takes effect the next time the
-// embedded service is opened (at once, if it is the current backend).
+// The embedded service's database: a file (a relative path is taken from the current folder)
+// or a postgresql:// URI; empty for the default file. Takes effect the next time the embedded
+// service is opened (at once, if it is the current backend).
 HOST_EXPORT void setDatabasePath(const QString& path);
 HOST_EXPORT QString databasePath();
 // Delay in milliseconds added before every answer of the embedded service (0: none).
