@@ -117,6 +117,7 @@ private slots:
     void failedRowLosesNothing();
     void concurrentUploads_data();
     void concurrentUploads();
+    void uploadPastItsLimitNeverLands();
     void unusableFileRefusedUntouched_data();
     void unusableFileRefusedUntouched();
     void newerSchemaRefusedUntouched();
@@ -472,6 +473,25 @@ void TestEmbeddedDataService::concurrentUploads()
             QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(detail->subjects.back()->ratio);
         QVERIFY2(landed[keyNo].isEmpty() || landed[keyNo].contains(shown), qPrintable(shown));
     }
+}
+
+// An upload still writing when its time is up is answered then, saying nothing was changed, and
+// does not land afterwards.
+void TestEmbeddedDataService::uploadPastItsLimitNeverLands()
+{
+    const auto before = state();
+    const testsupport::ScopedTimeouts limits(5000, 200);
+    const Rows many(300000, row("上交所", "600000", "浦发银行", 0.3));
+    QElapsedTimer clock;
+    clock.start();
+    const auto pending = testsupport::startUpload(*m_service, uploadRequest(1, "CITIC", many));
+    QTRY_COMPARE(pending->answers.load(), 1);
+    const qint64 answered = clock.elapsed();
+    m_service->waitIdle();
+    const QString outcome = testsupport::outcomeText(pending->error);
+    QVERIFY2(outcome.contains(QStringLiteral("数据库未在 0.2 秒内应答, 未做任何改动")), qPrintable(outcome));
+    QVERIFY2(answered < 200 + testsupport::kAnswerSlackMs, qPrintable(QString::number(answered)));
+    QCOMPARE(state(), before);
 }
 
 void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
