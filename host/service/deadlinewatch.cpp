@@ -4,6 +4,8 @@
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
 
+#include <exception>
+#include <iostream>
 #include <map>
 
 struct CDeadlineWatch::State
@@ -14,6 +16,18 @@ struct CDeadlineWatch::State
     std::multimap<Clock::time_point, Action> armed;
     bool stopping = false;
     bool running = false;
+
+    // An action that throws must not take the thread, and every later deadline, with it.
+    static void fire(const Action& action)
+    {
+        try {
+            action();
+        } catch (const std::exception& e) {
+            std::cerr << "[CDeadlineWatch] action failed: " << e.what() << std::endl;
+        } catch (...) {
+            std::cerr << "[CDeadlineWatch] action failed" << std::endl;
+        }
+    }
 
     void run()
     {
@@ -34,7 +48,7 @@ struct CDeadlineWatch::State
             armed.erase(first);
             running = true;
             lock.unlock();
-            action();
+            fire(action);
             action = Action(); // what it holds dies off the lock
             lock.lock();
             running = false;

@@ -21,7 +21,7 @@ public:
     CDeadlineWatch(const CDeadlineWatch&) = delete;
     CDeadlineWatch& operator=(const CDeadlineWatch&) = delete;
 
-    // Runs action on the watch's thread at when (at once if that has passed). It must not throw.
+    // Runs action on the watch's thread at when (at once if that has passed).
     void arm(Clock::time_point when, Action action);
     // Blocks while an action is running, so that what it did is seen by the caller.
     void waitIdle();
