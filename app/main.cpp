@@ -12,7 +12,6 @@
 #include "standintoolkit.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QPointer>
 #include <QStandardPaths>
 
@@ -76,11 +75,7 @@ int main(int argc, char* argv[])
     std::fprintf(stderr, "demohost: log file %s\n", qPrintable(logFile));
 
     standin::setGrantedRights(options.rights);
-    if (options.databasePath.startsWith(QLatin1String("postgres")) &&
-        options.databasePath.contains(QLatin1String("://")))
-        standin::setDatabasePath(options.databasePath); // a server's URI, not a file
-    else if (!options.databasePath.isEmpty())
-        standin::setDatabasePath(QFileInfo(options.databasePath).absoluteFilePath());
+    standin::setDatabasePath(options.databasePath);
     standin::setLatencyMs(options.latencyMs);
 
     if (!options.galleryDir.isEmpty())
@@ -115,7 +110,10 @@ int main(int argc, char* argv[])
         settings.path = options.screenshotPath;
         settings.detailRow = options.detailRow;
         settings.expectsQuery = options.rights.count(10079) != 0;
-        settings.timeoutMs = 30000 + 4 * options.latencyMs;
+        // Longer than the service may take to answer the summary, the upload and the summary
+        // after it, so that a failure shows the service's own message, not this job giving up.
+        const standin::ServiceTimeouts bounds = standin::serviceTimeouts();
+        settings.timeoutMs = 2 * bounds.queryMs + bounds.uploadMs + 15000 + 4 * options.latencyMs;
         settings.uploadFile = options.uploadFile;
         settings.uploadBroker = options.uploadBroker;
         auto* job = new CScreenshotJob(&window, settings, &window);

@@ -2,6 +2,7 @@
 
 #include "brokerkey.h"
 #include "sqldialect.h"
+#include "uploadvalidation.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -125,6 +126,9 @@ utils::RQError CCreditQueries::summary(const QDate& tradingDay, std::vector<IDat
 utils::RQError CCreditQueries::detail(const std::string& key, std::vector<IDataPtr>& records)
 {
     CBrokerKey parsed;
+    if (unstorable(key)) {
+        return utils::RQError::failure("查询条件格式错误: 含有无法识别的字符");
+    }
     if (!CBrokerKey::parse(key, parsed)) {
         return utils::RQError::failure("查询条件格式错误: \"" + key + "\", 应为 券商编号____券商代码");
     }

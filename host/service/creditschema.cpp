@@ -5,6 +5,7 @@
 #include "sqldialect.h"
 #include "uploadwriter.h"
 
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -21,7 +22,7 @@ CCreditSchema::CCreditSchema(QSqlDatabase& db, const ISqlDialect& dialect)
 {
 }
 
-utils::RQError CCreditSchema::prepare(const QString& location, const QDate& tradingDay)
+utils::RQError CCreditSchema::prepare(const QString& location, const QDate& tradingDay, int waitMs)
 {
     {
         QSqlQuery q(m_db);
@@ -30,7 +31,7 @@ utils::RQError CCreditSchema::prepare(const QString& location, const QDate& trad
             return utils::RQError::failure(m_dialect.describeError(q.lastError(), "读取数据库"));
         }
         // Another program's database is refused, never adopted: not one byte of it changes.
-        const utils::RQError foreign = refuseForeignTables(location);
+        const utils::RQError foreign = refuseForeignSchema(location);
         if (!foreign.isSuccess()) {
             return foreign;
         }
@@ -43,7 +44,7 @@ utils::RQError CCreditSchema::prepare(const QString& location, const QDate& trad
         }
     }
     QSqlError lockError;
-    if (!m_dialect.beginWrite(m_db, lockError)) {
+    if (!m_dialect.beginWrite(m_db, std::nullopt, waitMs, lockError)) {
         return utils::RQError::failure(m_dialect.describeError(lockError, "初始化数据库"));
     }
     QSqlQuery q(m_db);
@@ -82,27 +83,48 @@ utils::RQError CCreditSchema::prepare(const QString& location, const QDate& trad
     return utils::RQError();
 }
 
-utils::RQError CCreditSchema::refuseForeignTables(const QString& location)
+utils::RQError CCreditSchema::refuseForeignSchema(const QString& location)
 {
+    // Our tables and their columns; a database of ours holds these or nothing yet.
+    static const QMap<QString, QStringList> ours{
+        {QStringLiteral("brokers"), {"broker_key_no", "broker_id", "broker_name"}},
+        {QStringLiteral("uploads"), {"id", "broker_key_no", "upload_date", "upload_time"}},
+        {QStringLiteral("ratios"), {"upload_id", "line_no", "exchange_name", "stock_code", "stock_name", "ratio"}},
+    };
     QSqlQuery q(m_db);
-    if (!q.exec(m_dialect.tableNamesSql())) {
+    if (!q.exec(m_dialect.tableColumnsSql())) {
         return utils::RQError::failure(m_dialect.describeError(q.lastError(), "读取数据库"));
     }
-    static const QStringList ours{QStringLiteral("brokers"), QStringLiteral("uploads"), QStringLiteral("ratios")};
-    QStringList strangers;
+    QMap<QString, QStringList> found;
     while (q.next()) {
-        const QString name = q.value(0).toString();
-        if (!ours.contains(name)) {
-            strangers << name;
-        }
+        QStringList& columns = found[q.value(0).toString()];
+        if (!q.value(1).isNull())
+            columns << q.value(1).toString();
     }
     q.finish();
-    if (strangers.isEmpty()) {
+    QStringList strangers;
+    QStringList reshaped;
+    for (auto table = found.cbegin(); table != found.cend(); ++table) {
+        if (!ours.contains(table.key())) {
+            strangers << table.key();
+            continue;
+        }
+        QStringList expected = ours.value(table.key());
+        QStringList columns = table.value();
+        expected.sort();
+        columns.sort();
+        if (columns != expected)
+            reshaped << table.key() + QStringLiteral(" (") + table.value().join(QStringLiteral(", ")) +
+                            QLatin1Char(')');
+    }
+    if (strangers.isEmpty() && reshaped.isEmpty()) {
         return utils::RQError();
     }
-    return utils::RQError::failure(
-        "打开数据库失败: " + location.toStdString() + " 不是本程序的数据库 (含有其他数据表: " +
-        strangers.join(QStringLiteral(", ")).toStdString() + "), 未做任何改动, 请换一个数据库文件");
+    const QString what = strangers.isEmpty()
+                             ? QStringLiteral("数据表的列与本程序不符: ") + reshaped.join(QStringLiteral("; "))
+                             : QStringLiteral("含有其他数据表: ") + strangers.join(QStringLiteral(", "));
+    return utils::RQError::failure("打开数据库失败: " + location.toStdString() + " 不是本程序的数据库 (" +
+                                   what.toStdString() + "), 未做任何改动, 请换一个数据库文件");
 }
 
 utils::RQError CCreditSchema::refuseNewer(const QString& location, int version)

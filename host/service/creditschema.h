@@ -21,14 +21,15 @@ public:
 
     CCreditSchema(QSqlDatabase& db, const ISqlDialect& dialect);
 
-    // Brings an open database to kVersion: all of it or none. One written by a newer program is
-    // refused untouched. A current database is only read,
-    // so a read-only file still serves queries. A database holding tables of another program is
-    // refused untouched; location names it in the message. Demo uploads end before tradingDay.
-    utils::RQError prepare(const QString& location, const QDate& tradingDay);
+    // Brings an open database to kVersion: all of it or none, waiting at most waitMs for another
+    // program doing the same. One written by a newer program is refused untouched. A current
+    // database is only read, so a read-only file still serves queries. A database holding a
+    // table that is not one of ours, or one of our tables' names with other columns, is refused
+    // untouched; location names it in the message. Demo uploads end before tradingDay.
+    utils::RQError prepare(const QString& location, const QDate& tradingDay, int waitMs);
 
 private:
-    utils::RQError refuseForeignTables(const QString& location);
+    utils::RQError refuseForeignSchema(const QString& location);
     utils::RQError refuseNewer(const QString& location, int version);
     utils::RQError seedDemoData(const QDate& tradingDay);
     utils::RQError fail(const QSqlError& error);

@@ -2,6 +2,8 @@
 
 #include "creditqueries.h"
 #include "creditschema.h"
+#include "deadlinewatch.h"
+#include "servicecall.h"
 #include "serviceworker.h"
 #include "servicelog.h"
 #include "postgresdialect.h"
@@ -15,6 +17,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -25,7 +28,6 @@ struct CEmbeddedDataService::Impl
 {
     QString path;
     QString connection;
-    std::atomic<int> busyTimeoutMs{2000};
     // The one place that names the engine: everything below speaks through the dialect.
     std::unique_ptr<const ISqlDialect> dialectPtr;
     const ISqlDialect& dialect() const { return *dialectPtr; }
@@ -35,7 +37,8 @@ struct CEmbeddedDataService::Impl
 
     QString shownPath() const { return dialect().displayLocation(path); }
 
-    utils::RQError open(QSqlDatabase& db)
+    // The connection for call, which may break it from then on.
+    utils::RQError open(QSqlDatabase& db, CServiceCall& call, const standin::ServiceTimeouts& timeouts)
     {
         if (!QSqlDatabase::contains(connection)) {
             QSqlDatabase added = QSqlDatabase::addDatabase(dialect().driverName(), connection);
@@ -45,12 +48,23 @@ struct CEmbeddedDataService::Impl
         if (!db.isValid()) {
             return utils::RQError::failure("打开数据库失败: 缺少 " + dialect().engineName() + " 驱动");
         }
-        // A server restarted since the last request: this request reconnects instead of failing.
-        if (db.isOpen() && !dialect().connectionAlive(db)) {
-            db.close();
+        if (db.isOpen()) {
+            if (!call.setInterrupt(dialect().interrupter(db))) {
+                return utils::RQError::failure(call.timedOutText("打开数据库"));
+            }
+            // A server restarted since the last request, or a connection the last call had to
+            // break: this request reconnects instead of failing.
+            if (!dialect().connectionAlive(db)) {
+                call.clearInterrupt();
+                db.close();
+            }
         }
         if (!db.isOpen()) {
-            dialect().prepareConnection(db, path, busyTimeoutMs.load());
+            // Connecting cannot be broken off: a call already answered does not start it.
+            if (call.expired()) {
+                return utils::RQError::failure(call.timedOutText("打开数据库"));
+            }
+            dialect().prepareConnection(db, path, timeouts, std::min(timeouts.connectMs, call.remainingMs()));
             if (!db.open()) {
                 const utils::RQError failure = utils::RQError::failure(
                     dialect().describeError(db.lastError(), "打开数据库") + ": " + shownPath().toStdString());
@@ -58,10 +72,14 @@ struct CEmbeddedDataService::Impl
                 return failure;
             }
             ready = false;
+            if (!call.setInterrupt(dialect().interrupter(db))) {
+                return utils::RQError::failure(call.timedOutText("打开数据库"));
+            }
         }
+        dialect().limitWaits(db, call.waitMs());
         if (!ready) {
             const utils::RQError schema =
-                CCreditSchema(db, dialect()).prepare(shownPath(), tradingDay(QDate::currentDate()));
+                CCreditSchema(db, dialect()).prepare(shownPath(), tradingDay(QDate::currentDate()), call.waitMs());
             if (!schema.isSuccess()) {
                 return schema;
             }
@@ -70,7 +88,8 @@ struct CEmbeddedDataService::Impl
         return utils::RQError();
     }
 
-    utils::RQError query(const boost::shared_ptr<CVoprQueryDataReq>& request, std::vector<IDataPtr>& records)
+    utils::RQError query(const boost::shared_ptr<CVoprQueryDataReq>& request, std::vector<IDataPtr>& records,
+                         CServiceCall& call, const standin::ServiceTimeouts& timeouts)
     {
         if (!request) {
             return utils::RQError::failure("查询请求为空");
@@ -79,7 +98,7 @@ struct CEmbeddedDataService::Impl
             return utils::RQError::failure("不支持的查询类型: " + std::to_string(request->queryType));
         }
         QSqlDatabase db;
-        const utils::RQError opened = open(db);
+        const utils::RQError opened = open(db, call, timeouts);
         if (!opened.isSuccess()) {
             return opened;
         }
@@ -90,7 +109,8 @@ struct CEmbeddedDataService::Impl
         return queries.detail(request->queryKey, records);
     }
 
-    utils::RQError operate(const boost::shared_ptr<COperateDataReq>& request, std::string& reply)
+    utils::RQError operate(const boost::shared_ptr<COperateDataReq>& request, std::string& reply, CServiceCall& call,
+                           const standin::ServiceTimeouts& timeouts)
     {
         // Checked before the database is touched: a bad upload never opens or creates it.
         boost::shared_ptr<CVoprCvionRateDetail> detail;
@@ -99,11 +119,11 @@ struct CEmbeddedDataService::Impl
             return valid;
         }
         QSqlDatabase db;
-        const utils::RQError opened = open(db);
+        const utils::RQError opened = open(db, call, timeouts);
         if (!opened.isSuccess()) {
             return opened;
         }
-        return CUploadWriter(db, dialect()).write(*detail, reply);
+        return CUploadWriter(db, dialect()).write(*detail, call, reply);
     }
 
     void close()
@@ -120,11 +140,23 @@ struct CEmbeddedDataService::Impl
 };
 
 namespace {
+
 std::atomic<int> s_instances{0};
+
+const char* queryAction(const boost::shared_ptr<CVoprQueryDataReq>& request)
+{
+    if (request && request->queryType == eDataTypeCvionRateBaseInfo)
+        return "查询券商汇总";
+    if (request && request->queryType == eDataTypeCvionRateDetail)
+        return "查询折算率明细";
+    return "查询";
 }
+
+} // namespace
 
 CEmbeddedDataService::CEmbeddedDataService(const QString& databasePath, int latencyMs)
     : m_impl(boost::make_shared<Impl>())
+    , m_watch(new CDeadlineWatch)
     , m_worker(new CServiceWorker("embedded-data-service", latencyMs))
 {
     m_impl->path = databasePath;
@@ -139,28 +171,20 @@ CEmbeddedDataService::CEmbeddedDataService(const QString& databasePath, int late
 CEmbeddedDataService::~CEmbeddedDataService()
 {
     boost::shared_ptr<Impl> impl = m_impl;
-    // Behind every queued request, so they are all answered before the file closes.
+    // Behind every queued request, so they are all answered before the file closes; the watch
+    // still ends any of them that is stuck.
     m_worker->post([impl] { impl->close(); });
     m_worker.reset();
+    m_watch.reset();
 }
 
 void CEmbeddedDataService::query(const boost::shared_ptr<CVoprQueryDataReq>& request,
                                  const DVK::QueryCallback& callback)
 {
-    boost::shared_ptr<Impl> impl = m_impl;
-    auto task = [impl, request, callback] {
-        if (request) {
-            serviceLogInfo("[CEmbeddedDataService] query:%s", request->toLog().c_str());
-        }
-        std::vector<IDataPtr> records;
-        utils::RQError error;
-        try {
-            error = impl->query(request, records);
-        } catch (const std::exception& e) {
-            error = utils::RQError::failure(std::string("查询失败: ") + e.what());
-        }
+    const standin::ServiceTimeouts timeouts = standin::serviceTimeouts();
+    const auto call = boost::make_shared<CServiceCall>(timeouts.queryMs, timeouts.reserveMs);
+    auto answer = [callback](const utils::RQError& error, const std::vector<IDataPtr>& records) {
         if (!error.isSuccess()) {
-            records.clear();
             serviceLogInfo("[CEmbeddedDataService] query failed:%s", error.errorMsg().c_str());
         }
         const std::string reply = "{\"count\":" + std::to_string(records.size()) + "}";
@@ -168,9 +192,37 @@ void CEmbeddedDataService::query(const boost::shared_ptr<CVoprQueryDataReq>& req
             callback(error, records, static_cast<int>(records.size()), bson::BSONObj(reply));
         }
     };
-    auto dropped = [callback] {
-        if (callback) {
-            callback(utils::RQError::failure("服务已停止"), std::vector<IDataPtr>(), 0, bson::BSONObj());
+    boost::shared_ptr<Impl> impl = m_impl;
+    auto task = [impl, call, timeouts, request, answer] {
+        if (!call->start()) {
+            return;
+        }
+        if (request) {
+            serviceLogInfo("[CEmbeddedDataService] query:%s", request->toLog().c_str());
+        }
+        std::vector<IDataPtr> records;
+        utils::RQError error;
+        try {
+            error = impl->query(request, records, *call, timeouts);
+        } catch (const std::exception& e) {
+            error = utils::RQError::failure(std::string("查询失败: ") + e.what());
+        }
+        if (!error.isSuccess()) {
+            records.clear();
+        }
+        if (call->finish()) {
+            answer(error, records);
+        }
+    };
+    const char* action = queryAction(request);
+    m_watch->arm(call->deadline(), [call, answer, action] {
+        if (call->expire()) {
+            answer(utils::RQError::failure(call->timedOutText(action)), std::vector<IDataPtr>());
+        }
+    });
+    auto dropped = [call, answer] {
+        if (call->start() && call->finish()) {
+            answer(utils::RQError::failure("服务已停止"), std::vector<IDataPtr>());
         }
     };
     m_worker->post(task, dropped);
@@ -179,18 +231,9 @@ void CEmbeddedDataService::query(const boost::shared_ptr<CVoprQueryDataReq>& req
 void CEmbeddedDataService::operate(const boost::shared_ptr<COperateDataReq>& request,
                                    const DVK::OperateCallback& callback)
 {
-    boost::shared_ptr<Impl> impl = m_impl;
-    auto task = [impl, request, callback] {
-        if (request) {
-            serviceLogInfo("[CEmbeddedDataService] operate:%s", request->toLog().c_str());
-        }
-        std::string reply;
-        utils::RQError error;
-        try {
-            error = impl->operate(request, reply);
-        } catch (const std::exception& e) {
-            error = utils::RQError::failure(std::string("保存失败: ") + e.what());
-        }
+    const standin::ServiceTimeouts timeouts = standin::serviceTimeouts();
+    const auto call = boost::make_shared<CServiceCall>(timeouts.uploadMs, timeouts.reserveMs);
+    auto answer = [callback](const utils::RQError& error, const std::string& reply) {
         if (!error.isSuccess()) {
             serviceLogInfo("[CEmbeddedDataService] operate failed:%s", error.errorMsg().c_str());
         }
@@ -198,9 +241,33 @@ void CEmbeddedDataService::operate(const boost::shared_ptr<COperateDataReq>& req
             callback(error, bson::BSONObj(reply));
         }
     };
-    auto dropped = [callback] {
-        if (callback) {
-            callback(utils::RQError::failure("服务已停止"), bson::BSONObj());
+    boost::shared_ptr<Impl> impl = m_impl;
+    auto task = [impl, call, timeouts, request, answer] {
+        if (!call->start()) {
+            return;
+        }
+        if (request) {
+            serviceLogInfo("[CEmbeddedDataService] operate:%s", request->toLog().c_str());
+        }
+        std::string reply;
+        utils::RQError error;
+        try {
+            error = impl->operate(request, reply, *call, timeouts);
+        } catch (const std::exception& e) {
+            error = utils::RQError::failure(std::string("保存失败: ") + e.what());
+        }
+        if (call->finish()) {
+            answer(error, reply);
+        }
+    };
+    m_watch->arm(call->deadline(), [call, answer] {
+        if (call->expire()) {
+            answer(utils::RQError::failure(call->timedOutText("保存上传数据")), std::string());
+        }
+    });
+    auto dropped = [call, answer] {
+        if (call->start() && call->finish()) {
+            answer(utils::RQError::failure("服务已停止"), std::string());
         }
     };
     m_worker->post(task, dropped);
@@ -216,14 +283,11 @@ void CEmbeddedDataService::setLatencyMs(int ms)
     m_worker->setLatencyMs(ms);
 }
 
-void CEmbeddedDataService::setBusyTimeoutMs(int ms)
-{
-    m_impl->busyTimeoutMs = ms > 0 ? ms : 0;
-}
-
 void CEmbeddedDataService::waitIdle()
 {
     m_worker->waitIdle();
+    // A call the watch ended may still be answering there.
+    m_watch->waitIdle();
 }
 
 QString CEmbeddedDataService::defaultDatabasePath()

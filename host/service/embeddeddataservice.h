@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class CDeadlineWatch;
 class CServiceWorker;
 
 namespace rqservice {
@@ -20,6 +21,7 @@ namespace rqservice {
 // CVoprCvionRateDetail with the subjects of the broker's latest upload, in line order.
 // Operate 12295/2 with one CVoprCvionRateDetail: a new upload dated today, all rows or none.
 // Every failure is a failed RQError with a message for the user; nothing is half written.
+// Every call is answered within its time (standin::serviceTimeouts, read when it is made).
 class HOST_EXPORT CEmbeddedDataService : public standin::IServiceBackend
 {
 public:
@@ -34,10 +36,7 @@ public:
 
     QString databasePath() const;
     void setLatencyMs(int ms);
-    // How long a request waits for another program's lock on the file before it fails.
-    // Takes effect when the database is opened, i.e. call it before the first request.
-    void setBusyTimeoutMs(int ms);
-    // Blocks until every request made so far has been answered. Not from a callback.
+    // Blocks until every request made so far has been answered and has ended. Not from a callback.
     void waitIdle();
 
     static QString defaultDatabasePath();
@@ -46,7 +45,8 @@ public:
 
 private:
     struct Impl;
-    boost::shared_ptr<Impl> m_impl; // shared with queued tasks, which may outlive this object
+    boost::shared_ptr<Impl> m_impl;          // shared with queued tasks, which may outlive this object
+    std::unique_ptr<CDeadlineWatch> m_watch; // outlives the worker: it ends calls stuck in the last tasks
     std::unique_ptr<CServiceWorker> m_worker;
 };
 

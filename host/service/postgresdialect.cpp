@@ -3,6 +3,7 @@
 #include "hostservice.h"
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -11,13 +12,23 @@
 
 #include <algorithm>
 
+#include <libpq-fe.h>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 namespace rqservice {
 
 namespace {
 
-// Every writer of every program on the database takes it first, so uploads commit in the
-// order their ids were given and the newest id is always the last committed upload.
-const char* const kWriteLock = "SELECT pg_advisory_xact_lock(1297370739)";
+// Every writer of every program on the database takes one of these first: the schema's for the
+// whole database, or the broker's, so that a broker's uploads commit in the order their ids were
+// given (its newest id is its last committed upload) while other brokers' uploads go on at once.
+// The one-key and two-key advisory locks never collide.
+const char* const kSchemaLock = "SELECT pg_advisory_xact_lock(1297370739)";
+const char* const kBrokerLock = "SELECT pg_advisory_xact_lock(1297370739, %1)";
 
 struct ConnectionParts
 {
@@ -141,7 +152,7 @@ const char* reasonText(EReason reason)
     case eLostConnection: return "与数据库服务器的连接已断开, 本次操作未生效, 请稍后重试";
     case eAuth: return "数据库用户名或密码错误";
     case eNoDatabase: return "数据库或用户不存在, 请检查连接地址";
-    case eBusy: return "数据库正被其他程序占用, 请稍后重试";
+    case eBusy: return "数据库正被其他程序占用, 未做任何改动, 请稍后重试";
     case eConflict: return "与其他用户的操作冲突, 本次操作未生效, 请重试";
     case eNoRight: return "没有访问该数据库的权限";
     case eFull: return "数据库服务器磁盘空间已满, 无法写入";
@@ -181,7 +192,8 @@ QString CPostgresDialect::displayLocation(const QString& location) const
     return shown + QLatin1Char('/') + parts.database;
 }
 
-void CPostgresDialect::prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const
+void CPostgresDialect::prepareConnection(QSqlDatabase& db, const QString& location,
+                                         const standin::ServiceTimeouts& timeouts, int connectMs) const
 {
     const ConnectionParts parts = parseUri(location);
     db.setDatabaseName(parts.database);
@@ -189,15 +201,42 @@ void CPostgresDialect::prepareConnection(QSqlDatabase& db, const QString& locati
     db.setPassword(parts.password); // empty: libpq looks in PGPASSWORD and ~/.pgpass
     db.setHostName(parts.host);
     db.setPort(parts.port);
-    // A dead server is told within seconds; a lock is waited for as long as on SQLite.
-    db.setConnectOptions(
-        QStringLiteral("connect_timeout=5;application_name=creditdata;options=-clock_timeout=%1").arg(busyTimeoutMs));
+    db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=creditdata;keepalives=1;"
+                                        "keepalives_idle=%2;keepalives_interval=%3;keepalives_count=%4")
+                             .arg(std::max(2, (connectMs + 999) / 1000))
+                             .arg(timeouts.keepAliveIdleS)
+                             .arg(timeouts.keepAliveIntervalS)
+                             .arg(timeouts.keepAliveCount));
 }
 
 bool CPostgresDialect::connectionAlive(QSqlDatabase& db) const
 {
     QSqlQuery q(db);
     return q.exec(QStringLiteral("SELECT 1"));
+}
+
+CServiceCall::Interrupt CPostgresDialect::interrupter(QSqlDatabase& db) const
+{
+    // libpq waits for a server's answer without a limit of its own. Shutting the socket down
+    // wakes that wait with a lost connection; the server, when it runs again, sees the client
+    // gone and rolls back whatever the connection had begun.
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return CServiceCall::Interrupt();
+    PGconn* const connection = *static_cast<PGconn* const*>(handle.constData());
+    const int socket = connection ? PQsocket(connection) : -1;
+    if (socket < 0)
+        return CServiceCall::Interrupt();
+#ifdef _WIN32
+    return [socket] { ::shutdown(SOCKET(socket), SD_BOTH); };
+#else
+    return [socket] { ::shutdown(socket, SHUT_RDWR); };
+#endif
+}
+
+bool CPostgresDialect::limitWaits(QSqlDatabase&, int) const
+{
+    return true; // beginWrite sets the write's own limits; a read waits for no lock of ours
 }
 
 bool CPostgresDialect::readSchemaVersion(QSqlQuery& q, int& version) const
@@ -225,10 +264,13 @@ bool CPostgresDialect::writeSchemaVersion(QSqlQuery& q, int version) const
            q.exec(QStringLiteral("INSERT INTO credit_schema (version) VALUES (%1)").arg(version));
 }
 
-QString CPostgresDialect::tableNamesSql() const
+QString CPostgresDialect::tableColumnsSql() const
 {
-    return QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = current_schema() "
-                          "AND tablename <> 'credit_schema'");
+    return QStringLiteral("SELECT c.relname, a.attname FROM pg_class c "
+                          "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                          "LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+                          "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+                          "AND c.relname <> 'credit_schema' ORDER BY c.relname, a.attnum");
 }
 
 QStringList CPostgresDialect::createTablesSql() const
@@ -355,20 +397,40 @@ bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const 
     return true;
 }
 
-bool CPostgresDialect::beginWrite(QSqlDatabase& db, QSqlError& error) const
+bool CPostgresDialect::beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const
 {
     if (!db.transaction()) {
         error = db.lastError();
         return false;
     }
+    // The lock is waited for only as long as the call allows, and the server gives up the
+    // write's statements by then too, so a writer cut off by its deadline lets go of the lock.
+    const QString lock =
+        brokerKeyNo ? QString::fromLatin1(kBrokerLock).arg(*brokerKeyNo) : QString::fromLatin1(kSchemaLock);
+    const QString limit = QString::number(std::max(waitMs, 1)); // 0 would mean no limit
     QSqlQuery q(db);
-    if (!q.exec(QString::fromLatin1(kWriteLock))) {
+    // One statement each: the driver reads only the first answer of several.
+    if (!q.exec(
+            QStringLiteral("SELECT set_config('lock_timeout', '%1', true), set_config('statement_timeout', '%1', true)")
+                .arg(limit)) ||
+        !q.exec(lock)) {
         error = q.lastError();
         q.finish();
         db.rollback();
         return false;
     }
     return true;
+}
+
+bool CPostgresDialect::ranOutOfTime(const QSqlError& error) const
+{
+    const QString state = error.nativeErrorCode();
+    return state == QLatin1String("55P03") || state == QLatin1String("57014"); // lock or statement timeout
+}
+
+const char* CPostgresDialect::waitedFor(bool beginning) const
+{
+    return beginning ? "该券商的另一次上传正在进行" : nullptr;
 }
 
 std::string CPostgresDialect::describeError(const QSqlError& error, const char* action) const

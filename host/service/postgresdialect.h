@@ -1,6 +1,6 @@
 #pragma once
 // The embedded service's SQL on a shared PostgreSQL database: reached by a connection URI,
-// version in a table of its own, writers queued behind one advisory lock.
+// version in a table of its own, each broker's writers queued behind an advisory lock of its own.
 
 #include "sqldialect.h"
 
@@ -15,18 +15,23 @@ public:
     QString driverName() const override;
     std::string engineName() const override;
     QString displayLocation(const QString& location) const override;
-    void prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const override;
+    void prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts& timeouts,
+                           int connectMs) const override;
     bool connectionAlive(QSqlDatabase& db) const override;
+    CServiceCall::Interrupt interrupter(QSqlDatabase& db) const override;
+    bool limitWaits(QSqlDatabase& db, int waitMs) const override;
     bool readSchemaVersion(QSqlQuery& q, int& version) const override;
     bool writeSchemaVersion(QSqlQuery& q, int version) const override;
-    QString tableNamesSql() const override;
+    QString tableColumnsSql() const override;
     QStringList createTablesSql() const override;
     bool forwardOnlyReads() const override;
     QString returningId(const QString& insertSql) const override;
     bool insertedId(QSqlQuery& q, long long& id) const override;
     bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
                       QSqlError& error) const override;
-    bool beginWrite(QSqlDatabase& db, QSqlError& error) const override;
+    bool beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const override;
+    bool ranOutOfTime(const QSqlError& error) const override;
+    const char* waitedFor(bool beginning) const override;
     std::string describeError(const QSqlError& error, const char* action) const override;
 };
 

@@ -1,12 +1,16 @@
 #pragma once
-// Everything the embedded data service writes differently per SQL engine: connecting, column
-// types, where the schema version is kept and which tables exist, getting a new row's id,
-// taking the write lock, and naming a failure. The queries and writes outside are plain SQL
-// that every engine runs as they are.
+// Everything the embedded data service writes differently per SQL engine: connecting and
+// breaking a connection, bounding waits, column types, where the schema version is kept and
+// which tables exist, getting a new row's id, taking the write lock, and naming a failure. The
+// queries and writes outside are plain SQL that every engine runs as they are.
+
+#include "servicecall.h"
+#include "standinservice.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,18 +32,26 @@ public:
     virtual std::string engineName() const = 0;
     // location as a message may show it (no password).
     virtual QString displayLocation(const QString& location) const = 0;
-    // Called on a closed connection to location, right before it opens.
-    virtual void prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const = 0;
+    // Called on a closed connection to location, right before it opens; connectMs bounds the
+    // connecting, timeouts gives the rest of the connection's settings.
+    virtual void prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts& timeouts,
+                                   int connectMs) const = 0;
     // False when an open connection no longer reaches the database (a restarted server).
     virtual bool connectionAlive(QSqlDatabase& db) const = 0;
+    // How to break a read or write of the open connection that blocks (a server that stopped
+    // answering) from another thread; empty where nothing blocks past the waits set below.
+    virtual CServiceCall::Interrupt interrupter(QSqlDatabase& db) const = 0;
+    // From now on, a lock or busy file is waited for at most waitMs.
+    virtual bool limitWaits(QSqlDatabase& db, int waitMs) const = 0;
 
     // The schema version the database was written with, 0 when none. Also the first read of a
     // database: a file that is no database fails here. False with q.lastError() set on failure.
     virtual bool readSchemaVersion(QSqlQuery& q, int& version) const = 0;
     // Inside the schema's transaction.
     virtual bool writeSchemaVersion(QSqlQuery& q, int version) const = 0;
-    // One row per table of the database's own (the engine's bookkeeping left out), name first.
-    virtual QString tableNamesSql() const = 0;
+    // One row per column of every table of the database's own (the engine's bookkeeping left
+    // out): table name, column name (null for a table without columns).
+    virtual QString tableColumnsSql() const = 0;
     // Brokers, their uploads and the ratios of each upload; harmless on tables that exist.
     virtual QStringList createTablesSql() const = 0;
 
@@ -56,9 +68,16 @@ public:
     virtual bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
                               QSqlError& error) const = 0;
 
-    // Starts a transaction that will write, queued behind every other writer of the database;
-    // false with error set (and no transaction open) when it cannot.
-    virtual bool beginWrite(QSqlDatabase& db, QSqlError& error) const = 0;
+    // Starts a transaction that will write, queued for at most waitMs behind every other writer
+    // of the same broker (an engine with one writer at a time: of the database), or of the
+    // whole database for the schema (brokerKeyNo empty); false with error set (and no
+    // transaction open) when it cannot.
+    virtual bool beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const = 0;
+    // Whether a failure is a wait for a lock or a busy file that ran out of time.
+    virtual bool ranOutOfTime(const QSqlError& error) const = 0;
+    // What a write that ran out of time waited for, in the user's words; beginning: while it
+    // queued to begin. Null when it waited for the server itself.
+    virtual const char* waitedFor(bool beginning) const = 0;
 
     // "<action>失败: <reason> (<driver text>)", the reason in words the user can act on.
     virtual std::string describeError(const QSqlError& error, const char* action) const = 0;

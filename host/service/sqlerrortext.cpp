@@ -69,7 +69,7 @@ EReason reasonOfText(const QString& text)
 const char* reasonText(EReason reason)
 {
     switch (reason) {
-    case eBusy: return "数据库正被其他程序占用, 请稍后重试";
+    case eBusy: return "数据库正被其他程序占用, 未做任何改动, 请稍后重试";
     case eReadOnly: return "数据库文件为只读, 无法写入";
     case eFull: return "磁盘空间已满, 无法写入数据库";
     case eCorrupt: return "数据库文件已损坏或不是有效的数据库";
@@ -80,16 +80,24 @@ const char* reasonText(EReason reason)
     return "数据库操作出错";
 }
 
-} // namespace
-
-std::string describeSqlError(const QSqlError& error, const char* action)
+EReason reasonOf(const QSqlError& error)
 {
     bool hasCode = false;
     const int code = error.nativeErrorCode().toInt(&hasCode);
-    EReason reason = hasCode ? reasonOfCode(code) : eUnknown;
-    if (reason == eUnknown)
-        reason = reasonOfText(error.databaseText());
-    std::string text = std::string(action) + "失败: " + reasonText(reason);
+    const EReason reason = hasCode ? reasonOfCode(code) : eUnknown;
+    return reason == eUnknown ? reasonOfText(error.databaseText()) : reason;
+}
+
+} // namespace
+
+bool isBusyError(const QSqlError& error)
+{
+    return reasonOf(error) == eBusy;
+}
+
+std::string describeSqlError(const QSqlError& error, const char* action)
+{
+    std::string text = std::string(action) + "失败: " + reasonText(reasonOf(error));
     const QString detail = error.text().trimmed();
     if (!detail.isEmpty()) {
         text += " (" + detail.toStdString() + ")";

@@ -30,9 +30,9 @@ QString CSqliteDialect::displayLocation(const QString& location) const
     return location;
 }
 
-void CSqliteDialect::prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const
+void CSqliteDialect::prepareConnection(QSqlDatabase&, const QString& location, const standin::ServiceTimeouts&,
+                                       int) const
 {
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     // SQLite creates the file but not its folder.
     QDir().mkpath(QFileInfo(location).absolutePath());
 }
@@ -40,6 +40,18 @@ void CSqliteDialect::prepareConnection(QSqlDatabase& db, const QString& location
 bool CSqliteDialect::connectionAlive(QSqlDatabase&) const
 {
     return true; // a file does not go away under an open handle
+}
+
+CServiceCall::Interrupt CSqliteDialect::interrupter(QSqlDatabase&) const
+{
+    // A local file answers; only its lock is waited for, and limitWaits bounds that.
+    return CServiceCall::Interrupt();
+}
+
+bool CSqliteDialect::limitWaits(QSqlDatabase& db, int waitMs) const
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(waitMs));
 }
 
 bool CSqliteDialect::readSchemaVersion(QSqlQuery& q, int& version) const
@@ -57,9 +69,10 @@ bool CSqliteDialect::writeSchemaVersion(QSqlQuery& q, int version) const
     return q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
 }
 
-QString CSqliteDialect::tableNamesSql() const
+QString CSqliteDialect::tableColumnsSql() const
 {
-    return QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'");
+    return QStringLiteral("SELECT m.name, p.name FROM sqlite_master m, pragma_table_info(m.name) p "
+                          "WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite%' ORDER BY m.name, p.cid");
 }
 
 QStringList CSqliteDialect::createTablesSql() const
@@ -160,13 +173,26 @@ bool CSqliteDialect::insertRatios(QSqlDatabase& db, long long uploadId, const st
     return true;
 }
 
-bool CSqliteDialect::beginWrite(QSqlDatabase& db, QSqlError& error) const
+bool CSqliteDialect::beginWrite(QSqlDatabase& db, std::optional<int>, int waitMs, QSqlError& error) const
 {
-    // Deferred: the file lock is taken at the first write and waited for up to the busy timeout.
-    if (db.transaction())
+    // The file has one writer at a time. Taking its lock at the start queues writers in turn; a
+    // deferred transaction would take it at its first write while holding a read lock, and two
+    // such writers fail at once instead of waiting for each other.
+    QSqlQuery q(db);
+    if (limitWaits(db, waitMs) && q.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return true;
-    error = db.lastError();
+    error = q.lastError();
     return false;
+}
+
+bool CSqliteDialect::ranOutOfTime(const QSqlError& error) const
+{
+    return isBusyError(error);
+}
+
+const char* CSqliteDialect::waitedFor(bool) const
+{
+    return "数据库正被其他程序占用";
 }
 
 std::string CSqliteDialect::describeError(const QSqlError& error, const char* action) const

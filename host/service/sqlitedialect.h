@@ -1,6 +1,6 @@
 #pragma once
-// The embedded service's SQL on SQLite: one file, version in user_version, a busy timeout for
-// another program's lock.
+// The embedded service's SQL on SQLite: one file, version in user_version, one writer at a time
+// queued on the file's lock for as long as the call allows.
 
 #include "sqldialect.h"
 
@@ -12,18 +12,23 @@ public:
     QString driverName() const override;
     std::string engineName() const override;
     QString displayLocation(const QString& location) const override;
-    void prepareConnection(QSqlDatabase& db, const QString& location, int busyTimeoutMs) const override;
+    void prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts& timeouts,
+                           int connectMs) const override;
     bool connectionAlive(QSqlDatabase& db) const override;
+    CServiceCall::Interrupt interrupter(QSqlDatabase& db) const override;
+    bool limitWaits(QSqlDatabase& db, int waitMs) const override;
     bool readSchemaVersion(QSqlQuery& q, int& version) const override;
     bool writeSchemaVersion(QSqlQuery& q, int version) const override;
-    QString tableNamesSql() const override;
+    QString tableColumnsSql() const override;
     QStringList createTablesSql() const override;
     bool forwardOnlyReads() const override;
     QString returningId(const QString& insertSql) const override;
     bool insertedId(QSqlQuery& q, long long& id) const override;
     bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
                       QSqlError& error) const override;
-    bool beginWrite(QSqlDatabase& db, QSqlError& error) const override;
+    bool beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const override;
+    bool ranOutOfTime(const QSqlError& error) const override;
+    const char* waitedFor(bool beginning) const override;
     std::string describeError(const QSqlError& error, const char* action) const override;
 };
 

@@ -3,8 +3,70 @@
 #include <QString>
 
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 
 namespace rqservice {
+
+// PostgreSQL keeps neither a NUL nor ill-formed UTF-8 in a text (and names the text in its
+// error); SQLite would keep both, and the two engines must not differ.
+const char* unstorable(const std::string& text)
+{
+    static const char* const kInvalid = "无效的 UTF-8 编码";
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size();
+    for (size_t i = 0; i < size;) {
+        const unsigned char c = p[i];
+        if (c == 0)
+            return "空字符 (U+0000)";
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t length = 0;
+        unsigned int code = 0;
+        unsigned int least = 0;
+        if ((c & 0xE0) == 0xC0) {
+            length = 2, code = c & 0x1Fu, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3, code = c & 0x0Fu, least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4, code = c & 0x07u, least = 0x10000;
+        } else {
+            return kInvalid;
+        }
+        if (size - i < length)
+            return kInvalid;
+        for (size_t k = 1; k < length; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return kInvalid;
+            code = (code << 6) | (p[i + k] & 0x3Fu);
+        }
+        if (code < least || code > 0x10FFFF)
+            return kInvalid;
+        if (code >= 0xD800 && code <= 0xDFFF)
+            return "不成对的代理字符 (U+D800 至 U+DFFF)";
+        i += length;
+    }
+    return nullptr;
+}
+
+namespace {
+
+// "<where>的<field>含有无法保存的字符: <why>, ...", for the first field that has one.
+utils::RQError refuseText(const std::string& where,
+                          std::initializer_list<std::pair<const char*, const std::string*>> fields)
+{
+    for (const auto& [name, text] : fields) {
+        if (const char* why = unstorable(*text)) {
+            return utils::RQError::failure(where + "的" + name + "含有无法保存的字符: " + why +
+                                           ", 未做任何改动, 请修改文件后重新上传");
+        }
+    }
+    return utils::RQError();
+}
+
+} // namespace
 
 utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
                               boost::shared_ptr<CVoprCvionRateDetail>& detail)
@@ -25,6 +87,10 @@ utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
     if (!detail) {
         return utils::RQError::failure("上传内容格式错误: 应为一条券商折算率明细");
     }
+    const utils::RQError broker = refuseText("上传内容", {{"券商代码", &detail->brokerId}});
+    if (!broker.isSuccess()) {
+        return broker;
+    }
     int count = 0;
     for (size_t i = 0; i < detail->subjects.size(); ++i) {
         const CStkSubjectsPtr& s = detail->subjects[i];
@@ -32,6 +98,16 @@ utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
             continue;
         }
         ++count;
+        const std::string line = "第" + std::to_string(count) + "条";
+        const utils::RQError code = refuseText(line, {{"证券代码", &s->stockCode}});
+        if (!code.isSuccess()) {
+            return code;
+        }
+        const utils::RQError text = refuseText(line + " (证券代码 " + s->stockCode + ") ",
+                                               {{"交易所", &s->exchangeName}, {"证券名称", &s->stockName}});
+        if (!text.isSuccess()) {
+            return text;
+        }
         const std::string where =
             "第" + std::to_string(count) + "条 " + s->exchangeName + " " + s->stockCode + " " + s->stockName;
         if (s->stockCode.empty()) {

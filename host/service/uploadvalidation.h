@@ -3,11 +3,17 @@
 
 #include "hostservice.h"
 
+#include <string>
+
 namespace rqservice {
 
+// Why text cannot be stored as it is, in the user's words, or null.
+const char* unstorable(const std::string& text);
+
 // Operate 12295/2 with exactly one CVoprCvionRateDetail holding at least one subject, each with
-// a code and a ratio from 0 to 1. On success detail is the upload; otherwise a message naming
-// the first offending line.
+// a code and a ratio from 0 to 1, and texts every engine stores as they are (well-formed UTF-8
+// without NUL). On success detail is the upload; otherwise a message naming the first
+// offending line, without the offending text.
 utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
                               boost::shared_ptr<CVoprCvionRateDetail>& detail);
 

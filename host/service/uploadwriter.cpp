@@ -2,6 +2,7 @@
 
 #include "brokerkey.h"
 #include "creditqueries.h"
+#include "servicecall.h"
 #include "servicelog.h"
 #include "sqldialect.h"
 
@@ -19,8 +20,17 @@ CUploadWriter::CUploadWriter(QSqlDatabase& db, const ISqlDialect& dialect)
 {
 }
 
-utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, std::string& reply)
+std::string CUploadWriter::describe(const QSqlError& error, const char* action, bool beginning) const
 {
+    if (!m_call || !m_dialect.ranOutOfTime(error))
+        return m_dialect.describeError(error, action);
+    const char* reason = m_dialect.waitedFor(beginning);
+    return reason ? m_call->waitedOutText("保存上传数据", reason) : m_call->timedOutText("保存上传数据");
+}
+
+utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, CServiceCall& call, std::string& reply)
+{
+    m_call = &call;
     CCreditQueries::Broker broker;
     const utils::RQError found =
         CCreditQueries(m_db, m_dialect).findBroker(detail.brokerKeyNo, detail.brokerId, broker);
@@ -28,15 +38,23 @@ utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, std::str
         return found;
     }
     QSqlError lockError;
-    if (!m_dialect.beginWrite(m_db, lockError)) {
-        return utils::RQError::failure(m_dialect.describeError(lockError, "保存上传数据"));
+    if (!m_dialect.beginWrite(m_db, broker.keyNo, call.waitMs(), lockError)) {
+        return utils::RQError::failure(describe(lockError, "保存上传数据", true));
     }
     const QDateTime now = QDateTime::currentDateTime();
     long long uploadId = 0;
     utils::RQError stored = insert(broker.keyNo, now.toString(QStringLiteral("yyyyMMdd")),
                                    now.toString(QStringLiteral("HHmmss")), detail.subjects, uploadId);
+    if (stored.isSuccess()) {
+        // The commit waits for readers of the file (SQLite) no longer than the call allows, and
+        // does not start once the caller has been told the call timed out.
+        m_dialect.limitWaits(m_db, call.waitMs());
+        if (!call.beginCommit())
+            stored = utils::RQError::failure(call.timedOutText("保存上传数据"));
+    }
     if (stored.isSuccess() && !m_db.commit()) {
-        stored = utils::RQError::failure(m_dialect.describeError(m_db.lastError(), "保存上传数据"));
+        stored = utils::RQError::failure(call.commitInterrupted() ? call.commitUnknownText()
+                                                                  : describe(m_db.lastError(), "保存上传数据", false));
     }
     if (!stored.isSuccess()) {
         m_db.rollback();
@@ -52,13 +70,15 @@ utils::RQError CUploadWriter::insert(int brokerKeyNo, const QString& date, const
                                      const std::vector<CStkSubjectsPtr>& rows, long long& uploadId)
 {
     QSqlQuery q(m_db);
-    q.prepare(m_dialect.returningId(
-        QStringLiteral("INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (?, ?, ?)")));
+    if (!q.prepare(m_dialect.returningId(
+            QStringLiteral("INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (?, ?, ?)")))) {
+        return utils::RQError::failure(describe(q.lastError(), "保存上传记录", false));
+    }
     q.bindValue(0, brokerKeyNo);
     q.bindValue(1, date);
     q.bindValue(2, time);
     if (!q.exec() || !m_dialect.insertedId(q, uploadId)) {
-        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "保存上传记录"));
+        return utils::RQError::failure(describe(q.lastError(), "保存上传记录", false));
     }
     std::vector<const CStkSubjects*> present;
     present.reserve(rows.size());
@@ -69,7 +89,7 @@ utils::RQError CUploadWriter::insert(int brokerKeyNo, const QString& date, const
     }
     QSqlError error;
     if (!m_dialect.insertRatios(m_db, uploadId, present, error)) {
-        return utils::RQError::failure(m_dialect.describeError(error, "保存折算率"));
+        return utils::RQError::failure(describe(error, "保存折算率", false));
     }
     return utils::RQError();
 }

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+class CServiceCall;
 class QSqlDatabase;
+class QSqlError;
 
 namespace rqservice {
 
@@ -19,17 +21,21 @@ class CUploadWriter
 public:
     CUploadWriter(QSqlDatabase& db, const ISqlDialect& dialect);
 
-    // A validated upload, dated now, in a transaction of its own: all rows or none. reply is the
-    // server's answer, {"uploadId":N,"brokerKeyNo":N}.
-    utils::RQError write(const CVoprCvionRateDetail& detail, std::string& reply);
+    // A validated upload, dated now, in a transaction of its own: all rows or none, and none
+    // once the call's time is up. reply is the server's answer, {"uploadId":N,"brokerKeyNo":N}.
+    utils::RQError write(const CVoprCvionRateDetail& detail, CServiceCall& call, std::string& reply);
     // One upload row and its ratios, numbered from 1 in order (null subjects skipped). Inside
     // the caller's transaction.
     utils::RQError insert(int brokerKeyNo, const QString& date, const QString& time,
                           const std::vector<CStkSubjectsPtr>& rows, long long& uploadId);
 
 private:
+    // The failure in the user's words; a wait that ran out names what it waited for.
+    std::string describe(const QSqlError& error, const char* action, bool beginning) const;
+
     QSqlDatabase& m_db;
     const ISqlDialect& m_dialect;
+    CServiceCall* m_call = nullptr; // the upload's time limit, while write runs
 };
 
 } // namespace rqservice

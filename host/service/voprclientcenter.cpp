@@ -7,10 +7,12 @@
 #include "embeddeddataservice.h"
 #include "hostaccess.h"
 #include "metatypes.h"
+#include "postgresdialect.h"
 #include "voprclientprivate.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QThread>
 
@@ -182,7 +184,8 @@ void setDatabasePath(const QString& path)
     IServiceBackendPtr old;
     {
         boost::mutex::scoped_lock lock(d.mutex);
-        d.databasePath = path;
+        const bool file = !path.isEmpty() && !rqservice::CPostgresDialect::isUri(path);
+        d.databasePath = file ? QFileInfo(path).absoluteFilePath() : path;
         if (d.embedded) {
             // Reopened on the new file at the next request.
             old.swap(d.backend);
@@ -218,6 +221,23 @@ int latencyMs()
     auto& d = CHostAccess::centre();
     boost::mutex::scoped_lock lock(d.mutex);
     return d.latencyMs;
+}
+
+namespace {
+boost::mutex g_timeoutsMutex;
+ServiceTimeouts g_timeouts;
+} // namespace
+
+void setServiceTimeouts(const ServiceTimeouts& timeouts)
+{
+    boost::mutex::scoped_lock lock(g_timeoutsMutex);
+    g_timeouts = timeouts;
+}
+
+ServiceTimeouts serviceTimeouts()
+{
+    boost::mutex::scoped_lock lock(g_timeoutsMutex);
+    return g_timeouts;
 }
 
 void setCaptureMessages(bool capture)

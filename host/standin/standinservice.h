@@ -36,13 +36,41 @@ HOST_EXPORT void setBackend(IServiceBackendPtr backend);
 // The current backend, opening the embedded service when none is set; never null.
 HOST_EXPORT IServiceBackendPtr backend();
 
-// The embedded service's database file; empty for the default. Takes effect the next time the
-// embedded service is opened (at once, if it is the current backend).
+// The embedded service's database: a file (a relative path is taken from the current folder)
+// or a postgresql:// URI; empty for the default file. Takes effect the next time the embedded
+// service is opened (at once, if it is the current backend).
 HOST_EXPORT void setDatabasePath(const QString& path);
 HOST_EXPORT QString databasePath();
 // Delay in milliseconds added before every answer of the embedded service (0: none).
 HOST_EXPORT void setLatencyMs(int ms);
 HOST_EXPORT int latencyMs();
+
+// How long the embedded data service lets a call take. Every call is answered by its deadline,
+// counted from the moment it was made; a call that runs out is answered with a message saying
+// the server did not answer in time and nothing was changed, and its connection is cut so the
+// next call starts afresh. Tests shorten them; the demo's headless runs wait longer than all.
+struct ServiceTimeouts
+{
+    // A summary or detail is waited for under the panel's loading mask: longer than any sound
+    // answer (a 100,000-row detail reads in well under a second), short enough to retry by hand.
+    int queryMs = 15000;
+    // An upload of the largest file the readers take writes in a few seconds; the rest is for
+    // queueing behind another upload for the same broker (or another program's write on SQLite).
+    int uploadMs = 60000;
+    // Kept back from a call's time for waiting on a lock, so that the wait running out still
+    // leaves time to roll back and say why before the deadline.
+    int reserveMs = 1000;
+    // Connecting to a server that does not answer (libpq counts whole seconds, at least 2).
+    int connectMs = 5000;
+    // TCP keep-alive probes (seconds): a server that vanished while the connection idled between
+    // calls is known before the next call has to wait for it. libpq ignores them on Unix sockets.
+    int keepAliveIdleS = 10;
+    int keepAliveIntervalS = 3;
+    int keepAliveCount = 3;
+};
+
+HOST_EXPORT void setServiceTimeouts(const ServiceTimeouts& timeouts);
+HOST_EXPORT ServiceTimeouts serviceTimeouts();
 
 // What CVoprClientCenter::showServerMsgCallBack was asked to show.
 struct ServerMessage

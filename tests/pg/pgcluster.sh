@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# A throwaway PostgreSQL server for the tests: pgcluster.sh start|stop|restart|halt|resume STATEFILE
+# A throwaway PostgreSQL server for the tests:
+#   pgcluster.sh start|stop|restart|halt|resume|freeze|thaw STATEFILE
 #   start    initdb into a new temporary folder, start the server on a Unix socket there only
 #            (no TCP port to collide with anything), write the folder and the URIs into STATEFILE
 #   stop     stop the server and remove its folder and STATEFILE (fine when nothing runs)
 #   halt / resume / restart   stop or start the same server, keeping its data (for fault tests)
+#   freeze / thaw   SIGSTOP / SIGCONT the server and every process of it, as a paused machine
 # STATEFILE holds shell assignments: PGTEST_DIR, PGTEST_ADMIN_URI (superuser, no password),
 # PGTEST_URI (a password user "credit" that owns database "credit").
 set -euo pipefail
@@ -30,6 +32,20 @@ pgctl() {
     stop)
       as_owner "$bindir/pg_ctl" -D "$PGTEST_DIR/data" -m "${2:-fast}" -w -t 60 stop >/dev/null ;;
   esac
+}
+
+# signal SIG: the server's postmaster and its children (backends and helpers).
+signal() {
+  # shellcheck disable=SC1090
+  . "$state"
+  local pid
+  pid=$(head -n 1 "$PGTEST_DIR/data/postmaster.pid")
+  # Children first on stop, so none runs on unwatched; the postmaster first on continue.
+  if [ "$1" = STOP ]; then
+    kill -STOP $(pgrep -P "$pid") "$pid"
+  else
+    kill -CONT "$pid" $(pgrep -P "$pid")
+  fi
 }
 
 case "$action" in
@@ -72,5 +88,7 @@ HBA
   halt) pgctl stop ;;
   resume) pgctl start ;;
   restart) pgctl stop; pgctl start ;;
+  freeze) signal STOP ;;
+  thaw) signal CONT ;;
   *) echo "unknown action: $action" >&2; exit 2 ;;
 esac

@@ -72,6 +72,22 @@ utils::RQError operateService(rqservice::CEmbeddedDataService& service,
     return answers == 1 ? pending->error : utils::RQError::failure("answered " + std::to_string(answers) + " times");
 }
 
+ScopedTimeouts::ScopedTimeouts(int queryMs, int uploadMs)
+    : m_saved(standin::serviceTimeouts())
+{
+    standin::ServiceTimeouts shorter = m_saved;
+    shorter.queryMs = queryMs;
+    shorter.uploadMs = uploadMs;
+    shorter.reserveMs = 300;
+    shorter.connectMs = 2000;
+    standin::setServiceTimeouts(shorter);
+}
+
+ScopedTimeouts::~ScopedTimeouts()
+{
+    standin::setServiceTimeouts(m_saved);
+}
+
 QString outcomeText(const utils::RQError& error)
 {
     return error.isSuccess() ? QStringLiteral("ok") : QString::fromStdString(error.errorMsg());

@@ -40,6 +40,21 @@ boost::shared_ptr<PendingUpload> startUpload(rqservice::CEmbeddedDataService& se
 utils::RQError operateService(rqservice::CEmbeddedDataService& service,
                               const boost::shared_ptr<rqservice::COperateDataReq>& request);
 
+// Shortens the data service's time limits while it lives; the ones before come back after.
+class ScopedTimeouts
+{
+public:
+    ScopedTimeouts(int queryMs, int uploadMs);
+    ~ScopedTimeouts();
+    ScopedTimeouts(const ScopedTimeouts&) = delete;
+    ScopedTimeouts& operator=(const ScopedTimeouts&) = delete;
+
+private:
+    standin::ServiceTimeouts m_saved;
+};
+// How late past its limit a call may be answered on a busy machine.
+const int kAnswerSlackMs = 2000;
+
 // "ok", or the failure's message.
 QString outcomeText(const utils::RQError& error);
 // CITIC's latest upload as "<rows> x <ratio>" (ratio -1 when the rows disagree), or the failure.

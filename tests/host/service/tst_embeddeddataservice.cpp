@@ -1,6 +1,6 @@
 // The embedded data service on a real SQLite file, or (CREDITDATA_TEST_ENGINE=postgresql) on
-// a database of the throwaway PostgreSQL server: history, uploads, validation, schema versions,
-// and files that are locked, broken or unreachable.
+// a database of the throwaway PostgreSQL server: history, uploads, validation, text it cannot
+// store, programs uploading at once, schema versions, and databases that are not its own.
 #include "brokerkey.h"
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
@@ -8,6 +8,7 @@
 #include "servicecalls.h"
 #include "testfiles.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -111,7 +112,12 @@ private slots:
     void storedTextComesBackExact();
     void rejectedRequestKeepsPrevious_data();
     void rejectedRequestKeepsPrevious();
+    void unstorableTextRefused_data();
+    void unstorableTextRefused();
     void failedRowLosesNothing();
+    void concurrentUploads_data();
+    void concurrentUploads();
+    void uploadPastItsLimitNeverLands();
     void unusableFileRefusedUntouched_data();
     void unusableFileRefusedUntouched();
     void newerSchemaRefusedUntouched();
@@ -331,6 +337,43 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious()
     QCOMPARE(state(), before);
 }
 
+void TestEmbeddedDataService::unstorableTextRefused_data()
+{
+    QTest::addColumn<QString>("field"); // of the second row, or the upload's broker id
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("NUL in a name") << "name" << QByteArray("坏名\0字", 10)
+                                   << "第2条 (证券代码 000858) 的证券名称含有无法保存的字符: 空字符";
+    QTest::newRow("NUL in a code") << "code" << QByteArray("坏\0", 4) << "第2条的证券代码含有无法保存的字符: 空字符";
+    QTest::newRow("unpaired surrogate in a name")
+        << "name" << QByteArray("坏名\xED\xA0\x80") << "证券名称含有无法保存的字符: 不成对的代理字符";
+    QTest::newRow("UTF-8 cut short in an exchange")
+        << "exchange" << QByteArray("坏\xE6\x89") << "交易所含有无法保存的字符: 无效的 UTF-8 编码";
+    QTest::newRow("NUL in the broker id") << "broker" << QByteArray("坏\0", 4) << "券商代码含有无法保存的字符: 空字符";
+}
+
+// Text an engine cannot store as it is is refused alike on every engine, by line and field and
+// before anything is written; the message quotes none of it.
+void TestEmbeddedDataService::unstorableTextRefused()
+{
+    QFETCH(QString, field);
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    const auto before = state();
+    Rows rows = sampleRows();
+    const std::string odd = text.toStdString();
+    std::string broker = "CITIC";
+    (field == "name"       ? rows[1]->stockName
+     : field == "code"     ? rows[1]->stockCode
+     : field == "exchange" ? rows[1]->exchangeName
+                           : broker) = odd;
+    const utils::RQError error = operateService(*m_service, uploadRequest(1, broker, rows));
+    const QString message = QString::fromStdString(error.errorMsg());
+    QVERIFY2(!error.isSuccess() && message.contains(reason) && message.contains("未做任何改动"), qPrintable(message));
+    QVERIFY2(!message.contains(QStringLiteral("坏")), qPrintable(message));
+    QCOMPARE(state(), before);
+}
+
 // An upload whose third row fails names the reason and keeps not one of its rows; the service
 // writes again once the fault is gone.
 void TestEmbeddedDataService::failedRowLosesNothing()
@@ -351,44 +394,155 @@ void TestEmbeddedDataService::failedRowLosesNothing()
     QCOMPARE(state().first.size(), 5);
 }
 
-void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
+void TestEmbeddedDataService::concurrentUploads_data()
 {
-    QTest::addColumn<QStringList>("schema"); // what another program keeps in the file; none: no database at all
-    QTest::addColumn<QString>("reason");
-    const QString foreign("不是本程序的数据库");
-    QTest::newRow("other tables, user version 0")
-        << QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)", "INSERT INTO orders VALUES (1, 'tea')"}
-        << foreign;
-    QTest::newRow("other tables beside one of ours")
-        << QStringList{"CREATE TABLE brokers (x)", "CREATE TABLE notes (t TEXT)", "INSERT INTO notes VALUES ('a')"}
-        << foreign;
-    QTest::newRow("other tables, a user version of its own")
-        << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"} << foreign;
-    QTest::newRow("not a database") << QStringList() << "损坏";
+    QTest::addColumn<int>("rows");  // of each upload
+    QTest::addColumn<bool>("held"); // CITIC's first upload holds its broker past the others' time limit
+    QTest::newRow("eight uploads, four brokers, two each") << 40000 << false;
+    QTest::newRow("one broker held past the time limit") << 50 << true;
 }
 
-// A file that is not this program's database is neither adopted nor touched: every call says why.
+// Eight programs upload at once, two for each of four brokers: other brokers' uploads go on
+// while one broker's are queued, and each upload lands whole, or fails after its time limit
+// saying why. The history holds exactly the uploads that landed, and each broker's detail is
+// one of them.
+void TestEmbeddedDataService::concurrentUploads()
+{
+    QFETCH(int, rows);
+    QFETCH(bool, held);
+    if (held && !onPostgres())
+        QSKIP("SQLite has one writer at a time: a file held by another program is tst_service_databasefaults'");
+    const size_t before = queryService(*m_service, 12294).records.size();
+    static const std::pair<int, const char*> brokers[] = {{1, "CITIC"}, {2, "HTSC"}, {3, "GTJA"}, {4, "CMS"}};
+    std::vector<std::unique_ptr<CEmbeddedDataService>> programs;
+    std::vector<boost::shared_ptr<testsupport::PendingUpload>> uploads;
+    auto start = [&](int i) {
+        programs.emplace_back(new CEmbeddedDataService(m_location));
+        // One shared row, so that eight large uploads cost little memory here.
+        const Rows same(size_t(rows + i), row("上交所", "600000", "浦发银行", (i + 1) / 10.0));
+        const auto& broker = brokers[i / 2];
+        uploads.push_back(testsupport::startUpload(*programs.back(), uploadRequest(broker.first, broker.second, same)));
+    };
+    const QString sleeper("SELECT pid FROM pg_stat_activity WHERE wait_event = 'PgSleep'");
+    std::unique_ptr<testsupport::ScopedTimeouts> limits;
+    if (held) {
+        // CITIC's first upload stops on its upload row, holding CITIC, with time enough to spare.
+        runOnDatabase({"CREATE SEQUENCE gate", "GRANT ALL ON SEQUENCE gate TO credit",
+                       "CREATE FUNCTION hold() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.broker_key_no = 1 "
+                       "AND nextval('gate') = 1 THEN PERFORM pg_sleep(60); END IF; RETURN NEW; END $$",
+                       "CREATE TRIGGER hold BEFORE INSERT ON uploads FOR EACH ROW EXECUTE FUNCTION hold()"});
+        limits.reset(new testsupport::ScopedTimeouts(20000, 20000));
+        start(0);
+        QTRY_VERIFY(!testsupport::CPgTestServer::scalar("postgres", sleeper).isEmpty());
+        limits.reset();
+        limits.reset(new testsupport::ScopedTimeouts(2000, 3000));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = held ? 1 : 0; i < 8; ++i)
+        start(i);
+    for (int i = held ? 1 : 0; i < 8; ++i)
+        programs[size_t(i)]->waitIdle();
+    const qint64 waited = clock.elapsed();
+    if (held) {
+        QVERIFY(testsupport::CPgTestServer::exec(
+            "postgres", {QStringLiteral("SELECT pg_terminate_backend(pid) FROM (%1) s").arg(sleeper)}));
+        programs.front()->waitIdle();
+        QVERIFY2(waited >= 2000 && waited < 3000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(waited)));
+    }
+
+    std::map<int, QStringList> landed;
+    int count = 0;
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(uploads[size_t(i)]->answers.load(), 1);
+        const QString outcome = testsupport::outcomeText(uploads[size_t(i)]->error);
+        const QString expected = !held || i > 1 ? QString("ok")
+                                 : i == 1       ? "该券商的另一次上传正在进行, 3 秒内未能完成"
+                                                : "连接已断开";
+        QVERIFY2(outcome.contains(expected), qPrintable(QStringLiteral("%1: %2").arg(i).arg(outcome)));
+        if (outcome == "ok") {
+            landed[brokers[i / 2].first] << QStringLiteral("%1 x %2").arg(rows + i).arg((i + 1) / 10.0);
+            ++count;
+        }
+    }
+    QCOMPARE(queryService(*m_service, 12294).records.size(), before + size_t(count));
+    for (const auto& [keyNo, id] : brokers) {
+        const auto detail = detailOf(queryService(*m_service, 12295, std::to_string(keyNo) + "____" + id));
+        QVERIFY(detail && !detail->subjects.empty());
+        const QString shown =
+            QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(detail->subjects.back()->ratio);
+        QVERIFY2(landed[keyNo].isEmpty() || landed[keyNo].contains(shown), qPrintable(shown));
+    }
+}
+
+// An upload still writing when its time is up is answered then, saying nothing was changed, and
+// does not land afterwards.
+void TestEmbeddedDataService::uploadPastItsLimitNeverLands()
+{
+    const auto before = state();
+    const testsupport::ScopedTimeouts limits(5000, 200);
+    const Rows many(300000, row("上交所", "600000", "浦发银行", 0.3));
+    QElapsedTimer clock;
+    clock.start();
+    const auto pending = testsupport::startUpload(*m_service, uploadRequest(1, "CITIC", many));
+    QTRY_COMPARE(pending->answers.load(), 1);
+    const qint64 answered = clock.elapsed();
+    m_service->waitIdle();
+    const QString outcome = testsupport::outcomeText(pending->error);
+    QVERIFY2(outcome.contains(QStringLiteral("数据库未在 0.2 秒内应答, 未做任何改动")), qPrintable(outcome));
+    QVERIFY2(answered < 200 + testsupport::kAnswerSlackMs, qPrintable(QString::number(answered)));
+    QCOMPARE(state(), before);
+}
+
+void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
+{
+    QTest::addColumn<QStringList>("schema"); // what another program keeps in the database; none: no database at all
+    QTest::addColumn<QString>("reason");
+    const QString foreign("不是本程序的数据库");
+    QTest::newRow("another program's table")
+        << QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)", "INSERT INTO orders VALUES (1, 'tea')"}
+        << foreign;
+    QTest::newRow("another table beside one of ours")
+        << QStringList{"CREATE TABLE brokers (x INTEGER)", "CREATE TABLE notes (t TEXT)",
+                       "INSERT INTO notes VALUES ('a')"}
+        << foreign;
+    QTest::newRow("one of our tables' names, other columns")
+        << QStringList{"CREATE TABLE brokers (id INTEGER, name TEXT)", "INSERT INTO brokers VALUES (1, 'x')"}
+        << foreign;
+    QTest::newRow("one of our tables with a column more")
+        << QStringList{"CREATE TABLE brokers (broker_key_no INTEGER, broker_id TEXT, broker_name TEXT, region TEXT)"}
+        << foreign;
+    QTest::newRow("SQLite: another table, a user version of its own")
+        << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"} << foreign;
+    QTest::newRow("SQLite: not a database") << QStringList() << "损坏";
+}
+
+// A database that is not this program's is neither adopted nor touched: every call says why.
 void TestEmbeddedDataService::unusableFileRefusedUntouched()
 {
-    if (onPostgres()) {
-        QSKIP("SQLite files of other programs");
-    }
     QFETCH(QStringList, schema);
     QFETCH(QString, reason);
-    const QString path = m_dir->filePath("other.sqlite");
-    QVERIFY(!schema.isEmpty() || testsupport::writeFile(path, QByteArray(8192, 'Z')));
-    runOnFile(path, [&](QSqlQuery& q) {
-        for (const QString& sql : schema)
-            QVERIFY2(q.exec(sql), qPrintable(sql));
-    });
-    const QByteArray original = testsupport::readFile(path);
+    if (onPostgres() && QString(QTest::currentDataTag()).startsWith("SQLite"))
+        QSKIP("a SQLite file's own case");
+    if (schema.isEmpty())
+        QVERIFY(testsupport::writeFile(dbPath(), QByteArray(8192, 'Z')));
+    runOnDatabase(schema);
+    // Its columns on the server, its bytes in a file.
+    const QString columns("SELECT string_agg(table_name || '.' || column_name, ',' ORDER BY table_name, column_name) "
+                          "FROM information_schema.columns WHERE table_schema = 'public'");
+    auto snapshot = [&] {
+        return onPostgres()
+                   ? testsupport::CPgTestServer::scalar(testsupport::CPgTestServer::databaseOf(m_location), columns)
+                         .toUtf8()
+                   : testsupport::readFile(dbPath());
+    };
+    const QByteArray original = snapshot();
+    QVERIFY(!original.isEmpty());
 
-    {
-        CEmbeddedDataService service(path);
-        for (const QString& outcome : testsupport::everyCall(service))
-            QVERIFY2(outcome.contains(reason), qPrintable(outcome));
-    }
-    QCOMPARE(testsupport::readFile(path), original);
+    for (const QString& outcome : testsupport::everyCall(*m_service))
+        QVERIFY2(outcome.contains(reason), qPrintable(outcome));
+    m_service.reset();
+    QCOMPARE(snapshot(), original);
 }
 
 // A database that a newer program wrote is refused whole, and nothing in it changes.

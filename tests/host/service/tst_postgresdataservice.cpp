@@ -1,11 +1,14 @@
-// The embedded data service as several programs share it on one PostgreSQL server: uploads at
-// the same moment, readers during an upload, and a server that is down, restarted or refuses.
+// The embedded data service as several programs share it on one PostgreSQL server: readers
+// during an upload, and a server that is down, frozen, killed, restarted or refuses.
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
 #include "servicecalls.h"
 
+#include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QtTest>
+
+#include <signal.h>
 
 using rqservice::CEmbeddedDataService;
 using testsupport::citicDetail;
@@ -36,7 +39,6 @@ private slots:
     void init();
     void cleanup();
 
-    void concurrentUploadsAllLand();
     void readerSeesWholeUploads();
     void faultEndsInOneClearError_data();
     void faultEndsInOneClearError();
@@ -63,45 +65,11 @@ void TestPostgresDataService::init()
 
 void TestPostgresDataService::cleanup()
 {
-    // A fault case that failed half-way must not leave the server down for the next one.
+    // A fault case that failed half-way must not leave the server frozen or down for the next one.
+    CPgTestServer::control(QStringLiteral("thaw"));
     if (CPgTestServer::scalar(QStringLiteral("postgres"), QStringLiteral("SELECT 1")) != QLatin1String("1")) {
         QVERIFY(CPgTestServer::control(QStringLiteral("resume")));
     }
-}
-
-// Two programs upload for one broker at the same moment, a first-time start included: both
-// land whole, the history lists both, and the detail is the one committed last.
-void TestPostgresDataService::concurrentUploadsAllLand()
-{
-    CEmbeddedDataService first(m_uri);
-    CEmbeddedDataService second(m_uri);
-    const auto a = startUpload(first, uniformRows(3000, 0.25));
-    const auto b = startUpload(second, uniformRows(2000, 0.5));
-    first.waitIdle();
-    second.waitIdle();
-    QCOMPARE(a->answers.load(), 1);
-    QCOMPARE(b->answers.load(), 1);
-    QVERIFY2(a->error.isSuccess(), a->error.errorMsg().c_str());
-    QVERIFY2(b->error.isSuccess(), b->error.errorMsg().c_str());
-
-    const testsupport::QueryOutcome summary = testsupport::queryService(first, 12294);
-    QVERIFY(summary.error.isSuccess());
-    long long lastId = 0;
-    int today = 0;
-    for (const auto& record : summary.records) {
-        auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-        if (info->brokerKeyNo == 1 && info->lastUploadDate == QDate::currentDate().toString("yyyyMMdd").toStdString()) {
-            ++today;
-            lastId = std::max(lastId, info->uploadId);
-        }
-    }
-    QCOMPARE(today, 2);
-    const QString lastRows =
-        CPgTestServer::scalar(CPgTestServer::databaseOf(m_uri),
-                              QStringLiteral("SELECT count(*) FROM ratios WHERE upload_id = %1").arg(lastId));
-    const QString shown = citicDetail(second);
-    QVERIFY2(shown.startsWith(lastRows + " x "), qPrintable(shown));
-    QVERIFY2(shown == "3000 x 0.25" || shown == "2000 x 0.5", qPrintable(shown));
 }
 
 // While large uploads go in, every read of the detail is one upload whole: the old one or a new one.
@@ -133,19 +101,31 @@ void TestPostgresDataService::readerSeesWholeUploads()
 void TestPostgresDataService::faultEndsInOneClearError_data()
 {
     QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("query");      // the call under the fault: a summary query, else an upload
     QTest::addColumn<QString>("message"); // empty: the call succeeds
-    QTest::newRow("server not running at start") << "down at start" << QStringLiteral("无法连接数据库服务器");
-    QTest::newRow("server stopped between two calls") << "down between calls" << QStringLiteral("无法连接数据库服务器");
-    QTest::newRow("server restarted between two calls") << "restart between calls" << QString();
-    QTest::newRow("connection dropped during an upload") << "drop during upload" << QStringLiteral("连接已断开");
+    const QString late = QStringLiteral("数据库未在 4 秒内应答, 未做任何改动");
+    QTest::newRow("server not running at start") << "down at start" << false << QStringLiteral("无法连接数据库服务器");
+    QTest::newRow("server stopped between two calls")
+        << "down between calls" << false << QStringLiteral("无法连接数据库服务器");
+    QTest::newRow("server restarted between two calls") << "restart between calls" << false << QString();
+    QTest::newRow("connection dropped during an upload")
+        << "drop during upload" << false << QStringLiteral("连接已断开");
+    QTest::newRow("server process killed during an upload")
+        << "kill during upload" << false << QStringLiteral("连接已断开");
+    QTest::newRow("server frozen during an upload") << "freeze during upload" << false << late;
+    QTest::newRow("server frozen between two calls, an upload") << "freeze between calls" << false << late;
+    QTest::newRow("server frozen between two calls, a query")
+        << "freeze between calls" << true << QStringLiteral("数据库未在 2 秒内应答, 未做任何改动");
 }
 
-// Each fault is one failed answer that says what happened; nothing of the upload stays, and the
-// same service serves again by itself once the server is back.
+// Each fault is one failed answer that says what happened, within the call's time limit;
+// nothing of the upload stays, and the same service serves again by itself once the server is back.
 void TestPostgresDataService::faultEndsInOneClearError()
 {
     QFETCH(QString, fault);
+    QFETCH(bool, query);
     QFETCH(QString, message);
+    const testsupport::ScopedTimeouts limits(2000, 4000);
     const QString database = CPgTestServer::databaseOf(m_uri);
     CEmbeddedDataService service(m_uri);
     if (fault == "down at start") {
@@ -154,37 +134,56 @@ void TestPostgresDataService::faultEndsInOneClearError()
         QVERIFY(operate(service, uniformRows(10, 0.1)).isSuccess());
     }
     const QString before = fault == "down at start" ? QString() : citicDetail(service);
-
-    utils::RQError error;
-    if (fault == "down at start" || fault == "down between calls") {
-        if (fault == "down between calls")
-            QVERIFY(CPgTestServer::control("halt"));
-        error = operate(service, uniformRows(5, 0.9));
-        QVERIFY(CPgTestServer::control("resume"));
-    } else if (fault == "restart between calls") {
-        QVERIFY(CPgTestServer::control("restart"));
-        error = operate(service, uniformRows(5, 0.9));
-    } else {
-        // The upload stops on its third row until its connection is cut.
+    // The fault comes while the upload waits on its third row.
+    const bool stalled = fault.endsWith("during upload");
+    if (stalled) {
         QVERIFY(CPgTestServer::exec(
             database, {"CREATE FUNCTION stall() RETURNS trigger LANGUAGE plpgsql AS "
                        "$$ BEGIN IF NEW.line_no = 3 THEN PERFORM pg_sleep(60); END IF; RETURN NEW; END $$",
-                       "CREATE TRIGGER stall BEFORE INSERT ON ratios FOR EACH ROW EXECUTE FUNCTION stall()"}));
+                       "CREATE TRIGGER stall BEFORE INSERT ON ratios FOR EACH ROW EXECUTE FUNCTION stall()",
+                       // What is committed so far survives a crash even without waiting for the disk.
+                       "CHECKPOINT"}));
+    }
+    const QString server = fault == "freeze between calls" ? "freeze" : fault == "down between calls" ? "halt" : "";
+    if (!server.isEmpty() || fault == "restart between calls")
+        QVERIFY(CPgTestServer::control(server.isEmpty() ? "restart" : server));
+
+    QElapsedTimer clock;
+    clock.start();
+    utils::RQError error;
+    if (query) {
+        error = testsupport::queryService(service, 12294).error;
+    } else if (!stalled) {
+        error = operate(service, uniformRows(5, 0.9));
+    } else {
         const auto pending = startUpload(service, uniformRows(5, 0.9));
-        const QString stalled = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = '%1' "
+        const QString sleeper = QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1' "
                                                "AND wait_event = 'PgSleep'")
                                     .arg(database);
-        QTRY_COMPARE_WITH_TIMEOUT(CPgTestServer::scalar("postgres", stalled), QString("1"), 30000);
-        QVERIFY(
-            CPgTestServer::exec("postgres", {QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                                            "WHERE datname = '%1' AND wait_event = 'PgSleep'")
-                                                 .arg(database)}));
+        QTRY_VERIFY_WITH_TIMEOUT(!CPgTestServer::scalar("postgres", sleeper).isEmpty(), 2000);
+        if (fault == "drop during upload") {
+            QVERIFY(CPgTestServer::exec("postgres",
+                                        {QStringLiteral("SELECT pg_terminate_backend(pid) FROM (%1) s").arg(sleeper)}));
+        } else if (fault == "kill during upload") {
+            // The server resets every connection and recovers, as after a crash.
+            QCOMPARE(::kill(CPgTestServer::scalar("postgres", sleeper).toInt(), SIGKILL), 0);
+        } else {
+            QVERIFY(CPgTestServer::control("freeze"));
+        }
         service.waitIdle();
         QCOMPARE(pending->answers.load(), 1);
         error = pending->error;
-        QVERIFY(CPgTestServer::exec(database, {"DROP TRIGGER stall ON ratios"}));
     }
+    const qint64 waited = clock.elapsed();
+    if (fault.startsWith("freeze"))
+        QVERIFY(CPgTestServer::control("thaw"));
+    else if (fault == "down at start" || fault == "down between calls")
+        QVERIFY(CPgTestServer::control("resume"));
+    QTRY_COMPARE_WITH_TIMEOUT(CPgTestServer::scalar("postgres", "SELECT 1"), QString("1"), 30000);
+    if (stalled)
+        QVERIFY(CPgTestServer::exec(database, {"DROP TRIGGER stall ON ratios"}));
 
+    QVERIFY2(waited < (query ? 2000 : 4000) + testsupport::kAnswerSlackMs, qPrintable(QString::number(waited)));
     if (message.isEmpty()) {
         QVERIFY2(error.isSuccess(), error.errorMsg().c_str());
         QCOMPARE(citicDetail(service), QString("5 x 0.9"));
