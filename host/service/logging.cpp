@@ -1,4 +1,6 @@
 #include "hostservice.h"
+
+#include "corelog.h"
 #include "servicelog.h"
 
 #include <log4cxx/level.h>
@@ -54,6 +56,14 @@ void writeLine(const log4cxx::LoggerPtr& logger, const log4cxx::LevelPtr& level,
         reportLostLine("unknown error");
     }
 }
+
+void coreLine(const char* line)
+{
+    rqservice::serviceLogInfo("%s", line);
+}
+
+// The core's lines (the file readers') go to the client's log from the moment the host is loaded.
+const bool g_coreLogConnected = (rqservice::setCoreLogSink(&coreLine), true);
 
 } // namespace
 

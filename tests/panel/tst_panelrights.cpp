@@ -106,8 +106,8 @@ void TestPanelRights::withheldRights()
     auto* delegate = qobject_cast<WB::CBaseTableColumnMultiButtonsDelegate*>(panel.table->columnDelegate(3));
     QVERIFY(delegate);
     QStringList rowButtons;
-    for (const WB::IBaseHpfTableDataPtr& row : panel.table->getDataModel()->rows()) {
-        for (const WB::ButtonData& button : delegate->itemButtons(row->getKey()))
+    for (int i = 0; i < panel.table->getDataModel()->rowCount(); ++i) {
+        for (const WB::ButtonData& button : delegate->itemButtons(panel.table->getDataModel()->getData(i)->getKey()))
             rowButtons << QStringLiteral("%1 %2 %3").arg(button.id).arg(button.text).arg(button.disabled);
     }
     QCOMPARE(rowButtons, mayQuery ? QStringList({"0 查询 0", "0 查询 0"}) : QStringList());

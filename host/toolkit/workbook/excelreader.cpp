@@ -1,5 +1,6 @@
 #include "hosttoolkit.h"
 
+#include "corelog.h"
 #include "workbookloader.h"
 
 #include <expat.h>
@@ -12,7 +13,6 @@ struct CExcelReader::Private
 {
     bool initialised = false;
     CWorkbookLoader loader;
-    QString lastError;
 };
 
 CExcelReader::CExcelReader(QObject* parent)
@@ -40,14 +40,14 @@ bool CExcelReader::isValid() const
 
 bool CExcelReader::open(const QString& path)
 {
-    d->lastError.clear();
     if (!d->initialised) {
         d->loader.clear();
-        d->lastError = QStringLiteral("the reader is not initialised");
+        rqservice::coreLogInfo("[CExcelReader] open %s: the reader is not initialised", path.toUtf8().constData());
         return false;
     }
     if (!d->loader.load(path)) {
-        d->lastError = d->loader.error();
+        rqservice::coreLogInfo("[CExcelReader] open %s: %s", path.toUtf8().constData(),
+                               d->loader.error().toUtf8().constData());
         return false;
     }
     return true;
@@ -95,11 +95,6 @@ void CExcelReader::exitExcel()
 {
     d->loader.clear();
     d->initialised = false;
-}
-
-QString CExcelReader::lastError() const
-{
-    return d->lastError;
 }
 
 } // namespace WB

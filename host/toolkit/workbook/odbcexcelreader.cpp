@@ -1,5 +1,6 @@
 #include "hosttoolkit.h"
 
+#include "corelog.h"
 #include "workbookloader.h"
 
 // Cell texts, dates and the used range are those of CWorkbookLoader (see CCellText): numbers in
@@ -18,16 +19,17 @@ COdbcExcelReader::~COdbcExcelReader() = default;
 
 bool COdbcExcelReader::open(const QString& path, QStringList& lines, bool firstRowIsData)
 {
-    m_lastError.clear();
     CWorkbookLoader loader;
     if (!loader.load(path)) {
-        m_lastError = loader.error();
+        rqservice::coreLogInfo("[COdbcExcelReader] open %s: %s", path.toUtf8().constData(),
+                               loader.error().toUtf8().constData());
         return false;
     }
     const CSheetGrid& grid = loader.grid();
     // A tab or a line break would split a cell; the cell reader carries those.
     if (grid.hasTabOrLineBreak()) {
-        m_lastError = QStringLiteral("a cell holds a tab or a line break");
+        rqservice::coreLogInfo("[COdbcExcelReader] open %s: a cell holds a tab or a line break",
+                               path.toUtf8().constData());
         return false;
     }
     lines = grid.lines(QLatin1Char('\t'), !firstRowIsData);
@@ -35,10 +37,5 @@ bool COdbcExcelReader::open(const QString& path, QStringList& lines, bool firstR
 }
 
 void COdbcExcelReader::close() {}
-
-QString COdbcExcelReader::lastError() const
-{
-    return m_lastError;
-}
 
 } // namespace WB

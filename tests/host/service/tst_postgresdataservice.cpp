@@ -3,6 +3,7 @@
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
 #include "servicecalls.h"
+#include "standinservice.h"
 
 #include <QStandardPaths>
 #include <QtTest>
@@ -92,7 +93,7 @@ void TestPostgresDataService::concurrentUploadsAllLand()
         auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
         if (info->brokerKeyNo == 1 && info->lastUploadDate == QDate::currentDate().toString("yyyyMMdd").toStdString()) {
             ++today;
-            lastId = std::max(lastId, info->uploadId);
+            lastId = std::max(lastId, standin::uploadId(*info));
         }
     }
     QCOMPARE(today, 2);
