@@ -3,7 +3,7 @@
 #include "detail/creditdataquerytable.h"
 
 #include "creditdataprobes.h"
-#include "panel/clientunavailable.h"
+#include "common/clientunavailable.h"
 #include "scriptedservice.h"
 #include "standinservice.h"
 #include "standintoolkit.h"

@@ -1,8 +1,10 @@
 #include "detail/creditdataquerydata.h"
+#include "detail/creditdataquerydialog.h"
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
 
 #include "creditdataprobes.h"
+#include "standinservice.h"
 
 #include <QtTest>
 
@@ -159,14 +161,16 @@ void TestCreditDataQueryTable::keysOfSubjects()
         s->brokerId = f[1].toStdString();
         s->exchangeName = f[2].toStdString();
         s->stockCode = f[3].toStdString();
-        s->lineNo = f[4].toInt();
+        standin::setLineNo(*s, f[4].toInt());
         records.push_back(s);
     }
     records.insert(records.begin() + 1, rqservice::CStkSubjectsPtr());
 
-    DVK::CCreditDataQueryTable table(1332, nullptr);
-    DVK::CCreditDataQueryModel* model = table.getDataModel();
-    model->setSubjects(records);
+    DVK::CCreditDataQueryDialog dialog(nullptr);
+    auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
+    detail->subjects = records;
+    emit dialog.sigOnDataCallBack({detail});
+    DVK::CCreditDataQueryModel* model = dialog.findChild<DVK::CCreditDataQueryTable*>()->getDataModel();
     QStringList shown;
     for (int i = 0; i < model->rowCount(); ++i)
         shown.append(model->getData(i)->getText(0));
@@ -174,11 +178,12 @@ void TestCreditDataQueryTable::keysOfSubjects()
     for (const rqservice::CStkSubjectsPtr& record : records) {
         if (!record)
             continue;
-        const WB::IBaseHpfTableDataPtr row = model->getDataByKey(record->getCsKey());
-        QVERIFY2(row, record->getCsKey().c_str());
-        QCOMPARE(row->getKey(), record->getCsKey());
+        // The row key is the record's key as text: bytes that are not UTF-8 come back replaced.
+        const std::string key = WB::sToQs(record->getCsKey()).toUtf8().toStdString();
+        const WB::IBaseHpfTableDataPtr row = model->getDataByKey(key);
+        QVERIFY2(row, key.c_str());
         QCOMPARE(row->getText(1), WB::sToQs(record->exchangeName));
-        QCOMPARE(row->qsKey(), QString::fromStdString(record->getCsKey()));
+        QCOMPARE(row->qsKey(), WB::sToQs(record->getCsKey()));
     }
 }
 

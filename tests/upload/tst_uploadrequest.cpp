@@ -1,6 +1,7 @@
 #include "upload/uploadrequest.h"
 
 #include "scriptedservice.h"
+#include "standinservice.h"
 
 #include <QtTest>
 
@@ -124,7 +125,7 @@ void TestUploadRequest::requestShape()
         QCOMPARE(subject->brokerKeyNo, 7);
         QCOMPARE(subject->brokerId, std::string("ABC"));
         QCOMPARE(subject->brokerName, std::string("国信证券"));
-        QCOMPARE(subject->lineNo, -1); // the server numbers the lines
+        QCOMPARE(standin::lineNo(*subject), -1); // the server numbers the lines
     }
 }
 
