@@ -1,6 +1,8 @@
 // Condensing a broker summary: the answer of a large back office, 10,000 uploads of 200 brokers.
 #include "panel/brokersummary.h"
 
+#include "standinservice.h"
+
 #include <QDate>
 
 #include <benchmark/benchmark.h>
@@ -26,7 +28,7 @@ std::vector<rqservice::IDataPtr> summaryAnswer(int records, int brokers)
         info->brokerName = "券商" + std::to_string(broker);
         info->tradingDay = "20240112";
         info->lastUploadDate = first.addDays(i / brokers).toString(QStringLiteral("yyyyMMdd")).toStdString();
-        info->uploadId = i;
+        standin::setUploadId(*info, i);
         out.push_back(info);
     }
     return out;

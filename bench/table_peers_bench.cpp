@@ -1,18 +1,20 @@
 // The detail table against what a Qt developer would write instead, 100,000 rows of code,
 // exchange, ratio and name: a QTableWidget with sorting on, a QStandardItemModel behind a
 // QSortFilterProxyModel, a hand-written QAbstractTableModel over a vector of structs behind a
-// proxy, and ours (the detail dialog's table and model). Every operation is timed until the
-// view has painted. Each fill converts the same service records, as the dialog does.
+// proxy, and ours (the detail dialog's table and model, filled by the dialog's own answer slot).
+// Every operation is timed until the view has painted. Each fill converts the same service
+// records, as the dialog does.
 // Every table sorts on a header click and shows the rows in their given order until then, as
 // ours does: the peers enable sorting with the sort indicator cleared (section -1), which is how
 // a Qt developer keeps file order; left at its default (section 0, descending), the view sorts
 // the whole model on every fill and that sort would be billed to the fill.
 // mem_MiB: resident memory the filled table adds (allocator trimmed before and after).
-#include "detail/creditdataquerymodel.h"
+#include "detail/creditdataquerydialog.h"
 #include "detail/creditdataquerytable.h"
 
 #include "hostservice.h"
 #include "hosttoolkit.h"
+#include "standinservice.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -65,12 +67,23 @@ const Subjects& subjects()
             s->stockCode = code;
             s->stockName = std::string(kNames[random() % 8]) + std::to_string(i % 997);
             s->ratio = double(random() % 101) / 100.0;
-            s->lineNo = i;
+            standin::setLineNo(*s, i);
             out.push_back(s);
         }
         return out;
     }();
     return all;
+}
+
+// The detail answer holding every subject, as the dialog receives it.
+const std::vector<rqservice::IDataPtr>& answer()
+{
+    static const std::vector<rqservice::IDataPtr> records = [] {
+        auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
+        detail->subjects = subjects();
+        return std::vector<rqservice::IDataPtr>{detail};
+    }();
+    return records;
 }
 
 double residentMiB()
@@ -257,28 +270,27 @@ class OursPeer
 {
 public:
     OursPeer()
+        : table(dialog.findChild<DVK::CCreditDataQueryTable*>())
     {
-        table.resize(800, 600);
-        table.setColumnFilterable(0, true);
-        table.setColumnFilterable(1, true);
+        table->resize(800, 600);
     }
     void fill()
     {
-        table.getDataModel()->setSubjects(subjects());
-        table.updateTable();
-        paint(table.view());
+        emit dialog.sigOnDataCallBack(answer());
+        paint(table->view());
     }
     void sort(int column, Qt::SortOrder order)
     {
-        table.sortByColumn(column, order);
-        paint(table.view());
+        table->sortByColumn(column, order);
+        paint(table->view());
     }
     void filterExchange(const QString& exchange)
     {
-        table.setColumnFilter(1, {exchange});
-        paint(table.view());
+        table->setColumnFilter(1, {exchange});
+        paint(table->view());
     }
-    DVK::CCreditDataQueryTable table{1, nullptr};
+    DVK::CCreditDataQueryDialog dialog{nullptr};
+    DVK::CCreditDataQueryTable* table;
 };
 
 // --- the cases ---------------------------------------------------------------------------
@@ -286,7 +298,7 @@ public:
 template <class Peer>
 void fillFresh(benchmark::State& state)
 {
-    subjects();
+    answer();
     double added = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -308,7 +320,7 @@ void fillFresh(benchmark::State& state)
 template <class Peer>
 void replace(benchmark::State& state)
 {
-    subjects();
+    answer();
     Peer peer;
     peer.fill();
     for (auto _ : state)
@@ -371,16 +383,16 @@ void filter(benchmark::State& state)
 // Opening the filter menu of the code column, whose every value is distinct, until it shows.
 void BM_Ours_OpenCodeFilterMenu(benchmark::State& state)
 {
-    subjects();
+    answer();
     OursPeer peer;
-    peer.table.show();
+    peer.table->show();
     peer.fill();
-    QHeaderView* header = qobject_cast<QTableView*>(peer.table.view())->horizontalHeader();
+    QHeaderView* header = qobject_cast<QTableView*>(peer.table->view())->horizontalHeader();
     const QPoint pos(header->sectionViewportPosition(0) + header->sectionSize(0) / 2, header->height() / 2);
     for (auto _ : state) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, pos, header->viewport()->mapToGlobal(pos));
         QApplication::sendEvent(header->viewport(), &event);
-        auto* menu = peer.table.findChild<QMenu*>(QStringLiteral("hpfFilterMenu"));
+        auto* menu = peer.table->findChild<QMenu*>(QStringLiteral("hpfFilterMenu"));
         if (!menu) {
             state.SkipWithError("the filter menu did not open");
             return;

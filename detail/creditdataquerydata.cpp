@@ -1,6 +1,6 @@
 #include "detail/creditdataquerydata.h"
 
-#include "panel/hpftablesetup.h"
+#include "common/hpftablesetup.h"
 
 #include <limits>
 
@@ -50,19 +50,7 @@ const QColor* CCreditDataQueryData::getTextColor(int)
 
 std::string CCreditDataQueryData::getKey()
 {
-    if (keyPrefix.isNull())
-        return rowKey.toStdString();
-    const QByteArray exchange = exchangeName.toUtf8();
-    const QByteArray code = stockCode.toUtf8();
-    std::string key;
-    key.reserve(std::size_t(keyPrefix.size() + exchange.size() + code.size()) + 20);
-    key.append(keyPrefix.constData(), std::size_t(keyPrefix.size()));
-    key.append(exchange.constData(), std::size_t(exchange.size()));
-    key.append("____");
-    key.append(code.constData(), std::size_t(code.size()));
-    key.append("____");
-    key.append(std::to_string(lineNo));
-    return key;
+    return rowKey.toUtf8().toStdString();
 }
 
 } // namespace DVK

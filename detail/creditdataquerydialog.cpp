@@ -1,10 +1,10 @@
 #include "detail/creditdataquerydialog.h"
 
+#include "common/clientunavailable.h"
+#include "common/pluginlog.h"
 #include "detail/creditdataquerydata.h"
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
-#include "panel/clientunavailable.h"
-#include "panel/pluginlog.h"
 
 #include <boost/bind/bind.hpp>
 #include <boost/make_shared.hpp>
@@ -129,12 +129,28 @@ void CCreditDataQueryDialog::slotOnDataCallBack(const std::vector<rqservice::IDa
     }
     CCreditDataQueryModel* model = m_table->getDataModel();
     model->clear();
+    if (records.empty()) {
+        m_table->updateTable();
+        m_table->adjustColumnWidth();
+        return;
+    }
 
     // One broker is asked for, so only the first record is read.
-    const auto detail = records.empty() ? boost::shared_ptr<rqservice::CVoprCvionRateDetail>()
-                                        : boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front());
+    const auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(records.front());
     if (detail) {
-        model->setSubjects(detail->subjects);
+        for (const rqservice::CStkSubjectsPtr& subject : detail->subjects) {
+            if (!subject) {
+                continue;
+            }
+            auto row = boost::make_shared<CCreditDataQueryData>();
+            row->brokerKeyNo = subject->brokerKeyNo;
+            row->rowKey = WB::sToQs(subject->getCsKey());
+            row->stockCode = WB::sToQs(subject->stockCode);
+            row->exchangeName = WB::sToQs(subject->exchangeName);
+            row->ratio = subject->ratio;
+            row->stockName = WB::sToQs(subject->stockName);
+            model->addData(WB::IBaseHpfTableDataPtr(row));
+        }
     }
     m_table->updateTable();
     m_table->adjustColumnWidth();

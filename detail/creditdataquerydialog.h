@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/callbackguard.h"
+#include "common/callbackguard.h"
 
 #include "hosttoolkit.h"
 

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "hostservice.h"
 #include "hosttoolkit.h"
-
-#include <vector>
 
 namespace DVK {
 
@@ -21,9 +18,6 @@ public:
     bool columnAuxFlag(int column) override;
     const QColor* rowBackgroundColor(int row) override;
     utils::CFlags<utils::EFormatNumberFlag> columnFlag(int column) override;
-
-    // Replaces the rows by one per subject (null subjects skipped), in their order.
-    void setSubjects(const std::vector<rqservice::CStkSubjectsPtr>& subjects);
 };
 
 } // namespace DVK

@@ -1,7 +1,7 @@
 #include "detail/creditdataquerytable.h"
 
+#include "common/hpftablesetup.h"
 #include "detail/creditdataquerymodel.h"
-#include "panel/hpftablesetup.h"
 
 namespace DVK {
 

@@ -1,6 +1,6 @@
 #include "panel/creditdatamaindata.h"
 
-#include "panel/hpftablesetup.h"
+#include "common/hpftablesetup.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #include "panel/creditdatamainmodel.h"
 
-#include "panel/hpftablesetup.h"
+#include "common/hpftablesetup.h"
 
 namespace DVK {
 

@@ -1,7 +1,7 @@
 #include "panel/creditdatamaintable.h"
 
+#include "common/hpftablesetup.h"
 #include "panel/creditdatamainmodel.h"
-#include "panel/hpftablesetup.h"
 
 namespace DVK {
 

@@ -1,12 +1,12 @@
 #include "panel/creditdatapanel.h"
 
+#include "common/clientunavailable.h"
+#include "common/pluginlog.h"
 #include "detail/creditdataquerydialog.h"
 #include "panel/brokersummary.h"
-#include "panel/clientunavailable.h"
 #include "panel/creditdatamaindata.h"
 #include "panel/creditdatamainmodel.h"
 #include "panel/creditdatamaintable.h"
-#include "panel/pluginlog.h"
 #include "upload/creditdatasendfiledialog.h"
 
 #include <QPainter>

@@ -32,7 +32,7 @@ tsan)
   targets=(tst_service_clientcenter tst_service_serviceworker tst_service_embeddeddataservice
            tst_service_postgres tst_service_databasefaults tst_service_logging tst_eventdelivery tst_dialogs
            tst_workbookreaders tst_creditdatasendfiledialog tst_uploadlifetime tst_creditdataquerydialog
-           tst_creditdatapanel tst_servicefaults tst_panelrights)
+           tst_creditdatapanel tst_panelrights)
   cmake -S . -B "$build_dir" "${flags[@]}" -DSANITIZE=thread >/dev/null
   cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
   # Qt is not built with ThreadSanitizer: accesses made inside its libraries (the queued-signal

@@ -13,12 +13,8 @@
 #include <QStringList>
 
 #include <cstdio>
-#include <cstdlib>
+#include <exception>
 #include <thread>
-
-#include <malloc.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace {
 
@@ -163,30 +159,10 @@ void printText(const DVK::ConversionFileLines& content, const DVK::UploadRequest
     }
 }
 
-// A 100,000-line file leaves some 30 MB of lines and records, in small blocks; faulting them in
-// 4 KiB pages cost a third of the run. The heap is grown ahead in one piece backed by huge pages
-// (where the system grants them), and large blocks come from it too rather than from mmap.
-void growHeapInHugePages()
-{
-    constexpr size_t kReserve = size_t(256) << 20;
-    constexpr size_t kHugePage = size_t(2) << 20;
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TOP_PAD, int(kReserve));
-    mallopt(M_TRIM_THRESHOLD, int(2 * kReserve));
-    // A block larger than what is left on top makes the heap grow by it and the pad at once.
-    void* probe = std::malloc(size_t(1) << 20);
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(probe) + kHugePage - 1) & ~(kHugePage - 1);
-    std::free(probe);
-    const auto top = reinterpret_cast<uintptr_t>(sbrk(0));
-    if (top > begin)
-        madvise(reinterpret_cast<void*>(begin), top - begin, MADV_HUGEPAGE);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    growHeapInHugePages();
     QCoreApplication app(argc, argv);
     Options options;
     QString error;
@@ -205,14 +181,29 @@ int main(int argc, char* argv[])
     // The client has its securities loaded long before an upload; here they load while the
     // file is read, and the request is built once both are done.
     std::thread securities;
-    if (options.securities.isEmpty())
-        securities = std::thread([] { rqservice::TraderCenter::instance()->getDataCenter(); });
-    const DVK::ConversionFileLines content = DVK::readConversionFile(options.file);
-    if (securities.joinable())
-        securities.join();
+    if (options.securities.isEmpty()) {
+        securities = std::thread([] {
+            try {
+                rqservice::TraderCenter::instance()->getDataCenter();
+            } catch (...) {
+                // Asked again, on this thread, by the request building below.
+            }
+        });
+    }
+    DVK::ConversionFileLines content;
     DVK::UploadRequestPlan plan;
-    if (content.message.isEmpty())
-        plan = DVK::buildUploadRequest(content.lines, content.separator, options.broker);
+    try {
+        content = DVK::readConversionFile(options.file);
+        if (securities.joinable())
+            securities.join();
+        if (content.message.isEmpty())
+            plan = DVK::buildUploadRequest(content.lines, content.separator, options.broker);
+    } catch (const std::exception& e) {
+        if (securities.joinable())
+            securities.join();
+        std::fprintf(stderr, "creditdata-preview: %s could not be read: %s\n", qUtf8Printable(options.file), e.what());
+        return kExitNoLines;
+    }
 
     if (options.json) {
         QJsonObject object = toJson(content, plan);
@@ -230,10 +221,5 @@ int main(int argc, char* argv[])
     } else {
         printText(content, plan);
     }
-
-    // The system takes back the memory at once; handing back a large file's lines and records one
-    // by one would cost a good part of the run.
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(!content.message.isEmpty() ? kExitNoLines : plan.request ? kExitSends : kExitNothingUsable);
+    return !content.message.isEmpty() ? kExitNoLines : plan.request ? kExitSends : kExitNothingUsable;
 }

@@ -1,6 +1,6 @@
 #include "upload/creditdatasendfiledialog.h"
 
-#include "panel/pluginlog.h"
+#include "common/pluginlog.h"
 #include "upload/conversionfile.h"
 #include "upload/uploadrequest.h"
 
@@ -10,6 +10,8 @@
 #include <boost/bind/bind.hpp>
 #include <boost/pointer_cast.hpp>
 #include <boost/thread/thread.hpp>
+
+#include <exception>
 
 namespace DVK {
 
@@ -37,10 +39,27 @@ WB::CWidgetList* makeRow(QWidget* parent, int left, int top, int right, int bott
     return row;
 }
 
-// Reads without touching any dialog; a failed read leaves its reason in the log.
+// What the user is told when reading throws, a file too large for the memory left included.
+QString readFailedText()
+{
+    return QStringLiteral("文件打开失败");
+}
+
+// Reads without touching any dialog and without letting anything escape the worker's thread; a
+// failed read leaves its reason in the log.
 ConversionFileLines readAndLog(const QString& path)
 {
-    ConversionFileLines content = readConversionFile(path);
+    ConversionFileLines content;
+    try {
+        content = readConversionFile(path);
+    } catch (const std::exception& e) {
+        content = ConversionFileLines();
+        content.message = readFailedText();
+        content.detail = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        content = ConversionFileLines();
+        content.message = readFailedText();
+    }
     if (!content.message.isEmpty() && pluginLogEnabled()) {
         rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataSendFileDialog] readFile:%s %s (%s)",
                     path.toUtf8().constData(), content.message.toUtf8().constData(),
@@ -187,7 +206,20 @@ void CCreditDataSendFileDialog::sendFile()
     // dialog destroyed during a long read is never touched and never waits for the read.
     auto handOver = m_callbackGuard.wrap([this](const ConversionFileLines& content) { handOverLines(content); });
     try {
-        boost::thread worker([handOver, path] { handOver(readAndLog(path)); });
+        boost::thread worker([handOver, path] {
+            try {
+                handOver(readAndLog(path));
+            } catch (...) {
+                // The hand-over itself failed (no memory for the signal): a bare failure still
+                // takes the mask away; if even that cannot be made, the thread ends quietly.
+                try {
+                    ConversionFileLines failed;
+                    failed.message = readFailedText();
+                    handOver(failed);
+                } catch (...) {
+                }
+            }
+        });
         worker.detach();
     } catch (const std::exception&) {
         slotSendCallBack(false, QStringLiteral("无法启动文件读取线程, 请稍后重试"));

@@ -56,7 +56,7 @@ struct UploadRequestPlan
 // One subject per line of more than three fields whose first two fields name a known security,
 // in file order; the exchange and code come from the security master, the name from field 3 and
 // the ratio from field 4 (0 when it is not a number). Fields are split on separator as they
-// stand: no quoting, no trimming. Runs on the GUI thread, so it does no more than a lookup per line.
+// stand: no quoting, no trimming. The dialog runs it on the GUI thread, the preview tool on its own.
 UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& separator, const UploadBroker& broker);
 
 QString uploadSkipText(EUploadSkip kind);

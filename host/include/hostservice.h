@@ -164,7 +164,10 @@ public:
     std::string brokerName;
     std::string tradingDay;     // yyyyMMdd
     std::string lastUploadDate; // yyyyMMdd, empty when the broker never uploaded
-    long long uploadId = 0;     // server's number of the upload; 0 when there is none
+
+private:
+    friend class standin::CHostAccess;
+    long long m_uploadId = 0; // the server's number of the upload, part of the key; 0 when there is none
 };
 
 // One security's conversion ratio within a broker's upload.
@@ -181,7 +184,10 @@ public:
     std::string stockCode;
     std::string stockName;
     double ratio = 0.0;
-    int lineNo = -1; // position within the upload, kept so a security listed twice stays two rows
+
+private:
+    friend class standin::CHostAccess;
+    int m_lineNo = -1; // the server's position of the row in its upload, part of the key
 };
 
 typedef boost::shared_ptr<CStkSubjects> CStkSubjectsPtr;

@@ -499,46 +499,20 @@ public:
 
     // Row store. Changes show in the table at its next updateTable().
     void addData(const IBaseHpfTableDataPtr& row);
-    // The same with the row's key given, equal to row->getKey(): a bulk fill builds the keys in
-    // one reused buffer instead of asking each row for a fresh string.
-    void addData(const IBaseHpfTableDataPtr& row, const std::string& key);
-    // The same, taking over the caller's pointer: a bulk fill then touches no shared count.
-    void addData(IBaseHpfTableDataPtr&& row, const std::string& key);
-    // Makes room for rows in all, so a known-size fill does not regrow the store and its index.
-    void reserve(int rows);
     void clear();
     int rowCount() const;
     IBaseHpfTableDataPtr getData(int index) const;
     IBaseHpfTableDataPtr getDataByKey(const std::string& key) const;
     int getDataIndexByKey(const std::string& key) const; // -1 when absent
-    const std::vector<IBaseHpfTableDataPtr>& rows() const;
-    bool replacesSameKey() const;
 
     // The Qt item model of the table showing this model (internal).
     virtual void _setItemModel(CHpfItemModel* itemModel);
     virtual CHpfItemModel* _getDelegateData() const;
-    // The rows as they are now, shared until the store next changes (internal).
-    std::shared_ptr<const std::vector<IBaseHpfTableDataPtr>> _rowsSnapshot() const;
 
 private:
-    bool m_replaceSameKey;
-    int findKey(const std::string& key, quint32 hash) const;
-    void growIndex(std::size_t keys) const;
-    std::vector<IBaseHpfTableDataPtr>& ownRows();
-    void settle() const;
-
-    // Shared with the table's snapshot of them, copied before a change while shared.
-    std::shared_ptr<std::vector<IBaseHpfTableDataPtr>> m_rows;
-    // Open addressing over the keys' hashes: each slot holds the hash's high half and row + 1
-    // (0: empty). A hash match is confirmed against the row's own key, so no key is stored twice.
-    mutable std::vector<quint64> m_slots;
-    mutable std::size_t m_keyCount = 0;
-    // Rows appended but not yet merged by key, one entry each: 1 << 32 | hash, or 0 without a
-    // key. The next read merges them in one pass that fetches slots ahead, so a bulk fill does
-    // not wait on a cache miss per row.
-    mutable std::vector<quint64> m_pending;
-    quint64 m_tick = 0;
-    CHpfItemModel* m_itemModel = nullptr;
+    friend class CHpfItemModel;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 enum EBaseTableMenuFlag

@@ -1,6 +1,6 @@
 #pragma once
-// The client's workbook readers. Reached through hosttoolkit.h; kept apart so that a program
-// that only reads files links them without the widget toolkit.
+// The client's workbook readers, also reached through hosttoolkit.h; kept apart so that a
+// program that only reads files links them without the widget toolkit.
 
 #include "host_export.h"
 
@@ -33,13 +33,9 @@ public:
     // workbook is read; returns false and leaves lines untouched when it cannot be read or a cell
     // holds a tab or a line break (the lines could not carry it). firstRowIsData: the first row
     // is a row like any other rather than column names to leave out.
+    // A workbook it cannot read has its reason written to the client's log.
     bool open(const QString& path, QStringList& lines, bool firstRowIsData);
     void close();
-    // Why the last open failed, for the log; empty after a success.
-    QString lastError() const;
-
-private:
-    QString m_lastError;
 };
 
 // Reads a workbook cell by cell.
@@ -54,7 +50,8 @@ public:
     // no effect here. True when the reader can work.
     bool init(bool visible);
     bool isValid() const;
-    // Opens a workbook; false (and no sheets) when it cannot be read.
+    // Opens a workbook; false (and no sheets) when it cannot be read, the reason then written to
+    // the client's log.
     bool open(const QString& path);
     int sheetCount() const;
     // The used range of a sheet as inclusive bounds: first and last row, first and last column.
@@ -68,8 +65,6 @@ public:
     void close();
     // Lets go of everything init prepared.
     void exitExcel();
-    // Why the last open failed, for the log; empty after a success.
-    QString lastError() const;
 
 private:
     struct Private;

@@ -1,6 +1,7 @@
 #include "creditqueries.h"
 
 #include "brokerkey.h"
+#include "hostaccess.h"
 #include "sqldialect.h"
 #include "uploadvalidation.h"
 
@@ -111,7 +112,7 @@ utils::RQError CCreditQueries::summary(const QDate& tradingDay, std::vector<IDat
         r->brokerName = fieldText(q.value(2));
         r->tradingDay = today;
         if (!q.value(3).isNull()) {
-            r->uploadId = q.value(3).toLongLong();
+            standin::CHostAccess::uploadId(*r) = q.value(3).toLongLong();
             r->lastUploadDate = fieldText(q.value(4));
         }
         records.push_back(r);
@@ -156,7 +157,7 @@ utils::RQError CCreditQueries::detail(const std::string& key, std::vector<IDataP
         s->brokerKeyNo = broker.keyNo;
         s->brokerId = broker.id;
         s->brokerName = broker.name;
-        s->lineNo = q.value(0).toInt();
+        standin::CHostAccess::lineNo(*s) = q.value(0).toInt();
         s->exchangeName = fieldText(q.value(1));
         s->stockCode = fieldText(q.value(2));
         s->stockName = fieldText(q.value(3));

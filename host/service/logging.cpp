@@ -1,4 +1,5 @@
 #include "hostservice.h"
+
 #include "servicelog.h"
 
 #include <log4cxx/level.h>

@@ -1,6 +1,11 @@
 #include "hostservice.h"
 
+#include "hostaccess.h"
+
 #include <QString>
+
+#include <charconv>
+#include <limits>
 
 namespace {
 
@@ -30,10 +35,38 @@ std::string number(double value)
     return QString::number(value, 'g', 12).toStdString();
 }
 
-std::string brokerKey(int brokerKeyNo, const std::string& brokerId)
+// Appends the parts of a key, each behind "____" but the first, in one allocation: a detail of a
+// hundred thousand rows asks every row for its key.
+class KeyBuilder
 {
-    return std::to_string(brokerKeyNo) + "____" + brokerId;
-}
+public:
+    // expected: the texts' bytes; room is added for two numbers and four separators.
+    explicit KeyBuilder(std::size_t expected) { m_key.reserve(expected + 56); }
+    KeyBuilder& number(long long value)
+    {
+        separate();
+        char digits[std::numeric_limits<long long>::digits10 + 3];
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        m_key.append(digits, std::size_t(end - digits));
+        return *this;
+    }
+    KeyBuilder& text(const std::string& value)
+    {
+        separate();
+        m_key += value;
+        return *this;
+    }
+    std::string take() { return std::move(m_key); }
+
+private:
+    void separate()
+    {
+        if (m_parts++ > 0)
+            m_key.append("____", 4);
+    }
+    std::string m_key;
+    int m_parts = 0;
+};
 
 } // namespace
 
@@ -55,21 +88,26 @@ std::string CVoprQueryDataReq::toLog() const
 std::string CVoprCvionRateBaseInfo::getCsKey() const
 {
     // One record per upload, so the upload tells two records of one broker apart.
-    return brokerKey(brokerKeyNo, brokerId) + "____" + std::to_string(uploadId);
+    return KeyBuilder(brokerId.size()).number(brokerKeyNo).text(brokerId).number(m_uploadId).take();
 }
 
 std::string CVoprCvionRateBaseInfo::toLog() const
 {
     return "CVoprCvionRateBaseInfo{brokerKeyNo=" + std::to_string(brokerKeyNo) + ", brokerId=" + quoted(brokerId) +
            ", brokerName=" + quoted(brokerName) + ", tradingDay=" + quoted(tradingDay) +
-           ", lastUploadDate=" + quoted(lastUploadDate) + ", uploadId=" + std::to_string(uploadId) + "}";
+           ", lastUploadDate=" + quoted(lastUploadDate) + ", uploadId=" + std::to_string(m_uploadId) + "}";
 }
 
 std::string CStkSubjects::getCsKey() const
 {
-    // lineNo keeps a security listed twice in one upload as two keys.
-    return brokerKey(brokerKeyNo, brokerId) + "____" + exchangeName + "____" + stockCode + "____" +
-           std::to_string(lineNo);
+    // The line keeps a security listed twice in one upload as two keys.
+    return KeyBuilder(brokerId.size() + exchangeName.size() + stockCode.size())
+        .number(brokerKeyNo)
+        .text(brokerId)
+        .text(exchangeName)
+        .text(stockCode)
+        .number(m_lineNo)
+        .take();
 }
 
 std::string CStkSubjects::toLog() const
@@ -77,12 +115,12 @@ std::string CStkSubjects::toLog() const
     return "CStkSubjects{brokerKeyNo=" + std::to_string(brokerKeyNo) + ", brokerId=" + quoted(brokerId) +
            ", brokerName=" + quoted(brokerName) + ", exchangeName=" + quoted(exchangeName) +
            ", stockCode=" + quoted(stockCode) + ", stockName=" + quoted(stockName) + ", ratio=" + number(ratio) +
-           ", lineNo=" + std::to_string(lineNo) + "}";
+           ", lineNo=" + std::to_string(m_lineNo) + "}";
 }
 
 std::string CVoprCvionRateDetail::getCsKey() const
 {
-    return brokerKey(brokerKeyNo, brokerId);
+    return KeyBuilder(brokerId.size()).number(brokerKeyNo).text(brokerId).take();
 }
 
 std::string CVoprCvionRateDetail::toLog() const
@@ -122,3 +160,27 @@ std::string InstrumentRecord::toLog() const
 }
 
 } // namespace rqservice
+
+namespace standin {
+
+long long uploadId(const rqservice::CVoprCvionRateBaseInfo& info)
+{
+    return CHostAccess::uploadId(info);
+}
+
+void setUploadId(rqservice::CVoprCvionRateBaseInfo& info, long long id)
+{
+    CHostAccess::uploadId(info) = id;
+}
+
+int lineNo(const rqservice::CStkSubjects& subject)
+{
+    return CHostAccess::lineNo(subject);
+}
+
+void setLineNo(rqservice::CStkSubjects& subject, int line)
+{
+    CHostAccess::lineNo(subject) = line;
+}
+
+} // namespace standin

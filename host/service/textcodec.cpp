@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iconv.h>
+#include <limits>
 
 namespace {
 
@@ -222,19 +223,17 @@ void safeUtf82GbkOrigin(std::string& text)
 
 } // namespace utils
 
-namespace WB {
+namespace {
 
-QString sToQs(const std::string& text)
+constexpr size_t kShortText = 256;
+
+// A table fill converts a hundred thousand short names and codes: decoded on the stack, each
+// takes one allocation of its own size, where QString::fromUtf8 reserves a unit per byte and
+// decodes more slowly. Anything but plain well-formed text (a BOM, a sequence the decoder would
+// replace, a character outside the BMP) goes the library's way. At most kShortText bytes.
+QString decodeShort(const std::string& text)
 {
-    // A table fill converts a hundred thousand short names and codes: decoded on the stack, each
-    // takes one allocation of its own size, where QString::fromUtf8 reserves a unit per byte and
-    // decodes more slowly. Anything but plain well-formed text (a BOM, a sequence the decoder
-    // would replace, a character outside the BMP) goes the library's way.
-    const size_t kShortText = 256;
     const size_t size = text.size();
-    if (size == 0 || size > kShortText) {
-        return QString::fromUtf8(text.data(), static_cast<int>(size));
-    }
     ushort units[kShortText];
     ushort* out = units;
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
@@ -266,6 +265,25 @@ QString sToQs(const std::string& text)
         *out++ = static_cast<ushort>(code);
     }
     return QString(reinterpret_cast<const QChar*>(units), static_cast<int>(out - units));
+}
+
+} // namespace
+
+namespace WB {
+
+QString sToQs(const std::string& text)
+{
+    // The library's decoder sizes its result at one UTF-16 unit per byte, and a QString holds at
+    // most about 2^30 units: a larger text is refused whole rather than cut short by a narrowed size.
+    const size_t kLargest = size_t(std::numeric_limits<int>::max()) / sizeof(QChar) - 64;
+    const size_t size = text.size();
+    if (size > kLargest) {
+        return QString();
+    }
+    if (size == 0 || size > kShortText) {
+        return QString::fromUtf8(text.data(), static_cast<int>(size));
+    }
+    return decodeShort(text);
 }
 
 } // namespace WB

@@ -94,6 +94,13 @@ HOST_EXPORT std::set<int> grantedRights();
 // Returns false and keeps the current one when the file cannot be read.
 HOST_EXPORT bool loadSecurityMaster(const QString& csvPath);
 
+// The server's numbers inside the record keys: the upload a summary record stands for, and a
+// detail row's line within its upload (so a security listed twice stays two rows).
+HOST_EXPORT long long uploadId(const rqservice::CVoprCvionRateBaseInfo& info);
+HOST_EXPORT void setUploadId(rqservice::CVoprCvionRateBaseInfo& info, long long id);
+HOST_EXPORT int lineNo(const rqservice::CStkSubjects& subject);
+HOST_EXPORT void setLineNo(rqservice::CStkSubjects& subject, int line);
+
 // While set, CVoprClientCenter::getClientByName answers null for every name, as a client centre
 // without a connection does.
 HOST_EXPORT void setClientCenterOutage(bool outage);

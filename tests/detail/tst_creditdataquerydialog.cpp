@@ -3,7 +3,7 @@
 #include "detail/creditdataquerytable.h"
 
 #include "creditdataprobes.h"
-#include "panel/clientunavailable.h"
+#include "common/clientunavailable.h"
 #include "scriptedservice.h"
 #include "standinservice.h"
 #include "standintoolkit.h"
@@ -102,7 +102,7 @@ private slots:
     void init();
     void cleanupTestCase() { standin::setMessageInterceptor(standin::MessageInterceptor()); }
 
-    void shape();
+    void methods();
     void queryKey_data();
     void queryKey();
     void answers_data();
@@ -134,18 +134,11 @@ void TestCreditDataQueryDialog::init()
     m_boxes.clear();
 }
 
-// Title, sizes, table 1332 inside, a hidden mask; no query yet.
-void TestCreditDataQueryDialog::shape()
+// Exactly the two signals and two slots, with the answer type named as the host registers it; the
+// dialog asks nothing until it is given a broker.
+void TestCreditDataQueryDialog::methods()
 {
     DVK::CCreditDataQueryDialog dialog(nullptr);
-    QCOMPARE(dialog.title(), QStringLiteral("查询"));
-    QCOMPARE(dialog.minimumSize(), QSize(500, 600));
-    QCOMPARE(dialog.size(), QSize(800, 600));
-    QVERIFY(tableOf(dialog));
-    QCOMPARE(tableOf(dialog)->tableId(), 1332);
-    QCOMPARE(dialog.innerWidget(), static_cast<QWidget*>(tableOf(dialog)));
-    QVERIFY(maskOf(dialog)->isHidden());
-    QCOMPARE(maskOf(dialog)->text(), QStringLiteral("正在获取数据..."));
     QCOMPARE(
         testsupport::ownMethods(DVK::CCreditDataQueryDialog::staticMetaObject),
         QStringList({"DVK::CCreditDataQueryDialog", "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
@@ -203,25 +196,31 @@ void TestCreditDataQueryDialog::answers_data()
     QTest::addColumn<QStringList>("records");
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("shown"); // subjects by name
+    QTest::addColumn<bool>("reversed"); // the newer query answered before the older one
 
     QTest::newRow("null subjects skipped, order kept")
-        << QStringList({"detail:0C0AB"}) << QString() << QStringLiteral("CAB");
+        << QStringList({"detail:0C0AB"}) << QString() << QStringLiteral("CAB") << false;
     QTest::newRow("only the first detail record")
-        << QStringList({"detail:A", "detail:BC"}) << QString() << QStringLiteral("A");
-    QTest::newRow("empty subjects") << QStringList({"detail:"}) << QString() << QString();
-    QTest::newRow("no records") << QStringList() << QString() << QString();
-    QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString() << QString();
-    QTest::newRow("failure") << QStringList() << QStringLiteral("券商无折算率数据") << QString();
+        << QStringList({"detail:A", "detail:BC"}) << QString() << QStringLiteral("A") << false;
+    QTest::newRow("empty subjects") << QStringList({"detail:"}) << QString() << QString() << false;
+    QTest::newRow("no records") << QStringList() << QString() << QString() << false;
+    QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString() << QString()
+                                               << false;
+    QTest::newRow("failure") << QStringList() << QStringLiteral("券商无折算率数据") << QString() << false;
+    QTest::newRow("late answer to the older query dropped")
+        << QStringList({"detail:AB"}) << QString() << QStringLiteral("AB") << true;
 }
 
 // The next broker's query empties the table at once, so no old row shows while it is awaited. Every
 // answer replaces the rows with the first record's subjects, quietly; a failure leaves the table
-// empty and shows the server's text in the information box "提示".
+// empty and shows the server's text in the information box "提示". An answer to a query that a newer
+// one replaced is dropped, whenever it comes.
 void TestCreditDataQueryDialog::answers()
 {
     QFETCH(QStringList, records);
     QFETCH(QString, failure);
     QFETCH(QString, shown);
+    QFETCH(bool, reversed);
 
     DVK::CCreditDataQueryDialog dialog(nullptr);
     m_service->queueQueryAnswer(detailAnswer({"detail:AB"}));
@@ -243,8 +242,13 @@ void TestCreditDataQueryDialog::answers()
     if (!failure.isEmpty()) {
         scripted.error = utils::RQError::failure(failure.toStdString());
     }
-    QVERIFY(opened == 1 || m_service->releaseQuery(detailAnswer({"detail:C"})));
-    QVERIFY(m_service->releaseQuery(scripted));
+    if (reversed) {
+        QVERIFY(m_service->releaseNewestQuery(scripted));
+        QVERIFY(m_service->releaseQuery(detailAnswer({"detail:C"})));
+    } else {
+        QVERIFY(opened == 1 || m_service->releaseQuery(detailAnswer({"detail:C"})));
+        QVERIFY(m_service->releaseQuery(scripted));
+    }
     m_service->waitDelivered();
     QCoreApplication::processEvents();
     QVERIFY(maskOf(dialog)->isHidden());

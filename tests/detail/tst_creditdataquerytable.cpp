@@ -36,8 +36,6 @@ private slots:
     void ratioText();
     void construction();
     void ratioSortsByValue();
-    void keysOfSubjects_data();
-    void keysOfSubjects();
 };
 
 // Headers and a filled row's texts ("-" past either end, the ratio rounded to two decimals), the
@@ -109,77 +107,6 @@ void TestCreditDataQueryTable::ratioSortsByValue()
         shown << table.visibleRow(i)->getText(0);
     }
     QCOMPARE(shown, QStringList({"B", "A", "C"}));
-}
-
-void TestCreditDataQueryTable::keysOfSubjects_data()
-{
-    // Subjects as "brokerKeyNo,brokerId,exchange,code,lineNo" separated by ';'; '~' and '^' stand
-    // for the bytes 0xFF and 0xFE.
-    QTest::addColumn<QByteArray>("subjects");
-    QTest::addColumn<QString>("codes"); // the rows' codes in order
-
-    QTest::newRow("one broker") << QByteArray("12,8001,SH,600000,1;12,8001,SZ,000001,2") << "600000|000001";
-    QTest::newRow("brokers change") << QByteArray("12,8001,SH,600000,1;13,8001,SH,600000,1;13,8002,SH,600000,1")
-                                    << "600000|600000|600000";
-    QTest::newRow("same key replaces in place")
-        << QByteArray("12,8001,SH,600000,1;12,8001,SZ,000001,2;12,8001,SH,600000,1") << "600000|000001";
-    QTest::newRow("texts beyond ASCII") << QByteArray("12,券商,上交所,沪A,7;12,券商,深交所,沪A,8") << "沪A|沪A";
-    QTest::newRow("bytes that are not UTF-8")
-        << QByteArray("12,8001,SH,60~00,1;12,8001,^,60^00,2") << "60\uFFFD00|60\uFFFD00";
-    QTest::newRow("exchanges interleaved, one not UTF-8")
-        << QByteArray("12,8001,SH,600000,1;12,8001,^,600001,2;12,8001,SH,600002,3;12,8001,^,600003,4")
-        << "600000|600001|600002|600003";
-    QByteArray manyExchanges;
-    QStringList manyCodes;
-    for (int i = 0; i < 24; ++i) {
-        manyExchanges += QByteArray("12,8001,X") + QByteArray::number(i * 7 % 11) + "," + QByteArray::number(i) + "," +
-                         QByteArray::number(i) + ";";
-        manyCodes << QString::number(i);
-    }
-    manyExchanges.chop(1);
-    QTest::newRow("more exchanges than are shared") << manyExchanges << manyCodes.join('|');
-    QTest::newRow("separators inside the fields")
-        << QByteArray("12,80____01,S____H,6____0,1;12,80,____S____H,6____0,1") << "6____0|6____0";
-}
-
-// Each row's key is its record's key, found by lookup, and its exchange the record's, however
-// the record's texts are made and however many exchanges the detail lists.
-void TestCreditDataQueryTable::keysOfSubjects()
-{
-    QFETCH(QByteArray, subjects);
-    QFETCH(QString, codes);
-
-    std::vector<rqservice::CStkSubjectsPtr> records;
-    for (const QByteArray& line : subjects.split(';')) {
-        QList<QByteArray> f = line.split(',');
-        for (QByteArray& field : f)
-            field.replace('~', '\xff').replace('^', '\xfe'); // bytes no UTF-8 text holds
-        auto s = boost::make_shared<rqservice::CStkSubjects>();
-        s->brokerKeyNo = f[0].toInt();
-        s->brokerId = f[1].toStdString();
-        s->exchangeName = f[2].toStdString();
-        s->stockCode = f[3].toStdString();
-        s->lineNo = f[4].toInt();
-        records.push_back(s);
-    }
-    records.insert(records.begin() + 1, rqservice::CStkSubjectsPtr());
-
-    DVK::CCreditDataQueryTable table(1332, nullptr);
-    DVK::CCreditDataQueryModel* model = table.getDataModel();
-    model->setSubjects(records);
-    QStringList shown;
-    for (int i = 0; i < model->rowCount(); ++i)
-        shown.append(model->getData(i)->getText(0));
-    QCOMPARE(shown.join('|'), codes);
-    for (const rqservice::CStkSubjectsPtr& record : records) {
-        if (!record)
-            continue;
-        const WB::IBaseHpfTableDataPtr row = model->getDataByKey(record->getCsKey());
-        QVERIFY2(row, record->getCsKey().c_str());
-        QCOMPARE(row->getKey(), record->getCsKey());
-        QCOMPARE(row->getText(1), WB::sToQs(record->exchangeName));
-        QCOMPARE(row->qsKey(), QString::fromStdString(record->getCsKey()));
-    }
 }
 
 QTEST_MAIN(TestCreditDataQueryTable)

@@ -1,7 +1,7 @@
 #include "panel/creditdatapanel.h"
 
 #include "creditdataprobes.h"
-#include "panel/clientunavailable.h"
+#include "common/clientunavailable.h"
 #include "scriptedservice.h"
 #include "standinservice.h"
 #include "standintoolkit.h"

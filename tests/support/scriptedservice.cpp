@@ -1,6 +1,7 @@
 #include "scriptedservice.h"
 
 #include "serviceworker.h"
+#include "standinservice.h"
 
 #include <boost/make_shared.hpp>
 #include <boost/thread/mutex.hpp>
@@ -181,7 +182,7 @@ rqservice::IDataPtr makeBaseInfo(int brokerKeyNo, const std::string& brokerId, c
     record->brokerName = brokerName;
     record->tradingDay = tradingDay;
     record->lastUploadDate = lastUploadDate;
-    record->uploadId = uploadId;
+    standin::setUploadId(*record, uploadId);
     return record;
 }
 
@@ -196,7 +197,7 @@ boost::shared_ptr<rqservice::CStkSubjects> makeSubject(int brokerKeyNo, const st
     subject->stockCode = stockCode;
     subject->stockName = stockName;
     subject->ratio = ratio;
-    subject->lineNo = lineNo;
+    standin::setLineNo(*subject, lineNo);
     return subject;
 }
 

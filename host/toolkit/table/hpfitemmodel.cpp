@@ -1,6 +1,7 @@
 #include "hpfitemmodel.h"
 
 #include "hpfcolumn.h"
+#include "hpftablemodel_p.h"
 
 #include <algorithm>
 #include <cstring>
@@ -264,7 +265,7 @@ void CHpfItemModel::refresh()
 {
     beginResetModel();
     if (m_source)
-        m_snapshot = m_source->_rowsSnapshot();
+        m_snapshot = m_source->d->snapshot();
     else
         dropSnapshot();
     readColumns();

@@ -2,6 +2,7 @@
 
 #include "hpfcolumn.h"
 #include "hpfitemmodel.h"
+#include "hpftablemodel_p.h"
 
 #include <QtAlgorithms>
 
@@ -24,22 +25,137 @@ std::size_t slotOf(quint32 hash, std::size_t slotCount)
 
 } // namespace
 
+IBaseHpfTableModel::Private::Private(bool replace)
+    : replaceSameKey(replace)
+    , rows(std::make_shared<std::vector<IBaseHpfTableDataPtr>>())
+{
+}
+
+std::vector<IBaseHpfTableDataPtr>& IBaseHpfTableModel::Private::ownRows()
+{
+    if (rows.use_count() > 1)
+        rows = std::make_shared<std::vector<IBaseHpfTableDataPtr>>(*rows);
+    return *rows;
+}
+
+std::shared_ptr<const std::vector<IBaseHpfTableDataPtr>> IBaseHpfTableModel::Private::snapshot()
+{
+    settle();
+    return rows;
+}
+
+void IBaseHpfTableModel::Private::append(IBaseHpfTableDataPtr row, const std::string& key)
+{
+    ownRows().push_back(std::move(row));
+    // Rows without a key are never merged: a model whose rows carry no key keeps them all.
+    pending.push_back(key.empty() ? 0 : (quint64(1) << 32) | keyHash(key));
+}
+
+void IBaseHpfTableModel::Private::settle()
+{
+    if (pending.empty())
+        return;
+    std::vector<IBaseHpfTableDataPtr>& all = *rows;
+    const std::size_t count = pending.size();
+    const std::size_t first = all.size() - count;
+    growIndex(indexed + count);
+    const std::size_t mask = buckets.size() - 1;
+    // Rows merged into an earlier one leave the store; the others close up behind them.
+    std::size_t kept = first;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = first + i;
+        if (pending[i] == 0) {
+            if (kept != at)
+                all[kept] = std::move(all[at]);
+            ++kept;
+            continue;
+        }
+        const quint32 hash = quint32(pending[i]);
+        std::size_t pos = slotOf(hash, buckets.size());
+        bool merged = false;
+        for (; buckets[pos] != 0; pos = (pos + 1) & mask) {
+            const quint64 slot = buckets[pos];
+            if (quint32(slot >> 32) != hash)
+                continue;
+            const std::size_t found = std::size_t(quint32(slot)) - 1;
+            if (all[found]->getKey() != all[at]->getKey())
+                continue;
+            // With replaceSameKey the row takes the place of the first of its key; otherwise both
+            // stay and the index keeps pointing at the first.
+            if (replaceSameKey) {
+                all[found] = std::move(all[at]);
+                merged = true;
+            }
+            break;
+        }
+        if (merged)
+            continue;
+        if (buckets[pos] == 0) {
+            buckets[pos] = (quint64(hash) << 32) | quint64(kept + 1);
+            ++indexed;
+        }
+        if (kept != at)
+            all[kept] = std::move(all[at]);
+        ++kept;
+    }
+    all.resize(kept);
+    std::vector<quint64>().swap(pending);
+}
+
+int IBaseHpfTableModel::Private::find(const std::string& key)
+{
+    settle();
+    if (key.empty() || buckets.empty())
+        return -1;
+    const quint32 hash = keyHash(key);
+    const std::size_t mask = buckets.size() - 1;
+    for (std::size_t pos = slotOf(hash, buckets.size()); buckets[pos] != 0; pos = (pos + 1) & mask) {
+        const quint64 slot = buckets[pos];
+        if (quint32(slot >> 32) != hash)
+            continue;
+        const std::size_t row = std::size_t(quint32(slot)) - 1;
+        if ((*rows)[row]->getKey() == key)
+            return int(row);
+    }
+    return -1;
+}
+
+void IBaseHpfTableModel::Private::growIndex(std::size_t keyCount)
+{
+    // At most half full keeps the linear probes short.
+    if (keyCount * 2 <= buckets.size())
+        return;
+    std::size_t wanted = 16;
+    while (wanted < keyCount * 2)
+        wanted *= 2;
+    std::vector<quint64> grown(wanted, 0);
+    const std::size_t mask = wanted - 1;
+    for (const quint64 slot : buckets) {
+        if (slot == 0)
+            continue;
+        std::size_t pos = slotOf(quint32(slot >> 32), wanted);
+        while (grown[pos] != 0)
+            pos = (pos + 1) & mask;
+        grown[pos] = slot;
+    }
+    buckets.swap(grown);
+}
+
 IBaseHpfTableModel::IBaseHpfTableModel(bool replaceSameKey)
-    : m_replaceSameKey(replaceSameKey)
-    , m_rows(std::make_shared<std::vector<IBaseHpfTableDataPtr>>())
+    : d(new Private(replaceSameKey))
 {
 }
 
 IBaseHpfTableModel::~IBaseHpfTableModel()
 {
     // The table may outlive its model; it must stop asking a model that is going away.
-    if (m_itemModel)
-        m_itemModel->sourceDestroyed(this);
+    if (d->itemModel)
+        d->itemModel->sourceDestroyed(this);
 }
 
 quint64 IBaseHpfTableModel::getCompareTick() const
 {
-    return m_tick;
+    return d->tick;
 }
 
 int IBaseHpfTableModel::compare(IBaseHpfTableData* left, IBaseHpfTableData* right, int column)
@@ -71,159 +187,38 @@ bool IBaseHpfTableModel::filterAcceptsRow(IBaseHpfTableData*)
     return true;
 }
 
-std::vector<IBaseHpfTableDataPtr>& IBaseHpfTableModel::ownRows()
-{
-    if (m_rows.use_count() > 1)
-        m_rows = std::make_shared<std::vector<IBaseHpfTableDataPtr>>(*m_rows);
-    return *m_rows;
-}
-
 void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row)
-{
-    if (row)
-        addData(row, row->getKey());
-}
-
-void IBaseHpfTableModel::addData(const IBaseHpfTableDataPtr& row, const std::string& key)
-{
-    addData(IBaseHpfTableDataPtr(row), key);
-}
-
-void IBaseHpfTableModel::addData(IBaseHpfTableDataPtr&& row, const std::string& key)
 {
     if (!row)
         return;
-    ++m_tick;
-    ownRows().push_back(std::move(row));
-    // Rows without a key are never merged: a model whose rows carry no key keeps them all.
-    m_pending.push_back(key.empty() ? 0 : (quint64(1) << 32) | keyHash(key));
-}
-
-void IBaseHpfTableModel::settle() const
-{
-    if (m_pending.empty())
-        return;
-    std::vector<IBaseHpfTableDataPtr>& rows = *m_rows;
-    const std::size_t count = m_pending.size();
-    const std::size_t first = rows.size() - count;
-    growIndex(m_keyCount + count);
-    const std::size_t mask = m_slots.size() - 1;
-    const std::size_t ahead = 16;
-    // Rows merged into an earlier one leave the store; the others close up behind them.
-    std::size_t kept = first;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i + ahead < count && m_pending[i + ahead] != 0)
-            __builtin_prefetch(&m_slots[slotOf(quint32(m_pending[i + ahead]), m_slots.size())]);
-        const std::size_t at = first + i;
-        if (m_pending[i] == 0) {
-            if (kept != at)
-                rows[kept] = std::move(rows[at]);
-            ++kept;
-            continue;
-        }
-        const quint32 hash = quint32(m_pending[i]);
-        std::size_t pos = slotOf(hash, m_slots.size());
-        bool merged = false;
-        for (; m_slots[pos] != 0; pos = (pos + 1) & mask) {
-            const quint64 slot = m_slots[pos];
-            if (quint32(slot >> 32) != hash)
-                continue;
-            const std::size_t found = std::size_t(quint32(slot)) - 1;
-            if (rows[found]->getKey() != rows[at]->getKey())
-                continue;
-            // With replaceSameKey the row takes the place of the first of its key; otherwise both
-            // stay and the index keeps pointing at the first.
-            if (m_replaceSameKey) {
-                rows[found] = std::move(rows[at]);
-                merged = true;
-            }
-            break;
-        }
-        if (merged)
-            continue;
-        if (m_slots[pos] == 0) {
-            m_slots[pos] = (quint64(hash) << 32) | quint64(kept + 1);
-            ++m_keyCount;
-        }
-        if (kept != at)
-            rows[kept] = std::move(rows[at]);
-        ++kept;
-    }
-    rows.resize(kept);
-    std::vector<quint64>().swap(m_pending);
-}
-
-void IBaseHpfTableModel::reserve(int rows)
-{
-    if (rows <= 0)
-        return;
-    ownRows().reserve(std::size_t(rows));
-    m_pending.reserve(std::size_t(rows));
-    growIndex(std::size_t(rows));
-}
-
-void IBaseHpfTableModel::growIndex(std::size_t keys) const
-{
-    // At most half full keeps the linear probes short.
-    std::size_t wanted = 16;
-    while (wanted < keys * 2)
-        wanted *= 2;
-    if (wanted <= m_slots.size())
-        return;
-    std::vector<quint64> grown(wanted, 0);
-    const std::size_t mask = wanted - 1;
-    for (const quint64 slot : m_slots) {
-        if (slot == 0)
-            continue;
-        std::size_t pos = slotOf(quint32(slot >> 32), wanted);
-        while (grown[pos] != 0)
-            pos = (pos + 1) & mask;
-        grown[pos] = slot;
-    }
-    m_slots.swap(grown);
-}
-
-int IBaseHpfTableModel::findKey(const std::string& key, quint32 hash) const
-{
-    settle();
-    if (key.empty() || m_slots.empty())
-        return -1;
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t pos = slotOf(hash, m_slots.size()); m_slots[pos] != 0; pos = (pos + 1) & mask) {
-        const quint64 slot = m_slots[pos];
-        if (quint32(slot >> 32) != hash)
-            continue;
-        const std::size_t row = std::size_t(quint32(slot)) - 1;
-        if ((*m_rows)[row]->getKey() == key)
-            return int(row);
-    }
-    return -1;
+    ++d->tick;
+    d->append(row, row->getKey());
 }
 
 void IBaseHpfTableModel::clear()
 {
-    ++m_tick;
-    if (m_rows.use_count() > 1)
-        m_rows = std::make_shared<std::vector<IBaseHpfTableDataPtr>>();
+    ++d->tick;
+    if (d->rows.use_count() > 1)
+        d->rows = std::make_shared<std::vector<IBaseHpfTableDataPtr>>();
     else
-        m_rows->clear();
-    std::vector<quint64>().swap(m_slots);
-    std::vector<quint64>().swap(m_pending);
-    m_keyCount = 0;
+        d->rows->clear();
+    std::vector<quint64>().swap(d->buckets);
+    std::vector<quint64>().swap(d->pending);
+    d->indexed = 0;
 }
 
 int IBaseHpfTableModel::rowCount() const
 {
-    settle();
-    return int(m_rows->size());
+    d->settle();
+    return int(d->rows->size());
 }
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getData(int index) const
 {
-    settle();
-    if (index < 0 || index >= int(m_rows->size()))
+    d->settle();
+    if (index < 0 || std::size_t(index) >= d->rows->size())
         return IBaseHpfTableDataPtr();
-    return (*m_rows)[std::size_t(index)];
+    return (*d->rows)[std::size_t(index)];
 }
 
 IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) const
@@ -233,34 +228,17 @@ IBaseHpfTableDataPtr IBaseHpfTableModel::getDataByKey(const std::string& key) co
 
 int IBaseHpfTableModel::getDataIndexByKey(const std::string& key) const
 {
-    return findKey(key, keyHash(key));
-}
-
-const std::vector<IBaseHpfTableDataPtr>& IBaseHpfTableModel::rows() const
-{
-    settle();
-    return *m_rows;
-}
-
-std::shared_ptr<const std::vector<IBaseHpfTableDataPtr>> IBaseHpfTableModel::_rowsSnapshot() const
-{
-    settle();
-    return m_rows;
-}
-
-bool IBaseHpfTableModel::replacesSameKey() const
-{
-    return m_replaceSameKey;
+    return d->find(key);
 }
 
 void IBaseHpfTableModel::_setItemModel(CHpfItemModel* itemModel)
 {
-    m_itemModel = itemModel;
+    d->itemModel = itemModel;
 }
 
 CHpfItemModel* IBaseHpfTableModel::_getDelegateData() const
 {
-    return m_itemModel;
+    return d->itemModel;
 }
 
 } // namespace WB

@@ -11,7 +11,6 @@ struct CExcelReader::Private
 {
     bool initialised = false;
     CWorkbookLoader loader;
-    QString lastError;
 };
 
 CExcelReader::CExcelReader(QObject* parent)
@@ -36,15 +35,13 @@ bool CExcelReader::isValid() const
 
 bool CExcelReader::open(const QString& path)
 {
-    d->lastError.clear();
     if (!d->initialised) {
         d->loader.clear();
-        d->lastError = QStringLiteral("the reader is not initialised");
+        logWorkbook(QStringLiteral("[CExcelReader] open %1 failed: the reader is not initialised").arg(path));
         return false;
     }
     if (!d->loader.load(path)) {
-        d->lastError = d->loader.error();
-        logWorkbook(QStringLiteral("[CExcelReader] open %1 failed: %2").arg(path, d->lastError));
+        logWorkbook(QStringLiteral("[CExcelReader] open %1 failed: %2").arg(path, d->loader.error()));
         return false;
     }
     return true;
@@ -92,11 +89,6 @@ void CExcelReader::exitExcel()
 {
     d->loader.clear();
     d->initialised = false;
-}
-
-QString CExcelReader::lastError() const
-{
-    return d->lastError;
 }
 
 } // namespace WB

@@ -19,18 +19,15 @@ COdbcExcelReader::~COdbcExcelReader() = default;
 
 bool COdbcExcelReader::open(const QString& path, QStringList& lines, bool firstRowIsData)
 {
-    m_lastError.clear();
     CWorkbookLoader loader;
     if (!loader.load(path)) {
-        m_lastError = loader.error();
-        logWorkbook(QStringLiteral("[COdbcExcelReader] open %1 failed: %2").arg(path, m_lastError));
+        logWorkbook(QStringLiteral("[COdbcExcelReader] open %1 failed: %2").arg(path, loader.error()));
         return false;
     }
     const CSheetGrid& grid = loader.grid();
     // A tab or a line break would split a cell; the cell reader carries those.
     if (grid.hasTabOrLineBreak()) {
-        m_lastError = QStringLiteral("a cell holds a tab or a line break");
-        logWorkbook(QStringLiteral("[COdbcExcelReader] open %1 failed: %2").arg(path, m_lastError));
+        logWorkbook(QStringLiteral("[COdbcExcelReader] open %1 failed: a cell holds a tab or a line break").arg(path));
         return false;
     }
     lines = grid.lines(QLatin1Char('\t'), !firstRowIsData);
@@ -38,10 +35,5 @@ bool COdbcExcelReader::open(const QString& path, QStringList& lines, bool firstR
 }
 
 void COdbcExcelReader::close() {}
-
-QString COdbcExcelReader::lastError() const
-{
-    return m_lastError;
-}
 
 } // namespace WB

@@ -6,6 +6,7 @@
 #include "pgtestserver.h"
 #include "scriptedservice.h"
 #include "servicecalls.h"
+#include "standinservice.h"
 #include "testfiles.h"
 
 #include <QElapsedTimer>
@@ -188,8 +189,8 @@ void TestEmbeddedDataService::historyHoldsEveryUpload()
         QVERIFY(info);
         QVERIFY(keys.insert(info->getCsKey()).second);
         QCOMPARE(QString::fromStdString(info->tradingDay), trading);
-        uploadsPerBroker[info->brokerKeyNo] += info->uploadId != 0;
-        if (info->uploadId == 0) {
+        uploadsPerBroker[info->brokerKeyNo] += standin::uploadId(*info) != 0;
+        if (standin::uploadId(*info) == 0) {
             QVERIFY(info->lastUploadDate.empty());
             QCOMPARE(info->brokerName, std::string("海通证券"));
         } else {

@@ -3,6 +3,7 @@
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
 #include "servicecalls.h"
+#include "standinservice.h"
 
 #include <QElapsedTimer>
 #include <QStandardPaths>

@@ -266,9 +266,10 @@ void TestStandardHpfTable::sortMatchesComparison()
     table.sortByColumn(column, Qt::SortOrder(order));
 
     std::vector<WB::IBaseHpfTableData*> expected;
-    for (const auto& r : model->rows()) {
+    for (int i = 0; i < model->rowCount(); ++i) {
+        WB::IBaseHpfTableData* r = model->getData(i).get();
         if (r->getText(2) == QLatin1String("kept"))
-            expected.push_back(r.get());
+            expected.push_back(r);
     }
     const auto missing = [&](WB::IBaseHpfTableData* r) {
         switch (numberType) {
