@@ -13,10 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <algorithm>
 #include <limits>
 #include <map>
-#include <random>
 
 using namespace hpftest;
 
@@ -104,8 +102,6 @@ private slots:
     void itemModelStaysConsistent();
     void sorting_data();
     void sorting();
-    void sortMatchesComparison_data();
-    void sortMatchesComparison();
     void headerClickSorts_data();
     void headerClickSorts();
     void columnFilter();
@@ -199,100 +195,6 @@ void TestStandardHpfTable::sorting()
     QCOMPARE(spy.count(), column == -1 ? 0 : 1);
     table.updateTable();
     QCOMPARE(table.shown(), linesFor(keys));
-}
-
-void TestStandardHpfTable::sortMatchesComparison_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("numberType");
-    QTest::addColumn<int>("order");
-
-    const int up = Qt::AscendingOrder, down = Qt::DescendingOrder;
-    QTest::newRow("text ascending") << 0 << int(QVariant::Double) << up;
-    QTest::newRow("text descending") << 0 << int(QVariant::Double) << down;
-    QTest::newRow("double ascending") << 1 << int(QVariant::Double) << up;
-    QTest::newRow("double descending") << 1 << int(QVariant::Double) << down;
-    QTest::newRow("int ascending") << 1 << int(QVariant::Int) << up;
-    QTest::newRow("int descending") << 1 << int(QVariant::Int) << down;
-    QTest::newRow("longlong ascending") << 1 << int(QVariant::LongLong) << up;
-    QTest::newRow("longlong descending") << 1 << int(QVariant::LongLong) << down;
-}
-
-// Thousands of rows of awkward values (texts sharing long prefixes, extensions, NUL and surrogate
-// units; signed zeros, extremes, NaN and infinities), filtered and sorted by another column first:
-// the sort gives the order of the row comparison, ties in the order the rows were added.
-void TestStandardHpfTable::sortMatchesComparison()
-{
-    QFETCH(int, column);
-    QFETCH(int, numberType);
-    QFETCH(int, order);
-
-    const double inf = std::numeric_limits<double>::infinity();
-    const QVector<double> numbers = {0.0,
-                                     -0.0,
-                                     1.5,
-                                     -1.5,
-                                     0.25,
-                                     1e300,
-                                     -1e300,
-                                     -9.223372036854775808e18,
-                                     2147483647.0,
-                                     -2147483648.0,
-                                     7,
-                                     7,
-                                     inf,
-                                     -inf,
-                                     std::numeric_limits<double>::quiet_NaN(),
-                                     std::numeric_limits<double>::max()};
-    const QVector<QChar> units = {QChar('a'), QChar('b'), QChar(0), QChar(0x4E2D), QChar(0xD83D), QChar(0xFFFF)};
-    std::mt19937 random(11);
-    auto* model = new TestModel(true, {QVariant::String, QVariant::Type(numberType), QVariant::String});
-    for (int i = 0; i < 3000; ++i) {
-        QString text = QStringLiteral("abcdefg").left(int(random() % 8));
-        for (int n = int(random() % 6); n > 0; --n)
-            text.append(units[int(random() % units.size())]);
-        double number =
-            random() % 4 ? numbers[int(random() % numbers.size())] : double(int(random() % 2001) - 1000) / 8;
-        // Whole numbers outside the narrower type would not convert.
-        const double limit = numberType == QVariant::Int ? 2147483648.0 : 9.223372036854775808e18;
-        if (numberType != QVariant::Double && std::isfinite(number) && (number >= limit || number < -limit))
-            number = 42;
-        model->addData(row(std::to_string(i), {text, QString(), random() % 5 ? "kept" : "dropped"}, {0, number}));
-    }
-    ExposedTable table(model);
-    table.setColumnFilterable(2, true);
-    table.setColumnFilter(2, {"kept"});
-    table.sortByColumn(column == 0 ? 1 : 0, Qt::DescendingOrder);
-    table.sortByColumn(column, Qt::SortOrder(order));
-
-    std::vector<WB::IBaseHpfTableData*> expected;
-    for (int i = 0; i < model->rowCount(); ++i) {
-        WB::IBaseHpfTableData* r = model->getData(i).get();
-        if (r->getText(2) == QLatin1String("kept"))
-            expected.push_back(r);
-    }
-    const auto missing = [&](WB::IBaseHpfTableData* r) {
-        switch (numberType) {
-        case QVariant::Int: return r->getInt(1) == std::numeric_limits<int>::max();
-        case QVariant::LongLong: return r->getLonglong(1) == std::numeric_limits<long long>::max();
-        default: return !std::isfinite(r->getDouble(1)) || r->getDouble(1) == std::numeric_limits<double>::max();
-        }
-    };
-    const bool descending = order == Qt::DescendingOrder;
-    std::stable_sort(expected.begin(), expected.end(), [&](WB::IBaseHpfTableData* a, WB::IBaseHpfTableData* b) {
-        const int c = model->compare(a, b, column);
-        if (column == 1 && (missing(a) || missing(b)))
-            return c < 0;
-        return descending ? c > 0 : c < 0;
-    });
-    QStringList expectedKeys, shownKeys;
-    for (WB::IBaseHpfTableData* r : expected)
-        expectedKeys.append(QString::fromStdString(r->getKey()));
-    const QAbstractItemModel* shown = table.view()->model();
-    for (int r = 0; r < shown->rowCount(); ++r)
-        shownKeys.append(shown->index(r, 0).data(kKeyRole).toString());
-    QCOMPARE(shownKeys.size(), expectedKeys.size());
-    QCOMPARE(shownKeys, expectedKeys);
 }
 
 void TestStandardHpfTable::headerClickSorts_data()
