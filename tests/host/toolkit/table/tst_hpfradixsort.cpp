@@ -9,19 +9,7 @@
 #include <limits>
 #include <random>
 
-namespace {
-
-enum EKind
-{
-    eText,
-    eInt,
-    eLonglong,
-    eDouble,
-};
-
-const int kRows = 3000;
-
-} // namespace
+using namespace WB::hpf;
 
 class TestHpfRadixSort : public QObject
 {
@@ -34,17 +22,13 @@ private slots:
 
 void TestHpfRadixSort::matchesComparison_data()
 {
-    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("kind"); // EColumnKind
     QTest::addColumn<bool>("descending");
-
-    QTest::newRow("text ascending") << int(eText) << false;
-    QTest::newRow("text descending") << int(eText) << true;
-    QTest::newRow("double ascending") << int(eDouble) << false;
-    QTest::newRow("double descending") << int(eDouble) << true;
-    QTest::newRow("int ascending") << int(eInt) << false;
-    QTest::newRow("int descending") << int(eInt) << true;
-    QTest::newRow("longlong ascending") << int(eLonglong) << false;
-    QTest::newRow("longlong descending") << int(eLonglong) << true;
+    for (const auto& kind : {std::make_pair("text", eKindText), std::make_pair("int", eKindInt),
+                             std::make_pair("longlong", eKindLonglong), std::make_pair("double", eKindDouble)}) {
+        QTest::addRow("%s ascending", kind.first) << int(kind.second) << false;
+        QTest::addRow("%s descending", kind.first) << int(kind.second) << true;
+    }
 }
 
 // The order of a stable sort by the three-way comparison, missing numbers last either way and
@@ -72,59 +56,58 @@ void TestHpfRadixSort::matchesComparison()
                                      std::numeric_limits<double>::quiet_NaN(),
                                      std::numeric_limits<double>::max()};
     const QVector<QChar> units = {QChar('a'), QChar('b'), QChar(0), QChar(0x4E2D), QChar(0xD83D), QChar(0xFFFF)};
+    const int total = 3000;
     std::mt19937 random(11);
     QVector<QString> texts;
     QVector<double> doubles;
     QVector<int> ints;
     QVector<long long> longs;
     std::vector<int> rows;
-    for (int i = 0; i < kRows; ++i) {
+    for (int i = 0; i < total; ++i) {
         QString text = QStringLiteral("abcdefg").left(int(random() % 8));
         for (int n = int(random() % 6); n > 0; --n)
             text.append(units[int(random() % units.size())]);
         texts.append(text);
-        const double number =
+        const double d =
             random() % 4 ? numbers[int(random() % numbers.size())] : double(int(random() % 2001) - 1000) / 8;
-        doubles.append(number);
+        doubles.append(d);
         // Missing stays missing in the narrower types; a whole number beyond them is a plain 42.
-        const bool missing = WB::hpf::isMissing(number);
-        ints.append(missing ? std::numeric_limits<int>::max() : (std::abs(number) < 2147483647.0 ? int(number) : 42));
-        longs.append(missing ? std::numeric_limits<long long>::max()
-                             : (std::abs(number) < 9.2e18 ? (long long)(number) : 42));
+        ints.append(isMissing(d) ? std::numeric_limits<int>::max() : std::abs(d) < 2147483647.0 ? int(d) : 42);
+        longs.append(isMissing(d) ? std::numeric_limits<long long>::max() : std::abs(d) < 9.2e18 ? (long long)d : 42);
         if (random() % 5)
             rows.push_back(i);
     }
     std::shuffle(rows.begin(), rows.end(), random);
 
-    const auto compare = [&](int a, int b) {
-        switch (kind) {
-        case eInt: return WB::hpf::compareNumbers(ints[a], ints[b]);
-        case eLonglong: return WB::hpf::compareNumbers(longs[a], longs[b]);
-        case eDouble: return WB::hpf::compareNumbers(doubles[a], doubles[b]);
-        default: return QString::compare(texts[a], texts[b], Qt::CaseSensitive);
-        }
-    };
-    const auto missing = [&](int r) {
-        switch (kind) {
-        case eInt: return WB::hpf::isMissing(ints[r]);
-        case eLonglong: return WB::hpf::isMissing(longs[r]);
-        case eDouble: return WB::hpf::isMissing(doubles[r]);
-        default: return false;
-        }
-    };
     std::vector<int> expected = rows;
     std::sort(expected.begin(), expected.end());
-    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
-        const int c = compare(a, b);
-        return missing(a) || missing(b) || !descending ? c < 0 : c > 0;
-    });
-
-    const std::size_t total = std::size_t(kRows);
-    switch (kind) {
-    case eInt: WB::hpf::sortByNumber<int>(rows, total, descending, [&](int r) { return ints[r]; }); break;
-    case eLonglong: WB::hpf::sortByNumber<long long>(rows, total, descending, [&](int r) { return longs[r]; }); break;
-    case eDouble: WB::hpf::sortByNumber<double>(rows, total, descending, [&](int r) { return doubles[r]; }); break;
-    default: WB::hpf::sortByText(rows, total, descending, [&](int r) { return texts[r]; });
+    const auto expect = [&](auto compare, auto missing) {
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+            const int c = compare(a, b);
+            return missing(a) || missing(b) || !descending ? c < 0 : c > 0;
+        });
+    };
+    const auto none = [](int) { return false; };
+    switch (EColumnKind(kind)) {
+    case eKindText:
+        expect([&](int a, int b) { return QString::compare(texts[a], texts[b], Qt::CaseSensitive); }, none);
+        sortByText(rows, total, descending, [&](int r) { return texts[r]; });
+        break;
+    case eKindInt:
+        expect([&](int a, int b) { return compareNumbers(ints[a], ints[b]); },
+               [&](int r) { return isMissing(ints[r]); });
+        sortByNumber<int>(rows, total, descending, [&](int r) { return ints[r]; });
+        break;
+    case eKindLonglong:
+        expect([&](int a, int b) { return compareNumbers(longs[a], longs[b]); },
+               [&](int r) { return isMissing(longs[r]); });
+        sortByNumber<long long>(rows, total, descending, [&](int r) { return longs[r]; });
+        break;
+    case eKindDouble:
+        expect([&](int a, int b) { return compareNumbers(doubles[a], doubles[b]); },
+               [&](int r) { return isMissing(doubles[r]); });
+        sortByNumber<double>(rows, total, descending, [&](int r) { return doubles[r]; });
+        break;
     }
     QCOMPARE(rows.size(), expected.size());
     const auto differs = std::mismatch(rows.begin(), rows.end(), expected.begin());
