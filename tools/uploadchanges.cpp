@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 
 namespace DVK {
 
@@ -11,15 +12,16 @@ namespace {
 
 // Decimal ratios are not exact in binary; a difference this close to the limit is the limit.
 constexpr double kRatioSlack = 1e-9;
-constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+// Server rows are counted in 32 bits: a small table is a table in cache.
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
 // A security's server rows not yet matched, in line order: the first, then each one's next.
 // An open-addressing table of these: a node-based map spent most of the time in cache misses.
 struct Slot
 {
-    std::uint64_t hash = 0;
-    std::size_t first = kNone; // kNone once every row of the security is matched
-    std::size_t last = kNone;  // kNone: the slot is free
+    std::uint32_t tag = 0;      // the hash's high half
+    std::uint32_t owner = kNone; // a server row of the security; kNone: the slot is free
+    std::uint32_t first = kNone; // kNone once every row of the security is matched
 };
 
 std::uint64_t securityHash(const rqservice::CStkSubjects& row)
@@ -53,8 +55,8 @@ double magnitude(double value)
     return std::isfinite(value) ? std::fabs(value) : std::numeric_limits<double>::infinity();
 }
 
-SecurityChange changeFrom(SecurityChange::Kind kind, const rqservice::CStkSubjectsPtr& before,
-                          const rqservice::CStkSubjectsPtr& after)
+SecurityChange changeFrom(SecurityChange::Kind kind, const rqservice::CStkSubjects* before,
+                          const rqservice::CStkSubjects* after)
 {
     SecurityChange change;
     change.kind = kind;
@@ -84,6 +86,9 @@ bool listedBefore(const SecurityChange& a, const SecurityChange& b)
 UploadChanges compareUpload(const std::vector<rqservice::CStkSubjectsPtr>& server,
                             const std::vector<rqservice::CStkSubjectsPtr>& file, double maxChange)
 {
+    if (server.size() >= kNone) {
+        throw std::length_error("more server rows than the comparison counts");
+    }
     std::size_t capacity = 16;
     while (capacity < server.size() * 2) {
         capacity <<= 1;
@@ -91,29 +96,31 @@ UploadChanges compareUpload(const std::vector<rqservice::CStkSubjectsPtr>& serve
     std::vector<Slot> table(capacity);
     const std::size_t mask = capacity - 1;
     // The slot of the row's security: its own, or the free one where it would go.
-    const auto slotOf = [&](const rqservice::CStkSubjects& row, std::uint64_t hash) -> Slot& {
+    const auto slotOf = [&](const rqservice::CStkSubjects& row) -> Slot& {
+        const std::uint64_t hash = securityHash(row);
+        const std::uint32_t tag = std::uint32_t(hash >> 32);
         for (std::size_t at = std::size_t(hash) & mask;; at = (at + 1) & mask) {
             Slot& slot = table[at];
-            if (slot.last == kNone || (slot.hash == hash && sameSecurity(*server[slot.last], row))) {
+            if (slot.owner == kNone) {
+                slot.tag = tag;
+                return slot;
+            }
+            if (slot.tag == tag && sameSecurity(*server[slot.owner], row)) {
                 return slot;
             }
         }
     };
 
-    std::vector<std::size_t> next(server.size(), kNone);
-    for (std::size_t i = 0; i < server.size(); ++i) {
+    // From the last row up, so that each security's chain runs in line order.
+    std::vector<std::uint32_t> next(server.size(), kNone);
+    for (std::size_t i = server.size(); i-- > 0;) {
         if (!server[i]) {
             continue;
         }
-        const std::uint64_t hash = securityHash(*server[i]);
-        Slot& slot = slotOf(*server[i], hash);
-        if (slot.last == kNone) {
-            slot.hash = hash;
-            slot.first = i;
-        } else {
-            next[slot.last] = i;
-        }
-        slot.last = i;
+        Slot& slot = slotOf(*server[i]);
+        next[i] = slot.first;
+        slot.first = std::uint32_t(i);
+        slot.owner = std::uint32_t(i);
     }
 
     UploadChanges changes;
@@ -122,21 +129,21 @@ UploadChanges compareUpload(const std::vector<rqservice::CStkSubjectsPtr>& serve
         if (!row) {
             continue;
         }
-        Slot& slot = slotOf(*row, securityHash(*row));
+        Slot& slot = slotOf(*row);
         if (slot.first == kNone) {
-            changes.added.push_back(changeFrom(SecurityChange::Kind::Added, nullptr, row));
+            changes.added.push_back(changeFrom(SecurityChange::Kind::Added, nullptr, row.get()));
             continue;
         }
         const std::size_t at = slot.first;
         slot.first = next[at];
         matched[at] = true;
-        const rqservice::CStkSubjectsPtr& old = server[at];
+        const rqservice::CStkSubjects* old = server[at].get();
         // NaN differs even from itself: a ratio that is no number is always a change.
         if (old->ratio == row->ratio && old->stockName == row->stockName) {
             ++changes.unchanged;
             continue;
         }
-        SecurityChange change = changeFrom(SecurityChange::Kind::Changed, old, row);
+        SecurityChange change = changeFrom(SecurityChange::Kind::Changed, old, row.get());
         if (old->ratio == row->ratio) {
             change.size = 0.0; // only the name differs
         }
@@ -145,7 +152,7 @@ UploadChanges compareUpload(const std::vector<rqservice::CStkSubjectsPtr>& serve
     }
     for (std::size_t i = 0; i < server.size(); ++i) {
         if (server[i] && !matched[i]) {
-            SecurityChange change = changeFrom(SecurityChange::Kind::Removed, server[i], nullptr);
+            SecurityChange change = changeFrom(SecurityChange::Kind::Removed, server[i].get(), nullptr);
             change.warning = true;
             changes.removed.push_back(std::move(change));
         }

@@ -20,8 +20,8 @@ struct SecurityChange
     };
 
     Kind kind = Kind::Changed;
-    rqservice::CStkSubjectsPtr before; // the server's row; null for an addition
-    rqservice::CStkSubjectsPtr after;  // the file's row; null for a removal
+    const rqservice::CStkSubjects* before = nullptr; // the server's row; null for an addition
+    const rqservice::CStkSubjects* after = nullptr;  // the file's row; null for a removal
     // How much collateral value moves: |new - old| for a change (0 when only the name differs),
     // the old ratio for a removal, the new one for an addition; infinite when a ratio is no number.
     double size = 0.0;
@@ -47,9 +47,10 @@ struct UploadChanges
 // duplicates included, in line order, so the n-th row of a security in the file meets its n-th
 // row on the server; what is left over on either side is added or removed. Ratios compare
 // exactly, names byte for byte. A change is a warning when its ratio moves by more than
-// maxChange (a decimal difference counts as written: 0.65 to 0.55 moves by 0.1, not by
+// maxChange (a decimal difference counts as written: 0.8 to 0.7 moves by 0.1, not by
 // 0.10000000000000009); every removal is one. Null rows are skipped. Time and memory are
-// linear in the rows, but for the sorting of what changed; the changes share the rows.
+// linear in the rows, but for the sorting of what changed. The changes point into the rows:
+// keep both lists while the changes are in use.
 UploadChanges compareUpload(const std::vector<rqservice::CStkSubjectsPtr>& server,
                             const std::vector<rqservice::CStkSubjectsPtr>& file, double maxChange);
 
