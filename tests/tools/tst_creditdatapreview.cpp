@@ -201,10 +201,10 @@ void TestCreditDataPreview::comparesAsStored_data()
         << "SH 600000 浦发银行 0.5; SZ 000001 平安银行 0; SZ 000002 万科A 0.7" << "SH 600000 浦发银行 0.5" << 0.1
         << "-SZ 000002 0.7! -SZ 000001 0! =1";
     QTest::newRow("changed ratio: largest first, the limit as written")
-        << "SH 600000 a 0.65; SH 600036 b 0.7; SH 600519 c 0.6" << "SH 600000 a 0.55; SH 600036 b 0.4; SH 600519 c 0.6"
-        << 0.1 << "~SH 600036 0.7>0.4! ~SH 600000 0.65>0.55 =1";
-    QTest::newRow("changed ratio: just past the limit") << "SH 600000 a 0.65" << "SH 600000 a 0.549" << 0.1
-                                                        << "~SH 600000 0.65>0.549! =0";
+        << "SH 600000 a 0.8; SH 600036 b 0.7; SH 600519 c 0.6" << "SH 600000 a 0.7; SH 600036 b 0.4; SH 600519 c 0.6"
+        << 0.1 << "~SH 600036 0.7>0.4! ~SH 600000 0.8>0.7 =1";
+    QTest::newRow("changed ratio: just past the limit") << "SH 600000 a 0.8" << "SH 600000 a 0.699" << 0.1
+                                                        << "~SH 600000 0.8>0.699! =0";
     QTest::newRow("ratio no number") << "SH 600000 a 0.5" << "SH 600000 a nan" << 0.1 << "~SH 600000 0.5>nan! =0";
     QTest::newRow("changed name") << "SH 600000 浦发 0.5" << "SH 600000 浦发银行 0.5" << 0.1
                                   << "~SH 600000 0.5>0.5 name 浦发>浦发银行 =0";
@@ -227,7 +227,9 @@ void TestCreditDataPreview::comparesAsStored()
     QFETCH(QString, file);
     QFETCH(double, maxChange);
     QFETCH(QString, expected);
-    QCOMPARE(changesLine(DVK::compareUpload(subjectRows(server), subjectRows(file), maxChange)), expected);
+    const auto before = subjectRows(server);
+    const auto after = subjectRows(file);
+    QCOMPARE(changesLine(DVK::compareUpload(before, after, maxChange)), expected);
 }
 
 void TestCreditDataPreview::changesAgainstServer_data()
