@@ -62,6 +62,7 @@ void BM_CompareUpload(benchmark::State& state)
 }
 BENCHMARK(BM_CompareUpload)
     ->ArgNames({"rows", "changedPercent", "shuffled"})
+    ->Args({1000, 1, 1})
     ->Args({100000, 1, 0})
     ->Args({100000, 1, 1})
     ->Args({100000, 100, 0})

@@ -91,6 +91,62 @@ QJsonArray rowsJson(const std::vector<SecurityChange>& rows)
     return out;
 }
 
+// Removals and changes interleaved, largest first; then what is new, in file order.
+std::vector<const SecurityChange*> readingOrder(const UploadChanges& changes)
+{
+    std::vector<const SecurityChange*> removed;
+    std::vector<const SecurityChange*> changed;
+    for (const SecurityChange& c : changes.removed)
+        removed.push_back(&c);
+    for (const SecurityChange& c : changes.changed)
+        changed.push_back(&c);
+    std::vector<const SecurityChange*> rows;
+    rows.reserve(removed.size() + changed.size() + changes.added.size());
+    std::merge(removed.begin(), removed.end(), changed.begin(), changed.end(), std::back_inserter(rows),
+               [](const SecurityChange* a, const SecurityChange* b) { return listedBefore(*a, *b); });
+    for (const SecurityChange& c : changes.added)
+        rows.push_back(&c);
+    return rows;
+}
+
+// A heading and one line per row, each column as wide as its widest cell on a terminal.
+QStringList tableLines(const std::vector<const SecurityChange*>& rows)
+{
+    struct Cells
+    {
+        QString head, exchange, code, name, oldRatio, newRatio, change, note;
+    };
+    std::vector<Cells> cells;
+    cells.reserve(rows.size() + 1);
+    cells.push_back({QStringLiteral("  "), QStringLiteral("exchange"), QStringLiteral("code"), QStringLiteral("name"),
+                     QStringLiteral("old"), QStringLiteral("new"), QStringLiteral("change"), QString()});
+    for (const SecurityChange* c : rows) {
+        const rqservice::CStkSubjects& r = c->row();
+        const char* kind = !c->before ? "+" : !c->after ? "-" : "~";
+        cells.push_back({QLatin1String(c->warning ? "!" : " ") + QLatin1String(kind), text(r.exchangeName),
+                         text(r.stockCode), text(r.stockName), c->before ? ratioText(c->before->ratio) : QString(),
+                         c->after ? ratioText(c->after->ratio) : QString(), changeText(*c),
+                         c->nameChanged() ? QStringLiteral("name was %1").arg(text(c->before->stockName)) : QString()});
+    }
+    int w[6] = {0, 0, 0, 0, 0, 0};
+    for (const Cells& row : cells) {
+        const QString* cols[6] = {&row.exchange, &row.code, &row.name, &row.oldRatio, &row.newRatio, &row.change};
+        for (int i = 0; i < 6; ++i)
+            w[i] = std::max(w[i], displayWidth(*cols[i]));
+    }
+    QStringList lines;
+    for (const Cells& row : cells) {
+        QString line = row.head + QLatin1Char(' ') + padded(row.exchange, w[0]) + QLatin1Char(' ') +
+                       padded(row.code, w[1]) + QLatin1Char(' ') + padded(row.name, w[2]) + QLatin1Char(' ') +
+                       rightAligned(row.oldRatio, w[3]) + QLatin1Char(' ') + rightAligned(row.newRatio, w[4]) +
+                       QLatin1Char(' ') + rightAligned(row.change, w[5]);
+        if (!row.note.isEmpty())
+            line += QLatin1String("  ") + row.note;
+        lines << line;
+    }
+    return lines;
+}
+
 } // namespace
 
 int displayWidth(const QString& s)
@@ -134,55 +190,9 @@ QString changesText(const UploadChanges& changes, const ChangesContext& context)
                 : QStringLiteral("%1 warnings (!): %2 removed, %3 changed by more than %4")
                       .arg(grouped(changes.warnings()), grouped(changes.removed.size()), grouped(large),
                            ratioText(context.maxChange)));
-
-    // Removals and changes interleaved, largest first; then what is new, in file order.
-    std::vector<const SecurityChange*> rows;
-    rows.reserve(changes.removed.size() + changes.changed.size() + changes.added.size());
-    std::vector<const SecurityChange*> removed;
-    std::vector<const SecurityChange*> changed;
-    for (const SecurityChange& c : changes.removed)
-        removed.push_back(&c);
-    for (const SecurityChange& c : changes.changed)
-        changed.push_back(&c);
-    std::merge(removed.begin(), removed.end(), changed.begin(), changed.end(), std::back_inserter(rows),
-               [](const SecurityChange* a, const SecurityChange* b) { return listedBefore(*a, *b); });
-    for (const SecurityChange& c : changes.added)
-        rows.push_back(&c);
-    if (rows.empty())
-        return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
-
-    struct Cells
-    {
-        QString head, exchange, code, name, oldRatio, newRatio, change, note;
-    };
-    std::vector<Cells> cells;
-    cells.reserve(rows.size() + 1);
-    cells.push_back({QStringLiteral("  "), QStringLiteral("exchange"), QStringLiteral("code"), QStringLiteral("name"),
-                     QStringLiteral("old"), QStringLiteral("new"), QStringLiteral("change"), QString()});
-    for (const SecurityChange* c : rows) {
-        const rqservice::CStkSubjects& r = c->row();
-        const char* kind = !c->before ? "+" : !c->after ? "-" : "~";
-        cells.push_back({QLatin1String(c->warning ? "!" : " ") + QLatin1String(kind), text(r.exchangeName),
-                         text(r.stockCode), text(r.stockName), c->before ? ratioText(c->before->ratio) : QString(),
-                         c->after ? ratioText(c->after->ratio) : QString(), changeText(*c),
-                         c->nameChanged() ? QStringLiteral("name was %1").arg(text(c->before->stockName)) : QString()});
-    }
-    int w[6] = {0, 0, 0, 0, 0, 0};
-    for (const Cells& row : cells) {
-        const QString* cols[6] = {&row.exchange, &row.code, &row.name, &row.oldRatio, &row.newRatio, &row.change};
-        for (int i = 0; i < 6; ++i)
-            w[i] = std::max(w[i], displayWidth(*cols[i]));
-    }
-    out << QString();
-    for (const Cells& row : cells) {
-        QString line = row.head + QLatin1Char(' ') + padded(row.exchange, w[0]) + QLatin1Char(' ') +
-                       padded(row.code, w[1]) + QLatin1Char(' ') + padded(row.name, w[2]) + QLatin1Char(' ') +
-                       rightAligned(row.oldRatio, w[3]) + QLatin1Char(' ') + rightAligned(row.newRatio, w[4]) +
-                       QLatin1Char(' ') + rightAligned(row.change, w[5]);
-        if (!row.note.isEmpty())
-            line += QLatin1String("  ") + row.note;
-        out << line;
-    }
+    const std::vector<const SecurityChange*> rows = readingOrder(changes);
+    if (!rows.empty())
+        out << QString() << tableLines(rows);
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
