@@ -17,4 +17,5 @@ run summary_bench --benchmark_filter='/10000/200$'
 run service_bench
 run table_bench
 run table_peers_bench --rows 2000
+run uploadchanges_bench --benchmark_filter='rows:1000/'
 echo "bench smoke: all passed"

@@ -90,7 +90,12 @@ public:
             if (auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(data))
                 m_subjects += detail->subjects.size();
         m_requests.fetch_add(1);
-        answer([callback] { callback(utils::RQError::success(), bson::BSONObj()); });
+        // Held until answered, as a real service holds it while it writes: the records are then
+        // let go on its thread, not on the GUI thread that is being timed.
+        answer([held = request, callback]() mutable {
+            callback(utils::RQError::success(), bson::BSONObj());
+            held.reset();
+        });
     }
     void joinAnswers()
     {

@@ -1,6 +1,7 @@
 #include "detail/creditdataquerydialog.h"
 
 #include "common/clientunavailable.h"
+#include "common/detailquerykey.h"
 #include "common/pluginlog.h"
 #include "detail/creditdataquerydata.h"
 #include "detail/creditdataquerymodel.h"
@@ -10,23 +11,11 @@
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
 
-#include <charconv>
-#include <iterator>
-#include <limits>
-
 namespace DVK {
 
 namespace {
 
 constexpr int kDetailTableId = 1332;
-
-// The server matches the key byte for byte, so the number ignores the host's locale (no grouping).
-std::string detailQueryKey(int brokerKeyNo, const std::string& brokerId)
-{
-    char digits[std::numeric_limits<int>::digits10 + 3]; // every digit, a sign
-    char* end = std::to_chars(std::begin(digits), std::end(digits), brokerKeyNo).ptr;
-    return std::string(std::begin(digits), end) + "____" + brokerId;
-}
 
 } // namespace
 

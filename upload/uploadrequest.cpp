@@ -3,6 +3,8 @@
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
 
+#include <utility>
+
 namespace DVK {
 
 namespace {
@@ -66,7 +68,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
         } else if (!(subject->ratio >= 0.0 && subject->ratio <= 1.0)) {
             plan.warnings.push_back({i, int(EUploadWarning::RatioOutOfRange)});
         }
-        plan.detail->subjects.push_back(subject);
+        plan.detail->subjects.push_back(std::move(subject));
         plan.usedLines.push_back(i);
     }
 

@@ -1,0 +1,45 @@
+#pragma once
+// What the preview tool was asked on its command line, and how it ends.
+
+#include "upload/uploadrequest.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace DVK {
+
+// Exit statuses: a script stops an upload on anything but 0.
+enum EPreviewExit
+{
+    ePreviewSends = 0,         // something would be sent (with --changes: and --strict found no warning)
+    ePreviewUsage = 1,         // a bad argument, or a security master that cannot be read
+    ePreviewNoLines = 2,       // file refused, unreadable or empty
+    ePreviewNothingUsable = 3, // no line would be sent: 无可用数据
+    ePreviewWarnings = 4,      // --changes --strict: a removal or a ratio moving by more than --max-change
+    ePreviewNoService = 5,     // --changes: the data service did not answer, or there is no database
+    ePreviewNoBroker = 6,      // --changes: the server knows no such broker
+};
+
+struct PreviewOptions
+{
+    QString file;
+    QString securities;
+    UploadBroker broker;
+    bool brokerIdGiven = false;
+    bool brokerNameGiven = false;
+    bool brokerKeyGiven = false;
+    bool json = false;
+    bool countOnly = false;
+    bool changes = false;
+    QString database; // --db; empty: the demo host's default
+    double maxChange = 0.1;
+    bool maxChangeGiven = false;
+    bool strict = false;
+};
+
+extern const char kPreviewUsage[];
+
+// False with error set on a bad argument; false with error empty for --help.
+bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QString& error);
+
+} // namespace DVK
