@@ -26,10 +26,10 @@ namespace {
 const QString kSource = QString::fromLocal8Bit(qgetenv("SOURCE_DIR"));
 
 // "SH 600000 name 0.5; ..." to rows of broker 1 ("null": an empty pointer).
-std::vector<rqservice::CStkSubjectsPtr> subjectRows(const QString& spec)
+std::vector<rqservice::CStkSubjectsPtr> subjectRows(const QString& text)
 {
     std::vector<rqservice::CStkSubjectsPtr> rows;
-    for (const QString& item : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString& item : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QStringList f = item.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         rows.push_back(f.size() < 4 ? nullptr
                                     : testsupport::makeSubject(1, "CITIC", f[0].toStdString(), f[1].toStdString(),

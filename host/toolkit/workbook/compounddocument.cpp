@@ -184,17 +184,24 @@ bool CCompoundDocument::extend(Chain& chain, size_t count, bool mini, quint64 li
     return true;
 }
 
+bool CCompoundDocument::holds(const Chain& chain, size_t needed, quint64 size, const char* what)
+{
+    if (chain.sectors.size() >= needed)
+        return true;
+    return fail(QStringLiteral("%1: %2 bytes declared but its chain holds %3 sectors")
+                    .arg(QLatin1String(what))
+                    .arg(size)
+                    .arg(chain.sectors.size()));
+}
+
 bool CCompoundDocument::gather(Chain& chain, quint64 size, QByteArray& out, const char* what)
 {
     const quint64 sectorBytes = quint64(1) << m_sectorShift;
     const size_t needed = size_t((size + sectorBytes - 1) / sectorBytes);
     if (!extend(chain, needed, false, m_fat.size(), what))
         return false;
-    if (chain.sectors.size() < needed)
-        return fail(QStringLiteral("%1: %2 bytes declared but its chain holds %3 sectors")
-                        .arg(QLatin1String(what))
-                        .arg(size)
-                        .arg(chain.sectors.size()));
+    if (!holds(chain, needed, size, what))
+        return false;
     out.resize(int(size));
     char* dst = out.data();
     quint64 left = size;
@@ -222,11 +229,8 @@ bool CCompoundDocument::gatherMini(Chain& chain, quint64 size, QByteArray& out, 
     // Mini sectors lie within the mini stream, whose size the root entry gives.
     if (!extend(chain, needed, true, (root.size + miniBytes - 1) / miniBytes, what))
         return false;
-    if (chain.sectors.size() < needed)
-        return fail(QStringLiteral("%1: %2 bytes declared but its chain holds %3 sectors")
-                        .arg(QLatin1String(what))
-                        .arg(size)
-                        .arg(chain.sectors.size()));
+    if (!holds(chain, needed, size, what))
+        return false;
     out.resize(int(size));
     char* dst = out.data();
     quint64 left = size;

@@ -55,6 +55,8 @@ private:
     bool miniFatEntry(quint32 sector, quint32& value);
     // The offset in the file of a big sector.
     qint64 sectorOffset(quint32 sector) const { return (qint64(sector) + 1) << m_sectorShift; }
+    // Whether the chain reached the sectors a stream of size bytes needs; the reason logged if not.
+    bool holds(const Chain& chain, size_t needed, quint64 size, const char* what);
     // Copies size bytes of a chain's sectors out of the file.
     bool gather(Chain& chain, quint64 size, QByteArray& out, const char* what);
     bool gatherMini(Chain& chain, quint64 size, QByteArray& out, const char* what);
