@@ -1,7 +1,7 @@
 #pragma once
 // The stand-in client's own controls over its toolkit: message boxes handed to a test or a
 // headless run instead of being shown. For the demo client, tests and tools; a plug-in never
-// sees it.
+// sees it. Defined in toolkit/messagebox.cpp.
 
 #include "hosttoolkit.h"
 

@@ -102,7 +102,6 @@ private slots:
     void init();
     void cleanupTestCase() { standin::setMessageInterceptor(standin::MessageInterceptor()); }
 
-    void methods();
     void queryKey_data();
     void queryKey();
     void answers_data();
@@ -132,20 +131,6 @@ void TestCreditDataQueryDialog::init()
     standin::setGrantedRights({10079, 10413});
     m_service = testsupport::CScriptedService::install();
     m_boxes.clear();
-}
-
-// Exactly the two signals and two slots, with the answer type named as the host registers it; the
-// dialog asks nothing until it is given a broker.
-void TestCreditDataQueryDialog::methods()
-{
-    DVK::CCreditDataQueryDialog dialog(nullptr);
-    QCOMPARE(
-        testsupport::ownMethods(DVK::CCreditDataQueryDialog::staticMetaObject),
-        QStringList({"DVK::CCreditDataQueryDialog", "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                     "signal public sigMsgCallBack(bool,QString)",
-                     "slot private slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                     "slot private slotMsgCallBack(bool,QString)"}));
-    QCOMPARE(m_service->queryCount(), 0);
 }
 
 void TestCreditDataQueryDialog::queryKey_data()

@@ -29,7 +29,6 @@ class TestBrokerSummary : public QObject
 private slots:
     void condense_data();
     void condense();
-    void manyUploadsOfManyBrokers();
 };
 
 void TestBrokerSummary::condense_data()
@@ -75,25 +74,6 @@ void TestBrokerSummary::condense()
     QFETCH(QStringList, received);
     QFETCH(QStringList, rows);
     QCOMPARE(texts(DVK::condenseBrokerSummary(testsupport::summaryAnswer(received).records)), rows);
-}
-
-// A summary at its expected size: 200 brokers, 50 uploads each, the dates rising round by round,
-// so the last round wins for every broker and leaves the brokers in their first order.
-void TestBrokerSummary::manyUploadsOfManyBrokers()
-{
-    QStringList received;
-    QStringList expected;
-    const QDate first(2023, 1, 1);
-    for (int round = 0; round < 50; ++round) {
-        for (int broker = 0; broker < 200; ++broker) {
-            const QString date = first.addDays(round).toString(QStringLiteral("yyyyMMdd"));
-            received << QStringLiteral("%1|B%1|券商%1|%2").arg(broker).arg(date);
-            if (round == 49) {
-                expected << QStringLiteral("%1|B%1|券商%1|%2@%3").arg(broker).arg(date).arg(received.size() - 1);
-            }
-        }
-    }
-    QCOMPARE(texts(DVK::condenseBrokerSummary(testsupport::summaryAnswer(received).records)), expected);
 }
 
 QTEST_APPLESS_MAIN(TestBrokerSummary)

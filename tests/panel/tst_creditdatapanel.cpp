@@ -32,7 +32,6 @@ class TestCreditDataPanel : public QObject
 
 private slots:
     void init();
-    void metaObjectMethods();
     void condensing_data();
     void condensing();
     void failedAnswerKeepsRows_data();
@@ -81,16 +80,6 @@ void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedA
     QVERIFY(!panel.loadingMask->isHidden());
     QCOMPARE(panel.loadingMask->attachedTo(), static_cast<QWidget*>(&panel));
     QTRY_VERIFY(panel.loadingMask->isHidden());
-}
-
-// Exactly the two signals and two slots, with the answer type named as the host registers it.
-void TestCreditDataPanel::metaObjectMethods()
-{
-    QCOMPARE(testsupport::ownMethods(DVK::CCreditDataPanel::staticMetaObject),
-             QStringList({"DVK::CCreditDataPanel", "signal public sigOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                          "signal public sigMsgCallBack(int,QString)",
-                          "slot protected slotOnDataCallBack(std::vector<rqservice::IDataPtr>)",
-                          "slot protected slotMsgCallBack(int,QString)"}));
 }
 
 void TestCreditDataPanel::condensing_data()

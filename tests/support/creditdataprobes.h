@@ -1,5 +1,5 @@
 #pragma once
-// What the panel, detail and table tests share: probes into protected members, row, log and method texts.
+// What the panel, detail and table tests share: probes into protected members, row and log texts.
 
 #include "panel/creditdatamainmodel.h"
 #include "panel/creditdatamaintable.h"
@@ -114,20 +114,6 @@ inline QStringList capturedLines(const CLogCapture& capture, const char* prefix)
         if (line.message.rfind(prefix, 0) == 0) {
             out << QStringLiteral("%1 %2").arg(line.level).arg(QString::fromStdString(line.message));
         }
-    }
-    return out;
-}
-
-// The class name, then its own signals and slots as "<kind> <access> <signature>", in order.
-inline QStringList ownMethods(const QMetaObject& meta)
-{
-    QStringList out(QString::fromLatin1(meta.className()));
-    const char* const access[] = {"private", "protected", "public"};
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        const QMetaMethod method = meta.method(i);
-        out << QStringLiteral("%1 %2 %3")
-                   .arg(method.methodType() == QMetaMethod::Signal ? "signal" : "slot", access[method.access()],
-                        QString::fromLatin1(method.methodSignature()));
     }
     return out;
 }

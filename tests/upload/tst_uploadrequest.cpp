@@ -62,6 +62,9 @@ void TestUploadRequest::lines_data()
     QTest::newRow("ratio that is no number goes as 0")
         << QStringList{"SH,600000,浦发银行,七成", "SH,600000,浦发银行,70%"} << ","
         << QStringList{"上交所 600000 浦发银行 0", "上交所 600000 浦发银行 0", "warn 0:0", "warn 1:0"};
+    QTest::newRow("0 and 1 are in range")
+        << QStringList{"SH,600000,浦发银行,1", "SH,600000,浦发银行,0"} << ","
+        << QStringList{"上交所 600000 浦发银行 1", "上交所 600000 浦发银行 0"};
     QTest::newRow("ratio out of range warned, sent as written")
         << QStringList{"SH,600000,浦发银行,65"} << "," << QStringList{"上交所 600000 浦发银行 65", "warn 0:1"};
     QTest::newRow("quoted comma splits the field")

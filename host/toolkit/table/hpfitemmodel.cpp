@@ -1,184 +1,12 @@
 #include "hpfitemmodel.h"
 
 #include "hpfcolumn.h"
+#include "hpfradixsort.h"
 #include "hpftablemodel_p.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace WB {
-
-namespace {
-
-// A row's sort key: Words 64-bit words, most significant first.
-template <int Words>
-struct SortItem
-{
-    quint64 key[Words];
-    int row;
-};
-
-// Stable LSD radix sort by the whole key, a byte at a time; a byte that every key shares is
-// skipped, so a column of few distinct values costs a pass or two.
-template <int Words>
-void radixSort(std::vector<SortItem<Words>>& items)
-{
-    const std::size_t n = items.size();
-    if (n < 2)
-        return;
-    std::vector<std::size_t> counts(static_cast<std::size_t>(Words) * 8 * 256, 0);
-    for (const SortItem<Words>& item : items) {
-        for (int w = 0; w < Words; ++w) {
-            const quint64 k = item.key[w];
-            std::size_t* c = &counts[std::size_t(w) * 8 * 256];
-            for (int b = 0; b < 8; ++b)
-                ++c[b * 256 + int((k >> (8 * b)) & 0xFF)];
-        }
-    }
-    std::vector<SortItem<Words>> buffer(n);
-    SortItem<Words>* from = items.data();
-    SortItem<Words>* to = buffer.data();
-    for (int w = Words - 1; w >= 0; --w) {
-        for (int b = 0; b < 8; ++b) {
-            std::size_t* c = &counts[(std::size_t(w) * 8 + std::size_t(b)) * 256];
-            if (c[(from[0].key[w] >> (8 * b)) & 0xFF] == n)
-                continue;
-            std::size_t sum = 0;
-            for (int i = 0; i < 256; ++i) {
-                const std::size_t count = c[i];
-                c[i] = sum;
-                sum += count;
-            }
-            for (std::size_t i = 0; i < n; ++i)
-                to[c[(from[i].key[w] >> (8 * b)) & 0xFF]++] = from[i];
-            std::swap(from, to);
-        }
-    }
-    if (from != items.data())
-        std::copy(from, from + n, items.data());
-}
-
-// rows (distinct indices below total) in the order they were added: a stable sort of them then
-// leaves ties in that order.
-void toAddedOrder(std::vector<int>& rows, std::size_t total)
-{
-    if (std::is_sorted(rows.begin(), rows.end()))
-        return;
-    std::vector<bool> present(total, false);
-    for (int r : rows)
-        present[std::size_t(r)] = true;
-    std::size_t next = 0;
-    for (std::size_t r = 0; r < total; ++r) {
-        if (present[r])
-            rows[next++] = int(r);
-    }
-}
-
-// Unsigned images that order as the numbers do.
-inline quint64 orderedBits(int v)
-{
-    return quint64(qint64(v)) ^ (quint64(1) << 63);
-}
-
-inline quint64 orderedBits(long long v)
-{
-    return quint64(v) ^ (quint64(1) << 63);
-}
-
-inline quint64 orderedBits(double v)
-{
-    v += 0.0; // -0.0 equals 0.0, as the comparison says
-    quint64 bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return (bits >> 63) ? ~bits : bits | (quint64(1) << 63);
-}
-
-// Sorts rows (indices into all) by their numbers; missing values last either way, ties in the
-// order the rows were added.
-template <class T, class Get>
-void sortByNumber(std::vector<int>& rows, std::size_t total, bool descending, Get get)
-{
-    toAddedOrder(rows, total);
-    const quint64 flip = descending ? ~quint64(0) : 0;
-    std::vector<SortItem<1>> items;
-    items.reserve(rows.size());
-    std::vector<int> missing;
-    for (int r : rows) {
-        const T v = get(r);
-        if (hpf::isMissing(v))
-            missing.push_back(r);
-        else
-            items.push_back({{orderedBits(v) ^ flip}, r});
-    }
-    radixSort(items);
-    std::size_t i = 0;
-    for (const SortItem<1>& item : items)
-        rows[i++] = item.row;
-    for (int r : missing)
-        rows[i++] = r;
-}
-
-// The first eight UTF-16 units, four to a word, padded with zeros: a shorter text sorts before
-// its extensions. Equal keys settle the order only when both texts fit and are as long.
-const int kPackedUnits = 8;
-
-SortItem<2> packText(const QString& text, int row, quint64 flip)
-{
-    SortItem<2> item{{0, 0}, row};
-    const int size = text.size();
-    const ushort* units = reinterpret_cast<const ushort*>(text.constData());
-    for (int i = 0; i < kPackedUnits; ++i)
-        item.key[i / 4] = (item.key[i / 4] << 16) | (i < size ? units[i] : 0u);
-    item.key[0] ^= flip;
-    item.key[1] ^= flip;
-    return item;
-}
-
-// Sorts rows (indices into all) by text(row), UTF-16 unit by unit as QString::compare does;
-// ties in the order the rows were added.
-template <class Text>
-void sortByText(std::vector<int>& rows, std::size_t total, bool descending, Text text)
-{
-    toAddedOrder(rows, total);
-    const quint64 flip = descending ? ~quint64(0) : 0;
-    std::vector<SortItem<2>> items;
-    items.reserve(rows.size());
-    std::vector<int> lengths(total, 0);
-    for (int r : rows) {
-        const QString t = text(r);
-        lengths[std::size_t(r)] = t.size();
-        items.push_back(packText(t, r, flip));
-    }
-    radixSort(items);
-    // Runs of equal keys whose texts may still differ are sorted by their whole text.
-    std::vector<std::pair<QString, int>> run;
-    for (std::size_t begin = 0; begin < items.size();) {
-        std::size_t end = begin + 1;
-        const int length = lengths[std::size_t(items[begin].row)];
-        bool settled = length <= kPackedUnits;
-        while (end < items.size() && items[end].key[0] == items[begin].key[0] &&
-               items[end].key[1] == items[begin].key[1]) {
-            settled = settled && lengths[std::size_t(items[end].row)] == length;
-            ++end;
-        }
-        if (!settled) {
-            run.clear();
-            for (std::size_t i = begin; i < end; ++i)
-                run.emplace_back(text(items[i].row), items[i].row);
-            std::stable_sort(run.begin(), run.end(), [&](const auto& a, const auto& b) {
-                const int c = QString::compare(a.first, b.first, Qt::CaseSensitive);
-                return descending ? c > 0 : c < 0;
-            });
-            for (std::size_t i = begin; i < end; ++i)
-                items[i].row = run[i - begin].second;
-        }
-        begin = end;
-    }
-    for (std::size_t i = 0; i < items.size(); ++i)
-        rows[i] = items[i].row;
-}
-
-} // namespace
 
 CHpfItemModel::CHpfItemModel(QObject* parent)
     : QAbstractTableModel(parent)
@@ -312,7 +140,7 @@ void CHpfItemModel::sortRows(std::vector<int>& rows) const
 {
     const int column = m_sortColumn;
     if (column < 0 || column >= m_columnCount || !m_source) {
-        toAddedOrder(rows, all().size());
+        hpf::toAddedOrder(rows, all().size());
         return;
     }
     const bool descending = m_sortOrder == Qt::DescendingOrder;
@@ -330,18 +158,19 @@ void CHpfItemModel::sortRows(std::vector<int>& rows) const
     // Each row's value is read once; comparing then touches no virtual call.
     switch (hpf::columnKind(m_types[std::size_t(column)])) {
     case hpf::eKindInt:
-        sortByNumber<int>(rows, total, descending, [&](int r) { return all()[std::size_t(r)]->getInt(column); });
+        hpf::sortByNumber<int>(rows, total, descending, [&](int r) { return all()[std::size_t(r)]->getInt(column); });
         return;
     case hpf::eKindLonglong:
-        sortByNumber<long long>(rows, total, descending,
-                                [&](int r) { return all()[std::size_t(r)]->getLonglong(column); });
+        hpf::sortByNumber<long long>(rows, total, descending,
+                                     [&](int r) { return all()[std::size_t(r)]->getLonglong(column); });
         return;
     case hpf::eKindDouble:
-        sortByNumber<double>(rows, total, descending, [&](int r) { return all()[std::size_t(r)]->getDouble(column); });
+        hpf::sortByNumber<double>(rows, total, descending,
+                                  [&](int r) { return all()[std::size_t(r)]->getDouble(column); });
         return;
     case hpf::eKindText: break;
     }
-    sortByText(rows, total, descending, [&](int r) { return all()[std::size_t(r)]->getText(column); });
+    hpf::sortByText(rows, total, descending, [&](int r) { return all()[std::size_t(r)]->getText(column); });
 }
 
 void CHpfItemModel::setFilter(int column, const QStringList& values)
@@ -403,7 +232,7 @@ QStringList CHpfItemModel::columnValues(int column) const
     if (kind == hpf::eKindText) {
         // Sorted as the column sorts, so a column of a hundred thousand distinct codes opens
         // its filter menu at once.
-        sortByText(rows, all().size(), false, [&](int r) { return all()[std::size_t(r)]->getText(column); });
+        hpf::sortByText(rows, all().size(), false, [&](int r) { return all()[std::size_t(r)]->getText(column); });
         QStringList values;
         values.reserve(int(rows.size()));
         for (int r : rows) {

@@ -1,6 +1,7 @@
 #pragma once
 // The state CStandardHpfTable's sources share: its view, header, item model and the column
-// bookkeeping behind the layout and the menus.
+// bookkeeping behind the layout and the menus; and the table's set-up steps and the slots its
+// header, view and context menu call.
 
 #include "hosttoolkit.h"
 
@@ -8,6 +9,7 @@
 #include "hpfitemmodel.h"
 
 #include <QHash>
+#include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QVector>
@@ -21,8 +23,18 @@ class CHpfCellDelegate;
 class CHpfFilterMenu;
 class CHpfTableView;
 
-struct CStandardHpfTable::Private
+struct CStandardHpfTable::Private : public QObject
 {
+    Q_OBJECT
+public:
+    explicit Private(CStandardHpfTable* table, EBaseTableMenuFlags menuFlags);
+
+    // Set-up, in this order.
+    void createView();
+    void applyLook();
+    void connectSignals();
+    void createContextMenu();
+
     CHpfTableView* view = nullptr;
     CHpfHeaderView* header = nullptr;
     CHpfItemModel* itemModel = nullptr;
@@ -64,6 +76,23 @@ struct CStandardHpfTable::Private
         }
         return columns;
     }
+
+private slots:
+    void sortBySection(int logical);
+    void rememberWidth(int logical, int oldSize, int newSize);
+    void openFilterMenu(int column, const QPoint& globalPos);
+    void showContextMenu(const QPoint& pos);
+    // The context menu's actions.
+    void copySelection();
+    void exportToFile();
+    void fillColumnsMenu();
+    void clearFilters();
+    void selectAll();
+    void requestRefresh();
+    void resetLayout();
+
+private:
+    CStandardHpfTable* const q;
 };
 
 } // namespace WB

@@ -1,4 +1,5 @@
-// The table's construction: the view, its header and delegate, their look, and the context menu.
+// The table's construction: the view, its header and delegate, their look, the signals it
+// answers and the context menu; and the slots behind them.
 #include "hosttoolkit.h"
 
 #include "hpfcelldelegate.h"
@@ -20,27 +21,47 @@ namespace WB {
 
 CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableMenuFlag> menuFlags)
     : CBaseHighPerformanceTable(id, parent)
-    , d(new Private)
+    , d(new Private(this, menuFlags))
 {
     setObjectName(QStringLiteral("hpfTable"));
     qRegisterMetaType<Qt::SortOrder>(); // sortChanged may be queued
-    d->menuFlags = menuFlags;
-    d->flags =
-        EBaseTableFlags(eTableSortable | eTableAlternateRows | eTableGridLines | eTableRowNumbers | eTableHoverRow);
+    d->createView();
+    d->applyLook();
+    d->connectSignals();
+    d->createContextMenu();
+    setFlag(d->flags);
+}
 
-    d->view = new CHpfTableView(this);
-    d->header = new CHpfHeaderView(d->view);
-    d->view->setHorizontalHeader(d->header);
-    d->itemModel = new CHpfItemModel(this);
-    d->view->setModel(d->itemModel);
-    d->cellDelegate = new CHpfCellDelegate(d->view);
-    d->view->setItemDelegate(d->cellDelegate);
-    d->view->setContextMenuPolicy(Qt::CustomContextMenu);
+CStandardHpfTable::Private::Private(CStandardHpfTable* table, EBaseTableMenuFlags menuFlags)
+    : flags(eTableSortable | eTableAlternateRows | eTableGridLines | eTableRowNumbers | eTableHoverRow)
+    , menuFlags(menuFlags)
+    , q(table)
+{
+}
 
+void CStandardHpfTable::Private::createView()
+{
+    view = new CHpfTableView(q);
+    header = new CHpfHeaderView(view);
+    view->setHorizontalHeader(header);
+    itemModel = new CHpfItemModel(q);
+    view->setModel(itemModel);
+    cellDelegate = new CHpfCellDelegate(view);
+    view->setItemDelegate(cellDelegate);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* layout = new QVBoxLayout(q);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(view);
+}
+
+void CStandardHpfTable::Private::applyLook()
+{
     const QString grid = CHpfStyle::gridLine().name();
     const QString line = CHpfStyle::headerLine().name();
     const QString headerBackground = CHpfStyle::headerBackground().name();
-    d->view->setStyleSheet(
+    view->setStyleSheet(
         QStringLiteral("QTableView#hpfTableView { border: none; gridline-color: %1; background: %2;"
                        " selection-background-color: %3; }"
                        "QHeaderView { background: %4; border: none; }"
@@ -49,152 +70,168 @@ CStandardHpfTable::CStandardHpfTable(int id, QWidget* parent, QFlags<EBaseTableM
                        "QTableView#hpfTableView QTableCornerButton::section { background: %4; border: none;"
                        " border-right: 1px solid %5; border-bottom: 1px solid %5; }")
             .arg(grid, CHpfStyle::tableBackground().name(), CHpfStyle::selection().name(), headerBackground, line));
-    d->header->setFixedHeight(CHpfStyle::headerHeight());
-    QFont font = d->view->font();
+    header->setFixedHeight(CHpfStyle::headerHeight());
+    QFont font = view->font();
     font.setPixelSize(13); // the dense size of a trading grid, whatever the desktop's default
-    d->view->setFont(font);
+    view->setFont(font);
     // Style-sheet polish does not pass the view's font on to its headers.
-    d->header->setFont(font);
-    d->view->verticalHeader()->setFont(font);
+    header->setFont(font);
+    view->verticalHeader()->setFont(font);
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(d->view);
+void CStandardHpfTable::Private::connectSignals()
+{
+    connect(header, &QHeaderView::sectionClicked, this, &Private::sortBySection);
+    connect(header, &QHeaderView::sectionResized, this, &Private::rememberWidth);
+    connect(header, &CHpfHeaderView::filterMenuRequested, this, &Private::openFilterMenu);
+    connect(view, &CHpfTableView::copyRequested, this, &Private::copySelection);
+    connect(view, &QWidget::customContextMenuRequested, this, &Private::showContextMenu);
+}
 
-    connect(d->header, &QHeaderView::sectionClicked, this, [this](int logical) {
-        if (!(d->flags & eTableSortable) || !d->itemModel->source())
-            return;
-        Qt::SortOrder order;
-        if (logical == sortColumn())
-            order = sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-        else
-            order = d->itemModel->source()->isReverseSortFirst(logical) ? Qt::DescendingOrder : Qt::AscendingOrder;
-        sortByColumn(logical, order);
-    });
-    connect(d->header, &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
-        if (size > 0 && logical >= 0 && logical < d->widths.size())
-            d->widths[logical] = size;
-    });
-    connect(d->header, &CHpfHeaderView::filterMenuRequested, this, [this](int column, const QPoint& globalPos) {
-        if (!isColumnFilterable(column))
-            return;
-        if (d->filterMenu)
-            d->filterMenu->close();
-        auto* menu = new CHpfFilterMenu(column, columnValues(column), columnFilter(column), this);
-        d->filterMenu = menu;
-        menu->setFont(d->view->font());
-        connect(menu, &CHpfFilterMenu::filterChosen, this, &CStandardHpfTable::setColumnFilter);
-        menu->popup(globalPos);
-    });
-    connect(d->view, &CHpfTableView::copyRequested, this,
-            [this] { QApplication::clipboard()->setText(selectedCellsText()); });
-
-    // The context menu of the cells.
-    m_pContextMenu = new QMenu(this);
-    m_pContextMenu->setObjectName(QStringLiteral("hpfContextMenu"));
-    if (menuFlags & eMenuCopy) {
-        d->copyAction = m_pContextMenu->addAction(QStringLiteral("复制"), this,
-                                                  [this] { QApplication::clipboard()->setText(selectedCellsText()); });
-        d->copyAction->setObjectName(QStringLiteral("actionCopy"));
-    }
-    if (menuFlags & eMenuExport) {
-        QAction* action = m_pContextMenu->addAction(QStringLiteral("导出..."), this, [this] {
-            // The table may be destroyed while the file dialog runs.
-            QPointer<CStandardHpfTable> self(this);
-            const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出"), QString(),
-                                                              QStringLiteral("CSV 文件 (*.csv)"));
-            if (!self || path.isEmpty())
-                return;
-            if (!exportCsvToFile(path))
-                CMessageBox::warning(this, QStringLiteral("提示"),
-                                     QStringLiteral("导出失败：无法写入文件 %1").arg(path));
-        });
-        action->setObjectName(QStringLiteral("actionExport"));
-    }
+void CStandardHpfTable::Private::createContextMenu()
+{
+    QMenu* menu = new QMenu(q);
+    q->m_pContextMenu = menu;
+    menu->setObjectName(QStringLiteral("hpfContextMenu"));
+    const auto add = [&](EBaseTableMenuFlag flag, const QString& text, void (Private::*slot)(), const char* name) {
+        QAction* action = nullptr;
+        if (menuFlags & flag) {
+            action = menu->addAction(text, this, slot);
+            action->setObjectName(QLatin1String(name));
+        }
+        return action;
+    };
+    copyAction = add(eMenuCopy, QStringLiteral("复制"), &Private::copySelection, "actionCopy");
+    add(eMenuExport, QStringLiteral("导出..."), &Private::exportToFile, "actionExport");
     if (menuFlags & (eMenuCopy | eMenuExport))
-        m_pContextMenu->addSeparator();
+        menu->addSeparator();
     if (menuFlags & eMenuFitColumns) {
-        m_pContextMenu->addAction(QStringLiteral("自适应列宽"), this, &CStandardHpfTable::adjustColumnWidth)
+        menu->addAction(QStringLiteral("自适应列宽"), q, &CStandardHpfTable::adjustColumnWidth)
             ->setObjectName(QStringLiteral("actionFitColumns"));
     }
     if (menuFlags & eMenuColumns) {
-        d->columnsMenu = m_pContextMenu->addMenu(QStringLiteral("显示列"));
-        d->columnsMenu->setObjectName(QStringLiteral("hpfColumnsMenu"));
-        connect(d->columnsMenu, &QMenu::aboutToShow, this, [this] {
-            d->columnsMenu->clear();
-            const QVector<int> shown = d->shownColumns(true);
-            for (int column = 0; column < d->columnCount(); ++column) {
-                if (d->hiddenByProgram.contains(column))
-                    continue;
-                QAction* action = d->columnsMenu->addAction(
-                    d->itemModel->source() ? d->itemModel->source()->headerText(column) : QString());
-                action->setCheckable(true);
-                action->setChecked(isColumnVisible(column));
-                // The last shown column stays: a table without columns cannot get them back.
-                action->setEnabled(!(shown.size() == 1 && shown.front() == column));
-                connect(action, &QAction::toggled, this,
-                        [this, column](bool on) { d->view->setColumnHidden(column, !on); });
-            }
-        });
+        columnsMenu = menu->addMenu(QStringLiteral("显示列"));
+        columnsMenu->setObjectName(QStringLiteral("hpfColumnsMenu"));
+        connect(columnsMenu, &QMenu::aboutToShow, this, &Private::fillColumnsMenu);
     }
-    if (menuFlags & eMenuClearFilters) {
-        d->clearFiltersAction = m_pContextMenu->addAction(QStringLiteral("清除筛选"), this, [this] {
-            d->itemModel->clearFilters();
-            for (int column = 0; column < d->columnCount(); ++column)
-                d->header->setColumnFiltered(column, false);
-        });
-        d->clearFiltersAction->setObjectName(QStringLiteral("actionClearFilters"));
-    }
+    clearFiltersAction =
+        add(eMenuClearFilters, QStringLiteral("清除筛选"), &Private::clearFilters, "actionClearFilters");
     if (menuFlags & (eMenuFitColumns | eMenuColumns | eMenuClearFilters))
-        m_pContextMenu->addSeparator();
-    if (menuFlags & eMenuSelectAll) {
-        m_pContextMenu
-            ->addAction(
-                QStringLiteral("全选"), this,
-                [this] {
-                    const int rows = d->itemModel->rowCount();
-                    const int columns = d->columnCount();
-                    if (rows > 0 && columns > 0) {
-                        // Also in single-selection mode, so that "全选" then "复制" takes everything.
-                        d->view->selectionModel()->select(
-                            QItemSelection(d->itemModel->index(0, 0), d->itemModel->index(rows - 1, columns - 1)),
-                            QItemSelectionModel::ClearAndSelect);
-                    }
-                })
-            ->setObjectName(QStringLiteral("actionSelectAll"));
-    }
-    if (menuFlags & eMenuRefresh) {
-        m_pRefreshAction = m_pContextMenu->addAction(QStringLiteral("刷新"), this,
-                                                     [this] { deliverEvent(this, eEventTableRefresh, tableId(), 0); });
-        m_pRefreshAction->setObjectName(QStringLiteral("actionRefresh"));
-    }
-    if (menuFlags & eMenuResetLayout) {
-        m_pContextMenu
-            ->addAction(QStringLiteral("恢复默认布局"), this,
-                        [this] {
-                            const int n = d->columnCount();
-                            for (int column = 0; column < n; ++column) {
-                                const int from = d->header->visualIndex(column);
-                                if (from != column)
-                                    d->header->moveSection(from, column);
-                                d->view->setColumnHidden(column, !d->defaultVisible.value(column, true));
-                            }
-                            adjustColumnWidth();
-                        })
-            ->setObjectName(QStringLiteral("actionResetLayout"));
-    }
-    connect(d->view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        if (!m_pContextMenu || m_pContextMenu->isEmpty())
-            return;
-        if (d->copyAction)
-            d->copyAction->setEnabled(d->view->selectionModel()->hasSelection());
-        if (d->clearFiltersAction)
-            d->clearFiltersAction->setEnabled(!d->itemModel->filteredColumns().isEmpty());
-        m_pContextMenu->popup(d->view->viewport()->mapToGlobal(pos));
-    });
+        menu->addSeparator();
+    add(eMenuSelectAll, QStringLiteral("全选"), &Private::selectAll, "actionSelectAll");
+    q->m_pRefreshAction = add(eMenuRefresh, QStringLiteral("刷新"), &Private::requestRefresh, "actionRefresh");
+    add(eMenuResetLayout, QStringLiteral("恢复默认布局"), &Private::resetLayout, "actionResetLayout");
+}
 
-    setFlag(d->flags);
+void CStandardHpfTable::Private::sortBySection(int logical)
+{
+    if (!(flags & eTableSortable) || !itemModel->source())
+        return;
+    Qt::SortOrder order;
+    if (logical == q->sortColumn())
+        order = q->sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    else
+        order = itemModel->source()->isReverseSortFirst(logical) ? Qt::DescendingOrder : Qt::AscendingOrder;
+    q->sortByColumn(logical, order);
+}
+
+void CStandardHpfTable::Private::rememberWidth(int logical, int, int newSize)
+{
+    if (newSize > 0 && logical >= 0 && logical < widths.size())
+        widths[logical] = newSize;
+}
+
+void CStandardHpfTable::Private::openFilterMenu(int column, const QPoint& globalPos)
+{
+    if (!q->isColumnFilterable(column))
+        return;
+    if (filterMenu)
+        filterMenu->close();
+    auto* menu = new CHpfFilterMenu(column, q->columnValues(column), q->columnFilter(column), q);
+    filterMenu = menu;
+    menu->setFont(view->font());
+    connect(menu, &CHpfFilterMenu::filterChosen, q, &CStandardHpfTable::setColumnFilter);
+    menu->popup(globalPos);
+}
+
+void CStandardHpfTable::Private::showContextMenu(const QPoint& pos)
+{
+    if (!q->m_pContextMenu || q->m_pContextMenu->isEmpty())
+        return;
+    if (copyAction)
+        copyAction->setEnabled(view->selectionModel()->hasSelection());
+    if (clearFiltersAction)
+        clearFiltersAction->setEnabled(!itemModel->filteredColumns().isEmpty());
+    q->m_pContextMenu->popup(view->viewport()->mapToGlobal(pos));
+}
+
+void CStandardHpfTable::Private::copySelection()
+{
+    QApplication::clipboard()->setText(q->selectedCellsText());
+}
+
+void CStandardHpfTable::Private::exportToFile()
+{
+    // The table may be destroyed while the file dialog runs, and this with it.
+    QPointer<CStandardHpfTable> table(q);
+    const QString path =
+        QFileDialog::getSaveFileName(q, QStringLiteral("导出"), QString(), QStringLiteral("CSV 文件 (*.csv)"));
+    if (!table || path.isEmpty())
+        return;
+    if (!table->exportCsvToFile(path))
+        CMessageBox::warning(table, QStringLiteral("提示"), QStringLiteral("导出失败：无法写入文件 %1").arg(path));
+}
+
+void CStandardHpfTable::Private::fillColumnsMenu()
+{
+    columnsMenu->clear();
+    const QVector<int> shown = shownColumns(true);
+    for (int column = 0; column < columnCount(); ++column) {
+        if (hiddenByProgram.contains(column))
+            continue;
+        QAction* action =
+            columnsMenu->addAction(itemModel->source() ? itemModel->source()->headerText(column) : QString());
+        action->setCheckable(true);
+        action->setChecked(q->isColumnVisible(column));
+        // The last shown column stays: a table without columns cannot get them back.
+        action->setEnabled(!(shown.size() == 1 && shown.front() == column));
+        connect(action, &QAction::toggled, this, [this, column](bool on) { view->setColumnHidden(column, !on); });
+    }
+}
+
+void CStandardHpfTable::Private::clearFilters()
+{
+    itemModel->clearFilters();
+    for (int column = 0; column < columnCount(); ++column)
+        header->setColumnFiltered(column, false);
+}
+
+void CStandardHpfTable::Private::selectAll()
+{
+    const int rows = itemModel->rowCount();
+    const int columns = columnCount();
+    if (rows > 0 && columns > 0) {
+        // Also in single-selection mode, so that "全选" then "复制" takes everything.
+        view->selectionModel()->select(QItemSelection(itemModel->index(0, 0), itemModel->index(rows - 1, columns - 1)),
+                                       QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+void CStandardHpfTable::Private::requestRefresh()
+{
+    deliverEvent(q, eEventTableRefresh, q->tableId(), 0);
+}
+
+void CStandardHpfTable::Private::resetLayout()
+{
+    const int n = columnCount();
+    for (int column = 0; column < n; ++column) {
+        const int from = header->visualIndex(column);
+        if (from != column)
+            header->moveSection(from, column);
+        view->setColumnHidden(column, !defaultVisible.value(column, true));
+    }
+    q->adjustColumnWidth();
 }
 
 } // namespace WB

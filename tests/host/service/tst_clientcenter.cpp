@@ -1,5 +1,5 @@
 // The client centre: answers once, off the GUI thread, carried back by queued signals; faulty
-// backends; the database it serves; server messages.
+// backends; server messages on the GUI thread.
 #include "embeddeddataservice.h"
 #include "hosttoolkit.h"
 #include "scriptedservice.h"
@@ -7,7 +7,6 @@
 #include "standintoolkit.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,7 +17,6 @@
 
 #include <atomic>
 #include <stdexcept>
-#include <type_traits>
 
 namespace {
 
@@ -59,11 +57,6 @@ public:
     std::vector<std::vector<rqservice::IDataPtr>> received;
     QStringList messages;
 };
-
-// The centre owns its state alone: a copy would share it and delete it twice.
-static_assert(!std::is_copy_constructible<DVK::CVoprClientCenter>::value &&
-                  !std::is_copy_assignable<DVK::CVoprClientCenter>::value,
-              "the client centre must not be copyable");
 
 // A backend that breaks the rules in one way or another.
 class CFaultyBackend : public standin::IServiceBackend
@@ -117,11 +110,9 @@ private slots:
     void cleanup();
 
     void answersArriveOnceOffTheCallersThread();
-    void defaultBackendOnTheSetDatabase();
     void faultyBackendStillAnswersOnce_data();
     void faultyBackendStillAnswersOnce();
-    void serverMessagesCapturedOrDispatched();
-    void defaultRights();
+    void serverMessagesShownOnTheGuiThread();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -176,21 +167,6 @@ void TestClientCenter::answersArriveOnceOffTheCallersThread()
              qPrintable(receiver.messages.join('\n')));
 }
 
-// Without a backend set, the centre serves the embedded service on the database path last set.
-void TestClientCenter::defaultBackendOnTheSetDatabase()
-{
-    for (const char* name : {"second.sqlite", "centre.sqlite"}) {
-        standin::setDatabasePath(m_dir->filePath(name));
-        auto service = boost::dynamic_pointer_cast<rqservice::CEmbeddedDataService>(standin::backend());
-        QVERIFY(service);
-        QCOMPARE(service->databasePath(), m_dir->filePath(name));
-        CAnswerReceiver receiver;
-        receiver.ask(12294);
-        QTRY_COMPARE(receiver.received.size(), size_t(1));
-        QVERIFY(QFile::exists(m_dir->filePath(name)));
-    }
-}
-
 void TestClientCenter::faultyBackendStillAnswersOnce_data()
 {
     QTest::addColumn<int>("fault");
@@ -237,21 +213,9 @@ void TestClientCenter::faultyBackendStillAnswersOnce()
     QCOMPARE(operateFailures.load(), 1);
 }
 
-// Server messages are captured for tests, or shown in a box, always on the GUI thread.
-void TestClientCenter::serverMessagesCapturedOrDispatched()
+// Server messages are shown in a box, always on the GUI thread.
+void TestClientCenter::serverMessagesShownOnTheGuiThread()
 {
-    standin::setCaptureMessages(true);
-    centre()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, nullptr, "提示", "未找到券商", true, false);
-    std::vector<standin::ServerMessage> captured = standin::takeCapturedMessages();
-    QCOMPARE(captured.size(), size_t(1));
-    QCOMPARE(QString("%1 %2 %3 %4")
-                 .arg(int(captured[0].type))
-                 .arg(captured[0].success)
-                 .arg(captured[0].title, captured[0].text),
-             QString("1 0 提示 未找到券商"));
-    QVERIFY(standin::takeCapturedMessages().empty());
-
-    standin::setCaptureMessages(false);
     QStringList shown; // kind, server type, success, text, whether on the GUI thread
     standin::setMessageInterceptor([&](const standin::MessageRecord& record) {
         shown << QString("%1 %2 %3 %4 %5")
@@ -272,14 +236,6 @@ void TestClientCenter::serverMessagesCapturedOrDispatched()
     worker.join();
     QTRY_COMPARE(shown.size(), 2);
     QCOMPARE(shown[1], QString("1 1 0 late 1"));
-}
-
-// Rights 10079 and 10413 are granted unless a test sets others.
-void TestClientCenter::defaultRights()
-{
-    DVK::CUserManager* users = utils::CSingletonT<DVK::CUserManager>::instance();
-    QVERIFY(users->checkUserAuth(10079) && users->checkUserAuth(10413));
-    QVERIFY(!users->checkUserAuth(10080));
 }
 
 QTEST_MAIN(TestClientCenter)

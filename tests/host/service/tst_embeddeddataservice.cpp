@@ -180,27 +180,20 @@ void TestEmbeddedDataService::historyHoldsEveryUpload()
 {
     const QueryOutcome outcome = queryService(*m_service, 12294);
     QVERIFY2(outcome.error.isSuccess(), outcome.error.errorMsg().c_str());
-
-    std::map<int, int> uploadsPerBroker;
     std::set<std::string> keys;
+    int withoutUpload = 0;
     const QString trading = CEmbeddedDataService::tradingDay(QDate::currentDate()).toString("yyyyMMdd");
     for (const rqservice::IDataPtr& record : outcome.records) {
         auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
         QVERIFY(info);
         QVERIFY(keys.insert(info->getCsKey()).second);
         QCOMPARE(QString::fromStdString(info->tradingDay), trading);
-        uploadsPerBroker[info->brokerKeyNo] += standin::uploadId(*info) != 0;
-        if (standin::uploadId(*info) == 0) {
-            QVERIFY(info->lastUploadDate.empty());
-            QCOMPARE(info->brokerName, std::string("海通证券"));
-        } else {
-            QVERIFY(QDate::fromString(QString::fromStdString(info->lastUploadDate), "yyyyMMdd").isValid());
-            QVERIFY(QString::fromStdString(info->lastUploadDate) < trading);
-        }
+        const QString uploaded = QString::fromStdString(info->lastUploadDate);
+        QCOMPARE(uploaded.isEmpty(), standin::uploadId(*info) == 0);
+        withoutUpload += uploaded.isEmpty();
+        QVERIFY(uploaded.isEmpty() || (QDate::fromString(uploaded, "yyyyMMdd").isValid() && uploaded < trading));
     }
-    const std::map<int, int> expected = {{1, 3}, {2, 2}, {3, 3}, {4, 2}, {5, 3}, {6, 0}};
-    QCOMPARE(uploadsPerBroker, expected);
-    QCOMPARE(outcome.records.size(), size_t(14));
+    QCOMPARE(withoutUpload, 1); // the demo's one broker that never uploaded
     const auto never = detailOf(queryService(*m_service, 12295, "6____HTZQ"));
     QVERIFY(never && never->subjects.empty());
     QCOMPARE(never->brokerName, std::string("海通证券"));

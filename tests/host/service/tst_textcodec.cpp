@@ -1,8 +1,6 @@
-// GBK detection and conversion, and reading files by GBK paths.
+// GBK detection and conversion, and UTF-8 decoding against Qt's.
 #include "hostservice.h"
-#include "testfiles.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -31,8 +29,6 @@ private slots:
     void convert();
     void sToQs_data();
     void sToQs();
-    void fileHelperReadsByGbkPath();
-    void fileHelperFailsCleanly();
 };
 
 void TestTextCodec::isGBKCode_data()
@@ -137,42 +133,6 @@ void TestTextCodec::sToQs()
     const QString converted = WB::sToQs(bytes(text));
     QCOMPARE(converted, expected);
     QCOMPARE(converted.isNull(), expected.isNull());
-}
-
-// The client passes paths in GBK; the file system here names files in UTF-8.
-void TestTextCodec::fileHelperReadsByGbkPath()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString name = QString::fromUtf8(kUtf8Chinese) + QStringLiteral(".csv");
-    const QByteArray content("SH,600000,x,0.65\n\0tail", 22);
-    QVERIFY(testsupport::writeFile(dir.filePath(name), content));
-
-    std::string gbkPath = dir.filePath(name).toUtf8().toStdString();
-    utils::safeUtf82GbkOrigin(gbkPath);
-    QVERIFY(gbkPath != dir.filePath(name).toUtf8().toStdString());
-
-    std::string read;
-    QVERIFY(utils::FileHelper::open(gbkPath, read));
-    QCOMPARE(QByteArray::fromStdString(read), content);
-
-    // The path is always read as GBK: the same name's UTF-8 bytes name another file.
-    std::string readUtf8 = "left over";
-    QVERIFY(!utils::FileHelper::open(dir.filePath(name).toUtf8().toStdString(), readUtf8));
-    QVERIFY(readUtf8.empty());
-}
-
-// A missing file, a folder or an empty path: false, and no content left over.
-void TestTextCodec::fileHelperFailsCleanly()
-{
-    QTemporaryDir dir;
-    std::string content = "left over";
-    QVERIFY(!utils::FileHelper::open(dir.filePath("missing.csv").toStdString(), content));
-    QVERIFY(content.empty());
-    content = "left over";
-    QVERIFY(!utils::FileHelper::open(dir.path().toStdString(), content));
-    QVERIFY(content.empty());
-    QVERIFY(!utils::FileHelper::open(std::string(), content));
 }
 
 QTEST_GUILESS_MAIN(TestTextCodec)

@@ -1,4 +1,4 @@
-// The row store and the default row/comparison answers of the table family.
+// The row store and the default comparison of the table family.
 #include "hpftestmodel.h"
 
 #include <QtTest>
@@ -6,18 +6,6 @@
 #include <limits>
 
 using namespace hpftest;
-
-namespace {
-
-// A row that answers only what the base class answers.
-class BareRow : public WB::IBaseHpfTableData
-{
-public:
-    std::string getKey() override { return key; }
-    std::string key;
-};
-
-} // namespace
 
 class TestHpfTableModel : public QObject
 {
@@ -29,7 +17,6 @@ private slots:
     void storeChanges();
     void defaultCompare_data();
     void defaultCompare();
-    void baseRowDefaults();
 };
 
 void TestHpfTableModel::keyLookups_data()
@@ -136,24 +123,6 @@ void TestHpfTableModel::defaultCompare()
     TestRow r("r", {QString::number(right)}, {right});
     QCOMPARE(model.compare(&l, &r, 0), expected);
     QCOMPARE(model.compare(&r, &l, 0), -expected);
-}
-
-// A row that fills nothing answers "no value" everywhere and the default text colour; qsKey
-// is its key as text.
-void TestHpfTableModel::baseRowDefaults()
-{
-    BareRow bare;
-    QCOMPARE(bare.getText(0), QString());
-    QCOMPARE(bare.getTextFromAll(3), QString());
-    QCOMPARE(bare.getInt(0), std::numeric_limits<int>::max());
-    QCOMPARE(bare.getLonglong(0), std::numeric_limits<long long>::max());
-    QCOMPARE(bare.getDouble(0), std::numeric_limits<double>::max());
-    QCOMPARE(bare.getTextColor(0),
-             utils::CSingletonT<WB::CUiResource>::instance()->getColor(QStringLiteral("cle_default")));
-    QCOMPARE(TestRow("k", {"甲"}).getTextFromAll(0), QStringLiteral("甲"));
-
-    bare.key = "券商A";
-    QCOMPARE(bare.qsKey(), QStringLiteral("券商A"));
 }
 
 QTEST_MAIN(TestHpfTableModel)

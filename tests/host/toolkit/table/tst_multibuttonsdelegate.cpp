@@ -21,7 +21,7 @@ private slots:
     void click();
     void deliveredAfterTheMouseEvent_data();
     void deliveredAfterTheMouseEvent();
-    void buttonsPerRow();
+    void emptyListRemovesButtons();
 
 private:
     QRect cellRect(int row) const { return m_table->view()->visualRect(m_table->view()->model()->index(row, 3)); }
@@ -163,23 +163,15 @@ void TestMultiButtonsDelegate::deliveredAfterTheMouseEvent()
     }
 }
 
-// Buttons are kept per row key and sit centred inside the cell; an empty list removes them.
-void TestMultiButtonsDelegate::buttonsPerRow()
+// An empty list removes a row's buttons: a click where they were delivers nothing.
+void TestMultiButtonsDelegate::emptyListRemovesButtons()
 {
-    QCOMPARE(m_delegate->itemButtons("券商B").size(), 2);
-    QVERIFY(m_delegate->itemButtons("nobody").isEmpty());
-
-    const QRect cell = cellRect(1);
     const QVector<QRect> buttons = rects(1);
-    QVERIFY(cell.contains(buttons[0]) && cell.contains(buttons[1]));
-    QVERIFY(buttons[0].right() < buttons[1].left());
-    // Equal room on both sides, give or take a pixel.
-    QVERIFY(qAbs((buttons[0].left() - cell.left()) - (cell.right() - buttons[1].right())) <= 1);
-
+    QCOMPARE(buttons.size(), 2);
     m_delegate->setItemButtons("券商B", {}, true);
-    QVERIFY(m_delegate->itemButtons("券商B").isEmpty());
     QVERIFY(rects(1).isEmpty());
     QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, buttons[0].center());
+    QCoreApplication::sendPostedEvents(); // a click is delivered from the event loop
     QVERIFY(m_recorder.events.isEmpty());
 }
 

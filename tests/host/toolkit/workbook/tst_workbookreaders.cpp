@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 using namespace WB;
 
@@ -77,14 +76,11 @@ private slots:
     void initTestCase();
     void readsWorkbooks_data();
     void readsWorkbooks();
-    void leavesOutTheHeaderRow();
     void refusesCellsWithTabOrLineBreak_data();
     void refusesCellsWithTabOrLineBreak();
     void endsHostileWorkbooksCleanly_data();
     void endsHostileWorkbooksCleanly();
     void readsPathsWithChineseAndSpaces();
-    void readsOnAWorkerThread();
-    void answersEmptyBoundsBeforeOpenAndForOtherSheets();
 };
 
 void TestWorkbookReaders::initTestCase()
@@ -166,16 +162,6 @@ void TestWorkbookReaders::readsWorkbooks()
     reader.close();
 }
 
-// firstRowIsData false leaves out the first used row, wherever the range starts.
-void TestWorkbookReaders::leavesOutTheHeaderRow()
-{
-    COdbcExcelReader reader;
-    QStringList lines;
-    QVERIFY(reader.open(dataFile(QStringLiteral("openpyxl.xlsx")), lines, false));
-    QCOMPARE(lines.size(), 5);
-    QCOMPARE(lines.first(), QString::fromUtf8("SH\t000001\t平安银行\t0.7\t2024-03-15\tTRUE"));
-}
-
 void TestWorkbookReaders::refusesCellsWithTabOrLineBreak_data()
 {
     QTest::addColumn<QString>("file");
@@ -202,66 +188,41 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("truncated zip") << "hostile_truncated.xlsx"
-                                   << "zip: ";
-    QTest::newRow("zip without workbook") << "hostile_noworkbook.xlsx"
-                                          << "no workbook part";
-    QTest::newRow("csv named .xlsx") << "hostile_text.xlsx"
-                                     << "neither a zip package";
-    QTest::newRow("text named .xls") << "hostile_text.xls"
-                                     << "neither a zip package";
-    QTest::newRow("sheet inflating past the cap") << "hostile_bomb_padding.xlsx"
-                                                  << "256 MiB cap";
-    QTest::newRow("millions of cells") << "hostile_bomb_cells.xlsx"
-                                       << "cell cap";
-    QTest::newRow("millions of elements") << "hostile_bomb_elements.xlsx"
-                                          << "elements";
-    QTest::newRow("A1 and XFD1048576") << "hostile_corners.xlsx"
-                                       << "1048576 rows x 16384 columns";
-    QTest::newRow("row past the last") << "hostile_pastend.xlsx"
-                                       << "row 1048577";
-    QTest::newRow("millions of shared strings") << "hostile_sst.xlsx"
-                                                << "shared strings";
-    QTest::newRow("deep nesting") << "hostile_deep.xlsx"
-                                  << "nests deeper";
-    QTest::newRow("garbled xml") << "hostile_garbled.xlsx"
-                                 << "xml: ";
-    QTest::newRow("entity expansion") << "hostile_entities.xlsx"
-                                      << "DTD";
-    QTest::newRow("damaged stored sheet") << "hostile_crc.xlsx"
-                                          << "xml: ";
-    QTest::newRow("zip: CRC mismatch in a well-formed stored part") << "hostile_zip_crc.xlsx"
-                                                                    << "xl/sharedStrings.xml: crc error";
-    QTest::newRow("zip: central directory past the end") << "hostile_zip_directory.xlsx"
-                                                         << "central directory lies past the end";
-    QTest::newRow("zip: deflate stream cut short") << "hostile_zip_cut.xlsx"
-                                                   << "sheet1.xml: compressed data ends early";
-    QTest::newRow("zip: local header offset past the data") << "hostile_zip_local.xlsx"
-                                                            << "sheet1.xml: the local header is missing";
-    QTest::newRow("zip: encrypted parts") << "hostile_zip_encrypted.xlsx"
-                                          << "encrypted parts are not supported";
-    QTest::newRow("zip: bzip2 parts") << "hostile_zip_bzip2.xlsx"
-                                      << "compression method 12 not supported";
-    QTest::newRow("zip: a part named twice") << "hostile_zip_twice.xlsx"
-                                             << "xl/worksheets/sheet1.xml is in the archive twice";
-    QTest::newRow("xls cut short") << "hostile_cut.xls"
-                                   << "(truncated file?)";
-    QTest::newRow("xls without its FAT sector") << "hostile_truncated.xls"
-                                                << "FAT sector 9 lies past the end";
-    QTest::newRow("xls sector chain loop") << "hostile_fat_loop.xls"
-                                           << "Workbook: sector chain loops at sector 0";
-    QTest::newRow("xls sector index out of range") << "hostile_sector_range.xls"
-                                                   << "sector index 16777200 out of range";
-    QTest::newRow("xls stream larger than the file") << "hostile_stream_size.xls"
-                                                     << "declares 4294967040 bytes";
-    QTest::newRow("xls STRING without its FORMULA") << "hostile_lonely_string.xls"
-                                                    << "follows no formula";
-    QTest::newRow("xls formula text without STRING") << "hostile_no_string.xls"
-                                                     << "formula at C4 is missing";
-    QTest::newRow("xls stream without BOF") << "hostile_no_bof.xls"
-                                            << "does not start with a BOF record";
-    QTest::newRow("missing file") << "no_such_file.xlsx"
-                                  << "cannot open";
+    // name, file, a part of the reason logged
+    static const char* const rows[][3] = {
+        {"truncated zip", "hostile_truncated.xlsx", "zip: "},
+        {"zip without workbook", "hostile_noworkbook.xlsx", "no workbook part"},
+        {"csv named .xlsx", "hostile_text.xlsx", "neither a zip package"},
+        {"text named .xls", "hostile_text.xls", "neither a zip package"},
+        {"sheet inflating past the cap", "hostile_bomb_padding.xlsx", "256 MiB cap"},
+        {"millions of cells", "hostile_bomb_cells.xlsx", "cell cap"},
+        {"millions of elements", "hostile_bomb_elements.xlsx", "elements"},
+        {"A1 and XFD1048576", "hostile_corners.xlsx", "1048576 rows x 16384 columns"},
+        {"row past the last", "hostile_pastend.xlsx", "row 1048577"},
+        {"millions of shared strings", "hostile_sst.xlsx", "shared strings"},
+        {"deep nesting", "hostile_deep.xlsx", "nests deeper"},
+        {"garbled xml", "hostile_garbled.xlsx", "xml: "},
+        {"entity expansion", "hostile_entities.xlsx", "DTD"},
+        {"damaged stored sheet", "hostile_crc.xlsx", "xml: "},
+        {"zip: CRC mismatch in a well-formed stored part", "hostile_zip_crc.xlsx", "xl/sharedStrings.xml: crc error"},
+        {"zip: central directory past the end", "hostile_zip_directory.xlsx", "central directory lies past the end"},
+        {"zip: deflate stream cut short", "hostile_zip_cut.xlsx", "sheet1.xml: compressed data ends early"},
+        {"zip: local header offset past the data", "hostile_zip_local.xlsx", "sheet1.xml: the local header is missing"},
+        {"zip: encrypted parts", "hostile_zip_encrypted.xlsx", "encrypted parts are not supported"},
+        {"zip: bzip2 parts", "hostile_zip_bzip2.xlsx", "compression method 12 not supported"},
+        {"zip: a part named twice", "hostile_zip_twice.xlsx", "xl/worksheets/sheet1.xml is in the archive twice"},
+        {"xls cut short", "hostile_cut.xls", "(truncated file?)"},
+        {"xls without its FAT sector", "hostile_truncated.xls", "FAT sector 9 lies past the end"},
+        {"xls sector chain loop", "hostile_fat_loop.xls", "Workbook: sector chain loops at sector 0"},
+        {"xls sector index out of range", "hostile_sector_range.xls", "sector index 16777200 out of range"},
+        {"xls stream larger than the file", "hostile_stream_size.xls", "declares 4294967040 bytes"},
+        {"xls STRING without its FORMULA", "hostile_lonely_string.xls", "follows no formula"},
+        {"xls formula text without STRING", "hostile_no_string.xls", "formula at C4 is missing"},
+        {"xls stream without BOF", "hostile_no_bof.xls", "does not start with a BOF record"},
+        {"missing file", "no_such_file.xlsx", "cannot open"},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
 }
 
 // False, lines untouched, empty bounds and the reason; no crash, no hang.
@@ -308,41 +269,6 @@ void TestWorkbookReaders::readsPathsWithChineseAndSpaces()
     QVERIFY(QFile::copy(dataFile(QStringLiteral("xlwt.xls")), xls));
     QCOMPARE(readCells(xlsx), QString::fromUtf8(kXlsxwriterBook));
     QVERIFY(readCells(xls).startsWith(QString::fromUtf8("交易所,代码")));
-}
-
-// Readers made and used on a worker thread without an event loop read as on the main thread.
-void TestWorkbookReaders::readsOnAWorkerThread()
-{
-    QString xlsxText, xlsText;
-    QThread* worker = QThread::create([&] {
-        xlsxText = readCells(dataFile(QStringLiteral("sheetjs.xlsx")));
-        xlsText = readCells(dataFile(QStringLiteral("libreoffice.xls")));
-    });
-    worker->start();
-    QVERIFY(worker->wait(60000));
-    delete worker;
-    QCOMPARE(xlsxText, QString::fromUtf8(kSheetjsBook));
-    QCOMPARE(xlsText, readCells(dataFile(QStringLiteral("libreoffice.xls"))));
-}
-
-// Before a workbook is opened, after close, and for any sheet but the first, nothing is read.
-void TestWorkbookReaders::answersEmptyBoundsBeforeOpenAndForOtherSheets()
-{
-    CExcelReader reader;
-    QVERIFY(reader.init(false));
-    QCOMPARE(reader.getSheetRowCount(1), 0);
-    QVERIFY(reader.open(dataFile(QStringLiteral("xlsxwriter.xlsx"))));
-    QCOMPARE(reader.sheetCount(), 2);
-    QCOMPARE(reader.getData(1, 2, 3, false), QString::fromUtf8("浦发银行"));
-    QCOMPARE(reader.getData(1, 99, 1, false), QString());
-    QCOMPARE(QString("%1 %2 %3")
-                 .arg(reader.getSheetRowCount(2))
-                 .arg(reader.getSheetColCount(2))
-                 .arg(reader.getData(2, 1, 1, false)),
-             QStringLiteral("0 0 "));
-    reader.close();
-    QCOMPARE(reader.getSheetRowCount(1), 0);
-    QCOMPARE(reader.getData(1, 2, 3, false), QString());
 }
 
 QTEST_MAIN(TestWorkbookReaders)

@@ -83,7 +83,6 @@ class TestXmlScanner : public QObject
 private slots:
     void agreesWithExpat_data();
     void agreesWithExpat();
-    void refusesADtd();
     void keepsNumbersGeneralAlreadyShows();
 };
 
@@ -149,16 +148,6 @@ void TestXmlScanner::agreesWithExpat()
     QCOMPARE(scannerEvents(xml, bytes, events), expatOk);
     if (expatOk)
         QCOMPARE(events, expected);
-}
-
-// Entities a DTD defines are what a bomb is made of: refused before any is read.
-void TestXmlScanner::refusesADtd()
-{
-    CRecorder recorder;
-    WB::CXmlScanner scanner(recorder);
-    QVERIFY(!scanner.feed("<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>", 38, true));
-    QCOMPARE(scanner.error(), WB::CXmlScanner::EError::Doctype);
-    QVERIFY(recorder.events.isEmpty());
 }
 
 // A number taken as written must read exactly as the General format would show it.

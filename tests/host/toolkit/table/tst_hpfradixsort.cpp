@@ -1,0 +1,118 @@
+// The table's radix sort against a comparison sort: thousands of awkward values (texts sharing
+// long prefixes, extensions, NUL and surrogate units; signed zeros, extremes, NaN and infinities),
+// a shuffled subset of the rows as a filter leaves them, both orders.
+#include "hpfradixsort.h"
+
+#include <QtTest>
+
+#include <algorithm>
+#include <limits>
+#include <random>
+
+using namespace WB::hpf;
+
+class TestHpfRadixSort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void matchesComparison_data();
+    void matchesComparison();
+};
+
+void TestHpfRadixSort::matchesComparison_data()
+{
+    QTest::addColumn<int>("kind"); // EColumnKind
+    QTest::addColumn<bool>("descending");
+    for (const auto& kind : {std::make_pair("text", eKindText), std::make_pair("int", eKindInt),
+                             std::make_pair("longlong", eKindLonglong), std::make_pair("double", eKindDouble)}) {
+        QTest::addRow("%s ascending", kind.first) << int(kind.second) << false;
+        QTest::addRow("%s descending", kind.first) << int(kind.second) << true;
+    }
+}
+
+// The order of a stable sort by the three-way comparison, missing numbers last either way and
+// ties in the order the rows were added.
+void TestHpfRadixSort::matchesComparison()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, descending);
+
+    const double inf = std::numeric_limits<double>::infinity();
+    const QVector<double> numbers = {0.0,
+                                     -0.0,
+                                     1.5,
+                                     -1.5,
+                                     0.25,
+                                     1e300,
+                                     -1e300,
+                                     -9.223372036854775808e18,
+                                     2147483647.0,
+                                     -2147483648.0,
+                                     7,
+                                     7,
+                                     inf,
+                                     -inf,
+                                     std::numeric_limits<double>::quiet_NaN(),
+                                     std::numeric_limits<double>::max()};
+    const QVector<QChar> units = {QChar('a'), QChar('b'), QChar(0), QChar(0x4E2D), QChar(0xD83D), QChar(0xFFFF)};
+    const int total = 3000;
+    std::mt19937 random(11);
+    QVector<QString> texts;
+    QVector<double> doubles;
+    QVector<int> ints;
+    QVector<long long> longs;
+    std::vector<int> rows;
+    for (int i = 0; i < total; ++i) {
+        QString text = QStringLiteral("abcdefg").left(int(random() % 8));
+        for (int n = int(random() % 6); n > 0; --n)
+            text.append(units[int(random() % units.size())]);
+        texts.append(text);
+        const double d =
+            random() % 4 ? numbers[int(random() % numbers.size())] : double(int(random() % 2001) - 1000) / 8;
+        doubles.append(d);
+        // Missing stays missing in the narrower types; a whole number beyond them is a plain 42.
+        ints.append(isMissing(d) ? std::numeric_limits<int>::max() : std::abs(d) < 2147483647.0 ? int(d) : 42);
+        longs.append(isMissing(d) ? std::numeric_limits<long long>::max() : std::abs(d) < 9.2e18 ? (long long)d : 42);
+        if (random() % 5)
+            rows.push_back(i);
+    }
+    std::shuffle(rows.begin(), rows.end(), random);
+
+    std::vector<int> expected = rows;
+    std::sort(expected.begin(), expected.end());
+    const auto expect = [&](auto compare, auto missing) {
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+            const int c = compare(a, b);
+            return missing(a) || missing(b) || !descending ? c < 0 : c > 0;
+        });
+    };
+    const auto none = [](int) { return false; };
+    switch (EColumnKind(kind)) {
+    case eKindText:
+        expect([&](int a, int b) { return QString::compare(texts[a], texts[b], Qt::CaseSensitive); }, none);
+        sortByText(rows, total, descending, [&](int r) { return texts[r]; });
+        break;
+    case eKindInt:
+        expect([&](int a, int b) { return compareNumbers(ints[a], ints[b]); },
+               [&](int r) { return isMissing(ints[r]); });
+        sortByNumber<int>(rows, total, descending, [&](int r) { return ints[r]; });
+        break;
+    case eKindLonglong:
+        expect([&](int a, int b) { return compareNumbers(longs[a], longs[b]); },
+               [&](int r) { return isMissing(longs[r]); });
+        sortByNumber<long long>(rows, total, descending, [&](int r) { return longs[r]; });
+        break;
+    case eKindDouble:
+        expect([&](int a, int b) { return compareNumbers(doubles[a], doubles[b]); },
+               [&](int r) { return isMissing(doubles[r]); });
+        sortByNumber<double>(rows, total, descending, [&](int r) { return doubles[r]; });
+        break;
+    }
+    QCOMPARE(rows.size(), expected.size());
+    const auto differs = std::mismatch(rows.begin(), rows.end(), expected.begin());
+    QCOMPARE(int(differs.first - rows.begin()), int(rows.size())); // the first place they differ
+}
+
+QTEST_MAIN(TestHpfRadixSort)
+#include "tst_hpfradixsort.moc"
