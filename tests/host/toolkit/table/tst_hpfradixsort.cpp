@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <limits>
 #include <random>
+#include <type_traits>
 
 using namespace WB::hpf;
 
@@ -87,27 +88,21 @@ void TestHpfRadixSort::matchesComparison()
             return missing(a) || missing(b) || !descending ? c < 0 : c > 0;
         });
     };
-    const auto none = [](int) { return false; };
+    const auto byNumber = [&](const auto& values) {
+        using Number = typename std::decay_t<decltype(values)>::value_type;
+        expect([&](int a, int b) { return compareNumbers(values[a], values[b]); },
+               [&](int r) { return isMissing(values[r]); });
+        sortByNumber<Number>(rows, total, descending, [&](int r) { return values[r]; });
+    };
     switch (EColumnKind(kind)) {
     case eKindText:
-        expect([&](int a, int b) { return QString::compare(texts[a], texts[b], Qt::CaseSensitive); }, none);
+        expect([&](int a, int b) { return QString::compare(texts[a], texts[b], Qt::CaseSensitive); },
+               [](int) { return false; });
         sortByText(rows, total, descending, [&](int r) { return texts[r]; });
         break;
-    case eKindInt:
-        expect([&](int a, int b) { return compareNumbers(ints[a], ints[b]); },
-               [&](int r) { return isMissing(ints[r]); });
-        sortByNumber<int>(rows, total, descending, [&](int r) { return ints[r]; });
-        break;
-    case eKindLonglong:
-        expect([&](int a, int b) { return compareNumbers(longs[a], longs[b]); },
-               [&](int r) { return isMissing(longs[r]); });
-        sortByNumber<long long>(rows, total, descending, [&](int r) { return longs[r]; });
-        break;
-    case eKindDouble:
-        expect([&](int a, int b) { return compareNumbers(doubles[a], doubles[b]); },
-               [&](int r) { return isMissing(doubles[r]); });
-        sortByNumber<double>(rows, total, descending, [&](int r) { return doubles[r]; });
-        break;
+    case eKindInt: byNumber(ints); break;
+    case eKindLonglong: byNumber(longs); break;
+    case eKindDouble: byNumber(doubles); break;
     }
     QCOMPARE(rows.size(), expected.size());
     const auto differs = std::mismatch(rows.begin(), rows.end(), expected.begin());
