@@ -11,9 +11,9 @@ class CSqliteDialect : public ISqlDialect
 public:
     QString driverName() const override;
     std::string engineName() const override;
-    QString displayLocation(const QString& location) const override;
     void prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts& timeouts,
-                           int connectMs) const override;
+                           int connectMs, bool readOnly) const override;
+    bool configure(QSqlDatabase& db) const override;
     bool connectionAlive(QSqlDatabase& db) const override;
     CServiceCall::Interrupt interrupter(QSqlDatabase& db) const override;
     bool limitWaits(QSqlDatabase& db, int waitMs) const override;
@@ -27,6 +27,10 @@ public:
     bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
                       QSqlError& error) const override;
     bool beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const override;
+    std::string uploadRefusal(QSqlDatabase& db) const override;
+    void recoverAfterFailedWrite(QSqlDatabase& db) const override;
+    bool lacksRight(const QSqlError& error) const override;
+    QStringList grantsSql() const override;
     bool ranOutOfTime(const QSqlError& error) const override;
     const char* waitedFor(bool beginning) const override;
     std::string describeError(const QSqlError& error, const char* action) const override;

@@ -30,6 +30,18 @@ QueryOutcome queryService(rqservice::CEmbeddedDataService& service, int type, co
     return outcome->first;
 }
 
+HistoryOutcome historyOf(rqservice::CEmbeddedDataService& service, const std::string& key, int count)
+{
+    auto outcome = boost::make_shared<std::pair<HistoryOutcome, int>>();
+    service.history(key, count, [outcome](const utils::RQError& error, const rqservice::UploadHistory& history) {
+        *outcome = {{error, history}, outcome->second + 1};
+    });
+    service.waitIdle();
+    if (outcome->second != 1)
+        return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), {}};
+    return outcome->first;
+}
+
 boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std::string& id, const SubjectRows& rows)
 {
     auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();

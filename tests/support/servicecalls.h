@@ -23,6 +23,14 @@ struct QueryOutcome
 // or on the caller's thread.
 QueryOutcome queryService(rqservice::CEmbeddedDataService& service, int type, const std::string& key = std::string());
 
+// The broker's count newest uploads (key as for 12295), once the service is idle.
+struct HistoryOutcome
+{
+    utils::RQError error;
+    rqservice::UploadHistory history;
+};
+HistoryOutcome historyOf(rqservice::CEmbeddedDataService& service, const std::string& key, int count = 100000);
+
 // An upload (data type 12295, operate type 2) of rows for the broker.
 boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std::string& id, const SubjectRows& rows);
 // count rows of one security that all carry ratio, so a detail tells which upload it came from.

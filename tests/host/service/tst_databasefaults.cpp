@@ -19,11 +19,14 @@ using testsupport::readFile;
 
 namespace {
 
-// The history's outcome and its record count.
+// The summary's outcome and CITIC's number of uploads.
 QPair<QString, int> historyOf(CEmbeddedDataService& service)
 {
     const testsupport::QueryOutcome outcome = testsupport::queryService(service, 12294);
-    return {testsupport::outcomeText(outcome.error), int(outcome.records.size())};
+    if (!outcome.error.isSuccess())
+        return {testsupport::outcomeText(outcome.error), 0};
+    const testsupport::HistoryOutcome history = testsupport::historyOf(service, "1____CITIC");
+    return {testsupport::outcomeText(history.error), int(history.history.uploads.size())};
 }
 
 // The upload's outcome, "ok" or the failure.
