@@ -2,6 +2,9 @@
 
 #include "scriptedservice.h"
 
+#include <QElapsedTimer>
+#include <QtTest>
+
 #include <boost/make_shared.hpp>
 #include <boost/thread/thread.hpp>
 
@@ -98,6 +101,43 @@ ScopedTimeouts::ScopedTimeouts(int queryMs, int uploadMs)
 ScopedTimeouts::~ScopedTimeouts()
 {
     standin::setServiceTimeouts(m_saved);
+}
+
+TimedCall timedCall(rqservice::CEmbeddedDataService& service,
+                    const std::function<void(const boost::shared_ptr<Answer>&)>& start)
+{
+    TimedCall timed;
+    const auto answer = boost::make_shared<Answer>();
+    QElapsedTimer clock;
+    clock.start();
+    start(answer);
+    while (!answer->done.load() && clock.elapsed() < 120000)
+        QTest::qWait(5);
+    timed.answeredMs = clock.restart();
+    timed.outcome = answer->done.load() ? answer->text : QStringLiteral("no answer");
+    service.waitIdle();
+    timed.busyAfterMs = clock.elapsed();
+    return timed;
+}
+
+TimedCall timedSummary(rqservice::CEmbeddedDataService& service)
+{
+    return timedCall(service, [&service](const boost::shared_ptr<Answer>& answer) {
+        auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
+        request->queryType = rqservice::eDataTypeCvionRateBaseInfo;
+        service.query(request, [answer](const utils::RQError& e, const std::vector<rqservice::IDataPtr>& r, int,
+                                        bson::BSONObj) {
+            answer->set(e.isSuccess() ? QStringLiteral("ok %1").arg(r.size()) : QString::fromStdString(e.errorMsg()));
+        });
+    });
+}
+
+TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
+                      const boost::shared_ptr<rqservice::COperateDataReq>& request)
+{
+    return timedCall(service, [&service, request](const boost::shared_ptr<Answer>& answer) {
+        service.operate(request, [answer](const utils::RQError& e, bson::BSONObj) { answer->set(outcomeText(e)); });
+    });
 }
 
 QString outcomeText(const utils::RQError& error)

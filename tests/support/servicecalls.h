@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,33 @@ private:
 };
 // How late past its limit a call may be answered on a busy machine.
 const int kAnswerSlackMs = 2000;
+
+// One answer, set on whichever thread gives it.
+struct Answer
+{
+    std::atomic<bool> done{false};
+    QString text;
+    void set(const QString& outcome)
+    {
+        text = outcome;
+        done.store(true); // publishes text
+    }
+};
+
+struct TimedCall
+{
+    QString outcome;
+    qint64 answeredMs = 0;  // from the call
+    qint64 busyAfterMs = 0; // the service's thread, from the answer on
+};
+
+// Starts a call that sets its answer; waits for it, then for the service's thread to be free.
+TimedCall timedCall(rqservice::CEmbeddedDataService& service,
+                    const std::function<void(const boost::shared_ptr<Answer>&)>& start);
+// The same for a summary query and for an upload.
+TimedCall timedSummary(rqservice::CEmbeddedDataService& service);
+TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
+                      const boost::shared_ptr<rqservice::COperateDataReq>& request);
 
 // "ok", or the failure's message.
 QString outcomeText(const utils::RQError& error);
