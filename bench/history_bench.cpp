@@ -120,8 +120,8 @@ bool fillHistory(int engine, const QString& location, int uploads)
     const QString u = QString::number(uploads);
     const QString r = QString::number(g_size.rows);
     const QString series = pg ? QStringLiteral("(SELECT generate_series(1, %1) AS n)")
-                              : QStringLiteral("(WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s "
-                                               "WHERE n < %1) SELECT n FROM s)");
+                              : QStringLiteral("(WITH RECURSIVE s(n) AS (SELECT 1 WHERE %1 >= 1 UNION ALL "
+                                               "SELECT n + 1 FROM s WHERE n < %1) SELECT n FROM s)");
     const QString date = pg ? QStringLiteral("to_char(date '2024-01-01' + d.n, 'YYYYMMDD')")
                             : QStringLiteral("strftime('%Y%m%d', '2024-01-01', '+' || d.n || ' days')");
     const QString code = pg ? QStringLiteral("lpad((600000 + l.n)::text, 6, '0')") : QStringLiteral("printf('%06d', 600000 + l.n)");
