@@ -91,6 +91,12 @@ TimedCall timedSummary(rqservice::CEmbeddedDataService& service);
 TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
                       const boost::shared_ptr<rqservice::COperateDataReq>& request);
 
+// The tables and version mark of the service's previous schema (version 1, before uploads recorded
+// their user and rows), as that program made them on the engine, with CITIC and two uploads of it
+// (1: one row of 0.5 on 20240104; 2: two rows, 0.6 and 0.7, on 20240105). On PostgreSQL run as
+// the superuser: the statements first become the database's owner.
+QStringList previousSchema(bool postgres);
+
 // "ok", or the failure's message.
 QString outcomeText(const utils::RQError& error);
 // CITIC's latest upload as "<rows> x <ratio>" (ratio -1 when the rows disagree), or the failure.

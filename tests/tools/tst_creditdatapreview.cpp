@@ -491,23 +491,11 @@ void TestCreditDataPreview::previewNeverWrites()
     if (database == "foreign") {
         statements << "CREATE TABLE orders (id INTEGER, item TEXT)" << "INSERT INTO orders VALUES (1, 'tea')";
     } else if (database == "previous") {
-        statements << "CREATE TABLE brokers (broker_key_no INTEGER PRIMARY KEY, broker_id TEXT NOT NULL, "
-                      "broker_name TEXT NOT NULL)"
-                   << "CREATE TABLE uploads (id INTEGER PRIMARY KEY, broker_key_no INTEGER NOT NULL, "
-                      "upload_date TEXT NOT NULL, upload_time TEXT NOT NULL)"
-                   << "CREATE TABLE ratios (upload_id INTEGER NOT NULL, line_no INTEGER NOT NULL, exchange_name "
-                      "TEXT NOT NULL, stock_code TEXT NOT NULL, stock_name TEXT NOT NULL, ratio REAL NOT NULL, "
-                      "PRIMARY KEY (upload_id, line_no))"
-                   << "INSERT INTO brokers VALUES (1, 'CITIC', '中信证券')"
-                   << "INSERT INTO uploads VALUES (1, 1, '20240105', '093000')"
-                   << "INSERT INTO ratios VALUES (1, 1, '上交所', '600000', '浦发银行', 0.5)"
-                   << (pg ? "CREATE TABLE credit_schema (version INTEGER NOT NULL)" : "PRAGMA user_version = 1");
-        if (pg)
-            statements << "INSERT INTO credit_schema VALUES (1)";
+        statements = testsupport::previousSchema(pg);
     }
     const QString name = testsupport::CPgTestServer::databaseOf(location);
     if (pg) {
-        QVERIFY(testsupport::CPgTestServer::exec(name, QStringList{"SET ROLE credit"} + statements));
+        QVERIFY(testsupport::CPgTestServer::exec(name, statements));
     } else if (database != "empty file") {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "writer");
