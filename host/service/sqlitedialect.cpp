@@ -68,11 +68,19 @@ bool CSqliteDialect::connectionAlive(QSqlDatabase&) const
 CServiceCall::Interrupt CSqliteDialect::interrupter(QSqlDatabase& db) const
 {
     // Lock waits end by the busy timeout; a statement still working at the deadline (a large
-    // insert) stops at its next step, and a write's whole transaction rolls back with it.
+    // insert) stops within a thousand steps, and a write's whole transaction rolls back with it.
     sqlite3* const handle = handleOf(db);
     if (!handle)
         return CServiceCall::Interrupt();
-    return [handle] { sqlite3_interrupt(handle); };
+    m_stop = false; // a new call
+    sqlite3_progress_handler(
+        handle, 1000, [](void* stop) { return static_cast<std::atomic<bool>*>(stop)->load() ? 1 : 0; },
+        static_cast<void*>(&m_stop));
+    std::atomic<bool>* const stop = &m_stop;
+    return [handle, stop] {
+        stop->store(true);
+        sqlite3_interrupt(handle);
+    };
 }
 
 bool CSqliteDialect::limitWaits(QSqlDatabase& db, int waitMs) const

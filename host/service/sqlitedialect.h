@@ -4,6 +4,8 @@
 
 #include "sqldialect.h"
 
+#include <atomic>
+
 namespace rqservice {
 
 class CSqliteDialect : public ISqlDialect
@@ -34,6 +36,11 @@ public:
     bool ranOutOfTime(const QSqlError& error) const override;
     const char* waitedFor(bool beginning) const override;
     std::string describeError(const QSqlError& error, const char* action) const override;
+
+private:
+    // Set when the call in progress is broken off: from then on every statement of that call
+    // stops (sqlite3_interrupt alone is forgotten when it lands between two statements).
+    mutable std::atomic<bool> m_stop{false};
 };
 
 } // namespace rqservice
