@@ -96,12 +96,12 @@ bool summaryAnswered(rqservice::CEmbeddedDataService& service, size_t* count = n
     auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
     request->queryType = rqservice::eDataTypeCvionRateBaseInfo;
     bool ok = false;
-    service.query(request, [&](const utils::RQError& e, const std::vector<rqservice::IDataPtr>& records, int,
-                               bson::BSONObj) {
-        ok = e.isSuccess();
-        if (count)
-            *count = records.size();
-    });
+    service.query(request,
+                  [&](const utils::RQError& e, const std::vector<rqservice::IDataPtr>& records, int, bson::BSONObj) {
+                      ok = e.isSuccess();
+                      if (count)
+                          *count = records.size();
+                  });
     service.waitIdle();
     return ok;
 }
@@ -124,11 +124,16 @@ bool fillHistory(int engine, const QString& location, int uploads)
                                                "SELECT n + 1 FROM s WHERE n < %1) SELECT n FROM s)");
     const QString date = pg ? QStringLiteral("to_char(date '2024-01-01' + d.n, 'YYYYMMDD')")
                             : QStringLiteral("strftime('%Y%m%d', '2024-01-01', '+' || d.n || ' days')");
-    const QString code = pg ? QStringLiteral("lpad((600000 + l.n)::text, 6, '0')") : QStringLiteral("printf('%06d', 600000 + l.n)");
+    const QString code =
+        pg ? QStringLiteral("lpad((600000 + l.n)::text, 6, '0')") : QStringLiteral("printf('%06d', 600000 + l.n)");
     QStringList fill;
     if (!pg)
-        fill << "PRAGMA journal_mode = OFF" << "PRAGMA synchronous = OFF" << "PRAGMA cache_size = -262144";
-    fill << "DELETE FROM ratios" << "DELETE FROM uploads" << "DELETE FROM brokers";
+        fill << "PRAGMA journal_mode = OFF"
+             << "PRAGMA synchronous = OFF"
+             << "PRAGMA cache_size = -262144";
+    fill << "DELETE FROM ratios"
+         << "DELETE FROM uploads"
+         << "DELETE FROM brokers";
     if (pg)
         fill << "ALTER TABLE ratios DROP CONSTRAINT ratios_pkey";
     else
@@ -146,7 +151,9 @@ bool fillHistory(int engine, const QString& location, int uploads)
     if (pg) {
         fill << "ALTER TABLE ratios ADD PRIMARY KEY (upload_id, line_no)"
              << "SELECT setval(pg_get_serial_sequence('uploads', 'id'), greatest((SELECT max(id) FROM uploads), 1))"
-             << "VACUUM ANALYZE brokers" << "VACUUM ANALYZE uploads" << "VACUUM ANALYZE ratios";
+             << "VACUUM ANALYZE brokers"
+             << "VACUUM ANALYZE uploads"
+             << "VACUUM ANALYZE ratios";
     } else {
         fill << "COMMIT";
         // What the demo's data left free counts as the file's size otherwise.
@@ -185,14 +192,16 @@ QString database(int engine, bool history, QTemporaryDir& scratch)
             return QString();
         const QString name = history ? QStringLiteral("year_%1").arg(g_size.tag()) : QStringLiteral("empty_history");
         const bool ready = history && server().adminScalar(QStringLiteral("postgres"),
-                                                            "SELECT shobj_description(oid, 'pg_database') FROM "
-                                                            "pg_database WHERE datname = '" + name + "'") == "made";
+                                                           "SELECT shobj_description(oid, 'pg_database') FROM "
+                                                           "pg_database WHERE datname = '" +
+                                                               name + "'") == "made";
         location = server().uri(name);
         if (!ready) {
             server().adminExec(QStringLiteral("postgres"), {"DROP DATABASE IF EXISTS " + name});
             QElapsedTimer clock;
             clock.start();
-            if (server().createDatabase(name).isEmpty() || !fillHistory(engine, location, history ? g_size.uploads : 0) ||
+            if (server().createDatabase(name).isEmpty() ||
+                !fillHistory(engine, location, history ? g_size.uploads : 0) ||
                 !server().adminExec(QStringLiteral("postgres"), {"COMMENT ON DATABASE " + name + " IS 'made'"}))
                 return QString();
             if (history)
@@ -208,7 +217,8 @@ double sizeMiB(int engine, const QString& location)
     if (engine == 0)
         return QFileInfo(location).size() / 1048576.0;
     const QString name = location.section('/', 3).section('?', 0, 0);
-    return server().adminScalar(name, QStringLiteral("SELECT pg_database_size(current_database())")).toDouble() / 1048576.0;
+    return server().adminScalar(name, QStringLiteral("SELECT pg_database_size(current_database())")).toDouble() /
+           1048576.0;
 }
 
 // Each figure's median wall time in ms, by "case/engine/history", for the closing table.
@@ -220,7 +230,8 @@ std::map<std::string, std::vector<double>>& figures()
 
 std::string figureKey(const char* name, const benchmark::State& state)
 {
-    return std::string(name) + "/" + (state.range(0) ? "PostgreSQL" : "SQLite") + "/" + (state.range(1) ? "year" : "empty");
+    return std::string(name) + "/" + (state.range(0) ? "PostgreSQL" : "SQLite") + "/" +
+           (state.range(1) ? "year" : "empty");
 }
 
 QTemporaryDir& scratch()
@@ -370,7 +381,8 @@ void BM_Upload100k(benchmark::State& state)
         }
     }
     const QString added = QStringLiteral("SELECT id FROM uploads WHERE row_count = 100000");
-    runSql(engine, location, {"DELETE FROM ratios WHERE upload_id IN (" + added + ")", "DELETE FROM uploads WHERE row_count = 100000"});
+    runSql(engine, location,
+           {"DELETE FROM ratios WHERE upload_id IN (" + added + ")", "DELETE FROM uploads WHERE row_count = 100000"});
     if (engine == 1)
         runSql(engine, location, {QStringLiteral("VACUUM ratios"), QStringLiteral("VACUUM uploads")});
     if (!ok)
@@ -416,9 +428,10 @@ void takeSizes(int& argc, char** argv)
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        int* target = arg == "--brokers" ? &g_size.brokers : arg == "--uploads" ? &g_size.uploads
-                                                           : arg == "--rows"    ? &g_size.rows
-                                                                                : nullptr;
+        int* target = arg == "--brokers"   ? &g_size.brokers
+                      : arg == "--uploads" ? &g_size.uploads
+                      : arg == "--rows"    ? &g_size.rows
+                                           : nullptr;
         if (target && i + 1 < argc)
             *target = std::max(1, std::atoi(argv[++i]));
         else

@@ -55,7 +55,7 @@ utils::RQError CCreditSchema::prepare(const QString& location, const QDate& trad
             return foreign;
         }
         if (version > kVersion) {
-            return refuseNewer(location, version);
+            return refuseNewer(version);
         }
         if (readOnly && version == 0) {
             return utils::RQError::failure("打开数据库失败: " + location.toStdString() +
@@ -91,7 +91,7 @@ utils::RQError CCreditSchema::create(int& version, const QDate& tradingDay, int 
     }
     if (version >= kVersion) {
         m_db.rollback();
-        return version > kVersion ? refuseNewer(QString(), version) : utils::RQError();
+        return version > kVersion ? refuseNewer(version) : utils::RQError();
     }
     QStringList steps;
     if (version == 0) {
@@ -174,11 +174,11 @@ utils::RQError CCreditSchema::refuseForeignSchema(const QString& location, int v
                                    what.toStdString() + "), 未做任何改动, 请换一个数据库文件");
 }
 
-utils::RQError CCreditSchema::refuseNewer(const QString& location, int version)
+utils::RQError CCreditSchema::refuseNewer(int version)
 {
-    return utils::RQError::failure("打开数据库失败: " + (location.isEmpty() ? m_location : location).toStdString() + " 由更新版本的程序写入 (数据库版本 " +
-                                   std::to_string(version) + ", 本程序支持到版本 " + std::to_string(kVersion) +
-                                   "), 未做任何改动, 请升级本程序");
+    return utils::RQError::failure("打开数据库失败: " + m_location.toStdString() +
+                                   " 由更新版本的程序写入 (数据库版本 " + std::to_string(version) +
+                                   ", 本程序支持到版本 " + std::to_string(kVersion) + "), 未做任何改动, 请升级本程序");
 }
 
 utils::RQError CCreditSchema::fail(const QSqlError& error)
@@ -187,7 +187,8 @@ utils::RQError CCreditSchema::fail(const QSqlError& error)
     const utils::RQError failure = utils::RQError::failure(
         m_lastFailureLacksRight
             ? "初始化数据库失败: 数据库需由本程序建立或升级, 当前账号或文件无此权限, 请先用数据库所有者账号打开一次, "
-              "未做任何改动 (" + error.databaseText().section(QLatin1Char('\n'), 0, 0).trimmed().toStdString() + ")"
+              "未做任何改动 (" +
+                  error.databaseText().section(QLatin1Char('\n'), 0, 0).trimmed().toStdString() + ")"
             : m_dialect.describeError(error, "初始化数据库"));
     m_db.rollback();
     return failure;
@@ -223,7 +224,8 @@ utils::RQError CCreditSchema::seedDemoData(const QDate& tradingDay)
             rows.push_back(s);
         }
         long long id = 0;
-        const utils::RQError stored = writer.insert(upload.brokerKeyNo, upload.date, upload.time, QStringLiteral("demo"), rows, id);
+        const utils::RQError stored =
+            writer.insert(upload.brokerKeyNo, upload.date, upload.time, QStringLiteral("demo"), rows, id);
         if (!stored.isSuccess()) {
             return stored;
         }

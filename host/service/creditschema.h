@@ -36,14 +36,14 @@ public:
 private:
     utils::RQError create(int& version, const QDate& tradingDay, int waitMs);
     utils::RQError refuseForeignSchema(const QString& location, int version);
-    utils::RQError refuseNewer(const QString& location, int version);
+    utils::RQError refuseNewer(int version);
     utils::RQError seedDemoData(const QDate& tradingDay);
     utils::RQError fail(const QSqlError& error);
 
     QSqlDatabase& m_db;
     const ISqlDialect& m_dialect;
-    QString m_location;
-    bool m_lastFailureLacksRight = false;
+    QString m_location;                   // as messages show it
+    bool m_lastFailureLacksRight = false; // the last write failed for want of a right
 };
 
 } // namespace rqservice

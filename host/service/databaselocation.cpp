@@ -33,8 +33,8 @@ QString maskedDatabaseLocation(const QString& location)
     const int question = location.indexOf(QLatin1Char('?'), start);
     const int slash = location.indexOf(QLatin1Char('/'), start);
     const int authorityEnd = slash >= 0 && (question < 0 || slash < question) ? slash
-                             : question >= 0                                   ? question
-                                                                               : location.size();
+                             : question >= 0                                  ? question
+                                                                              : location.size();
     QString authority = location.mid(start, authorityEnd - start);
     const int at = authority.lastIndexOf(QLatin1Char('@'));
     if (at >= 0) {

@@ -67,8 +67,7 @@ struct CEmbeddedDataService::Impl
             if (call.expired()) {
                 return utils::RQError::failure(call.timedOutText("打开数据库"));
             }
-            dialect().prepareConnection(db, path, timeouts, std::min(timeouts.connectMs, call.remainingMs()),
-                                        readOnly);
+            dialect().prepareConnection(db, path, timeouts, std::min(timeouts.connectMs, call.remainingMs()), readOnly);
             if (!db.open() || !dialect().configure(db)) {
                 const utils::RQError failure = utils::RQError::failure(
                     dialect().describeError(db.lastError(), "打开数据库") + ": " + shownPath().toStdString());
@@ -82,9 +81,9 @@ struct CEmbeddedDataService::Impl
         }
         dialect().limitWaits(db, call.waitMs());
         if (!ready) {
-            const utils::RQError schema = CCreditSchema(db, dialect())
-                                              .prepare(shownPath(), tradingDay(QDate::currentDate()), call.waitMs(),
-                                                       readOnly, version);
+            const utils::RQError schema =
+                CCreditSchema(db, dialect())
+                    .prepare(shownPath(), tradingDay(QDate::currentDate()), call.waitMs(), readOnly, version);
             if (!schema.isSuccess()) {
                 return schema;
             }

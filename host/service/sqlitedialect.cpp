@@ -41,8 +41,8 @@ sqlite3* handleOf(QSqlDatabase& db)
 
 } // namespace
 
-void CSqliteDialect::prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts&,
-                                       int, bool readOnly) const
+void CSqliteDialect::prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts&, int,
+                                       bool readOnly) const
 {
     db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
     // SQLite creates the file but not its folder.

@@ -29,7 +29,7 @@ std::string CUploadWriter::describe(const QSqlError& error, const char* action, 
 }
 
 utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, const QString& user, CServiceCall& call,
-                                   std::string& reply)
+                                    std::string& reply)
 {
     m_call = &call;
     CCreditQueries::Broker broker;

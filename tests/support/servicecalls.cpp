@@ -150,21 +150,22 @@ QStringList previousSchema(bool postgres)
            : "CREATE TABLE uploads (id INTEGER PRIMARY KEY AUTOINCREMENT, broker_key_no INTEGER NOT NULL REFERENCES "
              "brokers(broker_key_no), upload_date TEXT NOT NULL, upload_time TEXT NOT NULL)",
         "CREATE INDEX uploads_by_broker ON uploads(broker_key_no, id)",
-        QString("CREATE TABLE ratios (upload_id %1 NOT NULL, line_no INTEGER NOT NULL, exchange_name TEXT NOT NULL, "
-                "stock_code TEXT NOT NULL, stock_name TEXT NOT NULL, ratio %2 NOT NULL, PRIMARY KEY (upload_id, line_no))")
+        QString(
+            "CREATE TABLE ratios (upload_id %1 NOT NULL, line_no INTEGER NOT NULL, exchange_name TEXT NOT NULL, "
+            "stock_code TEXT NOT NULL, stock_name TEXT NOT NULL, ratio %2 NOT NULL, PRIMARY KEY (upload_id, line_no))")
             .arg(pg ? "BIGINT" : "INTEGER", pg ? "DOUBLE PRECISION" : "REAL"),
         "INSERT INTO brokers VALUES (1, 'CITIC', '中信证券')",
         "INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) VALUES (1, 1, '20240104', '090000'), "
         "(2, 1, '20240105', '093000')",
-        "INSERT INTO ratios VALUES (1, 1, '上交所', '600000', '浦发银行', 0.5), (2, 1, '上交所', '600000', '浦发银行', 0.6), "
+        "INSERT INTO ratios VALUES (1, 1, '上交所', '600000', '浦发银行', 0.5), (2, 1, '上交所', '600000', '浦发银行', "
+        "0.6), "
         "(2, 2, '深交所', '000858', '五粮液', 0.7)"};
     if (!pg)
         return previous << "PRAGMA user_version = 1";
     // Made by the database's owner, as the service made them.
-    return QStringList{"SET ROLE credit"} + previous
-           << "CREATE TABLE credit_schema (version INTEGER NOT NULL)"
-           << "INSERT INTO credit_schema VALUES (1)"
-           << "SELECT setval(pg_get_serial_sequence('uploads', 'id'), 2)";
+    return QStringList{"SET ROLE credit"} + previous << "CREATE TABLE credit_schema (version INTEGER NOT NULL)"
+                                                     << "INSERT INTO credit_schema VALUES (1)"
+                                                     << "SELECT setval(pg_get_serial_sequence('uploads', 'id'), 2)";
 }
 
 QString outcomeText(const utils::RQError& error)

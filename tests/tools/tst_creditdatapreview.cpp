@@ -489,7 +489,8 @@ void TestCreditDataPreview::previewNeverWrites()
     const QString location = pg ? testsupport::CPgTestServer::createDatabase() : dir.filePath("db.sqlite");
     QStringList statements;
     if (database == "foreign") {
-        statements << "CREATE TABLE orders (id INTEGER, item TEXT)" << "INSERT INTO orders VALUES (1, 'tea')";
+        statements << "CREATE TABLE orders (id INTEGER, item TEXT)"
+                   << "INSERT INTO orders VALUES (1, 'tea')";
     } else if (database == "previous") {
         statements = testsupport::previousSchema(pg);
     }
@@ -513,7 +514,8 @@ void TestCreditDataPreview::previewNeverWrites()
     const QString everything(
         "SELECT count(*) || ':' || coalesce(string_agg(table_name || '.' || column_name, ',' ORDER BY table_name, "
         "column_name), '') || ':' || (SELECT coalesce(string_agg(table_name || '=' || (xpath('/row/c/text()', "
-        "query_to_xml(format('SELECT count(*) AS c FROM %I.%I', table_schema, table_name), false, true, '')))[1]::text, "
+        "query_to_xml(format('SELECT count(*) AS c FROM %I.%I', table_schema, table_name), false, true, "
+        "'')))[1]::text, "
         "',' ORDER BY table_name), '') FROM information_schema.tables WHERE table_schema NOT IN ('pg_catalog', "
         "'information_schema')) FROM information_schema.columns WHERE table_schema NOT IN ('pg_catalog', "
         "'information_schema')");
@@ -526,8 +528,8 @@ void TestCreditDataPreview::previewNeverWrites()
     const ToolRun history = runTool({"--history", "--broker-name", "中信证券", "--db", location});
     QCOMPARE(history.exitCode, exitCode);
     QVERIFY2((history.out + history.err).contains(says), qPrintable(history.out + history.err));
-    const ToolRun changes = runTool(
-        {kSource + "/examples/rates_utf8.csv", "--changes", "--broker-name", "中信证券", "--db", location});
+    const ToolRun changes =
+        runTool({kSource + "/examples/rates_utf8.csv", "--changes", "--broker-name", "中信证券", "--db", location});
     QVERIFY2(changes.exitCode == exitCode, qPrintable(changes.err));
     QCOMPARE(snapshot(), before);
     QVERIFY(pg || !QFile::exists(location + "-journal"));
@@ -545,7 +547,8 @@ void TestCreditDataPreview::passwordNeverShown()
     const QString dir = testsupport::CPgTestServer::socketDir();
     // The query's password is the one used; the user part's only must not show either.
     const QString uri = QStringLiteral("postgresql://credit:userpartpw@/%1?host=%2&password=secret").arg(name, dir);
-    const QString wrong = QStringLiteral("postgresql://credit:userpartpw@/%1?password=secret&host=%2").arg("nosuchdb", dir);
+    const QString wrong =
+        QStringLiteral("postgresql://credit:userpartpw@/%1?password=secret&host=%2").arg("nosuchdb", dir);
     {
         rqservice::CEmbeddedDataService service(uri);
         QVERIFY(testsupport::queryService(service, 12294).error.isSuccess());
@@ -553,13 +556,13 @@ void TestCreditDataPreview::passwordNeverShown()
     QStringList outputs;
     const QStringList citic{"--broker-name", "中信证券"};
     const QString file = kSource + "/examples/rates_utf8.csv";
-    for (const QStringList& args : {QStringList{file, "--changes", "--db", uri} + citic,
-                                    QStringList{file, "--changes", "--db", uri, "--json"} + citic,
-                                    QStringList{"--history", "--db", uri} + citic,
-                                    QStringList{"--history", "--db", uri, "--json"} + citic,
-                                    QStringList{"--history", "--db", uri, "--broker-name", "无此券商"},
-                                    QStringList{"--history", "--db", uri, "--json", "--broker-name", "无此券商"},
-                                    QStringList{file, "--changes", "--db", wrong, "--json"} + citic}) {
+    for (const QStringList& args :
+         {QStringList{file, "--changes", "--db", uri} + citic,
+          QStringList{file, "--changes", "--db", uri, "--json"} + citic, QStringList{"--history", "--db", uri} + citic,
+          QStringList{"--history", "--db", uri, "--json"} + citic,
+          QStringList{"--history", "--db", uri, "--broker-name", "无此券商"},
+          QStringList{"--history", "--db", uri, "--json", "--broker-name", "无此券商"},
+          QStringList{file, "--changes", "--db", wrong, "--json"} + citic}) {
         const ToolRun run = runTool(args);
         QVERIFY2(run.out.contains("credit:***@") || run.err.contains("credit:***@"), qPrintable(run.out + run.err));
         outputs << run.out + run.err;

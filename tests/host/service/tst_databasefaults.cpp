@@ -180,13 +180,15 @@ void TestDatabaseFaults::heldByAnotherProcess()
     other.closeWriteChannel(); // the shell ends, its transaction with it
     QVERIFY(other.waitForFinished(10000));
 
-    QVERIFY2(uploaded.outcome.contains(QStringLiteral("占用")) || uploaded.outcome.contains(QStringLiteral("未在 2 秒内应答")),
+    QVERIFY2(uploaded.outcome.contains(QStringLiteral("占用")) ||
+                 uploaded.outcome.contains(QStringLiteral("未在 2 秒内应答")),
              qPrintable(uploaded.outcome));
     QVERIFY2(uploaded.outcome.contains(QStringLiteral("未做任何改动")), qPrintable(uploaded.outcome));
     QVERIFY2(readsBlocked ? read.outcome.contains(QStringLiteral("占用")) : read.outcome == QStringLiteral("ok 6"),
              qPrintable(read.outcome));
     QVERIFY2(read.answeredMs < 1000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(read.answeredMs)));
-    QVERIFY2(uploaded.answeredMs < 2000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(uploaded.answeredMs)));
+    QVERIFY2(uploaded.answeredMs < 2000 + testsupport::kAnswerSlackMs,
+             qPrintable(QString::number(uploaded.answeredMs)));
     QVERIFY2(read.busyAfterMs < 1000 && uploaded.busyAfterMs < 1000,
              qPrintable(QStringLiteral("%1, %2").arg(read.busyAfterMs).arg(uploaded.busyAfterMs)));
     QCOMPARE(readFile(path), before);
@@ -282,7 +284,8 @@ void TestDatabaseFaults::diskFullLeavesNothing()
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
     QCOMPARE(readFile(path), before);
     QProcess reader;
-    reader.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), path, QStringLiteral("SELECT count(*) FROM uploads")});
+    reader.start(QStringLiteral("sqlite3"),
+                 {QStringLiteral("-readonly"), path, QStringLiteral("SELECT count(*) FROM uploads")});
     QVERIFY(reader.waitForFinished(10000));
     QVERIFY2(reader.exitCode() == 0 && reader.readAllStandardOutput().trimmed().toInt() > 0,
              reader.readAllStandardError().constData());

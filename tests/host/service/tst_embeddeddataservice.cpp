@@ -151,9 +151,8 @@ private:
     std::vector<rqservice::CStkSubjectsPtr> uploadRowsOf(const std::string& key, long long id) const
     {
         auto rows = boost::make_shared<std::vector<rqservice::CStkSubjectsPtr>>();
-        m_service->uploadRows(key, id, [rows](const utils::RQError&, const std::vector<rqservice::CStkSubjectsPtr>& r) {
-            *rows = r;
-        });
+        m_service->uploadRows(
+            key, id, [rows](const utils::RQError&, const std::vector<rqservice::CStkSubjectsPtr>& r) { *rows = r; });
         m_service->waitIdle();
         return *rows;
     }
@@ -211,7 +210,8 @@ void TestEmbeddedDataService::summaryOneRecordPerBroker()
     for (const QString& key : uploads) {
         rqservice::CBrokerKey broker;
         QVERIFY(rqservice::CBrokerKey::parse(key.toStdString(), broker));
-        QVERIFY(operateService(*m_service, uploadRequest(broker.brokerKeyNo, broker.brokerId, sampleRows())).isSuccess());
+        QVERIFY(
+            operateService(*m_service, uploadRequest(broker.brokerKeyNo, broker.brokerId, sampleRows())).isSuccess());
     }
     const QueryOutcome outcome = queryService(*m_service, 12294);
     QVERIFY2(outcome.error.isSuccess(), outcome.error.errorMsg().c_str());
@@ -286,7 +286,8 @@ void TestEmbeddedDataService::auditTrailNewestFirst()
                       .arg(rows.size())
                       .arg(rows.empty() ? 0 : rows.back()->ratio);
     }
-    QCOMPARE(listed.mid(0, 3), (QStringList{"today [] 5 5 x 0.3", "today [li.si] 4 4 x 0.2", "today [张三] 3 3 x 0.1"}));
+    QCOMPARE(listed.mid(0, 3),
+             (QStringList{"today [] 5 5 x 0.3", "today [li.si] 4 4 x 0.2", "today [张三] 3 3 x 0.1"}));
     QVERIFY2(listed.size() == 4 && listed[3].startsWith("before [demo]"), qPrintable(listed.join(" | ")));
     // An upload is read only as its own broker's.
     const auto citic = testsupport::historyOf(*m_service, "1____CITIC", 1).history.uploads;
@@ -313,14 +314,14 @@ void TestEmbeddedDataService::previousSchemaMigrated()
     const QString columns("SELECT count(*) || ':' || coalesce(string_agg(column_name, ',' ORDER BY column_name), '') "
                           "FROM information_schema.columns WHERE table_name = 'uploads'");
     auto snapshot = [&] {
-        return pg ? testsupport::CPgTestServer::scalar(testsupport::CPgTestServer::databaseOf(m_location), columns).toUtf8()
+        return pg ? testsupport::CPgTestServer::scalar(testsupport::CPgTestServer::databaseOf(m_location), columns)
+                        .toUtf8()
                   : testsupport::readFile(dbPath());
     };
     const QByteArray before = snapshot();
 
-    m_service.reset(new CEmbeddedDataService(m_location, 0,
-                                             readOnly ? CEmbeddedDataService::EAccess::ReadOnly
-                                                      : CEmbeddedDataService::EAccess::ReadWrite));
+    m_service.reset(new CEmbeddedDataService(
+        m_location, 0, readOnly ? CEmbeddedDataService::EAccess::ReadOnly : CEmbeddedDataService::EAccess::ReadWrite));
     const auto listing = [&] {
         const testsupport::HistoryOutcome outcome = testsupport::historyOf(*m_service, "1____CITIC");
         QStringList out;
@@ -620,8 +621,9 @@ void TestEmbeddedDataService::uploadPastItsLimitNeverLands()
 
 void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
 {
-    QTest::addColumn<QStringList>("schema"); // what another program keeps in the database; "@bytes N": a file of N bytes
-    QTest::addColumn<bool>("readOnly");      // opened as the preview opens it
+    QTest::addColumn<QStringList>(
+        "schema");                      // what another program keeps in the database; "@bytes N": a file of N bytes
+    QTest::addColumn<bool>("readOnly"); // opened as the preview opens it
     QTest::addColumn<QString>("reason");
     const QString foreign("不是本程序的数据库");
     const QString noTables("没有本程序的数据表");

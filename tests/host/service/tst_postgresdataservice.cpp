@@ -250,9 +250,8 @@ void TestPostgresDataService::heldPastTheLimitFreesTheThread_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("a reader's share lock on the ratios, an upload")
         << "BEGIN; LOCK TABLE ratios IN SHARE MODE;" << false << QStringLiteral("保存上传数据失败");
-    QTest::newRow("a table locked whole, a summary")
-        << "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;" << true
-        << QStringLiteral("数据库未在 2 秒内应答, 未做任何改动");
+    QTest::newRow("a table locked whole, a summary") << "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;" << true
+                                                     << QStringLiteral("数据库未在 2 秒内应答, 未做任何改动");
 }
 
 // Another program holding a lock past a call's limit: the call is answered by its deadline, the
@@ -284,7 +283,8 @@ void TestPostgresDataService::heldPastTheLimitFreesTheThread()
     QVERIFY(other.waitForFinished(10000));
 
     QVERIFY2(call.outcome.contains(message) && call.outcome.contains("未做任何改动"), qPrintable(call.outcome));
-    QVERIFY2(call.answeredMs < (query ? 2000 : 3000) + testsupport::kAnswerSlackMs, qPrintable(QString::number(call.answeredMs)));
+    QVERIFY2(call.answeredMs < (query ? 2000 : 3000) + testsupport::kAnswerSlackMs,
+             qPrintable(QString::number(call.answeredMs)));
     QVERIFY2(call.busyAfterMs < 1000, qPrintable(QString::number(call.busyAfterMs)));
     QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM ratios WHERE ratio = 0.9"), QString("0"));
     QCOMPARE(citicDetail(service), QString("10 x 0.1"));
@@ -292,14 +292,16 @@ void TestPostgresDataService::heldPastTheLimitFreesTheThread()
 
 void TestPostgresDataService::accountsKeepToTheirRights_data()
 {
-    QTest::addColumn<QString>("account");   // connecting as the owner, the uploader or the viewer
-    QTest::addColumn<bool>("tablesFirst");  // the owner has made the tables before
-    QTest::addColumn<QString>("read");      // the summary's outcome: "ok" or part of the message
-    QTest::addColumn<QString>("uploaded");  // the upload's outcome: "ok" or part of the message
+    QTest::addColumn<QString>("account");  // connecting as the owner, the uploader or the viewer
+    QTest::addColumn<bool>("tablesFirst"); // the owner has made the tables before
+    QTest::addColumn<QString>("read");     // the summary's outcome: "ok" or part of the message
+    QTest::addColumn<QString>("uploaded"); // the upload's outcome: "ok" or part of the message
     const QString noRight = QStringLiteral("无权上传: 该数据库账号只能查询, 未做任何改动");
     const QString notMade = QStringLiteral("请先用数据库所有者账号打开一次");
-    QTest::newRow("owner, new database") << "owner" << false << "ok" << "ok";
-    QTest::newRow("uploader") << "uploader" << true << "ok" << "ok";
+    QTest::newRow("owner, new database") << "owner" << false << "ok"
+                                         << "ok";
+    QTest::newRow("uploader") << "uploader" << true << "ok"
+                              << "ok";
     QTest::newRow("viewer") << "viewer" << true << "ok" << noRight;
     QTest::newRow("uploader, before the tables exist") << "uploader" << false << notMade << notMade;
     QTest::newRow("viewer, before the tables exist") << "viewer" << false << notMade << notMade;
@@ -321,10 +323,29 @@ void TestPostgresDataService::accountsKeepToTheirRights()
     const QString prefix = QStringLiteral("r%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     QProcess admin;
     admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    admin.start(psql, {"-h", CPgTestServer::socketDir(), "-U", "postgres", "-d", "postgres", "-q", "-f",
-                       QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql"), "-v", "db=" + prefix, "-v",
-                       "owner=" + prefix + "_owner", "-v", "owner_password=o1", "-v", "uploader=" + prefix + "_up",
-                       "-v", "uploader_password=u1", "-v", "viewer=" + prefix + "_view", "-v", "viewer_password=v1"});
+    admin.start(psql, {"-h",
+                       CPgTestServer::socketDir(),
+                       "-U",
+                       "postgres",
+                       "-d",
+                       "postgres",
+                       "-q",
+                       "-f",
+                       QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql"),
+                       "-v",
+                       "db=" + prefix,
+                       "-v",
+                       "owner=" + prefix + "_owner",
+                       "-v",
+                       "owner_password=o1",
+                       "-v",
+                       "uploader=" + prefix + "_up",
+                       "-v",
+                       "uploader_password=u1",
+                       "-v",
+                       "viewer=" + prefix + "_view",
+                       "-v",
+                       "viewer_password=v1"});
     QVERIFY(admin.waitForFinished(60000));
     QCOMPARE(admin.exitCode(), 0);
     const auto uri = [&](const QString& role, const QString& password) {
