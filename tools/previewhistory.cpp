@@ -16,6 +16,9 @@ namespace DVK {
 
 namespace {
 
+// More than a broker uploads in decades; --last beyond it lists them all.
+constexpr int kMostListed = 100000;
+
 struct HistoryLine
 {
     rqservice::UploadEntry upload;
@@ -117,12 +120,13 @@ int previewHistory(const PreviewOptions& options)
         return fail(options, status, error);
     const std::string key = detailQueryKey(found.record->brokerKeyNo, found.record->brokerId);
     // One more than listed: the oldest one listed is compared with the upload before it.
-    const PreviewHistory history = found.server->history(key, options.last + 1);
+    const int asked = std::min(options.last, kMostListed);
+    const PreviewHistory history = found.server->history(key, asked + 1);
     if (!history.answered)
         return fail(options, ePreviewNoService,
                     QStringLiteral("the data service did not answer the history query: %1").arg(history.message));
     const std::vector<rqservice::UploadEntry>& uploads = history.history.uploads;
-    const std::size_t listed = std::min(uploads.size(), std::size_t(options.last));
+    const std::size_t listed = std::min(uploads.size(), std::size_t(asked));
 
     // Two uploads' rows at a time, however long the history.
     std::vector<HistoryLine> lines;
