@@ -43,6 +43,10 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
                                 QStringLiteral("Database of the embedded service: a SQLite file, or a PostgreSQL URI "
                                                "(postgresql://user@host:port/dbname, ?host=/socket/dir)."),
                                 QStringLiteral("path"));
+    const QCommandLineOption user(QStringLiteral("user"),
+                                  QStringLiteral("The logged-in user, recorded with every upload (default: the "
+                                                 "system's login name)."),
+                                  QStringLiteral("name"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
         QStringLiteral("Wait for the first summary answer, save the main window as PNG, exit."), QStringLiteral("png"));
@@ -67,7 +71,7 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     const QCommandLineOption uploadBroker(
         QStringLiteral("upload-broker"),
         QStringLiteral("With --upload: the broker to upload for (default: the first)."), QStringLiteral("name"));
-    parser.addOptions({rights, db, screenshot, latency, gallery, plugin, detail, upload, uploadBroker});
+    parser.addOptions({rights, db, user, screenshot, latency, gallery, plugin, detail, upload, uploadBroker});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -100,6 +104,11 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
         }
     }
     options.databasePath = parser.value(db);
+    options.userName = parser.value(user);
+    if (parser.isSet(user) && options.userName.trimmed().isEmpty()) {
+        error = QStringLiteral("--user needs a name");
+        return false;
+    }
     options.screenshotPath = parser.value(screenshot);
     options.galleryDir = parser.value(gallery);
     options.pluginPath = parser.value(plugin);

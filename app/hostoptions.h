@@ -10,6 +10,7 @@ struct HostOptions
 {
     std::set<int> rights{10079, 10413};
     QString databasePath; // empty: the default in the user's data folder
+    QString userName;     // the logged-in user the client's user manager knows; empty: the system's login name
     QString screenshotPath;
     QString galleryDir;
     QString pluginPath; // --panel-plugin (or --plugin=PATH); empty: the plug-in beside the executable

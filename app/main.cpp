@@ -75,7 +75,17 @@ int main(int argc, char* argv[])
     std::fprintf(stderr, "demohost: log file %s\n", qPrintable(logFile));
 
     standin::setGrantedRights(options.rights);
+    if (!options.userName.isEmpty())
+        standin::setUserName(options.userName);
     standin::setDatabasePath(options.databasePath);
+    // Never the password: the location as the service's own messages show it.
+    const QByteArray shownDatabase =
+        standin::maskedDatabaseLocation(standin::databasePath().isEmpty() ? QStringLiteral("(default file)")
+                                                                          : standin::databasePath())
+            .toUtf8();
+    const QByteArray user = standin::userName().toUtf8();
+    std::fprintf(stderr, "demohost: user %s, database %s\n", user.constData(), shownDatabase.constData());
+    rqStdLogNew(g_RQStdLogger, 20000, "[DemoHost] user %s, database %s", user.constData(), shownDatabase.constData());
     standin::setLatencyMs(options.latencyMs);
 
     if (!options.galleryDir.isEmpty())

@@ -18,4 +18,5 @@ run service_bench
 run table_bench
 run table_peers_bench --rows 2000
 run uploadchanges_bench --benchmark_filter='rows:1000/'
+run history_bench --brokers 3 --uploads 2 --rows 20
 echo "bench smoke: all passed"

@@ -149,6 +149,11 @@ QStringList tableLines(const std::vector<const SecurityChange*>& rows)
 
 } // namespace
 
+QString terminalText(const std::string& utf8)
+{
+    return text(utf8);
+}
+
 int displayWidth(const QString& s)
 {
     int width = 0;

@@ -33,6 +33,9 @@ QString changesText(const UploadChanges& changes, const ChangesContext& context)
 // exchange, code, name and its old and new ratio (a removal has no new, an addition no old).
 QJsonObject changesJson(const UploadChanges& changes, const ChangesContext& context);
 
+// UTF-8 text from a file or the server as a terminal may show it: control characters as "?".
+QString terminalText(const std::string& utf8);
+
 // Columns the text takes in a terminal: East Asian wide and full-width characters take two,
 // combining marks none.
 int displayWidth(const QString& text);

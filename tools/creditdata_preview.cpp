@@ -3,6 +3,7 @@
 // the server.
 
 #include "previewchanges.h"
+#include "previewhistory.h"
 #include "previewoptions.h"
 #include "previewoutput.h"
 
@@ -27,11 +28,13 @@ int main(int argc, char* argv[])
         std::fputs(kPreviewUsage, error.isEmpty() ? stdout : stderr);
         return error.isEmpty() ? 0 : ePreviewUsage;
     }
-    if (options.changes) {
+    if (options.changes || options.history) {
         // The demo host's names: its data folder holds the default database.
         QCoreApplication::setOrganizationName(QStringLiteral("CreditData"));
         QCoreApplication::setApplicationName(QStringLiteral("DemoHost"));
     }
+    if (options.history)
+        return previewHistory(options);
     if (!options.securities.isEmpty() && !standin::loadSecurityMaster(options.securities)) {
         std::fprintf(stderr, "creditdata-preview: cannot read the security master %s\n",
                      qUtf8Printable(options.securities));

@@ -2,24 +2,17 @@
 
 #include "changesreport.h"
 #include "common/detailquerykey.h"
+#include "previewbroker.h"
 #include "previewoutput.h"
-#include "previewserver.h"
 #include "uploadchanges.h"
-
-#include <QCoreApplication>
-#include <QLibrary>
 
 #include <boost/pointer_cast.hpp>
 
 #include <cstdio>
-#include <memory>
-#include <set>
 
 namespace DVK {
 
 namespace {
-
-constexpr int kBrokersNamed = 20; // in the message for a broker the server does not know
 
 int fail(const PreviewOptions& options, const ConversionFileLines& content, int status, const QString& message)
 {
@@ -32,78 +25,17 @@ int fail(const PreviewOptions& options, const ConversionFileLines& content, int 
     return status;
 }
 
-std::unique_ptr<IPreviewServer> openServer(const QString& database, QString& error)
-{
-    // Loaded here only: a plain preview starts without the client's service layer.
-    QLibrary module(QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kPreviewServerModule));
-    const auto open = reinterpret_cast<OpenPreviewServer>(module.resolve(kOpenPreviewServerSymbol));
-    if (!open) {
-        error = QStringLiteral("cannot load the data service's module: %1").arg(module.errorString());
-        return nullptr;
-    }
-    return std::unique_ptr<IPreviewServer>(open(database, error));
-}
-
-// The first summary record with the id, as the upload dialog takes its broker; by name when
-// only the name is given. Null when there is none.
-boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> findBroker(const PreviewOptions& options,
-                                                                const std::vector<rqservice::IDataPtr>& summary)
-{
-    for (const rqservice::IDataPtr& record : summary) {
-        const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-        if (!info)
-            continue;
-        if (options.brokerIdGiven ? info->brokerId == options.broker.brokerId
-                                  : info->brokerName == options.broker.brokerName)
-            return info;
-    }
-    return nullptr;
-}
-
-QString knownBrokers(const std::vector<rqservice::IDataPtr>& summary)
-{
-    std::set<std::string> seen;
-    QStringList names;
-    for (const rqservice::IDataPtr& record : summary) {
-        const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-        if (info && seen.insert(info->brokerId).second && names.size() < kBrokersNamed)
-            names << QStringLiteral("%1 (%2)").arg(QString::fromStdString(info->brokerName),
-                                                   QString::fromStdString(info->brokerId));
-    }
-    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
-}
-
-QString brokerAsked(const PreviewOptions& options)
-{
-    QStringList parts;
-    if (options.brokerNameGiven)
-        parts << QStringLiteral("named %1").arg(QString::fromStdString(options.broker.brokerName));
-    if (options.brokerIdGiven)
-        parts << QStringLiteral("with id %1").arg(QString::fromStdString(options.broker.brokerId));
-    return parts.join(QStringLiteral(" and "));
-}
-
 } // namespace
 
 int previewChanges(const PreviewOptions& options, const ConversionFileLines& content)
 {
+    PreviewBroker found;
     QString error;
-    const std::unique_ptr<IPreviewServer> server = openServer(options.database, error);
-    if (!server)
-        return fail(options, content, ePreviewNoService, error);
-
-    const PreviewAnswer summary = server->query(rqservice::eDataTypeCvionRateBaseInfo, std::string());
-    if (!summary.answered) {
-        return fail(options, content, ePreviewNoService,
-                    QStringLiteral("the data service did not answer the summary query: %1").arg(summary.message));
-    }
-    const auto record = findBroker(options, summary.records);
-    if (!record || (options.brokerNameGiven && record->brokerName != options.broker.brokerName)) {
-        return fail(options, content, ePreviewNoBroker,
-                    QStringLiteral("no broker %1 on %2; brokers there: %3")
-                        .arg(brokerAsked(options), server->database(), knownBrokers(summary.records)));
-    }
-    const UploadBroker broker = chooseUploadBroker(record->brokerId, record->brokerName, summary.records);
+    const int status = findPreviewBroker(options, found, error);
+    if (status != ePreviewSends)
+        return fail(options, content, status, error);
+    IPreviewServer* const server = found.server.get();
+    const UploadBroker broker = chooseUploadBroker(found.record->brokerId, found.record->brokerName, found.summary);
 
     const UploadRequestPlan plan = buildUploadRequest(content.lines, content.separator, broker);
     if (!plan.request) {

@@ -9,6 +9,8 @@ const char kPreviewUsage[] =
     "                          [--json | --count]\n"
     "       creditdata-preview FILE --changes (--broker-name NAME | --broker-id ID) [--db PATH|URI]\n"
     "                          [--max-change X] [--strict] [--securities CSV] [--json]\n"
+    "       creditdata-preview --history (--broker-name NAME | --broker-id ID) [--db PATH|URI]\n"
+    "                          [--last N] [--json]\n"
     "Shows what uploading FILE (.csv, .xls, .xlsx) would send, without sending it.\n"
     "  --securities CSV  security master to look codes up in (header exchange,code,name)\n"
     "  --json            one JSON object: message, separator, lines, used, skipped, warnings\n"
@@ -20,6 +22,9 @@ const char kPreviewUsage[] =
     "                    postgresql://user@host:port/dbname (default: the demo host's file)\n"
     "  --max-change X    a ratio moving by more than X is a warning, as is every removal (0.1)\n"
     "  --strict          exit 4 when there is any warning\n"
+    "  --history         the broker's uploads, newest first: when, by whom, how many rows and\n"
+    "                    what each changed against the one before it (as --changes counts)\n"
+    "  --last N          how many uploads --history lists (20)\n"
     "Exit: 0 something would be sent, 1 bad argument, 2 file refused, unreadable or empty,\n"
     "3 nothing usable, 4 a warning under --strict, 5 the data service cannot answer (or no\n"
     "database there), 6 no such broker on the server.\n";
@@ -58,6 +63,17 @@ bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QStri
             options.changes = true;
         } else if (arg == QLatin1String("--strict")) {
             options.strict = true;
+        } else if (arg == QLatin1String("--history")) {
+            options.history = true;
+        } else if (arg == QLatin1String("--last")) {
+            if (!value(text))
+                return false;
+            bool ok = false;
+            options.last = text.toInt(&ok);
+            if (!ok || options.last < 1) {
+                error = QStringLiteral("--last takes a number of uploads from 1, not \"%1\"").arg(text);
+                return false;
+            }
         } else if (arg == QLatin1String("--securities")) {
             if (!value(options.securities))
                 return false;
@@ -107,6 +123,17 @@ bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QStri
         } else {
             options.file = arg;
         }
+    }
+    if (options.history) {
+        if (!options.file.isEmpty() || options.changes) {
+            error = QStringLiteral("--history takes no file and no --changes");
+        } else if (!options.brokerIdGiven && !options.brokerNameGiven) {
+            error = QStringLiteral("--history needs --broker-name or --broker-id");
+        } else if (options.brokerKeyGiven || options.countOnly || options.strict || options.maxChangeGiven ||
+                   !options.securities.isEmpty()) {
+            error = QStringLiteral("--history takes only --broker-name, --broker-id, --db, --last and --json");
+        }
+        return error.isEmpty();
     }
     if (options.file.isEmpty()) {
         error = QStringLiteral("no file given");

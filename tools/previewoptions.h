@@ -16,8 +16,8 @@ enum EPreviewExit
     ePreviewNoLines = 2,       // file refused, unreadable or empty
     ePreviewNothingUsable = 3, // no line would be sent: 无可用数据
     ePreviewWarnings = 4,      // --changes --strict: a removal or a ratio moving by more than --max-change
-    ePreviewNoService = 5,     // --changes: the data service did not answer, or there is no database
-    ePreviewNoBroker = 6,      // --changes: the server knows no such broker
+    ePreviewNoService = 5,     // --changes, --history: the data service did not answer, or there is no database
+    ePreviewNoBroker = 6,      // --changes, --history: the server knows no such broker
 };
 
 struct PreviewOptions
@@ -35,6 +35,8 @@ struct PreviewOptions
     double maxChange = 0.1;
     bool maxChangeGiven = false;
     bool strict = false;
+    bool history = false; // --history: the broker's uploads instead of a file
+    int last = 20;        // --last: how many of them, newest first
 };
 
 extern const char kPreviewUsage[];

@@ -5,13 +5,13 @@
 #include "standinservice.h"
 
 #include <QFileInfo>
-#include <QUrl>
 
 #include <boost/make_shared.hpp>
 
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -20,20 +20,51 @@ namespace {
 // Past the service's own limit it has broken its promise to answer; this much later we stop waiting.
 constexpr int kAnswerSlackMs = 5000;
 
+template <class Result>
 struct PendingAnswer
 {
     std::mutex mutex;
     std::condition_variable answered;
     bool done = false;
     utils::RQError error;
-    std::vector<rqservice::IDataPtr> records;
+    Result result;
 };
+
+// Starts a call with a callback that keeps its answer, and waits for that answer no longer than
+// the service's own limit and a little more. False with message set when there is none.
+template <class Result>
+bool waitForAnswer(const std::function<void(std::function<void(const utils::RQError&, const Result&)>)>& start,
+                   Result& result, QString& message)
+{
+    // Shared with the callback: an answer after we stopped waiting lands here harmlessly.
+    auto pending = std::make_shared<PendingAnswer<Result>>();
+    start([pending](const utils::RQError& error, const Result& answer) {
+        std::lock_guard<std::mutex> lock(pending->mutex);
+        pending->error = error;
+        pending->result = answer;
+        pending->done = true;
+        pending->answered.notify_all();
+    });
+    const int waitMs = standin::serviceTimeouts().queryMs + kAnswerSlackMs;
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    if (!pending->answered.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return pending->done; })) {
+        message = QStringLiteral("no answer within %1 s").arg(waitMs / 1000);
+        return false;
+    }
+    if (!pending->error.isSuccess()) {
+        message = QString::fromStdString(pending->error.errorMsg());
+        return false;
+    }
+    result = pending->result;
+    return true;
+}
 
 class CPreviewServer : public DVK::IPreviewServer
 {
 public:
-    explicit CPreviewServer(const QString& database)
-        : m_database(database)
+    CPreviewServer(const QString& shown, const boost::shared_ptr<rqservice::CEmbeddedDataService>& service)
+        : m_database(shown)
+        , m_service(service)
     {
     }
 
@@ -50,34 +81,45 @@ public:
             answer.message = DVK::clientUnavailableText();
             return answer;
         }
-        // Shared with the callback: an answer after we stopped waiting lands here harmlessly.
-        auto pending = std::make_shared<PendingAnswer>();
-        client->queryData_async(
-            request,
-            [pending](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
-                      bson::BSONObj) {
-                std::lock_guard<std::mutex> lock(pending->mutex);
-                pending->error = error;
-                pending->records = records;
-                pending->done = true;
-                pending->answered.notify_all();
+        using Records = std::vector<rqservice::IDataPtr>;
+        answer.answered = waitForAnswer<Records>(
+            [&](std::function<void(const utils::RQError&, const Records&)> keep) {
+                client->queryData_async(
+                    request,
+                    [keep](const utils::RQError& error, const Records& records, int, bson::BSONObj) {
+                        keep(error, records);
+                    },
+                    0);
             },
-            0);
-        const int waitMs = standin::serviceTimeouts().queryMs + kAnswerSlackMs;
-        std::unique_lock<std::mutex> lock(pending->mutex);
-        if (!pending->answered.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return pending->done; })) {
-            answer.message = QStringLiteral("no answer within %1 s").arg(waitMs / 1000);
-        } else if (!pending->error.isSuccess()) {
-            answer.message = QString::fromStdString(pending->error.errorMsg());
-        } else {
-            answer.answered = true;
-            answer.records = pending->records;
-        }
+            answer.records, answer.message);
+        return answer;
+    }
+
+    DVK::PreviewHistory history(const std::string& brokerKey, int count) override
+    {
+        DVK::PreviewHistory answer;
+        answer.answered = waitForAnswer<rqservice::UploadHistory>(
+            [&](std::function<void(const utils::RQError&, const rqservice::UploadHistory&)> keep) {
+                m_service->history(brokerKey, count, keep);
+            },
+            answer.history, answer.message);
+        return answer;
+    }
+
+    DVK::PreviewRows uploadRows(const std::string& brokerKey, long long uploadId) override
+    {
+        DVK::PreviewRows answer;
+        answer.answered = waitForAnswer<std::vector<rqservice::CStkSubjectsPtr>>(
+            [&](std::function<void(const utils::RQError&, const std::vector<rqservice::CStkSubjectsPtr>&)> keep) {
+                m_service->uploadRows(brokerKey, uploadId, keep);
+            },
+            answer.rows, answer.message);
         return answer;
     }
 
 private:
     QString m_database;
+    boost::shared_ptr<rqservice::CEmbeddedDataService> m_service;
 };
 
 } // namespace
@@ -89,17 +131,19 @@ extern "C" Q_DECL_EXPORT DVK::IPreviewServer* creditdataOpenPreviewServer(const 
             database.isEmpty() ? rqservice::CEmbeddedDataService::defaultDatabasePath() : database;
         // Anything with a scheme is a server's address; the service says itself whether it is one.
         const bool file = !location.contains(QLatin1String("://"));
+        const QString shown = file ? QFileInfo(location).absoluteFilePath() : standin::maskedDatabaseLocation(location);
         if (file && !QFileInfo::exists(location)) {
             // The service would make a new one with demo data: nothing an upload should be judged by.
-            error = QStringLiteral("no database at %1 (the demo host makes one on its first run)").arg(location);
+            error = QStringLiteral("no database at %1 (the demo host makes one on its first run)").arg(shown);
             return nullptr;
         }
         // The report is the tool's output; the service's log lines would run through it.
         utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(false);
-        standin::setDatabasePath(location);
-        // A password is never shown.
-        return new CPreviewServer(file ? QFileInfo(location).absoluteFilePath()
-                                       : QUrl(location).toDisplayString(QUrl::RemovePassword));
+        // The client centre's queries and the history both go to this one service, which only reads.
+        const auto service = boost::make_shared<rqservice::CEmbeddedDataService>(
+            location, 0, rqservice::CEmbeddedDataService::EAccess::ReadOnly);
+        standin::setBackend(service);
+        return new CPreviewServer(shown, service);
     } catch (const std::exception& e) {
         error = QString::fromLocal8Bit(e.what());
     } catch (...) {

@@ -5,6 +5,7 @@
 // (Sql, widgets, logging).
 
 #include "hostservice.h"
+#include "uploadhistory.h"
 
 #include <QString>
 
@@ -20,6 +21,22 @@ struct PreviewAnswer
     std::vector<rqservice::IDataPtr> records;
 };
 
+// A broker's uploads, newest first, or why there is no answer.
+struct PreviewHistory
+{
+    bool answered = false;
+    QString message;
+    rqservice::UploadHistory history;
+};
+
+// The rows of one upload, or why there is no answer.
+struct PreviewRows
+{
+    bool answered = false;
+    QString message;
+    std::vector<rqservice::CStkSubjectsPtr> rows;
+};
+
 class IPreviewServer
 {
 public:
@@ -29,11 +46,15 @@ public:
     // Asks through the client centre, as the panel and its dialogs ask (client "", flag 0), and
     // waits for the one answer, no longer than the service's own time limit and a little more.
     virtual PreviewAnswer query(int queryType, const std::string& queryKey) = 0;
+    // The stand-in service's own reads, for the broker of detail key brokerKey, waited for alike.
+    virtual PreviewHistory history(const std::string& brokerKey, int count) = 0;
+    virtual PreviewRows uploadRows(const std::string& brokerKey, long long uploadId) = 0;
 };
 
 // Opens the server on database, taken as the demo host's --db takes it (a SQLite file or a
-// postgresql:// URI; empty: the demo host's default file). A file that does not exist is not
-// made: null, with error saying so. The caller owns the server.
+// postgresql:// URI; empty: the demo host's default file), for reading only: nothing in it is
+// ever changed, and a database without our tables is refused. A file that does not exist is
+// not made: null, with error saying so. The caller owns the server.
 using OpenPreviewServer = IPreviewServer* (*)(const QString& database, QString& error);
 constexpr char kOpenPreviewServerSymbol[] = "creditdataOpenPreviewServer";
 constexpr char kPreviewServerModule[] = "creditdata_previewserver";

@@ -99,9 +99,11 @@ utils::RQError CCreditQueries::summary(const QDate& tradingDay, std::vector<IDat
 {
     QSqlQuery q(m_db);
     q.setForwardOnly(m_dialect.forwardOnlyReads());
+    // The newest id is the broker's last committed upload (writers of a broker queue in id order).
     if (!q.exec(QStringLiteral("SELECT b.broker_key_no, b.broker_id, b.broker_name, u.id, u.upload_date "
-                               "FROM brokers b LEFT JOIN uploads u ON u.broker_key_no = b.broker_key_no "
-                               "ORDER BY b.broker_key_no, u.id"))) {
+                               "FROM brokers b LEFT JOIN uploads u ON u.id = "
+                               "(SELECT max(id) FROM uploads WHERE broker_key_no = b.broker_key_no) "
+                               "ORDER BY b.broker_key_no"))) {
         return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询券商汇总"));
     }
     const std::string today = tradingDay.toString(QStringLiteral("yyyyMMdd")).toStdString();
@@ -142,13 +144,25 @@ utils::RQError CCreditQueries::detail(const std::string& key, std::vector<IDataP
     detail->brokerKeyNo = broker.keyNo;
     detail->brokerId = broker.id;
     detail->brokerName = broker.name;
+    // One statement, so a concurrent upload is seen whole or not at all.
+    const utils::RQError read = readRatios(
+        QStringLiteral("SELECT line_no, exchange_name, stock_code, stock_name, ratio FROM ratios "
+                       "WHERE upload_id = (SELECT max(id) FROM uploads WHERE broker_key_no = ?) ORDER BY line_no"),
+        broker, broker.keyNo, detail->subjects);
+    if (!read.isSuccess()) {
+        return read;
+    }
+    records.push_back(detail);
+    return utils::RQError();
+}
+
+utils::RQError CCreditQueries::readRatios(const QString& sql, const Broker& broker, long long key,
+                                          std::vector<CStkSubjectsPtr>& rows)
+{
     QSqlQuery q(m_db);
     q.setForwardOnly(m_dialect.forwardOnlyReads());
-    // One statement, so a concurrent upload is seen whole or not at all.
-    q.prepare(QStringLiteral("SELECT line_no, exchange_name, stock_code, stock_name, ratio FROM ratios "
-                             "WHERE upload_id = (SELECT max(id) FROM uploads WHERE broker_key_no = ?) "
-                             "ORDER BY line_no"));
-    q.bindValue(0, broker.keyNo);
+    q.prepare(sql);
+    q.bindValue(0, key);
     if (!q.exec()) {
         return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询折算率明细"));
     }
@@ -162,13 +176,52 @@ utils::RQError CCreditQueries::detail(const std::string& key, std::vector<IDataP
         s->stockCode = fieldText(q.value(2));
         s->stockName = fieldText(q.value(3));
         s->ratio = q.value(4).toDouble();
-        detail->subjects.push_back(s);
+        rows.push_back(s);
     }
     if (q.lastError().isValid()) {
+        rows.clear();
         return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询折算率明细"));
     }
-    records.push_back(detail);
     return utils::RQError();
+}
+
+utils::RQError CCreditQueries::history(int keyNo, int count, bool audited, std::vector<UploadEntry>& uploads)
+{
+    QSqlQuery q(m_db);
+    q.setForwardOnly(m_dialect.forwardOnlyReads());
+    q.prepare(audited ? QStringLiteral("SELECT id, upload_date, upload_time, user_name, row_count FROM uploads "
+                                       "WHERE broker_key_no = ? ORDER BY id DESC LIMIT ?")
+                      : QStringLiteral("SELECT id, upload_date, upload_time, NULL, "
+                                       "(SELECT count(*) FROM ratios WHERE ratios.upload_id = uploads.id) "
+                                       "FROM uploads WHERE broker_key_no = ? ORDER BY id DESC LIMIT ?"));
+    q.bindValue(0, keyNo);
+    q.bindValue(1, count);
+    if (!q.exec()) {
+        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询上传记录"));
+    }
+    while (q.next()) {
+        UploadEntry u;
+        u.id = q.value(0).toLongLong();
+        u.date = fieldText(q.value(1));
+        u.time = fieldText(q.value(2));
+        u.user = q.value(3).isNull() ? std::string() : fieldText(q.value(3));
+        u.rows = q.value(4).toLongLong();
+        uploads.push_back(u);
+    }
+    if (q.lastError().isValid()) {
+        uploads.clear();
+        return utils::RQError::failure(m_dialect.describeError(q.lastError(), "查询上传记录"));
+    }
+    return utils::RQError();
+}
+
+utils::RQError CCreditQueries::uploadRows(const Broker& broker, long long uploadId, std::vector<CStkSubjectsPtr>& rows)
+{
+    return readRatios(QStringLiteral("SELECT r.line_no, r.exchange_name, r.stock_code, r.stock_name, r.ratio "
+                                     "FROM ratios r JOIN uploads u ON u.id = r.upload_id "
+                                     "WHERE r.upload_id = ? AND u.broker_key_no = %1 ORDER BY r.line_no")
+                          .arg(broker.keyNo),
+                      broker, uploadId, rows);
 }
 
 } // namespace rqservice

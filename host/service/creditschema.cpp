@@ -22,42 +22,85 @@ CCreditSchema::CCreditSchema(QSqlDatabase& db, const ISqlDialect& dialect)
 {
 }
 
-utils::RQError CCreditSchema::prepare(const QString& location, const QDate& tradingDay, int waitMs)
+namespace {
+
+// What each version adds to the one before; the same SQL on every engine.
+QStringList upgradeTo(int version)
 {
+    if (version == 2) {
+        // Uploads stored before show no user (unknown); their rows are counted once here.
+        return {QStringLiteral("ALTER TABLE uploads ADD COLUMN user_name TEXT"),
+                QStringLiteral("ALTER TABLE uploads ADD COLUMN row_count INTEGER"),
+                QStringLiteral("UPDATE uploads SET row_count = "
+                               "(SELECT count(*) FROM ratios WHERE ratios.upload_id = uploads.id)")};
+    }
+    return QStringList();
+}
+
+} // namespace
+
+utils::RQError CCreditSchema::prepare(const QString& location, const QDate& tradingDay, int waitMs, bool readOnly,
+                                      int& version)
+{
+    m_location = location;
     {
         QSqlQuery q(m_db);
-        int version = 0;
+        version = 0;
         if (!m_dialect.readSchemaVersion(q, version)) {
             return utils::RQError::failure(m_dialect.describeError(q.lastError(), "读取数据库"));
         }
         // Another program's database is refused, never adopted: not one byte of it changes.
-        const utils::RQError foreign = refuseForeignSchema(location);
+        const utils::RQError foreign = refuseForeignSchema(location, version);
         if (!foreign.isSuccess()) {
             return foreign;
         }
         if (version > kVersion) {
-            return refuseNewer(location, version);
+            return refuseNewer(version);
         }
-        if (version == kVersion) {
+        if (readOnly && version == 0) {
+            return utils::RQError::failure("打开数据库失败: " + location.toStdString() +
+                                           " 没有本程序的数据表 (空数据库或其他程序的数据库), 未做任何改动");
+        }
+        if (version == kVersion || readOnly) {
             // Nothing to write, so a read-only file can still be read.
             return utils::RQError();
         }
     }
+    const int found = version;
+    const utils::RQError created = create(version, tradingDay, waitMs);
+    if (created.isSuccess() || found == 0 || !m_lastFailureLacksRight) {
+        return created;
+    }
+    // Older tables this account or file may not change: read as they are, uploads refused.
+    version = found;
+    return utils::RQError();
+}
+
+utils::RQError CCreditSchema::create(int& version, const QDate& tradingDay, int waitMs)
+{
+    m_lastFailureLacksRight = false;
     QSqlError lockError;
     if (!m_dialect.beginWrite(m_db, std::nullopt, waitMs, lockError)) {
+        m_lastFailureLacksRight = m_dialect.lacksRight(lockError);
         return utils::RQError::failure(m_dialect.describeError(lockError, "初始化数据库"));
     }
     QSqlQuery q(m_db);
     // Another program may have prepared the database while this one waited for the lock.
-    int version = 0;
     if (!m_dialect.readSchemaVersion(q, version)) {
         return fail(q.lastError());
     }
     if (version >= kVersion) {
         m_db.rollback();
-        return version > kVersion ? refuseNewer(location, version) : utils::RQError();
+        return version > kVersion ? refuseNewer(version) : utils::RQError();
     }
-    for (const QString& sql : m_dialect.createTablesSql()) {
+    QStringList steps;
+    if (version == 0) {
+        steps = m_dialect.createTablesSql();
+    } else {
+        for (int next = version + 1; next <= kVersion; ++next)
+            steps << upgradeTo(next);
+    }
+    for (const QString& sql : steps + m_dialect.grantsSql()) {
         if (!q.exec(sql)) {
             return fail(q.lastError());
         }
@@ -67,7 +110,7 @@ utils::RQError CCreditSchema::prepare(const QString& location, const QDate& trad
     }
     const bool empty = q.value(0).toInt() == 0;
     q.finish();
-    if (empty) {
+    if (empty && version == 0) {
         const utils::RQError seeded = seedDemoData(tradingDay);
         if (!seeded.isSuccess()) {
             m_db.rollback();
@@ -80,17 +123,21 @@ utils::RQError CCreditSchema::prepare(const QString& location, const QDate& trad
     if (!m_db.commit()) {
         return fail(m_db.lastError());
     }
+    version = kVersion;
     return utils::RQError();
 }
 
-utils::RQError CCreditSchema::refuseForeignSchema(const QString& location)
+utils::RQError CCreditSchema::refuseForeignSchema(const QString& location, int version)
 {
-    // Our tables and their columns; a database of ours holds these or nothing yet.
-    static const QMap<QString, QStringList> ours{
+    // Our tables and their columns at the version found; a database of ours holds these or
+    // nothing yet.
+    QMap<QString, QStringList> ours{
         {QStringLiteral("brokers"), {"broker_key_no", "broker_id", "broker_name"}},
         {QStringLiteral("uploads"), {"id", "broker_key_no", "upload_date", "upload_time"}},
         {QStringLiteral("ratios"), {"upload_id", "line_no", "exchange_name", "stock_code", "stock_name", "ratio"}},
     };
+    if (version == 0 || version >= 2)
+        ours[QStringLiteral("uploads")] << QStringLiteral("user_name") << QStringLiteral("row_count");
     QSqlQuery q(m_db);
     if (!q.exec(m_dialect.tableColumnsSql())) {
         return utils::RQError::failure(m_dialect.describeError(q.lastError(), "读取数据库"));
@@ -127,16 +174,22 @@ utils::RQError CCreditSchema::refuseForeignSchema(const QString& location)
                                    what.toStdString() + "), 未做任何改动, 请换一个数据库文件");
 }
 
-utils::RQError CCreditSchema::refuseNewer(const QString& location, int version)
+utils::RQError CCreditSchema::refuseNewer(int version)
 {
-    return utils::RQError::failure("打开数据库失败: " + location.toStdString() + " 由更新版本的程序写入 (数据库版本 " +
-                                   std::to_string(version) + ", 本程序支持到版本 " + std::to_string(kVersion) +
-                                   "), 未做任何改动, 请升级本程序");
+    return utils::RQError::failure("打开数据库失败: " + m_location.toStdString() +
+                                   " 由更新版本的程序写入 (数据库版本 " + std::to_string(version) +
+                                   ", 本程序支持到版本 " + std::to_string(kVersion) + "), 未做任何改动, 请升级本程序");
 }
 
 utils::RQError CCreditSchema::fail(const QSqlError& error)
 {
-    const utils::RQError failure = utils::RQError::failure(m_dialect.describeError(error, "初始化数据库"));
+    m_lastFailureLacksRight = m_dialect.lacksRight(error);
+    const utils::RQError failure = utils::RQError::failure(
+        m_lastFailureLacksRight
+            ? "初始化数据库失败: 数据库需由本程序建立或升级, 当前账号或文件无此权限, 请先用数据库所有者账号打开一次, "
+              "未做任何改动 (" +
+                  error.databaseText().section(QLatin1Char('\n'), 0, 0).trimmed().toStdString() + ")"
+            : m_dialect.describeError(error, "初始化数据库"));
     m_db.rollback();
     return failure;
 }
@@ -171,7 +224,8 @@ utils::RQError CCreditSchema::seedDemoData(const QDate& tradingDay)
             rows.push_back(s);
         }
         long long id = 0;
-        const utils::RQError stored = writer.insert(upload.brokerKeyNo, upload.date, upload.time, rows, id);
+        const utils::RQError stored =
+            writer.insert(upload.brokerKeyNo, upload.date, upload.time, QStringLiteral("demo"), rows, id);
         if (!stored.isSuccess()) {
             return stored;
         }

@@ -1,5 +1,6 @@
 #include "embeddeddataservice.h"
 
+#include "brokerkey.h"
 #include "creditqueries.h"
 #include "creditschema.h"
 #include "deadlinewatch.h"
@@ -31,11 +32,13 @@ struct CEmbeddedDataService::Impl
     // The one place that names the engine: everything below speaks through the dialect.
     std::unique_ptr<const ISqlDialect> dialectPtr;
     const ISqlDialect& dialect() const { return *dialectPtr; }
+    bool readOnly = false;
     bool ready = false; // schema checked on this connection
+    int version = 0;    // the schema version of the database, once ready
 
     // ---- service thread only below ----
 
-    QString shownPath() const { return dialect().displayLocation(path); }
+    QString shownPath() const { return standin::maskedDatabaseLocation(path); }
 
     // The connection for call, which may break it from then on.
     utils::RQError open(QSqlDatabase& db, CServiceCall& call, const standin::ServiceTimeouts& timeouts)
@@ -64,8 +67,8 @@ struct CEmbeddedDataService::Impl
             if (call.expired()) {
                 return utils::RQError::failure(call.timedOutText("打开数据库"));
             }
-            dialect().prepareConnection(db, path, timeouts, std::min(timeouts.connectMs, call.remainingMs()));
-            if (!db.open()) {
+            dialect().prepareConnection(db, path, timeouts, std::min(timeouts.connectMs, call.remainingMs()), readOnly);
+            if (!db.open() || !dialect().configure(db)) {
                 const utils::RQError failure = utils::RQError::failure(
                     dialect().describeError(db.lastError(), "打开数据库") + ": " + shownPath().toStdString());
                 db.close();
@@ -79,7 +82,8 @@ struct CEmbeddedDataService::Impl
         dialect().limitWaits(db, call.waitMs());
         if (!ready) {
             const utils::RQError schema =
-                CCreditSchema(db, dialect()).prepare(shownPath(), tradingDay(QDate::currentDate()), call.waitMs());
+                CCreditSchema(db, dialect())
+                    .prepare(shownPath(), tradingDay(QDate::currentDate()), call.waitMs(), readOnly, version);
             if (!schema.isSuccess()) {
                 return schema;
             }
@@ -94,6 +98,7 @@ struct CEmbeddedDataService::Impl
         if (!request) {
             return utils::RQError::failure("查询请求为空");
         }
+        serviceLogInfo("[CEmbeddedDataService] query:%s", request->toLog().c_str());
         if (request->queryType != eDataTypeCvionRateBaseInfo && request->queryType != eDataTypeCvionRateDetail) {
             return utils::RQError::failure("不支持的查询类型: " + std::to_string(request->queryType));
         }
@@ -109,21 +114,68 @@ struct CEmbeddedDataService::Impl
         return queries.detail(request->queryKey, records);
     }
 
-    utils::RQError operate(const boost::shared_ptr<COperateDataReq>& request, std::string& reply, CServiceCall& call,
-                           const standin::ServiceTimeouts& timeouts)
+    utils::RQError operate(const boost::shared_ptr<COperateDataReq>& request, const QString& user, std::string& reply,
+                           CServiceCall& call, const standin::ServiceTimeouts& timeouts)
     {
+        if (request) {
+            serviceLogInfo("[CEmbeddedDataService] operate:%s", request->toLog().c_str());
+        }
         // Checked before the database is touched: a bad upload never opens or creates it.
         boost::shared_ptr<CVoprCvionRateDetail> detail;
         const utils::RQError valid = validateUpload(request, detail);
         if (!valid.isSuccess()) {
             return valid;
         }
+        if (readOnly) {
+            return utils::RQError::failure("无权上传: 数据库以只读方式打开, 未做任何改动");
+        }
         QSqlDatabase db;
         const utils::RQError opened = open(db, call, timeouts);
         if (!opened.isSuccess()) {
             return opened;
         }
-        return CUploadWriter(db, dialect()).write(*detail, call, reply);
+        if (version < CCreditSchema::kVersion) {
+            return utils::RQError::failure("保存上传数据失败: 数据库为旧版本 (版本 " + std::to_string(version) +
+                                           "), 需由数据库所有者账号打开一次完成升级后才能上传, 未做任何改动");
+        }
+        return CUploadWriter(db, dialect()).write(*detail, user, call, reply);
+    }
+
+    // The broker named by key, on an open database.
+    utils::RQError broker(QSqlDatabase& db, const std::string& key, CCreditQueries::Broker& found)
+    {
+        CBrokerKey parsed;
+        if (unstorable(key) || !CBrokerKey::parse(key, parsed)) {
+            return utils::RQError::failure("查询条件格式错误, 应为 券商编号____券商代码");
+        }
+        return CCreditQueries(db, dialect()).findBroker(parsed.brokerKeyNo, parsed.brokerId, found);
+    }
+
+    utils::RQError history(const std::string& key, int count, UploadHistory& history, CServiceCall& call,
+                           const standin::ServiceTimeouts& timeouts)
+    {
+        QSqlDatabase db;
+        utils::RQError error = open(db, call, timeouts);
+        CCreditQueries::Broker found;
+        if (error.isSuccess())
+            error = broker(db, key, found);
+        if (!error.isSuccess())
+            return error;
+        history.brokerKeyNo = found.keyNo;
+        history.brokerId = found.id;
+        history.brokerName = found.name;
+        return CCreditQueries(db, dialect()).history(found.keyNo, count, version >= 2, history.uploads);
+    }
+
+    utils::RQError uploadRows(const std::string& key, long long uploadId, std::vector<CStkSubjectsPtr>& rows,
+                              CServiceCall& call, const standin::ServiceTimeouts& timeouts)
+    {
+        QSqlDatabase db;
+        utils::RQError error = open(db, call, timeouts);
+        CCreditQueries::Broker found;
+        if (error.isSuccess())
+            error = broker(db, key, found);
+        return error.isSuccess() ? CCreditQueries(db, dialect()).uploadRows(found, uploadId, rows) : error;
     }
 
     void close()
@@ -154,12 +206,13 @@ const char* queryAction(const boost::shared_ptr<CVoprQueryDataReq>& request)
 
 } // namespace
 
-CEmbeddedDataService::CEmbeddedDataService(const QString& databasePath, int latencyMs)
+CEmbeddedDataService::CEmbeddedDataService(const QString& databasePath, int latencyMs, EAccess access)
     : m_impl(boost::make_shared<Impl>())
     , m_watch(new CDeadlineWatch)
     , m_worker(new CServiceWorker("embedded-data-service", latencyMs))
 {
     m_impl->path = databasePath;
+    m_impl->readOnly = access == EAccess::ReadOnly;
     if (CPostgresDialect::isUri(databasePath)) {
         m_impl->dialectPtr = std::make_unique<CPostgresDialect>();
     } else {
@@ -178,11 +231,47 @@ CEmbeddedDataService::~CEmbeddedDataService()
     m_watch.reset();
 }
 
+template <class Result, class Work, class Answer>
+void CEmbeddedDataService::run(int budgetMs, const char* action, Work work, Answer answer)
+{
+    const standin::ServiceTimeouts timeouts = standin::serviceTimeouts();
+    const auto call = boost::make_shared<CServiceCall>(budgetMs, timeouts.reserveMs);
+    boost::shared_ptr<Impl> impl = m_impl;
+    auto task = [impl, call, timeouts, work, answer, action] {
+        if (!call->start()) {
+            return;
+        }
+        Result result{};
+        utils::RQError error;
+        try {
+            error = work(*impl, result, *call, timeouts);
+        } catch (const std::exception& e) {
+            error = utils::RQError::failure(std::string(action) + "失败: " + e.what());
+        }
+        if (!error.isSuccess()) {
+            result = Result();
+        }
+        if (call->finish()) {
+            answer(error, result);
+        }
+    };
+    // The watch answers a call still running at its deadline and breaks off its statement.
+    m_watch->arm(call->deadline(), [call, answer, action] {
+        if (call->expire()) {
+            answer(utils::RQError::failure(call->timedOutText(action)), Result());
+        }
+    });
+    auto dropped = [call, answer] {
+        if (call->start() && call->finish()) {
+            answer(utils::RQError::failure("服务已停止"), Result());
+        }
+    };
+    m_worker->post(task, dropped);
+}
+
 void CEmbeddedDataService::query(const boost::shared_ptr<CVoprQueryDataReq>& request,
                                  const DVK::QueryCallback& callback)
 {
-    const standin::ServiceTimeouts timeouts = standin::serviceTimeouts();
-    const auto call = boost::make_shared<CServiceCall>(timeouts.queryMs, timeouts.reserveMs);
     auto answer = [callback](const utils::RQError& error, const std::vector<IDataPtr>& records) {
         if (!error.isSuccess()) {
             serviceLogInfo("[CEmbeddedDataService] query failed:%s", error.errorMsg().c_str());
@@ -192,47 +281,17 @@ void CEmbeddedDataService::query(const boost::shared_ptr<CVoprQueryDataReq>& req
             callback(error, records, static_cast<int>(records.size()), bson::BSONObj(reply));
         }
     };
-    boost::shared_ptr<Impl> impl = m_impl;
-    auto task = [impl, call, timeouts, request, answer] {
-        if (!call->start()) {
-            return;
-        }
-        if (request) {
-            serviceLogInfo("[CEmbeddedDataService] query:%s", request->toLog().c_str());
-        }
-        std::vector<IDataPtr> records;
-        utils::RQError error;
-        try {
-            error = impl->query(request, records, *call, timeouts);
-        } catch (const std::exception& e) {
-            error = utils::RQError::failure(std::string("查询失败: ") + e.what());
-        }
-        if (!error.isSuccess()) {
-            records.clear();
-        }
-        if (call->finish()) {
-            answer(error, records);
-        }
-    };
-    const char* action = queryAction(request);
-    m_watch->arm(call->deadline(), [call, answer, action] {
-        if (call->expire()) {
-            answer(utils::RQError::failure(call->timedOutText(action)), std::vector<IDataPtr>());
-        }
-    });
-    auto dropped = [call, answer] {
-        if (call->start() && call->finish()) {
-            answer(utils::RQError::failure("服务已停止"), std::vector<IDataPtr>());
-        }
-    };
-    m_worker->post(task, dropped);
+    run<std::vector<IDataPtr>>(
+        standin::serviceTimeouts().queryMs, queryAction(request),
+        [request](Impl& impl, std::vector<IDataPtr>& records, CServiceCall& c, const standin::ServiceTimeouts& t) {
+            return impl.query(request, records, c, t);
+        },
+        answer);
 }
 
 void CEmbeddedDataService::operate(const boost::shared_ptr<COperateDataReq>& request,
                                    const DVK::OperateCallback& callback)
 {
-    const standin::ServiceTimeouts timeouts = standin::serviceTimeouts();
-    const auto call = boost::make_shared<CServiceCall>(timeouts.uploadMs, timeouts.reserveMs);
     auto answer = [callback](const utils::RQError& error, const std::string& reply) {
         if (!error.isSuccess()) {
             serviceLogInfo("[CEmbeddedDataService] operate failed:%s", error.errorMsg().c_str());
@@ -241,36 +300,39 @@ void CEmbeddedDataService::operate(const boost::shared_ptr<COperateDataReq>& req
             callback(error, bson::BSONObj(reply));
         }
     };
-    boost::shared_ptr<Impl> impl = m_impl;
-    auto task = [impl, call, timeouts, request, answer] {
-        if (!call->start()) {
-            return;
-        }
-        if (request) {
-            serviceLogInfo("[CEmbeddedDataService] operate:%s", request->toLog().c_str());
-        }
-        std::string reply;
-        utils::RQError error;
-        try {
-            error = impl->operate(request, reply, *call, timeouts);
-        } catch (const std::exception& e) {
-            error = utils::RQError::failure(std::string("保存失败: ") + e.what());
-        }
-        if (call->finish()) {
-            answer(error, reply);
-        }
-    };
-    m_watch->arm(call->deadline(), [call, answer] {
-        if (call->expire()) {
-            answer(utils::RQError::failure(call->timedOutText("保存上传数据")), std::string());
-        }
-    });
-    auto dropped = [call, answer] {
-        if (call->start() && call->finish()) {
-            answer(utils::RQError::failure("服务已停止"), std::string());
-        }
-    };
-    m_worker->post(task, dropped);
+    // Who sends it is asked when it is sent, as the client's user manager knows it then.
+    const QString user = standin::userName();
+    run<std::string>(
+        standin::serviceTimeouts().uploadMs, "保存上传数据",
+        [request, user](Impl& impl, std::string& reply, CServiceCall& c, const standin::ServiceTimeouts& t) {
+            return impl.operate(request, user, reply, c, t);
+        },
+        answer);
+}
+
+void CEmbeddedDataService::history(const std::string& key, int count, const HistoryCallback& callback)
+{
+    run<UploadHistory>(
+        standin::serviceTimeouts().queryMs, "查询上传记录",
+        [key, count](Impl& impl, UploadHistory& history, CServiceCall& c, const standin::ServiceTimeouts& t) {
+            return impl.history(key, count, history, c, t);
+        },
+        [callback](const utils::RQError& error, const UploadHistory& history) {
+            if (callback)
+                callback(error, history);
+        });
+}
+
+void CEmbeddedDataService::uploadRows(const std::string& key, long long uploadId, const RowsCallback& callback)
+{
+    run<std::vector<CStkSubjectsPtr>>(
+        standin::serviceTimeouts().queryMs, "查询折算率明细",
+        [key, uploadId](Impl& impl, std::vector<CStkSubjectsPtr>& rows, CServiceCall& c,
+                        const standin::ServiceTimeouts& t) { return impl.uploadRows(key, uploadId, rows, c, t); },
+        [callback](const utils::RQError& error, const std::vector<CStkSubjectsPtr>& rows) {
+            if (callback)
+                callback(error, rows);
+        });
 }
 
 QString CEmbeddedDataService::databasePath() const

@@ -30,16 +30,18 @@ public:
     // The Qt driver, and the engine's name for a message when that driver is missing.
     virtual QString driverName() const = 0;
     virtual std::string engineName() const = 0;
-    // location as a message may show it (no password).
-    virtual QString displayLocation(const QString& location) const = 0;
     // Called on a closed connection to location, right before it opens; connectMs bounds the
-    // connecting, timeouts gives the rest of the connection's settings.
+    // connecting, timeouts gives the rest of the connection's settings. readOnly: the connection
+    // can change nothing (the engine refuses every write), and a file that is missing stays so.
     virtual void prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts& timeouts,
-                                   int connectMs) const = 0;
+                                   int connectMs, bool readOnly) const = 0;
+    // Right after the connection opened: its settings for the whole session.
+    virtual bool configure(QSqlDatabase& db) const = 0;
     // False when an open connection no longer reaches the database (a restarted server).
     virtual bool connectionAlive(QSqlDatabase& db) const = 0;
-    // How to break a read or write of the open connection that blocks (a server that stopped
-    // answering) from another thread; empty where nothing blocks past the waits set below.
+    // How to break, from another thread, a statement of the open connection that runs or blocks
+    // past its call's deadline (a server that stopped answering, a long write), so that the
+    // service's thread is free again at once.
     virtual CServiceCall::Interrupt interrupter(QSqlDatabase& db) const = 0;
     // From now on, a lock or busy file is waited for at most waitMs.
     virtual bool limitWaits(QSqlDatabase& db, int waitMs) const = 0;
@@ -73,6 +75,18 @@ public:
     // whole database for the schema (brokerKeyNo empty); false with error set (and no
     // transaction open) when it cannot.
     virtual bool beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const = 0;
+    // Why this connection may not upload, in the user's words, or empty when it may. Asked before
+    // any lock is waited for.
+    virtual std::string uploadRefusal(QSqlDatabase& db) const = 0;
+    // After a write failed and was rolled back: nothing of it may stay behind (a journal that
+    // another program would have to roll back first).
+    virtual void recoverAfterFailedWrite(QSqlDatabase& db) const = 0;
+    // Whether a failure is the account's or the file's lack of a right to write or to change tables.
+    virtual bool lacksRight(const QSqlError& error) const = 0;
+    // Run by the schema's owner after creating or upgrading the tables: what the engine's other
+    // accounts may do with them. Empty where the engine has no accounts.
+    virtual QStringList grantsSql() const = 0;
+
     // Whether a failure is a wait for a lock or a busy file that ran out of time.
     virtual bool ranOutOfTime(const QSqlError& error) const = 0;
     // What a write that ran out of time waited for, in the user's words; beginning: while it

@@ -6,12 +6,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
 #include <algorithm>
+
+#include <sqlite3.h>
 
 namespace rqservice {
 
@@ -25,16 +28,36 @@ std::string CSqliteDialect::engineName() const
     return "SQLite";
 }
 
-QString CSqliteDialect::displayLocation(const QString& location) const
+namespace {
+
+// The driver's handle of an open connection; null when there is none.
+sqlite3* handleOf(QSqlDatabase& db)
 {
-    return location;
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
 }
 
-void CSqliteDialect::prepareConnection(QSqlDatabase&, const QString& location, const standin::ServiceTimeouts&,
-                                       int) const
+} // namespace
+
+void CSqliteDialect::prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts&, int,
+                                       bool readOnly) const
 {
+    db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
     // SQLite creates the file but not its folder.
-    QDir().mkpath(QFileInfo(location).absolutePath());
+    if (!readOnly)
+        QDir().mkpath(QFileInfo(location).absolutePath());
+}
+
+bool CSqliteDialect::configure(QSqlDatabase& db) const
+{
+    // Without this a large write spills its pages into the file before it commits, and each
+    // spill waits its full busy timeout for every reader of the file: a reader held across an
+    // upload kept the service's thread long past the call's deadline. Kept in memory, the pages
+    // need the file's lock once, at the commit, which the busy timeout bounds.
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("PRAGMA cache_spill = OFF"));
 }
 
 bool CSqliteDialect::connectionAlive(QSqlDatabase&) const
@@ -42,10 +65,22 @@ bool CSqliteDialect::connectionAlive(QSqlDatabase&) const
     return true; // a file does not go away under an open handle
 }
 
-CServiceCall::Interrupt CSqliteDialect::interrupter(QSqlDatabase&) const
+CServiceCall::Interrupt CSqliteDialect::interrupter(QSqlDatabase& db) const
 {
-    // A local file answers; only its lock is waited for, and limitWaits bounds that.
-    return CServiceCall::Interrupt();
+    // Lock waits end by the busy timeout; a statement still working at the deadline (a large
+    // insert) stops within a thousand steps, and a write's whole transaction rolls back with it.
+    sqlite3* const handle = handleOf(db);
+    if (!handle)
+        return CServiceCall::Interrupt();
+    m_stop = false; // a new call
+    sqlite3_progress_handler(
+        handle, 1000, [](void* stop) { return static_cast<std::atomic<bool>*>(stop)->load() ? 1 : 0; },
+        static_cast<void*>(&m_stop));
+    std::atomic<bool>* const stop = &m_stop;
+    return [handle, stop] {
+        stop->store(true);
+        sqlite3_interrupt(handle);
+    };
 }
 
 bool CSqliteDialect::limitWaits(QSqlDatabase& db, int waitMs) const
@@ -86,7 +121,9 @@ QStringList CSqliteDialect::createTablesSql() const
                        " id INTEGER PRIMARY KEY AUTOINCREMENT,"
                        " broker_key_no INTEGER NOT NULL REFERENCES brokers(broker_key_no),"
                        " upload_date TEXT NOT NULL,"
-                       " upload_time TEXT NOT NULL)"),
+                       " upload_time TEXT NOT NULL,"
+                       " user_name TEXT,"
+                       " row_count INTEGER)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS uploads_by_broker ON uploads(broker_key_no, id)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS ratios ("
                        " upload_id INTEGER NOT NULL REFERENCES uploads(id),"
@@ -183,6 +220,35 @@ bool CSqliteDialect::beginWrite(QSqlDatabase& db, std::optional<int>, int waitMs
         return true;
     error = q.lastError();
     return false;
+}
+
+std::string CSqliteDialect::uploadRefusal(QSqlDatabase& db) const
+{
+    sqlite3* const handle = handleOf(db);
+    if (handle && sqlite3_db_readonly(handle, "main") == 1)
+        return "无权上传: 数据库文件只能读取, 未做任何改动";
+    return std::string();
+}
+
+void CSqliteDialect::recoverAfterFailedWrite(QSqlDatabase& db) const
+{
+    // A write that failed on a full disk or an I/O error leaves its journal in place, and the
+    // file unlocked: a hot journal that another reader could not roll back. Reading at once
+    // makes this connection roll it back and remove it, as long as the file can be written.
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        q.next();
+}
+
+bool CSqliteDialect::lacksRight(const QSqlError& error) const
+{
+    const int code = error.nativeErrorCode().toInt();
+    return (code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_PERM || (code & 0xff) == SQLITE_AUTH;
+}
+
+QStringList CSqliteDialect::grantsSql() const
+{
+    return QStringList(); // a file's rights are the file system's
 }
 
 bool CSqliteDialect::ranOutOfTime(const QSqlError& error) const

@@ -4,6 +4,8 @@
 
 #include "sqldialect.h"
 
+#include <atomic>
+
 namespace rqservice {
 
 class CSqliteDialect : public ISqlDialect
@@ -11,9 +13,9 @@ class CSqliteDialect : public ISqlDialect
 public:
     QString driverName() const override;
     std::string engineName() const override;
-    QString displayLocation(const QString& location) const override;
     void prepareConnection(QSqlDatabase& db, const QString& location, const standin::ServiceTimeouts& timeouts,
-                           int connectMs) const override;
+                           int connectMs, bool readOnly) const override;
+    bool configure(QSqlDatabase& db) const override;
     bool connectionAlive(QSqlDatabase& db) const override;
     CServiceCall::Interrupt interrupter(QSqlDatabase& db) const override;
     bool limitWaits(QSqlDatabase& db, int waitMs) const override;
@@ -27,9 +29,18 @@ public:
     bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
                       QSqlError& error) const override;
     bool beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const override;
+    std::string uploadRefusal(QSqlDatabase& db) const override;
+    void recoverAfterFailedWrite(QSqlDatabase& db) const override;
+    bool lacksRight(const QSqlError& error) const override;
+    QStringList grantsSql() const override;
     bool ranOutOfTime(const QSqlError& error) const override;
     const char* waitedFor(bool beginning) const override;
     std::string describeError(const QSqlError& error, const char* action) const override;
+
+private:
+    // Set when the call in progress is broken off: from then on every statement of that call
+    // stops (sqlite3_interrupt alone is forgotten when it lands between two statements).
+    mutable std::atomic<bool> m_stop{false};
 };
 
 } // namespace rqservice

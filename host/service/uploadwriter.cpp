@@ -28,7 +28,8 @@ std::string CUploadWriter::describe(const QSqlError& error, const char* action, 
     return reason ? m_call->waitedOutText("保存上传数据", reason) : m_call->timedOutText("保存上传数据");
 }
 
-utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, CServiceCall& call, std::string& reply)
+utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, const QString& user, CServiceCall& call,
+                                    std::string& reply)
 {
     m_call = &call;
     CCreditQueries::Broker broker;
@@ -37,6 +38,10 @@ utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, CService
     if (!found.isSuccess()) {
         return found;
     }
+    const std::string refusal = m_dialect.uploadRefusal(m_db);
+    if (!refusal.empty()) {
+        return utils::RQError::failure(refusal);
+    }
     QSqlError lockError;
     if (!m_dialect.beginWrite(m_db, broker.keyNo, call.waitMs(), lockError)) {
         return utils::RQError::failure(describe(lockError, "保存上传数据", true));
@@ -44,7 +49,7 @@ utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, CService
     const QDateTime now = QDateTime::currentDateTime();
     long long uploadId = 0;
     utils::RQError stored = insert(broker.keyNo, now.toString(QStringLiteral("yyyyMMdd")),
-                                   now.toString(QStringLiteral("HHmmss")), detail.subjects, uploadId);
+                                   now.toString(QStringLiteral("HHmmss")), user, detail.subjects, uploadId);
     if (stored.isSuccess()) {
         // The commit waits for readers of the file (SQLite) no longer than the call allows, and
         // does not start once the caller has been told the call timed out.
@@ -58,6 +63,7 @@ utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, CService
     }
     if (!stored.isSuccess()) {
         m_db.rollback();
+        m_dialect.recoverAfterFailedWrite(m_db);
         return stored;
     }
     reply = "{\"uploadId\":" + std::to_string(uploadId) + ",\"brokerKeyNo\":" + std::to_string(broker.keyNo) + "}";
@@ -66,26 +72,28 @@ utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, CService
     return utils::RQError();
 }
 
-utils::RQError CUploadWriter::insert(int brokerKeyNo, const QString& date, const QString& time,
+utils::RQError CUploadWriter::insert(int brokerKeyNo, const QString& date, const QString& time, const QString& user,
                                      const std::vector<CStkSubjectsPtr>& rows, long long& uploadId)
 {
-    QSqlQuery q(m_db);
-    if (!q.prepare(m_dialect.returningId(
-            QStringLiteral("INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (?, ?, ?)")))) {
-        return utils::RQError::failure(describe(q.lastError(), "保存上传记录", false));
-    }
-    q.bindValue(0, brokerKeyNo);
-    q.bindValue(1, date);
-    q.bindValue(2, time);
-    if (!q.exec() || !m_dialect.insertedId(q, uploadId)) {
-        return utils::RQError::failure(describe(q.lastError(), "保存上传记录", false));
-    }
     std::vector<const CStkSubjects*> present;
     present.reserve(rows.size());
     for (const CStkSubjectsPtr& s : rows) {
         if (s) {
             present.push_back(s.get());
         }
+    }
+    QSqlQuery q(m_db);
+    if (!q.prepare(m_dialect.returningId(QStringLiteral("INSERT INTO uploads (broker_key_no, upload_date, upload_time, "
+                                                        "user_name, row_count) VALUES (?, ?, ?, ?, ?)")))) {
+        return utils::RQError::failure(describe(q.lastError(), "保存上传记录", false));
+    }
+    q.bindValue(0, brokerKeyNo);
+    q.bindValue(1, date);
+    q.bindValue(2, time);
+    q.bindValue(3, user.isEmpty() ? QVariant(QVariant::String) : QVariant(user));
+    q.bindValue(4, qlonglong(present.size()));
+    if (!q.exec() || !m_dialect.insertedId(q, uploadId)) {
+        return utils::RQError::failure(describe(q.lastError(), "保存上传记录", false));
     }
     QSqlError error;
     if (!m_dialect.insertRatios(m_db, uploadId, present, error)) {

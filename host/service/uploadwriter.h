@@ -21,12 +21,15 @@ class CUploadWriter
 public:
     CUploadWriter(QSqlDatabase& db, const ISqlDialect& dialect);
 
-    // A validated upload, dated now, in a transaction of its own: all rows or none, and none
-    // once the call's time is up. reply is the server's answer, {"uploadId":N,"brokerKeyNo":N}.
-    utils::RQError write(const CVoprCvionRateDetail& detail, CServiceCall& call, std::string& reply);
-    // One upload row and its ratios, numbered from 1 in order (null subjects skipped). Inside
-    // the caller's transaction.
-    utils::RQError insert(int brokerKeyNo, const QString& date, const QString& time,
+    // A validated upload by user, dated now, in a transaction of its own: all rows or none, and
+    // none once the call's time is up; a failure leaves nothing behind. An account or file that
+    // may not write is told so before any lock is waited for. reply is the server's answer,
+    // {"uploadId":N,"brokerKeyNo":N}.
+    utils::RQError write(const CVoprCvionRateDetail& detail, const QString& user, CServiceCall& call,
+                         std::string& reply);
+    // One upload row (user empty: unknown) and its ratios, numbered from 1 in order (null
+    // subjects skipped). Inside the caller's transaction.
+    utils::RQError insert(int brokerKeyNo, const QString& date, const QString& time, const QString& user,
                           const std::vector<CStkSubjectsPtr>& rows, long long& uploadId);
 
 private:

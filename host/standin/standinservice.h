@@ -41,6 +41,9 @@ HOST_EXPORT IServiceBackendPtr backend();
 // service is opened (at once, if it is the current backend).
 HOST_EXPORT void setDatabasePath(const QString& path);
 HOST_EXPORT QString databasePath();
+// A database location as a message, a log line or a tool may show it: a URI's password, in its
+// user part or as password= in its query, replaced by "***"; everything else as written.
+HOST_EXPORT QString maskedDatabaseLocation(const QString& location);
 // Delay in milliseconds added before every answer of the embedded service (0: none).
 HOST_EXPORT void setLatencyMs(int ms);
 HOST_EXPORT int latencyMs();
@@ -89,6 +92,10 @@ HOST_EXPORT std::vector<ServerMessage> takeCapturedMessages();
 // The rights CUserManager::checkUserAuth grants (default: 10079 and 10413).
 HOST_EXPORT void setGrantedRights(const std::set<int>& rights);
 HOST_EXPORT std::set<int> grantedRights();
+// The user the client's user manager knows as logged in, recorded with every upload (default:
+// the system's login name).
+HOST_EXPORT void setUserName(const QString& name);
+HOST_EXPORT QString userName();
 
 // Replaces the security master of TraderCenter with the one in a CSV file (exchange,code,name).
 // Returns false and keeps the current one when the file cannot be read.

@@ -34,6 +34,7 @@ void TestHostOptions::parses_data()
     QTest::newRow("detail row not a number")
         << QStringList{"--open-detail", "first"} << false << both << 0 << QString();
     QTest::newRow("negative detail row") << QStringList{"--open-detail", "-1"} << false << both << 0 << QString();
+    QTest::newRow("user without a name") << QStringList{"--user", " "} << false << both << 0 << QString();
     QTest::newRow("unknown option") << QStringList{"--colour", "red"} << false << both << 0 << QString();
     QTest::newRow("stray argument") << QStringList{"extra"} << false << both << 0 << QString();
 }

@@ -8,6 +8,8 @@
 #   freeze / thaw   SIGSTOP / SIGCONT the server and every process of it, as a paused machine
 # STATEFILE holds shell assignments: PGTEST_DIR, PGTEST_ADMIN_URI (superuser, no password),
 # PGTEST_URI (a password user "credit" that owns database "credit").
+# PGTEST_KEEP_DIR=FOLDER: start uses that folder instead of a new one, and keeps its data on stop
+# (a benchmark's data made once); a folder that has data already is only started.
 set -euo pipefail
 
 bindir=${PG_BINDIR:-/usr/lib/postgresql/15/bin}
@@ -51,16 +53,25 @@ signal() {
 case "$action" in
   start)
     [ -f "$state" ] && "$0" stop "$state"
-    dir=$(mktemp -d /tmp/pgtest.XXXXXX)
+    fresh=1
+    if [ -n "${PGTEST_KEEP_DIR:-}" ]; then
+      dir=$PGTEST_KEEP_DIR
+      mkdir -p "$dir"
+      [ -f "$dir/data/PG_VERSION" ] && fresh=0
+    else
+      dir=$(mktemp -d /tmp/pgtest.XXXXXX)
+    fi
     chmod 755 "$dir"
     [ "$(id -u)" -eq 0 ] && chown postgres: "$dir"
-    as_owner "$bindir/initdb" -D "$dir/data" -U postgres -E UTF8 --locale=C.UTF-8 \
-      --auth-local=trust --auth-host=scram-sha-256 --no-sync >"$dir/initdb.log"
-    # The superuser comes in over the socket without a password, everyone else needs one.
-    cat >"$dir/data/pg_hba.conf" <<HBA
+    if [ $fresh = 1 ]; then
+      as_owner "$bindir/initdb" -D "$dir/data" -U postgres -E UTF8 --locale=C.UTF-8 \
+        --auth-local=trust --auth-host=scram-sha-256 --no-sync >"$dir/initdb.log"
+      # The superuser comes in over the socket without a password, everyone else needs one.
+      cat >"$dir/data/pg_hba.conf" <<HBA
 local all postgres trust
 local all all scram-sha-256
 HBA
+    fi
     {
       echo "PGTEST_DIR=$dir"
       # Its data dies with the test run: no waiting for the disk (PGTEST_DURABLE=1 to keep fsync).
@@ -73,15 +84,16 @@ HBA
       echo "PGTEST_URI=postgresql://credit:secret@/credit?host=$dir"
     } >"$state"
     pgctl start
-    "$bindir/psql" -h "$dir" -U postgres -d postgres -q -v ON_ERROR_STOP=1 \
+    [ $fresh = 1 ] && "$bindir/psql" -h "$dir" -U postgres -d postgres -q -v ON_ERROR_STOP=1 \
       -c "CREATE ROLE credit LOGIN CREATEDB PASSWORD 'secret'" -c "CREATE DATABASE credit OWNER credit"
     echo "PostgreSQL test server: $(grep PGTEST_URI= "$state" | cut -d= -f2-)"
     ;;
   stop)
     [ -f "$state" ] || exit 0
-    pgctl stop immediate || true
     # shellcheck disable=SC1090
     . "$state"
+    # Kept data is shut down cleanly, so the next start need not replay its log.
+    case "$PGTEST_DIR" in /tmp/pgtest.*) pgctl stop immediate || true ;; *) pgctl stop fast || true ;; esac
     case "$PGTEST_DIR" in /tmp/pgtest.*) rm -rf "$PGTEST_DIR" ;; esac
     rm -f "$state"
     ;;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ struct QueryOutcome
 // The answer once the service is idle; a failure when it was answered other than exactly once,
 // or on the caller's thread.
 QueryOutcome queryService(rqservice::CEmbeddedDataService& service, int type, const std::string& key = std::string());
+
+// The broker's count newest uploads (key as for 12295), once the service is idle.
+struct HistoryOutcome
+{
+    utils::RQError error;
+    rqservice::UploadHistory history;
+};
+HistoryOutcome historyOf(rqservice::CEmbeddedDataService& service, const std::string& key, int count = 100000);
 
 // An upload (data type 12295, operate type 2) of rows for the broker.
 boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std::string& id, const SubjectRows& rows);
@@ -54,6 +63,39 @@ private:
 };
 // How late past its limit a call may be answered on a busy machine.
 const int kAnswerSlackMs = 2000;
+
+// One answer, set on whichever thread gives it.
+struct Answer
+{
+    std::atomic<bool> done{false};
+    QString text;
+    void set(const QString& outcome)
+    {
+        text = outcome;
+        done.store(true); // publishes text
+    }
+};
+
+struct TimedCall
+{
+    QString outcome;
+    qint64 answeredMs = 0;  // from the call
+    qint64 busyAfterMs = 0; // the service's thread, from the answer on
+};
+
+// Starts a call that sets its answer; waits for it, then for the service's thread to be free.
+TimedCall timedCall(rqservice::CEmbeddedDataService& service,
+                    const std::function<void(const boost::shared_ptr<Answer>&)>& start);
+// The same for a summary query and for an upload.
+TimedCall timedSummary(rqservice::CEmbeddedDataService& service);
+TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
+                      const boost::shared_ptr<rqservice::COperateDataReq>& request);
+
+// The tables and version mark of the service's previous schema (version 1, before uploads recorded
+// their user and rows), as that program made them on the engine, with CITIC and two uploads of it
+// (1: one row of 0.5 on 20240104; 2: two rows, 0.6 and 0.7, on 20240105). On PostgreSQL run as
+// the superuser: the statements first become the database's owner.
+QStringList previousSchema(bool postgres);
 
 // "ok", or the failure's message.
 QString outcomeText(const utils::RQError& error);

@@ -5,10 +5,16 @@
 
 #include "pgtestserver.h"
 #include "scriptedservice.h"
+#include "logcapture.h"
 #include "servicecalls.h"
+#include "standinservice.h"
+#include "testfiles.h"
 #include "standintoolkit.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -106,6 +112,11 @@ private slots:
     void comparesAsStored();
     void changesAgainstServer_data();
     void changesAgainstServer();
+    void historyListsUploads_data();
+    void historyListsUploads();
+    void previewNeverWrites_data();
+    void previewNeverWrites();
+    void passwordNeverShown();
 
 private:
     QStringList m_messages;
@@ -324,6 +335,265 @@ void TestCreditDataPreview::changesAgainstServer()
             QCOMPARE(o.value("new").toDouble(qQNaN()), after.value(key, qQNaN()));
         }
     }
+}
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(PREVIEW_PATH), arguments);
+    ToolRun run;
+    if (!tool.waitForFinished(60000))
+        return run;
+    run.exitCode = tool.exitCode();
+    run.out = QString::fromUtf8(tool.readAllStandardOutput());
+    run.err = QString::fromUtf8(tool.readAllStandardError());
+    return run;
+}
+
+// CITIC's rows as the detail answers them.
+std::vector<rqservice::CStkSubjectsPtr> citicRows(rqservice::CEmbeddedDataService& service)
+{
+    const auto outcome = testsupport::queryService(service, 12295, "1____CITIC");
+    const auto detail = outcome.records.empty()
+                            ? nullptr
+                            : boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(outcome.records.front());
+    return detail ? detail->subjects : std::vector<rqservice::CStkSubjectsPtr>();
+}
+
+// "user rows +a −r ~c =u" as the history's JSON gives an upload, or as the comparison counts it.
+QString historyLine(const QJsonObject& o)
+{
+    return QStringLiteral("%1 %2 +%3 \u2212%4 ~%5 =%6")
+        .arg(o.value("user").isNull() ? QStringLiteral("?") : o.value("user").toString())
+        .arg(o.value("rows").toInt())
+        .arg(o.value("added").toInt())
+        .arg(o.value("removed").toInt())
+        .arg(o.value("changed").toInt())
+        .arg(o.value("unchanged").toInt());
+}
+
+QString expectedLine(const QString& user, const std::vector<rqservice::CStkSubjectsPtr>& before,
+                     const std::vector<rqservice::CStkSubjectsPtr>& after)
+{
+    const DVK::UploadChanges c = DVK::compareUpload(before, after, 0.1);
+    return QStringLiteral("%1 %2 +%3 \u2212%4 ~%5 =%6")
+        .arg(user)
+        .arg(after.size())
+        .arg(c.added.size())
+        .arg(c.removed.size())
+        .arg(c.changed.size())
+        .arg(c.unchanged);
+}
+
+} // namespace
+
+void TestCreditDataPreview::historyListsUploads_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("listed"); // of the three uploads below, newest first; -1: those and the demo's
+    QTest::addColumn<bool>("more");  // older uploads left out
+    const QStringList citic{"--broker-name", "中信证券"};
+    QTest::newRow("the two newest") << citic + QStringList{"--last", "2"} << 2 << true;
+    QTest::newRow("by id, the newest") << QStringList{"--broker-id", "CITIC", "--last", "1"} << 1 << true;
+    QTest::newRow("more than there are") << citic + QStringList{"--last", "500"} << -1 << false;
+}
+
+// --history lists the broker's uploads newest first with their user and rows, and counts what each
+// changed against the upload before it as --changes would count it; the demo's own uploads end the list.
+void TestCreditDataPreview::historyListsUploads()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, listed);
+    QFETCH(bool, more);
+    QTemporaryDir dir;
+    const QString database = onPostgres() ? testsupport::CPgTestServer::createDatabase() : dir.filePath("db.sqlite");
+    QVERIFY(!database.isEmpty());
+    QStringList expected;
+    {
+        rqservice::CEmbeddedDataService service(database);
+        std::vector<rqservice::CStkSubjectsPtr> previous = citicRows(service);
+        if (listed < 0)
+            listed = 3 + int(testsupport::historyOf(service, "1____CITIC").history.uploads.size());
+        const QStringList files{"rates_utf8.csv", "rates.xlsx", "rates.xlsx"};
+        const QStringList users{"张三", "li.si", "王五"};
+        for (int i = 0; i < files.size(); ++i) {
+            boost::shared_ptr<rqservice::COperateDataReq> request;
+            sentRatios(kSource + "/examples/" + files[i], &request);
+            standin::setUserName(users[i]);
+            QVERIFY(testsupport::operateService(service, request).isSuccess());
+            const auto rows = citicRows(service);
+            expected.prepend(expectedLine(users[i], previous, rows));
+            previous = rows;
+        }
+        standin::setUserName("demo");
+    }
+    const ToolRun json = runTool(QStringList{"--history", "--db", database, "--json"} + arguments);
+    QCOMPARE(json.exitCode, 0);
+    const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    QStringList shown;
+    for (const QJsonValue& upload : object.value("uploads").toArray())
+        shown << historyLine(upload.toObject());
+    QCOMPARE(shown.size(), listed);
+    QCOMPARE(shown.mid(0, 3), expected.mid(0, listed));
+    for (const QString& demo : shown.mid(3))
+        QVERIFY2(demo.startsWith("demo "), qPrintable(demo));
+    QCOMPARE(object.value("more").toBool(), more);
+    QCOMPARE(object.value("broker").toObject().value("id").toString(), QString("CITIC"));
+
+    const ToolRun text = runTool(QStringList{"--history", "--db", database} + arguments);
+    QCOMPARE(text.exitCode, 0);
+    const QStringList lines = text.out.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.value(0).startsWith(QStringLiteral("中信证券 (CITIC, key 1) on ")), qPrintable(text.out));
+    // The header, then one line per upload: date and time, user, rows, changes.
+    QCOMPARE(lines.size(), 2 + listed + (more ? 1 : 0));
+    for (int i = 0; i < std::min(listed, 3); ++i) {
+        const QStringList words = lines.at(2 + i).split(' ', Qt::SkipEmptyParts);
+        const QStringList want = expected.at(i).split(' ');
+        QCOMPARE(words.mid(2, 6), want);
+        QCOMPARE(words.at(0), QDate::currentDate().toString("yyyy-MM-dd"));
+    }
+}
+
+void TestCreditDataPreview::previewNeverWrites_data()
+{
+    QTest::addColumn<QString>("database"); // what is there before the preview
+    QTest::addColumn<int>("exitCode");     // of --history and of --changes
+    QTest::addColumn<QString>("says");     // part of the message, or of the history's first upload
+    QTest::newRow("an empty database") << "empty" << 5 << "没有本程序的数据表";
+    QTest::newRow("another program's database") << "foreign" << 5 << "不是本程序的数据库";
+    QTest::newRow("ours, at the previous version") << "previous" << 0 << "(unknown)";
+    QTest::newRow("SQLite: an empty file") << "empty file" << 5 << "没有本程序的数据表";
+}
+
+// --changes and --history only ever read: a database without our tables is refused with a clear
+// message and left as it was (a file byte for byte, a server's database without a table or row
+// more); one of ours at the previous version is read as it is, not upgraded or stamped.
+void TestCreditDataPreview::previewNeverWrites()
+{
+    QFETCH(QString, database);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    const bool pg = onPostgres();
+    if (pg && QString(QTest::currentDataTag()).startsWith("SQLite"))
+        QSKIP("a SQLite file's own case");
+    QTemporaryDir dir;
+    const QString location = pg ? testsupport::CPgTestServer::createDatabase() : dir.filePath("db.sqlite");
+    QStringList statements;
+    if (database == "foreign") {
+        statements << "CREATE TABLE orders (id INTEGER, item TEXT)"
+                   << "INSERT INTO orders VALUES (1, 'tea')";
+    } else if (database == "previous") {
+        statements = testsupport::previousSchema(pg);
+    }
+    const QString name = testsupport::CPgTestServer::databaseOf(location);
+    if (pg) {
+        QVERIFY(testsupport::CPgTestServer::exec(name, statements));
+    } else if (database != "empty file") {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "writer");
+            db.setDatabaseName(location);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const QString& sql : statements)
+                QVERIFY2(q.exec(sql), qPrintable(sql));
+        }
+        QSqlDatabase::removeDatabase("writer");
+    } else {
+        QVERIFY(testsupport::writeFile(location, QByteArray()));
+    }
+    // Every table, column and row count on the server; the bytes of a file.
+    const QString everything(
+        "SELECT count(*) || ':' || coalesce(string_agg(table_name || '.' || column_name, ',' ORDER BY table_name, "
+        "column_name), '') || ':' || (SELECT coalesce(string_agg(table_name || '=' || (xpath('/row/c/text()', "
+        "query_to_xml(format('SELECT count(*) AS c FROM %I.%I', table_schema, table_name), false, true, "
+        "'')))[1]::text, "
+        "',' ORDER BY table_name), '') FROM information_schema.tables WHERE table_schema NOT IN ('pg_catalog', "
+        "'information_schema')) FROM information_schema.columns WHERE table_schema NOT IN ('pg_catalog', "
+        "'information_schema')");
+    auto snapshot = [&] {
+        return pg ? testsupport::CPgTestServer::scalar(name, everything).toUtf8() : testsupport::readFile(location);
+    };
+    const QByteArray before = snapshot();
+    QVERIFY2(!pg || before.count(':') == 2, before.constData());
+
+    const ToolRun history = runTool({"--history", "--broker-name", "中信证券", "--db", location});
+    QCOMPARE(history.exitCode, exitCode);
+    QVERIFY2((history.out + history.err).contains(says), qPrintable(history.out + history.err));
+    const ToolRun changes =
+        runTool({kSource + "/examples/rates_utf8.csv", "--changes", "--broker-name", "中信证券", "--db", location});
+    QVERIFY2(changes.exitCode == exitCode, qPrintable(changes.err));
+    QCOMPARE(snapshot(), before);
+    QVERIFY(pg || !QFile::exists(location + "-journal"));
+}
+
+// A password in the URI's user part and in its query is shown in none of the places a database
+// location appears: the preview's text, JSON and errors, the demo host's output and log, the
+// service's messages and log lines.
+void TestCreditDataPreview::passwordNeverShown()
+{
+    if (!onPostgres())
+        QSKIP("a URI's own case: run on the throwaway PostgreSQL server");
+    const QString good = testsupport::CPgTestServer::createDatabase();
+    const QString name = testsupport::CPgTestServer::databaseOf(good);
+    const QString dir = testsupport::CPgTestServer::socketDir();
+    // The query's password is the one used; the user part's only must not show either.
+    const QString uri = QStringLiteral("postgresql://credit:userpartpw@/%1?host=%2&password=secret").arg(name, dir);
+    const QString wrong =
+        QStringLiteral("postgresql://credit:userpartpw@/%1?password=secret&host=%2").arg("nosuchdb", dir);
+    {
+        rqservice::CEmbeddedDataService service(uri);
+        QVERIFY(testsupport::queryService(service, 12294).error.isSuccess());
+    }
+    QStringList outputs;
+    const QStringList citic{"--broker-name", "中信证券"};
+    const QString file = kSource + "/examples/rates_utf8.csv";
+    for (const QStringList& args :
+         {QStringList{file, "--changes", "--db", uri} + citic,
+          QStringList{file, "--changes", "--db", uri, "--json"} + citic, QStringList{"--history", "--db", uri} + citic,
+          QStringList{"--history", "--db", uri, "--json"} + citic,
+          QStringList{"--history", "--db", uri, "--broker-name", "无此券商"},
+          QStringList{"--history", "--db", uri, "--json", "--broker-name", "无此券商"},
+          QStringList{file, "--changes", "--db", wrong, "--json"} + citic}) {
+        const ToolRun run = runTool(args);
+        QVERIFY2(run.out.contains("credit:***@") || run.err.contains("credit:***@"), qPrintable(run.out + run.err));
+        outputs << run.out + run.err;
+    }
+    // The demo host, its log file included.
+    QTemporaryDir home;
+    QProcess demo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", home.path());
+    env.insert("HOME", home.path());
+    demo.setProcessEnvironment(env);
+    demo.start(QStringLiteral(DEMOHOST_PATH), {"--db", wrong, "--screenshot", home.filePath("shot.png")});
+    QVERIFY(demo.waitForFinished(120000));
+    outputs << QString::fromUtf8(demo.readAllStandardOutput() + demo.readAllStandardError());
+    QVERIFY2(outputs.last().contains("credit:***@"), qPrintable(outputs.last()));
+    QDirIterator logs(home.path(), {"*.log"}, QDir::Files, QDirIterator::Subdirectories);
+    QVERIFY(logs.hasNext());
+    while (logs.hasNext())
+        outputs << QString::fromUtf8(testsupport::readFile(logs.next()));
+    // The service in this process: its answers and its log.
+    {
+        testsupport::CLogCapture capture;
+        rqservice::CEmbeddedDataService service(wrong);
+        outputs << testsupport::everyCall(service);
+        for (const testsupport::CapturedLine& line : capture.lines())
+            outputs << QString::fromStdString(line.message);
+    }
+    for (const QString& output : outputs) {
+        QVERIFY2(!output.contains("secret") && !output.contains("userpartpw"), qPrintable(output));
+    }
+    QVERIFY2(outputs.join('\n').contains("nosuchdb?password=***&host="), qPrintable(outputs.join('\n')));
 }
 
 QTEST_MAIN(TestCreditDataPreview)

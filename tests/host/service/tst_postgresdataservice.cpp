@@ -5,7 +5,9 @@
 #include "servicecalls.h"
 #include "standinservice.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -45,6 +47,10 @@ private slots:
     void faultEndsInOneClearError();
     void badConnectionRefused_data();
     void badConnectionRefused();
+    void heldPastTheLimitFreesTheThread_data();
+    void heldPastTheLimitFreesTheThread();
+    void accountsKeepToTheirRights_data();
+    void accountsKeepToTheirRights();
 
 private:
     QString m_uri;
@@ -235,6 +241,147 @@ void TestPostgresDataService::badConnectionRefused()
     }
     QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
              QString("0"));
+}
+
+void TestPostgresDataService::heldPastTheLimitFreesTheThread_data()
+{
+    QTest::addColumn<QString>("hold"); // what another program (psql) runs and keeps open
+    QTest::addColumn<bool>("query");   // the call under it: a summary query, else an upload
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a reader's share lock on the ratios, an upload")
+        << "BEGIN; LOCK TABLE ratios IN SHARE MODE;" << false << QStringLiteral("保存上传数据失败");
+    QTest::newRow("a table locked whole, a summary") << "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;" << true
+                                                     << QStringLiteral("数据库未在 2 秒内应答, 未做任何改动");
+}
+
+// Another program holding a lock past a call's limit: the call is answered by its deadline, the
+// service's thread is free within a second of that answer while the other still holds on (the
+// statement given up by the server, or the connection dropped), nothing is stored, and the next
+// call works once the other lets go.
+void TestPostgresDataService::heldPastTheLimitFreesTheThread()
+{
+    QFETCH(QString, hold);
+    QFETCH(bool, query);
+    QFETCH(QString, message);
+    const QString database = CPgTestServer::databaseOf(m_uri);
+    CEmbeddedDataService service(m_uri);
+    QVERIFY(operate(service, uniformRows(10, 0.1)).isSuccess());
+
+    QProcess other;
+    other.start(QStringLiteral("psql"), {"-h", CPgTestServer::socketDir(), "-U", "postgres", "-d", database, "-qAt"});
+    QVERIFY(other.waitForStarted());
+    other.write(hold.toUtf8() + "\nSELECT 'held';\n");
+    while (!other.readAllStandardOutput().contains("held"))
+        QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
+    testsupport::TimedCall call;
+    {
+        const testsupport::ScopedTimeouts limits(2000, 3000);
+        call = query ? testsupport::timedSummary(service)
+                     : testsupport::timedUpload(service, testsupport::uploadRequest(1, "CITIC", uniformRows(5, 0.9)));
+    }
+    other.closeWriteChannel();
+    QVERIFY(other.waitForFinished(10000));
+
+    QVERIFY2(call.outcome.contains(message) && call.outcome.contains("未做任何改动"), qPrintable(call.outcome));
+    QVERIFY2(call.answeredMs < (query ? 2000 : 3000) + testsupport::kAnswerSlackMs,
+             qPrintable(QString::number(call.answeredMs)));
+    QVERIFY2(call.busyAfterMs < 1000, qPrintable(QString::number(call.busyAfterMs)));
+    QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM ratios WHERE ratio = 0.9"), QString("0"));
+    QCOMPARE(citicDetail(service), QString("10 x 0.1"));
+}
+
+void TestPostgresDataService::accountsKeepToTheirRights_data()
+{
+    QTest::addColumn<QString>("account");  // connecting as the owner, the uploader or the viewer
+    QTest::addColumn<bool>("tablesFirst"); // the owner has made the tables before
+    QTest::addColumn<QString>("read");     // the summary's outcome: "ok" or part of the message
+    QTest::addColumn<QString>("uploaded"); // the upload's outcome: "ok" or part of the message
+    const QString noRight = QStringLiteral("无权上传: 该数据库账号只能查询, 未做任何改动");
+    const QString notMade = QStringLiteral("请先用数据库所有者账号打开一次");
+    QTest::newRow("owner, new database") << "owner" << false << "ok"
+                                         << "ok";
+    QTest::newRow("uploader") << "uploader" << true << "ok"
+                              << "ok";
+    QTest::newRow("viewer") << "viewer" << true << "ok" << noRight;
+    QTest::newRow("uploader, before the tables exist") << "uploader" << false << notMade << notMade;
+    QTest::newRow("viewer, before the tables exist") << "viewer" << false << notMade << notMade;
+}
+
+// The accounts scripts/pg-roles.sql makes: the owner creates the tables; once they exist the
+// uploader reads and uploads with no more rights than its own, recorded as its user; the viewer
+// reads, and its upload ends at once with the client's message, nothing stored, the connection
+// still good for the next query. Neither makes tables in a database the owner has not opened.
+void TestPostgresDataService::accountsKeepToTheirRights()
+{
+    QFETCH(QString, account);
+    QFETCH(bool, tablesFirst);
+    QFETCH(QString, read);
+    QFETCH(QString, uploaded);
+    const QString psql = QStandardPaths::findExecutable(QStringLiteral("psql"));
+    QVERIFY2(!psql.isEmpty(), "psql runs the administrator's script (scripts/setup.sh installs postgresql)");
+    static int counter = 0;
+    const QString prefix = QStringLiteral("r%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    QProcess admin;
+    admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    admin.start(psql, {"-h",
+                       CPgTestServer::socketDir(),
+                       "-U",
+                       "postgres",
+                       "-d",
+                       "postgres",
+                       "-q",
+                       "-f",
+                       QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql"),
+                       "-v",
+                       "db=" + prefix,
+                       "-v",
+                       "owner=" + prefix + "_owner",
+                       "-v",
+                       "owner_password=o1",
+                       "-v",
+                       "uploader=" + prefix + "_up",
+                       "-v",
+                       "uploader_password=u1",
+                       "-v",
+                       "viewer=" + prefix + "_view",
+                       "-v",
+                       "viewer_password=v1"});
+    QVERIFY(admin.waitForFinished(60000));
+    QCOMPARE(admin.exitCode(), 0);
+    const auto uri = [&](const QString& role, const QString& password) {
+        return QStringLiteral("postgresql://%1:%2@/%3?host=%4").arg(role, password, prefix, CPgTestServer::socketDir());
+    };
+    if (tablesFirst) {
+        CEmbeddedDataService owner(uri(prefix + "_owner", "o1"));
+        QCOMPARE(testsupport::outcomeText(testsupport::queryService(owner, 12294).error), QString("ok"));
+    }
+    const QString location = account == "owner"      ? uri(prefix + "_owner", "o1")
+                             : account == "uploader" ? uri(prefix + "_up", "u1")
+                                                     : uri(prefix + "_view", "v1");
+    const auto uploads = [&] { return CPgTestServer::scalar(prefix, "SELECT count(*) FROM uploads").toInt(); };
+    const int before = tablesFirst ? uploads() : 0;
+
+    standin::setUserName(account);
+    CEmbeddedDataService service(location);
+    const QString summary = testsupport::outcomeText(testsupport::queryService(service, 12294).error);
+    const testsupport::TimedCall upload =
+        testsupport::timedUpload(service, testsupport::uploadRequest(1, "CITIC", uniformRows(4, 0.4)));
+    standin::setUserName("demo");
+    QVERIFY2(summary.contains(read), qPrintable(summary));
+    QVERIFY2(upload.outcome.contains(uploaded), qPrintable(upload.outcome));
+    if (!tablesFirst && account != "owner") {
+        QCOMPARE(CPgTestServer::scalar(prefix, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
+                 QString("0"));
+        return;
+    }
+    if (uploaded != "ok") {
+        QVERIFY2(upload.answeredMs < 1000, qPrintable(QString::number(upload.answeredMs)));
+        QCOMPARE(uploads(), before);
+        QCOMPARE(citicDetail(service).section(' ', 1), QString("x -1")); // the demo's rows, still readable
+        return;
+    }
+    QCOMPARE(citicDetail(service), QString("4 x 0.4"));
+    QCOMPARE(CPgTestServer::scalar(prefix, "SELECT user_name FROM uploads ORDER BY id DESC LIMIT 1"), account);
 }
 
 QTEST_GUILESS_MAIN(TestPostgresDataService)

@@ -1,0 +1,174 @@
+#include "previewhistory.h"
+
+#include "changesreport.h"
+#include "common/detailquerykey.h"
+#include "previewbroker.h"
+#include "previewoutput.h"
+#include "uploadchanges.h"
+
+#include <QJsonArray>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace DVK {
+
+namespace {
+
+// More than a broker uploads in decades; --last beyond it lists them all.
+constexpr int kMostListed = 100000;
+
+struct HistoryLine
+{
+    rqservice::UploadEntry upload;
+    std::size_t added = 0;
+    std::size_t removed = 0;
+    std::size_t changed = 0;
+    std::size_t unchanged = 0;
+    std::size_t warnings = 0;
+    QString summary; // "+a −r ~c =u"
+};
+
+int fail(const PreviewOptions& options, int status, const QString& message)
+{
+    std::fprintf(stderr, "creditdata-preview: %s\n", qUtf8Printable(message));
+    if (options.json)
+        printJson(QJsonObject{{"message", message}});
+    return status;
+}
+
+QString when(const rqservice::UploadEntry& upload)
+{
+    const QString date = QString::fromStdString(upload.date);
+    const QString time = QString::fromStdString(upload.time);
+    return QStringLiteral("%1-%2-%3 %4:%5:%6")
+        .arg(date.mid(0, 4), date.mid(4, 2), date.mid(6, 2), time.mid(0, 2), time.mid(2, 2), time.mid(4, 2));
+}
+
+QString userText(const rqservice::UploadEntry& upload)
+{
+    return upload.user.empty() ? QStringLiteral("(unknown)") : terminalText(upload.user);
+}
+
+QString padded(const QString& s, int width, bool right = false)
+{
+    const QString fill(std::max(0, width - displayWidth(s)), QLatin1Char(' '));
+    return right ? fill + s : s + fill;
+}
+
+void printText(const PreviewBroker& found, const std::vector<HistoryLine>& lines, bool more)
+{
+    std::printf("%s (%s, key %d) on %s: %d uploads shown, newest first\n",
+                qUtf8Printable(terminalText(found.record->brokerName)),
+                qUtf8Printable(terminalText(found.record->brokerId)), found.record->brokerKeyNo,
+                qUtf8Printable(found.server->database()), int(lines.size()));
+    if (lines.empty())
+        return;
+    int userWidth = displayWidth(QStringLiteral("user"));
+    int rowsWidth = displayWidth(QStringLiteral("rows"));
+    for (const HistoryLine& line : lines) {
+        userWidth = std::max(userWidth, displayWidth(userText(line.upload)));
+        rowsWidth = std::max(rowsWidth, displayWidth(QString::number(line.upload.rows)));
+    }
+    QStringList out{QStringLiteral("\n%1  %2  %3  changes against the upload before")
+                        .arg(padded(QStringLiteral("date and time"), 19), padded(QStringLiteral("user"), userWidth),
+                             padded(QStringLiteral("rows"), rowsWidth, true))};
+    for (const HistoryLine& line : lines) {
+        out << QStringLiteral("%1  %2  %3  %4%5")
+                   .arg(when(line.upload), padded(userText(line.upload), userWidth),
+                        padded(QString::number(line.upload.rows), rowsWidth, true), line.summary,
+                        line.warnings ? QStringLiteral("  (%1 warnings)").arg(line.warnings) : QString());
+    }
+    if (more)
+        out << QStringLiteral("(earlier uploads not shown: --last)");
+    std::fputs(qUtf8Printable(out.join(QLatin1Char('\n')) + QLatin1Char('\n')), stdout);
+}
+
+void printHistoryJson(const PreviewBroker& found, const std::vector<HistoryLine>& lines, bool more)
+{
+    QJsonArray uploads;
+    for (const HistoryLine& line : lines) {
+        uploads.append(QJsonObject{
+            {"id", double(line.upload.id)},
+            {"date", QString::fromStdString(line.upload.date)},
+            {"time", QString::fromStdString(line.upload.time)},
+            {"user", line.upload.user.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(line.upload.user))},
+            {"rows", double(line.upload.rows)},
+            {"added", double(line.added)},
+            {"removed", double(line.removed)},
+            {"changed", double(line.changed)},
+            {"unchanged", double(line.unchanged)},
+            {"warnings", double(line.warnings)}});
+    }
+    printJson(QJsonObject{{"broker", QJsonObject{{"keyNo", found.record->brokerKeyNo},
+                                                 {"id", QString::fromStdString(found.record->brokerId)},
+                                                 {"name", QString::fromStdString(found.record->brokerName)}}},
+                          {"database", found.server->database()},
+                          {"uploads", uploads},
+                          {"more", more}});
+}
+
+} // namespace
+
+int previewHistory(const PreviewOptions& options)
+{
+    PreviewBroker found;
+    QString error;
+    const int status = findPreviewBroker(options, found, error);
+    if (status != ePreviewSends)
+        return fail(options, status, error);
+    const std::string key = detailQueryKey(found.record->brokerKeyNo, found.record->brokerId);
+    // One more than listed: the oldest one listed is compared with the upload before it.
+    const int asked = std::min(options.last, kMostListed);
+    const PreviewHistory history = found.server->history(key, asked + 1);
+    if (!history.answered)
+        return fail(options, ePreviewNoService,
+                    QStringLiteral("the data service did not answer the history query: %1").arg(history.message));
+    const std::vector<rqservice::UploadEntry>& uploads = history.history.uploads;
+    const std::size_t listed = std::min(uploads.size(), std::size_t(asked));
+
+    // Two uploads' rows at a time, however long the history.
+    std::vector<HistoryLine> lines;
+    std::vector<rqservice::CStkSubjectsPtr> newer;
+    for (std::size_t i = 0; i < listed; ++i) {
+        if (i == 0) {
+            const PreviewRows rows = found.server->uploadRows(key, uploads[0].id);
+            if (!rows.answered)
+                return fail(options, ePreviewNoService,
+                            QStringLiteral("the data service did not answer for upload %1: %2")
+                                .arg(uploads[0].id)
+                                .arg(rows.message));
+            newer = rows.rows;
+        }
+        std::vector<rqservice::CStkSubjectsPtr> older;
+        if (i + 1 < uploads.size()) {
+            const PreviewRows rows = found.server->uploadRows(key, uploads[i + 1].id);
+            if (!rows.answered)
+                return fail(options, ePreviewNoService,
+                            QStringLiteral("the data service did not answer for upload %1: %2")
+                                .arg(uploads[i + 1].id)
+                                .arg(rows.message));
+            older = rows.rows;
+        }
+        const UploadChanges changes = compareUpload(older, newer, options.maxChange);
+        HistoryLine line;
+        line.upload = uploads[i];
+        line.added = changes.added.size();
+        line.removed = changes.removed.size();
+        line.changed = changes.changed.size();
+        line.unchanged = changes.unchanged;
+        line.warnings = changes.warnings();
+        line.summary = changesSummary(changes);
+        lines.push_back(line);
+        newer.swap(older);
+    }
+    const bool more = uploads.size() > listed;
+    if (options.json)
+        printHistoryJson(found, lines, more);
+    else
+        printText(found, lines, more);
+    return ePreviewSends;
+}
+
+} // namespace DVK
