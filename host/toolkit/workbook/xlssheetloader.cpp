@@ -21,6 +21,7 @@ enum : quint16
     kFilePass = 0x002F,
     kContinue = 0x003C,
     kCodePage = 0x0042,
+    kWindow1 = 0x003D,
     kBoundSheet = 0x0085,
     kMulRk = 0x00BD,
     kMulBlank = 0x00BE,
@@ -340,22 +341,24 @@ bool CXlsSheetLoader::fail(const QString& message)
     return false;
 }
 
-bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
+bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid, standin::WorkbookReport& sheets)
 {
     CCompoundDocument document;
+    m_sheets = standin::WorkbookReport();
     if (!document.open(path)) {
-        m_sheetCount = 0;
         m_error = document.error();
         return false;
     }
-    return load(document, grid);
+    const bool ok = load(document, grid);
+    sheets = m_sheets;
+    return ok;
 }
 
 bool CXlsSheetLoader::loadData(const QByteArray& file, CSheetGrid& grid)
 {
     CCompoundDocument document;
+    m_sheets = standin::WorkbookReport();
     if (!document.openData(file)) {
-        m_sheetCount = 0;
         m_error = document.error();
         return false;
     }
@@ -364,7 +367,9 @@ bool CXlsSheetLoader::loadData(const QByteArray& file, CSheetGrid& grid)
 
 bool CXlsSheetLoader::load(CCompoundDocument& document, CSheetGrid& grid)
 {
-    m_sheetCount = 0;
+    m_sheets = standin::WorkbookReport();
+    m_activeTab = -1;
+    m_firstSheetType = 0;
     m_biff8 = true;
     m_date1904 = false;
     m_codec = QTextCodec::codecForName("windows-1252");
@@ -390,7 +395,7 @@ bool CXlsSheetLoader::load(CCompoundDocument& document, CSheetGrid& grid)
     m_sharedPool = QString();
     std::vector<std::pair<quint32, quint32>>().swap(m_shared);
     if (!ok) {
-        m_sheetCount = 0;
+        m_sheets = standin::WorkbookReport();
         grid.clear();
         return false;
     }
@@ -462,20 +467,30 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
             }
             break;
         }
+        case kWindow1:
+            // The first window's: the one the workbook opens in.
+            if (n >= 12 && m_activeTab < 0)
+                m_activeTab = u16(d + 10);
+            break;
         case kBoundSheet:
-            if (n >= 6) {
-                if (m_sheetCount == 0)
-                    firstSheet = u32(d);
-                ++m_sheetCount;
-            }
+            if (n >= 6 && !readSheetEntry(d, n, pieces, firstSheet))
+                return false;
             break;
         default: break;
         }
     }
     if (!ended)
         return fail(QStringLiteral("the workbook globals end without an EOF record (truncated stream?)"));
-    if (m_sheetCount == 0)
+    if (m_sheets.sheetCount == 0)
         return fail(QStringLiteral("the workbook lists no sheet"));
+    if (m_activeTab >= 0 && m_sheets.activeSheet == 0 && m_activeTab < m_sheets.sheetCount)
+        m_sheets.activeSheet = m_activeTab + 1; // its window came after the sheets: no name
+    switch (m_firstSheetType) {
+    case 0: break;
+    case 2: return fail(QStringLiteral("the first sheet is a chart, not a worksheet"));
+    case 1: return fail(QStringLiteral("the first sheet is a macro sheet, not a worksheet"));
+    default: return fail(QStringLiteral("the first sheet is of the type %1, not a worksheet").arg(m_firstSheetType));
+    }
 
     m_xfDateKinds.reserve(m_xfFormats.size());
     for (quint16 format : m_xfFormats) {
@@ -483,6 +498,33 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
         const auto custom = m_formats.constFind(format);
         m_xfDateKinds.push_back(custom != m_formats.constEnd() ? CCellText::dateKindOf(-1, *custom)
                                                                : CCellText::dateKindOf(format, QString()));
+    }
+    return true;
+}
+
+// A BOUNDSHEET record: where a sheet starts, whether it is hidden, its kind and its name.
+bool CXlsSheetLoader::readSheetEntry(const uchar* d, int n, xls::CPieces& pieces, qint64& firstSheet)
+{
+    const int index = ++m_sheets.sheetCount;
+    if (index != 1 && index != m_activeTab + 1)
+        return true;
+    QString name;
+    pieces.start(d + 6, n - 6);
+    if (n > 6 && !(m_biff8 ? pieces.unicodeString(1, name) : pieces.byteString(1, m_codec, name)))
+        return fail(QStringLiteral("the name of sheet %1 is cut short").arg(index));
+    if (index == m_activeTab + 1) {
+        m_sheets.activeSheet = index;
+        m_sheets.activeSheetName = name;
+    }
+    if (index == 1) {
+        firstSheet = u32(d);
+        m_firstSheetType = d[5];
+        m_sheets.sheet = 1;
+        m_sheets.sheetName = name;
+        const int state = d[4] & 0x03;
+        m_sheets.sheetState = state == 1   ? standin::ESheetState::Hidden
+                              : state == 2 ? standin::ESheetState::VeryHidden
+                                           : standin::ESheetState::Visible;
     }
     return true;
 }
