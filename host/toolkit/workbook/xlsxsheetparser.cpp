@@ -110,6 +110,8 @@ void CStringItemParser::itemStart(const char* name)
         seen = m_collecting = true;
         setTextOnly(true);
     } else if (m_inRun ? isName(name, "rPr") : (isName(name, "rPh") || isName(name, "phoneticPr"))) {
+        // Formatting and phonetic hints: no part of the text.
+        refuseForeignInside(false);
         m_ignore = 1;
     } else if (!m_inRun && isLetter(name, 'r')) {
         m_inRun = true;
@@ -164,6 +166,7 @@ void CSharedStringsParser::startElement(const char* name, const char**)
             fail(QStringLiteral("xlsx: %1 is a <%2>, not shared strings").arg(partName(), shortText(name)));
     } else if (isName(name, "si")) {
         beginItem();
+        refuseForeignInside(true);
     } else {
         m_ignore = 1;
     }
@@ -231,18 +234,23 @@ void CSheetParser::startElement(const char* name, const char** attributes)
         }
         break;
     case ELevel::SheetData:
-        if (isName(name, "row"))
+        if (isName(name, "row")) {
             startRow(attributes);
+            refuseForeignInside(true);
+        }
         else
             unexpected(name);
         break;
     case ELevel::Row:
-        if (isLetter(name, 'c'))
+        if (isLetter(name, 'c')) {
             startCell(attributes);
-        else if (isName(name, "extLst"))
+        } else if (isName(name, "extLst")) {
+            // Extensions hold other namespaces by design; none of them holds a cell.
+            refuseForeignInside(false);
             m_ignore = 1;
-        else
+        } else {
             unexpected(name);
+        }
         break;
     case ELevel::Cell: cellChild(name); break;
     case ELevel::Value:
@@ -396,10 +404,12 @@ void CSheetParser::cellChild(const char* name)
     const bool value = isLetter(name, 'v');
     const bool inlineText = isName(name, "is");
     if (!value && !inlineText) {
-        if (isLetter(name, 'f') || isName(name, "extLst"))
+        if (isLetter(name, 'f') || isName(name, "extLst")) {
+            refuseForeignInside(false);
             m_ignore = 1;
-        else
+        } else {
             unexpected(name);
+        }
         return;
     }
     if (++m_values > 1) {

@@ -213,7 +213,9 @@ struct CXmlPartParser::Private
     {
         EFrame kind;
         unsigned char local; // where a delivered element's local name starts in its expanded name
+        bool refuseForeign;  // an element of another namespace inside is refused, not skipped
     };
+    bool refusesForeign() const { return !frames.empty() && frames.back().refuseForeign; }
     struct Alternate
     {
         bool taken = false;
@@ -357,7 +359,7 @@ struct CXmlPartParser::Private
         }
         if (ns == ENamespace::Compatibility) {
             if (isName(local, "AlternateContent")) {
-                frames.push_back(Frame{EFrame::Alternate, 0});
+                frames.push_back(Frame{EFrame::Alternate, 0, refusesForeign()});
                 alternates.push_back(Alternate());
             } else {
                 stop(QStringLiteral("xml: mc:%1 outside mc:AlternateContent at %2")
@@ -366,12 +368,17 @@ struct CXmlPartParser::Private
             return;
         }
         if (ns != elementNamespace()) {
+            if (refusesForeign()) {
+                stop(QStringLiteral("xml: an element <%1> of another namespace at %2, where readers differ on it")
+                         .arg(QString::fromUtf8(local).left(64), owner.where()));
+                return;
+            }
             skipDepth = 1;
             return;
         }
         if (!compatibilityAttributesHonoured(attributes))
             return;
-        frames.push_back(Frame{EFrame::Delivered, static_cast<unsigned char>(local - name)});
+        frames.push_back(Frame{EFrame::Delivered, static_cast<unsigned char>(local - name), refusesForeign()});
         owner.startElement(local, attributes);
         if (failed())
             XML_StopParser(parser, XML_FALSE);
@@ -408,7 +415,7 @@ struct CXmlPartParser::Private
             return;
         }
         alternate.taken = true;
-        frames.push_back(Frame{EFrame::Branch, 0});
+        frames.push_back(Frame{EFrame::Branch, 0, refusesForeign()});
     }
 
     void end(const char* name)
@@ -677,6 +684,12 @@ void CXmlPartParser::fail(const QString& reason)
 {
     if (m_error.isEmpty())
         m_error = reason;
+}
+
+void CXmlPartParser::refuseForeignInside(bool refuse)
+{
+    if (!d->frames.empty())
+        d->frames.back().refuseForeign = refuse;
 }
 
 QString CXmlPartParser::where() const

@@ -17,7 +17,8 @@ enum class EXmlVocabulary
 // Subclasses see only the elements of the part's vocabulary, by local name; an element of any
 // other namespace is skipped with all it holds, and markup compatibility is applied as a
 // spreadsheet program applies it (ignorable namespaces skipped, an alternate content's first
-// choice whose requirements are understood, else its fallback). Refused, each with its reason: a
+// choice whose requirements are understood, else its fallback); where a subclass asks, an element
+// of another namespace is refused instead. Refused, each with its reason: a
 // part not in UTF-8 or UTF-16 (whatever else it declares), a DTD, any well-formedness error, a
 // root outside the vocabulary, markup-compatibility rules the readers cannot honour, a tag,
 // comment or instruction past the token cap, nesting or elements past their caps, and a parse
@@ -57,6 +58,10 @@ protected:
     // While set, an element of any namespace inside the current one refuses the part: a value
     // is text, and text split by markup would be read differently by every reader.
     void setTextOnly(bool textOnly) { m_textOnly = textOnly; }
+    // For the element just started and what it holds (until an element inside says otherwise):
+    // an element of another namespace inside refuses the part instead of being skipped. Where a
+    // spreadsheet program skips one and another reader takes it for a cell, neither is safe.
+    void refuseForeignInside(bool refuse);
     void fail(const QString& reason);
     const QString& partName() const { return m_partName; }
     // "line N of part", for reasons.

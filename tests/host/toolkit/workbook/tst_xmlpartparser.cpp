@@ -24,7 +24,8 @@ const QByteArray kPackage = "http://schemas.openxmlformats.org/package/2006/rela
 const QByteArray kOffice = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
 // The elements a subclass is handed, as one string: "<name a=v>", "</name>", text; a namespaced
-// attribute as "uri|local". <v> is text only, as the readers hold it.
+// attribute as "uri|local". <v> is text only, as the readers hold it; inside <strict> an element
+// of another namespace is refused, inside <loose> skipped again.
 class CRecorder : public WB::CXmlPartParser
 {
 public:
@@ -43,6 +44,8 @@ protected:
             events += ' ' + QByteArray(attributes[i]).replace('\x01', '|') + '=' + attributes[i + 1];
         events += '>';
         setTextOnly(isName(name, "v"));
+        if (isName(name, "strict") || isName(name, "loose"))
+            refuseForeignInside(isName(name, "strict"));
     }
     void endElement(const char* name) override
     {
@@ -120,6 +123,12 @@ void TestXmlPartParser::readsAsASpreadsheetProgramWould_data()
     QTest::newRow("elements of another namespace skipped with what they hold")
         << sheet(" xmlns:o=\"urn:other\"", "<o:row><c r=\"A1\"/></o:row><row>a<o:v>9</o:v>b</row>") << spreadsheet
         << QByteArray("<worksheet><row>ab</row></worksheet>");
+    QTest::newRow("an element of another namespace where the reader refuses it")
+        << sheet(" xmlns:o=\"urn:other\"", "<strict><row><o:c/></row></strict>") << spreadsheet
+        << QByteArray("refused: xml: an element <c> of another namespace at line 1 of part.xml");
+    QTest::newRow("skipped again inside an element that allows it")
+        << sheet(" xmlns:o=\"urn:other\"", "<strict><loose><o:c/></loose></strict>") << spreadsheet
+        << QByteArray("<worksheet><strict><loose></loose></strict></worksheet>");
     QTest::newRow("an element in no namespace skipped") << sheet("", "<row xmlns=\"\"><c/></row>") << spreadsheet
                                                         << QByteArray("<worksheet></worksheet>");
     QTest::newRow("an ignorable namespace skipped, its attributes apart")
