@@ -70,7 +70,7 @@ void markUndecodable(const QString& path, const ConversionFileLines& content, Pr
 
 // The text as UTF-8 with an unpaired surrogate kept as its own three bytes: QString::toUtf8 would
 // make it a "?" and hide what the service is shown.
-std::string keptUtf8(const QString& text)
+std::string keptUtf8(const QStringRef& text)
 {
     std::string out;
     const auto put = [&out](uint code, int bytes) {
@@ -93,21 +93,21 @@ std::string keptUtf8(const QString& text)
 
 // The third field of a used line: the name the request sends. Exchange and code come from the
 // security master.
-QString nameField(const QString& line, const QString& separator)
+QStringRef nameField(const QString& line, const QString& separator)
 {
     int start = 0;
     for (int k = 0; k < 2; ++k) {
         const int at = line.indexOf(separator, start);
         if (at < 0)
-            return QString();
+            return QStringRef();
         start = at + separator.size();
     }
     const int end = line.indexOf(separator, start);
-    return line.mid(start, end < 0 ? -1 : end - start);
+    return line.midRef(start, end < 0 ? -1 : end - start);
 }
 
 // The service's words for a name it would not store (see rqservice::unstorable), or empty.
-QString refusal(const QString& name)
+QString refusal(const QStringRef& name)
 {
     const char* why = rqservice::unstorable(keptUtf8(name));
     return why ? QStringLiteral("证券名称含有无法保存的字符: ") + QString::fromUtf8(why) : QString();

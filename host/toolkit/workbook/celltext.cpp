@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -75,9 +76,14 @@ QString CCellText::fromNumber(double value)
     if (value == 0)
         return QStringLiteral("0");
 
-    // d.dddddddddddddde±x: the value rounded to 15 significant digits, locale-free.
+    // d.dddddddddddddde±x: the value rounded to 15 significant digits, locale-free. The shortest
+    // form that reads back as the value is that already when it has 15 digits or fewer (any such
+    // decimal survives the trip through a double), and it is much quicker to find.
     char buf[40];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kSignificantDigits - 1);
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    const int written = int(std::find(buf, res.ptr, 'e') - buf) - (value < 0 ? 1 : 0); // digits and point
+    if ((written > 1 ? written - 1 : written) > kSignificantDigits)
+        res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kSignificantDigits - 1);
     const char* p = buf;
     const bool negative = *p == '-';
     if (negative)

@@ -202,6 +202,15 @@ bool CCompoundDocument::gather(Chain& chain, quint64 size, QByteArray& out, cons
         return false;
     if (!holds(chain, needed, size, what))
         return false;
+    // Writers store a stream's sectors one after the other: then it is the file's own bytes.
+    const qint64 first = sectorOffset(chain.sectors[0]);
+    bool contiguous = first + qint64(size) <= m_file.size();
+    for (size_t i = 1; i < needed && contiguous; ++i)
+        contiguous = chain.sectors[i] == chain.sectors[i - 1] + 1;
+    if (contiguous) {
+        out = QByteArray::fromRawData(m_file.constData() + first, int(size));
+        return true;
+    }
     out.resize(int(size));
     char* dst = out.data();
     quint64 left = size;

@@ -21,7 +21,8 @@ public:
     bool openData(const QByteArray& data);
     // Whether a stream of that name (compared case-insensitively, as the format does) exists.
     bool hasStream(const QString& name) const;
-    // The stream's declared number of bytes, read through its sector chain.
+    // The stream's declared number of bytes, read through its sector chain. A stream stored in
+    // one run of sectors is the document's own bytes: out is valid while the document lives.
     bool readStream(const QString& name, QByteArray& out);
     QString error() const { return m_error; }
 

@@ -137,6 +137,11 @@ QStringList CSheetGrid::tabJoinedLines(bool skipFirstRow, std::vector<int>& tabL
     return out;
 }
 
+void CSheetGrid::reserve(qint64 cells)
+{
+    m_index.reserve(size_t(qBound<qint64>(0, cells, inputcaps::kMaxCells)));
+}
+
 void CSheetGrid::clear()
 {
     std::vector<Cell>().swap(m_index);

@@ -37,6 +37,9 @@ public:
     QStringList tabJoinedLines(bool skipFirstRow, std::vector<int>& tabLines) const;
     QString error() const { return m_error; }
     void clear();
+    // Room for about that many cells, within the cell cap: a loader that can tell spares the
+    // index its growing.
+    void reserve(qint64 cells);
 
 private:
     struct Cell

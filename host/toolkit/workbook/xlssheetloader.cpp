@@ -554,6 +554,8 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
     xls::CRecords record(stream, at);
     if (!record.next() || record.type != kBof)
         return fail(QStringLiteral("no BOF record at the first sheet's offset %1").arg(at));
+    // A cell takes 14 bytes or more (header, place, style, value) in all but MULRK records.
+    grid.reserve((stream.size() - at) / 14);
 
     xls::CPieces pieces;
     QString text;

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 using WB::EXmlVocabulary;
@@ -294,7 +295,8 @@ void TestXmlPartParser::boundsWhatAPartMayCost()
     }
 }
 
-// A number taken as written must read exactly as the General format would show it.
+// A number taken as written must read exactly as the General format would show it, and any
+// number shows its 15 significant digits.
 void TestXmlPartParser::keepsNumbersGeneralAlreadyShows()
 {
     std::mt19937_64 random(7);
@@ -317,6 +319,16 @@ void TestXmlPartParser::keepsNumbersGeneralAlreadyShows()
         QCOMPARE(WB::CCellText::fromNumber(std::strtod(text.c_str(), nullptr)), QString::fromStdString(text));
     }
     QVERIFY(kept > 1000);
+    // Any double shows its value rounded to 15 significant digits.
+    for (int i = 0; i < 20000; ++i) {
+        double value;
+        const quint64 bits = random();
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value) || value == 0)
+            continue;
+        const double shown = WB::CCellText::fromNumber(value).toDouble();
+        QCOMPARE(QString::number(shown, 'g', 15), QString::number(value, 'g', 15));
+    }
 }
 
 QTEST_MAIN(TestXmlPartParser)
