@@ -129,10 +129,16 @@ PreviewNotes previewNotes(const QString& path, const ConversionFileLines& conten
     } else if (content.kind == QLatin1String("csv") && content.message.isEmpty()) {
         markUndecodable(path, content, notes);
     }
-    for (const int line : plan.usedLines) {
-        const QString why = refusal(nameField(content.lines.at(line), content.separator));
-        if (!why.isEmpty())
-            notes.refused[line] = why;
+    for (size_t i = 0; i < plan.usedLines.size(); ++i) {
+        // The service judges the name as sent; a "?" in it may be an unpaired surrogate the
+        // conversion to UTF-8 replaced, so then the name as the file gives it is judged.
+        const std::string& sent = plan.detail->subjects[i]->stockName;
+        const char* why = rqservice::unstorable(sent);
+        QString reason = why ? QStringLiteral("证券名称含有无法保存的字符: ") + QString::fromUtf8(why) : QString();
+        if (reason.isEmpty() && sent.find('?') != std::string::npos)
+            reason = refusal(nameField(content.lines.at(plan.usedLines[i]), content.separator));
+        if (!reason.isEmpty())
+            notes.refused[plan.usedLines[i]] = reason;
     }
     return notes;
 }

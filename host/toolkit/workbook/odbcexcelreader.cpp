@@ -1,5 +1,6 @@
 #include "hosttoolkit.h"
 
+#include "tablines.h"
 #include "workbookloader.h"
 #include "workbooklog.h"
 #include "workbookreport.h"
@@ -22,7 +23,12 @@ COdbcExcelReader::~COdbcExcelReader() = default;
 bool COdbcExcelReader::open(const QString& path, QStringList& lines, bool firstRowIsData)
 {
     CWorkbookLoader loader;
-    const bool ok = loader.load(path, CWorkbookLoader::ERefusal::Remember);
+    // The lines are made as the cells arrive; cells out of order are read into a grid instead.
+    CTabLines streamed(!firstRowIsData);
+    bool ok = loader.load(path, CWorkbookLoader::ERefusal::Remember, &streamed);
+    const bool inGrid = !ok && streamed.outOfOrder();
+    if (inGrid)
+        ok = loader.load(path, CWorkbookLoader::ERefusal::Remember);
     standin::WorkbookReport report = loader.sheets();
     report.reader = QStringLiteral("COdbcExcelReader");
     report.path = path;
@@ -32,7 +38,7 @@ bool COdbcExcelReader::open(const QString& path, QStringList& lines, bool firstR
         logWorkbook(QStringLiteral("[COdbcExcelReader] open %1 failed: %2").arg(path, report.refusal));
         return false;
     }
-    lines = loader.grid().tabJoinedLines(!firstRowIsData, report.tabLines);
+    lines = inGrid ? loader.grid().tabJoinedLines(!firstRowIsData, report.tabLines) : streamed.takeLines(report.tabLines);
     reportWorkbook(report);
     logWorkbookRead(report);
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cellsink.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,18 +13,15 @@ namespace WB {
 // column. The used range runs from the first to the last row and column holding a non-empty text;
 // rows and columns are 1-based. The sheet caps (inputcaps.h) keep memory bounded whatever a file
 // claims.
-class CSheetGrid
+class CSheetGrid : public ICellSink
 {
 public:
+    using ICellSink::addCell;
     // False (and error() set) past a cap or outside the sheet's bounds. An empty text is no value.
-    bool addCell(qint64 row, qint64 column, const QChar* text, int length);
-    bool addCell(qint64 row, qint64 column, const QString& text)
-    {
-        return addCell(row, column, text.constData(), text.size());
-    }
+    bool addCell(qint64 row, qint64 column, const QChar* text, int length) override;
     // Sorts the cells and fixes the used range; false when the range is past the field cap or
     // a cell was given twice (nothing a spreadsheet program shows is silently replaced).
-    bool finish();
+    bool finish() override;
 
     bool isEmpty() const { return m_index.empty(); }
     int firstRow() const { return m_firstRow; }
@@ -35,11 +34,9 @@ public:
     // a space, so that every field stays where its cell is; the lines where one did are added to
     // tabLines (0-based). Line breaks inside a cell stay: the lines are entries, not text.
     QStringList tabJoinedLines(bool skipFirstRow, std::vector<int>& tabLines) const;
-    QString error() const { return m_error; }
-    void clear();
-    // Room for about that many cells, within the cell cap: a loader that can tell spares the
-    // index its growing.
-    void reserve(qint64 cells);
+    QString error() const override { return m_error; }
+    void clear() override;
+    void reserve(qint64 cells) override;
 
 private:
     struct Cell

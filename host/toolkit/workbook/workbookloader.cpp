@@ -17,7 +17,7 @@ const char kOle2Signature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 
 } // namespace
 
-bool CWorkbookLoader::load(const QString& path, ERefusal refusal)
+bool CWorkbookLoader::load(const QString& path, ERefusal refusal, ICellSink* sink)
 {
     clear();
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
@@ -39,9 +39,10 @@ bool CWorkbookLoader::load(const QString& path, ERefusal refusal)
     }
     if (!m_error.isEmpty())
         return false;
-    if (read(path))
+    ICellSink& cells = sink ? *sink : m_grid;
+    if (read(path, cells))
         return true;
-    m_grid.clear();
+    cells.clear();
     const QString error = m_error;
     m_sheets = standin::WorkbookReport();
     m_error = error;
@@ -50,7 +51,7 @@ bool CWorkbookLoader::load(const QString& path, ERefusal refusal)
     return false;
 }
 
-bool CWorkbookLoader::read(const QString& path)
+bool CWorkbookLoader::read(const QString& path, ICellSink& sink)
 {
     QFile file;
     if (!openRegularFile(file, path, m_error))
@@ -59,13 +60,13 @@ bool CWorkbookLoader::read(const QString& path)
     file.close();
     if (head.startsWith(QByteArray(kZipSignature, 4))) {
         CXlsxSheetLoader loader;
-        const bool ok = loader.load(path, m_grid, m_sheets);
+        const bool ok = loader.load(path, sink, m_sheets);
         m_error = loader.error();
         return ok;
     }
     if (head == QByteArray(kOle2Signature, 8)) {
         CXlsSheetLoader loader;
-        const bool ok = loader.load(path, m_grid, m_sheets);
+        const bool ok = loader.load(path, sink, m_sheets);
         m_error = loader.error();
         return ok;
     }

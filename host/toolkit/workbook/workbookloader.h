@@ -19,8 +19,8 @@ public:
     };
 
     // False with error() when the file is no workbook or its first sheet cannot be read; the
-    // grid is then empty.
-    bool load(const QString& path, ERefusal refusal);
+    // grid is then empty. The cells go to sink when one is given, to the loader's grid otherwise.
+    bool load(const QString& path, ERefusal refusal, ICellSink* sink = nullptr);
     const CSheetGrid& grid() const { return m_grid; }
     // The workbook's sheets, the one read and the one it opens on (reader, path and tab lines
     // are the readers' to fill).
@@ -31,7 +31,7 @@ public:
     void clear();
 
 private:
-    bool read(const QString& path);
+    bool read(const QString& path, ICellSink& sink);
 
     CSheetGrid m_grid;
     standin::WorkbookReport m_sheets;

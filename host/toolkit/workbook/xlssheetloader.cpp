@@ -2,7 +2,7 @@
 
 #include "compounddocument.h"
 #include "inputcaps.h"
-#include "sheetgrid.h"
+#include "cellsink.h"
 
 #include <QtEndian>
 
@@ -341,7 +341,7 @@ bool CXlsSheetLoader::fail(const QString& message)
     return false;
 }
 
-bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid, standin::WorkbookReport& sheets)
+bool CXlsSheetLoader::load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets)
 {
     CCompoundDocument document;
     m_sheets = standin::WorkbookReport();
@@ -354,7 +354,7 @@ bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid, standin::Workb
     return ok;
 }
 
-bool CXlsSheetLoader::loadData(const QByteArray& file, CSheetGrid& grid)
+bool CXlsSheetLoader::loadData(const QByteArray& file, ICellSink& grid)
 {
     CCompoundDocument document;
     m_sheets = standin::WorkbookReport();
@@ -365,7 +365,7 @@ bool CXlsSheetLoader::loadData(const QByteArray& file, CSheetGrid& grid)
     return load(document, grid);
 }
 
-bool CXlsSheetLoader::load(CCompoundDocument& document, CSheetGrid& grid)
+bool CXlsSheetLoader::load(CCompoundDocument& document, ICellSink& grid)
 {
     m_sheets = standin::WorkbookReport();
     m_activeTab = -1;
@@ -535,19 +535,19 @@ QString CXlsSheetLoader::numberText(double value, quint16 xf) const
     return kind == EDateKind::None ? CCellText::fromNumber(value) : CCellText::fromSerial(value, kind, m_date1904);
 }
 
-bool CXlsSheetLoader::put(CSheetGrid& grid, int row, int column, const QChar* chars, int length)
+bool CXlsSheetLoader::put(ICellSink& grid, int row, int column, const QChar* chars, int length)
 {
     if (grid.addCell(qint64(row) + 1, qint64(column) + 1, chars, length))
         return true;
     return fail(grid.error());
 }
 
-bool CXlsSheetLoader::putText(CSheetGrid& grid, int row, int column, const QString& text)
+bool CXlsSheetLoader::putText(ICellSink& grid, int row, int column, const QString& text)
 {
     return put(grid, row, column, text.constData(), text.size());
 }
 
-bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid& grid)
+bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& grid)
 {
     if (at < 0 || at >= stream.size())
         return fail(QStringLiteral("the first sheet's offset %1 lies outside the workbook stream").arg(at));
@@ -664,7 +664,7 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
 
 // A FORMULA record of at least 20 bytes: its cached result, or for a text result the cell the next
 // STRING record fills.
-bool CXlsSheetLoader::readFormula(const uchar* d, CSheetGrid& grid)
+bool CXlsSheetLoader::readFormula(const uchar* d, ICellSink& grid)
 {
     const int row = u16(d);
     const int column = u16(d + 2);
@@ -693,7 +693,7 @@ bool CXlsSheetLoader::readFormula(const uchar* d, CSheetGrid& grid)
 }
 
 // A STRING record: the text result of the formula just before it.
-bool CXlsSheetLoader::readFormulaText(xls::CRecords& record, xls::CPieces& pieces, CSheetGrid& grid)
+bool CXlsSheetLoader::readFormulaText(xls::CRecords& record, xls::CPieces& pieces, ICellSink& grid)
 {
     if (m_pendingRow < 0)
         return fail(QStringLiteral("a STRING record at offset %1 follows no formula").arg(record.offset));

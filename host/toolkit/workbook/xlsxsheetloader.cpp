@@ -1,7 +1,7 @@
 #include "xlsxsheetloader.h"
 
 #include "inputcaps.h"
-#include "sheetgrid.h"
+#include "cellsink.h"
 #include "xlsxpackageparts.h"
 #include "xlsxsheetparser.h"
 #include "zippackage.h"
@@ -42,7 +42,7 @@ bool streamPart(CZipPackage& zip, const QString& part, qint64 cap, CXmlPartParse
 
 } // namespace
 
-bool CXlsxSheetLoader::load(const QString& path, CSheetGrid& grid, standin::WorkbookReport& sheets)
+bool CXlsxSheetLoader::load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets)
 {
     m_error.clear();
     CZipPackage zip;

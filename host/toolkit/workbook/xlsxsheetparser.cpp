@@ -1,7 +1,7 @@
 #include "xlsxsheetparser.h"
 
 #include "inputcaps.h"
-#include "sheetgrid.h"
+#include "cellsink.h"
 
 #include <charconv>
 
@@ -197,7 +197,7 @@ void CSharedStringsParser::add(const QString& text)
     pool += text;
 }
 
-CSheetParser::CSheetParser(const QString& part, CSheetGrid& grid, const CSharedStringsParser& shared,
+CSheetParser::CSheetParser(const QString& part, ICellSink& grid, const CSharedStringsParser& shared,
                            const std::vector<EDateKind>& xfDateKinds, bool date1904)
     : CStringItemParser(part, EXmlVocabulary::Spreadsheet)
     , m_grid(grid)

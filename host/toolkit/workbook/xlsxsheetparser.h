@@ -11,7 +11,7 @@
 
 namespace WB {
 
-class CSheetGrid;
+class ICellSink;
 
 // A string item, shared (<si>) or inline (<is>): its text, or its runs' texts joined, phonetic
 // hints left out. Where one text belongs, a second refuses the part: nothing is joined that a
@@ -63,7 +63,7 @@ private:
 class CSheetParser : public CStringItemParser
 {
 public:
-    CSheetParser(const QString& part, CSheetGrid& grid, const CSharedStringsParser& shared,
+    CSheetParser(const QString& part, ICellSink& grid, const CSharedStringsParser& shared,
                  const std::vector<EDateKind>& xfDateKinds, bool date1904);
 
 protected:
@@ -101,7 +101,7 @@ private:
     void endCell();
     bool addNumber();
 
-    CSheetGrid& m_grid;
+    ICellSink& m_grid;
     const CSharedStringsParser& m_shared;
     const std::vector<EDateKind>& m_xfDateKinds;
     const bool m_date1904;
