@@ -1,7 +1,6 @@
 #pragma once
 // Writes zip archives for tests and benchmarks: each entry deflated with zlib (or stored), in
-// order, with UTF-8 names, and reads plain ones back. No ZIP64: every entry and the whole archive
-// stay under 4 GiB.
+// order, with UTF-8 names. No ZIP64: every entry and the whole archive stay under 4 GiB.
 
 #include <QByteArray>
 #include <QFile>
@@ -96,48 +95,6 @@ inline QByteArray zipBytes(const ZipEntries& entries, bool stored = false)
     put32(archive, directoryOffset);
     put16(archive, 0); // comment
     return archive;
-}
-
-// The entries of a zip as zipBytes writes them or a real writer does (stored or deflated, sizes
-// in the central directory); empty when it is none of those.
-inline ZipEntries unzipBytes(const QByteArray& zip)
-{
-    const auto u16 = [&zip](int at) { return quint32(uchar(zip[at])) | quint32(uchar(zip[at + 1])) << 8; };
-    const auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
-    const int end = zip.lastIndexOf(QByteArray("PK\x05\x06", 4));
-    if (end < 0 || end + 22 > zip.size())
-        return {};
-    ZipEntries entries;
-    int at = int(u32(end + 16));
-    for (quint32 i = 0, count = u16(end + 10); i < count; ++i) {
-        if (at + 46 > zip.size() || u32(at) != 0x02014b50)
-            return {};
-        const quint32 method = u16(at + 10), packed = u32(at + 20), size = u32(at + 24);
-        const int nameLength = int(u16(at + 28)), skip = int(u16(at + 30) + u16(at + 32));
-        const int local = int(u32(at + 42));
-        const QString name = QString::fromUtf8(zip.mid(at + 46, nameLength));
-        at += 46 + nameLength + skip;
-        const int data = local + 30 + int(u16(local + 26) + u16(local + 28));
-        QByteArray body = zip.mid(data, int(packed));
-        if (method == 8) {
-            QByteArray out(int(size), '\0');
-            z_stream stream{};
-            inflateInit2(&stream, -MAX_WBITS);
-            stream.next_in = reinterpret_cast<Bytef*>(body.data());
-            stream.avail_in = uInt(body.size());
-            stream.next_out = reinterpret_cast<Bytef*>(out.data());
-            stream.avail_out = uInt(out.size());
-            const int rc = inflate(&stream, Z_FINISH);
-            inflateEnd(&stream);
-            if (rc != Z_STREAM_END)
-                return {};
-            body = out;
-        } else if (method != 0) {
-            return {};
-        }
-        entries.append({name, body});
-    }
-    return entries;
 }
 
 // Writes zipBytes(entries) to path; false when it cannot be made or written whole.

@@ -114,13 +114,6 @@ void TestXmlPartParser::readsAsASpreadsheetProgramWould_data()
     QTest::newRow("the main namespace by a prefix, and strict")
         << "<x:worksheet xmlns:x=\"" + kStrict + "\"><x:sheetData/></x:worksheet>" << spreadsheet
         << QByteArray("<worksheet><sheetData></sheetData></worksheet>");
-    QTest::newRow("namespace declarations are no attributes")
-        << sheet(" xmlns:Target=\"worksheets/sheet2.xml\" xmlns:id=\"rId2\"",
-                 "<sheet xmlns:r=\"" + kOffice + "\" name=\"a\" r:id=\"rId1\"/>")
-        << spreadsheet << "<worksheet><sheet name=a " + kOffice + "|id=rId1></sheet></worksheet>";
-    QTest::newRow("a prefixed attribute is not the unprefixed one")
-        << sheet(" xmlns:x=\"" + kMain + "\"", "<c x:r=\"B1\" r=\"A1\"/>") << spreadsheet
-        << "<worksheet><c " + kMain + "|r=B1 r=A1></c></worksheet>";
     QTest::newRow("elements of another namespace skipped with what they hold")
         << sheet(" xmlns:o=\"urn:other\"", "<o:row><c r=\"A1\"/></o:row><row>a<o:v>9</o:v>b</row>") << spreadsheet
         << QByteArray("<worksheet><row>ab</row></worksheet>");
@@ -132,19 +125,8 @@ void TestXmlPartParser::readsAsASpreadsheetProgramWould_data()
         << QByteArray("<worksheet><strict><loose></loose></strict></worksheet>");
     QTest::newRow("an element in no namespace skipped") << sheet("", "<row xmlns=\"\"><c/></row>") << spreadsheet
                                                         << QByteArray("<worksheet></worksheet>");
-    QTest::newRow("an ignorable namespace skipped, its attributes apart")
-        << sheet(mc + " xmlns:x14ac=\"urn:x14ac\" mc:Ignorable=\"x14ac\"",
-                 "<x14ac:row><c/></x14ac:row><row x14ac:dyDescent=\"0.25\"/>")
-        << spreadsheet
-        << "<worksheet " + kCompat + "|Ignorable=x14ac><row urn:x14ac|dyDescent=0.25></row></worksheet>";
     const QByteArray alternate = "<mc:AlternateContent><mc:Choice Requires=\"%1\"><row r=\"2\"/></mc:Choice>"
                                  "<mc:Fallback><row r=\"1\"/></mc:Fallback></mc:AlternateContent>";
-    QTest::newRow("alternate content: the fallback when no choice is understood")
-        << sheet(mc + " xmlns:x14=\"urn:x14\"", QByteArray(alternate).replace("%1", "x14")) << spreadsheet
-        << QByteArray("<worksheet><row r=1></row></worksheet>");
-    QTest::newRow("alternate content: a choice requiring only what is read is taken")
-        << sheet(mc + " xmlns:s=\"" + kMain + "\"", QByteArray(alternate).replace("%1", "s")) << spreadsheet
-        << QByteArray("<worksheet><row r=2></row></worksheet>");
     QTest::newRow("alternate content: of two understood choices, the first")
         << sheet(mc + " xmlns:s=\"" + kMain + "\"",
                  "<mc:AlternateContent><mc:Choice Requires=\"s\"><row r=\"3\"/></mc:Choice><mc:Choice "
@@ -167,9 +149,6 @@ void TestXmlPartParser::readsAsASpreadsheetProgramWould_data()
     QTest::newRow("a choice outside alternate content")
         << sheet(mc, "<mc:Choice Requires=\"x\"/>") << spreadsheet
         << QByteArray("refused: xml: mc:Choice outside mc:AlternateContent");
-    QTest::newRow("must understand a namespace that is not read")
-        << sheet(mc + " xmlns:o=\"urn:other\"", "<row mc:MustUnderstand=\"o\"/>") << spreadsheet
-        << QByteArray("refused: xml: line 1 of part.xml must be understood in the namespace \"urn:other\"");
     QTest::newRow("must understand what is read")
         << sheet(mc + " xmlns:s=\"" + kMain + "\"", "<row mc:MustUnderstand=\"s\"/>") << spreadsheet
         << "<worksheet><row " + kCompat + "|MustUnderstand=s></row></worksheet>";
@@ -185,21 +164,14 @@ void TestXmlPartParser::readsAsASpreadsheetProgramWould_data()
     QTest::newRow("UTF-16, big-endian without a mark")
         << inEncoding("UTF-16BE", sheet("", "<t>平安银行 €</t>"), false) << spreadsheet
         << QByteArray("<worksheet><t>平安银行 €</t></worksheet>");
-    for (const char* encoding : {"GBK", "UTF-7", "HZ-GB-2312", "ISO-8859-1", "US-ASCII", "windows-1252"}) {
-        QTest::addRow("declared %s", encoding)
-            << "<?xml version=\"1.0\" encoding=\"" + QByteArray(encoding) + "\"?>" + sheet("", cells) << spreadsheet
-            << "refused: xml: part.xml declares the encoding \"" + QByteArray(encoding) +
-                   "\"; parts are read in UTF-8 or UTF-16 only";
-    }
+    QTest::newRow("declared windows-1252")
+        << "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + sheet("", cells) << spreadsheet
+        << QByteArray("refused: xml: part.xml declares the encoding \"windows-1252\"; parts are read in UTF-8 or UTF-16 only");
     QTest::newRow("an 8-bit part declaring UTF-16")
         << "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + sheet("", "") << spreadsheet
         << QByteArray("refused: xml: encoding specified in XML declaration is incorrect at line 1 of part.xml");
     QTest::newRow("Latin-1 bytes undeclared") << sheet("", "<t>caf\xE9</t>") << spreadsheet
                                               << QByteArray("refused: xml: not well-formed (invalid token)");
-    QTest::newRow("a DTD") << "<!DOCTYPE worksheet [<!ENTITY a \"b\">]>" + sheet("", "&a;") << spreadsheet
-                           << QByteArray("refused: xml: part.xml declares a DTD");
-    QTest::newRow("mismatched tags") << sheet("", "<row><c></row></c>") << spreadsheet
-                                     << QByteArray("refused: xml: mismatched tag at line 1 of part.xml");
     QTest::newRow("an undefined entity") << sheet("", "<t>&nbsp;</t>") << spreadsheet
                                          << QByteArray("refused: xml: undefined entity");
     QTest::newRow("two roots") << sheet("", "") + "<worksheet/>" << spreadsheet
