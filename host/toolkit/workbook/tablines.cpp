@@ -39,21 +39,23 @@ bool CTabLines::addCell(qint64 row, qint64 column, const QChar* text, int length
         // Rows between without a value are lines of empty fields.
         for (qint64 blank = m_row > 0 ? m_row + 1 : row; blank < row; ++blank) {
             m_lines.append(QString());
-            m_lastColumns.push_back(0);
+            m_columns.push_back({0, 0});
         }
         if (m_firstRow == 0) {
             m_firstRow = row;
             m_firstColumn = column;
         }
         m_row = row;
-        m_column = 0;
+        m_lineFirst = column;
+        m_column = column;
     }
     if (m_chars + length > inputcaps::kMaxSheetChars)
         return fail(QStringLiteral("sheet text larger than the %1 MiB cap")
                         .arg(inputcaps::kMaxSheetChars * 2 / inputcaps::kMiB));
     m_chars += length;
-    // A sheet of far-apart cells is refused before its tabs are made.
-    const qint64 tabs = m_column == 0 ? column - 1 : column - m_column;
+    // A sheet of far-apart cells is refused before its tabs are made. Columns before a row's first
+    // cell get theirs once the first used column is known.
+    const qint64 tabs = column - m_column;
     m_tabs += tabs;
     if (m_tabs > inputcaps::kMaxUsedRangeFields)
         return fail(QStringLiteral("the sheet's rows hold more than the %1-field cap").arg(inputcaps::kMaxUsedRangeFields));
@@ -80,7 +82,7 @@ void CTabLines::closeLine()
         m_tabLines.push_back(m_lines.size());
     // A string of the line's own size; the scratch keeps its room for the next row.
     m_lines.append(QString(m_line.constData(), m_line.size()));
-    m_lastColumns.push_back(int(m_column));
+    m_columns.push_back({int(m_lineFirst), int(m_column)});
     m_line.truncate(0);
     m_lineHasTab = false;
 }
@@ -103,16 +105,15 @@ bool CTabLines::finish()
         return fail(error);
     }
     // Every line from the first used column to the last.
-    const int strip = int(m_firstColumn - 1);
     for (int i = 0; i < m_lines.size(); ++i) {
-        const int last = m_lastColumns[size_t(i)];
-        const int pad = int(m_lastColumn) - (last > 0 ? last : int(m_firstColumn));
-        if ((last > 0 && strip > 0) || pad > 0) {
-            QString& line = m_lines[i];
-            if (last > 0)
-                line.remove(0, strip);
-            line.append(QString(pad, QLatin1Char('\t')));
-        }
+        const auto [first, last] = m_columns[size_t(i)];
+        const int before = first > 0 ? first - int(m_firstColumn) : 0;
+        const int after = int(m_lastColumn) - (last > 0 ? last : int(m_firstColumn));
+        QString& line = m_lines[i];
+        if (before > 0)
+            line.prepend(QString(before, QLatin1Char('\t')));
+        if (after > 0)
+            line.append(QString(after, QLatin1Char('\t')));
     }
     if (m_skipFirstRow) {
         m_lines.removeFirst();
@@ -135,10 +136,10 @@ QStringList CTabLines::takeLines(std::vector<int>& tabLines)
 void CTabLines::clear()
 {
     m_lines = QStringList();
-    std::vector<int>().swap(m_lastColumns);
+    std::vector<std::pair<int, int>>().swap(m_columns);
     m_tabLines.clear();
     m_line = QString();
-    m_row = m_column = m_firstRow = m_firstColumn = m_lastColumn = m_cells = m_chars = m_tabs = 0;
+    m_row = m_column = m_lineFirst = m_firstRow = m_firstColumn = m_lastColumn = m_cells = m_chars = m_tabs = 0;
     m_lineHasTab = false; // outOfOrder stays: the caller asks it after a refusal
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
 #include <vector>
 
 namespace WB {
@@ -35,10 +36,11 @@ private:
 
     const bool m_skipFirstRow;
     QStringList m_lines;
-    std::vector<int> m_lastColumns; // of each line: the last column holding a value, 0 for none
+    std::vector<std::pair<int, int>> m_columns; // of each line: its first and last column with a value, 0 for none
     std::vector<int> m_tabLines;
     QString m_line;                 // the row being read, its capacity kept from row to row
     qint64 m_row = 0;               // of m_line; 0 before the first cell
+    qint64 m_lineFirst = 0;         // the first column in m_line
     qint64 m_column = 0;            // the last column in m_line
     qint64 m_firstRow = 0;
     qint64 m_firstColumn = 0;

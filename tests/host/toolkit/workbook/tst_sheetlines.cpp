@@ -61,6 +61,11 @@ void TestSheetLines::sameAsTheGrid_data()
                                                << "x tabs ";
     QTest::newRow("nothing") << std::vector<Cell>{} << false << " tabs ";
     QTest::newRow("a line break stays") << std::vector<Cell>{{1, 1, "a\nb"}, {1, 2, "c"}} << false << "a\nb>c tabs ";
+    // 300 rows at the last column: 300 fields, where tabs from column A would be millions.
+    std::vector<Cell> far;
+    for (int r = 1; r <= 300; ++r)
+        far.push_back({r, 16384, "x"});
+    QTest::newRow("rows at the last column") << far << false << QString("x|").repeated(300).chopped(1) + " tabs ";
     QTest::newRow("far apart: past the field cap")
         << std::vector<Cell>{{1, 1, "a"}, {1048576, 16384, "b"}} << false
         << "refused: used range of 1048576 rows x 16384 columns is past the 4194304-cell cap";
