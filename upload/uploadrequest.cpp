@@ -11,13 +11,16 @@ namespace {
 
 constexpr int kUploadOperation = 2;
 
-// The line split by the separator as far as its first four fields and one more when there are
-// more: what the request reads of a line, the same as splitting it whole, without a string for
-// each of a million fields past the fourth.
+// Longer lines than a conversion-rate line ever is are split only as far as the request reads.
+constexpr int kLongLine = 1024;
+
+// The line split by the separator; a long one as far as its first four fields and one more when
+// there are more: what the request reads of a line, the same as splitting it whole, without a
+// string for each of a million fields past the fourth.
 QStringList leadingFields(const QString& line, const QString& separator)
 {
     int end = -1;
-    for (int found = 0, from = 0; found < 4 && !separator.isEmpty(); ++found) {
+    for (int found = 0, from = 0; found < 4 && line.size() > kLongLine && !separator.isEmpty(); ++found) {
         const int at = line.indexOf(separator, from, Qt::CaseSensitive);
         if (at < 0) {
             end = -1;

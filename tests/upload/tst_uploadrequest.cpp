@@ -131,7 +131,7 @@ void TestUploadRequest::sameAsSplittingWholeLines_data()
 }
 
 // Every line of up to seven fields drawn from keys, names, ratios, empty fields and the other
-// separator gives what splitting it whole gives.
+// separator, short or long, gives what splitting it whole gives.
 void TestUploadRequest::sameAsSplittingWholeLines()
 {
     QFETCH(QString, separator);
@@ -145,6 +145,12 @@ void TestUploadRequest::sameAsSplittingWholeLines()
             for (const int p : pick)
                 fields << pieces[p];
             lines << fields.join(separator);
+            // And as a line longer than any conversion-rate line, split only as far as is read:
+            // a long field in each place in turn.
+            if (length <= 5) {
+                fields.insert(lines.size() % (length + 1), QString(1030, QLatin1Char('x')));
+                lines << fields.join(separator);
+            }
             size_t k = 0;
             while (k < pick.size() && ++pick[k] == pieces.size())
                 pick[k++] = 0;

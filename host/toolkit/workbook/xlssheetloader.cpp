@@ -529,10 +529,13 @@ bool CXlsSheetLoader::readSheetEntry(const uchar* d, int n, xls::CPieces& pieces
     return true;
 }
 
-QString CXlsSheetLoader::numberText(double value, quint16 xf) const
+bool CXlsSheetLoader::putNumber(ICellSink& grid, int row, int column, double value, quint16 xf)
 {
     const EDateKind kind = xf < m_xfDateKinds.size() ? m_xfDateKinds[xf] : EDateKind::None;
-    return kind == EDateKind::None ? CCellText::fromNumber(value) : CCellText::fromSerial(value, kind, m_date1904);
+    if (kind != EDateKind::None)
+        return putText(grid, row, column, CCellText::fromSerial(value, kind, m_date1904));
+    QChar text[CCellText::kNumberChars];
+    return put(grid, row, column, text, CCellText::writeNumber(value, text));
 }
 
 bool CXlsSheetLoader::put(ICellSink& grid, int row, int column, const QChar* chars, int length)
@@ -613,12 +616,12 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
         case kNumber:
             if (n < 14)
                 return tooShort();
-            ok = putText(grid, row, column, numberText(f64(d + 6), u16(d + 4)));
+            ok = putNumber(grid, row, column, f64(d + 6), u16(d + 4));
             break;
         case kRk:
             if (n < 10)
                 return tooShort();
-            ok = putText(grid, row, column, numberText(rkValue(u32(d + 6)), u16(d + 4)));
+            ok = putNumber(grid, row, column, rkValue(u32(d + 6)), u16(d + 4));
             break;
         case kMulRk: {
             if (n < 6)
@@ -626,7 +629,7 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
             const int count = (n - 6) / 6;
             for (int i = 0; i < count && ok; ++i) {
                 const uchar* cell = d + 4 + 6 * i;
-                ok = putText(grid, row, column + i, numberText(rkValue(u32(cell + 2)), u16(cell)));
+                ok = putNumber(grid, row, column + i, rkValue(u32(cell + 2)), u16(cell));
             }
             break;
         }
@@ -670,7 +673,7 @@ bool CXlsSheetLoader::readFormula(const uchar* d, ICellSink& grid)
     const int column = u16(d + 2);
     const uchar* result = d + 6;
     if (result[6] != 0xFF || result[7] != 0xFF)
-        return putText(grid, row, column, numberText(f64(result), u16(d + 4)));
+        return putNumber(grid, row, column, f64(result), u16(d + 4));
     QString text;
     switch (result[0]) {
     case 0:

@@ -496,9 +496,10 @@ bool CSheetParser::addNumber()
     const auto res = std::from_chars(begin, end, number);
     if (res.ec != std::errc() || res.ptr != end)
         return m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
-    return m_grid.addCell(m_row, m_column,
-                          kind == EDateKind::None ? CCellText::fromNumber(number)
-                                                  : CCellText::fromSerial(number, kind, m_date1904));
+    if (kind != EDateKind::None)
+        return m_grid.addCell(m_row, m_column, CCellText::fromSerial(number, kind, m_date1904));
+    QChar text[CCellText::kNumberChars];
+    return m_grid.addCell(m_row, m_column, text, CCellText::writeNumber(number, text));
 }
 
 } // namespace WB
