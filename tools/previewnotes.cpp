@@ -3,7 +3,6 @@
 #include "uploadvalidation.h"
 
 #include <QFile>
-#include <QTextCodec>
 #include <QJsonArray>
 
 #include <algorithm>
@@ -27,23 +26,39 @@ QString stateName(standin::ESheetState state)
     return QStringLiteral("visible");
 }
 
-// Clean UTF-8 holding a character of three bytes or more (as Chinese in UTF-8 is): what a line
-// of GBK text almost never is.
-bool looksUtf8(const QByteArray& line)
+// Well-formed UTF-8 holding a character of three bytes or more (as Chinese in UTF-8 is): what
+// a line of GBK text almost never is.
+bool looksUtf8(const char* p, const char* end)
 {
     bool wide = false;
-    for (const char c : line)
-        wide = wide || static_cast<unsigned char>(c) >= 0xE0;
-    if (!wide)
-        return false;
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    QTextCodec::codecForName("UTF-8")->toUnicode(line.constData(), line.size(), &state);
-    return state.invalidChars == 0 && state.remainingChars == 0;
+    while (p < end) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        const int n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (n == 0 || end - p < n)
+            return false;
+        // The second byte's range: no overlong form, no surrogate, nothing past U+10FFFF.
+        const auto second = static_cast<unsigned char>(p[1]);
+        const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        if (second < low || second > high)
+            return false;
+        for (int k = 2; k < n; ++k) {
+            if ((static_cast<unsigned char>(p[k]) & 0xC0) != 0x80)
+                return false;
+        }
+        wide = wide || n >= 3;
+        p += n;
+    }
+    return wide;
 }
 
 // The lines the reader did not decode as their bytes are written: a U+FFFD the bytes do not hold
 // (bytes neither encoding reads), or UTF-8 in a file the client's guess read as GBK. The file is
-// read again and split as the reader split it.
+// read again and taken line by line as the reader split it.
 void markUndecodable(const QString& path, const ConversionFileLines& content, PreviewNotes& notes)
 {
     QFile file(path);
@@ -51,20 +66,28 @@ void markUndecodable(const QString& path, const ConversionFileLines& content, Pr
         return;
     const QByteArray bytes = file.readAll();
     const bool gbk = utils::isGBKCode(std::string(bytes.constData(), size_t(bytes.size())));
+    const QChar replacement(0xFFFD);
+    if (!gbk && std::none_of(content.lines.begin(), content.lines.end(),
+                             [&](const QString& line) { return line.contains(replacement); }))
+        return;
     // U+FFFD as the file writes it, in its encoding.
     const QByteArray written = gbk ? QByteArray("\x84\x31\xA4\x37") : QByteArray("\xEF\xBF\xBD");
-    const QList<QByteArray> raw = bytes.split('\n');
-    if (raw.size() != content.lines.size())
+    if (bytes.count('\n') + 1 != content.lines.size())
         return;
-    const QChar replacement(0xFFFD);
+    int from = 0;
     for (int i = 0; i < content.lines.size(); ++i) {
-        const QString warning = content.lines[i].count(replacement) > raw[i].count(written) ? kUndecodable
-                                : gbk && looksUtf8(raw[i])                                    ? kUtf8AsGbk
-                                                                                              : QString();
+        const int end = i + 1 < content.lines.size() ? bytes.indexOf('\n', from) : bytes.size();
+        const QString& text = content.lines[i];
+        QString warning;
+        if (text.contains(replacement) && text.count(replacement) > bytes.mid(from, end - from).count(written))
+            warning = kUndecodable;
+        else if (gbk && looksUtf8(bytes.constData() + from, bytes.constData() + end))
+            warning = kUtf8AsGbk;
         if (!warning.isEmpty()) {
             notes.lineWarnings[i] << warning;
             ++notes.undecodableLines;
         }
+        from = end + 1;
     }
 }
 
@@ -129,7 +152,13 @@ PreviewNotes previewNotes(const QString& path, const ConversionFileLines& conten
     } else if (content.kind == QLatin1String("csv") && content.message.isEmpty()) {
         markUndecodable(path, content, notes);
     }
-    for (size_t i = 0; i < plan.usedLines.size(); ++i) {
+    // The service stores well-formed UTF-8 without a NUL (rqservice::unstorable); a name made
+    // UTF-8 by Qt is well-formed but for a NUL or a surrogate it turned into "?". Without either in
+    // any line there is nothing it would refuse.
+    const bool mayRefuse = std::any_of(content.lines.begin(), content.lines.end(), [](const QString& line) {
+        return std::any_of(line.begin(), line.end(), [](QChar c) { return c.unicode() == 0 || c.isSurrogate(); });
+    });
+    for (size_t i = 0; mayRefuse && i < plan.usedLines.size(); ++i) {
         // The service judges the name as sent; a "?" in it may be an unpaired surrogate the
         // conversion to UTF-8 replaced, so then the name as the file gives it is judged.
         const std::string& sent = plan.detail->subjects[i]->stockName;
