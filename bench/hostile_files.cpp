@@ -268,7 +268,9 @@ std::vector<Class> classes()
                     writeBytes(dir + "/short.csv",
                                repeatedLine("SH,999999," + QByteArray(int(width) - 15, 'x') + ",0.7\n", lines - 1)) &&
                     one(out, dir + "/short.csv", "lines of unknown securities") &&
-                    writeBytes(dir + "/rates.csv", rateCsv(int(lines - 1))) && one(out, dir + "/rates.csv", "rates");
+                    writeBytes(dir + "/rates.csv", rateCsv(int(lines - 1))) && one(out, dir + "/rates.csv", "rates") &&
+                    writeBytes(dir + "/fields.csv", QByteArray("a,").repeated(int(inputcaps::kMaxCsvBytes / 2))) &&
+                    one(out, dir + "/fields.csv", "one line of 8 Mi one-letter fields");
          }},
         {"xlsx: styles naming one long number format",
          [one](const QString& dir, std::vector<Sample>& out) {
@@ -291,6 +293,42 @@ std::vector<Class> classes()
              const QByteArray sheet = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><worksheet xmlns=\"" + kMainNs +
                                       "\" a=\"" + QByteArray(200 << 20, 'a') + "\"><sheetData/></worksheet>";
              return writeWorkbook(dir + "/latin1.xlsx", sheet) && one(out, dir + "/latin1.xlsx", "200 MB attribute");
+         }},
+        {"xlsx: tokens at and past the token cap, in UTF-8 and UTF-16",
+         [one](const QString& dir, std::vector<Sample>& out) {
+             const int cap = int(inputcaps::kMaxTokenBytes);
+             // Sixty tags just under the cap, which expat would read again from their start with
+             // every piece of the part were they fed to it cut.
+             const QByteArray tag = "<c a=\"" + QByteArray(cap - 16, 'x') + "\"/>";
+             QByteArray many;
+             many.reserve(60 * tag.size() + 4096);
+             many += kHead + "<worksheet xmlns=\"" + kMainNs + "\">";
+             for (int i = 0; i < 60; ++i)
+                 many += tag;
+             many += "<sheetData/></worksheet>";
+             const QByteArray past = sheetOf("").replace("<sheetData>", "<!--" + QByteArray(200 << 20, '>') + "--><sheetData>");
+             const QString text = QString::fromLatin1(
+                 "<worksheet xmlns=\"" + kMainNs + "\" a=\"" + QByteArray(100 << 20, 'y') + "\"><sheetData/></worksheet>");
+             const QByteArray utf16 =
+                 QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+             return writeWorkbook(dir + "/tags.xlsx", many) && one(out, dir + "/tags.xlsx", "60 tags of 4 MiB") &&
+                    writeWorkbook(dir + "/comment.xlsx", past) && one(out, dir + "/comment.xlsx", "a 200 MB comment") &&
+                    writeWorkbook(dir + "/utf16.xlsx", utf16) && one(out, dir + "/utf16.xlsx", "UTF-16, a 200 MB tag");
+         }},
+        {"xlsx: a million distinct element names, and one tag of 200,000 namespaces",
+         [one](const QString& dir, std::vector<Sample>& out) {
+             QByteArray names;
+             names.reserve(16 << 20);
+             for (int i = 0; i < 1000000; ++i)
+                 names += "<n" + QByteArray::number(i) + "/>";
+             QByteArray spaces = "<worksheet xmlns=\"" + kMainNs + "\"";
+             for (int i = 0; i < 200000; ++i)
+                 spaces += " xmlns:p" + QByteArray::number(i) + "=\"u\"";
+             spaces += "><sheetData/></worksheet>";
+             // Beside the cells, where a sheet may hold anything of its own namespace.
+             const QByteArray sheet = kHead + "<worksheet xmlns=\"" + kMainNs + "\">" + names + "<sheetData/></worksheet>";
+             return writeWorkbook(dir + "/names.xlsx", sheet) && one(out, dir + "/names.xlsx", "1 M names") &&
+                    writeWorkbook(dir + "/spaces.xlsx", spaces) && one(out, dir + "/spaces.xlsx", "200,000 declarations");
          }},
         {"xls: one stream that is also the mini stream, cut-off claimed past it",
          [one](const QString& dir, std::vector<Sample>& out) {

@@ -1,7 +1,8 @@
-// One XML part through the readers' one XML path (encoding detection, transcoding, the scanner and
-// its limits), cut into pieces where the input says: the first byte gives a number of cuts (low
-// three bits), the next two bytes each the cuts' positions; the rest is the part. However it is
-// cut, a part must parse to the same events and the same outcome as in one piece.
+// One XML part through the readers' one XML path (the token scanner, expat in namespace mode,
+// markup compatibility and the limits), cut into pieces where the input says: the first byte gives
+// a number of cuts (low three bits) and the vocabulary (bit 3), the next two bytes each the cuts'
+// positions; the rest is the part. However it is cut, a part must parse to the same events and the
+// same outcome as in one piece.
 #include "xmlpartparser.h"
 
 #include <algorithm>
@@ -14,7 +15,10 @@ namespace {
 class CEventCounter : public WB::CXmlPartParser
 {
 public:
-    using CXmlPartParser::CXmlPartParser;
+    explicit CEventCounter(WB::EXmlVocabulary vocabulary)
+        : CXmlPartParser(QStringLiteral("fuzz.xml"), vocabulary)
+    {
+    }
     quint64 hash = 1469598103934665603ull;
     qint64 depth = 0;
 
@@ -52,9 +56,9 @@ struct Outcome
     quint64 hash;
 };
 
-Outcome parse(const char* part, size_t size, const std::vector<size_t>& cuts)
+Outcome parse(const char* part, size_t size, const std::vector<size_t>& cuts, WB::EXmlVocabulary vocabulary)
 {
-    CEventCounter parser(QStringLiteral("fuzz.xml"));
+    CEventCounter parser(vocabulary);
     size_t from = 0;
     bool ok = true;
     for (size_t cut : cuts) {
@@ -85,8 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t i = 0; i < count; ++i)
         cuts.push_back(partSize ? size_t(data[1 + 2 * i] | data[2 + 2 * i] << 8) % partSize : 0);
     std::sort(cuts.begin(), cuts.end());
-    const Outcome whole = parse(part, partSize, {});
-    const Outcome pieces = parse(part, partSize, cuts);
+    const auto vocabulary = data[0] & 8 ? WB::EXmlVocabulary::Relationships : WB::EXmlVocabulary::Spreadsheet;
+    const Outcome whole = parse(part, partSize, {}, vocabulary);
+    const Outcome pieces = parse(part, partSize, cuts, vocabulary);
     // Where the part ends before a failure is found, the pieces may see it later; the outcome
     // and, when it parsed, every event must agree.
     if (whole.ok != pieces.ok || (whole.ok && whole.hash != pieces.hash))

@@ -28,10 +28,11 @@ tsan)
   # The tests whose code crosses threads: every test on the service worker (a scripted, embedded
   # or PostgreSQL service, the panel, the detail and upload dialogs, logging from both threads),
   # queued delivery, the upload dialog's reader thread, message boxes and workbooks read off the
-  # GUI thread, the preview tool waiting for the client centre's answers.
+  # GUI thread, a large XML part parsed beside its inflating, the preview tool waiting for the
+  # client centre's answers.
   targets=(tst_service_clientcenter tst_service_serviceworker tst_service_embeddeddataservice
            tst_service_postgres tst_service_databasefaults tst_service_logging tst_eventdelivery tst_dialogs
-           tst_workbookreaders tst_creditdatasendfiledialog tst_uploadlifetime tst_creditdataquerydialog
+           tst_workbookreaders tst_xmlpartparser tst_creditdatasendfiledialog tst_uploadlifetime tst_creditdataquerydialog
            tst_creditdatapanel tst_panelrights tst_creditdatapreview)
   cmake -S . -B "$build_dir" "${flags[@]}" -DSANITIZE=thread >/dev/null
   cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"

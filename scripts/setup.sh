@@ -10,7 +10,8 @@ packages=(g++ cmake make pkg-config ccache
   libqt5sql5-psql libpq-dev postgresql sqlite3 libsqlite3-dev
   libboost-thread-dev liblog4cxx-dev zlib1g-dev libexpat1-dev
   libbenchmark-dev fonts-wqy-microhei
-  clang libclang-rt-14-dev)
+  clang libclang-rt-14-dev
+  python3-openpyxl python3-xlrd)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 
 #include "previewchanges.h"
 #include "previewhistory.h"
+#include "previewnotes.h"
 #include "previewoptions.h"
 #include "previewoutput.h"
 
@@ -55,12 +56,14 @@ int main(int argc, char* argv[])
     }
     ConversionFileLines content;
     UploadRequestPlan plan;
+    PreviewNotes notes;
     try {
         content = readConversionFile(options.file);
         if (securities.joinable())
             securities.join();
         if (content.message.isEmpty() && !options.changes)
             plan = buildUploadRequest(content.lines, content.separator, options.broker);
+        notes = previewNotes(options.file, content, plan);
     } catch (const std::exception& e) {
         if (securities.joinable())
             securities.join();
@@ -76,21 +79,34 @@ int main(int argc, char* argv[])
         }
     }
 
+    // Why nothing was read: the workbook reader's own reason, or how the file was taken.
+    const QString reason = notes.workbook && !notes.report.refusal.isEmpty() ? notes.report.refusal : content.detail;
+    int lineWarnings = 0;
+    for (const auto& line : notes.lineWarnings)
+        lineWarnings += line.second.size();
     if (options.json) {
         QJsonObject object = previewJson(content, plan);
         if (content.message.isEmpty() && !plan.request)
             object.insert(QStringLiteral("message"), QStringLiteral("无可用数据"));
+        if (!content.message.isEmpty())
+            object.insert(QStringLiteral("reason"), reason);
+        addPreviewNotes(object, notes);
         printJson(object);
     } else if (options.countOnly) {
-        std::printf("lines %d used %d skipped %d warnings %d%s%s\n", static_cast<int>(content.lines.size()),
-                    static_cast<int>(plan.usedLines.size()), static_cast<int>(plan.skipped.size()),
-                    static_cast<int>(plan.warnings.size()), content.message.isEmpty() ? "" : " message ",
-                    qUtf8Printable(content.message));
+        std::printf("lines %d used %d skipped %d warnings %d refused %d undecodable %d%s%s\n",
+                    static_cast<int>(content.lines.size()), storableLines(plan, notes),
+                    static_cast<int>(plan.skipped.size()), static_cast<int>(plan.warnings.size()) + lineWarnings,
+                    static_cast<int>(notes.refused.size()), notes.undecodableLines,
+                    content.message.isEmpty() ? "" : " message ", qUtf8Printable(content.message));
     } else if (!content.message.isEmpty()) {
         std::printf("file kind: %s\nnothing read: %s (%s)\n", qUtf8Printable(content.kind),
-                    qUtf8Printable(content.message), qUtf8Printable(content.detail));
+                    qUtf8Printable(content.message), qUtf8Printable(reason));
     } else {
-        printPreview(content, plan);
+        printPreview(content, plan, notes);
     }
-    return !content.message.isEmpty() ? ePreviewNoLines : plan.request ? ePreviewSends : ePreviewNothingUsable;
+    if (!content.message.isEmpty())
+        return ePreviewNoLines;
+    if (!plan.request)
+        return ePreviewNothingUsable;
+    return notes.refused.empty() ? ePreviewSends : ePreviewServiceRefuses;
 }

@@ -25,6 +25,8 @@ command -v npm >/dev/null || { echo "npm is needed (Debian: apt-get install npm)
 $py $here/openpyxl_book.py "$out/openpyxl.xlsx"
 $py $here/xlsxwriter_book.py "$out/xlsxwriter.xlsx" main
 $py $here/xlsxwriter_book.py "$out/linebreak.xlsx" linebreak
+$py $here/xlsxwriter_book.py "$out/wrapped.xlsx" wrapped
+$py $here/sheets_book.py "$out/sheets.xlsx"
 $py $here/xlwt_book.py "$out/xlwt.xls"
 $py $here/reorder_sheets.py "$out/xlsxwriter.xlsx" "$out/reordered.xlsx"
 
@@ -52,6 +54,11 @@ cp "$tmp/xlsx/libreoffice.xlsx" "$out/libreoffice.xlsx"
 cp "$out/linebreak.xlsx" "$tmp/linebreak.xlsx"
 $lo --convert-to xls --outdir "$tmp/xls" "$tmp/linebreak.xlsx" >/dev/null
 cp "$tmp/xls/linebreak.xls" "$out/linebreak.xls"
+for book in wrapped sheets; do
+  cp "$out/$book.xlsx" "$tmp/$book.xlsx"
+  $lo --convert-to xls --outdir "$tmp/xls" "$tmp/$book.xlsx" >/dev/null
+  cp "$tmp/xls/$book.xls" "$out/$book.xls"
+done
 cp "$out/xlsxwriter.xlsx" "$tmp/xlsxwriter.xlsx"
 $lo --convert-to xls --outdir "$tmp/xls" "$tmp/xlsxwriter.xlsx" >/dev/null
 cp "$tmp/xls/xlsxwriter.xls" "$out/xlsxwriter_libreoffice.xls"

@@ -27,7 +27,8 @@ const char kPreviewUsage[] =
     "  --last N          how many uploads --history lists (20)\n"
     "Exit: 0 something would be sent, 1 bad argument, 2 file refused, unreadable or empty,\n"
     "3 nothing usable, 4 a warning under --strict, 5 the data service cannot answer (or no\n"
-    "database there), 6 no such broker on the server.\n";
+    "database there), 6 no such broker on the server, 7 the data service would refuse the upload\n"
+    "(a line's text it cannot store).\n";
 
 bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QString& error)
 {

@@ -18,6 +18,7 @@ enum EPreviewExit
     ePreviewWarnings = 4,      // --changes --strict: a removal or a ratio moving by more than --max-change
     ePreviewNoService = 5,     // --changes, --history: the data service did not answer, or there is no database
     ePreviewNoBroker = 6,      // --changes, --history: the server knows no such broker
+    ePreviewServiceRefuses = 7, // a line's text is one the data service cannot store: it would refuse the upload
 };
 
 struct PreviewOptions

@@ -11,6 +11,26 @@ namespace {
 
 constexpr int kUploadOperation = 2;
 
+// Longer lines than a conversion-rate line ever is are split only as far as the request reads.
+constexpr int kLongLine = 1024;
+
+// The line split by the separator; a long one as far as its first four fields and one more when
+// there are more: what the request reads of a line, the same as splitting it whole, without a
+// string for each of a million fields past the fourth.
+QStringList leadingFields(const QString& line, const QString& separator)
+{
+    int end = -1;
+    for (int found = 0, from = 0; found < 4 && line.size() > kLongLine && !separator.isEmpty(); ++found) {
+        const int at = line.indexOf(separator, from, Qt::CaseSensitive);
+        if (at < 0) {
+            end = -1;
+            break;
+        }
+        end = from = at + separator.size();
+    }
+    return (end < 0 ? line : line.left(end)).split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+}
+
 } // namespace
 
 UploadBroker chooseUploadBroker(const std::string& brokerId, const std::string& brokerName,
@@ -39,7 +59,7 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
     plan.detail->subjects.reserve(static_cast<size_t>(lines.size()));
 
     for (int i = 0; i < lines.size(); ++i) {
-        const QStringList fields = lines.at(i).split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+        const QStringList fields = leadingFields(lines.at(i), separator);
         if (fields.size() <= 3) {
             plan.skipped.push_back({i, int(EUploadSkip::TooFewFields)});
             continue;

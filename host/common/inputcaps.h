@@ -62,8 +62,13 @@ constexpr int kMaxDepth = 256;
 // Elements of one part: four per cell (row, c, v, t) is what a full sheet needs; past that a
 // part is only elements and costs time for nothing.
 constexpr std::int64_t kMaxElements = 4 * kMaxCells;
-// A tag, comment, processing instruction or attribute value: the memory held while one is read.
+// A tag with its attributes, a comment or a processing instruction: the parser holds one whole
+// while it reads it.
 constexpr std::int64_t kMaxTokenBytes = 4 * kMiB;
+// What the XML parser may allocate for one part: its buffer (a token and a piece), one element's
+// attributes, and every distinct element and attribute name met, which it keeps to the part's
+// end. Real parts need well under a megabyte; a part of made-up names would grow without end.
+constexpr std::int64_t kMaxXmlParserBytes = 32 * kMiB;
 
 // --- .xls compound documents ---------------------------------------------------------------------
 

@@ -16,9 +16,11 @@ namespace WB {
 // Workbook readers (.xlsx and legacy .xls)
 // ---------------------------------------------------------------------------------------------
 //
-// Both read the first sheet of a workbook as text: each cell as a person sees it in Excel's
-// General format (600000, 0.7, TRUE, #N/A; a number stored as text keeps its leading zeros).
-// Rows and columns are numbered from 1; a missing cell inside the used range is an empty text.
+// Both read the first sheet of a workbook in workbook order, hidden or not, as text: each cell
+// as a person sees it in Excel's General format (600000, 0.7, TRUE, #N/A; a number stored as text
+// keeps its leading zeros). Rows and columns are numbered from 1; a missing cell inside the used
+// range is an empty text. A workbook a spreadsheet program would show otherwise than they could
+// read it (damaged, in another encoding than UTF-8 or UTF-16, a cell with two values) is not read.
 // Both are created, used and destroyed on one thread, which may be a worker thread.
 
 // Reads a whole sheet at once into tab-joined lines, one per row of the used range.
@@ -30,10 +32,11 @@ public:
     ~COdbcExcelReader() override;
 
     // Replaces lines with the first sheet's rows, each row's cells joined by a tab, when the
-    // workbook is read; returns false and leaves lines untouched when it cannot be read or a cell
-    // holds a tab or a line break (the lines could not carry it). firstRowIsData: the first row
-    // is a row like any other rather than column names to leave out.
-    // A workbook it cannot read has its reason written to the client's log.
+    // workbook is read; returns false and leaves lines untouched when it cannot be read. A line
+    // break inside a cell stays in that cell's text (a line is an entry of the list, not text
+    // ended by a line break); a tab inside a cell becomes a space, so that every field is its
+    // cell. firstRowIsData: the first row is a row like any other rather than column names to
+    // leave out. A workbook it cannot read has its reason written to the client's log.
     bool open(const QString& path, QStringList& lines, bool firstRowIsData);
     void close();
 };
@@ -51,7 +54,8 @@ public:
     bool init(bool visible);
     bool isValid() const;
     // Opens a workbook; false (and no sheets) when it cannot be read, the reason then written to
-    // the client's log.
+    // the client's log. Right after COdbcExcelReader refused the same unchanged file on this
+    // thread, it is refused again without being read.
     bool open(const QString& path);
     int sheetCount() const;
     // The used range of a sheet as inclusive bounds: first and last row, first and last column.

@@ -7,14 +7,15 @@
 
 namespace rqservice {
 
-// Why text cannot be stored as it is, in the user's words, or null.
-const char* unstorable(const std::string& text);
+// Why text cannot be stored as it is, in the user's words, or null. Both live in the core
+// library: the preview tool counts a line the service would refuse as refused.
+HOST_EXPORT const char* unstorable(const std::string& text);
 
 // Operate 12295/2 with exactly one CVoprCvionRateDetail holding at least one subject, each with
 // a code and a ratio from 0 to 1, and texts every engine stores as they are (well-formed UTF-8
 // without NUL). On success detail is the upload; otherwise a message naming the first
 // offending line, without the offending text.
-utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
-                              boost::shared_ptr<CVoprCvionRateDetail>& detail);
+HOST_EXPORT utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
+                                          boost::shared_ptr<CVoprCvionRateDetail>& detail);
 
 } // namespace rqservice

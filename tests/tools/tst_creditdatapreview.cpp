@@ -10,6 +10,8 @@
 #include "standinservice.h"
 #include "testfiles.h"
 #include "standintoolkit.h"
+#include "testfiles.h"
+#include "xlsxwriter.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -21,6 +23,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QtTest>
 
 #include <boost/pointer_cast.hpp>
@@ -108,6 +111,8 @@ private slots:
     void cleanupTestCase() { standin::setMessageInterceptor(standin::MessageInterceptor()); }
     void agreesWithDialog_data();
     void agreesWithDialog();
+    void saysWhatTheFileHolds_data();
+    void saysWhatTheFileHolds();
     void comparesAsStored_data();
     void comparesAsStored();
     void changesAgainstServer_data();
@@ -195,6 +200,96 @@ void TestCreditDataPreview::agreesWithDialog()
     const QString shown = sent.isEmpty() ? m_messages.value(0) : QString();
     QCOMPARE(json.value(QStringLiteral("message")).toString(), shown);
     const int exitCode = shown.isEmpty() ? 0 : shown == QStringLiteral("无可用数据") ? 3 : 2;
+    QCOMPARE(preview.exitCode(), exitCode);
+}
+
+void TestCreditDataPreview::saysWhatTheFileHolds_data()
+{
+    QTest::addColumn<QString>("file"); // a workbook of the tests' data, or written from bytes
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("said"); // each in the output
+
+    const QByteArray none;
+    const auto gbk = [](const char* text) { return QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(text)); };
+    const QStringList hidden{"workbook: sheet 1 of 3, \"旧折算率\"", "warning: sheet 1 \"旧折算率\", the sheet read, is hidden",
+                             "warning: the workbook opens on sheet 2 \"折算率\", not on the sheet read"};
+    QTest::newRow("hidden first sheet, xlsx") << "sheets.xlsx" << none << QStringList() << 0 << hidden;
+    QTest::newRow("hidden first sheet, xls, JSON")
+        << "sheets.xls" << none << QStringList{"--json"} << 0
+        << QStringList{"\"sheets\": 3", "\"state\": \"hidden\"", "\"opensOn\": {\n            \"index\": 2",
+                       "the workbook opens on sheet 2"};
+    QTest::newRow("a tab read as a space, a wrapped header")
+        << "wrapped.xlsx" << none << QStringList() << 0
+        << QStringList{"     3 warning  a tab inside a cell, read as a space", "证券名称\t折算\\n比例"};
+    QTest::newRow("why a workbook was refused")
+        << "hostile_garbled.xlsx" << none << QStringList() << 2
+        << QStringList{"nothing read: 文件内容为空 (xlsx: <row> where it does not belong at line 1 of "
+                       "xl/worksheets/sheet1.xml)\n"};
+    QTest::newRow("why a workbook was refused, JSON")
+        << "hostile_entities.xlsx" << none << QStringList{"--json"} << 2
+        << QStringList{"\"reason\": \"xml: xl/worksheets/sheet1.xml declares a DTD\""};
+    QTest::newRow("a part declaring GBK")
+        << "@gbk.xlsx"
+        << testsupport::zipBytes(testsupport::workbookEntries(
+               "<?xml version=\"1.0\" encoding=\"GBK\"?><worksheet "
+               "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></worksheet>"))
+        << QStringList() << 2 << QStringList{"declares the encoding \"GBK\"; parts are read in UTF-8 or UTF-16 only)"};
+    QTest::newRow("a UTF-8 byte order mark, then GBK")
+        << "@bom.csv" << "\xEF\xBB\xBF" + gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安银行,0.5") << QStringList() << 0
+        << QStringList{"     1 warning  undecodable bytes, shown as U+FFFD",
+                       "     2 warning  undecodable bytes, shown as U+FFFD", "undecodable bytes, shown as U+FFFD, on 2 lines"};
+    // GBK reads the UTF-8 lines without a broken byte: they are the ones shown wrong.
+    QTest::newRow("one GBK line in a UTF-8 file")
+        << "@gbkline.csv" << QByteArray("SH,600000,浦发银行,0.7\nSH,600000,浦发银行,0.7\nSZ,000001,") + gbk("平安银行,0.5")
+        << QStringList() << 0 << QStringList{"     1 warning  UTF-8 bytes in a file read as GBK", "on 2 lines"};
+    QTest::newRow("one UTF-8 line in a GBK file")
+        << "@utf8line.csv" << gbk("SZ,000001,平安银行,0.5\nSZ,000001,平安银行,0.5\n") + "SH,600000,浦发银行,0.7"
+        << QStringList{"--json"} << 0 << QStringList{"\"undecodable\": [\n        3\n    ]"};
+    QTest::newRow("bad GBK bytes")
+        << "@badgbk.csv" << gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安") + "\x81\x20" + gbk("银行,0.5")
+        << QStringList{"--count"} << 0 << QStringList{"undecodable 1"};
+    QTest::newRow("U+FFFD written as UTF-8 is no undecodable byte")
+        << "@fffd.csv" << QByteArray("SH,600000,浦发\xEF\xBF\xBD银行,0.7") << QStringList{"--count"} << 0
+        << QStringList{"lines 1 used 1 skipped 0 warnings 0 refused 0 undecodable 0"};
+    const QByteArray nul = "SH,600000,浦发" + QByteArray(1, '\0') + "银行,0.7\nSZ,000001,平安银行,0.5";
+    QTest::newRow("a NUL the service would not store")
+        << "@nul.csv" << nul << QStringList() << 7
+        << QStringList{"     1 refused  证券名称含有无法保存的字符: 空字符 (U+0000)",
+                       "the data service would refuse it: text it cannot store on 1 line"};
+    QTest::newRow("a NUL, counted")
+        << "@nul.csv" << nul << QStringList{"--count"} << 7
+        << QStringList{"lines 2 used 1 skipped 0 warnings 0 refused 1 undecodable 0"};
+    QTest::newRow("an unpaired surrogate in a workbook, JSON")
+        << "@surrogate.xlsx"
+        << testsupport::zipBytes(testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}}))
+        << QStringList{"--json"} << 7
+        << QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"", "\"used\": [\n    ]"};
+}
+
+// The preview says which sheet it read and warns of what a user would not see, says why a file
+// was refused, and counts the lines whose bytes were not read as written or whose text the data
+// service would refuse, with the service's reason.
+void TestCreditDataPreview::saysWhatTheFileHolds()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, said);
+
+    const QString path = file.startsWith(QLatin1Char('@'))
+                             ? m_dir.filePath(file.mid(1))
+                             : kSource + QStringLiteral("/tests/host/toolkit/workbook/data/") + file;
+    if (!bytes.isEmpty())
+        QVERIFY(testsupport::writeFile(path, bytes));
+    QProcess preview;
+    preview.start(QStringLiteral(PREVIEW_PATH), QStringList{path} + arguments);
+    QVERIFY(preview.waitForFinished(60000));
+    const QString output = QString::fromUtf8(preview.readAllStandardOutput());
+    for (const QString& text : said)
+        QVERIFY2(output.contains(text), qPrintable(output));
     QCOMPARE(preview.exitCode(), exitCode);
 }
 

@@ -1,4 +1,5 @@
 #include "upload/conversionfile.h"
+#include "upload/uploadrequest.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -115,14 +116,25 @@ void TestConversionFile::workbooks_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("separator");
     QTest::addColumn<QString>("firstLines");
+    QTest::addColumn<QString>("sent"); // the request's first two subjects
 
-    const QString examples = QString::fromLocal8Bit(qgetenv("SOURCE_DIR")) + QStringLiteral("/examples/");
+    const QString source = QString::fromLocal8Bit(qgetenv("SOURCE_DIR"));
+    const QString examples = source + QStringLiteral("/examples/");
     QTest::newRow("xlsx") << examples + "rates.xlsx" << QString() << "\t"
-                          << "交易所\t证券代码\t证券名称\t折算率|SSE\t600009\t上海机场\t0.55";
+                          << "交易所\t证券代码\t证券名称\t折算率|SSE\t600009\t上海机场\t0.55"
+                          << "600009 上海机场 0.55|600050 中国联通 0.55";
     QTest::newRow("xls") << examples + "rates.xls" << QString() << "\t"
-                         << "交易所\t证券代码\t证券名称\t折算率|SH\t600004\t白云机场\t0.55";
-    QTest::newRow("text named xlsx") << "@text.xlsx" << kEmpty << "," << QString();
-    QTest::newRow("zero bytes xlsx") << "@empty.xlsx" << kEmpty << "," << QString();
+                         << "交易所\t证券代码\t证券名称\t折算率|SH\t600004\t白云机场\t0.55"
+                         << "600004 白云机场 0.55|600010 包钢股份 0.5";
+    // A comma in a name beside the ratio, a tab in another, a header wrapped over two lines.
+    for (const char* suffix : {"xlsx", "xls"}) {
+        QTest::addRow("wrapped header, comma and tab in names, %s", suffix)
+            << source + "/tests/host/toolkit/workbook/data/wrapped." + suffix << QString() << "\t"
+            << "交易所\t证券代码\t证券名称\t折算\n比例|SH\t600009\t上海机场,0.9\t0.55"
+            << "600009 上海机场,0.9 0.55|600000 浦发 银行 0.7";
+    }
+    QTest::newRow("text named xlsx") << "@text.xlsx" << kEmpty << "," << QString() << QString();
+    QTest::newRow("zero bytes xlsx") << "@empty.xlsx" << kEmpty << "," << QString() << QString();
 }
 
 // Workbooks go to the tab-joined reader; what neither reader can read ends with a message.
@@ -132,6 +144,7 @@ void TestConversionFile::workbooks()
     QFETCH(QString, message);
     QFETCH(QString, separator);
     QFETCH(QString, firstLines);
+    QFETCH(QString, sent);
 
     if (path.startsWith(QLatin1Char('@'))) {
         QFile file(m_dir.filePath(path.mid(1)));
@@ -144,6 +157,14 @@ void TestConversionFile::workbooks()
     QCOMPARE(read.message, message);
     QCOMPARE(read.separator, separator);
     QCOMPARE(QStringList(read.lines.mid(0, 2)).join(QLatin1Char('|')), firstLines);
+    const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(read.lines, read.separator, DVK::UploadBroker());
+    QStringList subjects;
+    for (const auto& s : plan.detail->subjects) {
+        if (subjects.size() < 2)
+            subjects << QStringLiteral("%1 %2 %3").arg(QString::fromStdString(s->stockCode),
+                                                       QString::fromStdString(s->stockName)).arg(s->ratio);
+    }
+    QCOMPARE(subjects.join(QLatin1Char('|')), sent);
 }
 
 QTEST_MAIN(TestConversionFile)

@@ -66,6 +66,7 @@ private slots:
     void browseCancelledEmptiesField();
     void outcomes_data();
     void outcomes();
+    void sendsForChosenBroker_data();
     void sendsForChosenBroker();
     void destroyedWithUploadOutstanding();
     void panelOpensDialogOnce_data();
@@ -216,14 +217,33 @@ void TestCreditDataSendFileDialog::outcomes()
     }
 }
 
+void TestCreditDataSendFileDialog::sendsForChosenBroker_data()
+{
+    QTest::addColumn<QString>("file"); // written from content, or a workbook of the tests' data
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("subjects");
+    QTest::newRow("csv") << "two.csv" << QByteArray("SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n")
+                         << QStringList{"000858 五粮液 0.6", "830799 艾融软件 0.3"};
+    // A name holding a comma beside its ratio, a tab in another, a header wrapped in its cell.
+    const QString data = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/tests/host/toolkit/workbook/data/");
+    for (const char* suffix : {"xlsx", "xls"}) {
+        QTest::addRow("workbook with commas, tabs and line breaks in cells, %s", suffix)
+            << data + "wrapped." + suffix << QByteArray() << QStringList{"600009 上海机场,0.9 0.55", "600000 浦发 银行 0.7"};
+    }
+}
+
 // The request carries the combo's broker (key number of the first record with its id) and one
-// subject per usable line, in file order.
+// subject per usable line, in file order, each field from its own cell.
 void TestCreditDataSendFileDialog::sendsForChosenBroker()
 {
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, subjects);
+
     CCreditDataSendFileDialog dialog(nullptr);
     dialog.setBrokerList(brokers());
     child<WB::CComboBox>(&dialog, "sendFileBrokerCombo")->setCurrentIndex(2);
-    send(dialog, writeFile("two.csv", "SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n"));
+    send(dialog, content.isEmpty() ? file : writeFile(file, content));
     QTRY_COMPARE(int(m_service->operations().size()), 1);
 
     const auto detail =
@@ -233,10 +253,10 @@ void TestCreditDataSendFileDialog::sendsForChosenBroker()
                  .arg(detail->brokerKeyNo)
                  .arg(WB::sToQs(detail->brokerId), WB::sToQs(detail->brokerName)),
              QStringLiteral("7 GX 国信证券"));
-    QStringList codes;
+    QStringList sent;
     for (const auto& s : detail->subjects)
-        codes << WB::sToQs(s->stockCode);
-    QCOMPARE(codes, QStringList({"000858", "830799"}));
+        sent << QStringLiteral("%1 %2 %3").arg(WB::sToQs(s->stockCode), WB::sToQs(s->stockName)).arg(s->ratio);
+    QCOMPARE(sent, subjects);
 }
 
 // An upload answered after its dialog is gone reaches nobody.

@@ -24,6 +24,9 @@ namespace {
 using Maker = std::function<bool(const QString& path)>;
 
 const QString kRow = QStringLiteral("SH,600000,浦发银行,0.7");
+const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const QByteArray kPackage = "http://schemas.openxmlformats.org/package/2006/relationships";
+const QByteArray kOffice = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
 Maker bytes(const QByteArray& content)
 {
@@ -183,6 +186,9 @@ void TestHostileInput::files_data()
         << "badcode.csv" << bytes(QByteArray("SH,6000\xff\xfe,x,0.7\n")) << nothingUsable;
     QTest::newRow("1 MB single line of text") << "oneline.csv" << bytes(QByteArray(1024 * 1024, 'a')) << nothingUsable;
     QTest::newRow("1 MB single line of commas") << "commas.csv" << bytes(QByteArray(1024 * 1024, ',')) << nothingUsable;
+    // Split whole, a line of 8 Mi one-letter fields took 490 MB.
+    QTest::newRow("a line of fields as long as the csv cap")
+        << "fields.csv" << bytes(QByteArray("a,").repeated(int(inputcaps::kMaxCsvBytes / 2))) << nothingUsable;
     QTest::newRow("1 MB ratio field") << "ratio.csv" << bytes(kRow.toUtf8() + QByteArray(1024 * 1024, '7'))
                                       << "request 1";
     QTest::newRow("as many empty lines as the line cap")
@@ -223,12 +229,14 @@ void TestHostileInput::files_data()
     QTest::newRow("styles naming a 300 kB number format")
         << "styles.xlsx"
         << package({{QStringLiteral("xl/styles.xml"),
-                     "<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"" + QByteArray(300000, 'y') +
+                     "<styleSheet xmlns=\"" + kMain + "\"><numFmts><numFmt numFmtId=\"164\" formatCode=\"" +
+                         QByteArray(300000, 'y') +
                          "\"/><numFmt numFmtId=\"99999999999999999999\" formatCode=\"yyyy\"/></numFmts><cellXfs>" +
                          QByteArray("<xf numFmtId=\"164\"/>").repeated(20000) + "</cellXfs></styleSheet>"},
                     {QStringLiteral("xl/_rels/workbook.xml.rels"),
-                     "<Relationships><Relationship Id=\"rId1\" Type=\"/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                     "<Relationship Id=\"rId2\" Type=\"/styles\" Target=\"styles.xml\"/></Relationships>"}},
+                     "<Relationships xmlns=\"" + kPackage + "\"><Relationship Id=\"rId1\" Type=\"" + kOffice +
+                         "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+                         kOffice + "/styles\" Target=\"styles.xml\"/></Relationships>"}},
                    rateRows(3, "浦发银行"))
         << "request 3";
     // Once decoded one replace at a time: minutes for these 30 names. The codes, escaped too, must

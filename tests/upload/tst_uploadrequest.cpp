@@ -27,6 +27,31 @@ QStringList describe(const DVK::UploadRequestPlan& plan)
     return out;
 }
 
+// What the request must make of each line, split whole: the reference the request's own split,
+// which stops past the fourth field, is held to.
+QStringList describeSplitWhole(const QStringList& lines, const QString& separator)
+{
+    QStringList subjects, notes;
+    const rqservice::IDataCenterPtr center = rqservice::TraderCenter::instance()->getDataCenter();
+    for (int i = 0; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+        const rqservice::InstrumentRecordPtr security =
+            fields.size() > 3 ? center->findInstrument(fields[0].toUtf8().toStdString(), fields[1].toUtf8().toStdString())
+                              : rqservice::InstrumentRecordPtr();
+        if (!security) {
+            notes << QStringLiteral("skip %1:%2").arg(i).arg(fields.size() > 3 ? 1 : 0);
+            continue;
+        }
+        bool number = false;
+        const double ratio = fields[3].toDouble(&number);
+        subjects << QStringLiteral("%1 %2 %3 %4")
+                        .arg(QString::fromStdString(security->exchangeName), QString::fromStdString(security->stockCode),
+                             fields[2])
+                        .arg(ratio);
+    }
+    return subjects + notes;
+}
+
 } // namespace
 
 class TestUploadRequest : public QObject
@@ -36,6 +61,8 @@ class TestUploadRequest : public QObject
 private slots:
     void lines_data();
     void lines();
+    void sameAsSplittingWholeLines_data();
+    void sameAsSplittingWholeLines();
     void requestShape();
     void noUsableLine();
     void brokerChoice_data();
@@ -93,6 +120,49 @@ void TestUploadRequest::lines()
     const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(lines, separator, DVK::UploadBroker());
     QCOMPARE(describe(plan), expected);
     QCOMPARE(plan.usedLines.size(), plan.detail->subjects.size());
+}
+
+void TestUploadRequest::sameAsSplittingWholeLines_data()
+{
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QString>("other");
+    QTest::newRow("comma") << "," << "\t";
+    QTest::newRow("tab") << "\t" << ",";
+}
+
+// Every line of up to seven fields drawn from keys, names, ratios, empty fields and the other
+// separator, short or long, gives what splitting it whole gives.
+void TestUploadRequest::sameAsSplittingWholeLines()
+{
+    QFETCH(QString, separator);
+    QFETCH(QString, other);
+    const QStringList pieces{QString(), "SH", "600000", "0.7", "浦发" + other + "银行"};
+    QStringList lines{QString()};
+    for (int length = 1; length <= 7; ++length) {
+        std::vector<int> pick(size_t(length), 0);
+        for (;;) {
+            QStringList fields;
+            for (const int p : pick)
+                fields << pieces[p];
+            lines << fields.join(separator);
+            // And as a line longer than any conversion-rate line, split only as far as is read:
+            // a long field in each place in turn.
+            if (length <= 5) {
+                fields.insert(lines.size() % (length + 1), QString(1030, QLatin1Char('x')));
+                lines << fields.join(separator);
+            }
+            size_t k = 0;
+            while (k < pick.size() && ++pick[k] == pieces.size())
+                pick[k++] = 0;
+            if (k == pick.size())
+                break;
+        }
+    }
+    const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(lines, separator, DVK::UploadBroker());
+    QStringList got = describe(plan);
+    got.erase(std::remove_if(got.begin(), got.end(), [](const QString& t) { return t.startsWith("warn"); }), got.end());
+    QCOMPARE(got, describeSplitWhole(lines, separator));
+    QVERIFY(plan.usedLines.size() > 1000);
 }
 
 // The request: type 12295, operation 2, exactly the one detail record whose broker every subject repeats.

@@ -30,6 +30,15 @@ if kind == "main":
     ws.write_number(4, 3, 1e-12)
     ws.write_number(4, 5, -2.5e30)
     wb.add_worksheet("Second").write(0, 0, "must not be read")
+elif kind == "wrapped":
+    # A header wrapped with Alt+Enter, a name holding a comma and one holding a tab.
+    wrap = wb.add_format({"text_wrap": True})
+    ws.write_row(0, 0, ["交易所", "证券代码", "证券名称"])
+    ws.write_string(0, 3, "折算\n比例", wrap)
+    ws.write_row(1, 0, ["SH", "600009", "上海机场,0.9"])
+    ws.write_number(1, 3, 0.55)
+    ws.write_row(2, 0, ["SH", "600000", "浦发\t银行"])
+    ws.write_number(2, 3, 0.7)
 elif kind == "linebreak":
     ws.write_row(0, 0, ["code", "note"])
     ws.write_row(1, 0, ["000001", "tab\there"])

@@ -3,8 +3,10 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace WB {
 
@@ -70,61 +72,78 @@ bool CCellText::isGeneralNumber(const char* text, int length)
 
 QString CCellText::fromNumber(double value)
 {
-    if (!std::isfinite(value))
-        return QStringLiteral("#NUM!");
-    if (value == 0)
-        return QStringLiteral("0");
+    QChar text[kNumberChars];
+    return QString(text, writeNumber(value, text));
+}
 
-    // d.dddddddddddddde±x: the value rounded to 15 significant digits, locale-free.
-    char buf[40];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kSignificantDigits - 1);
-    const char* p = buf;
-    const bool negative = *p == '-';
-    if (negative)
-        ++p;
-    char digits[kSignificantDigits];
-    int count = 0;
-    for (; p < res.ptr && *p != 'e'; ++p) {
-        if (*p >= '0' && *p <= '9' && count < kSignificantDigits)
-            digits[count++] = *p;
-    }
-    int exponent = 0;
-    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), res.ptr, exponent);
-    while (count > 1 && digits[count - 1] == '0')
-        --count;
-
-    QString out;
-    out.reserve(count + 24);
-    if (negative)
-        out += QLatin1Char('-');
-    if (exponent >= kPlainMinExponent && exponent <= kPlainMaxExponent) {
-        if (exponent < 0) {
-            out += QLatin1String("0.");
-            for (int i = -1; i > exponent; --i)
-                out += QLatin1Char('0');
-            out += QLatin1String(digits, count);
-        } else {
-            const int intDigits = exponent + 1;
-            for (int i = 0; i < intDigits; ++i)
-                out += QLatin1Char(i < count ? digits[i] : '0');
-            if (count > intDigits) {
-                out += QLatin1Char('.');
-                out += QLatin1String(digits + intDigits, count - intDigits);
-            }
+int CCellText::writeNumber(double value, QChar* text)
+{
+    char out[kNumberChars];
+    int n = 0;
+    const auto put = [&out, &n](const char* chars, int count) {
+        std::memcpy(out + n, chars, size_t(count));
+        n += count;
+    };
+    if (!std::isfinite(value)) {
+        put("#NUM!", 5);
+    } else if (value == 0) {
+        put("0", 1);
+    } else {
+        // d.dddddddddddddde±x: the value rounded to 15 significant digits, locale-free. The
+        // shortest form that reads back as the value is that already when it has 15 digits or
+        // fewer (any such decimal survives the trip through a double), and it is much quicker to find.
+        char buf[40];
+        auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+        const int written = int(std::find(buf, res.ptr, 'e') - buf) - (value < 0 ? 1 : 0); // digits and point
+        if ((written > 1 ? written - 1 : written) > kSignificantDigits)
+            res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kSignificantDigits - 1);
+        const char* p = buf;
+        if (*p == '-') {
+            put("-", 1);
+            ++p;
         }
-        return out;
+        char digits[kSignificantDigits];
+        int count = 0;
+        for (; p < res.ptr && *p != 'e'; ++p) {
+            if (*p >= '0' && *p <= '9' && count < kSignificantDigits)
+                digits[count++] = *p;
+        }
+        int exponent = 0;
+        std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), res.ptr, exponent);
+        while (count > 1 && digits[count - 1] == '0')
+            --count;
+        if (exponent >= kPlainMinExponent && exponent <= kPlainMaxExponent) {
+            if (exponent < 0) {
+                put("0.", 2);
+                for (int i = -1; i > exponent; --i)
+                    put("0", 1);
+                put(digits, count);
+            } else {
+                const int intDigits = exponent + 1;
+                for (int i = 0; i < intDigits; ++i)
+                    put(i < count ? digits + i : "0", 1);
+                if (count > intDigits) {
+                    put(".", 1);
+                    put(digits + intDigits, count - intDigits);
+                }
+            }
+        } else {
+            put(digits, 1);
+            if (count > 1) {
+                put(".", 1);
+                put(digits + 1, count - 1);
+            }
+            put(exponent < 0 ? "E-" : "E+", 2);
+            char power[8] = {};
+            const auto e = std::to_chars(power, power + sizeof power, std::abs(exponent));
+            if (e.ptr - power < 2)
+                put("0", 1);
+            put(power, int(e.ptr - power));
+        }
     }
-    out += QLatin1Char(digits[0]);
-    if (count > 1) {
-        out += QLatin1Char('.');
-        out += QLatin1String(digits + 1, count - 1);
-    }
-    out += exponent < 0 ? QLatin1String("E-") : QLatin1String("E+");
-    const int absExp = std::abs(exponent);
-    if (absExp < 10)
-        out += QLatin1Char('0');
-    out += QString::number(absExp);
-    return out;
+    for (int i = 0; i < n; ++i)
+        text[i] = QLatin1Char(out[i]);
+    return n;
 }
 
 QString CCellText::fromSerial(double serial, EDateKind kind, bool date1904)

@@ -21,6 +21,10 @@ public:
     // At most 15 significant digits, no exponent from 1e-10 to 1e21 (600000, 0.7, 0.3 for
     // 0.1+0.2, 123456789012346000), otherwise 1.5E+25.
     static QString fromNumber(double value);
+    // The same written to text (at most kNumberChars characters), without a string of its own:
+    // a sheet of numbers makes one for each cell otherwise. Returns the length.
+    static constexpr int kNumberChars = 32;
+    static int writeNumber(double value, QChar* text);
     // Whether fromNumber would give the number written as text back unchanged: plain decimal
     // without leading or trailing zeros, at most 15 significant digits, within 1e-10 to 1e15.
     static bool isGeneralNumber(const char* text, int length);

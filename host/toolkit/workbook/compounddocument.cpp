@@ -67,6 +67,7 @@ bool CCompoundDocument::open(const QString& path)
 bool CCompoundDocument::openData(const QByteArray& data)
 {
     m_file = data;
+    m_spent = false;
     m_fat.clear();
     m_entries.clear();
     m_miniFatChain = Chain();
@@ -194,7 +195,7 @@ bool CCompoundDocument::holds(const Chain& chain, size_t needed, quint64 size, c
                     .arg(chain.sectors.size()));
 }
 
-bool CCompoundDocument::gather(Chain& chain, quint64 size, QByteArray& out, const char* what)
+bool CCompoundDocument::gather(Chain& chain, quint64 size, QByteArray& out, const char* what, bool inPlace)
 {
     const quint64 sectorBytes = quint64(1) << m_sectorShift;
     const size_t needed = size_t((size + sectorBytes - 1) / sectorBytes);
@@ -202,6 +203,32 @@ bool CCompoundDocument::gather(Chain& chain, quint64 size, QByteArray& out, cons
         return false;
     if (!holds(chain, needed, size, what))
         return false;
+    // Writers store a stream's sectors in file order, with the allocation table's sectors between:
+    // then the stream is gathered in place, over the file's own bytes (no second copy of it).
+    bool increasing = inPlace;
+    for (size_t i = 1; i < needed && increasing; ++i)
+        increasing = chain.sectors[i] > chain.sectors[i - 1];
+    if (increasing) {
+        char* base = m_file.data();
+        const qint64 first = sectorOffset(chain.sectors[0]);
+        qint64 to = first;
+        quint64 rest = size;
+        for (size_t i = 0; i < needed; ++i) {
+            const qint64 from = sectorOffset(chain.sectors[i]);
+            const qint64 take = qint64(std::min(rest, sectorBytes));
+            if (from + take > m_file.size())
+                return fail(QStringLiteral("%1: sector %2 lies past the end of the data (truncated file?)")
+                                .arg(QLatin1String(what))
+                                .arg(chain.sectors[i]));
+            if (from != to)
+                std::memmove(base + to, base + from, size_t(take));
+            to += take;
+            rest -= quint64(take);
+        }
+        m_spent = true;
+        out = QByteArray::fromRawData(base + first, int(size));
+        return true;
+    }
     out.resize(int(size));
     char* dst = out.data();
     quint64 left = size;
@@ -306,6 +333,8 @@ bool CCompoundDocument::hasStream(const QString& name) const
 bool CCompoundDocument::readStream(const QString& name, QByteArray& out)
 {
     out.clear();
+    if (m_spent)
+        return fail(QStringLiteral("no stream is read after one read in place"));
     const Entry* entry = find(name);
     if (!entry)
         return fail(QStringLiteral("no stream named %1").arg(name));
@@ -319,7 +348,7 @@ bool CCompoundDocument::readStream(const QString& name, QByteArray& out)
     // The format fixes the cut-off; a header claiming another is not followed.
     if (entry->size < kMiniCutoff)
         return gatherMini(chain, entry->size, out, what.constData());
-    return gather(chain, entry->size, out, what.constData());
+    return gather(chain, entry->size, out, what.constData(), true);
 }
 
 } // namespace WB

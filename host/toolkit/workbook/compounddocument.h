@@ -21,7 +21,9 @@ public:
     bool openData(const QByteArray& data);
     // Whether a stream of that name (compared case-insensitively, as the format does) exists.
     bool hasStream(const QString& name) const;
-    // The stream's declared number of bytes, read through its sector chain.
+    // The stream's declared number of bytes, read through its sector chain. A stream whose sectors
+    // lie in file order is gathered in place, over the document's own bytes: out is then valid
+    // while the document lives, and the document reads no further stream.
     bool readStream(const QString& name, QByteArray& out);
     QString error() const { return m_error; }
 
@@ -58,11 +60,12 @@ private:
     // Whether the chain reached the sectors a stream of size bytes needs; the reason logged if not.
     bool holds(const Chain& chain, size_t needed, quint64 size, const char* what);
     // Copies size bytes of a chain's sectors out of the file.
-    bool gather(Chain& chain, quint64 size, QByteArray& out, const char* what);
+    bool gather(Chain& chain, quint64 size, QByteArray& out, const char* what, bool inPlace = false);
     bool gatherMini(Chain& chain, quint64 size, QByteArray& out, const char* what);
     const Entry* find(const QString& name) const;
 
     QByteArray m_file;
+    bool m_spent = false; // a stream was gathered over the bytes of others
     int m_sectorShift = 9;
     quint32 m_fileSectors = 0;
     std::vector<quint32> m_fat;

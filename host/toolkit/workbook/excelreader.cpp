@@ -2,9 +2,10 @@
 
 #include "workbookloader.h"
 #include "workbooklog.h"
+#include "workbookreport.h"
 
 // Reads the first sheet only: sheet 1 answers its used range and cells, any other sheet is
-// empty. Texts are those of COdbcExcelReader, line breaks and tabs included.
+// empty. Texts are the cells' own, line breaks and tabs included.
 namespace WB {
 
 struct CExcelReader::Private
@@ -35,21 +36,32 @@ bool CExcelReader::isValid() const
 
 bool CExcelReader::open(const QString& path)
 {
+    standin::WorkbookReport report;
+    report.reader = QStringLiteral("CExcelReader");
+    report.path = path;
     if (!d->initialised) {
         d->loader.clear();
-        logWorkbook(QStringLiteral("[CExcelReader] open %1 failed: the reader is not initialised").arg(path));
-        return false;
+        report.refusal = QStringLiteral("the reader is not initialised");
+    } else if (d->loader.load(path, CWorkbookLoader::ERefusal::Recall)) {
+        report = d->loader.sheets();
+        report.reader = QStringLiteral("CExcelReader");
+        report.path = path;
+        reportWorkbook(report);
+        logWorkbookRead(report);
+        return true;
+    } else {
+        report.refusal = d->loader.error();
     }
-    if (!d->loader.load(path)) {
-        logWorkbook(QStringLiteral("[CExcelReader] open %1 failed: %2").arg(path, d->loader.error()));
-        return false;
-    }
-    return true;
+    reportWorkbook(report);
+    logWorkbook(QStringLiteral("[CExcelReader] open %1 failed: %2%3")
+                    .arg(path, report.refusal,
+                         d->loader.recalled() ? QStringLiteral(" (refused before, file unchanged)") : QString()));
+    return false;
 }
 
 int CExcelReader::sheetCount() const
 {
-    return d->loader.sheetCount();
+    return d->loader.sheets().sheetCount;
 }
 
 int CExcelReader::getSheetStartRow(int sheet) const

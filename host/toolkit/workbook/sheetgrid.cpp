@@ -23,10 +23,8 @@ bool CSheetGrid::addCell(qint64 row, qint64 column, const QChar* text, int lengt
                       .arg(inputcaps::kMaxSheetChars * 2 / inputcaps::kMiB);
         return false;
     }
-    for (int i = 0; i < length && !m_tabOrLineBreak; ++i) {
-        const ushort c = text[i].unicode();
-        m_tabOrLineBreak = c == '\t' || c == '\n' || c == '\r';
-    }
+    for (int i = 0; i < length && !m_hasTab; ++i)
+        m_hasTab = text[i] == QLatin1Char('\t');
     m_index.push_back(Cell{quint32(row), quint32(column), quint32(m_text.size()), quint32(length)});
     m_text.append(text, length);
     return true;
@@ -40,15 +38,13 @@ bool CSheetGrid::finish()
     // Writers emit rows in order; sort only when one did not.
     if (!std::is_sorted(m_index.begin(), m_index.end(), before))
         std::stable_sort(m_index.begin(), m_index.end(), before);
-    // A cell written twice keeps its last text.
-    size_t kept = 0;
-    for (size_t i = 0; i < m_index.size(); ++i) {
-        if (kept > 0 && m_index[kept - 1].row == m_index[i].row && m_index[kept - 1].column == m_index[i].column)
-            m_index[kept - 1] = m_index[i];
-        else
-            m_index[kept++] = m_index[i];
+    for (size_t i = 1; i < m_index.size(); ++i) {
+        if (m_index[i - 1].row == m_index[i].row && m_index[i - 1].column == m_index[i].column) {
+            m_error = QStringLiteral("the cell at row %1, column %2 is given twice").arg(m_index[i].row).arg(m_index[i].column);
+            clear();
+            return false;
+        }
     }
-    m_index.resize(kept);
 
     m_rowStart.clear();
     if (m_index.empty()) {
@@ -100,8 +96,9 @@ QString CSheetGrid::text(int row, int column) const
     return c ? m_text.mid(int(c->offset), int(c->length)) : QString();
 }
 
-QStringList CSheetGrid::lines(QChar separator, bool skipFirstRow) const
+QStringList CSheetGrid::tabJoinedLines(bool skipFirstRow, std::vector<int>& tabLines) const
 {
+    const QChar separator = QLatin1Char('\t');
     QStringList out;
     if (m_rowStart.empty())
         return out;
@@ -120,13 +117,29 @@ QStringList CSheetGrid::lines(QChar separator, bool skipFirstRow) const
             const Cell& c = m_index[i];
             for (; col < int(c.column); ++col)
                 line += separator;
+            const int at = line.size();
             line.append(text + c.offset, int(c.length));
+            if (m_hasTab) {
+                QChar* cell = line.data() + at;
+                for (quint32 k = 0; k < c.length; ++k) {
+                    if (cell[k] == separator) {
+                        cell[k] = QLatin1Char(' ');
+                        if (tabLines.empty() || tabLines.back() != out.size())
+                            tabLines.push_back(out.size());
+                    }
+                }
+            }
         }
         for (; col < m_lastColumn; ++col)
             line += separator;
         out.append(line);
     }
     return out;
+}
+
+void CSheetGrid::reserve(qint64 cells)
+{
+    m_index.reserve(size_t(qBound<qint64>(0, cells, inputcaps::kMaxCells)));
 }
 
 void CSheetGrid::clear()
@@ -136,7 +149,7 @@ void CSheetGrid::clear()
     std::vector<quint32>().swap(m_rowStart);
     m_firstRow = m_firstColumn = 1;
     m_lastRow = m_lastColumn = 0;
-    m_tabOrLineBreak = false;
+    m_hasTab = false;
 }
 
 } // namespace WB

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cellsink.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,17 +13,15 @@ namespace WB {
 // column. The used range runs from the first to the last row and column holding a non-empty text;
 // rows and columns are 1-based. The sheet caps (inputcaps.h) keep memory bounded whatever a file
 // claims.
-class CSheetGrid
+class CSheetGrid : public ICellSink
 {
 public:
+    using ICellSink::addCell;
     // False (and error() set) past a cap or outside the sheet's bounds. An empty text is no value.
-    bool addCell(qint64 row, qint64 column, const QChar* text, int length);
-    bool addCell(qint64 row, qint64 column, const QString& text)
-    {
-        return addCell(row, column, text.constData(), text.size());
-    }
-    // Sorts the cells and fixes the used range; false when the range is past the field cap.
-    bool finish();
+    bool addCell(qint64 row, qint64 column, const QChar* text, int length) override;
+    // Sorts the cells and fixes the used range; false when the range is past the field cap or
+    // a cell was given twice (nothing a spreadsheet program shows is silently replaced).
+    bool finish() override;
 
     bool isEmpty() const { return m_index.empty(); }
     int firstRow() const { return m_firstRow; }
@@ -30,12 +30,13 @@ public:
     int lastColumn() const { return m_lastColumn; }
     // Empty outside the used range or for a missing cell.
     QString text(int row, int column) const;
-    // Whether some cell holds a tab, a line feed or a carriage return.
-    bool hasTabOrLineBreak() const { return m_tabOrLineBreak; }
-    // One line per row of the used range, its cells joined by separator.
-    QStringList lines(QChar separator, bool skipFirstRow) const;
-    QString error() const { return m_error; }
-    void clear();
+    // One line per row of the used range, its cells joined by a tab. A tab inside a cell becomes
+    // a space, so that every field stays where its cell is; the lines where one did are added to
+    // tabLines (0-based). Line breaks inside a cell stay: the lines are entries, not text.
+    QStringList tabJoinedLines(bool skipFirstRow, std::vector<int>& tabLines) const;
+    QString error() const override { return m_error; }
+    void clear() override;
+    void reserve(qint64 cells) override;
 
 private:
     struct Cell
@@ -51,7 +52,7 @@ private:
     QString m_text;
     std::vector<quint32> m_rowStart; // first cell of each used row, plus one past the end
     int m_firstRow = 1, m_lastRow = 0, m_firstColumn = 1, m_lastColumn = 0;
-    bool m_tabOrLineBreak = false;
+    bool m_hasTab = false; // some cell holds a tab
     QString m_error;
 };
 

@@ -4,6 +4,10 @@
 
 #include <QString>
 
+namespace standin {
+struct WorkbookReport;
+}
+
 namespace WB {
 
 // The readers' own log lines. The file-reading core links no logger: the full host library hands
@@ -11,5 +15,7 @@ namespace WB {
 using WorkbookLogSink = void (*)(const char* line);
 HOST_EXPORT void setWorkbookLogSink(WorkbookLogSink sink);
 void logWorkbook(const QString& line);
+// "[reader] open path: sheet 1 of 3, "Rates"", then the report's warnings.
+void logWorkbookRead(const standin::WorkbookReport& report);
 
 } // namespace WB

@@ -2,7 +2,7 @@
 
 #include "compounddocument.h"
 #include "inputcaps.h"
-#include "sheetgrid.h"
+#include "cellsink.h"
 
 #include <QtEndian>
 
@@ -21,6 +21,7 @@ enum : quint16
     kFilePass = 0x002F,
     kContinue = 0x003C,
     kCodePage = 0x0042,
+    kWindow1 = 0x003D,
     kBoundSheet = 0x0085,
     kMulRk = 0x00BD,
     kMulBlank = 0x00BE,
@@ -340,31 +341,35 @@ bool CXlsSheetLoader::fail(const QString& message)
     return false;
 }
 
-bool CXlsSheetLoader::load(const QString& path, CSheetGrid& grid)
+bool CXlsSheetLoader::load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets)
 {
     CCompoundDocument document;
+    m_sheets = standin::WorkbookReport();
     if (!document.open(path)) {
-        m_sheetCount = 0;
         m_error = document.error();
         return false;
     }
-    return load(document, grid);
+    const bool ok = load(document, grid);
+    sheets = m_sheets;
+    return ok;
 }
 
-bool CXlsSheetLoader::loadData(const QByteArray& file, CSheetGrid& grid)
+bool CXlsSheetLoader::loadData(const QByteArray& file, ICellSink& grid)
 {
     CCompoundDocument document;
+    m_sheets = standin::WorkbookReport();
     if (!document.openData(file)) {
-        m_sheetCount = 0;
         m_error = document.error();
         return false;
     }
     return load(document, grid);
 }
 
-bool CXlsSheetLoader::load(CCompoundDocument& document, CSheetGrid& grid)
+bool CXlsSheetLoader::load(CCompoundDocument& document, ICellSink& grid)
 {
-    m_sheetCount = 0;
+    m_sheets = standin::WorkbookReport();
+    m_activeTab = -1;
+    m_firstSheetType = 0;
     m_biff8 = true;
     m_date1904 = false;
     m_codec = QTextCodec::codecForName("windows-1252");
@@ -390,7 +395,7 @@ bool CXlsSheetLoader::load(CCompoundDocument& document, CSheetGrid& grid)
     m_sharedPool = QString();
     std::vector<std::pair<quint32, quint32>>().swap(m_shared);
     if (!ok) {
-        m_sheetCount = 0;
+        m_sheets = standin::WorkbookReport();
         grid.clear();
         return false;
     }
@@ -462,20 +467,30 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
             }
             break;
         }
+        case kWindow1:
+            // The first window's: the one the workbook opens in.
+            if (n >= 12 && m_activeTab < 0)
+                m_activeTab = u16(d + 10);
+            break;
         case kBoundSheet:
-            if (n >= 6) {
-                if (m_sheetCount == 0)
-                    firstSheet = u32(d);
-                ++m_sheetCount;
-            }
+            if (n >= 6 && !readSheetEntry(d, n, pieces, firstSheet))
+                return false;
             break;
         default: break;
         }
     }
     if (!ended)
         return fail(QStringLiteral("the workbook globals end without an EOF record (truncated stream?)"));
-    if (m_sheetCount == 0)
+    if (m_sheets.sheetCount == 0)
         return fail(QStringLiteral("the workbook lists no sheet"));
+    if (m_activeTab >= 0 && m_sheets.activeSheet == 0 && m_activeTab < m_sheets.sheetCount)
+        m_sheets.activeSheet = m_activeTab + 1; // its window came after the sheets: no name
+    switch (m_firstSheetType) {
+    case 0: break;
+    case 2: return fail(QStringLiteral("the first sheet is a chart, not a worksheet"));
+    case 1: return fail(QStringLiteral("the first sheet is a macro sheet, not a worksheet"));
+    default: return fail(QStringLiteral("the first sheet is of the type %1, not a worksheet").arg(m_firstSheetType));
+    }
 
     m_xfDateKinds.reserve(m_xfFormats.size());
     for (quint16 format : m_xfFormats) {
@@ -487,31 +502,63 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
     return true;
 }
 
-QString CXlsSheetLoader::numberText(double value, quint16 xf) const
+// A BOUNDSHEET record: where a sheet starts, whether it is hidden, its kind and its name.
+bool CXlsSheetLoader::readSheetEntry(const uchar* d, int n, xls::CPieces& pieces, qint64& firstSheet)
 {
-    const EDateKind kind = xf < m_xfDateKinds.size() ? m_xfDateKinds[xf] : EDateKind::None;
-    return kind == EDateKind::None ? CCellText::fromNumber(value) : CCellText::fromSerial(value, kind, m_date1904);
+    const int index = ++m_sheets.sheetCount;
+    if (index != 1 && index != m_activeTab + 1)
+        return true;
+    QString name;
+    pieces.start(d + 6, n - 6);
+    if (n > 6 && !(m_biff8 ? pieces.unicodeString(1, name) : pieces.byteString(1, m_codec, name)))
+        return fail(QStringLiteral("the name of sheet %1 is cut short").arg(index));
+    if (index == m_activeTab + 1) {
+        m_sheets.activeSheet = index;
+        m_sheets.activeSheetName = name;
+    }
+    if (index == 1) {
+        firstSheet = u32(d);
+        m_firstSheetType = d[5];
+        m_sheets.sheet = 1;
+        m_sheets.sheetName = name;
+        const int state = d[4] & 0x03;
+        m_sheets.sheetState = state == 1   ? standin::ESheetState::Hidden
+                              : state == 2 ? standin::ESheetState::VeryHidden
+                                           : standin::ESheetState::Visible;
+    }
+    return true;
 }
 
-bool CXlsSheetLoader::put(CSheetGrid& grid, int row, int column, const QChar* chars, int length)
+bool CXlsSheetLoader::putNumber(ICellSink& grid, int row, int column, double value, quint16 xf)
+{
+    const EDateKind kind = xf < m_xfDateKinds.size() ? m_xfDateKinds[xf] : EDateKind::None;
+    if (kind != EDateKind::None)
+        return putText(grid, row, column, CCellText::fromSerial(value, kind, m_date1904));
+    QChar text[CCellText::kNumberChars];
+    return put(grid, row, column, text, CCellText::writeNumber(value, text));
+}
+
+bool CXlsSheetLoader::put(ICellSink& grid, int row, int column, const QChar* chars, int length)
 {
     if (grid.addCell(qint64(row) + 1, qint64(column) + 1, chars, length))
         return true;
     return fail(grid.error());
 }
 
-bool CXlsSheetLoader::putText(CSheetGrid& grid, int row, int column, const QString& text)
+bool CXlsSheetLoader::putText(ICellSink& grid, int row, int column, const QString& text)
 {
     return put(grid, row, column, text.constData(), text.size());
 }
 
-bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid& grid)
+bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& grid)
 {
     if (at < 0 || at >= stream.size())
         return fail(QStringLiteral("the first sheet's offset %1 lies outside the workbook stream").arg(at));
     xls::CRecords record(stream, at);
     if (!record.next() || record.type != kBof)
         return fail(QStringLiteral("no BOF record at the first sheet's offset %1").arg(at));
+    // A cell takes 14 bytes or more (header, place, style, value) in all but MULRK records.
+    grid.reserve((stream.size() - at) / 14);
 
     xls::CPieces pieces;
     QString text;
@@ -569,12 +616,12 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
         case kNumber:
             if (n < 14)
                 return tooShort();
-            ok = putText(grid, row, column, numberText(f64(d + 6), u16(d + 4)));
+            ok = putNumber(grid, row, column, f64(d + 6), u16(d + 4));
             break;
         case kRk:
             if (n < 10)
                 return tooShort();
-            ok = putText(grid, row, column, numberText(rkValue(u32(d + 6)), u16(d + 4)));
+            ok = putNumber(grid, row, column, rkValue(u32(d + 6)), u16(d + 4));
             break;
         case kMulRk: {
             if (n < 6)
@@ -582,7 +629,7 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
             const int count = (n - 6) / 6;
             for (int i = 0; i < count && ok; ++i) {
                 const uchar* cell = d + 4 + 6 * i;
-                ok = putText(grid, row, column + i, numberText(rkValue(u32(cell + 2)), u16(cell)));
+                ok = putNumber(grid, row, column + i, rkValue(u32(cell + 2)), u16(cell));
             }
             break;
         }
@@ -620,13 +667,13 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, CSheetGrid&
 
 // A FORMULA record of at least 20 bytes: its cached result, or for a text result the cell the next
 // STRING record fills.
-bool CXlsSheetLoader::readFormula(const uchar* d, CSheetGrid& grid)
+bool CXlsSheetLoader::readFormula(const uchar* d, ICellSink& grid)
 {
     const int row = u16(d);
     const int column = u16(d + 2);
     const uchar* result = d + 6;
     if (result[6] != 0xFF || result[7] != 0xFF)
-        return putText(grid, row, column, numberText(f64(result), u16(d + 4)));
+        return putNumber(grid, row, column, f64(result), u16(d + 4));
     QString text;
     switch (result[0]) {
     case 0:
@@ -649,7 +696,7 @@ bool CXlsSheetLoader::readFormula(const uchar* d, CSheetGrid& grid)
 }
 
 // A STRING record: the text result of the formula just before it.
-bool CXlsSheetLoader::readFormulaText(xls::CRecords& record, xls::CPieces& pieces, CSheetGrid& grid)
+bool CXlsSheetLoader::readFormulaText(xls::CRecords& record, xls::CPieces& pieces, ICellSink& grid)
 {
     if (m_pendingRow < 0)
         return fail(QStringLiteral("a STRING record at offset %1 follows no formula").arg(record.offset));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "celltext.h"
+#include "standinworkbook.h"
 
 #include <QHash>
 #include <QString>
@@ -11,7 +12,7 @@
 namespace WB {
 
 class CCompoundDocument;
-class CSheetGrid;
+class ICellSink;
 
 namespace xls {
 class CPieces;
@@ -26,24 +27,28 @@ class CRecords;
 class CXlsSheetLoader
 {
 public:
-    bool load(const QString& path, CSheetGrid& grid);
+    // sheets gets the workbook's sheets, the one read and the one it opens on.
+    bool load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets);
     // The same for a compound document's bytes, as fuzzing hands them over.
-    bool loadData(const QByteArray& file, CSheetGrid& grid);
-    int sheetCount() const { return m_sheetCount; }
+    bool loadData(const QByteArray& file, ICellSink& grid);
     QString error() const { return m_error; }
 
 private:
     bool fail(const QString& message);
-    bool load(CCompoundDocument& document, CSheetGrid& grid);
+    bool load(CCompoundDocument& document, ICellSink& grid);
     bool readGlobals(const QByteArray& stream, qint64& firstSheet);
-    bool readSheet(const QByteArray& stream, qint64 at, CSheetGrid& grid);
-    bool readFormula(const uchar* record, CSheetGrid& grid);
-    bool readFormulaText(xls::CRecords& record, xls::CPieces& pieces, CSheetGrid& grid);
-    bool put(CSheetGrid& grid, int row, int column, const QChar* chars, int length);
-    bool putText(CSheetGrid& grid, int row, int column, const QString& text);
-    QString numberText(double value, quint16 xf) const;
+    bool readSheetEntry(const uchar* record, int length, xls::CPieces& pieces, qint64& firstSheet);
+    bool readSheet(const QByteArray& stream, qint64 at, ICellSink& grid);
+    bool readFormula(const uchar* record, ICellSink& grid);
+    bool readFormulaText(xls::CRecords& record, xls::CPieces& pieces, ICellSink& grid);
+    bool put(ICellSink& grid, int row, int column, const QChar* chars, int length);
+    bool putText(ICellSink& grid, int row, int column, const QString& text);
+    // A number as its cell style shows it: General, or a date or time.
+    bool putNumber(ICellSink& grid, int row, int column, double value, quint16 xf);
 
-    int m_sheetCount = 0;
+    standin::WorkbookReport m_sheets;
+    int m_activeTab = -1; // 0-based, from WINDOW1
+    quint8 m_firstSheetType = 0;
     bool m_biff8 = true;
     bool m_date1904 = false;
     QTextCodec* m_codec = nullptr; // of BIFF5's 8-bit texts

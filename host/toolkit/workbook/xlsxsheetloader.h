@@ -2,22 +2,25 @@
 
 #include <QString>
 
+namespace standin {
+struct WorkbookReport;
+}
+
 namespace WB {
 
-class CSheetGrid;
+class ICellSink;
 
 // Loads the first sheet of an .xlsx package (the first <sheet> of the workbook part, found
-// through the package relationships) into a grid, streaming every part through our XML scanner.
+// through the package relationships) into a grid, streaming every part through expat.
 class CXlsxSheetLoader
 {
 public:
-    // False with error() when the package or its first sheet cannot be read.
-    bool load(const QString& path, CSheetGrid& grid);
-    int sheetCount() const { return m_sheetCount; }
+    // False with error() when the package or its first sheet cannot be read as a spreadsheet
+    // program would show it. sheets gets the workbook's sheets, the one read and the one shown.
+    bool load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets);
     QString error() const { return m_error; }
 
 private:
-    int m_sheetCount = 0;
     QString m_error;
 };
 

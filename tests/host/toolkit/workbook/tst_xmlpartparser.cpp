@@ -1,0 +1,307 @@
+// The readers' one XML path: expat in namespace mode under the readers' rules. Elements are
+// matched by namespace, markup compatibility is applied, and what cannot be read as a spreadsheet
+// program would read it is refused with its reason, however the part is cut into pieces.
+#include "celltext.h"
+#include "inputcaps.h"
+#include "xmlpartparser.h"
+
+#include <QTextCodec>
+#include <QtTest>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+using WB::EXmlVocabulary;
+
+namespace {
+
+const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const QByteArray kStrict = "http://purl.oclc.org/ooxml/spreadsheetml/main";
+const QByteArray kCompat = "http://schemas.openxmlformats.org/markup-compatibility/2006";
+const QByteArray kPackage = "http://schemas.openxmlformats.org/package/2006/relationships";
+const QByteArray kOffice = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+// The elements a subclass is handed, as one string: "<name a=v>", "</name>", text; a namespaced
+// attribute as "uri|local". <v> is text only, as the readers hold it; inside <strict> an element
+// of another namespace is refused, inside <loose> skipped again.
+class CRecorder : public WB::CXmlPartParser
+{
+public:
+    explicit CRecorder(EXmlVocabulary vocabulary)
+        : CXmlPartParser(QStringLiteral("part.xml"), vocabulary)
+    {
+    }
+    QByteArray events;
+
+protected:
+    void startElement(const char* name, const char** attributes) override
+    {
+        events += '<';
+        events += name;
+        for (int i = 0; attributes[i]; i += 2)
+            events += ' ' + QByteArray(attributes[i]).replace('\x01', '|') + '=' + attributes[i + 1];
+        events += '>';
+        setTextOnly(isName(name, "v"));
+        if (isName(name, "strict") || isName(name, "loose"))
+            refuseForeignInside(isName(name, "strict"));
+    }
+    void endElement(const char* name) override
+    {
+        setTextOnly(false);
+        events += "</" + QByteArray(name) + ">";
+    }
+    void characters(const char* text, int length) override { events.append(text, length); }
+};
+
+// The events, or "refused: " and the reason, feeding xml cut after each of the given positions.
+QByteArray outcome(const QByteArray& xml, const std::vector<int>& cuts, EXmlVocabulary vocabulary)
+{
+    CRecorder recorder(vocabulary);
+    int from = 0;
+    bool ok = true;
+    for (const int cut : cuts) {
+        ok = ok && recorder.feed(xml.constData() + from, cut - from, false);
+        from = cut;
+    }
+    ok = ok && recorder.feed(xml.constData() + from, xml.size() - from, true);
+    return ok ? recorder.events : "refused: " + recorder.error().toUtf8();
+}
+
+QByteArray sheet(const QByteArray& declarations, const QByteArray& content)
+{
+    return "<worksheet xmlns=\"" + kMain + "\"" + declarations + ">" + content + "</worksheet>";
+}
+
+QByteArray inEncoding(const char* codec, const QByteArray& utf8, bool mark)
+{
+    QTextCodec* c = QTextCodec::codecForName(codec);
+    const QByteArray bytes = c->fromUnicode(QString::fromUtf8(utf8));
+    // Qt's UTF-16 codecs write a byte order mark of their own; keep it only when asked.
+    const bool has = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    return mark || !has ? bytes : bytes.mid(2);
+}
+
+} // namespace
+
+class TestXmlPartParser : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readsAsASpreadsheetProgramWould_data();
+    void readsAsASpreadsheetProgramWould();
+    void boundsWhatAPartMayCost_data();
+    void boundsWhatAPartMayCost();
+    void keepsNumbersGeneralAlreadyShows();
+};
+
+void TestXmlPartParser::readsAsASpreadsheetProgramWould_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<int>("vocabulary");
+    QTest::addColumn<QByteArray>("expected"); // the events, or "refused: " and a part of the reason
+
+    const int spreadsheet = int(EXmlVocabulary::Spreadsheet);
+    const QByteArray mc = " xmlns:mc=\"" + kCompat + "\"";
+    const QByteArray cells = "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>12</v></c></row></sheetData>";
+    const QByteArray cellEvents =
+        "<worksheet><sheetData><row r=1><c r=A1 t=s><v>12</v></c></row></sheetData></worksheet>";
+    QTest::newRow("declaration, byte order mark, default namespace")
+        << "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + sheet("", cells)
+        << spreadsheet << cellEvents;
+    QTest::newRow("the main namespace by a prefix, and strict")
+        << "<x:worksheet xmlns:x=\"" + kStrict + "\"><x:sheetData/></x:worksheet>" << spreadsheet
+        << QByteArray("<worksheet><sheetData></sheetData></worksheet>");
+    QTest::newRow("elements of another namespace skipped with what they hold")
+        << sheet(" xmlns:o=\"urn:other\"", "<o:row><c r=\"A1\"/></o:row><row>a<o:v>9</o:v>b</row>") << spreadsheet
+        << QByteArray("<worksheet><row>ab</row></worksheet>");
+    QTest::newRow("an element of another namespace where the reader refuses it")
+        << sheet(" xmlns:o=\"urn:other\"", "<strict><row><o:c/></row></strict>") << spreadsheet
+        << QByteArray("refused: xml: an element <c> of another namespace at line 1 of part.xml");
+    QTest::newRow("skipped again inside an element that allows it")
+        << sheet(" xmlns:o=\"urn:other\"", "<strict><loose><o:c/></loose></strict>") << spreadsheet
+        << QByteArray("<worksheet><strict><loose></loose></strict></worksheet>");
+    QTest::newRow("an element in no namespace skipped") << sheet("", "<row xmlns=\"\"><c/></row>") << spreadsheet
+                                                        << QByteArray("<worksheet></worksheet>");
+    const QByteArray alternate = "<mc:AlternateContent><mc:Choice Requires=\"%1\"><row r=\"2\"/></mc:Choice>"
+                                 "<mc:Fallback><row r=\"1\"/></mc:Fallback></mc:AlternateContent>";
+    QTest::newRow("alternate content: of two understood choices, the first")
+        << sheet(mc + " xmlns:s=\"" + kMain + "\"",
+                 "<mc:AlternateContent><mc:Choice Requires=\"s\"><row r=\"3\"/></mc:Choice><mc:Choice "
+                 "Requires=\"s\"><row r=\"4\"/></mc:Choice></mc:AlternateContent>")
+        << spreadsheet << QByteArray("<worksheet><row r=3></row></worksheet>");
+    QTest::newRow("alternate content: nothing understood, no fallback")
+        << sheet(mc + " xmlns:x14=\"urn:x14\"",
+                 "<mc:AlternateContent><mc:Choice Requires=\"x14\"><row/></mc:Choice></mc:AlternateContent>")
+        << spreadsheet << QByteArray("<worksheet></worksheet>");
+    QTest::newRow("alternate content: a choice naming an undeclared prefix")
+        << sheet(mc, QByteArray(alternate).replace("%1", "nope")) << spreadsheet
+        << QByteArray("refused: xml: mc:Requires names the undeclared prefix \"nope\"");
+    QTest::newRow("alternate content: something else inside")
+        << sheet(mc, "<mc:AlternateContent><row/></mc:AlternateContent>") << spreadsheet
+        << QByteArray("refused: xml: <row> inside mc:AlternateContent");
+    QTest::newRow("alternate content: a choice after the fallback")
+        << sheet(mc + " xmlns:s=\"" + kMain + "\"",
+                 "<mc:AlternateContent><mc:Fallback/><mc:Choice Requires=\"s\"/></mc:AlternateContent>")
+        << spreadsheet << QByteArray("refused: xml: <Choice> inside mc:AlternateContent");
+    QTest::newRow("a choice outside alternate content")
+        << sheet(mc, "<mc:Choice Requires=\"x\"/>") << spreadsheet
+        << QByteArray("refused: xml: mc:Choice outside mc:AlternateContent");
+    QTest::newRow("must understand what is read")
+        << sheet(mc + " xmlns:s=\"" + kMain + "\"", "<row mc:MustUnderstand=\"s\"/>") << spreadsheet
+        << "<worksheet><row " + kCompat + "|MustUnderstand=s></row></worksheet>";
+    QTest::newRow("content to process inside an ignored element")
+        << sheet(mc + " xmlns:o=\"urn:other\" mc:Ignorable=\"o\" mc:ProcessContent=\"o:wrap\"", "<o:wrap><row/></o:wrap>")
+        << spreadsheet << QByteArray("refused: xml: mc:ProcessContent at line 1 of part.xml is not read");
+    QTest::newRow("an element inside a value")
+        << sheet(" xmlns:o=\"urn:other\"", "<v>1<o:b>2</o:b>3</v>") << spreadsheet
+        << QByteArray("refused: xml: an element <b> inside a text value");
+    QTest::newRow("UTF-16, little-endian with its mark")
+        << inEncoding("UTF-16LE", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + sheet("", cells), true)
+        << spreadsheet << cellEvents;
+    QTest::newRow("UTF-16, big-endian without a mark")
+        << inEncoding("UTF-16BE", sheet("", "<t>平安银行 €</t>"), false) << spreadsheet
+        << QByteArray("<worksheet><t>平安银行 €</t></worksheet>");
+    QTest::newRow("declared windows-1252")
+        << "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + sheet("", cells) << spreadsheet
+        << QByteArray("refused: xml: part.xml declares the encoding \"windows-1252\"; parts are read in UTF-8 or UTF-16 only");
+    QTest::newRow("an 8-bit part declaring UTF-16")
+        << "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + sheet("", "") << spreadsheet
+        << QByteArray("refused: xml: encoding specified in XML declaration is incorrect at line 1 of part.xml");
+    QTest::newRow("Latin-1 bytes undeclared") << sheet("", "<t>caf\xE9</t>") << spreadsheet
+                                              << QByteArray("refused: xml: not well-formed (invalid token)");
+    QTest::newRow("an undefined entity") << sheet("", "<t>&nbsp;</t>") << spreadsheet
+                                         << QByteArray("refused: xml: undefined entity");
+    QTest::newRow("two roots") << sheet("", "") + "<worksheet/>" << spreadsheet
+                               << QByteArray("refused: xml: junk after document element");
+    QTest::newRow("nothing") << QByteArray() << spreadsheet << QByteArray("refused: xml: no element found");
+    QTest::newRow("a root of no namespace") << QByteArray("<worksheet><sheetData/></worksheet>") << spreadsheet
+                                            << QByteArray("refused: xml: the root element <worksheet> of part.xml");
+    QTest::newRow("a root of the other vocabulary")
+        << "<Relationships xmlns=\"" + kPackage + "\"/>" << spreadsheet
+        << QByteArray("refused: xml: the root element <Relationships> of part.xml");
+    QTest::newRow("alternate content as the root")
+        << "<mc:AlternateContent" + mc + "/>" << spreadsheet
+        << QByteArray("refused: xml: the root element <AlternateContent> of part.xml");
+    QTest::newRow("relationships")
+        << "<Relationships xmlns=\"" + kPackage + "\"><Relationship Id=\"rId1\" Target=\"a.xml\"/></Relationships>"
+        << int(EXmlVocabulary::Relationships)
+        << QByteArray("<Relationships><Relationship Id=rId1 Target=a.xml></Relationship></Relationships>");
+}
+
+// The same events or the same refusal in one piece, cut anywhere in two, and a byte at a time.
+void TestXmlPartParser::readsAsASpreadsheetProgramWould()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(int, vocabulary);
+    QFETCH(QByteArray, expected);
+    const auto kind = EXmlVocabulary(vocabulary);
+
+    const QByteArray whole = outcome(xml, {}, kind);
+    if (expected.startsWith("refused: "))
+        QVERIFY2(whole.startsWith(expected), whole.constData());
+    else
+        QCOMPARE(whole, expected);
+    for (int cut = 0; cut <= xml.size(); ++cut)
+        QCOMPARE(outcome(xml, {cut}, kind), whole);
+    std::vector<int> bytes;
+    for (int i = 1; i < xml.size(); ++i)
+        bytes.push_back(i);
+    QCOMPARE(outcome(xml, bytes, kind), whole);
+}
+
+void TestXmlPartParser::boundsWhatAPartMayCost_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QByteArray>("expected"); // "read", or "refused: " and a part of the reason
+
+    const int cap = int(inputcaps::kMaxTokenBytes);
+    const QByteArray open = "<worksheet xmlns=\"" + kMain + "\">";
+    const QByteArray longTag = open + "<c a=\"" + QByteArray(cap - 16, 'x') + "\"/></worksheet>";
+    QTest::newRow("a tag just under the token cap") << longTag << QByteArray("read");
+    QTest::newRow("a tag past the token cap")
+        << open + "<c a=\"" + QByteArray(cap, 'x') + "\"/></worksheet>"
+        << QByteArray("refused: xml: part.xml holds a tag, comment or instruction longer than 4 MiB");
+    QTest::newRow("a value holding > past the token cap")
+        << open + "<c a=\"" + QByteArray(cap, '>') + "\"/></worksheet>" << QByteArray("refused: xml: part.xml holds a tag");
+    QTest::newRow("a comment holding > past the token cap")
+        << open + "<!--" + QByteArray(cap, '>') + "--></worksheet>" << QByteArray("refused: xml: part.xml holds a tag");
+    QTest::newRow("a UTF-16 tag past the token cap")
+        << inEncoding("UTF-16LE", open + "<c a=\"" + QByteArray(cap / 2, 'x') + "\"/></worksheet>", true)
+        << QByteArray("refused: xml: part.xml holds a tag");
+    QTest::newRow("a long text is no token")
+        << open + "<t>" + QByteArray(2 * cap, 'x') + "</t></worksheet>" << QByteArray("read");
+    QByteArray deep = open;
+    for (int i = 1; i < inputcaps::kMaxDepth; ++i)
+        deep += "<d>";
+    QTest::newRow("nesting at the cap") << deep + QByteArray("</d>").repeated(inputcaps::kMaxDepth - 1) + "</worksheet>"
+                                        << QByteArray("read");
+    QTest::newRow("nesting past the cap")
+        << deep + "<d/>" + QByteArray("</d>").repeated(inputcaps::kMaxDepth - 1) + "</worksheet>"
+        << QByteArray("refused: xml: part.xml nests deeper than 256 elements");
+    // expat keeps every distinct name to the end of a part.
+    QByteArray names = open;
+    for (int i = 0; i < 600000; ++i)
+        names += "<n" + QByteArray::number(i) + "/>";
+    QTest::newRow("distinct names past the parser's memory cap")
+        << names + "</worksheet>" << QByteArray("refused: xml: part.xml needs more than 32 MiB to parse");
+}
+
+// Whatever a part claims, what it may make the parser hold is bounded and said when passed.
+void TestXmlPartParser::boundsWhatAPartMayCost()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QByteArray, expected);
+    // In pieces of the size the zip reader hands over, and in odd ones.
+    for (const int piece : {256 * 1024, 65537}) {
+        std::vector<int> cuts;
+        for (int at = piece; at < xml.size(); at += piece)
+            cuts.push_back(at);
+        const QByteArray got = outcome(xml, cuts, EXmlVocabulary::Spreadsheet);
+        if (expected == "read")
+            QVERIFY2(!got.startsWith("refused: "), got.left(200).constData());
+        else
+            QVERIFY2(got.startsWith(expected), got.left(200).constData());
+    }
+}
+
+// A number taken as written must read exactly as the General format would show it, and any
+// number shows its 15 significant digits.
+void TestXmlPartParser::keepsNumbersGeneralAlreadyShows()
+{
+    std::mt19937_64 random(7);
+    const char* fixed[] = {
+        "0",    "-0", "0.5", "600000", "0.0000000001",     "0.00000000001",     "123456789012345", "1234567890123456",
+        "0.10", "1.", "01",  "-12.75", "99999999999999.9", "0.1234567890123456"};
+    std::vector<std::string> texts(std::begin(fixed), std::end(fixed));
+    for (int i = 0; i < 20000; ++i) {
+        char buffer[64];
+        const double value = std::ldexp(double(random() % 2000000) - 1000000, int(random() % 80) - 60);
+        const auto res =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, int(random() % 12));
+        texts.emplace_back(buffer, res.ptr);
+    }
+    int kept = 0;
+    for (const std::string& text : texts) {
+        if (!WB::CCellText::isGeneralNumber(text.data(), int(text.size())))
+            continue;
+        ++kept;
+        QCOMPARE(WB::CCellText::fromNumber(std::strtod(text.c_str(), nullptr)), QString::fromStdString(text));
+    }
+    QVERIFY(kept > 1000);
+    // Any double shows its value rounded to 15 significant digits.
+    for (int i = 0; i < 20000; ++i) {
+        double value;
+        const quint64 bits = random();
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value) || value == 0)
+            continue;
+        const double shown = WB::CCellText::fromNumber(value).toDouble();
+        QCOMPARE(QString::number(shown, 'g', 15), QString::number(value, 'g', 15));
+    }
+}
+
+QTEST_MAIN(TestXmlPartParser)
+#include "tst_xmlpartparser.moc"

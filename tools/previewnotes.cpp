@@ -1,0 +1,223 @@
+#include "previewnotes.h"
+
+#include "uploadvalidation.h"
+
+#include <QFile>
+#include <QJsonArray>
+
+#include <algorithm>
+#include <string>
+
+namespace DVK {
+
+namespace {
+
+const QString kUndecodable = QStringLiteral("undecodable bytes, shown as U+FFFD");
+const QString kUtf8AsGbk = QStringLiteral("UTF-8 bytes in a file read as GBK, shown as GBK reads them");
+const QString kTab = QStringLiteral("a tab inside a cell, read as a space");
+
+QString stateName(standin::ESheetState state)
+{
+    switch (state) {
+    case standin::ESheetState::Hidden: return QStringLiteral("hidden");
+    case standin::ESheetState::VeryHidden: return QStringLiteral("veryHidden");
+    case standin::ESheetState::Visible: break;
+    }
+    return QStringLiteral("visible");
+}
+
+// Well-formed UTF-8 holding a character of three bytes or more (as Chinese in UTF-8 is): what
+// a line of GBK text almost never is.
+bool looksUtf8(const char* p, const char* end)
+{
+    bool wide = false;
+    while (p < end) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        const int n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (n == 0 || end - p < n)
+            return false;
+        // The second byte's range: no overlong form, no surrogate, nothing past U+10FFFF.
+        const auto second = static_cast<unsigned char>(p[1]);
+        const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        if (second < low || second > high)
+            return false;
+        for (int k = 2; k < n; ++k) {
+            if ((static_cast<unsigned char>(p[k]) & 0xC0) != 0x80)
+                return false;
+        }
+        wide = wide || n >= 3;
+        p += n;
+    }
+    return wide;
+}
+
+// The lines the reader did not decode as their bytes are written: a U+FFFD the bytes do not hold
+// (bytes neither encoding reads), or UTF-8 in a file the client's guess read as GBK. The file is
+// read again and taken line by line as the reader split it.
+void markUndecodable(const QString& path, const ConversionFileLines& content, PreviewNotes& notes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    const bool gbk = utils::isGBKCode(std::string(bytes.constData(), size_t(bytes.size())));
+    const QChar replacement(0xFFFD);
+    if (!gbk && std::none_of(content.lines.begin(), content.lines.end(),
+                             [&](const QString& line) { return line.contains(replacement); }))
+        return;
+    // U+FFFD as the file writes it, in its encoding.
+    const QByteArray written = gbk ? QByteArray("\x84\x31\xA4\x37") : QByteArray("\xEF\xBF\xBD");
+    if (bytes.count('\n') + 1 != content.lines.size())
+        return;
+    int from = 0;
+    for (int i = 0; i < content.lines.size(); ++i) {
+        const int end = i + 1 < content.lines.size() ? bytes.indexOf('\n', from) : bytes.size();
+        const QString& text = content.lines[i];
+        QString warning;
+        if (text.contains(replacement) && text.count(replacement) > bytes.mid(from, end - from).count(written))
+            warning = kUndecodable;
+        else if (gbk && looksUtf8(bytes.constData() + from, bytes.constData() + end))
+            warning = kUtf8AsGbk;
+        if (!warning.isEmpty()) {
+            notes.lineWarnings[i] << warning;
+            ++notes.undecodableLines;
+        }
+        from = end + 1;
+    }
+}
+
+// The text as UTF-8 with an unpaired surrogate kept as its own three bytes: QString::toUtf8 would
+// make it a "?" and hide what the service is shown.
+std::string keptUtf8(const QStringRef& text)
+{
+    std::string out;
+    const auto put = [&out](uint code, int bytes) {
+        static const unsigned char lead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+        char buffer[4];
+        for (int k = bytes - 1; k > 0; --k, code >>= 6)
+            buffer[k] = char(0x80 | (code & 0x3F));
+        buffer[0] = char(lead[bytes] | code);
+        out.append(buffer, size_t(bytes));
+    };
+    for (int i = 0; i < text.size(); ++i) {
+        const uint c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            put(QChar::surrogateToUcs4(ushort(c), text.at(++i).unicode()), 4);
+        else
+            put(c, c < 0x80 ? 1 : c < 0x800 ? 2 : 3);
+    }
+    return out;
+}
+
+// The third field of a used line: the name the request sends. Exchange and code come from the
+// security master.
+QStringRef nameField(const QString& line, const QString& separator)
+{
+    int start = 0;
+    for (int k = 0; k < 2; ++k) {
+        const int at = line.indexOf(separator, start);
+        if (at < 0)
+            return QStringRef();
+        start = at + separator.size();
+    }
+    const int end = line.indexOf(separator, start);
+    return line.midRef(start, end < 0 ? -1 : end - start);
+}
+
+// The service's words for a name it would not store (see rqservice::unstorable), or empty.
+QString refusal(const QStringRef& name)
+{
+    const char* why = rqservice::unstorable(keptUtf8(name));
+    return why ? QStringLiteral("证券名称含有无法保存的字符: ") + QString::fromUtf8(why) : QString();
+}
+
+} // namespace
+
+PreviewNotes previewNotes(const QString& path, const ConversionFileLines& content, const UploadRequestPlan& plan)
+{
+    PreviewNotes notes;
+    notes.workbook = content.kind == QLatin1String("xls") || content.kind == QLatin1String("xlsx");
+    if (notes.workbook) {
+        notes.report = standin::lastWorkbookReport();
+        // A tab-joined line's fields are its cells; in a comma-joined one a tab is no separator.
+        if (content.separator == QLatin1String("\t")) {
+            for (const int line : notes.report.tabLines)
+                notes.lineWarnings[line] << kTab;
+        }
+    } else if (content.kind == QLatin1String("csv") && content.message.isEmpty()) {
+        markUndecodable(path, content, notes);
+    }
+    // The service stores well-formed UTF-8 without a NUL (rqservice::unstorable); a name made
+    // UTF-8 by Qt is well-formed but for a NUL or a surrogate it turned into "?". Without either in
+    // any line there is nothing it would refuse.
+    const bool mayRefuse = std::any_of(content.lines.begin(), content.lines.end(), [](const QString& line) {
+        return std::any_of(line.begin(), line.end(), [](QChar c) { return c.unicode() == 0 || c.isSurrogate(); });
+    });
+    for (size_t i = 0; mayRefuse && i < plan.usedLines.size(); ++i) {
+        // The service judges the name as sent; a "?" in it may be an unpaired surrogate the
+        // conversion to UTF-8 replaced, so then the name as the file gives it is judged.
+        const std::string& sent = plan.detail->subjects[i]->stockName;
+        const char* why = rqservice::unstorable(sent);
+        QString reason = why ? QStringLiteral("证券名称含有无法保存的字符: ") + QString::fromUtf8(why) : QString();
+        if (reason.isEmpty() && sent.find('?') != std::string::npos)
+            reason = refusal(nameField(content.lines.at(plan.usedLines[i]), content.separator));
+        if (!reason.isEmpty())
+            notes.refused[plan.usedLines[i]] = reason;
+    }
+    return notes;
+}
+
+int storableLines(const UploadRequestPlan& plan, const PreviewNotes& notes)
+{
+    return int(plan.usedLines.size() - notes.refused.size());
+}
+
+void addPreviewNotes(QJsonObject& object, const PreviewNotes& notes)
+{
+    if (notes.workbook) {
+        const standin::WorkbookReport& r = notes.report;
+        QJsonObject workbook{{"sheets", r.sheetCount}, {"warnings", QJsonArray::fromStringList(r.sheetWarnings())}};
+        if (r.sheet > 0)
+            workbook.insert(QStringLiteral("sheet"), QJsonObject{{"index", r.sheet},
+                                                                 {"name", r.sheetName},
+                                                                 {"state", stateName(r.sheetState)}});
+        if (r.activeSheet > 0)
+            workbook.insert(QStringLiteral("opensOn"), QJsonObject{{"index", r.activeSheet}, {"name", r.activeSheetName}});
+        if (!r.refusal.isEmpty())
+            workbook.insert(QStringLiteral("refusal"), r.refusal);
+        object.insert(QStringLiteral("workbook"), workbook);
+    }
+    QJsonArray used;
+    for (const QJsonValue& value : object.value(QStringLiteral("used")).toArray()) {
+        if (!notes.refused.count(value.toObject().value(QStringLiteral("line")).toInt() - 1))
+            used.append(value);
+    }
+    object.insert(QStringLiteral("used"), used);
+    QJsonArray refused;
+    for (const auto& [line, reason] : notes.refused)
+        refused.append(QJsonObject{{"line", line + 1}, {"reason", reason}});
+    object.insert(QStringLiteral("refused"), refused);
+    QJsonArray warnings = object.value(QStringLiteral("warnings")).toArray();
+    QJsonArray undecodable;
+    for (const auto& [line, texts] : notes.lineWarnings) {
+        for (const QString& text : texts) {
+            warnings.append(QJsonObject{{"line", line + 1}, {"warning", text}});
+            if (text == kUndecodable || text == kUtf8AsGbk)
+                undecodable.append(line + 1);
+        }
+    }
+    object.insert(QStringLiteral("warnings"), warnings);
+    object.insert(QStringLiteral("undecodable"), undecodable);
+}
+
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1String("\\n")).replace(QLatin1Char('\r'), QLatin1String("\\r"));
+}
+
+} // namespace DVK
