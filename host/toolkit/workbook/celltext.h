@@ -38,6 +38,11 @@ public:
     // Whether a number format shows dates or times: built-in ids 14-22 and 45-47, or a format
     // code with date/time tokens outside quotes, escapes and [colour] sections.
     static EDateKind dateKindOf(int builtinId, const QString& formatCode);
+
+private:
+    // writeNumber's quick path; 0 when it does not apply.
+    static int writeFewDecimals(double value, QChar* text);
+    static int writeGeneral(double value, QChar* text);
 };
 
 } // namespace WB
