@@ -2,9 +2,8 @@
 
 #include "compounddocument.h"
 #include "inputcaps.h"
+#include "littleendian.h"
 #include "cellsink.h"
-
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -43,22 +42,9 @@ constexpr quint16 kBiff8 = 0x0600;
 constexpr quint16 kBiff5 = 0x0500;
 constexpr quint16 kGlobalsKind = 0x0005;
 
-quint16 u16(const uchar* p)
-{
-    return qFromLittleEndian<quint16>(p);
-}
-quint32 u32(const uchar* p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-
-double f64(const uchar* p)
-{
-    const quint64 bits = qFromLittleEndian<quint64>(p);
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
+using le::f64;
+using le::u16;
+using le::u32;
 
 // An RK packs a number in 30 bits: an integer or the high bits of a double, maybe times 100.
 double rkValue(quint32 rk)
@@ -171,7 +157,7 @@ public:
         uchar raw[sizeof(T)];
         if (!bytes(raw, int(sizeof raw)))
             return false;
-        value = qFromLittleEndian<T>(raw);
+        value = le::read<T>(raw);
         return true;
     }
 
@@ -241,7 +227,7 @@ private:
             QChar* dst = out.data() + old;
             if (wide) {
                 for (int i = 0; i < take; ++i)
-                    dst[i] = QChar(ushort(p[2 * i] | (p[2 * i + 1] << 8)));
+                    dst[i] = QChar(u16(p + 2 * i));
             } else {
                 for (int i = 0; i < take; ++i)
                     dst[i] = QChar(ushort(p[i]));
