@@ -80,6 +80,19 @@ QString CCellText::fromNumber(double value)
     return QString(text, writeNumber(value, text));
 }
 
+int CCellText::unpairedSurrogate(const QChar* text, int length)
+{
+    for (int i = 0; i < length; ++i) {
+        if (!text[i].isSurrogate())
+            continue;
+        if (text[i].isHighSurrogate() && i + 1 < length && text[i + 1].isLowSurrogate())
+            ++i;
+        else
+            return i;
+    }
+    return -1;
+}
+
 // Most cells hold a whole number or a few decimals: value is m / 10^k for the smallest such k
 // when that division gives value back, and then m written with k decimals is the shortest text
 // that reads back as value, as the general path finds it (at most 15 digits, plain notation).

@@ -446,6 +446,9 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
                 const int start = m_sharedPool.size();
                 if (!pieces.unicodeString(2, m_sharedPool))
                     return fail(QStringLiteral("shared string %1 is cut short").arg(i));
+                const int half = CCellText::unpairedSurrogate(m_sharedPool.constData() + start, m_sharedPool.size() - start);
+                if (half >= 0)
+                    return unpaired(QStringLiteral("shared string %1").arg(i), m_sharedPool.at(start + half));
                 if (m_sharedPool.size() > inputcaps::kMaxSharedChars)
                     return fail(QStringLiteral("shared strings larger than the %1 MiB cap")
                                     .arg(inputcaps::kMaxSharedChars * 2 / inputcaps::kMiB));
@@ -533,7 +536,16 @@ bool CXlsSheetLoader::put(ICellSink& grid, int row, int column, const QChar* cha
 
 bool CXlsSheetLoader::putText(ICellSink& grid, int row, int column, const QString& text)
 {
+    const int half = CCellText::unpairedSurrogate(text.constData(), text.size());
+    if (half >= 0)
+        return unpaired(QStringLiteral("the text of cell %1").arg(cellName(row, column)), text.at(half));
     return put(grid, row, column, text.constData(), text.size());
+}
+
+bool CXlsSheetLoader::unpaired(const QString& what, QChar half)
+{
+    return fail(QStringLiteral("%1 holds an unpaired surrogate (U+%2)")
+                    .arg(what, QString::number(half.unicode(), 16).toUpper()));
 }
 
 bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& grid)

@@ -131,6 +131,8 @@ void TestWorkbookReaders::readsWorkbooks_data()
                              "|SZ,600000,12.5,1.25,13:30:00|TRUE,#DIV/0!,浦发银行,,");
     QTest::newRow("shared string and formula text going on 8-bit to UTF-16 in CONTINUE")
         << "continue.xls" << QString::fromUtf8("折算率,|abababababababababab中国,|SH,abc平安银");
+    QTest::newRow("RK as integer or cut double, maybe /100, MULRK and NUMBER, negative ones too")
+        << "numbers.xls" << "-6,-1.5,-2.5,1.23|-536870912,-0.01,-0.5,7|-0.25,0.0000001,,";
     QTest::newRow("archive comment holding a stray end-record signature")
         << "comment.xlsx" << QString::fromUtf8(kXlsxwriterBook);
     QTest::newRow("part names in another case than the relationships name them")
@@ -263,6 +265,8 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
         {"xls STRING without its FORMULA", "hostile_lonely_string.xls", "follows no formula"},
         {"xls formula text without STRING", "hostile_no_string.xls", "formula at C4 is missing"},
         {"xls stream without BOF", "hostile_no_bof.xls", "does not start with a BOF record"},
+        {"xls cell given twice", "hostile_duplicate.xls", "row 2, column 2 is given twice"},
+        {"xls half a surrogate pair", "hostile_surrogate.xls", "shared string 0 holds an unpaired surrogate (U+D800)"},
         {"missing file", "no_such_file.xlsx", "cannot open"},
     };
     for (const auto& row : rows)

@@ -164,6 +164,12 @@ void TestXmlPartParser::readsAsASpreadsheetProgramWould_data()
     QTest::newRow("UTF-16, big-endian without a mark")
         << inEncoding("UTF-16BE", sheet("", "<t>平安银行 €</t>"), false) << spreadsheet
         << QByteArray("<worksheet><t>平安银行 €</t></worksheet>");
+    for (const char* half : {"\x00\xD8", "\x00\xDC"})
+        QTest::addRow("UTF-16 holding half a surrogate pair, %04X", unsigned(uchar(half[1])) << 8)
+            << inEncoding("UTF-16LE", sheet("", "<t>X</t>"), true).replace(QByteArray("X\0", 2), QByteArray(half, 2))
+            << spreadsheet << QByteArray("refused: xml: part.xml holds half a UTF-16 surrogate pair");
+    QTest::newRow("a reference to half a surrogate pair") << sheet("", "<t>&#xD800;</t>") << spreadsheet
+                                                           << QByteArray("refused: xml: reference to invalid character number");
     QTest::newRow("declared windows-1252")
         << "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + sheet("", cells) << spreadsheet
         << QByteArray("refused: xml: part.xml declares the encoding \"windows-1252\"; parts are read in UTF-8 or UTF-16 only");
