@@ -51,7 +51,8 @@ inline bool deflateRaw(const QByteArray& data, QByteArray& out)
 } // namespace zipdetail
 
 // The zip holding the entries in order, deflated unless stored; empty when one cannot be deflated.
-inline QByteArray zipBytes(const ZipEntries& entries, bool stored = false)
+// With descriptors, each part's crc and sizes follow its data instead of its local header.
+inline QByteArray zipBytes(const ZipEntries& entries, bool stored = false, bool descriptors = false)
 {
     using namespace zipdetail;
     QByteArray archive, directory;
@@ -64,18 +65,24 @@ inline QByteArray zipBytes(const ZipEntries& entries, bool stored = false)
         const QByteArray& body = stored ? data : packed;
         const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size())));
         const quint32 offset = quint32(archive.size());
-        QByteArray header;
-        put16(header, 20);             // version needed
-        put16(header, 0x0800);         // UTF-8 names
-        put16(header, stored ? 0 : 8); // method
-        put32(header, 0);              // time and date
-        put32(header, crc);
-        put32(header, quint32(body.size()));
-        put32(header, quint32(data.size()));
+        QByteArray header, sizes;
+        put32(sizes, crc);
+        put32(sizes, quint32(body.size()));
+        put32(sizes, quint32(data.size()));
+        put16(header, 20);                                  // version needed
+        put16(header, descriptors ? 0x0808 : 0x0800);       // UTF-8 names, data descriptor
+        put16(header, stored ? 0 : 8);                      // method
+        put32(header, 0);                                   // time and date
+        const int sizesAt = header.size();
+        header += sizes;
         put16(header, quint32(name.size()));
         put16(header, 0); // extra
         put32(archive, 0x04034b50);
-        archive += header + name + body;
+        archive += (descriptors ? QByteArray(header).replace(sizesAt, 12, QByteArray(12, 0)) : header) + name + body;
+        if (descriptors) {
+            put32(archive, 0x08074b50);
+            archive += sizes;
+        }
         put32(directory, 0x02014b50);
         put16(directory, 20); // version made by
         directory += header;

@@ -80,9 +80,9 @@ void TestConversionFile::textFiles()
 void TestConversionFile::refusedNames_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("upper-case csv") << "rates.CSV";
-    QTest::newRow("upper-case xls") << "rates.XLS";
-    QTest::newRow("txt") << "rates.txt";
+    // Workbooks with macros, templates, add-ins, binary and other programs' books among them.
+    for (const char* suffix : {"CSV", "XLS", "XLSX", "txt", "xlsm", "xltx", "xltm", "xlsb", "xlam", "xla", "xlt", "ods"})
+        QTest::addRow("%s", suffix) << QStringLiteral("rates.%1").arg(QLatin1String(suffix));
     QTest::newRow("dated name") << "rates.20240105.csv";
     QTest::newRow("no suffix") << "rates";
     QTest::newRow("trailing dot") << "rates.csv.";

@@ -151,3 +151,27 @@ open(f"{out}/hostile_no_string.xls", "wb").write(cfb("Workbook", unanswered)[0])
 
 no_bof = good_stream[20:]
 open(f"{out}/hostile_no_bof.xls", "wb").write(cfb("Workbook", no_bof)[0])
+
+# --- numbers as RK (integer or cut double, maybe /100), MULRK and NUMBER, negative ones too ---------
+def rk_int(n, cents=False):
+    return ((n << 2) | 2 | (1 if cents else 0)) & 0xFFFFFFFF
+
+
+def rk_double(value, cents=False):
+    return (struct.unpack("<Q", struct.pack("<d", value))[0] >> 32) & 0xFFFFFFFC | (1 if cents else 0)
+
+
+numbers = (rec(0x027E, cell(0, 0) + struct.pack("<I", rk_int(-6))) + rec(0x027E, cell(0, 1) + struct.pack("<I", rk_int(-150, True)))
+           + rec(0x027E, cell(0, 2) + struct.pack("<I", rk_double(-2.5))) + rec(0x027E, cell(0, 3) + struct.pack("<I", rk_double(123.0, True)))
+           + rec(0x00BD, struct.pack("<HH", 1, 0) + struct.pack("<HI", 0, rk_int(-536870912)) + struct.pack("<HI", 0, rk_int(-1, True))
+                 + struct.pack("<HI", 0, rk_double(-0.5)) + struct.pack("<HI", 0, rk_int(7)) + struct.pack("<H", 3))
+           + rec(0x0203, cell(2, 0) + struct.pack("<d", -0.25)) + rec(0x0203, cell(2, 1) + struct.pack("<d", 1e-7)))
+open(f"{out}/numbers.xls", "wb").write(cfb("Workbook", book(8, g8, numbers))[0])
+
+twice = book(8, g8, rec(0x0203, cell(1, 1) + struct.pack("<d", 0.55)) + rec(0x0203, cell(1, 1) + struct.pack("<d", 0.9)))
+open(f"{out}/hostile_duplicate.xls", "wb").write(cfb("Workbook", twice)[0])
+
+# Half a surrogate pair in a shared string: no text a person sees holds one.
+sst_half = struct.pack("<II", 1, 1) + struct.pack("<HB", 3, 1) + "ab".encode("utf-16-le")[:2] + b"\x00\xd8" + "c".encode("utf-16-le")
+half = book(8, rec(0x0042, struct.pack("<H", 1200)) + xf8(0) + rec(0x00FC, sst_half), rec(0x00FD, cell(0, 0) + struct.pack("<I", 0)))
+open(f"{out}/hostile_surrogate.xls", "wb").write(cfb("Workbook", half)[0])

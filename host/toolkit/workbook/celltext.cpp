@@ -15,6 +15,10 @@ namespace {
 constexpr int kSignificantDigits = 15;
 constexpr int kPlainMinExponent = -10;
 constexpr int kPlainMaxExponent = 20;
+// Below 1e9 with six decimals at most, a number has 15 digits at most, and two texts of as many
+// decimals are further apart than two doubles: the short path finds the one text there is.
+constexpr double kFewDecimalsBelow = 1e9;
+constexpr int kFewDecimalsMax = 6;
 
 QString dateText(qint64 days, qint64 seconds, bool date1904, bool withTime)
 {
@@ -76,7 +80,55 @@ QString CCellText::fromNumber(double value)
     return QString(text, writeNumber(value, text));
 }
 
+int CCellText::unpairedSurrogate(const QChar* text, int length)
+{
+    for (int i = 0; i < length; ++i) {
+        if (!text[i].isSurrogate())
+            continue;
+        if (text[i].isHighSurrogate() && i + 1 < length && text[i + 1].isLowSurrogate())
+            ++i;
+        else
+            return i;
+    }
+    return -1;
+}
+
+// Most cells hold a whole number or a few decimals: value is m / 10^k for the smallest such k
+// when that division gives value back, and then m written with k decimals is the shortest text
+// that reads back as value, as the general path finds it (at most 15 digits, plain notation).
+int CCellText::writeFewDecimals(double value, QChar* text)
+{
+    if (!(std::fabs(value) < kFewDecimalsBelow) || value == 0)
+        return 0;
+    double scale = 1;
+    for (int decimals = 0; decimals <= kFewDecimalsMax; ++decimals, scale *= 10) {
+        const double scaled = double(qint64(std::fabs(value) * scale + 0.5));
+        if (scaled / scale != std::fabs(value))
+            continue;
+        char digits[kSignificantDigits + 1];
+        int count = 0;
+        for (qint64 m = qint64(scaled); m > 0 || count <= decimals; m /= 10)
+            digits[count++] = char('0' + m % 10);
+        int n = 0;
+        if (value < 0)
+            text[n++] = QLatin1Char('-');
+        for (int i = count - 1; i >= 0; --i) {
+            if (i == decimals - 1)
+                text[n++] = QLatin1Char('.');
+            text[n++] = QLatin1Char(digits[i]);
+        }
+        return n;
+    }
+    return 0;
+}
+
 int CCellText::writeNumber(double value, QChar* text)
+{
+    const int n = writeFewDecimals(value, text);
+    return n > 0 ? n : writeGeneral(value, text);
+}
+
+int CCellText::writeGeneral(double value, QChar* text)
 {
     char out[kNumberChars];
     int n = 0;

@@ -38,6 +38,14 @@ public:
     // Whether a number format shows dates or times: built-in ids 14-22 and 45-47, or a format
     // code with date/time tokens outside quotes, escapes and [colour] sections.
     static EDateKind dateKindOf(int builtinId, const QString& formatCode);
+    // The first UTF-16 surrogate without its other half, or -1: no text a person sees holds one,
+    // and it would reach the server as "?".
+    static int unpairedSurrogate(const QChar* text, int length);
+
+private:
+    // writeNumber's quick path; 0 when it does not apply.
+    static int writeFewDecimals(double value, QChar* text);
+    static int writeGeneral(double value, QChar* text);
 };
 
 } // namespace WB

@@ -1,10 +1,10 @@
 #include "compounddocument.h"
 
 #include "inputcaps.h"
+#include "littleendian.h"
 #include "regularfile.h"
 
 #include <QFile>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -24,18 +24,9 @@ constexpr quint8 kStreamEntry = 2;
 constexpr quint8 kRootEntry = 5;
 const char kSignature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 
-quint16 u16(const char* p)
-{
-    return qFromLittleEndian<quint16>(p);
-}
-quint32 u32(const char* p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-quint64 u64(const char* p)
-{
-    return qFromLittleEndian<quint64>(p);
-}
+using le::u16;
+using le::u32;
+using le::u64;
 
 } // namespace
 

@@ -59,9 +59,11 @@ bool CTabLines::addCell(qint64 row, qint64 column, const QChar* text, int length
     m_tabs += tabs;
     if (m_tabs > inputcaps::kMaxUsedRangeFields)
         return fail(QStringLiteral("the sheet's rows hold more than the %1-field cap").arg(inputcaps::kMaxUsedRangeFields));
-    const int at = m_line.size();
-    m_line.resize(at + int(tabs) + length);
-    QChar* out = m_line.data() + at;
+    const size_t size = size_t(m_lineSize) + size_t(tabs) + size_t(length);
+    if (size > m_line.size())
+        m_line.resize(std::max(size, 2 * m_line.size()));
+    QChar* out = m_line.data() + m_lineSize;
+    m_lineSize = int(size);
     std::fill(out, out + tabs, QLatin1Char('\t'));
     out += tabs;
     for (int i = 0; i < length; ++i) {
@@ -81,9 +83,9 @@ void CTabLines::closeLine()
     if (m_lineHasTab)
         m_tabLines.push_back(m_lines.size());
     // A string of the line's own size; the scratch keeps its room for the next row.
-    m_lines.append(QString(m_line.constData(), m_line.size()));
+    m_lines.append(QString(m_line.data(), m_lineSize));
     m_columns.push_back({int(m_lineFirst), int(m_column)});
-    m_line.truncate(0);
+    m_lineSize = 0;
     m_lineHasTab = false;
 }
 
@@ -138,7 +140,8 @@ void CTabLines::clear()
     m_lines = QStringList();
     std::vector<std::pair<int, int>>().swap(m_columns);
     m_tabLines.clear();
-    m_line = QString();
+    std::vector<QChar>().swap(m_line);
+    m_lineSize = 0;
     m_row = m_column = m_lineFirst = m_firstRow = m_firstColumn = m_lastColumn = m_cells = m_chars = m_tabs = 0;
     m_lineHasTab = false; // outOfOrder stays: the caller asks it after a refusal
 }

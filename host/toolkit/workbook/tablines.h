@@ -38,7 +38,8 @@ private:
     QStringList m_lines;
     std::vector<std::pair<int, int>> m_columns; // of each line: its first and last column with a value, 0 for none
     std::vector<int> m_tabLines;
-    QString m_line;                 // the row being read, its capacity kept from row to row
+    std::vector<QChar> m_line;      // the row being read, its room kept from row to row
+    int m_lineSize = 0;             // of it used
     qint64 m_row = 0;               // of m_line; 0 before the first cell
     qint64 m_lineFirst = 0;         // the first column in m_line
     qint64 m_column = 0;            // the last column in m_line

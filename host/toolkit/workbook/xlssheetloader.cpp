@@ -2,9 +2,8 @@
 
 #include "compounddocument.h"
 #include "inputcaps.h"
+#include "littleendian.h"
 #include "cellsink.h"
-
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -43,22 +42,9 @@ constexpr quint16 kBiff8 = 0x0600;
 constexpr quint16 kBiff5 = 0x0500;
 constexpr quint16 kGlobalsKind = 0x0005;
 
-quint16 u16(const uchar* p)
-{
-    return qFromLittleEndian<quint16>(p);
-}
-quint32 u32(const uchar* p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-
-double f64(const uchar* p)
-{
-    const quint64 bits = qFromLittleEndian<quint64>(p);
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
+using le::f64;
+using le::u16;
+using le::u32;
 
 // An RK packs a number in 30 bits: an integer or the high bits of a double, maybe times 100.
 double rkValue(quint32 rk)
@@ -171,7 +157,7 @@ public:
         uchar raw[sizeof(T)];
         if (!bytes(raw, int(sizeof raw)))
             return false;
-        value = qFromLittleEndian<T>(raw);
+        value = le::read<T>(raw);
         return true;
     }
 
@@ -241,7 +227,7 @@ private:
             QChar* dst = out.data() + old;
             if (wide) {
                 for (int i = 0; i < take; ++i)
-                    dst[i] = QChar(ushort(p[2 * i] | (p[2 * i + 1] << 8)));
+                    dst[i] = QChar(u16(p + 2 * i));
             } else {
                 for (int i = 0; i < take; ++i)
                     dst[i] = QChar(ushort(p[i]));
@@ -460,6 +446,9 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
                 const int start = m_sharedPool.size();
                 if (!pieces.unicodeString(2, m_sharedPool))
                     return fail(QStringLiteral("shared string %1 is cut short").arg(i));
+                const int half = CCellText::unpairedSurrogate(m_sharedPool.constData() + start, m_sharedPool.size() - start);
+                if (half >= 0)
+                    return unpaired(QStringLiteral("shared string %1").arg(i), m_sharedPool.at(start + half));
                 if (m_sharedPool.size() > inputcaps::kMaxSharedChars)
                     return fail(QStringLiteral("shared strings larger than the %1 MiB cap")
                                     .arg(inputcaps::kMaxSharedChars * 2 / inputcaps::kMiB));
@@ -547,7 +536,16 @@ bool CXlsSheetLoader::put(ICellSink& grid, int row, int column, const QChar* cha
 
 bool CXlsSheetLoader::putText(ICellSink& grid, int row, int column, const QString& text)
 {
+    const int half = CCellText::unpairedSurrogate(text.constData(), text.size());
+    if (half >= 0)
+        return unpaired(QStringLiteral("the text of cell %1").arg(cellName(row, column)), text.at(half));
     return put(grid, row, column, text.constData(), text.size());
+}
+
+bool CXlsSheetLoader::unpaired(const QString& what, QChar half)
+{
+    return fail(QStringLiteral("%1 holds an unpaired surrogate (U+%2)")
+                    .arg(what, QString::number(half.unicode(), 16).toUpper()));
 }
 
 bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& grid)

@@ -43,6 +43,8 @@ private:
     bool readFormulaText(xls::CRecords& record, xls::CPieces& pieces, ICellSink& grid);
     bool put(ICellSink& grid, int row, int column, const QChar* chars, int length);
     bool putText(ICellSink& grid, int row, int column, const QString& text);
+    // Refuses what holds half a surrogate pair.
+    bool unpaired(const QString& what, QChar half);
     // A number as its cell style shows it: General, or a date or time.
     bool putNumber(ICellSink& grid, int row, int column, double value, quint16 xf);
 

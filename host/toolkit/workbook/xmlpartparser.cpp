@@ -539,11 +539,14 @@ struct CXmlPartParser::Private
     bool feed(const char* data, size_t size, bool last)
     {
         size_t safe = 0;
-        if (!scanner.scan(data, size, safe)) {
+        if (!scanner.scan(data, size, safe) || scanner.unpaired(last)) {
             finish();
-            owner.fail(QStringLiteral("xml: %1 holds a tag, comment or instruction longer than %2 MiB")
-                           .arg(owner.m_partName)
-                           .arg(inputcaps::kMaxTokenBytes / inputcaps::kMiB));
+            if (scanner.unpaired(last))
+                owner.fail(QStringLiteral("xml: %1 holds half a UTF-16 surrogate pair").arg(owner.m_partName));
+            else
+                owner.fail(QStringLiteral("xml: %1 holds a tag, comment or instruction longer than %2 MiB")
+                               .arg(owner.m_partName)
+                               .arg(inputcaps::kMaxTokenBytes / inputcaps::kMiB));
             return false;
         }
         if (last) {

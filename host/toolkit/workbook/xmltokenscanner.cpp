@@ -173,6 +173,12 @@ bool CXmlTokenScanner::scanUnits(const char* data, size_t size)
         }
         m_hasHalf = false;
         const unsigned unit = m_width == EWidth::Utf16LE ? (m_half | byte << 8) : (m_half << 8 | byte);
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (low != m_afterHigh) {
+            m_unpaired = true;
+            return false;
+        }
+        m_afterHigh = unit >= 0xD800 && unit <= 0xDBFF;
         if (m_state == EState::Text) {
             if (unit == '<')
                 open(m_halfAt, m_halfHere);

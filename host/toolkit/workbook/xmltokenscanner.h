@@ -29,6 +29,9 @@ public:
     // Scans the next piece. False when a token passes the cap. safe: where the last stretch of the
     // piece in which no token is open ends, or kOpen when a token open before it still is.
     bool scan(const char* data, size_t size, size_t& safe);
+    // Why scan failed, or whether a part that ends here ends: UTF-16 that holds half a surrogate
+    // pair, which expat would join to whatever unit comes next.
+    bool unpaired(bool atEnd) const { return m_unpaired || (atEnd && m_afterHigh); }
 
 private:
     enum class EState
@@ -64,6 +67,8 @@ private:
     size_t m_halfAt = 0;
     bool m_halfHere = false;
     bool m_hasHalf = false;
+    bool m_afterHigh = false; // the last unit was a high surrogate
+    bool m_unpaired = false;
 };
 
 } // namespace WB

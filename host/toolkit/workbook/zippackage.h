@@ -42,12 +42,44 @@ private:
         quint32 crc = 0;
         quint16 method = 0;
         quint16 flags = 0;
+        bool zip64 = false; // its sizes are in the ZIP64 extra field
+    };
+    // The end of central directory record, or its ZIP64 form.
+    struct EndRecord
+    {
+        quint64 disk = 0, directoryDisk = 0, diskCount = 0, count = 0;
+        quint64 directorySize = 0, directoryOffset = 0;
+        quint64 directoryLimit = 0; // where the records after the directory start
+    };
+    // A part on its way to the sink: what came so far and its checksum.
+    struct Output
+    {
+        const Sink& sink;
+        qint64 cap;
+        quint64 stated;
+        bool checksummed = true;
+        quint64 total = 0;
+        unsigned long crc = 0;
     };
 
-    bool readDirectory();
+    bool fail(const QString& error);
     bool readAt(quint64 offset, quint64 length, char* into);
+    bool readDirectory();
+    bool findEndRecord(const QByteArray& tail, quint64 tailStart, EndRecord& end);
+    bool readZip64End(quint64 locator, quint64 at, EndRecord& end);
+    bool checkDirectory(const EndRecord& end);
+    bool readCentralDirectory(const EndRecord& end);
+    bool readCentralEntry(quint64 i, quint64& at, Entry& entry);
     const Entry* locate(const QString& part) const;
     bool readEntry(const QString& part, const Entry& entry, qint64 cap, const Sink& sink);
+    // The steps of readEntry; each sets error() with the part's name when it fails.
+    bool broken(const QString& reason);
+    bool readLocalHeader(const Entry& entry, quint64& data);
+    bool readOn(char* into, quint64 length);
+    bool deliver(Output& out, const char* data, quint64 size);
+    bool copyStored(const Entry& entry, Output& out);
+    bool inflatePart(const Entry& entry, Output& out);
+    bool checkDescriptor(const Entry& entry, quint64 at);
 
     // Read, not mapped: a file cut short by another program while we read is an error, not SIGBUS.
     QFile m_file;
@@ -58,6 +90,7 @@ private:
     quint64 m_directoryOffset = 0;
     std::vector<Entry> m_entries;
     std::unique_ptr<char[]> m_buffer;
+    QString m_part; // being read
     QString m_error;
 };
 

@@ -103,92 +103,82 @@ void TestXmlPartParser::readsAsASpreadsheetProgramWould_data()
     QTest::addColumn<int>("vocabulary");
     QTest::addColumn<QByteArray>("expected"); // the events, or "refused: " and a part of the reason
 
-    const int spreadsheet = int(EXmlVocabulary::Spreadsheet);
-    const QByteArray mc = " xmlns:mc=\"" + kCompat + "\"";
+    const auto add = [](const char* name, const QByteArray& xml, const QByteArray& expected,
+                        EXmlVocabulary vocabulary = EXmlVocabulary::Spreadsheet) {
+        QTest::newRow(name) << xml << int(vocabulary) << expected;
+    };
+    const QByteArray mc = " xmlns:mc=\"" + kCompat + "\"", other = " xmlns:o=\"urn:other\"";
+    const QByteArray withMain = mc + " xmlns:s=\"" + kMain + "\"";
     const QByteArray cells = "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>12</v></c></row></sheetData>";
     const QByteArray cellEvents =
         "<worksheet><sheetData><row r=1><c r=A1 t=s><v>12</v></c></row></sheetData></worksheet>";
-    QTest::newRow("declaration, byte order mark, default namespace")
-        << "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + sheet("", cells)
-        << spreadsheet << cellEvents;
-    QTest::newRow("the main namespace by a prefix, and strict")
-        << "<x:worksheet xmlns:x=\"" + kStrict + "\"><x:sheetData/></x:worksheet>" << spreadsheet
-        << QByteArray("<worksheet><sheetData></sheetData></worksheet>");
-    QTest::newRow("elements of another namespace skipped with what they hold")
-        << sheet(" xmlns:o=\"urn:other\"", "<o:row><c r=\"A1\"/></o:row><row>a<o:v>9</o:v>b</row>") << spreadsheet
-        << QByteArray("<worksheet><row>ab</row></worksheet>");
-    QTest::newRow("an element of another namespace where the reader refuses it")
-        << sheet(" xmlns:o=\"urn:other\"", "<strict><row><o:c/></row></strict>") << spreadsheet
-        << QByteArray("refused: xml: an element <c> of another namespace at line 1 of part.xml");
-    QTest::newRow("skipped again inside an element that allows it")
-        << sheet(" xmlns:o=\"urn:other\"", "<strict><loose><o:c/></loose></strict>") << spreadsheet
-        << QByteArray("<worksheet><strict><loose></loose></strict></worksheet>");
-    QTest::newRow("an element in no namespace skipped") << sheet("", "<row xmlns=\"\"><c/></row>") << spreadsheet
-                                                        << QByteArray("<worksheet></worksheet>");
-    const QByteArray alternate = "<mc:AlternateContent><mc:Choice Requires=\"%1\"><row r=\"2\"/></mc:Choice>"
-                                 "<mc:Fallback><row r=\"1\"/></mc:Fallback></mc:AlternateContent>";
-    QTest::newRow("alternate content: of two understood choices, the first")
-        << sheet(mc + " xmlns:s=\"" + kMain + "\"",
-                 "<mc:AlternateContent><mc:Choice Requires=\"s\"><row r=\"3\"/></mc:Choice><mc:Choice "
-                 "Requires=\"s\"><row r=\"4\"/></mc:Choice></mc:AlternateContent>")
-        << spreadsheet << QByteArray("<worksheet><row r=3></row></worksheet>");
-    QTest::newRow("alternate content: nothing understood, no fallback")
-        << sheet(mc + " xmlns:x14=\"urn:x14\"",
-                 "<mc:AlternateContent><mc:Choice Requires=\"x14\"><row/></mc:Choice></mc:AlternateContent>")
-        << spreadsheet << QByteArray("<worksheet></worksheet>");
-    QTest::newRow("alternate content: a choice naming an undeclared prefix")
-        << sheet(mc, QByteArray(alternate).replace("%1", "nope")) << spreadsheet
-        << QByteArray("refused: xml: mc:Requires names the undeclared prefix \"nope\"");
-    QTest::newRow("alternate content: something else inside")
-        << sheet(mc, "<mc:AlternateContent><row/></mc:AlternateContent>") << spreadsheet
-        << QByteArray("refused: xml: <row> inside mc:AlternateContent");
-    QTest::newRow("alternate content: a choice after the fallback")
-        << sheet(mc + " xmlns:s=\"" + kMain + "\"",
-                 "<mc:AlternateContent><mc:Fallback/><mc:Choice Requires=\"s\"/></mc:AlternateContent>")
-        << spreadsheet << QByteArray("refused: xml: <Choice> inside mc:AlternateContent");
-    QTest::newRow("a choice outside alternate content")
-        << sheet(mc, "<mc:Choice Requires=\"x\"/>") << spreadsheet
-        << QByteArray("refused: xml: mc:Choice outside mc:AlternateContent");
-    QTest::newRow("must understand what is read")
-        << sheet(mc + " xmlns:s=\"" + kMain + "\"", "<row mc:MustUnderstand=\"s\"/>") << spreadsheet
-        << "<worksheet><row " + kCompat + "|MustUnderstand=s></row></worksheet>";
-    QTest::newRow("content to process inside an ignored element")
-        << sheet(mc + " xmlns:o=\"urn:other\" mc:Ignorable=\"o\" mc:ProcessContent=\"o:wrap\"", "<o:wrap><row/></o:wrap>")
-        << spreadsheet << QByteArray("refused: xml: mc:ProcessContent at line 1 of part.xml is not read");
-    QTest::newRow("an element inside a value")
-        << sheet(" xmlns:o=\"urn:other\"", "<v>1<o:b>2</o:b>3</v>") << spreadsheet
-        << QByteArray("refused: xml: an element <b> inside a text value");
-    QTest::newRow("UTF-16, little-endian with its mark")
-        << inEncoding("UTF-16LE", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + sheet("", cells), true)
-        << spreadsheet << cellEvents;
-    QTest::newRow("UTF-16, big-endian without a mark")
-        << inEncoding("UTF-16BE", sheet("", "<t>平安银行 €</t>"), false) << spreadsheet
-        << QByteArray("<worksheet><t>平安银行 €</t></worksheet>");
-    QTest::newRow("declared windows-1252")
-        << "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + sheet("", cells) << spreadsheet
-        << QByteArray("refused: xml: part.xml declares the encoding \"windows-1252\"; parts are read in UTF-8 or UTF-16 only");
-    QTest::newRow("an 8-bit part declaring UTF-16")
-        << "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + sheet("", "") << spreadsheet
-        << QByteArray("refused: xml: encoding specified in XML declaration is incorrect at line 1 of part.xml");
-    QTest::newRow("Latin-1 bytes undeclared") << sheet("", "<t>caf\xE9</t>") << spreadsheet
-                                              << QByteArray("refused: xml: not well-formed (invalid token)");
-    QTest::newRow("an undefined entity") << sheet("", "<t>&nbsp;</t>") << spreadsheet
-                                         << QByteArray("refused: xml: undefined entity");
-    QTest::newRow("two roots") << sheet("", "") + "<worksheet/>" << spreadsheet
-                               << QByteArray("refused: xml: junk after document element");
-    QTest::newRow("nothing") << QByteArray() << spreadsheet << QByteArray("refused: xml: no element found");
-    QTest::newRow("a root of no namespace") << QByteArray("<worksheet><sheetData/></worksheet>") << spreadsheet
-                                            << QByteArray("refused: xml: the root element <worksheet> of part.xml");
-    QTest::newRow("a root of the other vocabulary")
-        << "<Relationships xmlns=\"" + kPackage + "\"/>" << spreadsheet
-        << QByteArray("refused: xml: the root element <Relationships> of part.xml");
-    QTest::newRow("alternate content as the root")
-        << "<mc:AlternateContent" + mc + "/>" << spreadsheet
-        << QByteArray("refused: xml: the root element <AlternateContent> of part.xml");
-    QTest::newRow("relationships")
-        << "<Relationships xmlns=\"" + kPackage + "\"><Relationship Id=\"rId1\" Target=\"a.xml\"/></Relationships>"
-        << int(EXmlVocabulary::Relationships)
-        << QByteArray("<Relationships><Relationship Id=rId1 Target=a.xml></Relationship></Relationships>");
+    add("declaration, byte order mark, default namespace",
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + sheet("", cells), cellEvents);
+    add("the main namespace by a prefix, and strict",
+        "<x:worksheet xmlns:x=\"" + kStrict + "\"><x:sheetData/></x:worksheet>",
+        "<worksheet><sheetData></sheetData></worksheet>");
+    add("elements of another namespace skipped with what they hold",
+        sheet(other, "<o:row><c r=\"A1\"/></o:row><row>a<o:v>9</o:v>b</row>"), "<worksheet><row>ab</row></worksheet>");
+    add("an element of another namespace where the reader refuses it",
+        sheet(other, "<strict><row><o:c/></row></strict>"),
+        "refused: xml: an element <c> of another namespace at line 1 of part.xml");
+    add("skipped again inside an element that allows it", sheet(other, "<strict><loose><o:c/></loose></strict>"),
+        "<worksheet><strict><loose></loose></strict></worksheet>");
+    add("an element in no namespace skipped", sheet("", "<row xmlns=\"\"><c/></row>"), "<worksheet></worksheet>");
+    add("alternate content: of two understood choices, the first",
+        sheet(withMain, "<mc:AlternateContent><mc:Choice Requires=\"s\"><row r=\"3\"/></mc:Choice><mc:Choice "
+                    "Requires=\"s\"><row r=\"4\"/></mc:Choice></mc:AlternateContent>"),
+        "<worksheet><row r=3></row></worksheet>");
+    add("alternate content: nothing understood, no fallback",
+        sheet(mc + " xmlns:x14=\"urn:x14\"",
+              "<mc:AlternateContent><mc:Choice Requires=\"x14\"><row/></mc:Choice></mc:AlternateContent>"),
+        "<worksheet></worksheet>");
+    add("alternate content: a choice naming an undeclared prefix",
+        sheet(mc, "<mc:AlternateContent><mc:Choice Requires=\"nope\"><row r=\"2\"/></mc:Choice>"
+                  "<mc:Fallback><row r=\"1\"/></mc:Fallback></mc:AlternateContent>"),
+        "refused: xml: mc:Requires names the undeclared prefix \"nope\"");
+    add("alternate content: something else inside", sheet(mc, "<mc:AlternateContent><row/></mc:AlternateContent>"),
+        "refused: xml: <row> inside mc:AlternateContent");
+    add("alternate content: a choice after the fallback",
+        sheet(withMain, "<mc:AlternateContent><mc:Fallback/><mc:Choice Requires=\"s\"/></mc:AlternateContent>"),
+        "refused: xml: <Choice> inside mc:AlternateContent");
+    add("a choice outside alternate content", sheet(mc, "<mc:Choice Requires=\"x\"/>"),
+        "refused: xml: mc:Choice outside mc:AlternateContent");
+    add("must understand what is read", sheet(withMain, "<row mc:MustUnderstand=\"s\"/>"),
+        "<worksheet><row " + kCompat + "|MustUnderstand=s></row></worksheet>");
+    add("content to process inside an ignored element",
+        sheet(mc + other + " mc:Ignorable=\"o\" mc:ProcessContent=\"o:wrap\"", "<o:wrap><row/></o:wrap>"),
+        "refused: xml: mc:ProcessContent at line 1 of part.xml is not read");
+    add("an element inside a value", sheet(other, "<v>1<o:b>2</o:b>3</v>"),
+        "refused: xml: an element <b> inside a text value");
+    add("UTF-16, little-endian with its mark",
+        inEncoding("UTF-16LE", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + sheet("", cells), true), cellEvents);
+    add("UTF-16, big-endian without a mark", inEncoding("UTF-16BE", sheet("", "<t>平安银行 €</t>"), false),
+        "<worksheet><t>平安银行 €</t></worksheet>");
+    for (const char* half : {"\x00\xD8", "\x00\xDC"})
+        add(half[1] == '\xD8' ? "UTF-16 holding a high surrogate alone" : "UTF-16 holding a low surrogate alone",
+            inEncoding("UTF-16LE", sheet("", "<t>X</t>"), true).replace(QByteArray("X\0", 2), QByteArray(half, 2)),
+            "refused: xml: part.xml holds half a UTF-16 surrogate pair");
+    add("a reference to half a surrogate pair", sheet("", "<t>&#xD800;</t>"),
+        "refused: xml: reference to invalid character number");
+    add("declared windows-1252", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + sheet("", cells),
+        "refused: xml: part.xml declares the encoding \"windows-1252\"; parts are read in UTF-8 or UTF-16 only");
+    add("an 8-bit part declaring UTF-16", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + sheet("", ""),
+        "refused: xml: encoding specified in XML declaration is incorrect at line 1 of part.xml");
+    add("Latin-1 bytes undeclared", sheet("", "<t>caf\xE9</t>"), "refused: xml: not well-formed (invalid token)");
+    add("an undefined entity", sheet("", "<t>&nbsp;</t>"), "refused: xml: undefined entity");
+    add("two roots", sheet("", "") + "<worksheet/>", "refused: xml: junk after document element");
+    add("nothing", QByteArray(), "refused: xml: no element found");
+    add("a root of no namespace", "<worksheet><sheetData/></worksheet>",
+        "refused: xml: the root element <worksheet> of part.xml");
+    add("a root of the other vocabulary", "<Relationships xmlns=\"" + kPackage + "\"/>",
+        "refused: xml: the root element <Relationships> of part.xml");
+    add("alternate content as the root", "<mc:AlternateContent" + mc + "/>",
+        "refused: xml: the root element <AlternateContent> of part.xml");
+    add("relationships",
+        "<Relationships xmlns=\"" + kPackage + "\"><Relationship Id=\"rId1\" Target=\"a.xml\"/></Relationships>",
+        "<Relationships><Relationship Id=rId1 Target=a.xml></Relationship></Relationships>",
+        EXmlVocabulary::Relationships);
 }
 
 // The same events or the same refusal in one piece, cut anywhere in two, and a byte at a time.
