@@ -20,10 +20,10 @@ QStringList describe(const DVK::UploadRequestPlan& plan)
                         QString::fromStdString(s->stockName))
                    .arg(s->ratio);
     }
-    for (const DVK::UploadLineNote& note : plan.skipped)
-        out << QStringLiteral("skip %1:%2").arg(note.line).arg(note.kind);
-    for (const DVK::UploadLineNote& note : plan.warnings)
-        out << QStringLiteral("warn %1:%2").arg(note.line).arg(note.kind);
+    for (const DVK::UploadSkippedLine& note : plan.skipped)
+        out << QStringLiteral("skip %1:%2").arg(note.line).arg(int(note.reason));
+    for (const DVK::UploadWarnedLine& note : plan.warnings)
+        out << QStringLiteral("warn %1:%2").arg(note.line).arg(int(note.warning));
     return out;
 }
 
