@@ -19,7 +19,7 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // An open-addressing table of these: a node-based map spent most of the time in cache misses.
 struct Slot
 {
-    std::uint32_t tag = 0;      // the hash's high half
+    std::uint32_t tag = 0;       // the hash's high half
     std::uint32_t owner = kNone; // a server row of the security; kNone: the slot is free
     std::uint32_t first = kNone; // kNone once every row of the security is matched
 };

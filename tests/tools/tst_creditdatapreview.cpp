@@ -1,6 +1,7 @@
 #include "upload/conversionfile.h"
 #include "upload/creditdatasendfiledialog.h"
 #include "upload/uploadrequest.h"
+#include "brokerlookup.h"
 #include "uploadchanges.h"
 
 #include "pgtestserver.h"
@@ -26,6 +27,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
 
 #include <cmath>
@@ -113,6 +115,8 @@ private slots:
     void agreesWithDialog();
     void saysWhatTheFileHolds_data();
     void saysWhatTheFileHolds();
+    void brokerLookup_data();
+    void brokerLookup();
     void comparesAsStored_data();
     void comparesAsStored();
     void changesAgainstServer_data();
@@ -175,10 +179,8 @@ void TestCreditDataPreview::agreesWithDialog()
     m_messages.clear();
     DVK::CCreditDataSendFileDialog dialog(nullptr);
     dialog.setBrokerList({testsupport::makeBaseInfo(7, "GX", "国信证券", "20240112", "20240105")});
-    dialog.findChild<QLineEdit*>(QStringLiteral("sendFileEdit"))->setText(path);
-    QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
-    // A bomb takes its reader seconds on a busy machine.
-    QTRY_VERIFY_WITH_TIMEOUT(!m_messages.isEmpty() || !service->operations().empty(), 60000);
+    // The send button's read and request, on this thread: the dialog has said or sent on return.
+    dialog.readFile(path);
 
     QStringList previewed;
     for (const QJsonValue& used : json.value(QStringLiteral("used")).toArray()) {
@@ -266,11 +268,23 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
         << testsupport::zipBytes(testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}}))
         << QStringList{"--json"} << 7
         << QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"", "\"used\": [\n    ]"};
+    // The command line: the parser's --help, and a bad argument refused with exit 1 before any reading.
+    const auto option = [&none](const char* name, const QStringList& arguments, int exitCode, const char* said) {
+        QTest::newRow(name) << "sheets.xlsx" << none << arguments << exitCode << QStringList{said};
+    };
+    option("--help", {"--help"}, 0, "[options] [FILE]");
+    option("an unknown option", {"--colour"}, 1, "Unknown option 'colour'.");
+    option("a missing value", {"--broker-id"}, 1, "Missing value after '--broker-id'.");
+    option("a value after =", {"--broker-key=x"}, 1, "--broker-key takes a whole number, not \"x\"");
+    option("--last without --history", {"--last", "3"}, 1, "--last needs --history");
+    option("--json with --count", {"--json", "--count"}, 1, "--json and --count cannot be combined");
+    option("--history with a file", {"--history", "--broker-id", "CITIC"}, 1, "--history takes no file");
+    option("a second file", {"other.csv"}, 1, "unexpected argument \"other.csv\"");
 }
 
 // The preview says which sheet it read and warns of what a user would not see, says why a file
 // was refused, and counts the lines whose bytes were not read as written or whose text the data
-// service would refuse, with the service's reason.
+// service would refuse, with the service's reason; it refuses a bad command line with its reason.
 void TestCreditDataPreview::saysWhatTheFileHolds()
 {
     QFETCH(QString, file);
@@ -287,10 +301,47 @@ void TestCreditDataPreview::saysWhatTheFileHolds()
     QProcess preview;
     preview.start(QStringLiteral(PREVIEW_PATH), QStringList{path} + arguments);
     QVERIFY(preview.waitForFinished(60000));
-    const QString output = QString::fromUtf8(preview.readAllStandardOutput());
+    const QString output = QString::fromUtf8(preview.readAllStandardOutput() + preview.readAllStandardError());
     for (const QString& text : said)
         QVERIFY2(output.contains(text), qPrintable(output));
     QCOMPARE(preview.exitCode(), exitCode);
+}
+
+void TestCreditDataPreview::brokerLookup_data()
+{
+    QTest::addColumn<QString>("id"); // "-": not given
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("found"); // "key id name", or "-"
+    QTest::addColumn<QString>("said");  // in the refusal or the note; empty: neither
+    QTest::newRow("by id") << "HT" << "-" << "9 HT 华泰证券" << "";
+    QTest::newRow("an id on two key numbers: the first, said") << "GX" << "-" << "7 GX 国信证券" << "7, 8";
+    QTest::newRow("a name on one id of two key numbers") << "-" << "国信证券" << "7 GX 国信证券" << "7, 8";
+    QTest::newRow("a name of two ids: refused") << "-" << "同名" << "-" << "ZX, ZY";
+    QTest::newRow("by id and name") << "ZY" << "同名" << "6 ZY 同名" << "";
+    QTest::newRow("id and name of different brokers") << "HT" << "同名" << "-" << "";
+    QTest::newRow("no such id") << "gx" << "-" << "-" << "";
+}
+
+// A broker named on the command line is the first record with what was given, as the upload
+// dialog takes its key; a name of several ids is refused, an id on several key numbers said.
+void TestCreditDataPreview::brokerLookup()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, name);
+    const std::string idText = id.toStdString(), nameText = name.toStdString();
+    const DVK::BrokerLookup lookup = DVK::lookUpBroker(
+        {boost::make_shared<rqservice::CStkSubjects>(), testsupport::makeBaseInfo(7, "GX", "国信证券", "", ""),
+         testsupport::makeBaseInfo(9, "HT", "华泰证券", "", ""), testsupport::makeBaseInfo(5, "ZX", "同名", "", ""),
+         testsupport::makeBaseInfo(8, "GX", "国信证券", "", ""), testsupport::makeBaseInfo(6, "ZY", "同名", "", "")},
+        id == "-" ? nullptr : &idText, name == "-" ? nullptr : &nameText);
+    const auto& r = lookup.record;
+    QTEST(r ? QStringLiteral("%1 %2 %3").arg(r->brokerKeyNo).arg(QString::fromStdString(r->brokerId),
+                                                                QString::fromStdString(r->brokerName))
+            : QStringLiteral("-"),
+          "found");
+    QFETCH(QString, said);
+    QCOMPARE((lookup.refusal + lookup.note).isEmpty(), said.isEmpty());
+    QVERIFY2((lookup.refusal + lookup.note).contains(said), qPrintable(lookup.refusal + lookup.note));
 }
 
 void TestCreditDataPreview::comparesAsStored_data()
