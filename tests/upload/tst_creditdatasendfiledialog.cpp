@@ -34,6 +34,7 @@ std::vector<rqservice::IDataPtr> brokers()
     return {testsupport::makeBaseInfo(7, "GX", "国信证券", "20240112", "20240105"),
             boost::make_shared<rqservice::CStkSubjects>(),
             testsupport::makeBaseInfo(9, "HT", "华泰证券", "20240112", ""),
+            testsupport::makeBaseInfo(5, "CITIC", "中信证券", "20240112", ""),
             testsupport::makeBaseInfo(8, "GX", "国信证券", "20240112", "20240101")};
 }
 
@@ -122,7 +123,7 @@ void TestCreditDataSendFileDialog::brokerList()
     QStringList items;
     for (int i = 0; i < combo->count(); ++i)
         items << combo->itemText(i) + QLatin1Char('=') + combo->itemData(i, Qt::UserRole).toString();
-    QCOMPARE(items, QStringList({"国信证券=GX", "华泰证券=HT", "国信证券=GX"}));
+    QCOMPARE(items, QStringList({"国信证券=GX", "华泰证券=HT", "中信证券=CITIC", "国信证券=GX"}));
     QCOMPARE(combo->currentIndex(), 0);
 
     dialog.setBrokerList({});
@@ -222,37 +223,45 @@ void TestCreditDataSendFileDialog::sendsForChosenBroker_data()
     QTest::addColumn<QString>("file"); // written from content, or a workbook of the tests' data
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("subjects");
-    QTest::newRow("csv") << "two.csv" << QByteArray("SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n")
-                         << QStringList{"000858 五粮液 0.6", "830799 艾融软件 0.3"};
+    QTest::addColumn<int>("choice"); // the combo's item
+    QTest::addColumn<QString>("broker");
+    QTest::newRow("csv, the second broker")
+        << "two.csv" << QByteArray("SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n")
+        << QStringList{"000858 五粮液 0.6", "830799 艾融软件 0.3"} << 1 << "9 HT 华泰证券";
     // A name holding a comma beside its ratio, a tab in another, a header wrapped in its cell.
     const QString data = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/tests/host/toolkit/workbook/data/");
     for (const char* suffix : {"xlsx", "xls"}) {
-        QTest::addRow("workbook with commas, tabs and line breaks in cells, %s", suffix)
-            << data + "wrapped." + suffix << QByteArray() << QStringList{"600009 上海机场,0.9 0.55", "600000 浦发 银行 0.7"};
+        const bool xlsx = qstrcmp(suffix, "xlsx") == 0;
+        QTest::addRow("workbook with commas, tabs and line breaks in cells, %s, the %s broker", suffix,
+                      xlsx ? "third" : "fourth (its id shared with the first)")
+            << data + "wrapped." + suffix << QByteArray()
+            << QStringList{"600009 上海机场,0.9 0.55", "600000 浦发 银行 0.7"} << (xlsx ? 2 : 3)
+            << (xlsx ? "5 CITIC 中信证券" : "7 GX 国信证券");
     }
 }
 
-// The request carries the combo's broker (key number of the first record with its id) and one
-// subject per usable line, in file order, each field from its own cell.
+// The request carries the broker chosen in the combo (key number of the first record with its
+// id) and one subject per usable line, in file order, each field from its own cell.
 void TestCreditDataSendFileDialog::sendsForChosenBroker()
 {
     QFETCH(QString, file);
     QFETCH(QByteArray, content);
     QFETCH(QStringList, subjects);
+    QFETCH(int, choice);
 
     CCreditDataSendFileDialog dialog(nullptr);
     dialog.setBrokerList(brokers());
-    child<WB::CComboBox>(&dialog, "sendFileBrokerCombo")->setCurrentIndex(2);
+    child<WB::CComboBox>(&dialog, "sendFileBrokerCombo")->setCurrentIndex(choice);
     send(dialog, content.isEmpty() ? file : writeFile(file, content));
     QTRY_COMPARE(int(m_service->operations().size()), 1);
 
     const auto detail =
         boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(m_service->operations().front()->dataList.front());
     QVERIFY(detail);
-    QCOMPARE(QStringLiteral("%1 %2 %3")
-                 .arg(detail->brokerKeyNo)
-                 .arg(WB::sToQs(detail->brokerId), WB::sToQs(detail->brokerName)),
-             QStringLiteral("7 GX 国信证券"));
+    QTEST(QStringLiteral("%1 %2 %3")
+              .arg(detail->brokerKeyNo)
+              .arg(WB::sToQs(detail->brokerId), WB::sToQs(detail->brokerName)),
+          "broker");
     QStringList sent;
     for (const auto& s : detail->subjects)
         sent << QStringLiteral("%1 %2 %3").arg(WB::sToQs(s->stockCode), WB::sToQs(s->stockName)).arg(s->ratio);
@@ -294,7 +303,7 @@ void TestCreditDataSendFileDialog::panelOpensDialogOnce()
     m_service->queueQueryAnswer(summary);
     testsupport::PanelProbe panel;
     panel.request();
-    QTRY_COMPARE(int(panel.records.size()), 4);
+    QTRY_COMPARE(int(panel.records.size()), 5);
     const int before = m_service->queryCount();
 
     QList<QPointer<QDialog>> seen;
@@ -310,7 +319,7 @@ void TestCreditDataSendFileDialog::panelOpensDialogOnce()
     QCOMPARE(seen.size(), 2);
     QVERIFY(seen.at(0) && seen.at(0) == seen.at(1));
     QCOMPARE(seen.at(0)->parentWidget(), static_cast<QWidget*>(&panel));
-    QCOMPARE(offered, QList<int>({3, 3}));
+    QCOMPARE(offered, QList<int>({4, 4}));
     QCOMPARE(m_service->queryCount() - before, 2 * queries);
 }
 
