@@ -11,7 +11,6 @@
 #include "standinservice.h"
 #include "testfiles.h"
 #include "standintoolkit.h"
-#include "testfiles.h"
 #include "xlsxwriter.h"
 
 #include <QDir>
@@ -75,6 +74,35 @@ QString changesLine(const DVK::UploadChanges& changes)
         add("+", c);
     out << QStringLiteral("=%1").arg(changes.unchanged);
     return out.join(QLatin1Char(' '));
+}
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(PREVIEW_PATH), arguments);
+    ToolRun run;
+    if (!tool.waitForFinished(60000))
+        return run;
+    run.exitCode = tool.exitCode();
+    run.out = QString::fromUtf8(tool.readAllStandardOutput());
+    run.err = QString::fromUtf8(tool.readAllStandardError());
+    return run;
+}
+
+// A file of the examples, or for "@none.csv" one in dir whose lines name no security.
+QString exampleFile(const QString& name, const QTemporaryDir& dir)
+{
+    if (!name.startsWith(QLatin1Char('@')))
+        return kSource + "/examples/" + name;
+    const QString path = dir.filePath(name.mid(1));
+    return testsupport::writeFile(path, "交易所,代码\nXX,1,x,0.5\n") ? path : QString();
 }
 
 bool onPostgres()
@@ -160,19 +188,11 @@ void TestCreditDataPreview::agreesWithDialog_data()
 void TestCreditDataPreview::agreesWithDialog()
 {
     QFETCH(QString, path);
-    if (path.startsWith(QLatin1Char('@'))) {
-        QFile file(m_dir.filePath(path.mid(1)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("交易所,代码\nXX,1,x,0.5\n");
-        path = file.fileName();
-    }
-
-    QProcess preview;
-    preview.start(QStringLiteral(PREVIEW_PATH),
-                  {path, "--json", "--broker-id", "GX", "--broker-name", "国信证券", "--broker-key", "7"});
-    QVERIFY(preview.waitForFinished(60000));
+    path = path.startsWith(QLatin1Char('@')) ? exampleFile(path, m_dir) : path;
+    const ToolRun preview =
+        runTool({path, "--json", "--broker-id", "GX", "--broker-name", "国信证券", "--broker-key", "7"});
     QJsonParseError error;
-    const QJsonObject json = QJsonDocument::fromJson(preview.readAllStandardOutput(), &error).object();
+    const QJsonObject json = QJsonDocument::fromJson(preview.out.toUtf8(), &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
 
     auto service = testsupport::CScriptedService::install();
@@ -202,7 +222,7 @@ void TestCreditDataPreview::agreesWithDialog()
     const QString shown = sent.isEmpty() ? m_messages.value(0) : QString();
     QCOMPARE(json.value(QStringLiteral("message")).toString(), shown);
     const int exitCode = shown.isEmpty() ? 0 : shown == QStringLiteral("无可用数据") ? 3 : 2;
-    QCOMPARE(preview.exitCode(), exitCode);
+    QCOMPARE(preview.exitCode, exitCode);
 }
 
 void TestCreditDataPreview::saysWhatTheFileHolds_data()
@@ -298,13 +318,10 @@ void TestCreditDataPreview::saysWhatTheFileHolds()
                              : kSource + QStringLiteral("/tests/host/toolkit/workbook/data/") + file;
     if (!bytes.isEmpty())
         QVERIFY(testsupport::writeFile(path, bytes));
-    QProcess preview;
-    preview.start(QStringLiteral(PREVIEW_PATH), QStringList{path} + arguments);
-    QVERIFY(preview.waitForFinished(60000));
-    const QString output = QString::fromUtf8(preview.readAllStandardOutput() + preview.readAllStandardError());
+    const ToolRun preview = runTool(QStringList{path} + arguments);
     for (const QString& text : said)
-        QVERIFY2(output.contains(text), qPrintable(output));
-    QCOMPARE(preview.exitCode(), exitCode);
+        QVERIFY2((preview.out + preview.err).contains(text), qPrintable(preview.out + preview.err));
+    QCOMPARE(preview.exitCode, exitCode);
 }
 
 void TestCreditDataPreview::brokerLookup_data()
@@ -435,13 +452,7 @@ void TestCreditDataPreview::changesAgainstServer()
                                             : testsupport::queryService(service, 12294).error;
         QVERIFY2(made.isSuccess(), made.errorMsg().c_str());
     }
-    QString path = kSource + "/examples/" + previewed;
-    if (previewed.startsWith(QLatin1Char('@'))) {
-        QFile file(dir.filePath(previewed.mid(1)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("交易所,代码\nXX,1,x,0.5\n");
-        path = file.fileName();
-    }
+    const QString path = exampleFile(previewed, dir);
     const QMap<QString, double> after = sentRatios(path);
     // No database there: a file never made, or a server's database never created.
     arguments.replaceInStrings(QRegularExpression("^@absent$"),
@@ -449,20 +460,14 @@ void TestCreditDataPreview::changesAgainstServer()
                                             : dir.filePath("absent.sqlite"));
     arguments = QStringList{path, "--changes", "--db", database} + arguments;
 
-    QProcess text;
-    text.start(QStringLiteral(PREVIEW_PATH), arguments);
-    QVERIFY(text.waitForFinished(60000));
-    QCOMPARE(text.exitCode(), exitCode);
-    const QString shown = QString::fromUtf8(text.readAllStandardOutput());
+    const ToolRun text = runTool(arguments);
+    QCOMPARE(text.exitCode, exitCode);
     if (!summary.isEmpty())
-        QCOMPARE(shown.section(QLatin1Char('\n'), 0, 0), summary);
+        QCOMPARE(text.out.section(QLatin1Char('\n'), 0, 0), summary);
 
-    QProcess json;
-    json.start(QStringLiteral(PREVIEW_PATH), arguments << "--json");
-    QVERIFY(json.waitForFinished(60000));
-    QCOMPARE(json.exitCode(), exitCode);
-    const QJsonObject changes =
-        QJsonDocument::fromJson(json.readAllStandardOutput()).object().value(QStringLiteral("changes")).toObject();
+    const ToolRun json = runTool(arguments << "--json");
+    QCOMPARE(json.exitCode, exitCode);
+    const QJsonObject changes = QJsonDocument::fromJson(json.out.toUtf8()).object().value("changes").toObject();
     QCOMPARE(changes.isEmpty(), summary.isEmpty());
     if (summary.isEmpty())
         return;
@@ -484,26 +489,6 @@ void TestCreditDataPreview::changesAgainstServer()
 }
 
 namespace {
-
-struct ToolRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList& arguments)
-{
-    QProcess tool;
-    tool.start(QStringLiteral(PREVIEW_PATH), arguments);
-    ToolRun run;
-    if (!tool.waitForFinished(60000))
-        return run;
-    run.exitCode = tool.exitCode();
-    run.out = QString::fromUtf8(tool.readAllStandardOutput());
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
-}
 
 // CITIC's rows as the detail answers them.
 std::vector<rqservice::CStkSubjectsPtr> citicRows(rqservice::CEmbeddedDataService& service)
