@@ -1,5 +1,6 @@
 #pragma once
-// Keeps a service callback from reaching an object that has been destroyed.
+// Keeps a callback that may come late (a service's answer, a file worker's hand-over) from
+// reaching an object that is being destroyed.
 
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
@@ -9,10 +10,12 @@
 
 namespace DVK {
 
-// The client centre cannot cancel a request, so its callback may fire after the owner is gone.
-// The owner holds one guard and calls invalidate() first thing in its destructor; callbacks
-// wrapped by the guard share its state and run only while the owner is alive. The lock is held
-// while the callback runs (it only logs and emits), so the owner cannot die half-way through.
+// Nothing cancels a request to the client centre or stops a file worker, so their callbacks may
+// come after the owner is gone. The owner holds one guard, wraps every such callback with it and
+// calls invalidate() first thing in its destructor. A wrapped callback runs only until then, and
+// holds the guard's lock while it runs, so invalidate() waits for one under way and the owner is
+// never destroyed beneath it. Wrapped callbacks are therefore kept short: they log, compare,
+// copy and emit.
 class CCallbackGuard
 {
 public:
@@ -45,7 +48,8 @@ public:
 private:
     struct State
     {
-        // Recursive: a host that called back on the owner's own thread must not deadlock it.
+        // Recursive: a callback run on the owner's own thread emits straight into the owner's
+        // slot, which may make another wrapped call on that thread.
         boost::recursive_mutex mutex;
         bool alive = true;
     };

@@ -8,6 +8,9 @@
 
 namespace DVK {
 
+// Every entry of the host table's context menu; the refresh entry is then taken out again.
+constexpr WB::EBaseTableMenuFlags kEveryTableMenu{QFlag(0xFF)};
+
 // Row numbers off (every other flag as the host set it), and no refresh entry in the context
 // menu: the panel decides itself when data is fetched again.
 inline void trimStandardTable(WB::CStandardHpfTable* table, QMenu* contextMenu, QAction* refreshAction)
@@ -26,11 +29,6 @@ inline const QColor* alternatingRowColor(int row)
     WB::CUiResource* resource = utils::CSingletonT<WB::CUiResource>::instance();
     return resource->getColor(row % 2 == 0 ? QStringLiteral("clr_table_background")
                                            : QStringLiteral("clr_table_background2"));
-}
-
-inline const QColor* defaultTextColor()
-{
-    return utils::CSingletonT<WB::CUiResource>::instance()->getColor(QStringLiteral("cle_default"));
 }
 
 } // namespace DVK

@@ -10,19 +10,11 @@ namespace DVK {
 class CCreditDataQueryData : public WB::IBaseHpfTableData
 {
 public:
-    CCreditDataQueryData();
-    ~CCreditDataQueryData() override;
-
-    QString getTextFromAll(int column) override;
     QString getText(int column) override;
-    int getInt(int column) override;
     // Only the ratio column holds a number; the others answer the largest double.
     double getDouble(int column) override;
-    long long getLonglong(int column) override;
-    const QColor* getTextColor(int column) override;
     std::string getKey() override;
 
-    int brokerKeyNo = -1;
     QString rowKey;
     QString stockCode;
     QString exchangeName;

@@ -95,7 +95,7 @@ void CCreditDataQueryDialog::request()
     if (m_loadingMask) {
         m_loadingMask->attach(this);
     }
-    client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
+    client->queryData_async(req, m_callbackGuard.wrap(callback), kClientRequestFlag);
 }
 
 void CCreditDataQueryDialog::onDataCallBack(const utils::RQError& error,
@@ -132,7 +132,6 @@ void CCreditDataQueryDialog::slotOnDataCallBack(const std::vector<rqservice::IDa
                 continue;
             }
             auto row = boost::make_shared<CCreditDataQueryData>();
-            row->brokerKeyNo = subject->brokerKeyNo;
             row->rowKey = WB::sToQs(subject->getCsKey());
             row->stockCode = WB::sToQs(subject->stockCode);
             row->exchangeName = WB::sToQs(subject->exchangeName);

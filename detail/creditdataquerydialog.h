@@ -26,11 +26,12 @@ public:
 
 signals:
     void sigOnDataCallBack(const std::vector<rqservice::IDataPtr>& records);
+    // The flag is not read: only failures are sent, and shown by their text alone.
     void sigMsgCallBack(bool success, QString text);
 
 private slots:
     void slotOnDataCallBack(const std::vector<rqservice::IDataPtr>& records);
-    void slotMsgCallBack(bool success, QString text);
+    void slotMsgCallBack(bool, QString text);
 
 private:
     void createUi();

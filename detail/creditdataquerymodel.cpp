@@ -9,20 +9,18 @@ CCreditDataQueryModel::CCreditDataQueryModel()
 {
 }
 
-CCreditDataQueryModel::~CCreditDataQueryModel() = default;
-
 int CCreditDataQueryModel::columnCount()
 {
-    return 4;
+    return eQueryColumnCount;
 }
 
 QString CCreditDataQueryModel::headerText(int column)
 {
     switch (column) {
-    case 0: return QStringLiteral("证券代码");
-    case 1: return QStringLiteral("交易所名称");
-    case 2: return QStringLiteral("担保品折算比例");
-    case 3: return QStringLiteral("证券名称");
+    case eQueryColumnCode: return QStringLiteral("证券代码");
+    case eQueryColumnExchange: return QStringLiteral("交易所名称");
+    case eQueryColumnRatio: return QStringLiteral("担保品折算比例");
+    case eQueryColumnName: return QStringLiteral("证券名称");
     default: return QString();
     }
 }
@@ -30,10 +28,10 @@ QString CCreditDataQueryModel::headerText(int column)
 QVariant::Type CCreditDataQueryModel::columnType(int column)
 {
     switch (column) {
-    case 0:
-    case 1:
-    case 3: return QVariant::String;
-    case 2:
+    case eQueryColumnCode:
+    case eQueryColumnExchange:
+    case eQueryColumnName: return QVariant::String;
+    case eQueryColumnRatio:
         // Sorted by the ratio itself, not by its formatted text.
         return QVariant::Double;
     default: return QVariant::Invalid;

@@ -4,12 +4,21 @@
 
 namespace DVK {
 
-// Columns of a broker's detail: code, exchange, conversion ratio (a number), name.
+// A broker's detail columns, by id, in the order they stand.
+enum ECreditDataQueryColumn
+{
+    eQueryColumnCode,
+    eQueryColumnExchange,
+    eQueryColumnRatio, // the only number
+    eQueryColumnName,
+    eQueryColumnCount,
+};
+
+// Code and exchange filter; the ratio sorts by its value.
 class CCreditDataQueryModel : public WB::IBaseHpfTableModel
 {
 public:
     CCreditDataQueryModel();
-    ~CCreditDataQueryModel() override;
 
     int columnCount() override;
     QString headerText(int column) override;

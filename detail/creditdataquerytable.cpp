@@ -6,14 +6,14 @@
 namespace DVK {
 
 CCreditDataQueryTable::CCreditDataQueryTable(int tableId, QWidget* parent)
-    : WB::CStandardHpfTable(tableId, parent, QFlags<WB::EBaseTableMenuFlag>(QFlag(0xFF)))
+    : WB::CStandardHpfTable(tableId, parent, kEveryTableMenu)
 {
     trimStandardTable(this, m_pContextMenu, m_pRefreshAction);
     dataModel = new CCreditDataQueryModel();
     setDataModel(dataModel);
     // The ratio and the name are too varied to filter by.
-    setColumnFilterable(0, true);
-    setColumnFilterable(1, true);
+    setColumnFilterable(eQueryColumnCode, true);
+    setColumnFilterable(eQueryColumnExchange, true);
 }
 
 // The host table deletes the model it was given.

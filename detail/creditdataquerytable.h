@@ -6,10 +6,10 @@ namespace DVK {
 
 class CCreditDataQueryModel;
 
-// The detail table of the query dialog.
+// The detail table of the query dialog. It adds no signal, slot or property, so it has no
+// meta-object of its own: to Qt it is the host table.
 class CCreditDataQueryTable : public WB::CStandardHpfTable
 {
-    Q_OBJECT
 public:
     CCreditDataQueryTable(int tableId, QWidget* parent);
     ~CCreditDataQueryTable() override;

@@ -10,16 +10,8 @@ namespace DVK {
 class CCreditDataMainData : public WB::IBaseHpfTableData
 {
 public:
-    CCreditDataMainData();
-    ~CCreditDataMainData() override;
-
-    QString getTextFromAll(int column) override;
+    // Text only: the numeric getters keep the host's "no number" answers.
     QString getText(int column) override;
-    // No column holds a number: the largest values say so.
-    int getInt(int column) override;
-    double getDouble(int column) override;
-    long long getLonglong(int column) override;
-    const QColor* getTextColor(int column) override;
     std::string getKey() override;
 
     int brokerKeyNo = -1;

@@ -4,37 +4,31 @@
 
 namespace DVK {
 
-namespace {
-constexpr int kColumnCount = 4;
-}
-
-// A broker's rows are replaced as a whole; a repeated key replaces the earlier row in place.
+// A row added under the key of a stored row replaces it in place.
 CCreditDataMainModel::CCreditDataMainModel()
     : WB::IBaseHpfTableModel(true)
 {
 }
 
-CCreditDataMainModel::~CCreditDataMainModel() = default;
-
 int CCreditDataMainModel::columnCount()
 {
-    return kColumnCount;
+    return eMainColumnCount;
 }
 
 QString CCreditDataMainModel::headerText(int column)
 {
     switch (column) {
-    case 0: return QStringLiteral("券商名");
-    case 1: return QStringLiteral("当前交易日");
-    case 2: return QStringLiteral("最近上传日期");
-    case 3: return QStringLiteral("操作");
+    case eMainColumnBrokerName: return QStringLiteral("券商名");
+    case eMainColumnTradingDay: return QStringLiteral("当前交易日");
+    case eMainColumnLastUploadDate: return QStringLiteral("最近上传日期");
+    case eMainColumnOperation: return QStringLiteral("操作");
     default: return QString();
     }
 }
 
 QVariant::Type CCreditDataMainModel::columnType(int column)
 {
-    return column >= 0 && column < kColumnCount ? QVariant::String : QVariant::Invalid;
+    return column >= 0 && column < eMainColumnCount ? QVariant::String : QVariant::Invalid;
 }
 
 QString CCreditDataMainModel::columnAuxText(int)

@@ -4,12 +4,21 @@
 
 namespace DVK {
 
-// Columns of the broker summary: name, trading day, last upload date, operation buttons.
+// The broker summary's columns, by id, in the order they stand.
+enum ECreditDataMainColumn
+{
+    eMainColumnBrokerName,
+    eMainColumnTradingDay,
+    eMainColumnLastUploadDate,
+    eMainColumnOperation, // the row buttons, drawn by the panel's delegate
+    eMainColumnCount,
+};
+
+// Every column holds text; the first three filter.
 class CCreditDataMainModel : public WB::IBaseHpfTableModel
 {
 public:
     CCreditDataMainModel();
-    ~CCreditDataMainModel() override;
 
     int columnCount() override;
     QString headerText(int column) override;

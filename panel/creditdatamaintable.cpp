@@ -6,12 +6,12 @@
 namespace DVK {
 
 CCreditDataMainTable::CCreditDataMainTable(int tableId, QWidget* parent)
-    : WB::CStandardHpfTable(tableId, parent, QFlags<WB::EBaseTableMenuFlag>(QFlag(0xFF)))
+    : WB::CStandardHpfTable(tableId, parent, kEveryTableMenu)
 {
     trimStandardTable(this, m_pContextMenu, m_pRefreshAction);
     dataModel = new CCreditDataMainModel();
     setDataModel(dataModel);
-    for (int column = 0; column < 3; ++column) {
+    for (const int column : {eMainColumnBrokerName, eMainColumnTradingDay, eMainColumnLastUploadDate}) {
         setColumnFilterable(column, true);
     }
 }

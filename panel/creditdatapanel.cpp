@@ -25,8 +25,9 @@ constexpr int kRightUpload = 10413;
 constexpr int kUploadButtonId = 200;
 constexpr int kRefreshButtonId = 201;
 constexpr int kSummaryTableId = 1331;
-constexpr int kOperationColumn = 3;
 constexpr int kQueryButtonId = 0;
+// What sigMsgCallBack carries with a failure; its slot shows only the message.
+constexpr int kQueryFailed = -1;
 
 bool hasRight(int right)
 {
@@ -85,9 +86,10 @@ void CCreditDataPanel::createUi()
     table = new CCreditDataMainTable(kSummaryTableId, outerList);
     table->setObjectName(QStringLiteral("creditDataMainTable"));
     // The row buttons' clicks go to the table, which passes them up to this panel as event 228.
-    table->setColumnDelegate(kOperationColumn, new WB::CBaseTableColumnMultiButtonsDelegate(kOperationColumn, table));
+    table->setColumnDelegate(eMainColumnOperation,
+                             new WB::CBaseTableColumnMultiButtonsDelegate(eMainColumnOperation, table));
     if (!hasRight(kRightQuery)) {
-        table->setColumnVisible(kOperationColumn, false);
+        table->setColumnVisible(eMainColumnOperation, false);
     }
     outerList->addStretchWidget(table, 1, WB::eAnchorFill, false);
 
@@ -132,7 +134,7 @@ bool CCreditDataPanel::handleEvent(int event, int id, int arg, QString text, voi
         // The panel (and the dialog with it) may be destroyed while exec() runs.
         const QPointer<CCreditDataPanel> self(this);
         const QPointer<CCreditDataSendFileDialog> dialog(sendFileDialog);
-        if (dialog->exec() == 1 && self) {
+        if (dialog->exec() == QDialog::Accepted && self) {
             request();
         }
         return true;
@@ -180,7 +182,7 @@ void CCreditDataPanel::request()
     if (!client) {
         // Nothing will answer: report it as a failed answer would be, from the event loop.
         QMetaObject::invokeMethod(
-            this, [this] { emit sigMsgCallBack(-1, clientUnavailableText()); }, Qt::QueuedConnection);
+            this, [this] { emit sigMsgCallBack(kQueryFailed, clientUnavailableText()); }, Qt::QueuedConnection);
         return;
     }
     // Shown while the summary is fetched so the user sees the refresh running; either slot hides it.
@@ -188,7 +190,7 @@ void CCreditDataPanel::request()
     if (loadingMask) {
         loadingMask->attach(this);
     }
-    client->queryData_async(req, m_callbackGuard.wrap(callback), 0);
+    client->queryData_async(req, m_callbackGuard.wrap(callback), kClientRequestFlag);
 }
 
 void CCreditDataPanel::onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& answer, int,
@@ -204,7 +206,7 @@ void CCreditDataPanel::onDataCallBack(const utils::RQError& error, const std::ve
         if (pluginLogEnabled()) {
             rqStdLogNew(g_RQStdLogger, kPluginLogLevel, "[CCreditDataPanel] onData error:%s", error.errorMsg().c_str());
         }
-        emit sigMsgCallBack(-1, WB::sToQs(error.errorMsg()));
+        emit sigMsgCallBack(kQueryFailed, WB::sToQs(error.errorMsg()));
     }
 }
 
@@ -221,7 +223,8 @@ void CCreditDataPanel::slotOnDataCallBack(const std::vector<rqservice::IDataPtr>
     }
     model->clear();
 
-    auto* delegate = qobject_cast<WB::CBaseTableColumnMultiButtonsDelegate*>(table->columnDelegate(kOperationColumn));
+    auto* delegate =
+        qobject_cast<WB::CBaseTableColumnMultiButtonsDelegate*>(table->columnDelegate(eMainColumnOperation));
     if (delegate) {
         const std::vector<boost::shared_ptr<CCreditDataMainData>> rows = condenseBrokerSummary(records);
         const bool mayQuery = hasRight(kRightQuery);

@@ -32,11 +32,12 @@ public:
 
 signals:
     void sigOnDataCallBack(const std::vector<rqservice::IDataPtr>& records);
+    // The number is not read: a failure is shown by its message alone.
     void sigMsgCallBack(int code, QString message);
 
 protected slots:
     void slotOnDataCallBack(const std::vector<rqservice::IDataPtr>& records);
-    void slotMsgCallBack(int code, QString message);
+    void slotMsgCallBack(int, QString message);
 
 protected:
     void createUi();
@@ -48,6 +49,7 @@ protected:
     void onDataCallBack(const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int,
                         bson::BSONObj);
 
+    // The client's names for the panel's members; members of our own carry m_.
     WB::CLoadingMaskWidget* loadingMask = nullptr;
     CCreditDataMainTable* table = nullptr;
     CCreditDataQueryDialog* queryDialog = nullptr;

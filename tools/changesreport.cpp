@@ -189,12 +189,11 @@ QString changesText(const UploadChanges& changes, const ChangesContext& context)
                    .arg(context.database, grouped(context.serverRows), grouped(context.fileRows));
     }
     const std::size_t large = changes.warnings() - changes.removed.size();
-    out << (changes.warnings() == 0
-                ? QStringLiteral("no warning: nothing removed, no ratio moves by more than %1")
-                      .arg(ratioText(context.maxChange))
-                : QStringLiteral("%1 warnings (!): %2 removed, %3 changed by more than %4")
-                      .arg(grouped(changes.warnings()), grouped(changes.removed.size()), grouped(large),
-                           ratioText(context.maxChange)));
+    out << (changes.warnings() == 0 ? QStringLiteral("no warning: nothing removed, no ratio moves by more than %1")
+                                          .arg(ratioText(context.maxChange))
+                                    : QStringLiteral("%1 warnings (!): %2 removed, %3 changed by more than %4")
+                                          .arg(grouped(changes.warnings()), grouped(changes.removed.size()),
+                                               grouped(large), ratioText(context.maxChange)));
     const std::vector<const SecurityChange*> rows = readingOrder(changes);
     if (!rows.empty())
         out << QString() << tableLines(rows);
@@ -203,12 +202,9 @@ QString changesText(const UploadChanges& changes, const ChangesContext& context)
 
 QJsonObject changesJson(const UploadChanges& changes, const ChangesContext& context)
 {
-    QJsonObject out{{"database", context.database},
-                    {"maxChange", context.maxChange},
-                    {"added", rowsJson(changes.added)},
-                    {"removed", rowsJson(changes.removed)},
-                    {"changed", rowsJson(changes.changed)},
-                    {"unchanged", double(changes.unchanged)},
+    QJsonObject out{{"database", context.database},          {"maxChange", context.maxChange},
+                    {"added", rowsJson(changes.added)},      {"removed", rowsJson(changes.removed)},
+                    {"changed", rowsJson(changes.changed)},  {"unchanged", double(changes.unchanged)},
                     {"warnings", double(changes.warnings())}};
     if (context.broker) {
         out.insert(QStringLiteral("broker"), QJsonObject{{"keyNo", context.broker->brokerKeyNo},

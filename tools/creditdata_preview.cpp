@@ -24,10 +24,9 @@ int main(int argc, char* argv[])
     PreviewOptions options;
     QString error;
     if (!parsePreviewOptions(QCoreApplication::arguments(), options, error)) {
-        if (!error.isEmpty())
-            std::fprintf(stderr, "creditdata-preview: %s\n", qUtf8Printable(error));
-        std::fputs(kPreviewUsage, error.isEmpty() ? stdout : stderr);
-        return error.isEmpty() ? 0 : ePreviewUsage;
+        std::fprintf(stderr, "creditdata-preview: %s\n%s(--help: every option)\n", qUtf8Printable(error),
+                     kPreviewUsage);
+        return ePreviewUsage;
     }
     if (options.changes || options.history) {
         // The demo host's names: its data folder holds the default database.

@@ -1,11 +1,14 @@
 #include "previewbroker.h"
 
+#include "brokerlookup.h"
+
 #include <QCoreApplication>
 #include <QLibrary>
 #include <QStringList>
 
 #include <boost/pointer_cast.hpp>
 
+#include <cstdio>
 #include <set>
 
 namespace DVK {
@@ -24,20 +27,6 @@ std::unique_ptr<IPreviewServer> openServer(const QString& database, QString& err
         return nullptr;
     }
     return std::unique_ptr<IPreviewServer>(open(database, error));
-}
-
-boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> findBroker(const PreviewOptions& options,
-                                                                const std::vector<rqservice::IDataPtr>& summary)
-{
-    for (const rqservice::IDataPtr& record : summary) {
-        const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-        if (!info)
-            continue;
-        if (options.brokerIdGiven ? info->brokerId == options.broker.brokerId
-                                  : info->brokerName == options.broker.brokerName)
-            return info;
-    }
-    return nullptr;
 }
 
 QString knownBrokers(const std::vector<rqservice::IDataPtr>& summary)
@@ -76,8 +65,18 @@ int findPreviewBroker(const PreviewOptions& options, PreviewBroker& found, QStri
         return ePreviewNoService;
     }
     found.summary = summary.records;
-    found.record = findBroker(options, summary.records);
-    if (!found.record || (options.brokerNameGiven && found.record->brokerName != options.broker.brokerName)) {
+    const BrokerLookup lookup =
+        lookUpBroker(summary.records, options.brokerIdGiven ? &options.broker.brokerId : nullptr,
+                     options.brokerNameGiven ? &options.broker.brokerName : nullptr);
+    if (!lookup.refusal.isEmpty()) {
+        message = lookup.refusal;
+        return ePreviewNoBroker;
+    }
+    found.record = lookup.record;
+    // On stderr, so that the text and JSON on stdout stay as scripts read them.
+    if (!lookup.note.isEmpty())
+        std::fprintf(stderr, "creditdata-preview: %s\n", qUtf8Printable(lookup.note));
+    if (!found.record) {
         message = QStringLiteral("no broker %1 on %2; brokers there: %3")
                       .arg(brokerAsked(options), found.server->database(), knownBrokers(summary.records));
         return ePreviewNoBroker;

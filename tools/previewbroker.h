@@ -13,15 +13,15 @@ namespace DVK {
 struct PreviewBroker
 {
     std::unique_ptr<IPreviewServer> server;
-    // The first summary record with the id given, as the upload dialog takes its broker, or with
-    // the name when only the name is given.
+    // As lookUpBroker finds it in the summary.
     boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> record;
     std::vector<rqservice::IDataPtr> summary;
 };
 
 // Opens the data service on options.database for reading only and finds the broker the options
 // name in its summary (12294). Returns ePreviewSends, or the exit status with message saying why
-// not (no service, no such broker: then the brokers there are named).
+// not (no service, no such broker: then the brokers there are named; a name of several brokers).
+// What the lookup notes goes to stderr.
 int findPreviewBroker(const PreviewOptions& options, PreviewBroker& found, QString& message);
 
 } // namespace DVK

@@ -183,11 +183,11 @@ void addPreviewNotes(QJsonObject& object, const PreviewNotes& notes)
         const standin::WorkbookReport& r = notes.report;
         QJsonObject workbook{{"sheets", r.sheetCount}, {"warnings", QJsonArray::fromStringList(r.sheetWarnings())}};
         if (r.sheet > 0)
-            workbook.insert(QStringLiteral("sheet"), QJsonObject{{"index", r.sheet},
-                                                                 {"name", r.sheetName},
-                                                                 {"state", stateName(r.sheetState)}});
+            workbook.insert(QStringLiteral("sheet"),
+                            QJsonObject{{"index", r.sheet}, {"name", r.sheetName}, {"state", stateName(r.sheetState)}});
         if (r.activeSheet > 0)
-            workbook.insert(QStringLiteral("opensOn"), QJsonObject{{"index", r.activeSheet}, {"name", r.activeSheetName}});
+            workbook.insert(QStringLiteral("opensOn"),
+                            QJsonObject{{"index", r.activeSheet}, {"name", r.activeSheetName}});
         if (!r.refusal.isEmpty())
             workbook.insert(QStringLiteral("refusal"), r.refusal);
         object.insert(QStringLiteral("workbook"), workbook);

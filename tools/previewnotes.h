@@ -18,7 +18,7 @@ namespace DVK {
 struct PreviewNotes
 {
     bool workbook = false;
-    standin::WorkbookReport report; // the workbook reader's, when workbook
+    standin::WorkbookReport report;          // the workbook reader's, when workbook
     std::map<int, QStringList> lineWarnings; // by line index: a tab read as a space, undecodable bytes
     int undecodableLines = 0;
     std::map<int, QString> refused; // by line index: a used line whose text the service would not store

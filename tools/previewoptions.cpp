@@ -1,5 +1,7 @@
 #include "previewoptions.h"
 
+#include <QCommandLineParser>
+
 #include <cmath>
 
 namespace DVK {
@@ -10,147 +12,153 @@ const char kPreviewUsage[] =
     "       creditdata-preview FILE --changes (--broker-name NAME | --broker-id ID) [--db PATH|URI]\n"
     "                          [--max-change X] [--strict] [--securities CSV] [--json]\n"
     "       creditdata-preview --history (--broker-name NAME | --broker-id ID) [--db PATH|URI]\n"
-    "                          [--last N] [--json]\n"
-    "Shows what uploading FILE (.csv, .xls, .xlsx) would send, without sending it.\n"
-    "  --securities CSV  security master to look codes up in (header exchange,code,name)\n"
-    "  --json            one JSON object: message, separator, lines, used, skipped, warnings\n"
-    "                    (with --changes, and changes)\n"
-    "  --count           one line: lines read, used, skipped, warnings\n"
-    "  --changes         what the upload would change on the server: the broker's current ratios\n"
-    "                    asked as the detail dialog asks them, compared by exchange and code\n"
-    "  --db PATH|URI     the data service's database as the demo host takes it: a SQLite file or\n"
-    "                    postgresql://user@host:port/dbname (default: the demo host's file)\n"
-    "  --max-change X    a ratio moving by more than X is a warning, as is every removal (0.1)\n"
-    "  --strict          exit 4 when there is any warning\n"
-    "  --history         the broker's uploads, newest first: when, by whom, how many rows and\n"
-    "                    what each changed against the one before it (as --changes counts)\n"
-    "  --last N          how many uploads --history lists (20)\n"
+    "                          [--last N] [--json]\n";
+
+namespace {
+
+const char kDescription[] =
+    "Shows what uploading FILE (.csv, .xls, .xlsx) would send, without sending it.\n\n"
     "Exit: 0 something would be sent, 1 bad argument, 2 file refused, unreadable or empty,\n"
     "3 nothing usable, 4 a warning under --strict, 5 the data service cannot answer (or no\n"
-    "database there), 6 no such broker on the server, 7 the data service would refuse the upload\n"
-    "(a line's text it cannot store).\n";
+    "database there), 6 no such broker on the server (or a name several brokers share), 7 the\n"
+    "data service would refuse the upload (a line's text it cannot store).";
+
+// The mode the options ask for is one of three; what does not belong to it is refused.
+QString modeError(const PreviewOptions& options, bool lastGiven)
+{
+    if (options.json && options.countOnly)
+        return QStringLiteral("--json and --count cannot be combined");
+    if (options.history) {
+        if (!options.file.isEmpty() || options.changes)
+            return QStringLiteral("--history takes no file and no --changes");
+        if (!options.brokerIdGiven && !options.brokerNameGiven)
+            return QStringLiteral("--history needs --broker-name or --broker-id");
+        if (options.brokerKeyGiven || options.countOnly || options.strict || options.maxChangeGiven ||
+            !options.securities.isEmpty())
+            return QStringLiteral("--history takes only --broker-name, --broker-id, --db, --last and --json");
+        return QString();
+    }
+    if (lastGiven)
+        return QStringLiteral("--last needs --history");
+    if (options.file.isEmpty())
+        return QStringLiteral("no file given");
+    if (options.changes) {
+        if (!options.brokerIdGiven && !options.brokerNameGiven)
+            return QStringLiteral("--changes needs --broker-name or --broker-id");
+        if (options.brokerKeyGiven)
+            return QStringLiteral("--changes takes the broker's key number from the server, not --broker-key");
+        if (options.countOnly)
+            return QStringLiteral("--changes and --count cannot be combined");
+        return QString();
+    }
+    if (!options.database.isEmpty() || options.strict || options.maxChangeGiven)
+        return QStringLiteral("--db, --max-change and --strict need --changes");
+    return QString();
+}
+
+} // namespace
 
 bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QString& error)
 {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kPreviewUsage) + QLatin1Char('\n') +
+                                     QString::fromLatin1(kDescription));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The conversion-rate file to preview."),
+                                 QStringLiteral("[FILE]"));
+    const QCommandLineOption securities(
+        QStringLiteral("securities"),
+        QStringLiteral("Security master to look codes up in (header exchange,code,name)."), QStringLiteral("CSV"));
+    const QCommandLineOption brokerId(QStringLiteral("broker-id"), QStringLiteral("The broker's id."),
+                                      QStringLiteral("ID"));
+    const QCommandLineOption brokerName(QStringLiteral("broker-name"), QStringLiteral("The broker's name."),
+                                        QStringLiteral("NAME"));
+    const QCommandLineOption brokerKey(QStringLiteral("broker-key"),
+                                       QStringLiteral("The broker's key number (a plain preview only)."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("One JSON object: message, separator, lines, used, skipped, warnings (with --changes, and "
+                       "changes)."));
+    const QCommandLineOption count(QStringLiteral("count"),
+                                   QStringLiteral("One line: lines read, used, skipped, warnings."));
+    const QCommandLineOption changes(
+        QStringLiteral("changes"),
+        QStringLiteral("What the upload would change on the server: the broker's current ratios asked as the "
+                       "detail dialog asks them, compared by exchange and code."));
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("The data service's database as the demo host takes it: a SQLite "
+                                               "file or postgresql://user@host:port/dbname (default: the demo "
+                                               "host's file)."),
+                                QStringLiteral("PATH|URI"));
+    const QCommandLineOption maxChange(
+        QStringLiteral("max-change"),
+        QStringLiteral("A ratio moving by more than X is a warning, as is every removal (0.1)."), QStringLiteral("X"));
+    const QCommandLineOption strict(QStringLiteral("strict"), QStringLiteral("Exit 4 when there is any warning."));
+    const QCommandLineOption history(
+        QStringLiteral("history"),
+        QStringLiteral("The broker's uploads, newest first: when, by whom, how many rows and what each changed "
+                       "against the one before it (as --changes counts)."));
+    const QCommandLineOption last(QStringLiteral("last"), QStringLiteral("How many uploads --history lists (20)."),
+                                  QStringLiteral("N"));
+    parser.addOptions(
+        {securities, brokerId, brokerName, brokerKey, json, count, changes, db, maxChange, strict, history, last});
+
     error.clear();
-    for (int i = 1; i < args.size(); ++i) {
-        QString arg = args.at(i);
-        QString inlineValue;
-        bool hasInline = false;
-        const int equals = arg.indexOf(QLatin1Char('='));
-        if (arg.startsWith(QLatin1String("--")) && equals > 2) {
-            inlineValue = arg.mid(equals + 1);
-            arg.truncate(equals);
-            hasInline = true;
-        }
-        auto value = [&](QString& out) {
-            if (hasInline) {
-                out = inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("%1 needs a value").arg(arg);
-                return false;
-            }
-            out = args.at(++i);
-            return true;
-        };
-        QString text;
-        if (arg == QLatin1String("--json")) {
-            options.json = true;
-        } else if (arg == QLatin1String("--count")) {
-            options.countOnly = true;
-        } else if (arg == QLatin1String("--changes")) {
-            options.changes = true;
-        } else if (arg == QLatin1String("--strict")) {
-            options.strict = true;
-        } else if (arg == QLatin1String("--history")) {
-            options.history = true;
-        } else if (arg == QLatin1String("--last")) {
-            if (!value(text))
-                return false;
-            bool ok = false;
-            options.last = text.toInt(&ok);
-            if (!ok || options.last < 1) {
-                error = QStringLiteral("--last takes a number of uploads from 1, not \"%1\"").arg(text);
-                return false;
-            }
-        } else if (arg == QLatin1String("--securities")) {
-            if (!value(options.securities))
-                return false;
-        } else if (arg == QLatin1String("--db")) {
-            if (!value(options.database))
-                return false;
-            if (options.database.isEmpty()) {
-                error = QStringLiteral("--db needs a file or a URI");
-                return false;
-            }
-        } else if (arg == QLatin1String("--broker-id")) {
-            if (!value(text))
-                return false;
-            options.broker.brokerId = text.toUtf8().toStdString();
-            options.brokerIdGiven = true;
-        } else if (arg == QLatin1String("--broker-name")) {
-            if (!value(text))
-                return false;
-            options.broker.brokerName = text.toUtf8().toStdString();
-            options.brokerNameGiven = true;
-        } else if (arg == QLatin1String("--broker-key")) {
-            if (!value(text))
-                return false;
-            bool ok = false;
-            options.broker.brokerKeyNo = text.toInt(&ok);
-            if (!ok) {
-                error = QStringLiteral("--broker-key takes a whole number, not \"%1\"").arg(text);
-                return false;
-            }
-            options.brokerKeyGiven = true;
-        } else if (arg == QLatin1String("--max-change")) {
-            if (!value(text))
-                return false;
-            bool ok = false;
-            options.maxChange = text.toDouble(&ok);
-            if (!ok || !std::isfinite(options.maxChange) || options.maxChange < 0) {
-                error = QStringLiteral("--max-change takes a ratio from 0 up, not \"%1\"").arg(text);
-                return false;
-            }
-            options.maxChangeGiven = true;
-        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            error.clear();
-            return false;
-        } else if (arg.startsWith(QLatin1String("--")) || !options.file.isEmpty()) {
-            error = QStringLiteral("unexpected argument \"%1\"").arg(args.at(i));
-            return false;
-        } else {
-            options.file = arg;
-        }
-    }
-    if (options.history) {
-        if (!options.file.isEmpty() || options.changes) {
-            error = QStringLiteral("--history takes no file and no --changes");
-        } else if (!options.brokerIdGiven && !options.brokerNameGiven) {
-            error = QStringLiteral("--history needs --broker-name or --broker-id");
-        } else if (options.brokerKeyGiven || options.countOnly || options.strict || options.maxChangeGiven ||
-                   !options.securities.isEmpty()) {
-            error = QStringLiteral("--history takes only --broker-name, --broker-id, --db, --last and --json");
-        }
-        return error.isEmpty();
-    }
-    if (options.file.isEmpty()) {
-        error = QStringLiteral("no file given");
+    if (!parser.parse(args)) {
+        error = parser.errorText();
         return false;
     }
-    if (options.changes) {
-        if (!options.brokerIdGiven && !options.brokerNameGiven) {
-            error = QStringLiteral("--changes needs --broker-name or --broker-id");
-        } else if (options.brokerKeyGiven) {
-            error = QStringLiteral("--changes takes the broker's key number from the server, not --broker-key");
-        } else if (options.countOnly) {
-            error = QStringLiteral("--changes and --count cannot be combined");
-        }
-    } else if (!options.database.isEmpty() || options.strict || options.maxChangeGiven) {
-        error = QStringLiteral("--db, --max-change and --strict need --changes");
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        error = QStringLiteral("unexpected argument \"%1\"").arg(files.at(1));
+        return false;
     }
+    options.file = files.value(0);
+    options.securities = parser.value(securities);
+    options.json = parser.isSet(json);
+    options.countOnly = parser.isSet(count);
+    options.changes = parser.isSet(changes);
+    options.strict = parser.isSet(strict);
+    options.history = parser.isSet(history);
+    options.brokerIdGiven = parser.isSet(brokerId);
+    options.broker.brokerId = parser.value(brokerId).toUtf8().toStdString();
+    options.brokerNameGiven = parser.isSet(brokerName);
+    options.broker.brokerName = parser.value(brokerName).toUtf8().toStdString();
+    bool ok = true;
+    if (parser.isSet(last)) {
+        options.last = parser.value(last).toInt(&ok);
+        if (!ok || options.last < 1) {
+            error = QStringLiteral("--last takes a number of uploads from 1, not \"%1\"").arg(parser.value(last));
+            return false;
+        }
+    }
+    if (parser.isSet(db)) {
+        options.database = parser.value(db);
+        if (options.database.isEmpty()) {
+            error = QStringLiteral("--db needs a file or a URI");
+            return false;
+        }
+    }
+    options.brokerKeyGiven = parser.isSet(brokerKey);
+    if (options.brokerKeyGiven) {
+        options.broker.brokerKeyNo = parser.value(brokerKey).toInt(&ok);
+        if (!ok) {
+            error = QStringLiteral("--broker-key takes a whole number, not \"%1\"").arg(parser.value(brokerKey));
+            return false;
+        }
+    }
+    options.maxChangeGiven = parser.isSet(maxChange);
+    if (options.maxChangeGiven) {
+        options.maxChange = parser.value(maxChange).toDouble(&ok);
+        if (!ok || !std::isfinite(options.maxChange) || options.maxChange < 0) {
+            error = QStringLiteral("--max-change takes a ratio from 0 up, not \"%1\"").arg(parser.value(maxChange));
+            return false;
+        }
+    }
+    error = modeError(options, parser.isSet(last));
     return error.isEmpty();
 }
 

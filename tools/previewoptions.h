@@ -11,13 +11,13 @@ namespace DVK {
 // Exit statuses: a script stops an upload on anything but 0.
 enum EPreviewExit
 {
-    ePreviewSends = 0,         // something would be sent (with --changes: and --strict found no warning)
-    ePreviewUsage = 1,         // a bad argument, or a security master that cannot be read
-    ePreviewNoLines = 2,       // file refused, unreadable or empty
-    ePreviewNothingUsable = 3, // no line would be sent: 无可用数据
-    ePreviewWarnings = 4,      // --changes --strict: a removal or a ratio moving by more than --max-change
-    ePreviewNoService = 5,     // --changes, --history: the data service did not answer, or there is no database
-    ePreviewNoBroker = 6,      // --changes, --history: the server knows no such broker
+    ePreviewSends = 0,          // something would be sent (with --changes: and --strict found no warning)
+    ePreviewUsage = 1,          // a bad argument, or a security master that cannot be read
+    ePreviewNoLines = 2,        // file refused, unreadable or empty
+    ePreviewNothingUsable = 3,  // no line would be sent: 无可用数据
+    ePreviewWarnings = 4,       // --changes --strict: a removal or a ratio moving by more than --max-change
+    ePreviewNoService = 5,      // --changes, --history: the data service did not answer, or there is no database
+    ePreviewNoBroker = 6,       // --changes, --history: the server knows no such broker, or the name is several
     ePreviewServiceRefuses = 7, // a line's text is one the data service cannot store: it would refuse the upload
 };
 
@@ -40,9 +40,11 @@ struct PreviewOptions
     int last = 20;        // --last: how many of them, newest first
 };
 
+// The three ways to call the tool, for the help and for a bad argument.
 extern const char kPreviewUsage[];
 
-// False with error set on a bad argument; false with error empty for --help.
+// Parses arguments (argv[0] first). On a bad argument returns false with error set; --help prints
+// and exits as QCommandLineParser does.
 bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QString& error);
 
 } // namespace DVK

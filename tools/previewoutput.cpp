@@ -28,15 +28,11 @@ QJsonObject previewJson(const ConversionFileLines& content, const UploadRequestP
                                 {"ratio", subject->ratio}});
     }
     QJsonArray skipped;
-    for (const UploadLineNote& note : plan.skipped) {
-        skipped.append(
-            QJsonObject{{"line", note.line + 1}, {"reason", uploadSkipText(EUploadSkip(note.kind))}});
-    }
+    for (const UploadSkippedLine& note : plan.skipped)
+        skipped.append(QJsonObject{{"line", note.line + 1}, {"reason", uploadSkipText(note.reason)}});
     QJsonArray warnings;
-    for (const UploadLineNote& note : plan.warnings) {
-        warnings.append(
-            QJsonObject{{"line", note.line + 1}, {"warning", uploadWarningText(EUploadWarning(note.kind))}});
-    }
+    for (const UploadWarnedLine& note : plan.warnings)
+        warnings.append(QJsonObject{{"line", note.line + 1}, {"warning", uploadWarningText(note.warning)}});
     return QJsonObject{{"message", content.message},
                        {"kind", content.kind},
                        {"separator", content.separator},
@@ -68,8 +64,7 @@ void printPreview(const ConversionFileLines& content, const UploadRequestPlan& p
                 std::printf("%6d used     %s %s %s %.15g\n", i + 1, s->exchangeName.c_str(), s->stockCode.c_str(),
                             qUtf8Printable(oneLine(QString::fromStdString(s->stockName))), s->ratio);
         } else if (skipped < plan.skipped.size() && plan.skipped[skipped].line == i) {
-            std::printf("%6d skipped  %s: %s\n", i + 1,
-                        qUtf8Printable(uploadSkipText(EUploadSkip(plan.skipped[skipped++].kind))),
+            std::printf("%6d skipped  %s: %s\n", i + 1, qUtf8Printable(uploadSkipText(plan.skipped[skipped++].reason)),
                         qUtf8Printable(oneLine(content.lines.at(i).left(80))));
         }
         const auto warnings = notes.lineWarnings.find(i);
@@ -78,13 +73,12 @@ void printPreview(const ConversionFileLines& content, const UploadRequestPlan& p
                 std::printf("%6d warning  %s\n", i + 1, qUtf8Printable(warning));
         }
     }
-    for (const UploadLineNote& note : plan.warnings) {
-        std::printf("%6d warning  %s\n", note.line + 1,
-                    qUtf8Printable(uploadWarningText(EUploadWarning(note.kind))));
-    }
+    for (const UploadWarnedLine& note : plan.warnings)
+        std::printf("%6d warning  %s\n", note.line + 1, qUtf8Printable(uploadWarningText(note.warning)));
     const auto lines = [](size_t n) { return QStringLiteral("%1 line%2").arg(n).arg(n == 1 ? "" : "s"); };
     if (notes.undecodableLines > 0)
-        std::printf("undecodable bytes, shown as U+FFFD, on %s\n", qUtf8Printable(lines(size_t(notes.undecodableLines))));
+        std::printf("undecodable bytes, shown as U+FFFD, on %s\n",
+                    qUtf8Printable(lines(size_t(notes.undecodableLines))));
     if (plan.request) {
         std::printf("would send: %s\n", plan.request->toLog().c_str());
         if (!notes.refused.empty())

@@ -127,8 +127,7 @@ private:
 extern "C" Q_DECL_EXPORT DVK::IPreviewServer* creditdataOpenPreviewServer(const QString& database, QString& error)
 {
     try {
-        const QString location =
-            database.isEmpty() ? rqservice::CEmbeddedDataService::defaultDatabasePath() : database;
+        const QString location = database.isEmpty() ? rqservice::CEmbeddedDataService::defaultDatabasePath() : database;
         // Anything with a scheme is a server's address; the service says itself whether it is one.
         const bool file = !location.contains(QLatin1String("://"));
         const QString shown = file ? QFileInfo(location).absoluteFilePath() : standin::maskedDatabaseLocation(location);

@@ -21,7 +21,7 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // of CPU for 100,000 rows in order and shuffled here, 30.4 and 52.7 ms with the map.
 struct Slot
 {
-    std::uint32_t tag = 0;      // the hash's high half
+    std::uint32_t tag = 0;       // the hash's high half
     std::uint32_t owner = kNone; // a server row of the security; kNone: the slot is free
     std::uint32_t first = kNone; // kNone once every row of the security is matched
 };

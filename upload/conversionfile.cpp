@@ -15,6 +15,9 @@ const QString kFormatError = QStringLiteral("文件格式错误");
 const QString kOpenFailed = QStringLiteral("文件打开失败");
 const QString kEmptyFile = QStringLiteral("文件内容为空");
 
+// The cell reader numbers sheets from 1; a conversion-rate file is its first sheet.
+constexpr int kFirstSheet = 1;
+
 void readWorkbook(const QString& path, ConversionFileLines& result)
 {
     {
@@ -36,14 +39,14 @@ void readWorkbook(const QString& path, ConversionFileLines& result)
         return;
     }
     reader.open(path);
-    const int firstRow = reader.getSheetStartRow(1);
-    const int lastRow = reader.getSheetRowCount(1);
-    const int firstColumn = reader.getSheetStartCol(1);
-    const int lastColumn = reader.getSheetColCount(1);
+    const int firstRow = reader.getSheetStartRow(kFirstSheet);
+    const int lastRow = reader.getSheetRowCount(kFirstSheet);
+    const int firstColumn = reader.getSheetStartCol(kFirstSheet);
+    const int lastColumn = reader.getSheetColCount(kFirstSheet);
     for (int row = firstRow; row <= lastRow; ++row) {
         QStringList cells;
         for (int column = firstColumn; column <= lastColumn; ++column) {
-            cells << reader.getData(1, row, column, false);
+            cells << reader.getData(kFirstSheet, row, column, false);
         }
         result.lines << cells.join(QStringLiteral(","));
     }

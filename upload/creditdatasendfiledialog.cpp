@@ -1,5 +1,6 @@
 #include "upload/creditdatasendfiledialog.h"
 
+#include "common/clientunavailable.h"
 #include "common/pluginlog.h"
 #include "upload/conversionfile.h"
 #include "upload/uploadrequest.h"
@@ -22,6 +23,8 @@ constexpr int kBrowseButtonId = 401;
 constexpr int kSendButtonId = 402;
 constexpr int kCloseButtonId = 403;
 constexpr int kFileEditId = 404;
+// Where the picture stands under the rows.
+constexpr QRect kImageArea(155, 130, 265, 161);
 
 WB::CSimpleTextWidget* makeLabel(const QString& text, QWidget* parent)
 {
@@ -68,6 +71,24 @@ ConversionFileLines readAndLog(const QString& path)
     return content;
 }
 
+// The body of readFile and of the send button's worker: reads without touching any dialog, then
+// hands the outcome over once. Nothing escapes: a hand-over that throws (no memory for the
+// signal) is tried once more with a bare failure so that the mask still goes away.
+template <class HandOver>
+void readAndHandOver(const QString& path, const HandOver& handOver) noexcept
+{
+    try {
+        handOver(readAndLog(path));
+    } catch (...) {
+        try {
+            ConversionFileLines failed;
+            failed.message = readFailedText();
+            handOver(failed);
+        } catch (...) {
+        }
+    }
+}
+
 } // namespace
 
 CCreditDataSendFileDialog::CCreditDataSendFileDialog(QWidget* parent)
@@ -85,7 +106,6 @@ CCreditDataSendFileDialog::~CCreditDataSendFileDialog()
 {
     // Waits for a hand-over under way, never for a read: a worker still reading finds the guard closed.
     m_callbackGuard.invalidate();
-    delete m_image;
 }
 
 void CCreditDataSendFileDialog::createUi()
@@ -112,7 +132,7 @@ void CCreditDataSendFileDialog::createUi()
     m_fileEdit->setReadOnly(true);
     m_fileEdit->setFixedSize(187, 26);
     fileRow->addFixedWidget(m_fileEdit, WB::eAnchorCenter, false);
-    auto* browseButton = new WB::CSmallNormalButton(kBrowseButtonId, true, 1, fileRow);
+    auto* browseButton = new WB::CSmallNormalButton(kBrowseButtonId, true, WB::eBlueButton, fileRow);
     browseButton->setObjectName(QStringLiteral("sendFileBrowseButton"));
     browseButton->setText(QStringLiteral("浏览..."));
     browseButton->setFixedSize(70, 26);
@@ -120,13 +140,13 @@ void CCreditDataSendFileDialog::createUi()
     outer->addFixedWidget(fileRow, WB::eAnchorFill, false);
 
     WB::CWidgetList* buttonRow = makeRow(outer, 5, 5, 5, 5);
-    auto* sendButton = new WB::CSmallNormalButton(kSendButtonId, true, 1, buttonRow);
+    auto* sendButton = new WB::CSmallNormalButton(kSendButtonId, true, WB::eBlueButton, buttonRow);
     sendButton->setObjectName(QStringLiteral("sendFileSendButton"));
     sendButton->setFixedWidth(80);
     sendButton->setText(QStringLiteral("发送文件"));
     buttonRow->addStretchSpace(1);
     buttonRow->addFixedWidget(sendButton, WB::eAnchorCenter, false);
-    auto* closeButton = new WB::CSmallNormalButton(kCloseButtonId, true, 1, buttonRow);
+    auto* closeButton = new WB::CSmallNormalButton(kCloseButtonId, true, WB::eBlueButton, buttonRow);
     closeButton->setObjectName(QStringLiteral("sendFileCloseButton"));
     closeButton->setFixedWidth(60);
     closeButton->setText(QStringLiteral("关闭"));
@@ -137,7 +157,7 @@ void CCreditDataSendFileDialog::createUi()
     outer->addFixedWidget(buttonRow, WB::eAnchorFill, false);
     setInnerWidget(outer);
 
-    m_image = new WB::CImage(QStringLiteral("img_send_file_credit"));
+    m_image = std::make_unique<WB::CImage>(QStringLiteral("img_send_file_credit"));
     m_loadingMask = new WB::CLoadingMaskWidget(QStringLiteral("正在上传数据..."), this);
     m_loadingMask->setObjectName(QStringLiteral("sendFileLoadingMask"));
     m_loadingMask->hide();
@@ -179,7 +199,7 @@ bool CCreditDataSendFileDialog::handleEvent(int type, int id, int index, QString
                 sendFile();
             }
             return true;
-        case kCloseButtonId: done(0); return true;
+        case kCloseButtonId: done(QDialog::Rejected); return true;
         default: break;
         }
     }
@@ -192,7 +212,7 @@ void CCreditDataSendFileDialog::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setPen(QColor(219, 219, 219, 255));
     if (m_image) {
-        m_image->drawImage(&painter, 155, 130, 265, 161);
+        m_image->drawImage(&painter, kImageArea.x(), kImageArea.y(), kImageArea.width(), kImageArea.height());
     }
 }
 
@@ -206,20 +226,7 @@ void CCreditDataSendFileDialog::sendFile()
     // dialog destroyed during a long read is never touched and never waits for the read.
     auto handOver = m_callbackGuard.wrap([this](const ConversionFileLines& content) { handOverLines(content); });
     try {
-        boost::thread worker([handOver, path] {
-            try {
-                handOver(readAndLog(path));
-            } catch (...) {
-                // The hand-over itself failed (no memory for the signal): a bare failure still
-                // takes the mask away; if even that cannot be made, the thread ends quietly.
-                try {
-                    ConversionFileLines failed;
-                    failed.message = readFailedText();
-                    handOver(failed);
-                } catch (...) {
-                }
-            }
-        });
+        boost::thread worker([handOver, path] { readAndHandOver(path, handOver); });
         worker.detach();
     } catch (const std::exception&) {
         slotSendCallBack(false, QStringLiteral("无法启动文件读取线程, 请稍后重试"));
@@ -228,7 +235,7 @@ void CCreditDataSendFileDialog::sendFile()
 
 void CCreditDataSendFileDialog::readFile(QString path)
 {
-    handOverLines(readAndLog(path));
+    readAndHandOver(path, [this](const ConversionFileLines& content) { handOverLines(content); });
 }
 
 void CCreditDataSendFileDialog::handOverLines(const ConversionFileLines& content)
@@ -264,7 +271,8 @@ void CCreditDataSendFileDialog::slotSendFileData(QString separator)
         using namespace boost::placeholders;
         const OperateCallback callback =
             m_callbackGuard.wrap(boost::bind(&CCreditDataSendFileDialog::onSendCallBack, this, _1, _2));
-        utils::CSingletonT<CVoprClientCenter>::instance()->operateData_async(plan.request, callback, 0);
+        utils::CSingletonT<CVoprClientCenter>::instance()->operateData_async(plan.request, callback,
+                                                                             kClientRequestFlag);
         return;
     }
 
@@ -291,7 +299,7 @@ void CCreditDataSendFileDialog::slotSendCallBack(bool ok, QString message)
     if (ok) {
         center->showServerMsgCallBack(eServerCallbackMsgSuccess, true, this, QStringLiteral("提示"),
                                       QStringLiteral("发送成功"), true, false);
-        done(1);
+        done(QDialog::Accepted);
     } else {
         center->showServerMsgCallBack(eServerCallbackMsgFailure, false, this, QStringLiteral("提示"), message, true,
                                       false);

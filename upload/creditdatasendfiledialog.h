@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 namespace DVK {
@@ -28,7 +29,8 @@ public:
     bool handleEvent(int type, int id, int index, QString key, void* data) override;
 
     // Reads path into the line list and reports once: sigSendFileData with lines, else
-    // sigSendCallBack(false, message). The send button runs it on a worker thread.
+    // sigSendCallBack(false, message). Runs on the calling thread; the send button's worker runs
+    // the same read, reaching the dialog only for the hand-over, through the guard.
     void readFile(QString path);
 
 signals:
@@ -45,12 +47,12 @@ protected:
 private:
     void createUi();
     void sendFile();
-    // Takes over what a read produced and reports it; the worker calls it only while the dialog lives.
+    // Takes over what a read produced and reports it; a worker reaches it only through the guard.
     void handOverLines(const ConversionFileLines& content);
     // May run on a service thread: only emits.
     void onSendCallBack(const utils::RQError& error, bson::BSONObj reply);
 
-    WB::CImage* m_image = nullptr;
+    std::unique_ptr<WB::CImage> m_image;
     WB::CLoadingMaskWidget* m_loadingMask = nullptr;
     WB::CComboBox* m_brokerCombo = nullptr;
     CSafeLineEdit* m_fileEdit = nullptr;

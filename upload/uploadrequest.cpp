@@ -11,6 +11,16 @@ namespace {
 
 constexpr int kUploadOperation = 2;
 
+// A line's fields as the file lays them out; the request reads the first four, the rest is ignored.
+enum EConversionField
+{
+    eFieldKey1, // the two keys the security is looked up by, in this order
+    eFieldKey2,
+    eFieldName,
+    eFieldRatio,
+    eFieldsRead,
+};
+
 // Longer lines than a conversion-rate line ever is are split only as far as the request reads.
 constexpr int kLongLine = 1024;
 
@@ -20,7 +30,7 @@ constexpr int kLongLine = 1024;
 QStringList leadingFields(const QString& line, const QString& separator)
 {
     int end = -1;
-    for (int found = 0, from = 0; found < 4 && line.size() > kLongLine && !separator.isEmpty(); ++found) {
+    for (int found = 0, from = 0; found < eFieldsRead && line.size() > kLongLine && !separator.isEmpty(); ++found) {
         const int at = line.indexOf(separator, from, Qt::CaseSensitive);
         if (at < 0) {
             end = -1;
@@ -60,17 +70,17 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
 
     for (int i = 0; i < lines.size(); ++i) {
         const QStringList fields = leadingFields(lines.at(i), separator);
-        if (fields.size() <= 3) {
-            plan.skipped.push_back({i, int(EUploadSkip::TooFewFields)});
+        if (fields.size() < eFieldsRead) {
+            plan.skipped.push_back({i, EUploadSkip::TooFewFields});
             continue;
         }
         const rqservice::IDataCenterPtr dataCenter = rqservice::TraderCenter::instance()->getDataCenter();
         const rqservice::InstrumentRecordPtr security =
-            dataCenter ? dataCenter->findInstrument(fields.at(0).toUtf8().toStdString(),
-                                                    fields.at(1).toUtf8().toStdString())
+            dataCenter ? dataCenter->findInstrument(fields.at(eFieldKey1).toUtf8().toStdString(),
+                                                    fields.at(eFieldKey2).toUtf8().toStdString())
                        : rqservice::InstrumentRecordPtr();
         if (!security) {
-            plan.skipped.push_back({i, int(EUploadSkip::UnknownSecurity)});
+            plan.skipped.push_back({i, EUploadSkip::UnknownSecurity});
             continue;
         }
 
@@ -80,13 +90,13 @@ UploadRequestPlan buildUploadRequest(const QStringList& lines, const QString& se
         subject->brokerName = plan.detail->brokerName;
         subject->exchangeName = security->exchangeName;
         subject->stockCode = security->stockCode;
-        subject->stockName = fields.at(2).toUtf8().toStdString();
+        subject->stockName = fields.at(eFieldName).toUtf8().toStdString();
         bool isNumber = false;
-        subject->ratio = fields.at(3).toDouble(&isNumber);
+        subject->ratio = fields.at(eFieldRatio).toDouble(&isNumber);
         if (!isNumber) {
-            plan.warnings.push_back({i, int(EUploadWarning::RatioNotANumber)});
+            plan.warnings.push_back({i, EUploadWarning::RatioNotANumber});
         } else if (!(subject->ratio >= 0.0 && subject->ratio <= 1.0)) {
-            plan.warnings.push_back({i, int(EUploadWarning::RatioOutOfRange)});
+            plan.warnings.push_back({i, EUploadWarning::RatioOutOfRange});
         }
         plan.detail->subjects.push_back(std::move(subject));
         plan.usedLines.push_back(i);

@@ -38,10 +38,16 @@ enum class EUploadWarning
     RatioOutOfRange, // below 0 or above 1
 };
 
-struct UploadLineNote
+struct UploadSkippedLine
 {
     int line = 0; // index into the lines
-    int kind = 0; // an EUploadSkip or an EUploadWarning
+    EUploadSkip reason = EUploadSkip::TooFewFields;
+};
+
+struct UploadWarnedLine
+{
+    int line = 0; // index into the lines
+    EUploadWarning warning = EUploadWarning::RatioNotANumber;
 };
 
 struct UploadRequestPlan
@@ -49,8 +55,8 @@ struct UploadRequestPlan
     boost::shared_ptr<rqservice::CVoprCvionRateDetail> detail; // always made
     boost::shared_ptr<rqservice::COperateDataReq> request;     // null when no line is usable
     std::vector<int> usedLines;                                // the line of each subject, in order
-    std::vector<UploadLineNote> skipped;                       // EUploadSkip kinds
-    std::vector<UploadLineNote> warnings;                      // EUploadWarning kinds, for used lines
+    std::vector<UploadSkippedLine> skipped;                    // in line order
+    std::vector<UploadWarnedLine> warnings;                    // for used lines, in line order
 };
 
 // One subject per line of more than three fields whose first two fields name a known security,

@@ -295,14 +295,15 @@ void TestCreditDataQueryDialog::destroyedWithQueryOutstanding()
     QCOMPARE(m_boxes, QStringList());
 }
 
-// A row's "查询" opens one modal dialog, reused for the next broker, querying the row's broker;
-// a broker missing from the last summary still opens it, without a new query.
+// A row's "查询" opens one modal dialog, reused for the next broker, querying the row's broker
+// (its key number and id, the id shared here); a broker missing from the last summary still
+// opens it, without a new query.
 void TestCreditDataQueryDialog::rowButtonOpensDialog()
 {
     PanelProbe panel;
     testsupport::ScriptedAnswer summary;
     summary.records = {testsupport::makeBaseInfo(7, "ABC", "国信证券", "20240112", "20240105"),
-                       testsupport::makeBaseInfo(8, "DEF", "中信证券", "20240112", "20240108")};
+                       testsupport::makeBaseInfo(8, "ABC", "中信证券", "20240112", "20240108")};
     m_service->queueQueryAnswer(summary);
     panel.request();
     QTRY_COMPARE(panel.table->getDataModel()->rowCount(), 2);
@@ -327,7 +328,7 @@ void TestCreditDataQueryDialog::rowButtonOpensDialog()
         QVERIFY(WB::deliverEvent(panel.table, 228, 3, 0, key));
     }
     panel.showData(9, "GONE");
-    QCOMPARE(seen, QStringList({"1 1 2 8____DEF", "1 1 3 7____ABC", "1 1 3 7____ABC"}));
+    QCOMPARE(seen, QStringList({"1 1 2 8____ABC", "1 1 3 7____ABC", "1 1 3 7____ABC"}));
     QCOMPARE(panel.queryDialog->parentWidget(), static_cast<QWidget*>(&panel));
 }
 

@@ -35,7 +35,8 @@ private slots:
     void ratioText_data();
     void ratioText();
     void construction();
-    void ratioSortsByValue();
+    void shownRows_data();
+    void shownRows();
 };
 
 // Headers and a filled row's texts ("-" past either end, the ratio rounded to two decimals), the
@@ -88,25 +89,42 @@ void TestCreditDataQueryTable::construction()
     testsupport::checkTrimmedTable<DVK::CCreditDataQueryTable>(1332);
 }
 
-// Sorting the ratio column orders by value, not by text ("10.00" < "100.00" < "9.50").
-void TestCreditDataQueryTable::ratioSortsByValue()
+void TestCreditDataQueryTable::shownRows_data()
 {
+    QTest::addColumn<QString>("filters"); // "column:value,value ..."
+    QTest::addColumn<int>("cleared");     // the column whose filter is then cleared; -1: none
+    QTest::addColumn<QString>("shown");   // codes, sorted by ratio
+    QTest::newRow("by value, not by text") << "" << -1 << "B A C";
+    QTest::newRow("two filters at once") << "0:A,B 1:上交所" << -1 << "A";
+    QTest::newRow("one cleared, the other kept") << "0:A,B 1:上交所" << 0 << "A C";
+    QTest::newRow("the other cleared, the one kept") << "0:A,B 1:上交所" << 1 << "B A";
+}
+
+// The ratio column sorts by value ("10.00" < "100.00" < "9.50" as text); column filters hold
+// together, and clearing one column's filter keeps the others'.
+void TestCreditDataQueryTable::shownRows()
+{
+    QFETCH(QString, filters);
+    QFETCH(int, cleared);
     DVK::CCreditDataQueryTable table(1332, nullptr);
-    for (const auto& item : {std::make_pair("A", 10.0), std::make_pair("B", 9.5), std::make_pair("C", 100.0)}) {
+    for (const QString& item : {"A 上交所 10", "B 深交所 9.5", "C 上交所 100"}) {
         auto row = boost::make_shared<DVK::CCreditDataQueryData>();
-        row->rowKey = item.first;
-        row->stockCode = QString::fromLatin1(item.first);
-        row->ratio = item.second;
+        row->rowKey = row->stockCode = item.section(' ', 0, 0);
+        row->exchangeName = item.section(' ', 1, 1);
+        row->ratio = item.section(' ', 2).toDouble();
         table.getDataModel()->addData(row);
     }
     table.updateTable();
-    table.sortByColumn(2, Qt::AscendingOrder);
+    table.sortByColumn(DVK::eQueryColumnRatio, Qt::AscendingOrder);
+    for (const QString& filter : filters.split(' ', Qt::SkipEmptyParts))
+        table.setColumnFilter(filter.section(':', 0, 0).toInt(), filter.section(':', 1).split(','));
+    if (cleared >= 0)
+        table.setColumnFilter(cleared, {});
 
     QStringList shown;
-    for (int i = 0; i < table.visibleRowCount(); ++i) {
-        shown << table.visibleRow(i)->getText(0);
-    }
-    QCOMPARE(shown, QStringList({"B", "A", "C"}));
+    for (int i = 0; i < table.visibleRowCount(); ++i)
+        shown << table.visibleRow(i)->getText(DVK::eQueryColumnCode);
+    QTEST(shown.join(' '), "shown");
 }
 
 QTEST_MAIN(TestCreditDataQueryTable)

@@ -32,10 +32,8 @@ class TestCreditDataPanel : public QObject
 
 private slots:
     void init();
-    void condensing_data();
-    void condensing();
-    void failedAnswerKeepsRows_data();
-    void failedAnswerKeepsRows();
+    void answers_data();
+    void answers();
     void paramRoundTrip_data();
     void paramRoundTrip();
     void eventsThatOpenNothing_data();
@@ -82,70 +80,47 @@ void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedA
     QTRY_VERIFY(panel.loadingMask->isHidden());
 }
 
-void TestCreditDataPanel::condensing_data()
+void TestCreditDataPanel::answers_data()
 {
     QTest::addColumn<QStringList>("received");
-    QTest::addColumn<QStringList>("shown"); // the rows, "key|name|trading day|last upload|-"
-
-    QTest::newRow("later date second: replaced broker moves last")
-        << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"})
-        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"});
-    QTest::newRow("empty answer clears") << QStringList() << QStringList();
-}
-
-// Each answer replaces the rows with its condensed summary (tst_brokersummary has the rules; the
-// rows' buttons are in tst_panelrights); every record received is kept. The query and its success
-// are logged.
-void TestCreditDataPanel::condensing()
-{
-    QFETCH(QStringList, received);
-    QFETCH(QStringList, shown);
-
-    PanelProbe panel;
-    answer(panel, testsupport::summaryAnswer({"9|z|华泰|20240101"}));
-    testsupport::CLogCapture log;
-    const testsupport::ScriptedAnswer scripted = testsupport::summaryAnswer(received);
-    answer(panel, scripted);
-    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), shown);
-    QCOMPARE(panel.records.size(), scripted.records.size());
-    QCOMPARE(panel.table->visibleRowCount(), shown.size());
-    QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
-             queryLines(QStringLiteral("success: dataSize %1").arg(received.size())));
-}
-
-void TestCreditDataPanel::failedAnswerKeepsRows_data()
-{
-    QTest::addColumn<QString>("serverMessage");
-    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("serverMessage"); // not null: the answer is a failure with this text
+    QTest::addColumn<QStringList>("rows");      // "key|name|trading day|last upload|-"; a failure keeps them
     QTest::addColumn<bool>("logging");
     QTest::addColumn<bool>("clientGiven"); // false: the client centre has no client, nothing is sent
 
-    QTest::newRow("server's text") << QStringLiteral("券商不存在") << QStringLiteral("券商不存在") << true << true;
-    QTest::newRow("empty text, client logging off") << QString() << QStringLiteral("获取数据错误!") << false << true;
-    QTest::newRow("no client: no mask, told why") << QString() << DVK::clientUnavailableText() << true << false;
+    QTest::newRow("later date second: replaced broker moves last")
+        << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"}) << QString()
+        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"}) << true << true;
+    QTest::newRow("empty answer clears") << QStringList() << QString() << QStringList() << true << true;
+    QTest::newRow("failed: the server's text") << QStringList() << "券商不存在" << QStringList() << true << true;
+    QTest::newRow("failed: empty text, client logging off") << QStringList() << "" << QStringList() << false << true;
+    QTest::newRow("no client: no mask, told why") << QStringList() << QString() << QStringList() << true << false;
 }
 
-// A failure keeps the rows and records and shows the server's text (or a default) in the host's
-// failure box "提示"; query and failure are logged unless the client switched logging off. A query
-// that cannot be sent puts up no mask (nothing would take it down) and is reported the same way.
-void TestCreditDataPanel::failedAnswerKeepsRows()
+// Each answer replaces the rows with its condensed summary (tst_brokersummary has the rules; the
+// rows' buttons are in tst_panelrights) and keeps every record received. A failure keeps rows and
+// records and shows the server's text (or a default) in the host's failure box "提示". Query and
+// outcome are logged unless the client switched logging off. A query that cannot be sent puts up no
+// mask (nothing would take it down) and is reported as a failure. The next answer shows as usual.
+void TestCreditDataPanel::answers()
 {
+    QFETCH(QStringList, received);
     QFETCH(QString, serverMessage);
-    QFETCH(QString, shown);
+    QFETCH(QStringList, rows);
     QFETCH(bool, logging);
     QFETCH(bool, clientGiven);
+    const bool failed = !clientGiven || !serverMessage.isNull();
 
     PanelProbe panel;
     answer(panel, testsupport::summaryAnswer({"1|a|国信|20240105", "2|b|中信|20240105"}));
     const QStringList before = testsupport::rowTexts(panel.table->getDataModel());
-    QCOMPARE(before.size(), 2);
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(logging);
-
     testsupport::CLogCapture log;
+    testsupport::ScriptedAnswer scripted = testsupport::summaryAnswer(received);
+    if (failed)
+        scripted.error = utils::RQError::failure(serverMessage.toStdString());
     if (clientGiven) {
-        testsupport::ScriptedAnswer failed;
-        failed.error = utils::RQError::failure(serverMessage.toStdString());
-        answer(panel, failed);
+        answer(panel, scripted);
     } else {
         standin::setClientCenterOutage(true);
         panel.request();
@@ -154,20 +129,22 @@ void TestCreditDataPanel::failedAnswerKeepsRows()
         QCOMPARE(m_service->queryCount(), 1);
     }
 
-    QTRY_COMPARE(m_boxes,
-                 QStringList(QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown)));
+    const QString shown = !clientGiven ? DVK::clientUnavailableText()
+                          : serverMessage.isEmpty() ? QStringLiteral("获取数据错误!") : serverMessage;
+    const QString box = QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown);
+    QTRY_COMPARE(m_boxes, failed ? QStringList(box) : QStringList());
     QVERIFY(panel.loadingMask->isHidden());
-    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), before);
-    QCOMPARE(panel.table->visibleRowCount(), 2);
-    QCOMPARE(panel.records.size(), size_t(2));
-    const QStringList lines = queryLines(QStringLiteral("error:") + serverMessage);
+    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), failed ? before : rows);
+    QCOMPARE(panel.table->visibleRowCount(), failed ? 2 : rows.size());
+    QCOMPARE(panel.records.size(), failed ? size_t(2) : scripted.records.size());
+    const QStringList lines = queryLines(failed ? QStringLiteral("error:") + serverMessage
+                                                : QStringLiteral("success: dataSize %1").arg(received.size()));
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
              logging ? (clientGiven ? lines : QStringList(lines.mid(0, 1))) : QStringList());
 
-    // The next answer shows as usual.
     answer(panel, testsupport::summaryAnswer({"3|c|华泰|20240107"}));
     QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), QStringList{"3____c____0|华泰|20240112|20240107|-"});
-    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes.size(), failed ? 1 : 0);
 }
 
 void TestCreditDataPanel::paramRoundTrip_data()

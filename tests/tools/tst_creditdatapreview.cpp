@@ -1,6 +1,7 @@
 #include "upload/conversionfile.h"
 #include "upload/creditdatasendfiledialog.h"
 #include "upload/uploadrequest.h"
+#include "brokerlookup.h"
 #include "uploadchanges.h"
 
 #include "pgtestserver.h"
@@ -10,7 +11,6 @@
 #include "standinservice.h"
 #include "testfiles.h"
 #include "standintoolkit.h"
-#include "testfiles.h"
 #include "xlsxwriter.h"
 
 #include <QDir>
@@ -26,6 +26,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
 
 #include <cmath>
@@ -75,6 +76,35 @@ QString changesLine(const DVK::UploadChanges& changes)
     return out.join(QLatin1Char(' '));
 }
 
+struct ToolRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(PREVIEW_PATH), arguments);
+    ToolRun run;
+    if (!tool.waitForFinished(60000))
+        return run;
+    run.exitCode = tool.exitCode();
+    run.out = QString::fromUtf8(tool.readAllStandardOutput());
+    run.err = QString::fromUtf8(tool.readAllStandardError());
+    return run;
+}
+
+// A file of the examples, or for "@none.csv" one in dir whose lines name no security.
+QString exampleFile(const QString& name, const QTemporaryDir& dir)
+{
+    if (!name.startsWith(QLatin1Char('@')))
+        return kSource + "/examples/" + name;
+    const QString path = dir.filePath(name.mid(1));
+    return testsupport::writeFile(path, "交易所,代码\nXX,1,x,0.5\n") ? path : QString();
+}
+
 bool onPostgres()
 {
     return qEnvironmentVariable("CREDITDATA_TEST_ENGINE") == QLatin1String("postgresql");
@@ -113,6 +143,8 @@ private slots:
     void agreesWithDialog();
     void saysWhatTheFileHolds_data();
     void saysWhatTheFileHolds();
+    void brokerLookup_data();
+    void brokerLookup();
     void comparesAsStored_data();
     void comparesAsStored();
     void changesAgainstServer_data();
@@ -156,29 +188,19 @@ void TestCreditDataPreview::agreesWithDialog_data()
 void TestCreditDataPreview::agreesWithDialog()
 {
     QFETCH(QString, path);
-    if (path.startsWith(QLatin1Char('@'))) {
-        QFile file(m_dir.filePath(path.mid(1)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("交易所,代码\nXX,1,x,0.5\n");
-        path = file.fileName();
-    }
-
-    QProcess preview;
-    preview.start(QStringLiteral(PREVIEW_PATH),
-                  {path, "--json", "--broker-id", "GX", "--broker-name", "国信证券", "--broker-key", "7"});
-    QVERIFY(preview.waitForFinished(60000));
+    path = path.startsWith(QLatin1Char('@')) ? exampleFile(path, m_dir) : path;
+    const ToolRun preview =
+        runTool({path, "--json", "--broker-id", "GX", "--broker-name", "国信证券", "--broker-key", "7"});
     QJsonParseError error;
-    const QJsonObject json = QJsonDocument::fromJson(preview.readAllStandardOutput(), &error).object();
+    const QJsonObject json = QJsonDocument::fromJson(preview.out.toUtf8(), &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
 
     auto service = testsupport::CScriptedService::install();
     m_messages.clear();
     DVK::CCreditDataSendFileDialog dialog(nullptr);
     dialog.setBrokerList({testsupport::makeBaseInfo(7, "GX", "国信证券", "20240112", "20240105")});
-    dialog.findChild<QLineEdit*>(QStringLiteral("sendFileEdit"))->setText(path);
-    QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
-    // A bomb takes its reader seconds on a busy machine.
-    QTRY_VERIFY_WITH_TIMEOUT(!m_messages.isEmpty() || !service->operations().empty(), 60000);
+    // The send button's read and request, on this thread: the dialog has said or sent on return.
+    dialog.readFile(path);
 
     QStringList previewed;
     for (const QJsonValue& used : json.value(QStringLiteral("used")).toArray()) {
@@ -200,7 +222,7 @@ void TestCreditDataPreview::agreesWithDialog()
     const QString shown = sent.isEmpty() ? m_messages.value(0) : QString();
     QCOMPARE(json.value(QStringLiteral("message")).toString(), shown);
     const int exitCode = shown.isEmpty() ? 0 : shown == QStringLiteral("无可用数据") ? 3 : 2;
-    QCOMPARE(preview.exitCode(), exitCode);
+    QCOMPARE(preview.exitCode, exitCode);
 }
 
 void TestCreditDataPreview::saysWhatTheFileHolds_data()
@@ -266,11 +288,23 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
         << testsupport::zipBytes(testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}}))
         << QStringList{"--json"} << 7
         << QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"", "\"used\": [\n    ]"};
+    // The command line: the parser's --help, and a bad argument refused with exit 1 before any reading.
+    const auto option = [&none](const char* name, const QStringList& arguments, int exitCode, const char* said) {
+        QTest::newRow(name) << "sheets.xlsx" << none << arguments << exitCode << QStringList{said};
+    };
+    option("--help", {"--help"}, 0, "[options] [FILE]");
+    option("an unknown option", {"--colour"}, 1, "Unknown option 'colour'.");
+    option("a missing value", {"--broker-id"}, 1, "Missing value after '--broker-id'.");
+    option("a value after =", {"--broker-key=x"}, 1, "--broker-key takes a whole number, not \"x\"");
+    option("--last without --history", {"--last", "3"}, 1, "--last needs --history");
+    option("--json with --count", {"--json", "--count"}, 1, "--json and --count cannot be combined");
+    option("--history with a file", {"--history", "--broker-id", "CITIC"}, 1, "--history takes no file");
+    option("a second file", {"other.csv"}, 1, "unexpected argument \"other.csv\"");
 }
 
 // The preview says which sheet it read and warns of what a user would not see, says why a file
 // was refused, and counts the lines whose bytes were not read as written or whose text the data
-// service would refuse, with the service's reason.
+// service would refuse, with the service's reason; it refuses a bad command line with its reason.
 void TestCreditDataPreview::saysWhatTheFileHolds()
 {
     QFETCH(QString, file);
@@ -284,13 +318,47 @@ void TestCreditDataPreview::saysWhatTheFileHolds()
                              : kSource + QStringLiteral("/tests/host/toolkit/workbook/data/") + file;
     if (!bytes.isEmpty())
         QVERIFY(testsupport::writeFile(path, bytes));
-    QProcess preview;
-    preview.start(QStringLiteral(PREVIEW_PATH), QStringList{path} + arguments);
-    QVERIFY(preview.waitForFinished(60000));
-    const QString output = QString::fromUtf8(preview.readAllStandardOutput());
+    const ToolRun preview = runTool(QStringList{path} + arguments);
     for (const QString& text : said)
-        QVERIFY2(output.contains(text), qPrintable(output));
-    QCOMPARE(preview.exitCode(), exitCode);
+        QVERIFY2((preview.out + preview.err).contains(text), qPrintable(preview.out + preview.err));
+    QCOMPARE(preview.exitCode, exitCode);
+}
+
+void TestCreditDataPreview::brokerLookup_data()
+{
+    QTest::addColumn<QString>("id"); // "-": not given
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("found"); // "key id name", or "-"
+    QTest::addColumn<QString>("said");  // in the refusal or the note; empty: neither
+    QTest::newRow("by id") << "HT" << "-" << "9 HT 华泰证券" << "";
+    QTest::newRow("an id on two key numbers: the first, said") << "GX" << "-" << "7 GX 国信证券" << "7, 8";
+    QTest::newRow("a name on one id of two key numbers") << "-" << "国信证券" << "7 GX 国信证券" << "7, 8";
+    QTest::newRow("a name of two ids: refused") << "-" << "同名" << "-" << "ZX, ZY";
+    QTest::newRow("by id and name") << "ZY" << "同名" << "6 ZY 同名" << "";
+    QTest::newRow("id and name of different brokers") << "HT" << "同名" << "-" << "";
+    QTest::newRow("no such id") << "gx" << "-" << "-" << "";
+}
+
+// A broker named on the command line is the first record with what was given, as the upload
+// dialog takes its key; a name of several ids is refused, an id on several key numbers said.
+void TestCreditDataPreview::brokerLookup()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, name);
+    const std::string idText = id.toStdString(), nameText = name.toStdString();
+    const DVK::BrokerLookup lookup = DVK::lookUpBroker(
+        {boost::make_shared<rqservice::CStkSubjects>(), testsupport::makeBaseInfo(7, "GX", "国信证券", "", ""),
+         testsupport::makeBaseInfo(9, "HT", "华泰证券", "", ""), testsupport::makeBaseInfo(5, "ZX", "同名", "", ""),
+         testsupport::makeBaseInfo(8, "GX", "国信证券", "", ""), testsupport::makeBaseInfo(6, "ZY", "同名", "", "")},
+        id == "-" ? nullptr : &idText, name == "-" ? nullptr : &nameText);
+    const auto& r = lookup.record;
+    QTEST(r ? QStringLiteral("%1 %2 %3").arg(r->brokerKeyNo).arg(QString::fromStdString(r->brokerId),
+                                                                QString::fromStdString(r->brokerName))
+            : QStringLiteral("-"),
+          "found");
+    QFETCH(QString, said);
+    QCOMPARE((lookup.refusal + lookup.note).isEmpty(), said.isEmpty());
+    QVERIFY2((lookup.refusal + lookup.note).contains(said), qPrintable(lookup.refusal + lookup.note));
 }
 
 void TestCreditDataPreview::comparesAsStored_data()
@@ -384,13 +452,7 @@ void TestCreditDataPreview::changesAgainstServer()
                                             : testsupport::queryService(service, 12294).error;
         QVERIFY2(made.isSuccess(), made.errorMsg().c_str());
     }
-    QString path = kSource + "/examples/" + previewed;
-    if (previewed.startsWith(QLatin1Char('@'))) {
-        QFile file(dir.filePath(previewed.mid(1)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("交易所,代码\nXX,1,x,0.5\n");
-        path = file.fileName();
-    }
+    const QString path = exampleFile(previewed, dir);
     const QMap<QString, double> after = sentRatios(path);
     // No database there: a file never made, or a server's database never created.
     arguments.replaceInStrings(QRegularExpression("^@absent$"),
@@ -398,20 +460,14 @@ void TestCreditDataPreview::changesAgainstServer()
                                             : dir.filePath("absent.sqlite"));
     arguments = QStringList{path, "--changes", "--db", database} + arguments;
 
-    QProcess text;
-    text.start(QStringLiteral(PREVIEW_PATH), arguments);
-    QVERIFY(text.waitForFinished(60000));
-    QCOMPARE(text.exitCode(), exitCode);
-    const QString shown = QString::fromUtf8(text.readAllStandardOutput());
+    const ToolRun text = runTool(arguments);
+    QCOMPARE(text.exitCode, exitCode);
     if (!summary.isEmpty())
-        QCOMPARE(shown.section(QLatin1Char('\n'), 0, 0), summary);
+        QCOMPARE(text.out.section(QLatin1Char('\n'), 0, 0), summary);
 
-    QProcess json;
-    json.start(QStringLiteral(PREVIEW_PATH), arguments << "--json");
-    QVERIFY(json.waitForFinished(60000));
-    QCOMPARE(json.exitCode(), exitCode);
-    const QJsonObject changes =
-        QJsonDocument::fromJson(json.readAllStandardOutput()).object().value(QStringLiteral("changes")).toObject();
+    const ToolRun json = runTool(arguments << "--json");
+    QCOMPARE(json.exitCode, exitCode);
+    const QJsonObject changes = QJsonDocument::fromJson(json.out.toUtf8()).object().value("changes").toObject();
     QCOMPARE(changes.isEmpty(), summary.isEmpty());
     if (summary.isEmpty())
         return;
@@ -433,26 +489,6 @@ void TestCreditDataPreview::changesAgainstServer()
 }
 
 namespace {
-
-struct ToolRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList& arguments)
-{
-    QProcess tool;
-    tool.start(QStringLiteral(PREVIEW_PATH), arguments);
-    ToolRun run;
-    if (!tool.waitForFinished(60000))
-        return run;
-    run.exitCode = tool.exitCode();
-    run.out = QString::fromUtf8(tool.readAllStandardOutput());
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
-}
 
 // CITIC's rows as the detail answers them.
 std::vector<rqservice::CStkSubjectsPtr> citicRows(rqservice::CEmbeddedDataService& service)

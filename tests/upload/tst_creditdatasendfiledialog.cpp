@@ -34,6 +34,7 @@ std::vector<rqservice::IDataPtr> brokers()
     return {testsupport::makeBaseInfo(7, "GX", "国信证券", "20240112", "20240105"),
             boost::make_shared<rqservice::CStkSubjects>(),
             testsupport::makeBaseInfo(9, "HT", "华泰证券", "20240112", ""),
+            testsupport::makeBaseInfo(5, "CITIC", "中信证券", "20240112", ""),
             testsupport::makeBaseInfo(8, "GX", "国信证券", "20240112", "20240101")};
 }
 
@@ -66,8 +67,6 @@ private slots:
     void browseCancelledEmptiesField();
     void outcomes_data();
     void outcomes();
-    void sendsForChosenBroker_data();
-    void sendsForChosenBroker();
     void destroyedWithUploadOutstanding();
     void panelOpensDialogOnce_data();
     void panelOpensDialogOnce();
@@ -122,7 +121,7 @@ void TestCreditDataSendFileDialog::brokerList()
     QStringList items;
     for (int i = 0; i < combo->count(); ++i)
         items << combo->itemText(i) + QLatin1Char('=') + combo->itemData(i, Qt::UserRole).toString();
-    QCOMPARE(items, QStringList({"国信证券=GX", "华泰证券=HT", "国信证券=GX"}));
+    QCOMPARE(items, QStringList({"国信证券=GX", "华泰证券=HT", "中信证券=CITIC", "国信证券=GX"}));
     QCOMPARE(combo->currentIndex(), 0);
 
     dialog.setBrokerList({});
@@ -158,56 +157,82 @@ void TestCreditDataSendFileDialog::browseCancelledEmptiesField()
 
 void TestCreditDataSendFileDialog::outcomes_data()
 {
-    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file"); // written from content, or a workbook of the tests' data
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("serverError"); // empty: the server accepts
-    QTest::addColumn<int>("operations");
-    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("choice");          // the combo's item
     QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("sent"); // "keyNo id name: code name ratio, ..."; empty: nothing
 
     const QByteArray good = "交易所,代码,名称,折算率\r\nSH,600000,浦发银行,0.7\r\n";
+    const QStringList accepted{"2 0 1 提示/发送成功"};
     QTest::newRow("accepted: success message, ends with 1")
-        << "ok.csv" << good << QString() << 1 << 1 << QStringList{"2 0 1 提示/发送成功"};
+        << "ok.csv" << good << QString() << 0 << accepted << "7 GX 国信证券: 600000 浦发银行 0.7";
     QTest::newRow("refused by the server: its message, stays open")
-        << "ok.csv" << good << "折算率超出范围" << 1 << 0 << QStringList{"2 1 0 提示/折算率超出范围"};
+        << "ok.csv" << good << "折算率超出范围" << 0 << QStringList{"2 1 0 提示/折算率超出范围"}
+        << "7 GX 国信证券: 600000 浦发银行 0.7";
     QTest::newRow("nothing usable: warning, then the same as a server message")
-        << "none.csv" << QByteArray("a,b\nXX,1,x,0.5\n") << QString() << 0 << 0
-        << QStringList{"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"};
-    QTest::newRow("refused kind") << "rates.txt" << good << QString() << 0 << 0
-                                  << QStringList{"2 1 0 提示/文件格式错误"};
+        << "none.csv" << QByteArray("a,b\nXX,1,x,0.5\n") << QString() << 0
+        << QStringList{"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"} << "";
+    QTest::newRow("refused kind") << "rates.txt" << good << QString() << 0 << QStringList{"2 1 0 提示/文件格式错误"} << "";
+    QTest::newRow("csv, the second broker")
+        << "two.csv" << QByteArray("SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n") << QString() << 1 << accepted
+        << "9 HT 华泰证券: 000858 五粮液 0.6, 830799 艾融软件 0.3";
+    // A name holding a comma beside its ratio, a tab in another, a header wrapped in its cell.
+    const QString data = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/tests/host/toolkit/workbook/data/");
+    QTest::newRow("xlsx with commas, tabs and line breaks in cells, the third broker")
+        << data + "wrapped.xlsx" << QByteArray() << QString() << 2 << accepted
+        << "5 CITIC 中信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7";
+    QTest::newRow("xls with commas, tabs and line breaks in cells, the fourth broker (its id the first's)")
+        << data + "wrapped.xls" << QByteArray() << QString() << 3 << accepted
+        << "7 GX 国信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7";
 }
 
-// Each way a send can end: the message the user sees, whether the dialog ends with 1, and the
-// mask hidden again.
+// Each way a send can end: the message the user sees, whether the dialog ends with 1, and the mask
+// hidden again. The request carries the broker chosen in the combo (key number of the first record
+// with its id) and one subject per usable line, in file order, each field from its own cell.
 void TestCreditDataSendFileDialog::outcomes()
 {
-    QFETCH(QString, name);
+    QFETCH(QString, file);
     QFETCH(QByteArray, content);
     QFETCH(QString, serverError);
-    QFETCH(int, operations);
-    QFETCH(int, result);
+    QFETCH(int, choice);
     QFETCH(QStringList, boxes);
+    QFETCH(QString, sent);
 
     if (!serverError.isEmpty())
         m_service->setOperateOutcome(utils::RQError::failure(serverError.toStdString()));
     int reports = 0; // counted on this thread: a QSignalSpy would be written by the worker as it emits
     CCreditDataSendFileDialog dialog(nullptr);
     dialog.setBrokerList(brokers());
+    child<WB::CComboBox>(&dialog, "sendFileBrokerCombo")->setCurrentIndex(choice);
     dialog.setResult(-1);
     const auto count = [&reports] { ++reports; };
     connect(&dialog, &CCreditDataSendFileDialog::sigSendFileData, &dialog, count, Qt::QueuedConnection);
     connect(&dialog, &CCreditDataSendFileDialog::sigSendCallBack, &dialog, count, Qt::QueuedConnection);
-    send(dialog, writeFile(name, content));
+    send(dialog, content.isEmpty() ? file : writeFile(file, content));
     QCOMPARE(maskOf(&dialog)->attachedTo(), static_cast<QWidget*>(&dialog));
 
     QTRY_COMPARE(m_boxes, boxes);
+    const int operations = sent.isEmpty() ? 0 : 1;
     QCOMPARE(int(m_service->operations().size()), operations);
-    QCOMPARE(dialog.result(), result == 1 ? 1 : -1);
+    QCOMPARE(dialog.result(), operations && serverError.isEmpty() ? 1 : -1);
     QVERIFY(maskOf(&dialog)->isHidden());
     // The worker reports exactly once; the server's answer is one more report.
     QTRY_COMPARE(reports, 1 + operations);
     QCoreApplication::processEvents();
     QCOMPARE(reports, 1 + operations);
+    if (operations) {
+        const auto detail = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(
+            m_service->operations().front()->dataList.front());
+        QStringList subjects;
+        for (const auto& s : detail->subjects)
+            subjects << QStringLiteral("%1 %2 %3").arg(WB::sToQs(s->stockCode), WB::sToQs(s->stockName)).arg(s->ratio);
+        QCOMPARE(QStringLiteral("%1 %2 %3: ").arg(detail->brokerKeyNo).arg(WB::sToQs(detail->brokerId),
+                                                                         WB::sToQs(detail->brokerName)) +
+                     subjects.join(", "),
+                 sent);
+    }
 
     // Refused by the server, the file still chosen and sent again once it accepts ends the dialog with 1.
     if (!serverError.isEmpty()) {
@@ -215,48 +240,6 @@ void TestCreditDataSendFileDialog::outcomes()
         QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
         QTRY_COMPARE(dialog.result(), 1);
     }
-}
-
-void TestCreditDataSendFileDialog::sendsForChosenBroker_data()
-{
-    QTest::addColumn<QString>("file"); // written from content, or a workbook of the tests' data
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QStringList>("subjects");
-    QTest::newRow("csv") << "two.csv" << QByteArray("SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n")
-                         << QStringList{"000858 五粮液 0.6", "830799 艾融软件 0.3"};
-    // A name holding a comma beside its ratio, a tab in another, a header wrapped in its cell.
-    const QString data = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/tests/host/toolkit/workbook/data/");
-    for (const char* suffix : {"xlsx", "xls"}) {
-        QTest::addRow("workbook with commas, tabs and line breaks in cells, %s", suffix)
-            << data + "wrapped." + suffix << QByteArray() << QStringList{"600009 上海机场,0.9 0.55", "600000 浦发 银行 0.7"};
-    }
-}
-
-// The request carries the combo's broker (key number of the first record with its id) and one
-// subject per usable line, in file order, each field from its own cell.
-void TestCreditDataSendFileDialog::sendsForChosenBroker()
-{
-    QFETCH(QString, file);
-    QFETCH(QByteArray, content);
-    QFETCH(QStringList, subjects);
-
-    CCreditDataSendFileDialog dialog(nullptr);
-    dialog.setBrokerList(brokers());
-    child<WB::CComboBox>(&dialog, "sendFileBrokerCombo")->setCurrentIndex(2);
-    send(dialog, content.isEmpty() ? file : writeFile(file, content));
-    QTRY_COMPARE(int(m_service->operations().size()), 1);
-
-    const auto detail =
-        boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(m_service->operations().front()->dataList.front());
-    QVERIFY(detail);
-    QCOMPARE(QStringLiteral("%1 %2 %3")
-                 .arg(detail->brokerKeyNo)
-                 .arg(WB::sToQs(detail->brokerId), WB::sToQs(detail->brokerName)),
-             QStringLiteral("7 GX 国信证券"));
-    QStringList sent;
-    for (const auto& s : detail->subjects)
-        sent << QStringLiteral("%1 %2 %3").arg(WB::sToQs(s->stockCode), WB::sToQs(s->stockName)).arg(s->ratio);
-    QCOMPARE(sent, subjects);
 }
 
 // An upload answered after its dialog is gone reaches nobody.
@@ -294,7 +277,7 @@ void TestCreditDataSendFileDialog::panelOpensDialogOnce()
     m_service->queueQueryAnswer(summary);
     testsupport::PanelProbe panel;
     panel.request();
-    QTRY_COMPARE(int(panel.records.size()), 4);
+    QTRY_COMPARE(int(panel.records.size()), 5);
     const int before = m_service->queryCount();
 
     QList<QPointer<QDialog>> seen;
@@ -310,7 +293,7 @@ void TestCreditDataSendFileDialog::panelOpensDialogOnce()
     QCOMPARE(seen.size(), 2);
     QVERIFY(seen.at(0) && seen.at(0) == seen.at(1));
     QCOMPARE(seen.at(0)->parentWidget(), static_cast<QWidget*>(&panel));
-    QCOMPARE(offered, QList<int>({3, 3}));
+    QCOMPARE(offered, QList<int>({4, 4}));
     QCOMPARE(m_service->queryCount() - before, 2 * queries);
 }
 

@@ -20,10 +20,10 @@ QStringList describe(const DVK::UploadRequestPlan& plan)
                         QString::fromStdString(s->stockName))
                    .arg(s->ratio);
     }
-    for (const DVK::UploadLineNote& note : plan.skipped)
-        out << QStringLiteral("skip %1:%2").arg(note.line).arg(note.kind);
-    for (const DVK::UploadLineNote& note : plan.warnings)
-        out << QStringLiteral("warn %1:%2").arg(note.line).arg(note.kind);
+    for (const DVK::UploadSkippedLine& note : plan.skipped)
+        out << QStringLiteral("skip %1:%2").arg(note.line).arg(int(note.reason));
+    for (const DVK::UploadWarnedLine& note : plan.warnings)
+        out << QStringLiteral("warn %1:%2").arg(note.line).arg(int(note.warning));
     return out;
 }
 
@@ -64,7 +64,6 @@ private slots:
     void sameAsSplittingWholeLines_data();
     void sameAsSplittingWholeLines();
     void requestShape();
-    void noUsableLine();
     void brokerChoice_data();
     void brokerChoice();
 };
@@ -105,12 +104,15 @@ void TestUploadRequest::lines_data()
         << QStringList{"上交所 600000 浦发,银行 0.7", "skip 1:0"};
     QTest::newRow("byte-order mark before the first key") << QStringList{QStringLiteral("\uFEFFSH,600000,浦发银行,0.7")}
                                                           << "," << QStringList{"上交所 600000 浦发银行 0.7"};
+    QTest::newRow("no usable line") << QStringList{"", "a,b", "XX,999999,x,0.5"} << ","
+                                    << QStringList{"skip 0:0", "skip 1:0", "skip 2:1"};
     QTest::newRow("empty fourth field at the end of the line")
         << QStringList{"SH,600000,浦发银行,", "SH,600000,,0.5"} << ","
         << QStringList{"上交所 600000 浦发银行 0", "上交所 600000  0.5", "warn 0:0"};
 }
 
-// One subject per line with more than three fields whose keys name a known security, in file order.
+// One subject per line with more than three fields whose keys name a known security, in file
+// order; without one there is a detail record but no request.
 void TestUploadRequest::lines()
 {
     QFETCH(QStringList, lines);
@@ -120,6 +122,7 @@ void TestUploadRequest::lines()
     const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(lines, separator, DVK::UploadBroker());
     QCOMPARE(describe(plan), expected);
     QCOMPARE(plan.usedLines.size(), plan.detail->subjects.size());
+    QCOMPARE(bool(plan.request), !plan.usedLines.empty());
 }
 
 void TestUploadRequest::sameAsSplittingWholeLines_data()
@@ -180,28 +183,17 @@ void TestUploadRequest::requestShape()
         QString::fromStdString(plan.detail->toLog()),
         QStringLiteral("CVoprCvionRateDetail{brokerKeyNo=7, brokerId=\"ABC\", brokerName=\"国信证券\", subjects=2}"));
     QCOMPARE(plan.usedLines, std::vector<int>({0, 1}));
-    for (const auto& subject : plan.detail->subjects) {
-        QCOMPARE(subject->brokerKeyNo, 7);
-        QCOMPARE(subject->brokerId, std::string("ABC"));
-        QCOMPARE(subject->brokerName, std::string("国信证券"));
-        QCOMPARE(standin::lineNo(*subject), -1); // the server numbers the lines
-    }
-}
-
-// Without a usable line there is a detail record but no request.
-void TestUploadRequest::noUsableLine()
-{
-    const DVK::UploadRequestPlan plan = DVK::buildUploadRequest({"", "a,b", "XX,999999,x,0.5"}, ",", {});
-    QVERIFY(!plan.request);
-    QVERIFY(plan.detail && plan.detail->subjects.empty());
-    QCOMPARE(plan.skipped.size(), size_t(3));
+    // Every subject repeats the broker; the server numbers the lines.
+    for (const auto& s : plan.detail->subjects)
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4").arg(s->brokerKeyNo).arg(QString::fromStdString(s->brokerId),
+                 QString::fromStdString(s->brokerName)).arg(standin::lineNo(*s)), QStringLiteral("7 ABC 国信证券 -1"));
 }
 
 void TestUploadRequest::brokerChoice_data()
 {
     QTest::addColumn<QString>("brokerId");
     QTest::addColumn<int>("keyNo");
-    QTest::newRow("first record with the id wins") << "B" << 2;
+    QTest::newRow("an id on two records: the first's key") << "B" << 3;
     QTest::newRow("no such id") << "Z" << -1;
     QTest::newRow("empty id matches no broker") << "" << -1;
     QTest::newRow("ids compare exactly") << "b" << -1;
@@ -214,7 +206,7 @@ void TestUploadRequest::brokerChoice()
     QFETCH(int, keyNo);
     const std::vector<rqservice::IDataPtr> brokers = {
         boost::make_shared<rqservice::CStkSubjects>(), testsupport::makeBaseInfo(1, "A", "甲", "", ""),
-        testsupport::makeBaseInfo(2, "B", "乙", "", ""), testsupport::makeBaseInfo(3, "B", "乙", "", "")};
+        testsupport::makeBaseInfo(3, "B", "乙", "", ""), testsupport::makeBaseInfo(2, "B", "乙", "", "")};
     const DVK::UploadBroker broker = DVK::chooseUploadBroker(brokerId.toStdString(), "名", brokers);
     QCOMPARE(broker.brokerKeyNo, keyNo);
     QCOMPARE(QString::fromStdString(broker.brokerId), brokerId);
