@@ -1,5 +1,5 @@
 // The embedded data service on a database it may read but not write, one another process holds,
-// and one that is damaged.
+// and one on a full disk.
 #include "embeddeddataservice.h"
 #include "servicecalls.h"
 #include "testfiles.h"
@@ -83,8 +83,6 @@ private slots:
     void readOnly();
     void heldByAnotherProcess_data();
     void heldByAnotherProcess();
-    void damagedFileUntouched_data();
-    void damagedFileUntouched();
     void diskFullLeavesNothing_data();
     void diskFullLeavesNothing();
 
@@ -197,42 +195,6 @@ void TestDatabaseFaults::heldByAnotherProcess()
     QCOMPARE(historyOf(reopened), qMakePair(QStringLiteral("ok"), history));
     QCOMPARE(upload(reopened, 3, 0.5), QStringLiteral("ok"));
     QCOMPARE(citicDetail(reopened), QStringLiteral("3 x 0.5"));
-}
-
-void TestDatabaseFaults::damagedFileUntouched_data()
-{
-    QTest::addColumn<int>("keep");      // bytes of the sound file kept from its start
-    QTest::addColumn<bool>("truncate"); // cut there, or overwrite the rest with noise
-    QTest::newRow("pages after the first overwritten") << 4096 << false;
-    QTest::newRow("cut after the first page") << 4096 << true;
-    QTest::newRow("cut in the header page") << 60 << true;
-}
-
-// A database damaged after it was written: queries and uploads name the damage, and the file
-// stays byte for byte as it was, so nothing the user might recover is lost.
-void TestDatabaseFaults::damagedFileUntouched()
-{
-    QFETCH(int, keep);
-    QFETCH(bool, truncate);
-    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
-    QVERIFY(freshDatabase(path) > 0);
-    QByteArray damaged = readFile(path);
-    QVERIFY(damaged.size() > keep * 2);
-    if (truncate)
-        damaged.truncate(keep);
-    else
-        damaged.replace(keep, damaged.size() - keep, QByteArray(damaged.size() - keep, char(0xA5)));
-    QVERIFY(testsupport::writeFile(path, damaged));
-
-    QStringList answers;
-    {
-        CEmbeddedDataService service(path);
-        answers = testsupport::everyCall(service);
-    }
-    for (const QString& answer : answers)
-        QVERIFY2(answer.contains(QStringLiteral("损坏")), qPrintable(answers.join(" | ")));
-    QCOMPARE(readFile(path), damaged);
-    QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
 }
 
 void TestDatabaseFaults::diskFullLeavesNothing_data()

@@ -324,29 +324,20 @@ void TestPostgresDataService::accountsKeepToTheirRights()
     const QString prefix = QStringLiteral("r%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     QProcess admin;
     admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    admin.start(psql, {"-h",
-                       CPgTestServer::socketDir(),
-                       "-U",
-                       "postgres",
-                       "-d",
-                       "postgres",
-                       "-q",
-                       "-f",
-                       QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql"),
-                       "-v",
-                       "db=" + prefix,
-                       "-v",
-                       "owner=" + prefix + "_owner",
-                       "-v",
-                       "owner_password=o1",
-                       "-v",
-                       "uploader=" + prefix + "_up",
-                       "-v",
-                       "uploader_password=u1",
-                       "-v",
-                       "viewer=" + prefix + "_view",
-                       "-v",
-                       "viewer_password=v1"});
+    QStringList args{"-h",
+                     CPgTestServer::socketDir(),
+                     "-U",
+                     "postgres",
+                     "-d",
+                     "postgres",
+                     "-q",
+                     "-f",
+                     QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql")};
+    for (const QString& set :
+         QStringList{"db=" + prefix, "owner=" + prefix + "_owner", "owner_password=o1", "uploader=" + prefix + "_up",
+                     "uploader_password=u1", "viewer=" + prefix + "_view", "viewer_password=v1"})
+        args << "-v" << set;
+    admin.start(psql, args);
     QVERIFY(admin.waitForFinished(60000));
     QCOMPARE(admin.exitCode(), 0);
     const auto uri = [&](const QString& role, const QString& password) {
