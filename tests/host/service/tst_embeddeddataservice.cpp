@@ -10,6 +10,7 @@
 #include "testfiles.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -123,12 +124,14 @@ private slots:
     void concurrentUploads();
     void uploadPastItsLimitNeverLands_data();
     void uploadPastItsLimitNeverLands();
+    void heldByAnotherProgram_data();
+    void heldByAnotherProgram();
     void unusableFileRefusedUntouched_data();
     void unusableFileRefusedUntouched();
     void tradingDay();
 
 private:
-    QString dbPath() const { return m_dir->filePath("credit.sqlite"); }
+    QString dbPath() const { return onPostgres() ? m_dir->filePath("credit.sqlite") : m_location; }
     // Runs SQL on the service's database as another program would.
     void runOnDatabase(const QStringList& statements)
     {
@@ -140,6 +143,21 @@ private:
             for (const QString& sql : statements)
                 QVERIFY2(q.exec(sql), qPrintable(sql));
         });
+    }
+    // The database as another program sees it: its tables and columns on the server, its bytes
+    // (and any journal beside them) in a file.
+    QByteArray snapshot() const
+    {
+        if (onPostgres())
+            return testsupport::CPgTestServer::scalar(
+                       testsupport::CPgTestServer::databaseOf(m_location),
+                       "SELECT count(*) || ':' || coalesce(string_agg(table_schema || '.' || table_name || '.' || "
+                       "column_name, ',' ORDER BY table_name, column_name), '') FROM information_schema.columns "
+                       "WHERE table_schema NOT IN ('pg_catalog', 'information_schema')")
+                .toUtf8();
+        const QByteArray none = QFileInfo::exists(QFileInfo(dbPath()).path()) ? "no file" : "no folder";
+        return (QFile::exists(dbPath()) ? testsupport::readFile(dbPath()) : none) +
+               (QFile::exists(dbPath() + "-journal") ? "+journal" : "");
     }
     // The previous upload, as a failed request must leave it: CITIC's detail and its uploads.
     QPair<QStringList, size_t> state() const
@@ -182,7 +200,7 @@ void TestEmbeddedDataService::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-    m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : dbPath();
+    m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : m_dir->filePath("credit.sqlite");
     QVERIFY(!m_location.isEmpty());
     m_service.reset(new CEmbeddedDataService(m_location));
 }
@@ -285,15 +303,7 @@ void TestEmbeddedDataService::previousSchemaMigrated()
 {
     QFETCH(bool, readOnly);
     m_service.reset();
-    const bool pg = onPostgres();
-    runOnDatabase(testsupport::previousSchema(pg));
-    const QString columns("SELECT count(*) || ':' || coalesce(string_agg(column_name, ',' ORDER BY column_name), '') "
-                          "FROM information_schema.columns WHERE table_name = 'uploads'");
-    auto snapshot = [&] {
-        return pg ? testsupport::CPgTestServer::scalar(testsupport::CPgTestServer::databaseOf(m_location), columns)
-                        .toUtf8()
-                  : testsupport::readFile(dbPath());
-    };
+    runOnDatabase(testsupport::previousSchema(onPostgres()));
     const QByteArray before = snapshot();
 
     m_service.reset(new CEmbeddedDataService(
@@ -653,10 +663,78 @@ void TestEmbeddedDataService::uploadPastItsLimitNeverLands()
         QCOMPARE(state(), before);
 }
 
+void TestEmbeddedDataService::heldByAnotherProgram_data()
+{
+    QTest::addColumn<QString>("hold");     // what the other program (sqlite3 or psql) runs and keeps open
+    QTest::addColumn<QString>("read");     // the summary's outcome, or part of its message
+    QTest::addColumn<QString>("uploaded"); // a pattern of the upload's message
+    const QString late = QStringLiteral("数据库未在 1 秒内应答, 未做任何改动");
+    const QString busy = QStringLiteral("占用|未在 2 秒内应答");
+    QTest::newRow("SQLite: exclusive transaction") << "BEGIN EXCLUSIVE;"
+                                                   << "占用" << busy;
+    QTest::newRow("SQLite: write transaction") << "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');"
+                                               << "ok 6" << busy;
+    QTest::newRow("SQLite: reader at commit") << "BEGIN; SELECT count(*) FROM ratios;"
+                                              << "ok 6" << busy;
+    QTest::newRow("PostgreSQL: a reader's share lock on the ratios") << "BEGIN; LOCK TABLE ratios IN SHARE MODE;"
+                                                                     << "ok 6"
+                                                                     << "保存上传数据失败";
+    QTest::newRow("PostgreSQL: a table locked whole")
+        << "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;" << late << "保存上传数据失败";
+}
+
+// While another program holds the database past a call's time limit, a query reads or says
+// that it waited, and an upload says within its limit that nothing was changed and writes
+// nothing. The service's thread is free within a second of each answer, while the other still
+// holds on, so the next call starts at once; once the other lets go, the next upload lands.
+void TestEmbeddedDataService::heldByAnotherProgram()
+{
+    QFETCH(QString, hold);
+    QFETCH(QString, read);
+    QFETCH(QString, uploaded);
+    if (!QString(QTest::currentDataTag()).startsWith(onPostgres() ? "PostgreSQL" : "SQLite"))
+        QSKIP("another engine's case");
+    const QString shell = onPostgres() ? "psql" : "sqlite3";
+    if (QStandardPaths::findExecutable(shell).isEmpty())
+        QSKIP("the other program is a database shell (scripts/setup.sh installs it)");
+    const auto before = state();
+    const QByteArray original = snapshot();
+    QProcess other;
+    other.start(shell, onPostgres() ? QStringList{"-h", testsupport::CPgTestServer::socketDir(), "-U", "postgres", "-d",
+                                                  testsupport::CPgTestServer::databaseOf(m_location), "-qAt"}
+                                    : QStringList{dbPath()});
+    QVERIFY(other.waitForStarted());
+    other.write(hold.toUtf8() + "\nSELECT 'held';\n");
+    while (!other.readAllStandardOutput().contains("held"))
+        QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
+    testsupport::TimedCall summary;
+    testsupport::TimedCall upload;
+    {
+        const testsupport::ScopedTimeouts limits(1000, 2000);
+        summary = testsupport::timedSummary(*m_service);
+        // Large enough that its pages outgrow SQLite's cache before the commit.
+        upload = testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(100000, 0.9)));
+    }
+    other.closeWriteChannel(); // the shell ends, its transaction with it
+    QVERIFY(other.waitForFinished(10000));
+
+    QVERIFY2(summary.outcome.contains(read), qPrintable(summary.outcome));
+    QVERIFY2(upload.outcome.contains(QRegularExpression(uploaded)) && upload.outcome.contains("未做任何改动"),
+             qPrintable(upload.outcome));
+    QVERIFY2(summary.answeredMs < 1000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(summary.answeredMs)));
+    QVERIFY2(upload.answeredMs < 2000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(upload.answeredMs)));
+    QVERIFY2(summary.busyAfterMs < 1000 && upload.busyAfterMs < 1000,
+             qPrintable(QStringLiteral("%1, %2").arg(summary.busyAfterMs).arg(upload.busyAfterMs)));
+    QCOMPARE(snapshot(), original);
+    QCOMPARE(state(), before);
+    QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(3, 0.5))).isSuccess());
+    QCOMPARE(testsupport::citicDetail(*m_service), QStringLiteral("3 x 0.5"));
+}
+
 void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
 {
     // What another program keeps in the database; "@bytes N": a file of N bytes, "@missing": no
-    // file, "@newer": this program's database as a newer version left it, "@cut N", "@noise N":
+    // file nor folder, "@newer": this program's database as a newer version left it, "@cut N", "@noise N":
     // this program's file cut after N bytes, or noise from there on.
     QTest::addColumn<QStringList>("schema");
     QTest::addColumn<bool>("readOnly"); // opened as the preview opens it
@@ -686,7 +764,7 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
         << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"} << false << foreign;
     QTest::newRow("an empty database, read-only") << QStringList() << true << noTables;
     QTest::newRow("SQLite: an empty file, read-only") << QStringList{"@bytes 0"} << true << noTables;
-    QTest::newRow("SQLite: no file, read-only") << QStringList{"@missing"} << true << "打开数据库失败";
+    QTest::newRow("SQLite: no file nor folder, read-only") << QStringList{"@missing"} << true << "打开数据库失败";
     // This program's database damaged after it was written: nothing the user might recover is lost.
     QTest::newRow("SQLite: pages after the first overwritten") << QStringList{"@noise 4096"} << false << "损坏";
     QTest::newRow("SQLite: cut after the first page") << QStringList{"@cut 4096"} << false << "损坏";
@@ -710,6 +788,8 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched()
     if (mark == "@newer")
         schema = QStringList{onPostgres() ? "UPDATE credit_schema SET version = 99" : "PRAGMA user_version = 99"};
     m_service.reset();
+    if (mark == "@missing")
+        m_location = m_dir->filePath("gone/credit.sqlite");
     if (mark.startsWith("@")) {
         QByteArray file = mark.startsWith("@bytes") ? QByteArray(bytes, 'Z') : testsupport::readFile(dbPath());
         if (mark.startsWith("@cut"))
@@ -722,18 +802,8 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched()
     } else if (!onPostgres()) {
         runOnFile(dbPath(), [](QSqlQuery&) {}); // an empty SQLite database is a file of no bytes
     }
-    runOnDatabase(schema);
-    // Its tables and columns on the server, its bytes in a file.
-    const QString columns("SELECT count(*) || ':' || coalesce(string_agg(table_schema || '.' || table_name || '.' || "
-                          "column_name, ',' ORDER BY table_name, column_name), '') FROM information_schema.columns "
-                          "WHERE table_schema NOT IN ('pg_catalog', 'information_schema')");
-    auto snapshot = [&] {
-        if (onPostgres())
-            return testsupport::CPgTestServer::scalar(testsupport::CPgTestServer::databaseOf(m_location), columns)
-                .toUtf8();
-        return (QFile::exists(dbPath()) ? testsupport::readFile(dbPath()) : QByteArray("no file")) +
-               (QFile::exists(dbPath() + "-journal") ? "+journal" : "");
-    };
+    if (!schema.isEmpty())
+        runOnDatabase(schema);
     const QByteArray original = snapshot();
 
     m_service.reset(new CEmbeddedDataService(
