@@ -4,14 +4,12 @@
 #include "testfiles.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <boost/make_shared.hpp>
 
 #include <unistd.h>
 

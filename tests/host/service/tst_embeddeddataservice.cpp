@@ -22,7 +22,6 @@
 #include <functional>
 #include <limits>
 #include <map>
-#include <set>
 
 using rqservice::CEmbeddedDataService;
 using testsupport::QueryOutcome;
