@@ -17,6 +17,8 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
 // A security's server rows not yet matched, in line order: the first, then each one's next.
 // An open-addressing table of these: a node-based map spent most of the time in cache misses.
+// Kept over std::unordered_map with the same hash: bench/uploadchanges_bench took 12.6 and 24.8 ms
+// of CPU for 100,000 rows in order and shuffled here, 30.4 and 52.7 ms with the map.
 struct Slot
 {
     std::uint32_t tag = 0;      // the hash's high half

@@ -2,7 +2,8 @@
 // The stand-in client's own controls over its service layer: what answers the client centre,
 // where the embedded service keeps its data, captured server messages, granted rights and the
 // security master. For the demo client, tests, benchmarks and tools; a plug-in never sees it
-// (the real client has none of it). Each is defined in service/ beside the class it controls.
+// (the real client has none of it). Each is defined beside the class it controls
+// (core/, client/ or dataservice/).
 
 #include "hostservice.h"
 

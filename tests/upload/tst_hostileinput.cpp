@@ -222,6 +222,8 @@ void TestHostileInput::files_data()
             std::fclose(file);
         return twinWritten && testsupport::writeFile(path, kRow.toUtf8());
     }) << "request 1";
+    // GBK cannot spell an emoji: such a name comes as the user chose it and is opened so.
+    QTest::newRow("csv named with a character outside GBK") << "折算率😀.csv" << bytes(kRow.toUtf8()) << "request 1";
     QTest::newRow("FIFO named like a workbook") << "fifo.xlsx" << Maker([](const QString& path) {
         return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
     }) << emptyFile;

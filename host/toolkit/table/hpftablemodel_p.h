@@ -29,6 +29,9 @@ struct IBaseHpfTableModel::Private
     // Open addressing over the keys' hashes: each slot holds the hash's high half and row + 1
     // (0: empty). No key is stored: a row is asked for its key once when it is added, and again
     // only where a hash matches, to confirm it.
+    // Kept over std::unordered_map<std::string, row>: bench/table_bench BM_AddRowsAndUpdateTable
+    // (100,000 keyed rows) took 8-12 ms of CPU with this index against 26-30 ms with the map,
+    // which copies every key into a node of its own; look-ups are within a few ns of each other.
     std::vector<quint64> buckets;
     std::size_t indexed = 0;
     // One entry per row appended and not yet merged: 1 << 32 | its key's hash, or 0 without a key.

@@ -1,4 +1,4 @@
-#include "hosttoolkit.h"
+#include "hostworkbook.h"
 
 #include "workbookloader.h"
 #include "workbooklog.h"

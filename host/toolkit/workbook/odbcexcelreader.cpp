@@ -1,4 +1,4 @@
-#include "hosttoolkit.h"
+#include "hostworkbook.h"
 
 #include "tablines.h"
 #include "workbookloader.h"

@@ -1,5 +1,5 @@
 // Gives the workbook readers the client's logger as soon as the host library is loaded.
-#include "servicelog.h"
+#include "hostlog.h"
 #include "workbooklog.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "inputcaps.h"
 #include "regularfile.h"
+#include "utf8sequence.h"
 
 #include <QSet>
 
@@ -66,38 +67,10 @@ QByteArray foldedName(const QByteArray& name)
     return folded;
 }
 
-// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF), as part names must be.
+// Well-formed UTF-8, as part names must be.
 bool isUtf8(const QByteArray& bytes)
 {
-    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
-    const auto* end = p + bytes.size();
-    while (p < end) {
-        const uchar c = *p++;
-        if (c < 0x80)
-            continue;
-        int more = 0;
-        uchar low = 0x80, high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-            low = c == 0xE0 ? 0xA0 : 0x80;
-            high = c == 0xED ? 0x9F : 0xBF;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-            low = c == 0xF0 ? 0x90 : 0x80;
-            high = c == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (end - p < more || *p < low || *p > high)
-            return false;
-        for (++p, --more; more > 0; --more, ++p) {
-            if (*p < 0x80 || *p > 0xBF)
-                return false;
-        }
-    }
-    return true;
+    return utf8::isWellFormed(bytes.constData(), size_t(bytes.size()));
 }
 
 // Replaces the central directory's 0xFFFFFFFF placeholders by the ZIP64 extra field's values,

@@ -247,28 +247,12 @@ size_t CSecurityMaster::loadCsv(const QByteArray& csv)
     return loaded;
 }
 
-size_t CSecurityMaster::numberSlot(uint32_t key) const
-{
-    return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> m_numberShift);
-}
-
 void CSecurityMaster::indexByNumber()
 {
-    int bits = 1;
-    while ((size_t(1) << bits) < 2 * m_records.size())
-        ++bits;
-    m_numberShift = 64 - bits;
-    m_numberKeys.assign(size_t(1) << bits, 0);
-    m_numberRecords.assign(size_t(1) << bits, InstrumentRecordPtr());
-    const size_t mask = m_numberKeys.size() - 1;
-    for (const InstrumentRecordPtr& record : m_records) {
-        const uint32_t key = plainKey(exchangeNumber(record->exchangeId), plainCode(record->stockCode));
-        size_t slot = numberSlot(key);
-        while (m_numberKeys[slot] != 0)
-            slot = (slot + 1) & mask;
-        m_numberKeys[slot] = key;
-        m_numberRecords[slot] = record;
-    }
+    m_byNumber.clear();
+    m_byNumber.reserve(m_records.size());
+    for (const InstrumentRecordPtr& record : m_records)
+        m_byNumber.emplace(plainKey(exchangeNumber(record->exchangeId), plainCode(record->stockCode)), record);
 }
 
 InstrumentRecordPtr CSecurityMaster::lookup(const std::string& exchangeText, const std::string& codeText) const
@@ -320,20 +304,8 @@ InstrumentRecordPtr CSecurityMaster::lookupPlain(const std::string& exchangeText
     if (code < 0) {
         return InstrumentRecordPtr();
     }
-    if (m_numberKeys.empty()) {
-        return InstrumentRecordPtr();
-    }
-    const uint32_t key = plainKey(exchange, code);
-    const size_t mask = m_numberKeys.size() - 1;
-    for (size_t slot = numberSlot(key);; slot = (slot + 1) & mask) {
-        const uint32_t found = m_numberKeys[slot];
-        if (found == key) {
-            return m_numberRecords[slot];
-        }
-        if (found == 0) {
-            return InstrumentRecordPtr();
-        }
-    }
+    const auto it = m_byNumber.find(plainKey(exchange, code));
+    return it == m_byNumber.end() ? InstrumentRecordPtr() : it->second;
 }
 
 InstrumentRecordPtr CSecurityMaster::findInstrument(const std::string& key1, const std::string& key2)

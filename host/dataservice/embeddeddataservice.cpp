@@ -6,7 +6,7 @@
 #include "deadlinewatch.h"
 #include "servicecall.h"
 #include "serviceworker.h"
-#include "servicelog.h"
+#include "hostlog.h"
 #include "postgresdialect.h"
 #include "sqlitedialect.h"
 #include "uploadvalidation.h"
@@ -355,6 +355,11 @@ void CEmbeddedDataService::waitIdle()
 QString CEmbeddedDataService::defaultDatabasePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/creditdata.sqlite");
+}
+
+bool CEmbeddedDataService::isServerLocation(const QString& location)
+{
+    return CPostgresDialect::isUri(location);
 }
 
 QDate CEmbeddedDataService::tradingDay(const QDate& today)

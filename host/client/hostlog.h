@@ -1,5 +1,6 @@
 #pragma once
-// The host's own log lines: written at INFO only while the client's log switch is on.
+// The host's own log lines, for every room of the host: written at INFO only while the client's
+// log switch is on.
 
 namespace rqservice {
 

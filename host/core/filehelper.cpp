@@ -1,12 +1,12 @@
 #include "hostservice.h"
 
 #include "inputcaps.h"
+#include "regularfile.h"
+#include "utf8sequence.h"
 
-#include <cstdio>
+#include <QFile>
+
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,31 +27,19 @@ bool tooManyLines(const std::string& text)
 // otherwise pass for a complete one) or holds more lines than the cap.
 bool readWholeFile(const std::string& path, std::string& content)
 {
-    if (path.empty())
+    QFile file;
+    QString why;
+    if (path.empty() || !WB::openRegularFile(file, QFile::decodeName(QByteArray::fromStdString(path)), why))
         return false;
-    // Non-blocking, so that a FIFO named like a csv returns at once; fstat judges what was opened.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const qint64 expected = file.size();
+    if (expected > inputcaps::kMaxCsvBytes)
         return false;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > inputcaps::kMaxCsvBytes) {
-        ::close(fd);
-        return false;
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (!file) {
-        ::close(fd);
-        return false;
-    }
-    const size_t expected = static_cast<size_t>(info.st_size);
     // One byte more than the file held: reading it means the file grew meanwhile.
-    std::string data(expected + 1, '\0');
-    const size_t got = std::fread(&data[0], 1, data.size(), file);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed || got != expected)
+    std::string data(size_t(expected) + 1, '\0');
+    const qint64 got = file.read(&data[0], qint64(data.size()));
+    if (got != expected)
         return false;
-    data.resize(got);
+    data.resize(size_t(got));
     if (tooManyLines(data))
         return false;
     content.swap(data);
@@ -65,8 +53,12 @@ namespace utils {
 bool FileHelper::open(std::string path, std::string& content)
 {
     content.clear();
-    // The client hands over paths in the GBK code page; the file system here speaks UTF-8. Only the
-    // decoded path is opened: a file whose name is those very GBK bytes is another file.
+    // The client hands over paths in the GBK code page; the file system here speaks UTF-8. A name
+    // GBK cannot spell comes as it was, in UTF-8. Bytes that are no UTF-8 are tried converted only:
+    // on this file system such a name is a stray twin left by unzipping a Windows archive, never
+    // the file chosen.
+    if (utf8::isWellFormed(path.data(), path.size()) && readWholeFile(path, content))
+        return true;
     safeGbk2Utf8(path);
     return readWholeFile(path, content);
 }

@@ -1,5 +1,7 @@
 #include "hostservice.h"
 
+#include "utf8sequence.h"
+
 #include <QTextCodec>
 
 #include <cerrno>
@@ -39,59 +41,14 @@ bool hasUtf8Bom(const std::string& text)
            static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF;
 }
 
-// Length of the well-formed UTF-8 sequence at i, or 0 with bad set to the bytes of its
-// longest valid prefix (at least 1), which a decoder replaces with one U+FFFD.
-size_t utf8SequenceAt(const std::string& s, size_t i, size_t& bad)
-{
-    const unsigned char b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        return 1;
-    }
-    size_t need = 0;
-    unsigned char lo = 0x80, hi = 0xBF; // range of the second byte, tighter for overlong/surrogates
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        need = 1;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        need = 2;
-        if (b0 == 0xE0)
-            lo = 0xA0;
-        if (b0 == 0xED)
-            hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        need = 3;
-        if (b0 == 0xF0)
-            lo = 0x90;
-        if (b0 == 0xF4)
-            hi = 0x8F;
-    } else {
-        bad = 1;
-        return 0;
-    }
-    size_t k = 1;
-    for (; k <= need; ++k) {
-        if (i + k >= s.size()) {
-            break;
-        }
-        const unsigned char b = static_cast<unsigned char>(s[i + k]);
-        const unsigned char min = k == 1 ? lo : 0x80;
-        const unsigned char max = k == 1 ? hi : 0xBF;
-        if (b < min || b > max) {
-            break;
-        }
-    }
-    if (k == need + 1) {
-        return need + 1;
-    }
-    bad = k;
-    return 0;
-}
-
 size_t utf8BrokenCount(const std::string& s)
 {
     size_t broken = 0;
     for (size_t i = skipAscii(s, 0); i < s.size(); i = skipAscii(s, i)) {
+        const auto* at = reinterpret_cast<const unsigned char*>(s.data()) + i;
+        char32_t code = 0;
         size_t bad = 0;
-        const size_t len = utf8SequenceAt(s, i, bad);
+        const size_t len = utf8::sequenceAt(at, at + (s.size() - i), code, bad);
         if (len) {
             i += len;
         } else {
@@ -249,29 +206,15 @@ QString decodeShort(const std::string& text)
             in += 8;
             continue;
         }
-        const unsigned b = *in;
-        if (b < 0x80) {
-            *out++ = static_cast<ushort>(b);
-            ++in;
-            continue;
-        }
-        unsigned code = 0;
-        if (b >= 0xC2 && b <= 0xDF && end - in >= 2 && (in[1] & 0xC0) == 0x80) {
-            code = (b & 0x1Fu) << 6 | (in[1] & 0x3Fu);
-            in += 2;
-        } else if ((b & 0xF0) == 0xE0 && end - in >= 3 && (in[1] & 0xC0) == 0x80 && (in[2] & 0xC0) == 0x80) {
-            code = (b & 0x0Fu) << 12 | (in[1] & 0x3Fu) << 6 | (in[2] & 0x3Fu);
-            in += 3;
-            const bool overlong = code < 0x800;
-            const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-            // The library drops a leading BOM.
-            const bool bom = code == 0xFEFF;
-            if (overlong || surrogate || bom) {
-                return QString::fromUtf8(text.data(), static_cast<int>(size));
-            }
-        } else {
+        char32_t code = 0;
+        size_t bad = 0;
+        const size_t length = utf8::sequenceAt(in, end, code, bad);
+        // The library replaces a broken sequence, pairs a character outside the BMP and drops a
+        // leading BOM: those texts go its way.
+        if (length == 0 || length == 4 || code == 0xFEFF) {
             return QString::fromUtf8(text.data(), static_cast<int>(size));
         }
+        in += length;
         *out++ = static_cast<ushort>(code);
     }
     return QString(reinterpret_cast<const QChar*>(units), static_cast<int>(out - units));

@@ -3,7 +3,7 @@
 #include "brokerkey.h"
 #include "creditqueries.h"
 #include "servicecall.h"
-#include "servicelog.h"
+#include "hostlog.h"
 #include "sqldialect.h"
 
 #include <QDateTime>

@@ -7,7 +7,6 @@
 #include "embeddeddataservice.h"
 #include "hostaccess.h"
 #include "metatypes.h"
-#include "postgresdialect.h"
 #include "voprclientprivate.h"
 
 #include <QApplication>
@@ -184,7 +183,7 @@ void setDatabasePath(const QString& path)
     IServiceBackendPtr old;
     {
         boost::mutex::scoped_lock lock(d.mutex);
-        const bool file = !path.isEmpty() && !rqservice::CPostgresDialect::isUri(path);
+        const bool file = !path.isEmpty() && !rqservice::CEmbeddedDataService::isServerLocation(path);
         d.databasePath = file ? QFileInfo(path).absoluteFilePath() : path;
         if (d.embedded) {
             // Reopened on the new file at the next request.

@@ -1,4 +1,5 @@
 #pragma once
+// The host's one way to open a file it reads: the workbook readers and the csv file helper.
 
 #include <QFile>
 #include <QString>

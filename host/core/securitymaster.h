@@ -50,14 +50,10 @@ private:
 
     std::unordered_map<std::string, InstrumentRecordPtr> m_byKey; // "SH|600000"
     void indexByNumber();
-    size_t numberSlot(uint32_t key) const;
 
-    // plainKey() (SZ 000858 is 2000858) to the record, open addressing over a power-of-two table;
-    // key 0 marks a free slot. A look-up per upload line, so no node per record, and the keys
-    // probed apart from the records: the whole key table stays in the nearest cache.
-    std::vector<uint32_t> m_numberKeys;
-    std::vector<InstrumentRecordPtr> m_numberRecords;
-    int m_numberShift = 64;
+    // plainKey() (SZ 000858 is 2000858) to the record: a look-up per upload line without
+    // building the "SH|600000" string.
+    std::unordered_map<uint32_t, InstrumentRecordPtr> m_byNumber;
     std::vector<InstrumentRecordPtr> m_records;
 };
 

@@ -1,7 +1,7 @@
 #include "answerguard.h"
 
 #include "serviceworker.h"
-#include "servicelog.h"
+#include "hostlog.h"
 
 #include <QCoreApplication>
 #include <QThread>

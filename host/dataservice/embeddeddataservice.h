@@ -59,6 +59,8 @@ public:
     void waitIdle();
 
     static QString defaultDatabasePath();
+    // A server's address (postgresql://...) rather than a database file.
+    static bool isServerLocation(const QString& location);
     // The trading day on a given calendar day: that day, or the Friday before a weekend.
     static QDate tradingDay(const QDate& today);
 

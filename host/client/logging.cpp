@@ -1,6 +1,6 @@
 #include "hostservice.h"
 
-#include "servicelog.h"
+#include "hostlog.h"
 
 #include <log4cxx/level.h>
 

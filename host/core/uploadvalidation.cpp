@@ -1,5 +1,7 @@
 #include "uploadvalidation.h"
 
+#include "utf8sequence.h"
+
 #include <QString>
 
 #include <cmath>
@@ -23,29 +25,14 @@ const char* unstorable(const std::string& text)
             ++i;
             continue;
         }
-        size_t length = 0;
-        unsigned int code = 0;
-        unsigned int least = 0;
-        if ((c & 0xE0) == 0xC0) {
-            length = 2, code = c & 0x1Fu, least = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3, code = c & 0x0Fu, least = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4, code = c & 0x07u, least = 0x10000;
-        } else {
-            return kInvalid;
+        char32_t code = 0;
+        size_t bad = 0;
+        const size_t length = utf8::sequenceAt(p + i, p + size, code, bad);
+        if (length == 0) {
+            // ED A0..BF and a continuation: U+D800 to U+DFFF written out.
+            const bool surrogate = size - i >= 3 && c == 0xED && (p[i + 1] & 0xE0) == 0xA0 && (p[i + 2] & 0xC0) == 0x80;
+            return surrogate ? "不成对的代理字符 (U+D800 至 U+DFFF)" : kInvalid;
         }
-        if (size - i < length)
-            return kInvalid;
-        for (size_t k = 1; k < length; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                return kInvalid;
-            code = (code << 6) | (p[i + k] & 0x3Fu);
-        }
-        if (code < least || code > 0x10FFFF)
-            return kInvalid;
-        if (code >= 0xD800 && code <= 0xDFFF)
-            return "不成对的代理字符 (U+D800 至 U+DFFF)";
         i += length;
     }
     return nullptr;
