@@ -1,11 +1,18 @@
-// The demo client as a script runs it: the built executable, its exit code and what it prints.
+// The demo client as a script runs it: the built executable, its exit code and what it prints;
+// killed by a signal it ends as on a normal exit, layout saved and database closed.
 #include <QProcess>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 class TestDemoHost : public QObject
 {
     Q_OBJECT
+
 private slots:
     void exitCode_data();
     void exitCode();
@@ -14,20 +21,23 @@ private slots:
 void TestDemoHost::exitCode_data()
 {
     QTest::addColumn<QStringList>("args"); // "<tmp>" stands for a fresh temporary folder
+    QTest::addColumn<int>("signalNumber"); // sent once the panel shows its data; 0: none
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("stderrHas");
-
     QTest::newRow("--plugin PATH, which Qt takes")
-        << QStringList{"--plugin", "/nonexistent/libpanel.so"} << 2 << "write --panel-plugin PATH";
-    QTest::newRow("--panel-plugin PATH, missing")
-        << QStringList{"--panel-plugin", "/nonexistent/libpanel.so"} << 3 << "/nonexistent/libpanel.so does not exist";
+        << QStringList{"--plugin", "/nonexistent/libpanel.so"} << 0 << 2 << "write --panel-plugin PATH";
+    QTest::newRow("--panel-plugin PATH, missing") << QStringList{"--panel-plugin", "/nonexistent/libpanel.so"} << 0 << 3
+                                                  << "/nonexistent/libpanel.so does not exist";
     QTest::newRow("--plugin=PATH, missing")
-        << QStringList{"--plugin=/nonexistent/libpanel.so"} << 3 << "/nonexistent/libpanel.so does not exist";
+        << QStringList{"--plugin=/nonexistent/libpanel.so"} << 0 << 3 << "/nonexistent/libpanel.so does not exist";
     QTest::newRow("screenshot, summary query fails")
-        << QStringList{"--db", "/dev/null/cannot/credit.sqlite", "--screenshot", "<tmp>/shot.png"} << 1
+        << QStringList{"--db", "/dev/null/cannot/credit.sqlite", "--screenshot", "<tmp>/shot.png"} << 0 << 1
         << "query 12294 failed";
     QTest::newRow("screenshot, summary answered")
-        << QStringList{"--db", "<tmp>/credit.sqlite", "--screenshot", "<tmp>/shot.png"} << 0 << "log file";
+        << QStringList{"--db", "<tmp>/credit.sqlite", "--screenshot", "<tmp>/shot.png"} << 0 << 0 << "log file";
+    for (const int signalNumber : {SIGTERM, SIGINT})
+        QTest::addRow("killed by signal %d", signalNumber)
+            << QStringList{"--db", "<tmp>/credit.sqlite"} << signalNumber << 0 << "onData success";
 }
 
 // Bad plug-in paths and failed queries end the run with a non-zero code and say why; a good
@@ -35,28 +45,57 @@ void TestDemoHost::exitCode_data()
 void TestDemoHost::exitCode()
 {
     QFETCH(QStringList, args);
+    QFETCH(int, signalNumber);
     QFETCH(int, code);
     QFETCH(QString, stderrHas);
-
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
     args.replaceInStrings(QStringLiteral("<tmp>"), tmp.path());
     QProcess demo;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // Logs and the default database stay in the temporary folder.
+    // Logs, settings and the default database stay in the temporary folder.
     env.insert(QStringLiteral("HOME"), tmp.path());
     env.insert(QStringLiteral("XDG_DATA_HOME"), tmp.path() + QStringLiteral("/data"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp.path() + QStringLiteral("/config"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     demo.setProcessEnvironment(env);
     demo.start(QStringLiteral(DEMOHOST_PATH), args);
+    QByteArray err;
+    if (signalNumber) {
+        QVERIFY(demo.waitForStarted(30000));
+        QTRY_VERIFY_WITH_TIMEOUT((err += demo.readAllStandardError()).contains(stderrHas.toUtf8()), 90000);
+        QCOMPARE(::kill(pid_t(demo.processId()), signalNumber), 0);
+    }
     QVERIFY2(demo.waitForFinished(90000), "the demo client did not end");
-    const QString err = QString::fromLocal8Bit(demo.readAllStandardError());
+    err += demo.readAllStandardError();
     QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(err.contains(stderrHas), qPrintable(err));
+    QVERIFY2(err.contains(stderrHas.toUtf8()), err.constData());
     QCOMPARE(demo.exitCode(), code);
     const bool screenshot = args.contains(QStringLiteral("--screenshot"));
     QCOMPARE(QFileInfo::exists(tmp.filePath(QStringLiteral("shot.png"))), screenshot);
+    if (!signalNumber)
+        return;
+    // The layout as the panel saves it: the summary table's configuration string.
+    QSettings settings(tmp.filePath(QStringLiteral("config/CreditData/DemoHost.conf")), QSettings::IniFormat);
+    QStringList params;
+    for (const QString& key : settings.allKeys()) {
+        if (key.endsWith(QLatin1String("/param")))
+            params << settings.value(key).toString();
+    }
+    QCOMPARE(params.size(), 1);
+    QVERIFY2(params.first().startsWith(QLatin1String("hpf1:1331:order=")), qPrintable(params.first()));
+    // Closed cleanly: no journal left behind, and the file opens and reads.
+    const QString db = tmp.filePath(QStringLiteral("credit.sqlite"));
+    QVERIFY(!QFileInfo::exists(db + QStringLiteral("-journal")));
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        check.setDatabaseName(db);
+        QVERIFY(check.open());
+        QSqlQuery query(QStringLiteral("PRAGMA integrity_check"), check);
+        QVERIFY(query.next());
+        QCOMPARE(query.value(0).toString(), QStringLiteral("ok"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
 }
 
 QTEST_GUILESS_MAIN(TestDemoHost)

@@ -47,6 +47,12 @@ void TestTextCodec::isGBKCode_data()
     QTest::newRow("gbk cut in the middle of a pair") << kGbkChinese + QByteArray("\xD6") << true;
     // FF is broken in both, once each: a tie goes to UTF-8.
     QTest::newRow("broken in both, tie") << QByteArray("abc\xFF") << false;
+    // The corners of GBK's areas, GB2312's and the extensions' (lead 81-A0, trails 40-A0): a name
+    // of such characters is GBK, though some of them are broken UTF-8 only once.
+    for (const int lead : {0x81, 0xA0, 0xA1, 0xA8, 0xA9, 0xAA, 0xB0, 0xF7, 0xF8, 0xFE}) {
+        for (const int trail : {0x40, 0x7E, 0x80, 0xA0, 0xA1, 0xFE})
+            QTest::addRow("GBK %X%X", lead, trail) << QByteArray(1, char(lead)) + char(trail) << true;
+    }
 }
 
 // Realistic UTF-8 Chinese is never taken for GBK; ties and ambiguous bytes go to UTF-8.
@@ -73,6 +79,8 @@ void TestTextCodec::convert_data()
                                                << QByteArray("\xD6\x20"
                                                              "a")
                                                << fffd + " a";
+    QTest::newRow("outside GB2312") << false << QByteArray("\x81\x40\xFE\x4F")
+                                    << QByteArray("\xE4\xB8\x82\xEF\xA8\xA9");
     QTest::newRow("four-byte GB18030") << false << QByteArray("\x81\x30\x81\x30") << QByteArray("\xC2\x80");
     QTest::newRow("to gbk") << true << kUtf8Chinese << kGbkChinese;
     // An emoji has no GBK form: the whole text stays as it was.

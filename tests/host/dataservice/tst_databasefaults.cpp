@@ -1,18 +1,15 @@
-// The embedded data service on a database it may read but not write, one another process holds,
-// and one that is damaged.
+// The embedded data service on a database it may read but not write, and on a full disk.
 #include "embeddeddataservice.h"
 #include "servicecalls.h"
 #include "testfiles.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <boost/make_shared.hpp>
 
 #include <unistd.h>
 
@@ -81,10 +78,6 @@ private slots:
     }
     void readOnly_data();
     void readOnly();
-    void heldByAnotherProcess_data();
-    void heldByAnotherProcess();
-    void damagedFileUntouched_data();
-    void damagedFileUntouched();
     void diskFullLeavesNothing_data();
     void diskFullLeavesNothing();
 
@@ -133,106 +126,6 @@ void TestDatabaseFaults::readOnly()
     QCOMPARE(after, history);
     QVERIFY2(uploaded != QLatin1String("ok") && !uploaded.startsWith(QLatin1String("answered ")), qPrintable(uploaded));
     QCOMPARE(readFile(path), before);
-}
-
-void TestDatabaseFaults::heldByAnotherProcess_data()
-{
-    QTest::addColumn<QString>("hold"); // what the other process (the sqlite3 shell) runs and keeps open
-    QTest::addColumn<bool>("readsBlocked");
-    QTest::newRow("exclusive transaction") << "BEGIN EXCLUSIVE;" << true;
-    QTest::newRow("write transaction") << "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');" << false;
-    QTest::newRow("reader at commit") << "BEGIN; SELECT count(*) FROM ratios;" << false;
-}
-
-// While another process holds the file past a call's time limit, an upload says within that
-// limit that the database is in use and nothing was changed, and writes nothing; a query reads
-// or says the same. Each call's thread is free again within a second of its answer, while the
-// other still holds the file, so the next call starts at once. Once the other lets go, the
-// history is as before and the next upload lands.
-void TestDatabaseFaults::heldByAnotherProcess()
-{
-    QFETCH(QString, hold);
-    QFETCH(bool, readsBlocked);
-    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
-        QSKIP("the sqlite3 shell plays the other process (scripts/setup.sh installs it)");
-    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
-    const int history = freshDatabase(path);
-    QVERIFY(history > 0);
-    const QByteArray before = readFile(path);
-
-    QProcess other;
-    other.start(QStringLiteral("sqlite3"), {path});
-    QVERIFY(other.waitForStarted());
-    other.write(hold.toUtf8() + "\nSELECT 'held';\n");
-    while (!other.readAllStandardOutput().contains("held")) {
-        QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
-    }
-    testsupport::TimedCall read;
-    testsupport::TimedCall uploaded;
-    {
-        const testsupport::ScopedTimeouts limits(1000, 2000);
-        CEmbeddedDataService service(path);
-        read = testsupport::timedSummary(service);
-        // Large enough that its pages outgrow SQLite's cache before the commit.
-        uploaded = testsupport::timedUpload(
-            service, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(100000, 0.65)));
-    }
-    other.closeWriteChannel(); // the shell ends, its transaction with it
-    QVERIFY(other.waitForFinished(10000));
-
-    QVERIFY2(uploaded.outcome.contains(QStringLiteral("占用")) ||
-                 uploaded.outcome.contains(QStringLiteral("未在 2 秒内应答")),
-             qPrintable(uploaded.outcome));
-    QVERIFY2(uploaded.outcome.contains(QStringLiteral("未做任何改动")), qPrintable(uploaded.outcome));
-    QVERIFY2(readsBlocked ? read.outcome.contains(QStringLiteral("占用")) : read.outcome == QStringLiteral("ok 6"),
-             qPrintable(read.outcome));
-    QVERIFY2(read.answeredMs < 1000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(read.answeredMs)));
-    QVERIFY2(uploaded.answeredMs < 2000 + testsupport::kAnswerSlackMs,
-             qPrintable(QString::number(uploaded.answeredMs)));
-    QVERIFY2(read.busyAfterMs < 1000 && uploaded.busyAfterMs < 1000,
-             qPrintable(QStringLiteral("%1, %2").arg(read.busyAfterMs).arg(uploaded.busyAfterMs)));
-    QCOMPARE(readFile(path), before);
-    QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
-    CEmbeddedDataService reopened(path);
-    QCOMPARE(historyOf(reopened), qMakePair(QStringLiteral("ok"), history));
-    QCOMPARE(upload(reopened, 3, 0.5), QStringLiteral("ok"));
-    QCOMPARE(citicDetail(reopened), QStringLiteral("3 x 0.5"));
-}
-
-void TestDatabaseFaults::damagedFileUntouched_data()
-{
-    QTest::addColumn<int>("keep");      // bytes of the sound file kept from its start
-    QTest::addColumn<bool>("truncate"); // cut there, or overwrite the rest with noise
-    QTest::newRow("pages after the first overwritten") << 4096 << false;
-    QTest::newRow("cut after the first page") << 4096 << true;
-    QTest::newRow("cut in the header page") << 60 << true;
-}
-
-// A database damaged after it was written: queries and uploads name the damage, and the file
-// stays byte for byte as it was, so nothing the user might recover is lost.
-void TestDatabaseFaults::damagedFileUntouched()
-{
-    QFETCH(int, keep);
-    QFETCH(bool, truncate);
-    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
-    QVERIFY(freshDatabase(path) > 0);
-    QByteArray damaged = readFile(path);
-    QVERIFY(damaged.size() > keep * 2);
-    if (truncate)
-        damaged.truncate(keep);
-    else
-        damaged.replace(keep, damaged.size() - keep, QByteArray(damaged.size() - keep, char(0xA5)));
-    QVERIFY(testsupport::writeFile(path, damaged));
-
-    QStringList answers;
-    {
-        CEmbeddedDataService service(path);
-        answers = testsupport::everyCall(service);
-    }
-    for (const QString& answer : answers)
-        QVERIFY2(answer.contains(QStringLiteral("损坏")), qPrintable(answers.join(" | ")));
-    QCOMPARE(readFile(path), damaged);
-    QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
 }
 
 void TestDatabaseFaults::diskFullLeavesNothing_data()

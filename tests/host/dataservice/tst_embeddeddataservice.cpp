@@ -10,6 +10,7 @@
 #include "testfiles.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -21,7 +22,6 @@
 #include <functional>
 #include <limits>
 #include <map>
-#include <set>
 
 using rqservice::CEmbeddedDataService;
 using testsupport::QueryOutcome;
@@ -109,7 +109,6 @@ private slots:
 
     void summaryOneRecordPerBroker_data();
     void summaryOneRecordPerBroker();
-    void uploadThenDetailReturnsRowsInOrder();
     void auditTrailNewestFirst();
     void previousSchemaMigrated_data();
     void previousSchemaMigrated();
@@ -122,14 +121,16 @@ private slots:
     void failedRowLosesNothing();
     void concurrentUploads_data();
     void concurrentUploads();
+    void uploadPastItsLimitNeverLands_data();
     void uploadPastItsLimitNeverLands();
+    void heldByAnotherProgram_data();
+    void heldByAnotherProgram();
     void unusableFileRefusedUntouched_data();
     void unusableFileRefusedUntouched();
-    void newerSchemaRefusedUntouched();
     void tradingDay();
 
 private:
-    QString dbPath() const { return m_dir->filePath("credit.sqlite"); }
+    QString dbPath() const { return onPostgres() ? m_dir->filePath("credit.sqlite") : m_location; }
     // Runs SQL on the service's database as another program would.
     void runOnDatabase(const QStringList& statements)
     {
@@ -141,6 +142,21 @@ private:
             for (const QString& sql : statements)
                 QVERIFY2(q.exec(sql), qPrintable(sql));
         });
+    }
+    // The database as another program sees it: its tables and columns on the server, its bytes
+    // (and any journal beside them) in a file.
+    QByteArray snapshot() const
+    {
+        if (onPostgres())
+            return testsupport::CPgTestServer::scalar(
+                       testsupport::CPgTestServer::databaseOf(m_location),
+                       "SELECT count(*) || ':' || coalesce(string_agg(table_schema || '.' || table_name || '.' || "
+                       "column_name, ',' ORDER BY table_name, column_name), '') FROM information_schema.columns "
+                       "WHERE table_schema NOT IN ('pg_catalog', 'information_schema')")
+                .toUtf8();
+        const QByteArray none = QFileInfo::exists(QFileInfo(dbPath()).path()) ? "no file" : "no folder";
+        return (QFile::exists(dbPath()) ? testsupport::readFile(dbPath()) : none) +
+               (QFile::exists(dbPath() + "-journal") ? "+journal" : "");
     }
     // The previous upload, as a failed request must leave it: CITIC's detail and its uploads.
     QPair<QStringList, size_t> state() const
@@ -183,7 +199,7 @@ void TestEmbeddedDataService::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
-    m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : dbPath();
+    m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : m_dir->filePath("credit.sqlite");
     QVERIFY(!m_location.isEmpty());
     m_service.reset(new CEmbeddedDataService(m_location));
 }
@@ -239,29 +255,6 @@ void TestEmbeddedDataService::summaryOneRecordPerBroker()
     QCOMPARE(never->subjects.empty(), !uploads.contains("6____HTZQ"));
 }
 
-// What was uploaded comes back row for row, a security listed twice included, and is the
-// broker's latest upload; -1 finds the broker by its id alone; the summary dates it today.
-void TestEmbeddedDataService::uploadThenDetailReturnsRowsInOrder()
-{
-    const utils::RQError stored = operateService(*m_service, uploadRequest(-1, "HTSC", sampleRows()));
-    QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
-
-    QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(sampleRows()));
-    const QueryOutcome summary = queryService(*m_service, 12294);
-    std::vector<int> todays;
-    for (const auto& record : summary.records) {
-        auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-        if (QString::fromStdString(info->lastUploadDate) == QDate::currentDate().toString("yyyyMMdd")) {
-            todays.push_back(info->brokerKeyNo);
-        }
-    }
-    QCOMPARE(todays, std::vector<int>{2});
-
-    const Rows latest{row("深交所", "000858", "五粮液", 0.5)};
-    QVERIFY(operateService(*m_service, uploadRequest(2, "HTSC", latest)).isSuccess());
-    QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(latest));
-}
-
 // Each upload records who sent it (the user the client knows at the call; none: unknown), when
 // and how many rows; the history lists a broker's uploads newest first, each one's rows as sent.
 void TestEmbeddedDataService::auditTrailNewestFirst()
@@ -309,15 +302,7 @@ void TestEmbeddedDataService::previousSchemaMigrated()
 {
     QFETCH(bool, readOnly);
     m_service.reset();
-    const bool pg = onPostgres();
-    runOnDatabase(testsupport::previousSchema(pg));
-    const QString columns("SELECT count(*) || ':' || coalesce(string_agg(column_name, ',' ORDER BY column_name), '') "
-                          "FROM information_schema.columns WHERE table_name = 'uploads'");
-    auto snapshot = [&] {
-        return pg ? testsupport::CPgTestServer::scalar(testsupport::CPgTestServer::databaseOf(m_location), columns)
-                        .toUtf8()
-                  : testsupport::readFile(dbPath());
-    };
+    runOnDatabase(testsupport::previousSchema(onPostgres()));
     const QByteArray before = snapshot();
 
     m_service.reset(new CEmbeddedDataService(
@@ -368,8 +353,9 @@ void TestEmbeddedDataService::storedTextComesBackExact_data()
     QTest::newRow("50,001 rows, past one array chunk") << many;
 }
 
-// Every stored text reads back exactly, in order, whatever it holds and however many rows the
-// upload has: the bulk insert writes rows in batches and the read converts each cell.
+// Every stored text reads back exactly, in order, as the broker's latest upload, whatever it holds
+// and however many rows the upload has: the bulk insert writes rows in batches and the read
+// converts each cell. -1 finds the broker by its id alone.
 void TestEmbeddedDataService::storedTextComesBackExact()
 {
     QFETCH(QStringList, names);
@@ -379,7 +365,7 @@ void TestEmbeddedDataService::storedTextComesBackExact()
         const std::string code = std::to_string(600000 + i);
         rows.push_back(row(exchanges[i % 4], code.c_str(), names[i].toStdString().c_str(), (i % 101) / 100.0));
     }
-    const utils::RQError stored = operateService(*m_service, uploadRequest(2, "HTSC", rows));
+    const utils::RQError stored = operateService(*m_service, uploadRequest(-1, "HTSC", rows));
     QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
     QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(rows));
 }
@@ -473,6 +459,20 @@ void TestEmbeddedDataService::unstorableTextRefused_data()
     QTest::newRow("UTF-8 cut short in an exchange")
         << "exchange" << QByteArray("坏\xE6\x89") << "交易所含有无法保存的字符: 无效的 UTF-8 编码";
     QTest::newRow("NUL in the broker id") << "broker" << QByteArray("坏\0", 4) << "券商代码含有无法保存的字符: 空字符";
+    QTest::newRow("low surrogate in a name") << "name" << QByteArray("坏\xED\xBF\xBF") << "不成对的代理字符";
+    // Every other ill-formed UTF-8 form, in a name.
+    static const char* const invalid[][2] = {
+        {"overlong NUL", "\xC0\x80"},
+        {"overlong three bytes", "\xE0\x80\x80"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80"},
+        {"cut short before more text", "\xE6\x89"
+                                       "A"},
+        {"stray continuation byte", "\x80"},
+        {"a byte no UTF-8 has", "\xF8\x88\x80\x80\x80"},
+    };
+    for (const auto& form : invalid)
+        QTest::newRow(form[0]) << "name" << QByteArray("坏") + form[1]
+                               << "证券名称含有无法保存的字符: 无效的 UTF-8 编码";
 }
 
 // Text an engine cannot store as it is is refused alike on every engine, by line and field and
@@ -598,31 +598,144 @@ void TestEmbeddedDataService::concurrentUploads()
     }
 }
 
-// An upload still writing when its time is up is answered then, saying nothing was changed, and
-// does not land afterwards; its statement is broken off, so the service is free within a second.
+void TestEmbeddedDataService::uploadPastItsLimitNeverLands_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("latencyMs");        // of the service thread, before each call it runs
+    QTest::addColumn<QStringList>("sqlite");   // what makes the engine slow; neither: the service is
+    QTest::addColumn<QStringList>("postgres"); // none for an engine: not a case of that engine
+    QTest::addColumn<int>("busyMs");           // the service's thread may stay busy after the answer
+    QTest::addColumn<QString>("told");
+    const QString unchanged = QStringLiteral("数据库未在 0.3 秒内应答, 未做任何改动");
+    QTest::newRow("expired while queued") << 2000 << 800 << QStringList() << QStringList() << 1000 << unchanged;
+    // Each row takes the engine a few milliseconds: seconds of writing, broken off at the deadline.
+    QTest::newRow("expired while writing")
+        << 2000 << 0
+        << QStringList{"CREATE TRIGGER slow BEFORE INSERT ON ratios BEGIN SELECT count(*) "
+                       "FROM ratios a, brokers b, brokers c, brokers d LIMIT 1; END"}
+        << QStringList{"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$ BEGIN PERFORM pg_sleep(0.002); RETURN NEW; END $$",
+                       "CREATE TRIGGER slow BEFORE INSERT ON ratios FOR EACH ROW EXECUTE FUNCTION slow()"}
+        << 1000 << unchanged;
+    // A statement of a few long steps outlives SQLite's interrupt: the deadline falls before the commit.
+    QStringList steps;
+    for (int i = 0; i < 30; ++i)
+        steps << "length(hex(zeroblob(NEW.line_no * 3000000)))";
+    QTest::newRow("expired before its commit")
+        << 1 << 0
+        << QStringList{"CREATE TRIGGER slow BEFORE INSERT ON ratios BEGIN SELECT " + steps.join(" + ") + "; END"}
+        << QStringList() << 10000 << unchanged;
+    // The server is told to commit; whether it did cannot be known once the connection is cut.
+    QTest::newRow("expired while committing")
+        << 1 << 0 << QStringList()
+        << QStringList{"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$ BEGIN PERFORM pg_sleep(2); RETURN NULL; END $$",
+                       "CREATE CONSTRAINT TRIGGER slow AFTER INSERT ON uploads DEFERRABLE INITIALLY DEFERRED "
+                       "FOR EACH ROW EXECUTE FUNCTION slow()"}
+        << 1000 << QStringLiteral("无法确定本次上传是否已生效");
+}
+
+// An upload whose time is up, wherever it is, is answered then and once; told that nothing
+// changed, it never lands afterwards.
 void TestEmbeddedDataService::uploadPastItsLimitNeverLands()
 {
+    QFETCH(int, rows);
+    QFETCH(int, latencyMs);
+    QFETCH(QStringList, sqlite);
+    QFETCH(QStringList, postgres);
+    QFETCH(int, busyMs);
+    QFETCH(QString, told);
+    const QStringList slow = onPostgres() ? postgres : sqlite;
+    if (slow.isEmpty() && latencyMs == 0)
+        QSKIP("not a case of this engine");
     const auto before = state();
-    // Each row takes the engine a few milliseconds: seconds of writing for the upload below.
-    runOnDatabase(onPostgres() ? QStringList{"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
-                                             "$$ BEGIN PERFORM pg_sleep(0.002); RETURN NEW; END $$",
-                                             "CREATE TRIGGER slow BEFORE INSERT ON ratios FOR EACH ROW "
-                                             "EXECUTE FUNCTION slow()"}
-                               : QStringList{"CREATE TRIGGER slow BEFORE INSERT ON ratios BEGIN SELECT count(*) "
-                                             "FROM ratios a, brokers b, brokers c, brokers d LIMIT 1; END"});
+    runOnDatabase(slow);
+    m_service->setLatencyMs(latencyMs);
     const testsupport::ScopedTimeouts limits(5000, 300);
     const testsupport::TimedCall call =
-        testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(2000, 0.3)));
-    QVERIFY2(call.outcome.contains(QStringLiteral("数据库未在 0.3 秒内应答, 未做任何改动")), qPrintable(call.outcome));
+        testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(rows, 0.3)));
+    m_service->setLatencyMs(0);
+    QVERIFY2(call.outcome.contains(told), qPrintable(call.outcome));
     QVERIFY2(call.answeredMs < 300 + testsupport::kAnswerSlackMs, qPrintable(QString::number(call.answeredMs)));
-    QVERIFY2(call.busyAfterMs < 1000, qPrintable(QString::number(call.busyAfterMs)));
+    QVERIFY2(call.busyAfterMs < busyMs, qPrintable(QString::number(call.busyAfterMs)));
+    if (told.contains(QStringLiteral("未做任何改动")))
+        QCOMPARE(state(), before);
+}
+
+void TestEmbeddedDataService::heldByAnotherProgram_data()
+{
+    QTest::addColumn<QString>("hold");     // what the other program (sqlite3 or psql) runs and keeps open
+    QTest::addColumn<QString>("read");     // the summary's outcome, or part of its message
+    QTest::addColumn<QString>("uploaded"); // a pattern of the upload's message
+    const QString late = QStringLiteral("数据库未在 1 秒内应答, 未做任何改动");
+    const QString busy = QStringLiteral("占用|未在 2 秒内应答");
+    QTest::newRow("SQLite: exclusive transaction") << "BEGIN EXCLUSIVE;"
+                                                   << "占用" << busy;
+    QTest::newRow("SQLite: write transaction") << "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');"
+                                               << "ok 6" << busy;
+    QTest::newRow("SQLite: reader at commit") << "BEGIN; SELECT count(*) FROM ratios;"
+                                              << "ok 6" << busy;
+    QTest::newRow("PostgreSQL: a reader's share lock on the ratios") << "BEGIN; LOCK TABLE ratios IN SHARE MODE;"
+                                                                     << "ok 6"
+                                                                     << "保存上传数据失败";
+    QTest::newRow("PostgreSQL: a table locked whole")
+        << "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;" << late << "保存上传数据失败";
+}
+
+// While another program holds the database past a call's time limit, a query reads or says
+// that it waited, and an upload says within its limit that nothing was changed and writes
+// nothing. The service's thread is free within a second of each answer, while the other still
+// holds on, so the next call starts at once; once the other lets go, the next upload lands.
+void TestEmbeddedDataService::heldByAnotherProgram()
+{
+    QFETCH(QString, hold);
+    QFETCH(QString, read);
+    QFETCH(QString, uploaded);
+    if (!QString(QTest::currentDataTag()).startsWith(onPostgres() ? "PostgreSQL" : "SQLite"))
+        QSKIP("another engine's case");
+    const QString shell = onPostgres() ? "psql" : "sqlite3";
+    if (QStandardPaths::findExecutable(shell).isEmpty())
+        QSKIP("the other program is a database shell (scripts/setup.sh installs it)");
+    const auto before = state();
+    const QByteArray original = snapshot();
+    QProcess other;
+    other.start(shell, onPostgres() ? QStringList{"-h", testsupport::CPgTestServer::socketDir(), "-U", "postgres", "-d",
+                                                  testsupport::CPgTestServer::databaseOf(m_location), "-qAt"}
+                                    : QStringList{dbPath()});
+    QVERIFY(other.waitForStarted());
+    other.write(hold.toUtf8() + "\nSELECT 'held';\n");
+    while (!other.readAllStandardOutput().contains("held"))
+        QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
+    testsupport::TimedCall summary;
+    testsupport::TimedCall upload;
+    {
+        const testsupport::ScopedTimeouts limits(1000, 2000);
+        summary = testsupport::timedSummary(*m_service);
+        // Large enough that its pages outgrow SQLite's cache before the commit.
+        upload = testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(100000, 0.9)));
+    }
+    other.closeWriteChannel(); // the shell ends, its transaction with it
+    QVERIFY(other.waitForFinished(10000));
+
+    QVERIFY2(summary.outcome.contains(read), qPrintable(summary.outcome));
+    QVERIFY2(upload.outcome.contains(QRegularExpression(uploaded)) && upload.outcome.contains("未做任何改动"),
+             qPrintable(upload.outcome));
+    QVERIFY2(summary.answeredMs < 1000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(summary.answeredMs)));
+    QVERIFY2(upload.answeredMs < 2000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(upload.answeredMs)));
+    QVERIFY2(summary.busyAfterMs < 1000 && upload.busyAfterMs < 1000,
+             qPrintable(QStringLiteral("%1, %2").arg(summary.busyAfterMs).arg(upload.busyAfterMs)));
+    QCOMPARE(snapshot(), original);
     QCOMPARE(state(), before);
+    QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(3, 0.5))).isSuccess());
+    QCOMPARE(testsupport::citicDetail(*m_service), QStringLiteral("3 x 0.5"));
 }
 
 void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
 {
-    QTest::addColumn<QStringList>(
-        "schema");                      // what another program keeps in the database; "@bytes N": a file of N bytes
+    // What another program keeps in the database; "@bytes N": a file of N bytes, "@missing": no
+    // file nor folder, "@newer": this program's database as a newer version left it, "@cut N", "@noise N":
+    // this program's file cut after N bytes, or noise from there on.
+    QTest::addColumn<QStringList>("schema");
     QTest::addColumn<bool>("readOnly"); // opened as the preview opens it
     QTest::addColumn<QString>("reason");
     const QString foreign("不是本程序的数据库");
@@ -636,6 +749,8 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
             << QStringList{"CREATE TABLE brokers (id INTEGER, name TEXT)", "INSERT INTO brokers VALUES (1, 'x')"}
             << readOnly << foreign;
         QTest::addRow("SQLite: not a database%s", how) << QStringList{"@bytes 8192"} << readOnly << "损坏";
+        QTest::addRow("written by a newer version%s", how)
+            << QStringList{"@newer"} << readOnly << "由更新版本的程序写入 (数据库版本 99";
     }
     QTest::newRow("another table beside one of ours")
         << QStringList{"CREATE TABLE brokers (x INTEGER)", "CREATE TABLE notes (t TEXT)",
@@ -648,10 +763,16 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
         << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"} << false << foreign;
     QTest::newRow("an empty database, read-only") << QStringList() << true << noTables;
     QTest::newRow("SQLite: an empty file, read-only") << QStringList{"@bytes 0"} << true << noTables;
+    QTest::newRow("SQLite: no file nor folder, read-only") << QStringList{"@missing"} << true << "打开数据库失败";
+    // This program's database damaged after it was written: nothing the user might recover is lost.
+    QTest::newRow("SQLite: pages after the first overwritten") << QStringList{"@noise 4096"} << false << "损坏";
+    QTest::newRow("SQLite: cut after the first page") << QStringList{"@cut 4096"} << false << "损坏";
+    QTest::newRow("SQLite: cut in the header page") << QStringList{"@cut 60"} << false << "损坏";
 }
 
-// A database that is not this program's is neither adopted nor touched: every call says why.
-// Opened for reading only, an empty one is refused too, and left as it was.
+// A database that is not this program's, or is a newer one's, is neither adopted nor touched:
+// every call says why. Opened for reading only, an empty one or none is refused too, and left as
+// it was.
 void TestEmbeddedDataService::unusableFileRefusedUntouched()
 {
     QFETCH(QStringList, schema);
@@ -659,26 +780,30 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched()
     QFETCH(QString, reason);
     if (onPostgres() && QString(QTest::currentDataTag()).startsWith("SQLite"))
         QSKIP("a SQLite file's own case");
+    const QString mark = schema.value(0);
+    const int bytes = mark.section(' ', 1).toInt();
+    if (mark == "@newer" || mark.startsWith("@cut") || mark.startsWith("@noise"))
+        QVERIFY(state().second > 0);
+    if (mark == "@newer")
+        schema = QStringList{onPostgres() ? "UPDATE credit_schema SET version = 99" : "PRAGMA user_version = 99"};
     m_service.reset();
-    if (!schema.isEmpty() && schema.first().startsWith("@bytes ")) {
-        QVERIFY(testsupport::writeFile(dbPath(), QByteArray(schema.first().mid(7).toInt(), 'Z')));
-        schema.clear();
+    if (mark == "@missing")
+        m_location = m_dir->filePath("gone/credit.sqlite");
+    if (mark.startsWith("@")) {
+        QByteArray file = mark.startsWith("@bytes") ? QByteArray(bytes, 'Z') : testsupport::readFile(dbPath());
+        if (mark.startsWith("@cut"))
+            file.truncate(bytes);
+        else if (mark.startsWith("@noise"))
+            file.replace(bytes, file.size() - bytes, QByteArray(file.size() - bytes, char(0xA5)));
+        QVERIFY(mark == "@missing" || mark == "@newer" || testsupport::writeFile(dbPath(), file));
+        if (mark != "@newer")
+            schema.clear();
     } else if (!onPostgres()) {
         runOnFile(dbPath(), [](QSqlQuery&) {}); // an empty SQLite database is a file of no bytes
     }
-    runOnDatabase(schema);
-    // Its tables and columns on the server, its bytes in a file.
-    const QString columns("SELECT count(*) || ':' || coalesce(string_agg(table_schema || '.' || table_name || '.' || "
-                          "column_name, ',' ORDER BY table_name, column_name), '') FROM information_schema.columns "
-                          "WHERE table_schema NOT IN ('pg_catalog', 'information_schema')");
-    auto snapshot = [&] {
-        return onPostgres()
-                   ? testsupport::CPgTestServer::scalar(testsupport::CPgTestServer::databaseOf(m_location), columns)
-                         .toUtf8()
-                   : testsupport::readFile(dbPath());
-    };
+    if (!schema.isEmpty())
+        runOnDatabase(schema);
     const QByteArray original = snapshot();
-    QVERIFY(QFile::exists(dbPath()) || onPostgres());
 
     m_service.reset(new CEmbeddedDataService(
         m_location, 0, readOnly ? CEmbeddedDataService::EAccess::ReadOnly : CEmbeddedDataService::EAccess::ReadWrite));
@@ -689,27 +814,6 @@ void TestEmbeddedDataService::unusableFileRefusedUntouched()
     QVERIFY2(!readOnly || outcomes.last().startsWith("无权上传"), qPrintable(outcomes.last()));
     m_service.reset();
     QCOMPARE(snapshot(), original);
-}
-
-// A database that a newer program wrote is refused whole, and nothing in it changes.
-void TestEmbeddedDataService::newerSchemaRefusedUntouched()
-{
-    const size_t uploads = state().second;
-    QVERIFY(uploads > 0);
-    m_service.reset();
-    runOnDatabase({onPostgres() ? QStringLiteral("UPDATE credit_schema SET version = 99")
-                                : QStringLiteral("PRAGMA user_version = 99")});
-
-    m_service.reset(new CEmbeddedDataService(m_location));
-    for (const QString& outcome : testsupport::everyCall(*m_service))
-        QVERIFY2(outcome.contains("更新版本的程序") && outcome.contains("版本 99"), qPrintable(outcome));
-    m_service.reset();
-
-    // Back to this program's version: the data is as it was.
-    runOnDatabase({onPostgres() ? QStringLiteral("UPDATE credit_schema SET version = 2")
-                                : QStringLiteral("PRAGMA user_version = 2")});
-    m_service.reset(new CEmbeddedDataService(m_location));
-    QCOMPARE(state().second, uploads);
 }
 
 // A weekend day trades as the Friday before it.

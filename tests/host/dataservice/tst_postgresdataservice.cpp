@@ -47,8 +47,6 @@ private slots:
     void faultEndsInOneClearError();
     void badConnectionRefused_data();
     void badConnectionRefused();
-    void heldPastTheLimitFreesTheThread_data();
-    void heldPastTheLimitFreesTheThread();
     void accountsKeepToTheirRights_data();
     void accountsKeepToTheirRights();
 
@@ -244,53 +242,6 @@ void TestPostgresDataService::badConnectionRefused()
              QString("0"));
 }
 
-void TestPostgresDataService::heldPastTheLimitFreesTheThread_data()
-{
-    QTest::addColumn<QString>("hold"); // what another program (psql) runs and keeps open
-    QTest::addColumn<bool>("query");   // the call under it: a summary query, else an upload
-    QTest::addColumn<QString>("message");
-    QTest::newRow("a reader's share lock on the ratios, an upload")
-        << "BEGIN; LOCK TABLE ratios IN SHARE MODE;" << false << QStringLiteral("保存上传数据失败");
-    QTest::newRow("a table locked whole, a summary") << "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;" << true
-                                                     << QStringLiteral("数据库未在 2 秒内应答, 未做任何改动");
-}
-
-// Another program holding a lock past a call's limit: the call is answered by its deadline, the
-// service's thread is free within a second of that answer while the other still holds on (the
-// statement given up by the server, or the connection dropped), nothing is stored, and the next
-// call works once the other lets go.
-void TestPostgresDataService::heldPastTheLimitFreesTheThread()
-{
-    QFETCH(QString, hold);
-    QFETCH(bool, query);
-    QFETCH(QString, message);
-    const QString database = CPgTestServer::databaseOf(m_uri);
-    CEmbeddedDataService service(m_uri);
-    QVERIFY(operate(service, uniformRows(10, 0.1)).isSuccess());
-
-    QProcess other;
-    other.start(QStringLiteral("psql"), {"-h", CPgTestServer::socketDir(), "-U", "postgres", "-d", database, "-qAt"});
-    QVERIFY(other.waitForStarted());
-    other.write(hold.toUtf8() + "\nSELECT 'held';\n");
-    while (!other.readAllStandardOutput().contains("held"))
-        QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
-    testsupport::TimedCall call;
-    {
-        const testsupport::ScopedTimeouts limits(2000, 3000);
-        call = query ? testsupport::timedSummary(service)
-                     : testsupport::timedUpload(service, testsupport::uploadRequest(1, "CITIC", uniformRows(5, 0.9)));
-    }
-    other.closeWriteChannel();
-    QVERIFY(other.waitForFinished(10000));
-
-    QVERIFY2(call.outcome.contains(message) && call.outcome.contains("未做任何改动"), qPrintable(call.outcome));
-    QVERIFY2(call.answeredMs < (query ? 2000 : 3000) + testsupport::kAnswerSlackMs,
-             qPrintable(QString::number(call.answeredMs)));
-    QVERIFY2(call.busyAfterMs < 1000, qPrintable(QString::number(call.busyAfterMs)));
-    QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM ratios WHERE ratio = 0.9"), QString("0"));
-    QCOMPARE(citicDetail(service), QString("10 x 0.1"));
-}
-
 void TestPostgresDataService::accountsKeepToTheirRights_data()
 {
     QTest::addColumn<QString>("account");  // connecting as the owner, the uploader or the viewer
@@ -324,29 +275,20 @@ void TestPostgresDataService::accountsKeepToTheirRights()
     const QString prefix = QStringLiteral("r%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     QProcess admin;
     admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    admin.start(psql, {"-h",
-                       CPgTestServer::socketDir(),
-                       "-U",
-                       "postgres",
-                       "-d",
-                       "postgres",
-                       "-q",
-                       "-f",
-                       QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql"),
-                       "-v",
-                       "db=" + prefix,
-                       "-v",
-                       "owner=" + prefix + "_owner",
-                       "-v",
-                       "owner_password=o1",
-                       "-v",
-                       "uploader=" + prefix + "_up",
-                       "-v",
-                       "uploader_password=u1",
-                       "-v",
-                       "viewer=" + prefix + "_view",
-                       "-v",
-                       "viewer_password=v1"});
+    QStringList args{"-h",
+                     CPgTestServer::socketDir(),
+                     "-U",
+                     "postgres",
+                     "-d",
+                     "postgres",
+                     "-q",
+                     "-f",
+                     QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql")};
+    for (const QString& set :
+         QStringList{"db=" + prefix, "owner=" + prefix + "_owner", "owner_password=o1", "uploader=" + prefix + "_up",
+                     "uploader_password=u1", "viewer=" + prefix + "_view", "viewer_password=v1"})
+        args << "-v" << set;
+    admin.start(psql, args);
     QVERIFY(admin.waitForFinished(60000));
     QCOMPARE(admin.exitCode(), 0);
     const auto uri = [&](const QString& role, const QString& password) {
