@@ -268,7 +268,9 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
         << QStringList() << 0 << QStringList{"     1 warning  UTF-8 bytes in a file read as GBK", "on 2 lines"};
     QTest::newRow("one UTF-8 line in a GBK file")
         << "@utf8line.csv" << gbk("SZ,000001,平安银行,0.5\nSZ,000001,平安银行,0.5\n") + "SH,600000,浦发银行,0.7"
-        << QStringList{"--json"} << 0 << QStringList{"\"undecodable\": [\n        3\n    ]"};
+        << QStringList{"--json"} << 0
+        << QStringList{"\"undecodable\": [\n        3\n    ]",
+                       "\"line\": 3,\n            \"warning\": \"UTF-8 bytes in a file read as GBK"};
     QTest::newRow("bad GBK bytes")
         << "@badgbk.csv" << gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安") + "\x81\x20" + gbk("银行,0.5")
         << QStringList{"--count"} << 0 << QStringList{"undecodable 1"};
