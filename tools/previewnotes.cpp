@@ -1,6 +1,7 @@
 #include "previewnotes.h"
 
 #include "uploadvalidation.h"
+#include "utf8sequence.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -30,28 +31,17 @@ QString stateName(standin::ESheetState state)
 // a line of GBK text almost never is.
 bool looksUtf8(const char* p, const char* end)
 {
+    const auto* at = reinterpret_cast<const unsigned char*>(p);
+    const auto* stop = reinterpret_cast<const unsigned char*>(end);
     bool wide = false;
-    while (p < end) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        const int n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        if (n == 0 || end - p < n)
+    char32_t code = 0;
+    std::size_t bad = 0;
+    while (at < stop) {
+        const std::size_t length = utf8::sequenceAt(at, stop, code, bad);
+        if (length == 0)
             return false;
-        // The second byte's range: no overlong form, no surrogate, nothing past U+10FFFF.
-        const auto second = static_cast<unsigned char>(p[1]);
-        const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-        const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-        if (second < low || second > high)
-            return false;
-        for (int k = 2; k < n; ++k) {
-            if ((static_cast<unsigned char>(p[k]) & 0xC0) != 0x80)
-                return false;
-        }
-        wide = wide || n >= 3;
-        p += n;
+        wide = wide || length >= 3;
+        at += length;
     }
     return wide;
 }
