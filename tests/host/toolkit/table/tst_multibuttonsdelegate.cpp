@@ -10,33 +10,6 @@
 
 using namespace hpftest;
 
-namespace {
-
-// A shown table of brokers whose column 3 is a button column reporting to the receiver (the table
-// itself when null); 券商A has one "查询".
-WB::CBaseTableColumnMultiButtonsDelegate* buttonTable(QWidget* parent, WB::CEventDeliverer* receiver, int rows,
-                                                      WB::CStandardHpfTable** table)
-{
-    auto* model = new TestModel;
-    for (int i = 0; i < rows; ++i) // keys 券商A, 券商B...
-        model->addData(row(QStringLiteral("券商%1").arg(QChar('A' + i)).toStdString(), {"甲", "1", "x", "-"}));
-    *table = new WB::CStandardHpfTable(1331, parent, WB::EBaseTableMenuFlags(0xFF));
-    (*table)->setDataModel(model);
-    auto* delegate = new WB::CBaseTableColumnMultiButtonsDelegate(3, receiver ? receiver : *table);
-    (*table)->setColumnDelegate(3, delegate);
-    delegate->setItemButtons("券商A", {WB::ButtonData(0, "查询", WB::eBlueButton)}, true);
-    QWidget* window = parent ? parent : *table;
-    window->resize(700, 300);
-    (*table)->resize(700, 300);
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window))
-        return nullptr;
-    static_cast<QTableView*>((*table)->view())->horizontalHeader()->resizeSection(3, 160);
-    return delegate;
-}
-
-} // namespace
-
 class TestMultiButtonsDelegate : public QObject
 {
     Q_OBJECT
@@ -60,18 +33,31 @@ private:
     WB::CStandardHpfTable* m_table = nullptr;
     WB::CBaseTableColumnMultiButtonsDelegate* m_delegate = nullptr;
     Recorder m_recorder;
+    Recorder m_parent; // the table's window, to which it passes the events it is sent
 };
 
 void TestMultiButtonsDelegate::init()
 {
     m_recorder.events.clear();
-    m_delegate = buttonTable(nullptr, &m_recorder, 3, &m_table);
-    QVERIFY(m_delegate);
+    m_parent.events.clear();
+    auto* model = new TestModel;
+    for (const char* key : {"券商A", "券商B", "券商C"})
+        model->addData(row(key, {"甲", "1", "x", "-"}));
+    m_table = new WB::CStandardHpfTable(1331, &m_parent, WB::EBaseTableMenuFlags(0xFF));
+    m_table->setDataModel(model);
+    m_delegate = new WB::CBaseTableColumnMultiButtonsDelegate(3, &m_recorder);
+    m_table->setColumnDelegate(3, m_delegate);
+    m_delegate->setItemButtons("券商A", {WB::ButtonData(0, "查询", WB::eBlueButton)}, true);
     m_delegate->setItemButtons("券商B",
                                {WB::ButtonData(0, "查询", WB::eBlueButton),
                                 WB::ButtonData(7, "删除", WB::eRedButton, false, {{0, "删除该券商"}})},
                                true);
     m_delegate->setItemButtons("券商C", {WB::ButtonData(0, "查询", WB::eBlueButton, true)}, true);
+    m_parent.resize(700, 300);
+    m_table->resize(700, 300);
+    m_parent.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_parent));
+    static_cast<QTableView*>(m_table->view())->horizontalHeader()->resizeSection(3, 160);
 }
 
 void TestMultiButtonsDelegate::cleanup()
@@ -150,27 +136,26 @@ void TestMultiButtonsDelegate::deliveredAfterTheMouseEvent()
     QFETCH(QString, deleted);
     QFETCH(QStringList, delivered);
 
-    Recorder parent;
     auto own = std::make_unique<Recorder>();
-    WB::CStandardHpfTable* table = nullptr;
-    auto* delegate = buttonTable(&parent, tableReceives ? nullptr : own.get(), 1, &table);
-    QVERIFY(delegate);
-
-    const QRect cell = table->view()->visualRect(table->view()->model()->index(0, 3));
-    QTest::mouseClick(table->view()->viewport(), Qt::LeftButton, {}, delegate->buttonRects("券商A", cell)[0].center());
-    QVERIFY(parent.events.isEmpty() && own->events.isEmpty());
+    m_delegate = new WB::CBaseTableColumnMultiButtonsDelegate(
+        3, tableReceives ? static_cast<WB::CEventDeliverer*>(m_table) : own.get());
+    m_table->setColumnDelegate(3, m_delegate);
+    m_delegate->setItemButtons("券商A", {WB::ButtonData(0, "查询", WB::eBlueButton)}, true);
+    QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, rects(0)[0].center());
+    QVERIFY(m_parent.events.isEmpty() && own->events.isEmpty());
     if (deleted == QLatin1String("table")) {
-        delete table;
+        delete m_table;
+        m_table = nullptr;
     } else if (deleted == QLatin1String("receiver")) {
         own.reset();
     }
 
-    Recorder* target = tableReceives ? &parent : own.get();
+    Recorder* target = tableReceives ? &m_parent : own.get();
     if (target) {
         QTRY_COMPARE(target->events, delivered);
     }
     QCoreApplication::sendPostedEvents();
-    QCOMPARE(parent.events, tableReceives ? delivered : QStringList());
+    QCOMPARE(m_parent.events, tableReceives ? delivered : QStringList());
     if (own) {
         QCOMPARE(own->events, tableReceives ? QStringList() : delivered);
     }
