@@ -1,6 +1,9 @@
+// The plug-in's two tables: their columns and the host defaults they trim; the detail table's
+// ratio text, sort and filters.
 #include "detail/creditdataquerydata.h"
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
+#include "panel/creditdatamaindata.h"
 
 #include "creditdataprobes.h"
 
@@ -39,26 +42,31 @@ private slots:
     void shownRows();
 };
 
-// Headers and a filled row's texts ("-" past either end, the ratio rounded to two decimals), the
-// same from every text getter; code and exchange filter. Only the ratio holds a number, unrounded;
-// the other columns answer the no-value markers. Every text has the default colour.
+// Headers and a filled row's texts ("-" past either end), the same from every text getter, then
+// the columns that filter and hold a number; every text has the default colour. No summary column
+// holds a number, so the no-value markers make them all sort as text; the detail's ratio holds its
+// value unrounded and shows it to two decimals.
 void TestCreditDataQueryTable::columns()
 {
-    DVK::CCreditDataQueryTable table(1332, nullptr);
+    DVK::CCreditDataMainTable summary(1331, nullptr);
+    DVK::CCreditDataMainData broker;
+    broker.brokerName = QStringLiteral("华泰证券");
+    broker.tradingDay = QStringLiteral("20240110");
+    broker.lastUploadDate = QStringLiteral("20240105");
+    const QString brokerTexts("-|华泰证券|20240110|20240105|-|-");
+    QCOMPARE(testsupport::dumpColumns(summary, broker),
+             QStringList({"|券商名|当前交易日|最近上传日期|操作|", brokerTexts, brokerTexts, "0|1|2", "", ""}));
+
+    DVK::CCreditDataQueryTable detail(1332, nullptr);
     DVK::CCreditDataQueryData row;
     row.stockCode = QStringLiteral("000858");
     row.exchangeName = QStringLiteral("深交所");
     row.ratio = 0.655;
     row.stockName = QStringLiteral("五粮液");
-
-    const testsupport::ColumnsDump dump = testsupport::dumpColumns(table, row);
-    QCOMPARE(dump.headers, QStringLiteral("|证券代码|交易所名称|担保品折算比例|证券名称|"));
-    QCOMPARE(dump.texts, QStringLiteral("-|000858|深交所|0.66|五粮液|-"));
-    QCOMPARE(dump.textsFromAll, dump.texts);
-    QCOMPARE(dump.filterable, QStringLiteral("0|1"));
-    QCOMPARE(dump.numbers, QStringLiteral("2"));
+    const QString rowTexts("-|000858|深交所|0.66|五粮液|-");
+    QCOMPARE(testsupport::dumpColumns(detail, row),
+             QStringList({"|证券代码|交易所名称|担保品折算比例|证券名称|", rowTexts, rowTexts, "0|1", "2", ""}));
     QCOMPARE(row.getDouble(2), 0.655);
-    QCOMPARE(dump.coloured, QString());
 }
 
 void TestCreditDataQueryTable::ratioText_data()
@@ -86,6 +94,7 @@ void TestCreditDataQueryTable::ratioText()
 // Row numbers off, every other host default kept; the refresh entry gone; rows alternate in colour.
 void TestCreditDataQueryTable::construction()
 {
+    testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);
     testsupport::checkTrimmedTable<DVK::CCreditDataQueryTable>(1332);
 }
 

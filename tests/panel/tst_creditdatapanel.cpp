@@ -15,17 +15,6 @@
 
 using testsupport::PanelProbe;
 
-namespace {
-
-// A row of some other table, to see that the panel only opens its own rows.
-class ForeignRow : public WB::IBaseHpfTableData
-{
-public:
-    std::string getKey() override { return "foreign"; }
-};
-
-} // namespace
-
 class TestCreditDataPanel : public QObject
 {
     Q_OBJECT
@@ -202,7 +191,7 @@ void TestCreditDataPanel::eventsThatOpenNothing()
 
     PanelProbe panel;
     answer(panel, testsupport::summaryAnswer({"1|a|国信|20240105"}));
-    panel.table->getDataModel()->addData(boost::make_shared<ForeignRow>());
+    panel.table->getDataModel()->addData(boost::make_shared<testsupport::KeyedRow>("foreign"));
     if (key == QLatin1String("@broker")) {
         key = QString::fromStdString(panel.table->getDataModel()->getData(0)->getKey());
     }
