@@ -91,6 +91,12 @@ WB::CLoadingMaskWidget* maskOf(DVK::CCreditDataQueryDialog& dialog)
     return dialog.findChild<WB::CLoadingMaskWidget*>(QStringLiteral("creditDataQueryMask"));
 }
 
+// The information box "提示" with this text, as the interceptor records it.
+QString infoBox(const QString& text)
+{
+    return QStringLiteral("%1 提示 %2").arg(int(standin::MessageRecord::Information)).arg(text);
+}
+
 } // namespace
 
 class TestCreditDataQueryDialog : public QObject
@@ -189,8 +195,7 @@ void TestCreditDataQueryDialog::answers_data()
         << QStringList({"detail:A", "detail:BC"}) << QString() << QStringLiteral("A") << false;
     QTest::newRow("empty subjects") << QStringList({"detail:"}) << QString() << QString() << false;
     QTest::newRow("no records") << QStringList() << QString() << QString() << false;
-    QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString() << QString()
-                                               << false;
+    QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString() << QString() << false;
     QTest::newRow("failure") << QStringList() << QStringLiteral("券商无折算率数据") << QString() << false;
     QTest::newRow("late answer to the older query dropped")
         << QStringList({"detail:AB"}) << QString() << QStringLiteral("AB") << true;
@@ -239,11 +244,7 @@ void TestCreditDataQueryDialog::answers()
     QVERIFY(maskOf(dialog)->isHidden());
     QCOMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), rowsFor(shown));
     QCOMPARE(tableOf(dialog)->visibleRowCount(), shown.size());
-    QCOMPARE(
-        m_boxes,
-        failure.isEmpty()
-            ? QStringList()
-            : QStringList(QStringLiteral("%1 提示 %2").arg(int(standin::MessageRecord::Information)).arg(failure)));
+    QCOMPARE(m_boxes, failure.isEmpty() ? QStringList() : QStringList(infoBox(failure)));
 
     // Whatever came before, the next broker's answer shows.
     m_service->setHolding(false);
@@ -270,9 +271,7 @@ void TestCreditDataQueryDialog::noClientLeavesDialogClosable()
     QVERIFY(maskOf(dialog)->isHidden());
     QCOMPARE(tableOf(dialog)->visibleRowCount(), 0);
     QCOMPARE(m_service->queryCount(), 1);
-    QTRY_COMPARE(m_boxes, QStringList(QStringLiteral("%1 提示 %2")
-                                          .arg(int(standin::MessageRecord::Information))
-                                          .arg(DVK::clientUnavailableText())));
+    QTRY_COMPARE(m_boxes, QStringList(infoBox(DVK::clientUnavailableText())));
 
     QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
     QVERIFY(dialog.isHidden());
