@@ -22,25 +22,19 @@ private slots:
 void TestHpfTableModel::keyLookups_data()
 {
     QTest::addColumn<bool>("replace");
-    QTest::addColumn<QString>("adds");    // key:text per row added; "?" reads the store there
-    QTest::addColumn<QString>("rows");    // the store, texts of column 0 in order
-    QTest::addColumn<QString>("indexes"); // key=index the lookup finds
+    QTest::addColumn<QString>("adds");     // key:text per row added; "?" reads the store there
+    QTest::addColumn<QStringList>("rows"); // the store, texts of column 0 in order
+    QTest::addColumn<QString>("indexes");  // key=index the lookup finds
 
-    QTest::newRow("replace in place") << true << "a:a b:b1 c:c b:b2"
-                                      << "a|b2|c"
-                                      << "a=0 b=1 c=2";
-    QTest::newRow("keep both, first found") << false << "a:a b:b1 c:c b:b2"
-                                            << "a|b1|c|b2"
-                                            << "a=0 b=1 c=2";
-    QTest::newRow("rows after a replaced one close up") << true << "a:a b:b1 b:b2 :x c:c b:b3 d:d"
-                                                        << "a|b3|x|c|d"
-                                                        << "a=0 b=1 c=3 d=4";
-    QTest::newRow("replaced across reads") << true << "a:a b:b1 ? c:c b:b2 ? b:b3 d:d"
-                                           << "a|b3|c|d"
-                                           << "a=0 b=1 c=2 d=3";
+    QTest::newRow("replace in place") << true << "a:a b:b1 c:c b:b2" << QStringList{"a", "b2", "c"} << "a=0 b=1 c=2";
+    QTest::newRow("keep both, first found")
+        << false << "a:a b:b1 c:c b:b2" << QStringList{"a", "b1", "c", "b2"} << "a=0 b=1 c=2";
+    QTest::newRow("rows after a replaced one close up")
+        << true << "a:a b:b1 b:b2 :x c:c b:b3 d:d" << QStringList{"a", "b3", "x", "c", "d"} << "a=0 b=1 c=3 d=4";
+    QTest::newRow("replaced across reads")
+        << true << "a:a b:b1 ? c:c b:b2 ? b:b3 d:d" << QStringList{"a", "b3", "c", "d"} << "a=0 b=1 c=2 d=3";
     QTest::newRow("kept across reads") << false << "a:a ? b:b1 a:a2 ? b:b2 c:c"
-                                       << "a|b1|a2|b2|c"
-                                       << "a=0 b=1 c=4";
+                                       << QStringList{"a", "b1", "a2", "b2", "c"} << "a=0 b=1 c=4";
 }
 
 // Adding a row whose key is stored already follows the model's policy, whether or not the store
@@ -49,7 +43,7 @@ void TestHpfTableModel::keyLookups()
 {
     QFETCH(bool, replace);
     QFETCH(QString, adds);
-    QFETCH(QString, rows);
+    QFETCH(QStringList, rows);
     QFETCH(QString, indexes);
 
     TestModel model(replace);
@@ -63,7 +57,7 @@ void TestHpfTableModel::keyLookups()
     QStringList stored;
     for (int i = 0; i < model.rowCount(); ++i)
         stored.append(model.getData(i)->getText(0));
-    QCOMPARE(stored.join('|'), rows);
+    QCOMPARE(stored, rows);
     for (const QString& pair : indexes.split(' ')) {
         const std::string key = pair.section('=', 0, 0).toStdString();
         QCOMPARE(model.getDataIndexByKey(key), pair.section('=', 1).toInt());

@@ -393,50 +393,42 @@ void TestStandardHpfTable::configRejects_data()
     QTest::addColumn<bool>("accepted");
 
     const QString good = "hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1";
-    // name, what replaces the part of good named next (or the whole string when that is empty), columns, accepted
-    static const struct
-    {
-        const char *name, *from, *to;
-        int columns;
-        bool accepted;
-    } rows[] = {
-        {"valid", "", "hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1", 4, true},
-        {"unsorted", "", "hpf1:1331:order=0,1,2,3:w=90,91,92,93:vis=1,1,1,1:sort=-1,0", 4, true},
-        {"one column", "", "hpf1:1331:order=0:w=40:vis=1:sort=0,0", 1, true},
-        {"widest column", "w=90,", "w=10000,", 4, true},
-        {"empty", "", "", 4, false},
-        {"garbage", "", "garbage", 4, false},
-        {"another table", "1331", "9999", 4, false},
-        {"table id not a number", "1331", "13x1", 4, false},
-        {"older version", "hpf1", "hpf0", 4, false},
-        {"older table with fewer columns", "", "hpf1:1331:order=0,1,2:w=90,91,92:vis=1,1,1:sort=-1,0", 4, false},
-        {"more columns than the table", "", "hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1", 3, false},
-        {"two layouts joined", "sort=2,1", "sort=2,1;hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1", 4,
-         false},
-        {"semicolon anywhere", "w=90", "w=9;0", 4, false},
-        {"field missing", ":sort=2,1", "", 4, false},
-        {"field too many", "sort=2,1", "sort=2,1:x=1", 4, false},
-        {"fields swapped", "order=3,0,1,2:w=90,91,92,93", "w=90,91,92,93:order=3,0,1,2", 4, false},
-        {"trailing comma", "order=3,0,1,2", "order=3,0,1,2,", 4, false},
-        {"order column past the end", "order=3,0,1,2", "order=4,0,1,2", 4, false},
-        {"order column negative", "order=3,0,1,2", "order=-1,0,1,2", 4, false},
-        {"order column twice", "order=3,0,1,2", "order=3,0,0,2", 4, false},
-        {"zero width", "w=90,91", "w=90,0", 4, false},
-        {"negative width", "w=90,91", "w=90,-91", 4, false},
-        {"width past the widest", "w=90,", "w=10001,", 4, false},
-        {"width beyond int", "w=90,", "w=99999999999,", 4, false},
-        {"width not a number", "w=90,91", "w=90,abc", 4, false},
-        {"visibility not 0 or 1", "vis=1,0", "vis=2,0", 4, false},
-        {"sort column past the end", "sort=2,1", "sort=4,1", 4, false},
-        {"sort column below -1", "sort=2,1", "sort=-2,0", 4, false},
-        {"descending without a column", "sort=2,1", "sort=-1,1", 4, false},
-        {"sort order not 0 or 1", "sort=2,1", "sort=2,2", 4, false},
-        {"sort without order", "sort=2,1", "sort=2", 4, false},
+    // Good with the first text replaced by the second (the whole string when the first is empty).
+    const auto add = [&](const char* name, const QString& from, const QString& to, bool accepted = false,
+                         int columns = 4) {
+        QTest::newRow(name) << (from.isEmpty() ? to : QString(good).replace(from, to)) << columns << accepted;
     };
-    for (const auto& row : rows) {
-        const QString config = *row.from ? QString(good).replace(row.from, row.to) : QString(row.to);
-        QTest::newRow(row.name) << config << row.columns << row.accepted;
-    }
+    add("valid", "", good, true);
+    add("unsorted", "", "hpf1:1331:order=0,1,2,3:w=90,91,92,93:vis=1,1,1,1:sort=-1,0", true);
+    add("one column", "", "hpf1:1331:order=0:w=40:vis=1:sort=0,0", true, 1);
+    add("widest column", "w=90,", "w=10000,", true);
+    add("empty", "", "");
+    add("garbage", "", "garbage");
+    add("another table", "1331", "9999");
+    add("table id not a number", "1331", "13x1");
+    add("older version", "hpf1", "hpf0");
+    add("older table with fewer columns", "", "hpf1:1331:order=0,1,2:w=90,91,92:vis=1,1,1:sort=-1,0");
+    add("more columns than the table", "", good, false, 3);
+    add("two layouts joined", "sort=2,1", "sort=2,1;" + good);
+    add("semicolon anywhere", "w=90", "w=9;0");
+    add("field missing", ":sort=2,1", "");
+    add("field too many", "sort=2,1", "sort=2,1:x=1");
+    add("fields swapped", "order=3,0,1,2:w=90,91,92,93", "w=90,91,92,93:order=3,0,1,2");
+    add("trailing comma", "order=3,0,1,2", "order=3,0,1,2,");
+    add("order column past the end", "order=3,0,1,2", "order=4,0,1,2");
+    add("order column negative", "order=3,0,1,2", "order=-1,0,1,2");
+    add("order column twice", "order=3,0,1,2", "order=3,0,0,2");
+    add("zero width", "w=90,91", "w=90,0");
+    add("negative width", "w=90,91", "w=90,-91");
+    add("width past the widest", "w=90,", "w=10001,");
+    add("width beyond int", "w=90,", "w=99999999999,");
+    add("width not a number", "w=90,91", "w=90,abc");
+    add("visibility not 0 or 1", "vis=1,0", "vis=2,0");
+    add("sort column past the end", "sort=2,1", "sort=4,1");
+    add("sort column below -1", "sort=2,1", "sort=-2,0");
+    add("descending without a column", "sort=2,1", "sort=-1,1");
+    add("sort order not 0 or 1", "sort=2,1", "sort=2,2");
+    add("sort without order", "sort=2,1", "sort=2");
 }
 
 // A string from another table or version, for another number of columns, or not a layout at all
