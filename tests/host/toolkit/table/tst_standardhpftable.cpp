@@ -42,33 +42,31 @@ public:
     }
 };
 
-// Five brokers: name, quantity (as text), code, a note alike in its first four characters;
-// keys a..e.
-TestModel* filled(TestModel* model = new TestModel)
+// Brokers a..f by their texts (name, quantity as text, code, a note alike in its first four
+// characters) and their quantity, max() and NaN standing for none.
+const std::map<QString, std::pair<QStringList, double>> kBrokers = {
+    {"a", {{"乙", "10.00", "10", "abcdZ"}, 10}},
+    {"b", {{"甲", "9.00", "9", "abcd"}, 9}},
+    {"c", {{"丙", "--", "100", "abcdA"}, std::numeric_limits<double>::max()}},
+    {"d", {{"丁", "9.00", "9", "abc"}, 9}},
+    {"e", {{"戊", "NaN", "11", "abcdA"}, std::numeric_limits<double>::quiet_NaN()}},
+    {"f", {{"甲", "1.00", "0", "x"}, 1}},
+};
+
+// Adds the brokers with these keys, in this order.
+TestModel* filled(TestModel* model = new TestModel, const QString& keys = "a,b,c,d,e")
 {
-    model->addData(row("a", {"乙", "10.00", "10", "abcdZ"}, {0, 10}));
-    model->addData(row("b", {"甲", "9.00", "9", "abcd"}, {0, 9}));
-    model->addData(row("c", {"丙", "--", "100", "abcdA"}, {0, std::numeric_limits<double>::max()}));
-    model->addData(row("d", {"丁", "9.00", "9", "abc"}, {0, 9}));
-    model->addData(row("e", {"戊", "NaN", "11", "abcdA"}, {0, std::numeric_limits<double>::quiet_NaN()}));
+    for (const QString& key : keys.split(','))
+        model->addData(row(key.toStdString(), kBrokers.at(key).first, {0, kBrokers.at(key).second}));
     return model;
 }
 
-WB::IBaseHpfTableDataPtr rowF()
-{
-    return row("f", {"甲", "1.00", "0", "x"}, {0, 1});
-}
-
-// The lines dumpRows gives for the rows of filled() (and rowF) with these keys, in this order.
+// The lines dumpRows gives for these brokers, in this order.
 QStringList linesFor(const QString& keys)
 {
-    static const std::map<QString, QString> lines = {
-        {"a", "乙|10.00|10|abcdZ"}, {"b", "甲|9.00|9|abcd"},  {"c", "丙|--|100|abcdA"},
-        {"d", "丁|9.00|9|abc"},     {"e", "戊|NaN|11|abcdA"}, {"f", "甲|1.00|0|x"},
-    };
     QStringList out;
     for (const QString& key : keys.split(',', Qt::SkipEmptyParts))
-        out.append(lines.at(key));
+        out.append(kBrokers.at(key).first.join('|'));
     return out;
 }
 
@@ -136,7 +134,7 @@ void TestStandardHpfTable::itemModelStaysConsistent()
     QCOMPARE(table.shown(), linesFor("b,a"));
     table.updateTable();
     QCOMPARE(table.shown(), QStringList());
-    filled(model)->addData(rowF());
+    filled(model, "a,b,c,d,e,f");
     table.updateTable();
     QCOMPARE(table.shown(), linesFor("b,a,f"));
     table.setColumnFilter(0, {});
@@ -246,7 +244,7 @@ void TestStandardHpfTable::columnFilter()
     QCOMPARE(table.columnFilter(1), QStringList());
     QCOMPARE(table.shown(), linesFor("b,c"));
 
-    model->addData(rowF());
+    filled(model, "f");
     table.updateTable();
     QCOMPARE(table.shown(), linesFor("b,c,f"));
     table.setColumnFilter(0, {});
@@ -341,7 +339,7 @@ void TestStandardHpfTable::selectionFollowsKeyAcrossUpdate()
     ExposedTable table(model);
     table.sortByColumn(2, Qt::AscendingOrder);
     static_cast<QTableView*>(table.view())->selectRow(3); // key b
-    model->addData(rowF());
+    filled(model, "f");
     table.updateTable();
     const QModelIndexList selected = table.view()->selectionModel()->selectedRows();
     QCOMPARE(selected.size(), 1);
