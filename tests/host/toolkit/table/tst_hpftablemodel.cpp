@@ -14,7 +14,6 @@ class TestHpfTableModel : public QObject
 private slots:
     void keyLookups_data();
     void keyLookups();
-    void storeChanges();
     void defaultCompare_data();
     void defaultCompare();
 };
@@ -22,7 +21,7 @@ private slots:
 void TestHpfTableModel::keyLookups_data()
 {
     QTest::addColumn<bool>("replace");
-    QTest::addColumn<QString>("adds");     // key:text per row added; "?" reads the store there
+    QTest::addColumn<QString>("adds");     // key:text per row added, "null" a null row; "?" reads, "!" clears
     QTest::addColumn<QStringList>("rows"); // the store, texts of column 0 in order
     QTest::addColumn<QString>("indexes");  // key=index the lookup finds
 
@@ -35,10 +34,14 @@ void TestHpfTableModel::keyLookups_data()
         << true << "a:a b:b1 ? c:c b:b2 ? b:b3 d:d" << QStringList{"a", "b3", "c", "d"} << "a=0 b=1 c=2 d=3";
     QTest::newRow("kept across reads") << false << "a:a ? b:b1 a:a2 ? b:b2 c:c"
                                        << QStringList{"a", "b1", "a2", "b2", "c"} << "a=0 b=1 c=4";
+    QTest::newRow("null rows dropped, keyless rows never merged")
+        << true << "null :x :y a:a" << QStringList{"x", "y", "a"} << "a=2 =-1";
+    QTest::newRow("clear forgets the keys") << true << "a:a b:b ! a:again" << QStringList{"again"} << "a=0 b=-1";
 }
 
 // Adding a row whose key is stored already follows the model's policy, whether or not the store
-// was read in between; lookups stay exact.
+// was read in between; lookups stay exact. A null row changes nothing; rows without a key are never
+// merged; clear forgets the keys too.
 void TestHpfTableModel::keyLookups()
 {
     QFETCH(bool, replace);
@@ -48,11 +51,14 @@ void TestHpfTableModel::keyLookups()
 
     TestModel model(replace);
     for (const QString& add : adds.split(' ')) {
-        if (add == QLatin1String("?")) {
+        if (add == QLatin1String("?"))
             QVERIFY(model.rowCount() > 0);
-            continue;
-        }
-        model.addData(row(add.section(':', 0, 0).toStdString(), {add.section(':', 1)}));
+        else if (add == QLatin1String("!"))
+            model.clear();
+        else if (add == QLatin1String("null"))
+            model.addData(WB::IBaseHpfTableDataPtr());
+        else
+            model.addData(row(add.section(':', 0, 0).toStdString(), {add.section(':', 1)}));
     }
     QStringList stored;
     for (int i = 0; i < model.rowCount(); ++i)
@@ -67,24 +73,6 @@ void TestHpfTableModel::keyLookups()
     QVERIFY(!model.getDataByKey("zzz"));
     QVERIFY(!model.getData(-1));
     QVERIFY(!model.getData(model.rowCount()));
-}
-
-// A null row changes nothing; rows without a key are never merged; clear forgets the keys too.
-void TestHpfTableModel::storeChanges()
-{
-    TestModel model;
-    model.addData(WB::IBaseHpfTableDataPtr());
-    QCOMPARE(model.rowCount(), 0);
-    model.addData(row("", {"x"}));
-    model.addData(row("", {"y"}));
-    model.addData(row("a", {"a"}));
-    QCOMPARE(model.rowCount(), 3);
-    QCOMPARE(model.getDataIndexByKey(""), -1);
-    model.clear();
-    QCOMPARE(model.rowCount(), 0);
-    QCOMPARE(model.getDataIndexByKey("a"), -1);
-    model.addData(row("a", {"again"}));
-    QCOMPARE(model.getDataIndexByKey("a"), 0);
 }
 
 void TestHpfTableModel::defaultCompare_data()
