@@ -300,10 +300,7 @@ void TestCreditDataQueryDialog::destroyedWithQueryOutstanding()
 void TestCreditDataQueryDialog::rowButtonOpensDialog()
 {
     PanelProbe panel;
-    testsupport::ScriptedAnswer summary;
-    summary.records = {testsupport::makeBaseInfo(7, "ABC", "国信证券", "20240112", "20240105"),
-                       testsupport::makeBaseInfo(8, "ABC", "中信证券", "20240112", "20240108")};
-    m_service->queueQueryAnswer(summary);
+    m_service->queueQueryAnswer(testsupport::summaryAnswer({"7|ABC|国信证券|20240105", "8|ABC|中信证券|20240108"}));
     panel.request();
     QTRY_COMPARE(panel.table->getDataModel()->rowCount(), 2);
 
