@@ -1,4 +1,7 @@
+// The panel: the summary's one business rule on plain records (one row per broker name, the latest
+// upload wins), answers and failures, its layout parameter, events it cannot act on, lifetime.
 #include "panel/creditdatapanel.h"
+#include "panel/brokersummary.h"
 
 #include "creditdataprobes.h"
 #include "common/clientunavailable.h"
@@ -15,12 +18,31 @@
 
 using testsupport::PanelProbe;
 
+namespace {
+
+// Each row as "keyNo|id|name|date@upload" (the upload, from the row key, tells which record won).
+QStringList texts(const std::vector<boost::shared_ptr<DVK::CCreditDataMainData>>& rows)
+{
+    QStringList out;
+    for (const auto& row : rows) {
+        out << QStringLiteral("%1|%2|%3|%4@%5")
+                   .arg(row->brokerKeyNo)
+                   .arg(QString::fromStdString(row->brokerId), row->brokerName, row->lastUploadDate,
+                        row->rowKey.section(QStringLiteral("____"), -1));
+    }
+    return out;
+}
+
+} // namespace
+
 class TestCreditDataPanel : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init();
+    void condense_data();
+    void condense();
     void answers_data();
     void answers();
     void paramRoundTrip_data();
@@ -58,6 +80,51 @@ void TestCreditDataPanel::init()
     m_service = testsupport::CScriptedService::install();
 }
 
+void TestCreditDataPanel::condense_data()
+{
+    QTest::addColumn<QStringList>("received");
+    QTest::addColumn<QStringList>("rows");
+
+    QTest::newRow("later date second: replaced broker moves last")
+        << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"})
+        << QStringList({"3|c|中信|20240107@1", "2|b|国信|20240110@2"});
+    QTest::newRow("later date first: kept broker keeps its place")
+        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240105"})
+        << QStringList({"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
+    QTest::newRow("replaced twice: last each time")
+        << QStringList({"1|a|国信|20240101", "3|c|中信|20240107", "1|a|国信|20240102", "4|d|华泰|20240107",
+                        "1|a|国信|20240103"})
+        << QStringList({"3|c|中信|20240107@1", "4|d|华泰|20240107@3", "1|a|国信|20240103@4"});
+    QTest::newRow("equal dates: first received stays, in place")
+        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240110", "5|e|国信|20240110"})
+        << QStringList({"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
+    QTest::newRow("grouped by name, not by key")
+        << QStringList({"5|x|国信|20240105", "5|y|国信|20240110"}) << QStringList({"5|y|国信|20240110@1"});
+    QTest::newRow("names compared exactly")
+        << QStringList({"1|a|Guosen|20240105", "2|b|guosen|20240110", "3|c|Guosen |20240110"})
+        << QStringList({"1|a|Guosen|20240105@0", "2|b|guosen|20240110@1", "3|c|Guosen |20240110@2"});
+    QTest::newRow("same key text, different names: two rows")
+        << QStringList({"1|a|国信|20240105", "1|a|中信|20240105"})
+        << QStringList({"1|a|国信|20240105@0", "1|a|中信|20240105@1"});
+    QTest::newRow("other record types and nulls skipped")
+        << QStringList({"detail", "null", "1|a|国信|20240105", "detail"}) << QStringList({"1|a|国信|20240105@2"});
+    QTest::newRow("unparsable date loses to a valid one")
+        << QStringList({"1|a|国信|2024-01-10", "2|b|国信|20240105"}) << QStringList({"2|b|国信|20240105@1"});
+    QTest::newRow("unparsable date never replaces")
+        << QStringList({"1|a|国信|20240105", "2|b|国信|20241399"}) << QStringList({"1|a|国信|20240105@0"});
+    QTest::newRow("two unparsable dates: first stays")
+        << QStringList({"1|a|国信|", "2|b|国信|n/a"}) << QStringList({"1|a|国信|@0"});
+    QTest::newRow("empty answer") << QStringList() << QStringList();
+}
+
+// The rows of an answer and their order.
+void TestCreditDataPanel::condense()
+{
+    QFETCH(QStringList, received);
+    QFETCH(QStringList, rows);
+    QCOMPARE(texts(DVK::condenseBrokerSummary(testsupport::summaryAnswer(received).records)), rows);
+}
+
 void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedAnswer& scripted)
 {
     m_service->queueQueryAnswer(scripted);
@@ -79,14 +146,15 @@ void TestCreditDataPanel::answers_data()
 
     QTest::newRow("later date second: replaced broker moves last")
         << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"}) << QString()
-        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"}) << true << true;
+        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"}) << true
+        << true;
     QTest::newRow("empty answer clears") << QStringList() << QString() << QStringList() << true << true;
     QTest::newRow("failed: the server's text") << QStringList() << "券商不存在" << QStringList() << true << true;
     QTest::newRow("failed: empty text, client logging off") << QStringList() << "" << QStringList() << false << true;
     QTest::newRow("no client: no mask, told why") << QStringList() << QString() << QStringList() << true << false;
 }
 
-// Each answer replaces the rows with its condensed summary (tst_brokersummary has the rules; the
+// Each answer replaces the rows with its condensed summary (condense has the rules; the
 // rows' buttons are in tst_panelrights) and keeps every record received. A failure keeps rows and
 // records and shows the server's text (or a default) in the host's failure box "提示". Query and
 // outcome are logged unless the client switched logging off. A query that cannot be sent puts up no
@@ -118,8 +186,9 @@ void TestCreditDataPanel::answers()
         QCOMPARE(m_service->queryCount(), 1);
     }
 
-    const QString shown = !clientGiven ? DVK::clientUnavailableText()
-                          : serverMessage.isEmpty() ? QStringLiteral("获取数据错误!") : serverMessage;
+    const QString shown = !clientGiven              ? DVK::clientUnavailableText()
+                          : serverMessage.isEmpty() ? QStringLiteral("获取数据错误!")
+                                                    : serverMessage;
     const QString box = QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown);
     QTRY_COMPARE(m_boxes, failed ? QStringList(box) : QStringList());
     QVERIFY(panel.loadingMask->isHidden());
