@@ -206,7 +206,7 @@ void TestStandardHpfTable::defaultCompare()
 }
 
 // Rows, sort and filter changes keep the Qt item model valid, and it shows what is expected;
-// the shown rows are a snapshot that only updateTable refreshes.
+// the shown rows are a snapshot that only updateTable refreshes, under the same sort and filter.
 void TestStandardHpfTable::itemModelStaysConsistent()
 {
     auto* model = new TestModel;
@@ -316,8 +316,7 @@ void TestStandardHpfTable::headerClickSorts()
 // Only chosen values stay shown; a column that is not filterable refuses a filter.
 void TestStandardHpfTable::columnFilter()
 {
-    auto* model = filled();
-    ExposedTable table(model);
+    ExposedTable table(filled());
     table.setColumnFilterable(0, true);
     QVERIFY(!table.isColumnFilterable(1));
     QCOMPARE(table.columnValues(0), QStringList({"丁", "丙", "乙", "戊", "甲"}));
@@ -337,17 +336,11 @@ void TestStandardHpfTable::columnFilter()
     QCOMPARE(table.columnFilter(1), QStringList());
     QCOMPARE(table.shown(), linesFor("b,c"));
 
-    filled(model, "f");
-    table.updateTable();
-    QCOMPARE(table.shown(), linesFor("b,c,f"));
-    table.setColumnFilter(0, {});
-    QCOMPARE(table.shown(), linesFor("a,b,c,d,e,f"));
-
     // Making a column unfilterable drops its filter.
     table.setColumnFilter(0, {"乙"});
     table.setColumnFilterable(0, false);
     QCOMPARE(table.columnFilter(0), QStringList());
-    QCOMPARE(table.visibleRowCount(), 6);
+    QCOMPARE(table.visibleRowCount(), 5);
 }
 
 // The header's filter menu offers the column's values (none for a column without a filter);
