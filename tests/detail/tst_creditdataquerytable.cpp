@@ -37,7 +37,6 @@ private slots:
     void columns();
     void ratioText_data();
     void ratioText();
-    void construction();
     void shownRows_data();
     void shownRows();
 };
@@ -45,7 +44,8 @@ private slots:
 // Headers and a filled row's texts ("-" past either end), the same from every text getter, then
 // the columns that filter and hold a number; every text has the default colour. No summary column
 // holds a number, so the no-value markers make them all sort as text; the detail's ratio holds its
-// value unrounded and shows it to two decimals.
+// value unrounded and shows it to two decimals. Both tables keep the host's defaults but for row
+// numbers and the menu's refresh entry; their rows alternate in colour.
 void TestCreditDataQueryTable::columns()
 {
     DVK::CCreditDataMainTable summary(1331, nullptr);
@@ -67,6 +67,9 @@ void TestCreditDataQueryTable::columns()
     QCOMPARE(testsupport::dumpColumns(detail, row),
              QStringList({"|证券代码|交易所名称|担保品折算比例|证券名称|", rowTexts, rowTexts, "0|1", "2", ""}));
     QCOMPARE(row.getDouble(2), 0.655);
+
+    testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);
+    testsupport::checkTrimmedTable<DVK::CCreditDataQueryTable>(1332);
 }
 
 void TestCreditDataQueryTable::ratioText_data()
@@ -89,13 +92,6 @@ void TestCreditDataQueryTable::ratioText()
     row.ratio = 9.0;
     row.answered = ratio;
     QCOMPARE(row.getText(2), text);
-}
-
-// Row numbers off, every other host default kept; the refresh entry gone; rows alternate in colour.
-void TestCreditDataQueryTable::construction()
-{
-    testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);
-    testsupport::checkTrimmedTable<DVK::CCreditDataQueryTable>(1332);
 }
 
 void TestCreditDataQueryTable::shownRows_data()

@@ -54,13 +54,6 @@ private slots:
 private:
     // Queues the answer, sends a query and waits until the panel has applied it, its mask shown meanwhile.
     void answer(PanelProbe& panel, const testsupport::ScriptedAnswer& scripted);
-    // The lines a query answered with this outcome logs, at INFO.
-    QStringList queryLines(const QString& outcome) const
-    {
-        return {QStringLiteral("20000 [CCreditDataPanel] queryData:") +
-                    QString::fromStdString(m_service->queries().back()->toLog()),
-                QStringLiteral("20000 [CCreditDataPanel] onData ") + outcome};
-    }
 
     boost::shared_ptr<testsupport::CScriptedService> m_service;
     QStringList m_boxes; // "<server type> <success> <title> <text>" of every message box shown
@@ -69,13 +62,11 @@ private:
 void TestCreditDataPanel::init()
 {
     standin::setClientCenterOutage(false);
-    standin::setCaptureMessages(false);
     m_boxes.clear();
     standin::setMessageInterceptor([this](const standin::MessageRecord& box) {
         m_boxes << QStringLiteral("%1 %2 %3 %4").arg(box.serverType).arg(box.success).arg(box.title, box.text);
         return int(QMessageBox::Ok);
     });
-    standin::setGrantedRights({10079, 10413});
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(true);
     m_service = testsupport::CScriptedService::install();
 }
@@ -195,8 +186,11 @@ void TestCreditDataPanel::answers()
     QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), failed ? before : rows);
     QCOMPARE(panel.table->visibleRowCount(), failed ? 2 : rows.size());
     QCOMPARE(panel.records.size(), failed ? size_t(2) : scripted.records.size());
-    const QStringList lines = queryLines(failed ? QStringLiteral("error:") + serverMessage
-                                                : QStringLiteral("success: dataSize %1").arg(received.size()));
+    // The query and its outcome, at INFO.
+    const QStringList lines = {
+        "20000 [CCreditDataPanel] queryData:" + QString::fromStdString(m_service->queries().back()->toLog()),
+        "20000 [CCreditDataPanel] onData " +
+            (failed ? "error:" + serverMessage : QStringLiteral("success: dataSize %1").arg(received.size()))};
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
              logging ? (clientGiven ? lines : QStringList(lines.mid(0, 1))) : QStringList());
 
@@ -239,11 +233,11 @@ void TestCreditDataPanel::eventsThatOpenNothing_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("key"); // "@broker": the key of the broker's row
+    QTest::addColumn<QString>("key"); // "1____a____0" is the broker's row
     QTest::addColumn<bool>("handled");
 
     QTest::newRow("row button, unknown key") << 228 << 0 << QStringLiteral("nope") << true;
-    QTest::newRow("row button, other button id") << 228 << 1 << QStringLiteral("@broker") << true;
+    QTest::newRow("row button, other button id") << 228 << 1 << QStringLiteral("1____a____0") << true;
     QTest::newRow("row button, not a summary row") << 228 << 0 << QStringLiteral("foreign") << true;
     QTest::newRow("other button passes on") << 5 << 999 << QString() << false;
 }
@@ -259,9 +253,7 @@ void TestCreditDataPanel::eventsThatOpenNothing()
     PanelProbe panel;
     answer(panel, testsupport::summaryAnswer({"1|a|国信|20240105"}));
     panel.table->getDataModel()->addData(boost::make_shared<testsupport::KeyedRow>("foreign"));
-    if (key == QLatin1String("@broker")) {
-        key = QString::fromStdString(panel.table->getDataModel()->getData(0)->getKey());
-    }
+    QCOMPARE(panel.table->getDataModel()->getDataIndexByKey("1____a____0"), 0);
     const int queries = m_service->queryCount();
 
     // Type 5 carries the id in the second argument, 228 the button id in the third.

@@ -131,9 +131,8 @@ void checkTrimmedTable(int tableId)
 
     auto* model = table.getDataModel();
     QCOMPARE(table.WB::CStandardHpfTable::dataModel(), static_cast<WB::IBaseHpfTableModel*>(model));
-    const auto first = boost::make_shared<KeyedRow>("k");
     const auto second = boost::make_shared<KeyedRow>("k");
-    model->addData(first);
+    model->addData(boost::make_shared<KeyedRow>("k"));
     model->addData(second);
     QCOMPARE(model->rowCount(), 1);
     QCOMPARE(model->getDataByKey("k"), WB::IBaseHpfTableDataPtr(second));

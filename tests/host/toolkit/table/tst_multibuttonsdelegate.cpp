@@ -150,8 +150,7 @@ void TestMultiButtonsDelegate::deliveredAfterTheMouseEvent()
         own.reset();
     }
 
-    Recorder* target = tableReceives ? &m_parent : own.get();
-    if (target) {
+    if (Recorder* target = tableReceives ? &m_parent : own.get()) {
         QTRY_COMPARE(target->events, delivered);
     }
     QCoreApplication::sendPostedEvents();

@@ -423,19 +423,19 @@ void TestStandardHpfTable::selectionFollowsKeyAcrossUpdate()
 {
     auto* model = filled();
     ExposedTable table(model);
+    const auto selected = [&] { // "row:key" of each selected row
+        QStringList out;
+        for (const QModelIndex& index : table.view()->selectionModel()->selectedRows())
+            out << QStringLiteral("%1:%2").arg(index.row()).arg(index.data(kKeyRole).toString());
+        return out;
+    };
     table.sortByColumn(2, Qt::AscendingOrder);
     static_cast<QTableView*>(table.view())->selectRow(3); // key b
     filled(model, "f");
     table.updateTable();
-    const QModelIndexList selected = table.view()->selectionModel()->selectedRows();
-    QCOMPARE(selected.size(), 1);
-    QCOMPARE(selected.front().row(), 4);
-    QCOMPARE(selected.front().data(kKeyRole).toString(), QStringLiteral("b"));
+    QCOMPARE(selected(), QStringList{"4:b"});
     table.sortByColumn(0, Qt::DescendingOrder); // b moves to the top
-    const QModelIndexList resorted = table.view()->selectionModel()->selectedRows();
-    QCOMPARE(resorted.size(), 1);
-    QCOMPARE(resorted.front().row(), 0);
-    QCOMPARE(resorted.front().data(kKeyRole).toString(), QStringLiteral("b"));
+    QCOMPARE(selected(), QStringList{"0:b"});
 }
 
 // Order, widths (also of a hidden column), visibility and sort come back exactly.
@@ -448,7 +448,6 @@ void TestStandardHpfTable::configRoundTrip()
     static_cast<QTableView*>(a.view())->setColumnHidden(2, true); // as the columns menu does
     a.sortByColumn(1, Qt::DescendingOrder);
     const QString saved = a.saveConfigStr();
-    QVERIFY(saved.startsWith(QStringLiteral("hpf1:1331:")));
 
     ExposedTable b(new TestModel);
     QVERIFY(b.loadConfigStr(saved));
