@@ -1,9 +1,6 @@
-// The plug-in's two tables: their columns and the host defaults they trim; the detail table's
-// ratio text, sort and filters.
 #include "detail/creditdataquerydata.h"
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
-#include "panel/creditdatamaindata.h"
 
 #include "creditdataprobes.h"
 
@@ -42,21 +39,11 @@ private slots:
 };
 
 // Headers and a filled row's texts ("-" past either end), the same from every text getter, then
-// the columns that filter and hold a number; every text has the default colour. No summary column
-// holds a number, so the no-value markers make them all sort as text; the detail's ratio holds its
-// value unrounded and shows it to two decimals. Both tables keep the host's defaults but for row
-// numbers and the menu's refresh entry; their rows alternate in colour.
+// the columns that filter and hold a number; every text has the default colour. The ratio holds its
+// value unrounded and shows it to two decimals. The host's defaults kept but for row numbers and the
+// menu's refresh entry; rows alternate in colour.
 void TestCreditDataQueryTable::columns()
 {
-    DVK::CCreditDataMainTable summary(1331, nullptr);
-    DVK::CCreditDataMainData broker;
-    broker.brokerName = QStringLiteral("华泰证券");
-    broker.tradingDay = QStringLiteral("20240110");
-    broker.lastUploadDate = QStringLiteral("20240105");
-    const QString brokerTexts("-|华泰证券|20240110|20240105|-|-");
-    QCOMPARE(testsupport::dumpColumns(summary, broker),
-             QStringList({"|券商名|当前交易日|最近上传日期|操作|", brokerTexts, brokerTexts, "0|1|2", "", ""}));
-
     DVK::CCreditDataQueryTable detail(1332, nullptr);
     DVK::CCreditDataQueryData row;
     row.stockCode = QStringLiteral("000858");
@@ -68,7 +55,6 @@ void TestCreditDataQueryTable::columns()
              QStringList({"|证券代码|交易所名称|担保品折算比例|证券名称|", rowTexts, rowTexts, "0|1", "2", ""}));
     QCOMPARE(row.getDouble(2), 0.655);
 
-    testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);
     testsupport::checkTrimmedTable<DVK::CCreditDataQueryTable>(1332);
 }
 
@@ -112,7 +98,7 @@ void TestCreditDataQueryTable::shownRows()
     QFETCH(QString, filters);
     QFETCH(int, cleared);
     DVK::CCreditDataQueryTable table(1332, nullptr);
-    for (const QString& item : {"A 上交所 10", "B 深交所 9.5", "C 上交所 100"}) {
+    for (const QString& item : QStringList{"A 上交所 10", "B 深交所 9.5", "C 上交所 100"}) {
         auto row = boost::make_shared<DVK::CCreditDataQueryData>();
         row->rowKey = row->stockCode = item.section(' ', 0, 0);
         row->exchangeName = item.section(' ', 1, 1);

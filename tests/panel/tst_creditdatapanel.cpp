@@ -2,6 +2,8 @@
 // upload wins), answers and failures, its layout parameter, events it cannot act on, lifetime.
 #include "panel/creditdatapanel.h"
 #include "panel/brokersummary.h"
+#include "panel/creditdatamaindata.h"
+#include "panel/creditdatamaintable.h"
 
 #include "creditdataprobes.h"
 #include "common/clientunavailable.h"
@@ -41,6 +43,7 @@ class TestCreditDataPanel : public QObject
 
 private slots:
     void init();
+    void table();
     void condense_data();
     void condense();
     void answers_data();
@@ -69,6 +72,22 @@ void TestCreditDataPanel::init()
     });
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(true);
     m_service = testsupport::CScriptedService::install();
+}
+
+// The summary table's headers and a row's texts ("-" past either end), the same from every text
+// getter; the first three columns filter, none holds a number, no text is coloured. The host's
+// defaults kept but for row numbers and the menu's refresh entry.
+void TestCreditDataPanel::table()
+{
+    DVK::CCreditDataMainTable summary(1331, nullptr);
+    DVK::CCreditDataMainData broker;
+    broker.brokerName = QStringLiteral("华泰证券");
+    broker.tradingDay = QStringLiteral("20240110");
+    broker.lastUploadDate = QStringLiteral("20240105");
+    const QString brokerTexts("-|华泰证券|20240110|20240105|-|-");
+    QCOMPARE(testsupport::dumpColumns(summary, broker),
+             QStringList({"|券商名|当前交易日|最近上传日期|操作|", brokerTexts, brokerTexts, "0|1|2", "", ""}));
+    testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);
 }
 
 void TestCreditDataPanel::condense_data()
