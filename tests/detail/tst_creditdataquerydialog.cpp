@@ -28,14 +28,9 @@ boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> makeBroker(int keyNo, const
         testsupport::makeBaseInfo(keyNo, id, "国信证券", "20240112", "20240105"));
 }
 
-struct Subject
-{
-    rqservice::CStkSubjectsPtr record;
-    QString row; // as the detail table shows it
-};
-
-// The securities the answers are built from, by a one-letter name; any other letter is a null subject.
-const QMap<QChar, Subject> kSubjects = {
+// The securities the answers are built from, by a one-letter name, with the row the detail table
+// shows for each; any other letter is a null subject.
+const QMap<QChar, QPair<rqservice::CStkSubjectsPtr, QString>> kSubjects = {
     {QLatin1Char('A'),
      {testsupport::makeSubject(7, "ABC", "深交所", "000858", "五粮液", 0.655, 1),
       QStringLiteral("7____ABC____深交所____000858____1|000858|深交所|0.66|五粮液")}},
@@ -46,10 +41,13 @@ const QMap<QChar, Subject> kSubjects = {
      {testsupport::makeSubject(7, "ABC", "北交所", "830799", "艾融软件", 0.3, 3),
       QStringLiteral("7____ABC____北交所____830799____3|830799|北交所|0.30|艾融软件")}}};
 
-// "detail:AB" is a detail record with those subjects ('0' a null one), "base" a summary record.
-testsupport::ScriptedAnswer detailAnswer(const QStringList& items)
+// "detail:AB" is a detail record with those subjects ('0' a null one), "base" a summary record; a
+// failure with this text when there is one.
+testsupport::ScriptedAnswer detailAnswer(const QStringList& items, const QString& failure = QString())
 {
     testsupport::ScriptedAnswer out;
+    if (!failure.isEmpty())
+        out.error = utils::RQError::failure(failure.toStdString());
     for (const QString& item : items) {
         if (item == QLatin1String("base")) {
             out.records.push_back(makeBroker(7, "ABC"));
@@ -57,7 +55,7 @@ testsupport::ScriptedAnswer detailAnswer(const QStringList& items)
         }
         auto detail = boost::make_shared<rqservice::CVoprCvionRateDetail>();
         for (QChar name : item.mid(int(qstrlen("detail:")))) {
-            detail->subjects.push_back(kSubjects.value(name).record);
+            detail->subjects.push_back(kSubjects.value(name).first);
         }
         out.records.push_back(detail);
     }
@@ -69,7 +67,7 @@ QStringList rowsFor(const QString& names)
 {
     QStringList out;
     for (QChar name : names) {
-        out << kSubjects.value(name).row;
+        out << kSubjects.value(name).second;
     }
     return out;
 }
@@ -89,6 +87,12 @@ struct GroupingPunct : std::numpunct<char>
 WB::CLoadingMaskWidget* maskOf(DVK::CCreditDataQueryDialog& dialog)
 {
     return dialog.findChild<WB::CLoadingMaskWidget*>(QStringLiteral("creditDataQueryMask"));
+}
+
+// The information box "提示" with this text, as the interceptor records it.
+QString infoBox(const QString& text)
+{
+    return QStringLiteral("%1 提示 %2").arg(int(standin::MessageRecord::Information)).arg(text);
 }
 
 } // namespace
@@ -128,7 +132,6 @@ void TestCreditDataQueryDialog::initTestCase()
 void TestCreditDataQueryDialog::init()
 {
     standin::setClientCenterOutage(false);
-    standin::setGrantedRights({10079, 10413});
     m_service = testsupport::CScriptedService::install();
     m_boxes.clear();
 }
@@ -189,8 +192,7 @@ void TestCreditDataQueryDialog::answers_data()
         << QStringList({"detail:A", "detail:BC"}) << QString() << QStringLiteral("A") << false;
     QTest::newRow("empty subjects") << QStringList({"detail:"}) << QString() << QString() << false;
     QTest::newRow("no records") << QStringList() << QString() << QString() << false;
-    QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString() << QString()
-                                               << false;
+    QTest::newRow("first record not a detail") << QStringList({"base", "detail:A"}) << QString() << QString() << false;
     QTest::newRow("failure") << QStringList() << QStringLiteral("券商无折算率数据") << QString() << false;
     QTest::newRow("late answer to the older query dropped")
         << QStringList({"detail:AB"}) << QString() << QStringLiteral("AB") << true;
@@ -223,10 +225,7 @@ void TestCreditDataQueryDialog::answers()
     QCOMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), QStringList());
     QVERIFY(!maskOf(dialog)->isHidden());
 
-    testsupport::ScriptedAnswer scripted = detailAnswer(records);
-    if (!failure.isEmpty()) {
-        scripted.error = utils::RQError::failure(failure.toStdString());
-    }
+    const testsupport::ScriptedAnswer scripted = detailAnswer(records, failure);
     if (reversed) {
         QVERIFY(m_service->releaseNewestQuery(scripted));
         QVERIFY(m_service->releaseQuery(detailAnswer({"detail:C"})));
@@ -239,11 +238,7 @@ void TestCreditDataQueryDialog::answers()
     QVERIFY(maskOf(dialog)->isHidden());
     QCOMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), rowsFor(shown));
     QCOMPARE(tableOf(dialog)->visibleRowCount(), shown.size());
-    QCOMPARE(
-        m_boxes,
-        failure.isEmpty()
-            ? QStringList()
-            : QStringList(QStringLiteral("%1 提示 %2").arg(int(standin::MessageRecord::Information)).arg(failure)));
+    QCOMPARE(m_boxes, failure.isEmpty() ? QStringList() : QStringList(infoBox(failure)));
 
     // Whatever came before, the next broker's answer shows.
     m_service->setHolding(false);
@@ -270,9 +265,7 @@ void TestCreditDataQueryDialog::noClientLeavesDialogClosable()
     QVERIFY(maskOf(dialog)->isHidden());
     QCOMPARE(tableOf(dialog)->visibleRowCount(), 0);
     QCOMPARE(m_service->queryCount(), 1);
-    QTRY_COMPARE(m_boxes, QStringList(QStringLiteral("%1 提示 %2")
-                                          .arg(int(standin::MessageRecord::Information))
-                                          .arg(DVK::clientUnavailableText())));
+    QTRY_COMPARE(m_boxes, QStringList(infoBox(DVK::clientUnavailableText())));
 
     QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
     QVERIFY(dialog.isHidden());
@@ -301,10 +294,7 @@ void TestCreditDataQueryDialog::destroyedWithQueryOutstanding()
 void TestCreditDataQueryDialog::rowButtonOpensDialog()
 {
     PanelProbe panel;
-    testsupport::ScriptedAnswer summary;
-    summary.records = {testsupport::makeBaseInfo(7, "ABC", "国信证券", "20240112", "20240105"),
-                       testsupport::makeBaseInfo(8, "ABC", "中信证券", "20240112", "20240108")};
-    m_service->queueQueryAnswer(summary);
+    m_service->queueQueryAnswer(testsupport::summaryAnswer({"7|ABC|国信证券|20240105", "8|ABC|中信证券|20240108"}));
     panel.request();
     QTRY_COMPARE(panel.table->getDataModel()->rowCount(), 2);
 

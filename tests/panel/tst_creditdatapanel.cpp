@@ -1,4 +1,9 @@
+// The panel: the summary's one business rule on plain records (one row per broker name, the latest
+// upload wins), answers and failures, its layout parameter, events it cannot act on, lifetime.
 #include "panel/creditdatapanel.h"
+#include "panel/brokersummary.h"
+#include "panel/creditdatamaindata.h"
+#include "panel/creditdatamaintable.h"
 
 #include "creditdataprobes.h"
 #include "common/clientunavailable.h"
@@ -17,12 +22,18 @@ using testsupport::PanelProbe;
 
 namespace {
 
-// A row of some other table, to see that the panel only opens its own rows.
-class ForeignRow : public WB::IBaseHpfTableData
+// Each row as "keyNo|id|name|date@upload" (the upload, from the row key, tells which record won).
+QStringList texts(const std::vector<boost::shared_ptr<DVK::CCreditDataMainData>>& rows)
 {
-public:
-    std::string getKey() override { return "foreign"; }
-};
+    QStringList out;
+    for (const auto& row : rows) {
+        out << QStringLiteral("%1|%2|%3|%4@%5")
+                   .arg(row->brokerKeyNo)
+                   .arg(QString::fromStdString(row->brokerId), row->brokerName, row->lastUploadDate,
+                        row->rowKey.section(QStringLiteral("____"), -1));
+    }
+    return out;
+}
 
 } // namespace
 
@@ -32,6 +43,9 @@ class TestCreditDataPanel : public QObject
 
 private slots:
     void init();
+    void table();
+    void condense_data();
+    void condense();
     void answers_data();
     void answers();
     void paramRoundTrip_data();
@@ -43,13 +57,6 @@ private slots:
 private:
     // Queues the answer, sends a query and waits until the panel has applied it, its mask shown meanwhile.
     void answer(PanelProbe& panel, const testsupport::ScriptedAnswer& scripted);
-    // The lines a query answered with this outcome logs, at INFO.
-    QStringList queryLines(const QString& outcome) const
-    {
-        return {QStringLiteral("20000 [CCreditDataPanel] queryData:") +
-                    QString::fromStdString(m_service->queries().back()->toLog()),
-                QStringLiteral("20000 [CCreditDataPanel] onData ") + outcome};
-    }
 
     boost::shared_ptr<testsupport::CScriptedService> m_service;
     QStringList m_boxes; // "<server type> <success> <title> <text>" of every message box shown
@@ -58,15 +65,74 @@ private:
 void TestCreditDataPanel::init()
 {
     standin::setClientCenterOutage(false);
-    standin::setCaptureMessages(false);
     m_boxes.clear();
     standin::setMessageInterceptor([this](const standin::MessageRecord& box) {
         m_boxes << QStringLiteral("%1 %2 %3 %4").arg(box.serverType).arg(box.success).arg(box.title, box.text);
         return int(QMessageBox::Ok);
     });
-    standin::setGrantedRights({10079, 10413});
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(true);
     m_service = testsupport::CScriptedService::install();
+}
+
+// The summary table's headers and a row's texts ("-" past either end), the same from every text
+// getter; the first three columns filter, none holds a number, no text is coloured. The host's
+// defaults kept but for row numbers and the menu's refresh entry.
+void TestCreditDataPanel::table()
+{
+    DVK::CCreditDataMainTable summary(1331, nullptr);
+    DVK::CCreditDataMainData broker;
+    broker.brokerName = QStringLiteral("华泰证券");
+    broker.tradingDay = QStringLiteral("20240110");
+    broker.lastUploadDate = QStringLiteral("20240105");
+    const QString brokerTexts("-|华泰证券|20240110|20240105|-|-");
+    QCOMPARE(testsupport::dumpColumns(summary, broker),
+             QStringList({"|券商名|当前交易日|最近上传日期|操作|", brokerTexts, brokerTexts, "0|1|2", "", ""}));
+    testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);
+}
+
+void TestCreditDataPanel::condense_data()
+{
+    QTest::addColumn<QStringList>("received");
+    QTest::addColumn<QStringList>("rows");
+
+    QTest::newRow("later date second: replaced broker moves last")
+        << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"})
+        << QStringList({"3|c|中信|20240107@1", "2|b|国信|20240110@2"});
+    QTest::newRow("later date first: kept broker keeps its place")
+        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240105"})
+        << QStringList({"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
+    QTest::newRow("replaced twice: last each time")
+        << QStringList({"1|a|国信|20240101", "3|c|中信|20240107", "1|a|国信|20240102", "4|d|华泰|20240107",
+                        "1|a|国信|20240103"})
+        << QStringList({"3|c|中信|20240107@1", "4|d|华泰|20240107@3", "1|a|国信|20240103@4"});
+    QTest::newRow("equal dates: first received stays, in place")
+        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240110", "5|e|国信|20240110"})
+        << QStringList({"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
+    QTest::newRow("grouped by name, not by key")
+        << QStringList({"5|x|国信|20240105", "5|y|国信|20240110"}) << QStringList({"5|y|国信|20240110@1"});
+    QTest::newRow("names compared exactly")
+        << QStringList({"1|a|Guosen|20240105", "2|b|guosen|20240110", "3|c|Guosen |20240110"})
+        << QStringList({"1|a|Guosen|20240105@0", "2|b|guosen|20240110@1", "3|c|Guosen |20240110@2"});
+    QTest::newRow("same key text, different names: two rows")
+        << QStringList({"1|a|国信|20240105", "1|a|中信|20240105"})
+        << QStringList({"1|a|国信|20240105@0", "1|a|中信|20240105@1"});
+    QTest::newRow("other record types and nulls skipped")
+        << QStringList({"detail", "null", "1|a|国信|20240105", "detail"}) << QStringList({"1|a|国信|20240105@2"});
+    QTest::newRow("unparsable date loses to a valid one")
+        << QStringList({"1|a|国信|2024-01-10", "2|b|国信|20240105"}) << QStringList({"2|b|国信|20240105@1"});
+    QTest::newRow("unparsable date never replaces")
+        << QStringList({"1|a|国信|20240105", "2|b|国信|20241399"}) << QStringList({"1|a|国信|20240105@0"});
+    QTest::newRow("two unparsable dates: first stays")
+        << QStringList({"1|a|国信|", "2|b|国信|n/a"}) << QStringList({"1|a|国信|@0"});
+    QTest::newRow("empty answer") << QStringList() << QStringList();
+}
+
+// The rows of an answer and their order.
+void TestCreditDataPanel::condense()
+{
+    QFETCH(QStringList, received);
+    QFETCH(QStringList, rows);
+    QCOMPARE(texts(DVK::condenseBrokerSummary(testsupport::summaryAnswer(received).records)), rows);
 }
 
 void TestCreditDataPanel::answer(PanelProbe& panel, const testsupport::ScriptedAnswer& scripted)
@@ -90,14 +156,15 @@ void TestCreditDataPanel::answers_data()
 
     QTest::newRow("later date second: replaced broker moves last")
         << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"}) << QString()
-        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"}) << true << true;
+        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"}) << true
+        << true;
     QTest::newRow("empty answer clears") << QStringList() << QString() << QStringList() << true << true;
     QTest::newRow("failed: the server's text") << QStringList() << "券商不存在" << QStringList() << true << true;
     QTest::newRow("failed: empty text, client logging off") << QStringList() << "" << QStringList() << false << true;
     QTest::newRow("no client: no mask, told why") << QStringList() << QString() << QStringList() << true << false;
 }
 
-// Each answer replaces the rows with its condensed summary (tst_brokersummary has the rules; the
+// Each answer replaces the rows with its condensed summary (condense has the rules; the
 // rows' buttons are in tst_panelrights) and keeps every record received. A failure keeps rows and
 // records and shows the server's text (or a default) in the host's failure box "提示". Query and
 // outcome are logged unless the client switched logging off. A query that cannot be sent puts up no
@@ -129,16 +196,20 @@ void TestCreditDataPanel::answers()
         QCOMPARE(m_service->queryCount(), 1);
     }
 
-    const QString shown = !clientGiven ? DVK::clientUnavailableText()
-                          : serverMessage.isEmpty() ? QStringLiteral("获取数据错误!") : serverMessage;
+    const QString shown = !clientGiven              ? DVK::clientUnavailableText()
+                          : serverMessage.isEmpty() ? QStringLiteral("获取数据错误!")
+                                                    : serverMessage;
     const QString box = QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown);
     QTRY_COMPARE(m_boxes, failed ? QStringList(box) : QStringList());
     QVERIFY(panel.loadingMask->isHidden());
     QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), failed ? before : rows);
     QCOMPARE(panel.table->visibleRowCount(), failed ? 2 : rows.size());
     QCOMPARE(panel.records.size(), failed ? size_t(2) : scripted.records.size());
-    const QStringList lines = queryLines(failed ? QStringLiteral("error:") + serverMessage
-                                                : QStringLiteral("success: dataSize %1").arg(received.size()));
+    // The query and its outcome, at INFO.
+    const QStringList lines = {
+        "20000 [CCreditDataPanel] queryData:" + QString::fromStdString(m_service->queries().back()->toLog()),
+        "20000 [CCreditDataPanel] onData " +
+            (failed ? "error:" + serverMessage : QStringLiteral("success: dataSize %1").arg(received.size()))};
     QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
              logging ? (clientGiven ? lines : QStringList(lines.mid(0, 1))) : QStringList());
 
@@ -171,23 +242,21 @@ void TestCreditDataPanel::paramRoundTrip()
 
     PanelProbe target;
     const QString initial = target.param();
-    const int initialSort = target.table->sortColumn();
-    QVERIFY(!initial.isEmpty() && initial != saved && initialSort != 2);
+    QVERIFY(!initial.isEmpty() && initial != saved);
     target.setParam(param.replace(QLatin1String("<saved>"), saved));
     QCOMPARE(target.param(), restores ? saved : initial);
     QCOMPARE(target.table->isColumnVisible(1), !restores);
-    QCOMPARE(target.table->sortColumn(), restores ? 2 : initialSort);
 }
 
 void TestCreditDataPanel::eventsThatOpenNothing_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("key"); // "@broker": the key of the broker's row
+    QTest::addColumn<QString>("key"); // "1____a____0" is the broker's row
     QTest::addColumn<bool>("handled");
 
     QTest::newRow("row button, unknown key") << 228 << 0 << QStringLiteral("nope") << true;
-    QTest::newRow("row button, other button id") << 228 << 1 << QStringLiteral("@broker") << true;
+    QTest::newRow("row button, other button id") << 228 << 1 << QStringLiteral("1____a____0") << true;
     QTest::newRow("row button, not a summary row") << 228 << 0 << QStringLiteral("foreign") << true;
     QTest::newRow("other button passes on") << 5 << 999 << QString() << false;
 }
@@ -202,10 +271,8 @@ void TestCreditDataPanel::eventsThatOpenNothing()
 
     PanelProbe panel;
     answer(panel, testsupport::summaryAnswer({"1|a|国信|20240105"}));
-    panel.table->getDataModel()->addData(boost::make_shared<ForeignRow>());
-    if (key == QLatin1String("@broker")) {
-        key = QString::fromStdString(panel.table->getDataModel()->getData(0)->getKey());
-    }
+    panel.table->getDataModel()->addData(boost::make_shared<testsupport::KeyedRow>("foreign"));
+    QCOMPARE(panel.table->getDataModel()->getDataIndexByKey("1____a____0"), 0);
     const int queries = m_service->queryCount();
 
     // Type 5 carries the id in the second argument, 228 the button id in the third.

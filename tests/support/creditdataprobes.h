@@ -65,13 +65,8 @@ inline const QColor* colour(const char* key)
 // A plug-in table's columns from -1 to one past the end, each aspect joined by '|': headers, a
 // row's texts and its getTextFromAll, then the columns that filter, hold a number (any getter
 // not answering the no-value marker) or have a text colour other than the default.
-struct ColumnsDump
-{
-    QString headers, texts, textsFromAll, filterable, numbers, coloured;
-};
-
 template <class Table, class Row>
-ColumnsDump dumpColumns(Table& table, Row& row)
+QStringList dumpColumns(Table& table, Row& row)
 {
     const int end = table.getDataModel()->columnCount();
     QStringList parts[6];
@@ -89,8 +84,10 @@ ColumnsDump dumpColumns(Table& table, Row& row)
         if (row.getTextColor(column) != colour("cle_default"))
             parts[5] << name;
     }
-    return {parts[0].join('|'), parts[1].join('|'), parts[2].join('|'),
-            parts[3].join('|'), parts[4].join('|'), parts[5].join('|')};
+    QStringList out;
+    for (const QStringList& part : parts)
+        out << part.join('|');
+    return out;
 }
 
 // Each row of a model as "key|col0|col1|col2|col3", in the model's order.
@@ -134,9 +131,8 @@ void checkTrimmedTable(int tableId)
 
     auto* model = table.getDataModel();
     QCOMPARE(table.WB::CStandardHpfTable::dataModel(), static_cast<WB::IBaseHpfTableModel*>(model));
-    const auto first = boost::make_shared<KeyedRow>("k");
     const auto second = boost::make_shared<KeyedRow>("k");
-    model->addData(first);
+    model->addData(boost::make_shared<KeyedRow>("k"));
     model->addData(second);
     QCOMPARE(model->rowCount(), 1);
     QCOMPARE(model->getDataByKey("k"), WB::IBaseHpfTableDataPtr(second));

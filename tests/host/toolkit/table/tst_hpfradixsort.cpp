@@ -39,23 +39,10 @@ void TestHpfRadixSort::matchesComparison()
     QFETCH(int, kind);
     QFETCH(bool, descending);
 
-    const double inf = std::numeric_limits<double>::infinity();
-    const QVector<double> numbers = {0.0,
-                                     -0.0,
-                                     1.5,
-                                     -1.5,
-                                     0.25,
-                                     1e300,
-                                     -1e300,
-                                     -9.223372036854775808e18,
-                                     2147483647.0,
-                                     -2147483648.0,
-                                     7,
-                                     7,
-                                     inf,
-                                     -inf,
-                                     std::numeric_limits<double>::quiet_NaN(),
-                                     std::numeric_limits<double>::max()};
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const QVector<double> numbers = {
+        0.0,          -0.0,          1.5, -1.5, 0.25, 1e300, -1e300, -9.223372036854775808e18,
+        2147483647.0, -2147483648.0, 7,   7,    inf,  -inf,  nan,    std::numeric_limits<double>::max()};
     const QVector<QChar> units = {QChar('a'), QChar('b'), QChar(0), QChar(0x4E2D), QChar(0xD83D), QChar(0xFFFF)};
     const int total = 3000;
     std::mt19937 random(11);

@@ -21,7 +21,6 @@ private slots:
     void click();
     void deliveredAfterTheMouseEvent_data();
     void deliveredAfterTheMouseEvent();
-    void emptyListRemovesButtons();
 
 private:
     QRect cellRect(int row) const { return m_table->view()->visualRect(m_table->view()->model()->index(row, 3)); }
@@ -34,16 +33,17 @@ private:
     WB::CStandardHpfTable* m_table = nullptr;
     WB::CBaseTableColumnMultiButtonsDelegate* m_delegate = nullptr;
     Recorder m_recorder;
+    Recorder m_parent; // the table's window, to which it passes the events it is sent
 };
 
 void TestMultiButtonsDelegate::init()
 {
     m_recorder.events.clear();
+    m_parent.events.clear();
     auto* model = new TestModel;
-    model->addData(row("券商A", {"甲", "1", "x", "-"}, {0, 1}));
-    model->addData(row("券商B", {"乙", "2", "y", "-"}, {0, 2}));
-    model->addData(row("券商C", {"丙", "3", "z", "-"}, {0, 3}));
-    m_table = new WB::CStandardHpfTable(1331, nullptr, WB::EBaseTableMenuFlags(0xFF));
+    for (const char* key : {"券商A", "券商B", "券商C"})
+        model->addData(row(key, {"甲", "1", "x", "-"}));
+    m_table = new WB::CStandardHpfTable(1331, &m_parent, WB::EBaseTableMenuFlags(0xFF));
     m_table->setDataModel(model);
     m_delegate = new WB::CBaseTableColumnMultiButtonsDelegate(3, &m_recorder);
     m_table->setColumnDelegate(3, m_delegate);
@@ -53,9 +53,10 @@ void TestMultiButtonsDelegate::init()
                                 WB::ButtonData(7, "删除", WB::eRedButton, false, {{0, "删除该券商"}})},
                                true);
     m_delegate->setItemButtons("券商C", {WB::ButtonData(0, "查询", WB::eBlueButton, true)}, true);
+    m_parent.resize(700, 300);
     m_table->resize(700, 300);
-    m_table->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_table));
+    m_parent.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_parent));
     static_cast<QTableView*>(m_table->view())->horizontalHeader()->resizeSection(3, 160);
 }
 
@@ -71,15 +72,18 @@ void TestMultiButtonsDelegate::click_data()
     QTest::addColumn<int>("press");        // the button pressed, -1: the empty left edge of the cell
     QTest::addColumn<int>("release");      // the button the mouse is released over
     QTest::addColumn<QString>("expected"); // "type:column:id:key", empty for no event
+    QTest::addColumn<bool>("removed");     // the row's buttons set to an empty list before the click
 
-    QTest::newRow("single button") << 0 << 0 << 0 << "228:3:0:券商A";
-    QTest::newRow("second of two buttons") << 1 << 1 << 1 << "228:3:7:券商B";
-    QTest::newRow("disabled button") << 2 << 0 << 0 << "";
-    QTest::newRow("beside the buttons") << 0 << -1 << -1 << "";
-    QTest::newRow("released over another button") << 1 << 0 << 1 << "";
+    QTest::newRow("single button") << 0 << 0 << 0 << "228:3:0:券商A" << false;
+    QTest::newRow("second of two buttons") << 1 << 1 << 1 << "228:3:7:券商B" << false;
+    QTest::newRow("disabled button") << 2 << 0 << 0 << "" << false;
+    QTest::newRow("beside the buttons") << 0 << -1 << -1 << "" << false;
+    QTest::newRow("released over another button") << 1 << 0 << 1 << "" << false;
+    QTest::newRow("where removed buttons were") << 0 << 0 << 0 << "" << true;
 }
 
-// Only a press and release on the same enabled button is a click; afterwards a full click on
+// Only a press and release on the same enabled button is a click (an empty list removes a row's
+// buttons); afterwards a full click on
 // another row's button still works and is the button's, not a row selection.
 void TestMultiButtonsDelegate::click()
 {
@@ -87,9 +91,14 @@ void TestMultiButtonsDelegate::click()
     QFETCH(int, press);
     QFETCH(int, release);
     QFETCH(QString, expected);
+    QFETCH(bool, removed);
 
     const QVector<QRect> buttons = rects(row);
     QVERIFY(!buttons.isEmpty());
+    if (removed) {
+        m_delegate->setItemButtons("券商A", {}, true);
+        QVERIFY(rects(row).isEmpty());
+    }
     const QPoint edge(cellRect(row).left() + 2, cellRect(row).center().y());
     QWidget* viewport = m_table->view()->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, press >= 0 ? buttons[press].center() : edge);
@@ -127,52 +136,28 @@ void TestMultiButtonsDelegate::deliveredAfterTheMouseEvent()
     QFETCH(QString, deleted);
     QFETCH(QStringList, delivered);
 
-    Recorder parent;
-    auto* table = new WB::CStandardHpfTable(1331, &parent, WB::EBaseTableMenuFlags(0xFF));
-    auto* model = new TestModel;
-    model->addData(row("券商A", {"甲", "1", "x", "-"}, {0, 1}));
-    table->setDataModel(model);
     auto own = std::make_unique<Recorder>();
-    auto* delegate = new WB::CBaseTableColumnMultiButtonsDelegate(
-        3, tableReceives ? static_cast<WB::CEventDeliverer*>(table) : own.get());
-    table->setColumnDelegate(3, delegate);
-    delegate->setItemButtons("券商A", {WB::ButtonData(0, "查询", WB::eBlueButton)}, true);
-    parent.resize(700, 300);
-    table->resize(700, 300);
-    parent.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&parent));
-    static_cast<QTableView*>(table->view())->horizontalHeader()->resizeSection(3, 160);
-
-    const QRect cell = table->view()->visualRect(table->view()->model()->index(0, 3));
-    QTest::mouseClick(table->view()->viewport(), Qt::LeftButton, {}, delegate->buttonRects("券商A", cell)[0].center());
-    QVERIFY(parent.events.isEmpty() && own->events.isEmpty());
+    m_delegate = new WB::CBaseTableColumnMultiButtonsDelegate(
+        3, tableReceives ? static_cast<WB::CEventDeliverer*>(m_table) : own.get());
+    m_table->setColumnDelegate(3, m_delegate);
+    m_delegate->setItemButtons("券商A", {WB::ButtonData(0, "查询", WB::eBlueButton)}, true);
+    QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, rects(0)[0].center());
+    QVERIFY(m_parent.events.isEmpty() && own->events.isEmpty());
     if (deleted == QLatin1String("table")) {
-        delete table;
+        delete m_table;
+        m_table = nullptr;
     } else if (deleted == QLatin1String("receiver")) {
         own.reset();
     }
 
-    Recorder* target = tableReceives ? &parent : own.get();
-    if (target) {
+    if (Recorder* target = tableReceives ? &m_parent : own.get()) {
         QTRY_COMPARE(target->events, delivered);
     }
     QCoreApplication::sendPostedEvents();
-    QCOMPARE(parent.events, tableReceives ? delivered : QStringList());
+    QCOMPARE(m_parent.events, tableReceives ? delivered : QStringList());
     if (own) {
         QCOMPARE(own->events, tableReceives ? QStringList() : delivered);
     }
-}
-
-// An empty list removes a row's buttons: a click where they were delivers nothing.
-void TestMultiButtonsDelegate::emptyListRemovesButtons()
-{
-    const QVector<QRect> buttons = rects(1);
-    QCOMPARE(buttons.size(), 2);
-    m_delegate->setItemButtons("券商B", {}, true);
-    QVERIFY(rects(1).isEmpty());
-    QTest::mouseClick(m_table->view()->viewport(), Qt::LeftButton, {}, buttons[0].center());
-    QCoreApplication::sendPostedEvents(); // a click is delivered from the event loop
-    QVERIFY(m_recorder.events.isEmpty());
 }
 
 QTEST_MAIN(TestMultiButtonsDelegate)

@@ -1,6 +1,6 @@
-// The standard high-performance table: what it shows after sorting and filtering, its item
-// model, the configuration string, export, copy and fitting columns. The order of the sort
-// itself is tst_hpfradixsort's.
+// The standard high-performance table: its row store and default comparison, what it shows after
+// sorting and filtering, its item model, the configuration string, export, copy and fitting
+// columns. The order of the sort itself is tst_hpfradixsort's.
 #include "hpftestmodel.h"
 
 #include <QAbstractItemModelTester>
@@ -42,33 +42,31 @@ public:
     }
 };
 
-// Five brokers: name, quantity (as text), code, a note alike in its first four characters;
-// keys a..e.
-TestModel* filled(TestModel* model = new TestModel)
+// Brokers a..f by their texts (name, quantity as text, code, a note alike in its first four
+// characters) and their quantity, max() and NaN standing for none.
+const std::map<QString, std::pair<QStringList, double>> kBrokers = {
+    {"a", {{"乙", "10.00", "10", "abcdZ"}, 10}},
+    {"b", {{"甲", "9.00", "9", "abcd"}, 9}},
+    {"c", {{"丙", "--", "100", "abcdA"}, std::numeric_limits<double>::max()}},
+    {"d", {{"丁", "9.00", "9", "abc"}, 9}},
+    {"e", {{"戊", "NaN", "11", "abcdA"}, std::numeric_limits<double>::quiet_NaN()}},
+    {"f", {{"甲", "1.00", "0", "x"}, 1}},
+};
+
+// Adds the brokers with these keys, in this order.
+TestModel* filled(TestModel* model = new TestModel, const QString& keys = "a,b,c,d,e")
 {
-    model->addData(row("a", {"乙", "10.00", "10", "abcdZ"}, {0, 10}));
-    model->addData(row("b", {"甲", "9.00", "9", "abcd"}, {0, 9}));
-    model->addData(row("c", {"丙", "--", "100", "abcdA"}, {0, std::numeric_limits<double>::max()}));
-    model->addData(row("d", {"丁", "9.00", "9", "abc"}, {0, 9}));
-    model->addData(row("e", {"戊", "NaN", "11", "abcdA"}, {0, std::numeric_limits<double>::quiet_NaN()}));
+    for (const QString& key : keys.split(','))
+        model->addData(row(key.toStdString(), kBrokers.at(key).first, {0, kBrokers.at(key).second}));
     return model;
 }
 
-WB::IBaseHpfTableDataPtr rowF()
-{
-    return row("f", {"甲", "1.00", "0", "x"}, {0, 1});
-}
-
-// The lines dumpRows gives for the rows of filled() (and rowF) with these keys, in this order.
+// The lines dumpRows gives for these brokers, in this order.
 QStringList linesFor(const QString& keys)
 {
-    static const std::map<QString, QString> lines = {
-        {"a", "乙|10.00|10|abcdZ"}, {"b", "甲|9.00|9|abcd"},  {"c", "丙|--|100|abcdA"},
-        {"d", "丁|9.00|9|abc"},     {"e", "戊|NaN|11|abcdA"}, {"f", "甲|1.00|0|x"},
-    };
     QStringList out;
     for (const QString& key : keys.split(',', Qt::SkipEmptyParts))
-        out.append(lines.at(key));
+        out.append(kBrokers.at(key).first.join('|'));
     return out;
 }
 
@@ -97,6 +95,10 @@ class TestStandardHpfTable : public QObject
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void keyLookups_data();
+    void keyLookups();
+    void defaultCompare_data();
+    void defaultCompare();
     void itemModelStaysConsistent();
     void sorting_data();
     void sorting();
@@ -114,8 +116,97 @@ private slots:
     void fitColumnsToContent();
 };
 
+void TestStandardHpfTable::keyLookups_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("adds");     // key:text per row added, "null" a null row; "?" reads, "!" clears
+    QTest::addColumn<QStringList>("rows"); // the store, texts of column 0 in order
+    QTest::addColumn<QString>("indexes");  // key=index the lookup finds
+
+    QTest::newRow("replace in place") << true << "a:a b:b1 c:c b:b2" << QStringList{"a", "b2", "c"} << "a=0 b=1 c=2";
+    QTest::newRow("keep both, first found")
+        << false << "a:a b:b1 c:c b:b2" << QStringList{"a", "b1", "c", "b2"} << "a=0 b=1 c=2";
+    QTest::newRow("rows after a replaced one close up")
+        << true << "a:a b:b1 b:b2 :x c:c b:b3 d:d" << QStringList{"a", "b3", "x", "c", "d"} << "a=0 b=1 c=3 d=4";
+    QTest::newRow("replaced across reads")
+        << true << "a:a b:b1 ? c:c b:b2 ? b:b3 d:d" << QStringList{"a", "b3", "c", "d"} << "a=0 b=1 c=2 d=3";
+    QTest::newRow("kept across reads") << false << "a:a ? b:b1 a:a2 ? b:b2 c:c"
+                                       << QStringList{"a", "b1", "a2", "b2", "c"} << "a=0 b=1 c=4";
+    QTest::newRow("null rows dropped, keyless rows never merged")
+        << true << "null :x :y a:a" << QStringList{"x", "y", "a"} << "a=2 =-1";
+    QTest::newRow("clear forgets the keys") << true << "a:a b:b ! a:again" << QStringList{"again"} << "a=0 b=-1";
+}
+
+// Adding a row whose key is stored already follows the model's policy, whether or not the store
+// was read in between; lookups stay exact. A null row changes nothing; rows without a key are never
+// merged; clear forgets the keys too.
+void TestStandardHpfTable::keyLookups()
+{
+    QFETCH(bool, replace);
+    QFETCH(QString, adds);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, indexes);
+
+    TestModel model(replace);
+    for (const QString& add : adds.split(' ')) {
+        if (add == QLatin1String("?"))
+            QVERIFY(model.rowCount() > 0);
+        else if (add == QLatin1String("!"))
+            model.clear();
+        else if (add == QLatin1String("null"))
+            model.addData(WB::IBaseHpfTableDataPtr());
+        else
+            model.addData(row(add.section(':', 0, 0).toStdString(), {add.section(':', 1)}));
+    }
+    QStringList stored;
+    for (int i = 0; i < model.rowCount(); ++i)
+        stored.append(model.getData(i)->getText(0));
+    QCOMPARE(stored, rows);
+    for (const QString& pair : indexes.split(' ')) {
+        const std::string key = pair.section('=', 0, 0).toStdString();
+        QCOMPARE(model.getDataIndexByKey(key), pair.section('=', 1).toInt());
+        QCOMPARE(model.getDataByKey(key).get(), model.getData(pair.section('=', 1).toInt()).get());
+    }
+    QCOMPARE(model.getDataIndexByKey("zzz"), -1);
+    QVERIFY(!model.getDataByKey("zzz"));
+    QVERIFY(!model.getData(-1));
+    QVERIFY(!model.getData(model.rowCount()));
+}
+
+void TestStandardHpfTable::defaultCompare_data()
+{
+    const double maxD = std::numeric_limits<double>::max();
+    const int d = QVariant::Double;
+    QTest::addColumn<int>("type");
+    QTest::addColumn<double>("left"); // the number, and as text the row's text
+    QTest::addColumn<double>("right");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("text 10 before 9") << int(QVariant::String) << 10.0 << 9.0 << -1;
+    QTest::newRow("double 9 before 10") << d << 10.0 << 9.0 << 1;
+    QTest::newRow("double max after any") << d << maxD << 1e300 << 1;
+    QTest::newRow("double two markers tie") << d << maxD << std::numeric_limits<double>::quiet_NaN() << 0;
+    QTest::newRow("int max after any") << int(QVariant::Int) << maxD << 7.0 << 1;
+    QTest::newRow("longlong beyond int") << int(QVariant::LongLong) << 3e12 << 2e12 << 1;
+}
+
+// Numbers by value with the "no value" markers last, everything else by plain text.
+void TestStandardHpfTable::defaultCompare()
+{
+    QFETCH(int, type);
+    QFETCH(double, left);
+    QFETCH(double, right);
+    QFETCH(int, expected);
+
+    TestModel model(true, {QVariant::Type(type)});
+    TestRow l("l", {QString::number(left)}, {left});
+    TestRow r("r", {QString::number(right)}, {right});
+    QCOMPARE(model.compare(&l, &r, 0), expected);
+    QCOMPARE(model.compare(&r, &l, 0), -expected);
+}
+
 // Rows, sort and filter changes keep the Qt item model valid, and it shows what is expected;
-// the shown rows are a snapshot that only updateTable refreshes.
+// the shown rows are a snapshot that only updateTable refreshes, under the same sort and filter.
 void TestStandardHpfTable::itemModelStaysConsistent()
 {
     auto* model = new TestModel;
@@ -136,7 +227,7 @@ void TestStandardHpfTable::itemModelStaysConsistent()
     QCOMPARE(table.shown(), linesFor("b,a"));
     table.updateTable();
     QCOMPARE(table.shown(), QStringList());
-    filled(model)->addData(rowF());
+    filled(model, "a,b,c,d,e,f");
     table.updateTable();
     QCOMPARE(table.shown(), linesFor("b,a,f"));
     table.setColumnFilter(0, {});
@@ -225,8 +316,7 @@ void TestStandardHpfTable::headerClickSorts()
 // Only chosen values stay shown; a column that is not filterable refuses a filter.
 void TestStandardHpfTable::columnFilter()
 {
-    auto* model = filled();
-    ExposedTable table(model);
+    ExposedTable table(filled());
     table.setColumnFilterable(0, true);
     QVERIFY(!table.isColumnFilterable(1));
     QCOMPARE(table.columnValues(0), QStringList({"丁", "丙", "乙", "戊", "甲"}));
@@ -246,17 +336,11 @@ void TestStandardHpfTable::columnFilter()
     QCOMPARE(table.columnFilter(1), QStringList());
     QCOMPARE(table.shown(), linesFor("b,c"));
 
-    model->addData(rowF());
-    table.updateTable();
-    QCOMPARE(table.shown(), linesFor("b,c,f"));
-    table.setColumnFilter(0, {});
-    QCOMPARE(table.shown(), linesFor("a,b,c,d,e,f"));
-
     // Making a column unfilterable drops its filter.
     table.setColumnFilter(0, {"乙"});
     table.setColumnFilterable(0, false);
     QCOMPARE(table.columnFilter(0), QStringList());
-    QCOMPARE(table.visibleRowCount(), 6);
+    QCOMPARE(table.visibleRowCount(), 5);
 }
 
 // The header's filter menu offers the column's values (none for a column without a filter);
@@ -339,19 +423,19 @@ void TestStandardHpfTable::selectionFollowsKeyAcrossUpdate()
 {
     auto* model = filled();
     ExposedTable table(model);
+    const auto selected = [&] { // "row:key" of each selected row
+        QStringList out;
+        for (const QModelIndex& index : table.view()->selectionModel()->selectedRows())
+            out << QStringLiteral("%1:%2").arg(index.row()).arg(index.data(kKeyRole).toString());
+        return out;
+    };
     table.sortByColumn(2, Qt::AscendingOrder);
     static_cast<QTableView*>(table.view())->selectRow(3); // key b
-    model->addData(rowF());
+    filled(model, "f");
     table.updateTable();
-    const QModelIndexList selected = table.view()->selectionModel()->selectedRows();
-    QCOMPARE(selected.size(), 1);
-    QCOMPARE(selected.front().row(), 4);
-    QCOMPARE(selected.front().data(kKeyRole).toString(), QStringLiteral("b"));
+    QCOMPARE(selected(), QStringList{"4:b"});
     table.sortByColumn(0, Qt::DescendingOrder); // b moves to the top
-    const QModelIndexList resorted = table.view()->selectionModel()->selectedRows();
-    QCOMPARE(resorted.size(), 1);
-    QCOMPARE(resorted.front().row(), 0);
-    QCOMPARE(resorted.front().data(kKeyRole).toString(), QStringLiteral("b"));
+    QCOMPARE(selected(), QStringList{"0:b"});
 }
 
 // Order, widths (also of a hidden column), visibility and sort come back exactly.
@@ -364,7 +448,6 @@ void TestStandardHpfTable::configRoundTrip()
     static_cast<QTableView*>(a.view())->setColumnHidden(2, true); // as the columns menu does
     a.sortByColumn(1, Qt::DescendingOrder);
     const QString saved = a.saveConfigStr();
-    QVERIFY(saved.startsWith(QStringLiteral("hpf1:1331:")));
 
     ExposedTable b(new TestModel);
     QVERIFY(b.loadConfigStr(saved));
@@ -393,50 +476,42 @@ void TestStandardHpfTable::configRejects_data()
     QTest::addColumn<bool>("accepted");
 
     const QString good = "hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1";
-    // name, what replaces the part of good named next (or the whole string when that is empty), columns, accepted
-    static const struct
-    {
-        const char *name, *from, *to;
-        int columns;
-        bool accepted;
-    } rows[] = {
-        {"valid", "", "hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1", 4, true},
-        {"unsorted", "", "hpf1:1331:order=0,1,2,3:w=90,91,92,93:vis=1,1,1,1:sort=-1,0", 4, true},
-        {"one column", "", "hpf1:1331:order=0:w=40:vis=1:sort=0,0", 1, true},
-        {"widest column", "w=90,", "w=10000,", 4, true},
-        {"empty", "", "", 4, false},
-        {"garbage", "", "garbage", 4, false},
-        {"another table", "1331", "9999", 4, false},
-        {"table id not a number", "1331", "13x1", 4, false},
-        {"older version", "hpf1", "hpf0", 4, false},
-        {"older table with fewer columns", "", "hpf1:1331:order=0,1,2:w=90,91,92:vis=1,1,1:sort=-1,0", 4, false},
-        {"more columns than the table", "", "hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1", 3, false},
-        {"two layouts joined", "sort=2,1", "sort=2,1;hpf1:1331:order=3,0,1,2:w=90,91,92,93:vis=1,0,1,1:sort=2,1", 4,
-         false},
-        {"semicolon anywhere", "w=90", "w=9;0", 4, false},
-        {"field missing", ":sort=2,1", "", 4, false},
-        {"field too many", "sort=2,1", "sort=2,1:x=1", 4, false},
-        {"fields swapped", "order=3,0,1,2:w=90,91,92,93", "w=90,91,92,93:order=3,0,1,2", 4, false},
-        {"trailing comma", "order=3,0,1,2", "order=3,0,1,2,", 4, false},
-        {"order column past the end", "order=3,0,1,2", "order=4,0,1,2", 4, false},
-        {"order column negative", "order=3,0,1,2", "order=-1,0,1,2", 4, false},
-        {"order column twice", "order=3,0,1,2", "order=3,0,0,2", 4, false},
-        {"zero width", "w=90,91", "w=90,0", 4, false},
-        {"negative width", "w=90,91", "w=90,-91", 4, false},
-        {"width past the widest", "w=90,", "w=10001,", 4, false},
-        {"width beyond int", "w=90,", "w=99999999999,", 4, false},
-        {"width not a number", "w=90,91", "w=90,abc", 4, false},
-        {"visibility not 0 or 1", "vis=1,0", "vis=2,0", 4, false},
-        {"sort column past the end", "sort=2,1", "sort=4,1", 4, false},
-        {"sort column below -1", "sort=2,1", "sort=-2,0", 4, false},
-        {"descending without a column", "sort=2,1", "sort=-1,1", 4, false},
-        {"sort order not 0 or 1", "sort=2,1", "sort=2,2", 4, false},
-        {"sort without order", "sort=2,1", "sort=2", 4, false},
+    // Good with the first text replaced by the second (the whole string when the first is empty).
+    const auto add = [&](const char* name, const QString& from, const QString& to, bool accepted = false,
+                         int columns = 4) {
+        QTest::newRow(name) << (from.isEmpty() ? to : QString(good).replace(from, to)) << columns << accepted;
     };
-    for (const auto& row : rows) {
-        const QString config = *row.from ? QString(good).replace(row.from, row.to) : QString(row.to);
-        QTest::newRow(row.name) << config << row.columns << row.accepted;
-    }
+    add("valid", "", good, true);
+    add("unsorted", "", "hpf1:1331:order=0,1,2,3:w=90,91,92,93:vis=1,1,1,1:sort=-1,0", true);
+    add("one column", "", "hpf1:1331:order=0:w=40:vis=1:sort=0,0", true, 1);
+    add("widest column", "w=90,", "w=10000,", true);
+    add("empty", "", "");
+    add("garbage", "", "garbage");
+    add("another table", "1331", "9999");
+    add("table id not a number", "1331", "13x1");
+    add("older version", "hpf1", "hpf0");
+    add("older table with fewer columns", "", "hpf1:1331:order=0,1,2:w=90,91,92:vis=1,1,1:sort=-1,0");
+    add("more columns than the table", "", good, false, 3);
+    add("two layouts joined", "sort=2,1", "sort=2,1;" + good);
+    add("semicolon anywhere", "w=90", "w=9;0");
+    add("field missing", ":sort=2,1", "");
+    add("field too many", "sort=2,1", "sort=2,1:x=1");
+    add("fields swapped", "order=3,0,1,2:w=90,91,92,93", "w=90,91,92,93:order=3,0,1,2");
+    add("trailing comma", "order=3,0,1,2", "order=3,0,1,2,");
+    add("order column past the end", "order=3,0,1,2", "order=4,0,1,2");
+    add("order column negative", "order=3,0,1,2", "order=-1,0,1,2");
+    add("order column twice", "order=3,0,1,2", "order=3,0,0,2");
+    add("zero width", "w=90,91", "w=90,0");
+    add("negative width", "w=90,91", "w=90,-91");
+    add("width past the widest", "w=90,", "w=10001,");
+    add("width beyond int", "w=90,", "w=99999999999,");
+    add("width not a number", "w=90,91", "w=90,abc");
+    add("visibility not 0 or 1", "vis=1,0", "vis=2,0");
+    add("sort column past the end", "sort=2,1", "sort=4,1");
+    add("sort column below -1", "sort=2,1", "sort=-2,0");
+    add("descending without a column", "sort=2,1", "sort=-1,1");
+    add("sort order not 0 or 1", "sort=2,1", "sort=2,2");
+    add("sort without order", "sort=2,1", "sort=2");
 }
 
 // A string from another table or version, for another number of columns, or not a layout at all
