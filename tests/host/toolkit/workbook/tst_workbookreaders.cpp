@@ -89,7 +89,6 @@ private slots:
     void remembersARefusalForTheFallbackOnly_data();
     void remembersARefusalForTheFallbackOnly();
     void readsACorrectedFileAfresh();
-    void readsPathsWithChineseAndSpaces();
 
 private:
     QTemporaryDir m_dir;
@@ -125,8 +124,8 @@ void TestWorkbookReaders::readsWorkbooks_data()
     for (const char* suffix : {"xlsx", "xls"}) {
         QTest::addRow("a tab and a line break, %s", suffix)
             << QStringLiteral("linebreak.%1").arg(QLatin1String(suffix))
-            << "code,note|000001,tab\there|000002,two\nlines" << "code\tnote|000001\ttab here|000002\ttwo\nlines"
-            << std::vector<int>{1};
+            << "code,note|000001,tab\there|000002,two\nlines"
+            << "code\tnote|000001\ttab here|000002\ttwo\nlines" << std::vector<int>{1};
         QTest::addRow("a wrapped header, a comma and a tab in names, %s", suffix)
             << QStringLiteral("wrapped.%1").arg(QLatin1String(suffix))
             << "交易所,证券代码,证券名称,折算\n比例|SH,600009,上海机场,0.9,0.55|SH,600000,浦发\t银行,0.7"
@@ -137,7 +136,7 @@ void TestWorkbookReaders::readsWorkbooks_data()
 
 // Both readers give the cells' texts, the tab-joined one as lines: a line break stays in its
 // cell's field, a tab becomes a space (the report says on which line), so no cell moves a value
-// into another field.
+// into another field. Paths reach the parsers in the file system's encoding, not as Latin-1.
 void TestWorkbookReaders::readsWorkbooks()
 {
     QFETCH(QString, file);
@@ -145,48 +144,39 @@ void TestWorkbookReaders::readsWorkbooks()
     QFETCH(QString, lines);
     QFETCH(std::vector<int>, tabLines);
 
+    const QString path = m_dir.filePath(QString::fromUtf8("折算率 文件%1.").arg(m_files++) + QFileInfo(file).suffix());
+    QVERIFY(QFile::copy(dataFile(file), path));
     const testsupport::CLogCapture log;
-    QCOMPARE(readLines(dataFile(file)), lines.isNull() ? QString(cells).replace(QLatin1Char(','), QLatin1Char('\t')) : lines);
+    QCOMPARE(readLines(path), lines.isNull() ? QString(cells).replace(QLatin1Char(','), QLatin1Char('\t')) : lines);
     QCOMPARE(standin::lastWorkbookReport().tabLines, tabLines);
-    QCOMPARE(readCells(dataFile(file)), cells);
+    QCOMPARE(readCells(path), cells);
     QCOMPARE(logged(log), QString());
 }
 
 void TestWorkbookReaders::reportsTheSheetRead_data()
 {
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("report"); // sheets, the sheet read, its state, the sheet shown first
+    QTest::addColumn<QString>("logged"); // the tab-joined reader's log line after the path
 
-    const QString hidden = QStringLiteral("3 1 旧折算率 hidden 2 折算率");
+    const QString hidden =
+        QString::fromUtf8("sheet 1 of 3, \"旧折算率\"; warning: sheet 1 \"旧折算率\", the sheet read, is "
+                          "hidden; warning: the workbook opens on sheet 2 \"折算率\", not on the sheet read");
     QTest::newRow("hidden first sheet, opens on the second: xlsx") << "sheets.xlsx" << hidden;
     QTest::newRow("hidden first sheet, opens on the second: xls") << "sheets.xls" << hidden;
-    QTest::newRow("first sheet shown: xlsx") << "openpyxl.xlsx" << QStringLiteral("2 1 折算率 visible 1 折算率");
-    QTest::newRow("first sheet shown: xls") << "xlwt.xls" << QStringLiteral("2 1 折算率 visible 1 折算率");
+    QTest::newRow("first sheet shown: xlsx") << "openpyxl.xlsx" << QString::fromUtf8("sheet 1 of 2, \"折算率\"");
+    QTest::newRow("first sheet shown: xls") << "xlwt.xls" << QString::fromUtf8("sheet 1 of 2, \"折算率\"");
 }
 
-// The first sheet in workbook order is read, whatever is shown first; the report and the log say
-// which, and warn when it is hidden or not the one the workbook opens on.
+// The first sheet in workbook order is read, whatever is shown first; the log says which, and
+// warns when it is hidden or not the one the workbook opens on.
 void TestWorkbookReaders::reportsTheSheetRead()
 {
     QFETCH(QString, file);
-    QFETCH(QString, report);
+    QFETCH(QString, logged);
 
     const testsupport::CLogCapture log;
     QVERIFY(readLines(dataFile(file)) != QLatin1String("refused"));
-    const standin::WorkbookReport r = standin::lastWorkbookReport();
-    const char* states[] = {"visible", "hidden", "veryHidden"};
-    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6")
-                 .arg(r.sheetCount)
-                 .arg(r.sheet)
-                 .arg(r.sheetName, QLatin1String(states[int(r.sheetState)]))
-                 .arg(r.activeSheet)
-                 .arg(r.activeSheetName),
-             report);
-    const QString line = logged(log, false);
-    QVERIFY2(line.contains(r.sheetText()), qPrintable(line));
-    for (const QString& warning : r.sheetWarnings())
-        QVERIFY2(line.contains(warning), qPrintable(line));
-    QCOMPARE(r.sheetWarnings().size(), r.sheetState == standin::ESheetState::Hidden ? 2 : 0);
+    QCOMPARE(::logged(log, false), QStringLiteral("[COdbcExcelReader] open %1: %2").arg(dataFile(file), logged));
 }
 
 void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
@@ -239,12 +229,16 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
         for (const bool descriptor : {false, true}) {
             const QByteArray good = testsupport::zipBytes(
                 testsupport::workbookEntries({{"SH", "600000", "浦发银行", "0.7"}}), stored, descriptor);
-            const int central = good.lastIndexOf(name) - 26, packed = qFromLittleEndian<qint32>(good.constData() + central);
+            const int central = good.lastIndexOf(name) - 26,
+                      packed = qFromLittleEndian<qint32>(good.constData() + central);
             const int local = descriptor ? good.indexOf(name) + name.size() + packed + 8 : good.indexOf(name) - 12;
-            const QList<QPair<const char*, QList<int>>> places{
-                {"local", {local}}, {"central", {central}}, {"both", {local, central}},
-                {"local, size", {local + 4}}, {"central, size", {central + 4}}, {"both, size", {local + 4, central + 4}},
-                {"all", {local, local + 4, central, central + 4}}};
+            const QList<QPair<const char*, QList<int>>> places{{"local", {local}},
+                                                               {"central", {central}},
+                                                               {"both", {local, central}},
+                                                               {"local, size", {local + 4}},
+                                                               {"central, size", {central + 4}},
+                                                               {"both, size", {local + 4, central + 4}},
+                                                               {"all", {local, local + 4, central, central + 4}}};
             for (const auto& place : places) {
                 for (const qint32 delta : {-1, 1}) {
                     QByteArray bytes = good;
@@ -277,12 +271,9 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly()
     CExcelReader cells;
     QVERIFY(cells.init(false));
     QVERIFY(!cells.open(path));
-    QCOMPARE(QString("%1..%2 x %3..%4")
-                 .arg(cells.getSheetStartRow(1))
-                 .arg(cells.getSheetRowCount(1))
-                 .arg(cells.getSheetStartCol(1))
-                 .arg(cells.getSheetColCount(1)),
-             QStringLiteral("1..0 x 1..0"));
+    const std::vector<int> bounds{cells.getSheetStartRow(1), cells.getSheetRowCount(1), cells.getSheetStartCol(1),
+                                  cells.getSheetColCount(1)};
+    QCOMPARE(bounds, (std::vector<int>{1, 0, 1, 0}));
     // Each reader logs the reason; the second is told it without reading the file again.
     const QStringList reasons = logged(log).split(QLatin1Char('\n'));
     QCOMPARE(reasons.size(), 2);
@@ -315,15 +306,10 @@ void TestWorkbookReaders::remembersARefusalForTheFallbackOnly()
     QCOMPARE(readLines(path), QStringLiteral("refused"));
     if (between == QLatin1String("another open"))
         QVERIFY(readLines(dataFile(QStringLiteral("openpyxl.xlsx"))) != QLatin1String("refused"));
-    const auto fallback = [&path] {
-        CExcelReader cells;
-        cells.init(false);
-        cells.open(path);
-    };
     if (between == QLatin1String("another thread"))
-        std::thread(fallback).join();
+        std::thread([&path] { readCells(path); }).join();
     else
-        fallback();
+        readCells(path);
     const QStringList reasons = logged(log).split(QLatin1Char('\n'));
     QCOMPARE(reasons.size(), 2);
     QVERIFY2(reasons[1].contains(QLatin1String("<row> where it does not belong")), qPrintable(reasons[1]));
@@ -355,19 +341,6 @@ void TestWorkbookReaders::readsACorrectedFileAfresh()
         const QString read = readLines(path);
         QCOMPARE(read == QLatin1String("refused") ? -1 : read.count(QLatin1Char('|')), bytes == good ? 2999 : -1);
     }
-}
-
-// Paths reach the parsers in the file system's encoding, not as Latin-1.
-void TestWorkbookReaders::readsPathsWithChineseAndSpaces()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString xlsx = dir.filePath(QString::fromUtf8("折算率 文件.xlsx"));
-    const QString xls = dir.filePath(QString::fromUtf8("折算率 文件.xls"));
-    QVERIFY(QFile::copy(dataFile(QStringLiteral("xlsxwriter.xlsx")), xlsx));
-    QVERIFY(QFile::copy(dataFile(QStringLiteral("xlwt.xls")), xls));
-    QCOMPARE(readCells(xlsx), QString::fromUtf8(kXlsxwriterBook));
-    QVERIFY(readCells(xls).startsWith(QString::fromUtf8("交易所,代码")));
 }
 
 QTEST_MAIN(TestWorkbookReaders)
