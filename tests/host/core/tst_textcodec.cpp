@@ -68,25 +68,27 @@ void TestTextCodec::convert_data()
     QTest::addColumn<bool>("toGbk");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected");
-    const QByteArray fffd("\xEF\xBF\xBD");
-    QTest::newRow("gbk line") << false << QByteArray("SZ,000858,") + kGbkChinese + ",0.7\r\n"
-                              << QByteArray("SZ,000858,") + kUtf8Chinese + ",0.7\r\n";
-    QTest::newRow("FF between pairs") << false << QByteArray("\xD6\xD0\xFF\xCE\xC4")
-                                      << QByteArray("\xE4\xB8\xAD") + fffd + "\xE6\x96\x87";
-    QTest::newRow("cut pair at end") << false << QByteArray("\xD6\xD0\xD6") << QByteArray("\xE4\xB8\xAD") + fffd;
-    // A lead byte followed by a byte that cannot follow it: only the lead is lost.
-    QTest::newRow("bad trail keeps next byte") << false
-                                               << QByteArray("\xD6\x20"
-                                                             "a")
-                                               << fffd + " a";
-    QTest::newRow("outside GB2312") << false << QByteArray("\x81\x40\xFE\x4F")
-                                    << QByteArray("\xE4\xB8\x82\xEF\xA8\xA9");
-    QTest::newRow("four-byte GB18030") << false << QByteArray("\x81\x30\x81\x30") << QByteArray("\xC2\x80");
-    QTest::newRow("to gbk") << true << kUtf8Chinese << kGbkChinese;
-    // An emoji has no GBK form: the whole text stays as it was.
-    QTest::newRow("to gbk, no gbk form") << true << kUtf8Chinese + "\xF0\x9F\x98\x80"
-                                         << kUtf8Chinese + "\xF0\x9F\x98\x80";
-    QTest::newRow("to gbk, not utf8") << true << kGbkChinese << kGbkChinese;
+    const QByteArray fffd("\xEF\xBF\xBD"), emoji("\xF0\x9F\x98\x80");
+    const struct
+    {
+        const char* name;
+        bool toGbk;
+        QByteArray input, expected;
+    } rows[] = {
+        {"gbk line", false, "SZ,000858," + kGbkChinese + ",0.7\r\n", "SZ,000858," + kUtf8Chinese + ",0.7\r\n"},
+        {"FF between pairs", false, "\xD6\xD0\xFF\xCE\xC4", "\xE4\xB8\xAD" + fffd + "\xE6\x96\x87"},
+        {"cut pair at end", false, "\xD6\xD0\xD6", "\xE4\xB8\xAD" + fffd},
+        // A lead byte followed by a byte that cannot follow it: only the lead is lost.
+        {"bad trail keeps next byte", false, "\xD6\x20\x61", fffd + " a"},
+        {"outside GB2312", false, "\x81\x40\xFE\x4F", "\xE4\xB8\x82\xEF\xA8\xA9"},
+        {"four-byte GB18030", false, "\x81\x30\x81\x30", "\xC2\x80"},
+        {"to gbk", true, kUtf8Chinese, kGbkChinese},
+        // An emoji has no GBK form: the whole text stays as it was.
+        {"to gbk, no gbk form", true, kUtf8Chinese + emoji, kUtf8Chinese + emoji},
+        {"to gbk, not utf8", true, kGbkChinese, kGbkChinese},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row.name) << row.toGbk << row.input << row.expected;
 }
 
 // Never fails: a broken GBK byte becomes U+FFFD and reading goes on with the next byte; text
@@ -104,33 +106,30 @@ void TestTextCodec::convert()
 void TestTextCodec::sToQs_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("empty") << QByteArray("");
-    QTest::newRow("code") << QByteArray("600000");
-    QTest::newRow("nul inside") << QByteArray("a\0b", 3);
-    QTest::newRow("chinese") << kUtf8Chinese;
-    QTest::newRow("two-byte") << QByteArray("\xC2\x80"
-                                            "caf\xC3\xA9\xDF\xBF");
-    QTest::newRow("bom first") << QByteArray("\xEF\xBB\xBF") + kUtf8Chinese;
-    QTest::newRow("bom inside") << QByteArray("a\xEF\xBB\xBF"
-                                              "b");
-    QTest::newRow("outside the bmp") << QByteArray("x\xF0\x9F\x98\x80y");
-    QTest::newRow("beyond unicode") << QByteArray("\xF4\x90\x80\x80");
-    QTest::newRow("overlong two-byte") << QByteArray("\xC0\x80"
-                                                     "a");
-    QTest::newRow("overlong three-byte") << QByteArray("\xE0\x9F\xBF");
-    QTest::newRow("smallest three-byte") << QByteArray("\xE0\xA0\x80");
-    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80");
-    QTest::newRow("last before surrogates") << QByteArray("\xED\x9F\xBF");
-    QTest::newRow("non-character FFFF") << QByteArray("\xEF\xBF\xBF");
-    QTest::newRow("U+FFFD itself") << QByteArray("\xEF\xBF\xBD");
-    QTest::newRow("cut at end") << kUtf8Chinese.left(4);
-    QTest::newRow("stray continuation") << QByteArray("a\x80"
-                                                      "b");
-    QTest::newRow("lead then ascii") << QByteArray("\xE4"
-                                                   "ab");
-    QTest::newRow("gbk bytes") << kGbkChinese;
-    QTest::newRow("256 bytes") << QByteArray(256, 'z');
-    QTest::newRow("long chinese") << kUtf8Chinese.repeated(20);
+    const QList<QPair<const char*, QByteArray>> rows{{"empty", ""},
+                                                     {"code", "600000"},
+                                                     {"nul inside", QByteArray("a\0b", 3)},
+                                                     {"chinese", kUtf8Chinese},
+                                                     {"two-byte", "\xC2\x80\x63\x61\x66\xC3\xA9\xDF\xBF"},
+                                                     {"bom first", "\xEF\xBB\xBF" + kUtf8Chinese},
+                                                     {"bom inside", "\x61\xEF\xBB\xBF\x62"},
+                                                     {"outside the bmp", "x\xF0\x9F\x98\x80y"},
+                                                     {"beyond unicode", "\xF4\x90\x80\x80"},
+                                                     {"overlong two-byte", "\xC0\x80\x61"},
+                                                     {"overlong three-byte", "\xE0\x9F\xBF"},
+                                                     {"smallest three-byte", "\xE0\xA0\x80"},
+                                                     {"surrogate", "\xED\xA0\x80"},
+                                                     {"last before surrogates", "\xED\x9F\xBF"},
+                                                     {"non-character FFFF", "\xEF\xBF\xBF"},
+                                                     {"U+FFFD itself", "\xEF\xBF\xBD"},
+                                                     {"cut at end", kUtf8Chinese.left(4)},
+                                                     {"stray continuation", "\x61\x80\x62"},
+                                                     {"lead then ascii", "\xE4\x61\x62"},
+                                                     {"gbk bytes", kGbkChinese},
+                                                     {"256 bytes", QByteArray(256, 'z')},
+                                                     {"long chinese", kUtf8Chinese.repeated(20)}};
+    for (const auto& row : rows)
+        QTest::newRow(row.first) << row.second;
 }
 
 // Every text converts exactly as the library's UTF-8 decoder does, replacements included.
