@@ -5,7 +5,6 @@
 #include "xlsxwriter.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
