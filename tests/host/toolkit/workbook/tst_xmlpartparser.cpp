@@ -22,7 +22,6 @@ const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/m
 const QByteArray kStrict = "http://purl.oclc.org/ooxml/spreadsheetml/main";
 const QByteArray kCompat = "http://schemas.openxmlformats.org/markup-compatibility/2006";
 const QByteArray kPackage = "http://schemas.openxmlformats.org/package/2006/relationships";
-const QByteArray kOffice = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
 // The elements a subclass is handed, as one string: "<name a=v>", "</name>", text; a namespaced
 // attribute as "uri|local". <v> is text only, as the readers hold it; inside <strict> an element
