@@ -2,9 +2,10 @@
 // Writes zip archives for tests and benchmarks: each entry deflated with zlib (or stored), in
 // order, with UTF-8 names. No ZIP64: every entry and the whole archive stay under 4 GiB.
 
+#include "testfiles.h"
+
 #include <QByteArray>
 #include <QDataStream>
-#include <QFile>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -87,9 +88,7 @@ inline QByteArray zipBytes(const ZipEntries& entries, bool stored = false, bool 
 inline bool writeZipFile(const QString& path, const ZipEntries& entries, bool stored = false)
 {
     const QByteArray bytes = zipBytes(entries, stored);
-    QFile file(path);
-    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
+    return !bytes.isEmpty() && writeFile(path, bytes);
 }
 
 } // namespace testsupport
