@@ -29,10 +29,7 @@ const QByteArray kPackage = "http://schemas.openxmlformats.org/package/2006/rela
 class CRecorder : public WB::CXmlPartParser
 {
 public:
-    explicit CRecorder(EXmlVocabulary vocabulary)
-        : CXmlPartParser(QStringLiteral("part.xml"), vocabulary)
-    {
-    }
+    using CXmlPartParser::CXmlPartParser;
     QByteArray events;
 
 protected:
@@ -58,7 +55,7 @@ protected:
 // The events, or "refused: " and the reason, feeding xml cut after each of the given positions.
 QByteArray outcome(const QByteArray& xml, const std::vector<int>& cuts, EXmlVocabulary vocabulary)
 {
-    CRecorder recorder(vocabulary);
+    CRecorder recorder(QStringLiteral("part.xml"), vocabulary);
     int from = 0;
     bool ok = true;
     for (const int cut : cuts) {
