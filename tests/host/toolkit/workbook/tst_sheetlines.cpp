@@ -5,24 +5,20 @@
 
 #include <QtTest>
 
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
 namespace {
 
-struct Cell
-{
-    qint64 row;
-    qint64 column;
-    QString text;
-};
+using Cell = std::tuple<qint64, qint64, QString>; // row, column, text
 
 // The lines joined by "|" and the tab lines, or "refused: " and the reason.
 template <class Sink>
 QString outcome(Sink& sink, const std::vector<Cell>& cells, bool skipFirstRow)
 {
-    for (const Cell& c : cells) {
-        if (!sink.addCell(c.row, c.column, c.text))
+    for (const auto& [row, column, text] : cells) {
+        if (!sink.addCell(row, column, text))
             return QStringLiteral("refused: ") + sink.error();
     }
     if (!sink.finish())

@@ -40,8 +40,7 @@ QString readLines(const QString& path)
 {
     COdbcExcelReader reader;
     QStringList lines;
-    const bool read = reader.open(path, lines, true);
-    return read ? lines.join(QLatin1Char('|')) : QStringLiteral("refused");
+    return reader.open(path, lines, true) ? lines.join(QLatin1Char('|')) : QStringLiteral("refused");
 }
 
 // Reads a workbook as the upload dialog's fallback does: the cell reader's used range, cells
