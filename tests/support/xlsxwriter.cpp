@@ -29,11 +29,9 @@ ZipEntries workbookEntries(const QList<QStringList>& rows)
                        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
     for (int r = 0; r < rows.size(); ++r) {
         sheet += "<row r=\"" + QByteArray::number(r + 1) + "\">";
-        for (int c = 0; c < rows[r].size() && c < 26; ++c) {
-            const QByteArray ref = QByteArray(1, char('A' + c)) + QByteArray::number(r + 1);
-            sheet +=
-                "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + rows[r][c].toHtmlEscaped().toUtf8() + "</t></is></c>";
-        }
+        for (int c = 0; c < rows[r].size() && c < 26; ++c)
+            sheet += "<c r=\"" + QByteArray(1, char('A' + c)) + QByteArray::number(r + 1) +
+                     "\" t=\"inlineStr\"><is><t>" + rows[r][c].toHtmlEscaped().toUtf8() + "</t></is></c>";
         sheet += "</row>";
     }
     sheet += "</sheetData></worksheet>";

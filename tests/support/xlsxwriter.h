@@ -3,10 +3,6 @@
 
 #include "zipwriter.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QPair>
-#include <QString>
 #include <QStringList>
 
 namespace testsupport {

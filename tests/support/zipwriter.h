@@ -2,8 +2,10 @@
 // Writes zip archives for tests and benchmarks: each entry deflated with zlib (or stored), in
 // order, with UTF-8 names. No ZIP64: every entry and the whole archive stay under 4 GiB.
 
+#include "testfiles.h"
+
 #include <QByteArray>
-#include <QFile>
+#include <QDataStream>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -15,17 +17,6 @@ namespace testsupport {
 using ZipEntries = QList<QPair<QString, QByteArray>>;
 
 namespace zipdetail {
-
-inline void put16(QByteArray& out, quint32 v)
-{
-    out.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
-}
-
-inline void put32(QByteArray& out, quint32 v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 // Raw deflate (no zlib header), as zip stores it; false on failure. The output grows as it is
 // made: a highly compressible gigabyte needs no gigabyte of output room.
@@ -54,53 +45,42 @@ inline bool deflateRaw(const QByteArray& data, QByteArray& out)
 // With descriptors, each part's crc and sizes follow its data instead of its local header.
 inline QByteArray zipBytes(const ZipEntries& entries, bool stored = false, bool descriptors = false)
 {
-    using namespace zipdetail;
     QByteArray archive, directory;
+    QDataStream out(&archive, QIODevice::WriteOnly), central(&directory, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    central.setByteOrder(QDataStream::LittleEndian);
     for (const auto& entry : entries) {
         const QByteArray name = entry.first.toUtf8();
         const QByteArray& data = entry.second;
         QByteArray packed;
-        if (!stored && !deflateRaw(data, packed))
+        if (!stored && !zipdetail::deflateRaw(data, packed))
             return QByteArray();
         const QByteArray& body = stored ? data : packed;
         const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size())));
         const quint32 offset = quint32(archive.size());
-        QByteArray header, sizes;
-        put32(sizes, crc);
-        put32(sizes, quint32(body.size()));
-        put32(sizes, quint32(data.size()));
-        put16(header, 20);                                  // version needed
-        put16(header, descriptors ? 0x0808 : 0x0800);       // UTF-8 names, data descriptor
-        put16(header, stored ? 0 : 8);                      // method
-        put32(header, 0);                                   // time and date
-        const int sizesAt = header.size();
-        header += sizes;
-        put16(header, quint32(name.size()));
-        put16(header, 0); // extra
-        put32(archive, 0x04034b50);
-        archive += (descriptors ? QByteArray(header).replace(sizesAt, 12, QByteArray(12, 0)) : header) + name + body;
-        if (descriptors) {
-            put32(archive, 0x08074b50);
-            archive += sizes;
-        }
-        put32(directory, 0x02014b50);
-        put16(directory, 20); // version made by
-        directory += header;
-        put16(directory, 0); // comment
-        put32(directory, 0); // disk, internal attributes
-        put32(directory, 0); // external attributes
-        put32(directory, offset);
-        directory += name;
+        // version needed, flags (UTF-8 names, data descriptor), method, time and date, crc and
+        // sizes, name length, extra length
+        const auto header = [&](QDataStream& to, bool sizes) {
+            to << quint16(20) << quint16(descriptors ? 0x0808 : 0x0800) << quint16(stored ? 0 : 8) << quint32(0);
+            to << (sizes ? crc : 0) << quint32(sizes ? body.size() : 0) << quint32(sizes ? data.size() : 0);
+            to << quint16(name.size()) << quint16(0);
+        };
+        out << quint32(0x04034b50);
+        header(out, !descriptors);
+        out.writeRawData(name.constData(), name.size());
+        out.writeRawData(body.constData(), body.size());
+        if (descriptors)
+            out << quint32(0x08074b50) << crc << quint32(body.size()) << quint32(data.size());
+        central << quint32(0x02014b50) << quint16(20); // version made by
+        header(central, true);
+        // comment length, disk, internal and external attributes, offset
+        central << quint16(0) << quint16(0) << quint16(0) << quint32(0) << offset;
+        central.writeRawData(name.constData(), name.size());
     }
     const quint32 directoryOffset = quint32(archive.size());
-    archive += directory;
-    put32(archive, 0x06054b50);
-    put32(archive, 0); // disks
-    put16(archive, quint32(entries.size()));
-    put16(archive, quint32(entries.size()));
-    put32(archive, quint32(directory.size()));
-    put32(archive, directoryOffset);
-    put16(archive, 0); // comment
+    out.writeRawData(directory.constData(), directory.size());
+    out << quint32(0x06054b50) << quint32(0) << quint16(entries.size()) << quint16(entries.size());
+    out << quint32(directory.size()) << directoryOffset << quint16(0); // directory, comment length
     return archive;
 }
 
@@ -108,9 +88,7 @@ inline QByteArray zipBytes(const ZipEntries& entries, bool stored = false, bool 
 inline bool writeZipFile(const QString& path, const ZipEntries& entries, bool stored = false)
 {
     const QByteArray bytes = zipBytes(entries, stored);
-    QFile file(path);
-    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
+    return !bytes.isEmpty() && writeFile(path, bytes);
 }
 
 } // namespace testsupport

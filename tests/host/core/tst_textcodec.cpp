@@ -5,11 +5,6 @@
 
 namespace {
 
-std::string bytes(const QByteArray& data)
-{
-    return std::string(data.constData(), static_cast<size_t>(data.size()));
-}
-
 // "中文折算率，浦发银行" in both encodings, written out so the test needs no codec to build them.
 const QByteArray kUtf8Chinese = QByteArray("\xE4\xB8\xAD\xE6\x96\x87\xE6\x8A\x98\xE7\xAE\x97\xE7\x8E\x87\xEF\xBC\x8C"
                                            "\xE6\xB5\xA6\xE5\x8F\x91\xE9\x93\xB6\xE8\xA1\x8C");
@@ -60,7 +55,7 @@ void TestTextCodec::isGBKCode()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, gbk);
-    QCOMPARE(utils::isGBKCode(bytes(text)), gbk);
+    QCOMPARE(utils::isGBKCode(text.toStdString()), gbk);
 }
 
 void TestTextCodec::convert_data()
@@ -68,25 +63,21 @@ void TestTextCodec::convert_data()
     QTest::addColumn<bool>("toGbk");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected");
-    const QByteArray fffd("\xEF\xBF\xBD");
-    QTest::newRow("gbk line") << false << QByteArray("SZ,000858,") + kGbkChinese + ",0.7\r\n"
-                              << QByteArray("SZ,000858,") + kUtf8Chinese + ",0.7\r\n";
-    QTest::newRow("FF between pairs") << false << QByteArray("\xD6\xD0\xFF\xCE\xC4")
-                                      << QByteArray("\xE4\xB8\xAD") + fffd + "\xE6\x96\x87";
-    QTest::newRow("cut pair at end") << false << QByteArray("\xD6\xD0\xD6") << QByteArray("\xE4\xB8\xAD") + fffd;
+    const auto add = [](const char* name, bool toGbk, const QByteArray& input, const QByteArray& expected) {
+        QTest::newRow(name) << toGbk << input << expected;
+    };
+    const QByteArray fffd("\xEF\xBF\xBD"), emoji("\xF0\x9F\x98\x80");
+    add("gbk line", false, "SZ,000858," + kGbkChinese + ",0.7\r\n", "SZ,000858," + kUtf8Chinese + ",0.7\r\n");
+    add("FF between pairs", false, "\xD6\xD0\xFF\xCE\xC4", "\xE4\xB8\xAD" + fffd + "\xE6\x96\x87");
+    add("cut pair at end", false, "\xD6\xD0\xD6", "\xE4\xB8\xAD" + fffd);
     // A lead byte followed by a byte that cannot follow it: only the lead is lost.
-    QTest::newRow("bad trail keeps next byte") << false
-                                               << QByteArray("\xD6\x20"
-                                                             "a")
-                                               << fffd + " a";
-    QTest::newRow("outside GB2312") << false << QByteArray("\x81\x40\xFE\x4F")
-                                    << QByteArray("\xE4\xB8\x82\xEF\xA8\xA9");
-    QTest::newRow("four-byte GB18030") << false << QByteArray("\x81\x30\x81\x30") << QByteArray("\xC2\x80");
-    QTest::newRow("to gbk") << true << kUtf8Chinese << kGbkChinese;
+    add("bad trail keeps next byte", false, "\xD6\x20\x61", fffd + " a");
+    add("outside GB2312", false, "\x81\x40\xFE\x4F", "\xE4\xB8\x82\xEF\xA8\xA9");
+    add("four-byte GB18030", false, "\x81\x30\x81\x30", "\xC2\x80");
+    add("to gbk", true, kUtf8Chinese, kGbkChinese);
     // An emoji has no GBK form: the whole text stays as it was.
-    QTest::newRow("to gbk, no gbk form") << true << kUtf8Chinese + "\xF0\x9F\x98\x80"
-                                         << kUtf8Chinese + "\xF0\x9F\x98\x80";
-    QTest::newRow("to gbk, not utf8") << true << kGbkChinese << kGbkChinese;
+    add("to gbk, no gbk form", true, kUtf8Chinese + emoji, kUtf8Chinese + emoji);
+    add("to gbk, not utf8", true, kGbkChinese, kGbkChinese);
 }
 
 // Never fails: a broken GBK byte becomes U+FFFD and reading goes on with the next byte; text
@@ -96,7 +87,7 @@ void TestTextCodec::convert()
     QFETCH(bool, toGbk);
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, expected);
-    std::string text = bytes(input);
+    std::string text = input.toStdString();
     toGbk ? utils::safeUtf82GbkOrigin(text) : utils::safeGbk2Utf8(text);
     QCOMPARE(QByteArray::fromStdString(text), expected);
 }
@@ -108,15 +99,12 @@ void TestTextCodec::sToQs_data()
     QTest::newRow("code") << QByteArray("600000");
     QTest::newRow("nul inside") << QByteArray("a\0b", 3);
     QTest::newRow("chinese") << kUtf8Chinese;
-    QTest::newRow("two-byte") << QByteArray("\xC2\x80"
-                                            "caf\xC3\xA9\xDF\xBF");
-    QTest::newRow("bom first") << QByteArray("\xEF\xBB\xBF") + kUtf8Chinese;
-    QTest::newRow("bom inside") << QByteArray("a\xEF\xBB\xBF"
-                                              "b");
+    QTest::newRow("two-byte") << QByteArray("\xC2\x80\x63\x61\x66\xC3\xA9\xDF\xBF");
+    QTest::newRow("bom first") << "\xEF\xBB\xBF" + kUtf8Chinese;
+    QTest::newRow("bom inside") << QByteArray("\x61\xEF\xBB\xBF\x62");
     QTest::newRow("outside the bmp") << QByteArray("x\xF0\x9F\x98\x80y");
     QTest::newRow("beyond unicode") << QByteArray("\xF4\x90\x80\x80");
-    QTest::newRow("overlong two-byte") << QByteArray("\xC0\x80"
-                                                     "a");
+    QTest::newRow("overlong two-byte") << QByteArray("\xC0\x80\x61");
     QTest::newRow("overlong three-byte") << QByteArray("\xE0\x9F\xBF");
     QTest::newRow("smallest three-byte") << QByteArray("\xE0\xA0\x80");
     QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80");
@@ -124,10 +112,8 @@ void TestTextCodec::sToQs_data()
     QTest::newRow("non-character FFFF") << QByteArray("\xEF\xBF\xBF");
     QTest::newRow("U+FFFD itself") << QByteArray("\xEF\xBF\xBD");
     QTest::newRow("cut at end") << kUtf8Chinese.left(4);
-    QTest::newRow("stray continuation") << QByteArray("a\x80"
-                                                      "b");
-    QTest::newRow("lead then ascii") << QByteArray("\xE4"
-                                                   "ab");
+    QTest::newRow("stray continuation") << QByteArray("\x61\x80\x62");
+    QTest::newRow("lead then ascii") << QByteArray("\xE4\x61\x62");
     QTest::newRow("gbk bytes") << kGbkChinese;
     QTest::newRow("256 bytes") << QByteArray(256, 'z');
     QTest::newRow("long chinese") << kUtf8Chinese.repeated(20);
@@ -138,7 +124,7 @@ void TestTextCodec::sToQs()
 {
     QFETCH(QByteArray, text);
     const QString expected = QString::fromUtf8(text.constData(), text.size());
-    const QString converted = WB::sToQs(bytes(text));
+    const QString converted = WB::sToQs(text.toStdString());
     QCOMPARE(converted, expected);
     QCOMPARE(converted.isNull(), expected.isNull());
 }

@@ -71,14 +71,10 @@ void TestEventDelivery::buttonClickGoesUpTheChain()
     QFETCH(bool, expectedHandled);
 
     QStringList log;
-    WidgetReceiver outer(QStringLiteral("outer"), outerHandles, &log, nullptr);
-    QWidget* mid = nullptr;
-    if (middle == QLatin1String("dialog"))
-        mid = new Receiver<WB::CBaseDialog>(QStringLiteral("middle"), false, &log, &outer);
-    else if (middle == QLatin1String("plain"))
-        mid = new QWidget(&outer);
-    else
-        mid = new WidgetReceiver(QStringLiteral("middle"), middle == QLatin1String("handles"), &log, &outer);
+    WidgetReceiver outer("outer", outerHandles, &log, nullptr);
+    QWidget* mid = middle == QLatin1String("dialog")  ? new Receiver<WB::CBaseDialog>("middle", false, &log, &outer)
+                   : middle == QLatin1String("plain") ? new QWidget(&outer)
+                                                      : new WidgetReceiver("middle", middle == "handles", &log, &outer);
     auto* plain = new QWidget(mid);
     auto* button = new WB::CSmallNormalButton(201, delivers, WB::eBlueButton, plain);
     button->setFixedSize(70, 26);

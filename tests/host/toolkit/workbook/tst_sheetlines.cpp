@@ -5,29 +5,30 @@
 
 #include <QtTest>
 
-#include <functional>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 namespace {
 
-struct Cell
-{
-    qint64 row;
-    qint64 column;
-    QString text;
-};
+using Cell = std::tuple<qint64, qint64, QString>; // row, column, text
 
 // The lines joined by "|" and the tab lines, or "refused: " and the reason.
-QString outcome(WB::ICellSink& sink, const std::vector<Cell>& cells, const std::function<QStringList(std::vector<int>&)>& take)
+template <class Sink>
+QString outcome(Sink& sink, const std::vector<Cell>& cells, bool skipFirstRow)
 {
-    for (const Cell& c : cells) {
-        if (!sink.addCell(c.row, c.column, c.text))
+    for (const auto& [row, column, text] : cells) {
+        if (!sink.addCell(row, column, text))
             return QStringLiteral("refused: ") + sink.error();
     }
     if (!sink.finish())
         return QStringLiteral("refused: ") + sink.error();
     std::vector<int> tabs;
-    const QStringList lines = take(tabs);
+    QStringList lines;
+    if constexpr (std::is_same_v<Sink, WB::CSheetGrid>)
+        lines = sink.tabJoinedLines(skipFirstRow, tabs);
+    else
+        lines = sink.takeLines(tabs);
     QStringList tabText;
     for (const int t : tabs)
         tabText << QString::number(t);
@@ -57,8 +58,8 @@ void TestSheetLines::sameAsTheGrid_data()
     QTest::newRow("a range from B3, a blank row, a tab, ragged rows")
         << sheet << false << "a>>b>|>>>|>c d>>|>>>e tabs 2";
     QTest::newRow("the first row left out") << sheet << true << ">>>|>c d>>|>>>e tabs 1";
-    QTest::newRow("empty texts are no values") << std::vector<Cell>{{1, 1, ""}, {2, 2, "x"}, {2, 3, ""}} << false
-                                               << "x tabs ";
+    QTest::newRow("empty texts are no values")
+        << std::vector<Cell>{{1, 1, ""}, {2, 2, "x"}, {2, 3, ""}} << false << "x tabs ";
     QTest::newRow("nothing") << std::vector<Cell>{} << false << " tabs ";
     QTest::newRow("a line break stays") << std::vector<Cell>{{1, 1, "a\nb"}, {1, 2, "c"}} << false << "a\nb>c tabs ";
     // 300 rows at the last column: 300 fields, where tabs from column A would be millions.
@@ -80,24 +81,16 @@ void TestSheetLines::sameAsTheGrid()
     QFETCH(bool, skipFirstRow);
     QFETCH(QString, expected);
 
-    WB::CSheetGrid grid;
-    const QString fromGrid =
-        outcome(grid, cells, [&](std::vector<int>& tabs) { return grid.tabJoinedLines(skipFirstRow, tabs); });
-    WB::CTabLines lines(skipFirstRow);
-    const QString made = outcome(lines, cells, [&](std::vector<int>& tabs) { return lines.takeLines(tabs); });
-    QCOMPARE(fromGrid, expected);
-    QCOMPARE(made, expected);
+    WB::CSheetGrid grid, sorted;
+    WB::CTabLines lines(skipFirstRow), backwards(skipFirstRow);
+    QCOMPARE(outcome(grid, cells, skipFirstRow), expected);
+    QCOMPARE(outcome(lines, cells, skipFirstRow), expected);
 
     // The same cells backwards: the lines refuse them as out of order, and the grid, which the
     // reader then reads them into, sorts them to the same lines.
     const std::vector<Cell> reversed(cells.rbegin(), cells.rend());
-    WB::CTabLines backwards(skipFirstRow);
-    const QString refused = outcome(backwards, reversed, [&](std::vector<int>& tabs) { return backwards.takeLines(tabs); });
-    WB::CSheetGrid sorted;
-    QCOMPARE(backwards.outOfOrder() ? outcome(sorted, reversed,
-                                              [&](std::vector<int>& tabs) { return sorted.tabJoinedLines(skipFirstRow, tabs); })
-                                    : refused,
-             expected);
+    const QString refused = outcome(backwards, reversed, skipFirstRow);
+    QCOMPARE(backwards.outOfOrder() ? outcome(sorted, reversed, skipFirstRow) : refused, expected);
 }
 
 QTEST_MAIN(TestSheetLines)
