@@ -85,13 +85,10 @@ ToolRun runTool(const QStringList& arguments)
 {
     QProcess tool;
     tool.start(QStringLiteral(PREVIEW_PATH), arguments);
-    ToolRun run;
     if (!tool.waitForFinished(60000))
-        return run;
-    run.exitCode = tool.exitCode();
-    run.out = QString::fromUtf8(tool.readAllStandardOutput());
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
+        return {};
+    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
+            QString::fromUtf8(tool.readAllStandardError())};
 }
 
 // A file of the examples, or for "@none.csv" one in dir whose lines name no security.
@@ -591,13 +588,10 @@ void TestCreditDataPreview::previewNeverWrites()
         QSKIP("a SQLite file's own case");
     QTemporaryDir dir;
     const QString location = newDatabase(dir);
-    QStringList statements;
-    if (database == "foreign") {
-        statements << "CREATE TABLE orders (id INTEGER, item TEXT)"
-                   << "INSERT INTO orders VALUES (1, 'tea')";
-    } else if (database == "previous") {
-        statements = testsupport::previousSchema(pg);
-    }
+    const QStringList statements = database == "previous"  ? testsupport::previousSchema(pg)
+                                   : database == "foreign" ? QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)",
+                                                                         "INSERT INTO orders VALUES (1, 'tea')"}
+                                                           : QStringList();
     const QString name = testsupport::CPgTestServer::databaseOf(location);
     if (pg) {
         QVERIFY(testsupport::CPgTestServer::exec(name, statements));
@@ -658,16 +652,16 @@ void TestCreditDataPreview::passwordNeverShown()
         QVERIFY(testsupport::queryService(service, 12294).error.isSuccess());
     }
     QStringList outputs;
+    QList<ToolRun> runs;
     const QStringList citic{"--broker-name", "中信证券"};
     const QString file = kSource + "/examples/rates_utf8.csv";
     for (const QStringList& args :
-         {QStringList{file, "--changes", "--db", uri} + citic,
-          QStringList{file, "--changes", "--db", uri, "--json"} + citic, QStringList{"--history", "--db", uri} + citic,
-          QStringList{"--history", "--db", uri, "--json"} + citic,
+         {QStringList{file, "--changes", "--db", uri} + citic, QStringList{"--history", "--db", uri} + citic,
           QStringList{"--history", "--db", uri, "--broker-name", "无此券商"},
-          QStringList{"--history", "--db", uri, "--json", "--broker-name", "无此券商"},
-          QStringList{file, "--changes", "--db", wrong, "--json"} + citic}) {
-        const ToolRun run = runTool(args);
+          QStringList{file, "--changes", "--db", wrong} + citic})
+        for (const QString& json : {"--json", ""})
+            runs << runTool(json.isEmpty() ? args : args + QStringList{json});
+    for (const ToolRun& run : runs) {
         QVERIFY2(run.out.contains("credit:***@") || run.err.contains("credit:***@"), qPrintable(run.out + run.err));
         outputs << run.out + run.err;
     }

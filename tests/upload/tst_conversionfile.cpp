@@ -1,5 +1,4 @@
 #include "upload/conversionfile.h"
-#include "upload/uploadrequest.h"
 
 #include "testfiles.h"
 
@@ -28,8 +27,6 @@ class TestConversionFile : public QObject
 private slots:
     void files_data();
     void files();
-    void workbooks_data();
-    void workbooks();
 
 private:
     QTemporaryDir m_dir;
@@ -73,7 +70,8 @@ void TestConversionFile::files_data()
     QTest::newRow("zero bytes xlsx") << "empty.xlsx" << QByteArray() << kEmpty << QStringList();
 }
 
-// A csv is GBK or UTF-8 text split on line feeds alone, every line kept as it stands.
+// A csv is GBK or UTF-8 text split on line feeds alone, every line kept as it stands; any other
+// kind, and a file that cannot be read, ends with a message.
 void TestConversionFile::files()
 {
     QFETCH(QString, name);
@@ -88,40 +86,6 @@ void TestConversionFile::files()
     QTEST(read.message, "message");
     QCOMPARE(read.separator, QStringLiteral(","));
     QTEST(read.lines, "lines");
-}
-
-void TestConversionFile::workbooks_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("firstLines");
-    QTest::addColumn<QString>("sent"); // the request's first two subjects
-
-    const QString examples = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/examples/");
-    QTest::newRow("xlsx") << examples + "rates.xlsx"
-                          << "交易所\t证券代码\t证券名称\t折算率|SSE\t600009\t上海机场\t0.55"
-                          << "600009 上海机场 0.55|600050 中国联通 0.55";
-    QTest::newRow("xls") << examples + "rates.xls"
-                         << "交易所\t证券代码\t证券名称\t折算率|SH\t600004\t白云机场\t0.55"
-                         << "600004 白云机场 0.55|600010 包钢股份 0.5";
-}
-
-// Workbooks go to the tab-joined reader, each field from its own cell.
-void TestConversionFile::workbooks()
-{
-    QFETCH(QString, path);
-    const DVK::ConversionFileLines read = DVK::readConversionFile(path);
-    QCOMPARE(read.message, QString());
-    QCOMPARE(read.separator, QStringLiteral("\t"));
-    QTEST(QStringList(read.lines.mid(0, 2)).join(QLatin1Char('|')), "firstLines");
-    const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(read.lines, read.separator, DVK::UploadBroker());
-    QStringList subjects;
-    for (const auto& s : plan.detail->subjects) {
-        if (subjects.size() < 2)
-            subjects << QStringLiteral("%1 %2 %3")
-                            .arg(QString::fromStdString(s->stockCode), QString::fromStdString(s->stockName))
-                            .arg(s->ratio);
-    }
-    QTEST(subjects.join(QLatin1Char('|')), "sent");
 }
 
 QTEST_MAIN(TestConversionFile)

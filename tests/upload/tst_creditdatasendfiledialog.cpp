@@ -141,26 +141,25 @@ void TestCreditDataSendFileDialog::outcomes_data()
 
     const QByteArray good = "交易所,代码,名称,折算率\r\nSH,600000,浦发银行,0.7\r\n";
     const QStringList accepted{"2 0 1 提示/发送成功"};
-    QTest::newRow("accepted: success message, ends with 1")
-        << "ok.csv" << good << QString() << 0 << accepted << "7 GX 国信证券: 600000 浦发银行 0.7";
-    QTest::newRow("refused by the server: its message, stays open")
-        << "ok.csv" << good << "折算率超出范围" << 0 << QStringList{"2 1 0 提示/折算率超出范围"}
-        << "7 GX 国信证券: 600000 浦发银行 0.7";
-    QTest::newRow("nothing usable: warning, then the same as a server message")
-        << "none.csv" << QByteArray("a,b\nXX,1,x,0.5\n") << QString() << 0
-        << QStringList{"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"} << "";
-    QTest::newRow("refused kind") << "rates.txt" << good << QString() << 0 << QStringList{"2 1 0 提示/文件格式错误"} << "";
-    QTest::newRow("csv, the second broker")
-        << "two.csv" << QByteArray("SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n") << QString() << 1 << accepted
-        << "9 HT 华泰证券: 000858 五粮液 0.6, 830799 艾融软件 0.3";
+    const auto row = [](const char* tag, const QString& file, const QByteArray& content, const QString& serverError,
+                        int choice, const QStringList& boxes, const char* sent) {
+        QTest::newRow(tag) << file << content << serverError << choice << boxes << sent;
+    };
+    row("accepted: success message, ends with 1", "ok.csv", good, "", 0, accepted,
+        "7 GX 国信证券: 600000 浦发银行 0.7");
+    row("refused by the server: its message, stays open", "ok.csv", good, "折算率超出范围", 0,
+        {"2 1 0 提示/折算率超出范围"}, "7 GX 国信证券: 600000 浦发银行 0.7");
+    row("nothing usable: warning, then the same as a server message", "none.csv", "a,b\nXX,1,x,0.5\n", "", 0,
+        {"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"}, "");
+    row("refused kind", "rates.txt", good, "", 0, {"2 1 0 提示/文件格式错误"}, "");
+    row("csv, the second broker", "two.csv", "SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n", "", 1, accepted,
+        "9 HT 华泰证券: 000858 五粮液 0.6, 830799 艾融软件 0.3");
     // A name holding a comma beside its ratio, a tab in another, a header wrapped in its cell.
     const QString data = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/tests/host/toolkit/workbook/data/");
-    QTest::newRow("xlsx with commas, tabs and line breaks in cells, the third broker")
-        << data + "wrapped.xlsx" << QByteArray() << QString() << 2 << accepted
-        << "5 CITIC 中信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7";
-    QTest::newRow("xls with commas, tabs and line breaks in cells, the fourth broker (its id the first's)")
-        << data + "wrapped.xls" << QByteArray() << QString() << 3 << accepted
-        << "7 GX 国信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7";
+    row("xlsx with commas, tabs and line breaks in cells, the third broker", data + "wrapped.xlsx", "", "", 2, accepted,
+        "5 CITIC 中信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7");
+    row("xls with commas, tabs and line breaks in cells, the fourth broker (its id the first's)", data + "wrapped.xls",
+        "", "", 3, accepted, "7 GX 国信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7");
 }
 
 // Each way a send can end: the message the user sees, whether the dialog ends with 1, and the mask
