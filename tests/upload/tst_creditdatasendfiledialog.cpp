@@ -24,11 +24,6 @@ W* child(QWidget* dialog, const char* name)
     return dialog->findChild<W*>(QString::fromLatin1(name));
 }
 
-WB::CLoadingMaskWidget* maskOf(QWidget* dialog)
-{
-    return child<WB::CLoadingMaskWidget>(dialog, "sendFileLoadingMask");
-}
-
 std::vector<rqservice::IDataPtr> brokers()
 {
     return {testsupport::makeBaseInfo(7, "GX", "国信证券", "20240112", "20240105"),
@@ -63,7 +58,6 @@ private slots:
     void init();
     void cleanupTestCase() { standin::setMessageInterceptor(standin::MessageInterceptor()); }
 
-    void brokerList();
     void browseCancelledEmptiesField();
     void outcomes_data();
     void outcomes();
@@ -110,25 +104,6 @@ void TestCreditDataSendFileDialog::send(CCreditDataSendFileDialog& dialog, const
     QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
 }
 
-// Every summary record gives one item in list order (name shown, id as data); others are skipped;
-// the chosen file stays across showings.
-void TestCreditDataSendFileDialog::brokerList()
-{
-    CCreditDataSendFileDialog dialog(nullptr);
-    auto* combo = child<WB::CComboBox>(&dialog, "sendFileBrokerCombo");
-    child<QLineEdit>(&dialog, "sendFileEdit")->setText(QStringLiteral("/tmp/a.csv"));
-    dialog.setBrokerList(brokers());
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i)
-        items << combo->itemText(i) + QLatin1Char('=') + combo->itemData(i, Qt::UserRole).toString();
-    QCOMPARE(items, QStringList({"国信证券=GX", "华泰证券=HT", "中信证券=CITIC", "国信证券=GX"}));
-    QCOMPARE(combo->currentIndex(), 0);
-
-    dialog.setBrokerList({});
-    QCOMPARE(combo->count(), 0);
-    QCOMPARE(child<QLineEdit>(&dialog, "sendFileEdit")->text(), QStringLiteral("/tmp/a.csv"));
-}
-
 // Cancelling the file dialog leaves the field empty, so the next send only says that no file was
 // chosen: no mask, no reading.
 void TestCreditDataSendFileDialog::browseCancelledEmptiesField()
@@ -150,7 +125,7 @@ void TestCreditDataSendFileDialog::browseCancelledEmptiesField()
     QCOMPARE(edit->text(), QString());
     QVERIFY(dialog.handleEvent(5, 402, 0, QString(), nullptr));
     QCOMPARE(m_boxes, QStringList({"0 -1 0 提示/未选择文件"}));
-    QVERIFY(maskOf(&dialog)->isHidden());
+    QVERIFY(child<WB::CLoadingMaskWidget>(&dialog, "sendFileLoadingMask")->isHidden());
     QCoreApplication::processEvents();
     QCOMPARE(reads.count(), 0);
 }
@@ -166,26 +141,25 @@ void TestCreditDataSendFileDialog::outcomes_data()
 
     const QByteArray good = "交易所,代码,名称,折算率\r\nSH,600000,浦发银行,0.7\r\n";
     const QStringList accepted{"2 0 1 提示/发送成功"};
-    QTest::newRow("accepted: success message, ends with 1")
-        << "ok.csv" << good << QString() << 0 << accepted << "7 GX 国信证券: 600000 浦发银行 0.7";
-    QTest::newRow("refused by the server: its message, stays open")
-        << "ok.csv" << good << "折算率超出范围" << 0 << QStringList{"2 1 0 提示/折算率超出范围"}
-        << "7 GX 国信证券: 600000 浦发银行 0.7";
-    QTest::newRow("nothing usable: warning, then the same as a server message")
-        << "none.csv" << QByteArray("a,b\nXX,1,x,0.5\n") << QString() << 0
-        << QStringList{"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"} << "";
-    QTest::newRow("refused kind") << "rates.txt" << good << QString() << 0 << QStringList{"2 1 0 提示/文件格式错误"} << "";
-    QTest::newRow("csv, the second broker")
-        << "two.csv" << QByteArray("SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n") << QString() << 1 << accepted
-        << "9 HT 华泰证券: 000858 五粮液 0.6, 830799 艾融软件 0.3";
+    const auto row = [](const char* tag, const QString& file, const QByteArray& content, const QString& serverError,
+                        int choice, const QStringList& boxes, const char* sent) {
+        QTest::newRow(tag) << file << content << serverError << choice << boxes << sent;
+    };
+    row("accepted: success message, ends with 1", "ok.csv", good, "", 0, accepted,
+        "7 GX 国信证券: 600000 浦发银行 0.7");
+    row("refused by the server: its message, stays open", "ok.csv", good, "折算率超出范围", 0,
+        {"2 1 0 提示/折算率超出范围"}, "7 GX 国信证券: 600000 浦发银行 0.7");
+    row("nothing usable: warning, then the same as a server message", "none.csv", "a,b\nXX,1,x,0.5\n", "", 0,
+        {"1 -1 0 提示/无可用数据", "2 1 0 提示/无可用数据"}, "");
+    row("refused kind", "rates.txt", good, "", 0, {"2 1 0 提示/文件格式错误"}, "");
+    row("csv, the second broker", "two.csv", "SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n", "", 1, accepted,
+        "9 HT 华泰证券: 000858 五粮液 0.6, 830799 艾融软件 0.3");
     // A name holding a comma beside its ratio, a tab in another, a header wrapped in its cell.
     const QString data = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/tests/host/toolkit/workbook/data/");
-    QTest::newRow("xlsx with commas, tabs and line breaks in cells, the third broker")
-        << data + "wrapped.xlsx" << QByteArray() << QString() << 2 << accepted
-        << "5 CITIC 中信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7";
-    QTest::newRow("xls with commas, tabs and line breaks in cells, the fourth broker (its id the first's)")
-        << data + "wrapped.xls" << QByteArray() << QString() << 3 << accepted
-        << "7 GX 国信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7";
+    row("xlsx with commas, tabs and line breaks in cells, the third broker", data + "wrapped.xlsx", "", "", 2, accepted,
+        "5 CITIC 中信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7");
+    row("xls with commas, tabs and line breaks in cells, the fourth broker (its id the first's)", data + "wrapped.xls",
+        "", "", 3, accepted, "7 GX 国信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7");
 }
 
 // Each way a send can end: the message the user sees, whether the dialog ends with 1, and the mask
@@ -211,13 +185,14 @@ void TestCreditDataSendFileDialog::outcomes()
     connect(&dialog, &CCreditDataSendFileDialog::sigSendFileData, &dialog, count, Qt::QueuedConnection);
     connect(&dialog, &CCreditDataSendFileDialog::sigSendCallBack, &dialog, count, Qt::QueuedConnection);
     send(dialog, content.isEmpty() ? file : writeFile(file, content));
-    QCOMPARE(maskOf(&dialog)->attachedTo(), static_cast<QWidget*>(&dialog));
+    QCOMPARE(child<WB::CLoadingMaskWidget>(&dialog, "sendFileLoadingMask")->attachedTo(),
+             static_cast<QWidget*>(&dialog));
 
     QTRY_COMPARE(m_boxes, boxes);
     const int operations = sent.isEmpty() ? 0 : 1;
     QCOMPARE(int(m_service->operations().size()), operations);
     QCOMPARE(dialog.result(), operations && serverError.isEmpty() ? 1 : -1);
-    QVERIFY(maskOf(&dialog)->isHidden());
+    QVERIFY(child<WB::CLoadingMaskWidget>(&dialog, "sendFileLoadingMask")->isHidden());
     // The worker reports exactly once; the server's answer is one more report.
     QTRY_COMPARE(reports, 1 + operations);
     QCoreApplication::processEvents();
@@ -265,8 +240,9 @@ void TestCreditDataSendFileDialog::panelOpensDialogOnce_data()
     QTest::newRow("closed dialog refreshes nothing") << 0 << 0;
 }
 
-// The upload button makes the dialog once, hands it the current brokers before every showing, and
-// an upload that ends with 1 sends one summary query.
+// The upload button makes the dialog once and hands it the current brokers before every showing:
+// every summary record one item in list order (name shown, id as data), others skipped, the chosen
+// file kept. An upload that ends with 1 sends one summary query.
 void TestCreditDataSendFileDialog::panelOpensDialogOnce()
 {
     QFETCH(int, closeWith);
@@ -281,11 +257,15 @@ void TestCreditDataSendFileDialog::panelOpensDialogOnce()
     const int before = m_service->queryCount();
 
     QList<QPointer<QDialog>> seen;
-    QList<int> offered;
+    QStringList offered; // the combo's items and the file, at each showing
     for (int round = 0; round < 2; ++round) {
         whenModal([&](QWidget* modal) {
             seen << qobject_cast<QDialog*>(modal);
-            offered << child<QComboBox>(modal, "sendFileBrokerCombo")->count();
+            auto* combo = child<QComboBox>(modal, "sendFileBrokerCombo");
+            for (int i = 0; i < combo->count(); ++i)
+                offered << combo->itemText(i) + QLatin1Char('=') + combo->itemData(i, Qt::UserRole).toString();
+            offered << child<QLineEdit>(modal, "sendFileEdit")->text();
+            child<QLineEdit>(modal, "sendFileEdit")->setText(QStringLiteral("/tmp/a.csv"));
             qobject_cast<QDialog*>(modal)->done(closeWith);
         });
         QVERIFY(panel.handleEvent(5, 200, 0, QString(), nullptr));
@@ -293,7 +273,8 @@ void TestCreditDataSendFileDialog::panelOpensDialogOnce()
     QCOMPARE(seen.size(), 2);
     QVERIFY(seen.at(0) && seen.at(0) == seen.at(1));
     QCOMPARE(seen.at(0)->parentWidget(), static_cast<QWidget*>(&panel));
-    QCOMPARE(offered, QList<int>({4, 4}));
+    const QStringList items{"国信证券=GX", "华泰证券=HT", "中信证券=CITIC", "国信证券=GX"};
+    QCOMPARE(offered, items + QStringList{QString()} + items + QStringList{"/tmp/a.csv"});
     QCOMPARE(m_service->queryCount() - before, 2 * queries);
 }
 
