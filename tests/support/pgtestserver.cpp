@@ -7,7 +7,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTextStream>
 #include <QVariant>
 #include <QtDebug>
 
@@ -51,12 +50,9 @@ QString CPgTestServer::value(const QString& key)
     QFile file(stateFile());
     if (stateFile().isEmpty() || !file.open(QIODevice::ReadOnly))
         return QString();
-    QTextStream in(&file);
-    const QString prefix = key + QLatin1Char('=');
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size());
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(key + QLatin1Char('=')))
+            return line.mid(key.size() + 1);
     }
     return QString();
 }

@@ -95,7 +95,7 @@ TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
 // their user and rows), as that program made them on the engine, with CITIC and two uploads of it
 // (1: one row of 0.5 on 20240104; 2: two rows, 0.6 and 0.7, on 20240105). On PostgreSQL run as
 // the superuser: the statements first become the database's owner.
-QStringList previousSchema(bool postgres);
+QStringList previousSchema(bool pg);
 
 // "ok", or the failure's message.
 QString outcomeText(const utils::RQError& error);

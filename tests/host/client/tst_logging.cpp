@@ -1,8 +1,7 @@
 // Log lines: levels, formatting, the client's log switch, a record's text on one line, a log
 // that cannot be written.
 #include "embeddeddataservice.h"
-#include "logcapture.h"
-#include "scriptedservice.h"
+#include "hostservice.h"
 #include "servicecalls.h"
 
 #include <QStandardPaths>
@@ -11,10 +10,13 @@
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
+#include <boost/thread/mutex.hpp>
 
 #include <log4cxx/appenderskeleton.h>
 #include <log4cxx/helpers/exception.h>
+#include <log4cxx/helpers/transcoder.h>
 #include <log4cxx/level.h>
+#include <log4cxx/spi/loggingevent.h>
 
 #include <unistd.h>
 
@@ -22,39 +24,66 @@
 #include <cstdio>
 #include <functional>
 
-namespace fulldisk {
+namespace testlog {
 
 // The log4cxx object macros name helpers:: unqualified.
 using namespace log4cxx;
 
-// A log whose disk is full: every line it is given fails.
-class CFullDiskAppender : public log4cxx::AppenderSkeleton
+// Collects the lines given to it as "<level> <message>"; a full one fails every line, as a log
+// on a full disk does.
+class CTestAppender : public log4cxx::AppenderSkeleton
 {
 public:
-    DECLARE_LOG4CXX_OBJECT(CFullDiskAppender)
+    DECLARE_LOG4CXX_OBJECT(CTestAppender)
     BEGIN_LOG4CXX_CAST_MAP()
-    LOG4CXX_CAST_ENTRY(CFullDiskAppender)
+    LOG4CXX_CAST_ENTRY(CTestAppender)
     LOG4CXX_CAST_ENTRY_CHAIN(log4cxx::AppenderSkeleton)
     END_LOG4CXX_CAST_MAP()
 
     void close() override {}
     bool requiresLayout() const override { return false; }
 
+    bool full = false;
     std::atomic<int> attempts{0};
+    mutable boost::mutex mutex; // lines come from service threads too
+    QStringList lines;
 
 protected:
-    void append(const log4cxx::spi::LoggingEventPtr&, log4cxx::helpers::Pool&) override
+    void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override
     {
         ++attempts;
-        throw log4cxx::helpers::IOException(28); // ENOSPC
+        if (full)
+            throw log4cxx::helpers::IOException(28); // ENOSPC
+        LOG4CXX_ENCODE_CHAR(message, event->getRenderedMessage());
+        boost::mutex::scoped_lock lock(mutex);
+        lines << QString::number(event->getLevel()->toInt()) + ' ' + QString::fromStdString(message);
     }
 };
 
-IMPLEMENT_LOG4CXX_OBJECT(CFullDiskAppender)
+IMPLEMENT_LOG4CXX_OBJECT(CTestAppender)
 
-} // namespace fulldisk
+} // namespace testlog
 
 namespace {
+
+// Attaches an appender to the client's standard logger while it lives.
+class CLogCapture
+{
+public:
+    explicit CLogCapture(bool full = false)
+    {
+        appender->full = full;
+        g_RQStdLogger->addAppender(appender);
+    }
+    ~CLogCapture() { g_RQStdLogger->removeAppender(appender); }
+    QStringList lines() const
+    {
+        boost::mutex::scoped_lock lock(appender->mutex);
+        return appender->lines;
+    }
+
+    const std::shared_ptr<testlog::CTestAppender> appender = std::make_shared<testlog::CTestAppender>();
+};
 
 // What the process writes to stderr while work runs.
 QString stderrOf(const std::function<void()>& work)
@@ -108,14 +137,11 @@ void TestLogging::rqStdLogNewWritesAtGivenLevel()
 {
     QFETCH(int, level);
     QFETCH(int, repeat);
-    testsupport::CLogCapture capture;
+    CLogCapture capture;
     const std::string arg(size_t(repeat), 'x');
     rqStdLogNew(g_RQStdLogger, level, "[CTest] value:%d text:%s 中文", 42, arg.c_str());
-    const std::vector<testsupport::CapturedLine> lines = capture.lines();
-    QCOMPARE(lines.size(), size_t(1));
-    QCOMPARE(lines[0].level, level);
-    QCOMPARE(QString::fromStdString(lines[0].message),
-             QString("[CTest] value:42 text:%1 中文").arg(QString::fromStdString(arg)));
+    QCOMPARE(capture.lines(),
+             QStringList{QString("%1 [CTest] value:42 text:%2 中文").arg(level).arg(QString::fromStdString(arg))});
 }
 
 // The service writes its lines at INFO, and only while the client's log switch is on and the
@@ -127,15 +153,13 @@ void TestLogging::serviceLogsOnlyWhenEnabled()
     const auto ask = [&] { QVERIFY(testsupport::queryService(service, 12294).error.isSuccess()); };
     utils::CLogCenter* logCenter = utils::CSingletonT<utils::CLogCenter>::instance();
     {
-        testsupport::CLogCapture capture;
+        CLogCapture capture;
         ask();
-        const std::vector<testsupport::CapturedLine> lines = capture.lines();
-        QVERIFY(!lines.empty());
-        QCOMPARE(lines[0].level, 20000);
-        QCOMPARE(QString::fromStdString(lines[0].message),
-                 QString(R"([CEmbeddedDataService] query:CVoprQueryDataReq{queryType=12294, queryKey=""})"));
+        QVERIFY(!capture.lines().empty());
+        QCOMPARE(capture.lines().first(),
+                 QString(R"(20000 [CEmbeddedDataService] query:CVoprQueryDataReq{queryType=12294, queryKey=""})"));
     }
-    testsupport::CLogCapture capture;
+    CLogCapture capture;
     logCenter->setLogEnabled(false);
     ask();
     logCenter->setLogEnabled(true);
@@ -160,8 +184,7 @@ void TestLogging::recordLogStaysOneLine()
 void TestLogging::failingLogNeitherStopsNorSwallowsAnswers()
 {
     QTemporaryDir dir;
-    auto appender = std::make_shared<fulldisk::CFullDiskAppender>();
-    g_RQStdLogger->addAppender(appender);
+    CLogCapture full(true);
     const QString told = stderrOf([&] {
         for (int i = 0; i < 3; ++i)
             rqStdLogNew(g_RQStdLogger, 20000, "[CTest] line %d on the GUI thread", i);
@@ -169,9 +192,7 @@ void TestLogging::failingLogNeitherStopsNorSwallowsAnswers()
         for (int i = 0; i < 2; ++i)
             QCOMPARE(testsupport::outcomeText(testsupport::queryService(service, 12294).error), QString("ok"));
     });
-    g_RQStdLogger->removeAppender(appender);
-
-    QVERIFY(appender->attempts.load() >= 5); // the lines were tried, on both threads
+    QVERIFY(full.appender->attempts.load() >= 5); // the lines were tried, on both threads
     QCOMPARE(told.count(QStringLiteral("log write failed")), 1);
 }
 

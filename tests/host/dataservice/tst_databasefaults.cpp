@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-
 #include <unistd.h>
 
 using rqservice::CEmbeddedDataService;
@@ -36,11 +35,11 @@ QString upload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65
         service, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(count, ratio))));
 }
 
-// A fresh database with the demo's history, closed again; its history count.
-int freshDatabase(const QString& path)
+// A fresh database with the demo's history, closed again; its history as historyOf tells it.
+QPair<QString, int> freshDatabase(const QString& path)
 {
     CEmbeddedDataService service(path);
-    return historyOf(service).second;
+    return historyOf(service);
 }
 
 // Makes paths unwritable: by mode for an ordinary user; root ignores modes, so the immutable
@@ -98,13 +97,8 @@ void TestDatabaseFaults::readOnly()
 {
     QFETCH(bool, folderToo);
     const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
-    QPair<QString, int> history;
-    {
-        CEmbeddedDataService service(path);
-        history = historyOf(service);
-        QCOMPARE(history.first, QStringLiteral("ok"));
-        QVERIFY(history.second > 0);
-    }
+    const QPair<QString, int> history = freshDatabase(path);
+    QVERIFY2(history.first == QLatin1String("ok") && history.second > 0, qPrintable(history.first));
     const QByteArray before = readFile(path);
 
     QStringList locked{path};
@@ -114,13 +108,10 @@ void TestDatabaseFaults::readOnly()
         makeReadOnly(locked, false);
         QSKIP("running as root on a file system without the immutable attribute (chattr): root writes anyway");
     }
-    QString uploaded;
-    QPair<QString, int> after;
-    {
-        CEmbeddedDataService service(path);
-        after = historyOf(service);
-        uploaded = upload(service);
-    }
+    auto service = std::make_unique<CEmbeddedDataService>(path);
+    const QPair<QString, int> after = historyOf(*service);
+    const QString uploaded = upload(*service);
+    service.reset();
     QVERIFY(makeReadOnly(locked, false));
 
     QCOMPARE(after, history);
@@ -157,7 +148,7 @@ void TestDatabaseFaults::diskFullLeavesNothing()
     } unmount{mount};
 
     const QString path = mount + QStringLiteral("/credit.sqlite");
-    QVERIFY(freshDatabase(path) > 0);
+    QVERIFY(freshDatabase(path).second > 0);
     const QByteArray before = readFile(path);
     // Fill the file system, then give back the room asked for.
     const QString filler = mount + QStringLiteral("/filler");

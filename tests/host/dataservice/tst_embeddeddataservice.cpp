@@ -55,13 +55,11 @@ boost::shared_ptr<rqservice::CVoprCvionRateDetail> detailOf(const QueryOutcome& 
 QStringList detailLines(const QueryOutcome& outcome)
 {
     const auto detail = detailOf(outcome);
-    if (!detail) {
+    if (!detail)
         return {QString::fromStdString("error: " + outcome.error.errorMsg())};
-    }
     QStringList lines;
-    for (const auto& s : detail->subjects) {
+    for (const auto& s : detail->subjects)
         lines << QString::fromStdString(s->toLog());
-    }
     return lines;
 }
 
@@ -76,6 +74,14 @@ QStringList htscLines(const Rows& rows)
         lines << QString::fromStdString(back->toLog());
     }
     return lines;
+}
+
+// An upload of rows for the broker of key ("<number>____<id>"; one that does not parse: broker 0).
+boost::shared_ptr<rqservice::COperateDataReq> uploadFor(const QString& key, const Rows& rows)
+{
+    rqservice::CBrokerKey broker;
+    rqservice::CBrokerKey::parse(key.toStdString(), broker);
+    return uploadRequest(broker.brokerKeyNo, broker.brokerId, rows);
 }
 
 // Runs SQL on the file through a connection of its own, as another program would.
@@ -134,14 +140,13 @@ private:
     // Runs SQL on the service's database as another program would.
     void runOnDatabase(const QStringList& statements)
     {
-        if (onPostgres()) {
+        if (onPostgres())
             QVERIFY(testsupport::CPgTestServer::exec(testsupport::CPgTestServer::databaseOf(m_location), statements));
-            return;
-        }
-        runOnFile(dbPath(), [&](QSqlQuery& q) {
-            for (const QString& sql : statements)
-                QVERIFY2(q.exec(sql), qPrintable(sql));
-        });
+        else
+            runOnFile(dbPath(), [&](QSqlQuery& q) {
+                for (const QString& sql : statements)
+                    QVERIFY2(q.exec(sql), qPrintable(sql));
+            });
     }
     // The database as another program sees it: its tables and columns on the server, its bytes
     // (and any journal beside them) in a file.
@@ -190,9 +195,8 @@ void TestEmbeddedDataService::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QLocale::setDefault(QLocale::c());
-    if (onPostgres() && !testsupport::CPgTestServer::available()) {
+    if (onPostgres() && !testsupport::CPgTestServer::available())
         QFAIL("CREDITDATA_TEST_ENGINE=postgresql needs the server of tests/pg/pgcluster.sh (PGTEST_STATE)");
-    }
 }
 
 void TestEmbeddedDataService::init()
@@ -223,12 +227,8 @@ void TestEmbeddedDataService::summaryOneRecordPerBroker_data()
 void TestEmbeddedDataService::summaryOneRecordPerBroker()
 {
     QFETCH(QStringList, uploads);
-    for (const QString& key : uploads) {
-        rqservice::CBrokerKey broker;
-        QVERIFY(rqservice::CBrokerKey::parse(key.toStdString(), broker));
-        QVERIFY(
-            operateService(*m_service, uploadRequest(broker.brokerKeyNo, broker.brokerId, sampleRows())).isSuccess());
-    }
+    for (const QString& key : uploads)
+        QVERIFY(operateService(*m_service, uploadFor(key, sampleRows())).isSuccess());
     const QueryOutcome outcome = queryService(*m_service, 12294);
     QVERIFY2(outcome.error.isSuccess(), outcome.error.errorMsg().c_str());
     const QString trading = CEmbeddedDataService::tradingDay(QDate::currentDate()).toString("yyyyMMdd");
@@ -380,15 +380,13 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious_data()
 
     const QString citic("1____CITIC");
     QTest::newRow("unknown query type") << 1 << 0 << "" << QVariantList() << QStringList{"不支持的查询类型: 1"};
-    for (const char* key : {"7___ABC", "2147483648____A", "-____A", " 1____A"}) {
+    for (const char* key : {"7___ABC", "2147483648____A", "-____A", " 1____A"})
         QTest::addRow("malformed key \"%s\"", key)
             << 12295 << 0 << key << QVariantList() << QStringList{"查询条件格式错误"};
-    }
     // The broker key reads back unchanged in the message; the id keeps a fifth underscore.
-    for (const char* key : {"7____ABC", "0____", "1_____CITIC"}) {
+    for (const char* key : {"7____ABC", "0____", "1_____CITIC"})
         QTest::addRow("unknown broker \"%s\"", key)
             << 12295 << 0 << key << QVariantList() << QStringList{QString("未找到券商: ") + key};
-    }
     QTest::newRow("upload, unknown id with -1")
         << 12295 << 2 << "-1____NOPE" << QVariantList{0.5} << QStringList{"未找到券商: -1____NOPE"};
     QTest::newRow("upload, number and id of different brokers")
@@ -424,25 +422,20 @@ void TestEmbeddedDataService::rejectedRequestKeepsPrevious()
         Rows rows = sampleRows();
         rows.resize(size_t(ratios.size()));
         for (int i = 0; i < ratios.size(); ++i) {
-            if (ratios[i].isValid()) {
+            if (ratios[i].isValid())
                 rows[size_t(i)]->ratio = ratios[i].toDouble();
-            } else {
+            else
                 rows[size_t(i)].reset();
-            }
         }
-        rqservice::CBrokerKey broker;
-        QVERIFY(rqservice::CBrokerKey::parse(key.toStdString(), broker));
-        boost::shared_ptr<rqservice::COperateDataReq> request =
-            uploadRequest(broker.brokerKeyNo, broker.brokerId, rows);
+        const auto request = uploadFor(key, rows);
         request->dataType = type;
         request->operateType = operateType;
         error = operateService(*m_service, request);
     }
     QVERIFY(!error.isSuccess());
     const QString message = QString::fromStdString(error.errorMsg());
-    for (const QString& part : messageParts) {
+    for (const QString& part : messageParts)
         QVERIFY2(message.contains(part), qPrintable(message));
-    }
     QCOMPARE(state(), before);
 }
 
@@ -454,25 +447,23 @@ void TestEmbeddedDataService::unstorableTextRefused_data()
     QTest::newRow("NUL in a name") << "name" << QByteArray("坏名\0字", 10)
                                    << "第2条 (证券代码 000858) 的证券名称含有无法保存的字符: 空字符";
     QTest::newRow("NUL in a code") << "code" << QByteArray("坏\0", 4) << "第2条的证券代码含有无法保存的字符: 空字符";
-    QTest::newRow("unpaired surrogate in a name")
-        << "name" << QByteArray("坏名\xED\xA0\x80") << "证券名称含有无法保存的字符: 不成对的代理字符";
-    QTest::newRow("UTF-8 cut short in an exchange")
-        << "exchange" << QByteArray("坏\xE6\x89") << "交易所含有无法保存的字符: 无效的 UTF-8 编码";
     QTest::newRow("NUL in the broker id") << "broker" << QByteArray("坏\0", 4) << "券商代码含有无法保存的字符: 空字符";
-    QTest::newRow("low surrogate in a name") << "name" << QByteArray("坏\xED\xBF\xBF") << "不成对的代理字符";
-    // Every other ill-formed UTF-8 form, in a name.
-    static const char* const invalid[][2] = {
-        {"overlong NUL", "\xC0\x80"},
-        {"overlong three bytes", "\xE0\x80\x80"},
-        {"beyond U+10FFFF", "\xF4\x90\x80\x80"},
-        {"cut short before more text", "\xE6\x89"
-                                       "A"},
-        {"stray continuation byte", "\x80"},
-        {"a byte no UTF-8 has", "\xF8\x88\x80\x80\x80"},
+    const char* const utf8 = "证券名称含有无法保存的字符: 无效的 UTF-8 编码";
+    // name, field, text, reason
+    const char* const rows[][4] = {
+        {"unpaired surrogate in a name", "name", "坏名\xED\xA0\x80", "证券名称含有无法保存的字符: 不成对的代理字符"},
+        {"UTF-8 cut short in an exchange", "exchange", "坏\xE6\x89", "交易所含有无法保存的字符: 无效的 UTF-8 编码"},
+        {"low surrogate in a name", "name", "坏\xED\xBF\xBF", "不成对的代理字符"},
+        // Every other ill-formed UTF-8 form, in a name.
+        {"overlong NUL", "name", "坏\xC0\x80", utf8},
+        {"overlong three bytes", "name", "坏\xE0\x80\x80", utf8},
+        {"beyond U+10FFFF", "name", "坏\xF4\x90\x80\x80", utf8},
+        {"cut short before more text", "name", "坏\xE6\x89" "A", utf8},
+        {"stray continuation byte", "name", "坏\x80", utf8},
+        {"a byte no UTF-8 has", "name", "坏\xF8\x88\x80\x80\x80", utf8},
     };
-    for (const auto& form : invalid)
-        QTest::newRow(form[0]) << "name" << QByteArray("坏") + form[1]
-                               << "证券名称含有无法保存的字符: 无效的 UTF-8 编码";
+    for (const auto& r : rows)
+        QTest::newRow(r[0]) << QString(r[1]) << QByteArray(r[2]) << QString(r[3]);
 }
 
 // Text an engine cannot store as it is is refused alike on every engine, by line and field and
@@ -501,9 +492,8 @@ void TestEmbeddedDataService::unstorableTextRefused()
 // writes again once the fault is gone.
 void TestEmbeddedDataService::failedRowLosesNothing()
 {
-    if (onPostgres()) {
+    if (onPostgres())
         QSKIP("SQLite's own faults; the server's are in tst_service_postgres");
-    }
     const auto before = state();
     runOnDatabase({"CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN NEW.line_no = 3 BEGIN "
                    "SELECT RAISE(ABORT, 'disk I/O error'); END"});
@@ -667,19 +657,19 @@ void TestEmbeddedDataService::heldByAnotherProgram_data()
     QTest::addColumn<QString>("hold");     // what the other program (sqlite3 or psql) runs and keeps open
     QTest::addColumn<QString>("read");     // the summary's outcome, or part of its message
     QTest::addColumn<QString>("uploaded"); // a pattern of the upload's message
-    const QString late = QStringLiteral("数据库未在 1 秒内应答, 未做任何改动");
-    const QString busy = QStringLiteral("占用|未在 2 秒内应答");
-    QTest::newRow("SQLite: exclusive transaction") << "BEGIN EXCLUSIVE;"
-                                                   << "占用" << busy;
-    QTest::newRow("SQLite: write transaction") << "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');"
-                                               << "ok 6" << busy;
-    QTest::newRow("SQLite: reader at commit") << "BEGIN; SELECT count(*) FROM ratios;"
-                                              << "ok 6" << busy;
-    QTest::newRow("PostgreSQL: a reader's share lock on the ratios") << "BEGIN; LOCK TABLE ratios IN SHARE MODE;"
-                                                                     << "ok 6"
-                                                                     << "保存上传数据失败";
-    QTest::newRow("PostgreSQL: a table locked whole")
-        << "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;" << late << "保存上传数据失败";
+    const char* const busy = "占用|未在 2 秒内应答";
+    // name, hold, read, uploaded
+    const char* const rows[][4] = {
+        {"SQLite: exclusive transaction", "BEGIN EXCLUSIVE;", "占用", busy},
+        {"SQLite: write transaction", "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');", "ok 6", busy},
+        {"SQLite: reader at commit", "BEGIN; SELECT count(*) FROM ratios;", "ok 6", busy},
+        {"PostgreSQL: a reader's share lock on the ratios", "BEGIN; LOCK TABLE ratios IN SHARE MODE;", "ok 6",
+         "保存上传数据失败"},
+        {"PostgreSQL: a table locked whole", "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;",
+         "数据库未在 1 秒内应答, 未做任何改动", "保存上传数据失败"},
+    };
+    for (const auto& held : rows)
+        QTest::newRow(held[0]) << QString(held[1]) << QString(held[2]) << QString(held[3]);
 }
 
 // While another program holds the database past a call's time limit, a query reads or says

@@ -57,9 +57,8 @@ private:
 void TestPostgresDataService::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    if (!CPgTestServer::available()) {
+    if (!CPgTestServer::available())
         QFAIL("needs the server of tests/pg/pgcluster.sh (PGTEST_STATE)");
-    }
 }
 
 void TestPostgresDataService::init()
@@ -72,9 +71,8 @@ void TestPostgresDataService::cleanup()
 {
     // A fault case that failed half-way must not leave the server frozen or down for the next one.
     CPgTestServer::control(QStringLiteral("thaw"));
-    if (CPgTestServer::scalar(QStringLiteral("postgres"), QStringLiteral("SELECT 1")) != QLatin1String("1")) {
+    if (CPgTestServer::scalar(QStringLiteral("postgres"), QStringLiteral("SELECT 1")) != QLatin1String("1"))
         QVERIFY(CPgTestServer::control(QStringLiteral("resume")));
-    }
 }
 
 // While large uploads go in, every read of the detail is one upload whole: the old one or a new one.
@@ -96,9 +94,8 @@ void TestPostgresDataService::readerSeesWholeUploads()
         seen.insert(shown);
     }
     writer.waitIdle();
-    for (const auto& u : uploads) {
+    for (const auto& u : uploads)
         QVERIFY2(u->error.isSuccess(), u->error.errorMsg().c_str());
-    }
     QCOMPARE(citicDetail(reader), whole.last());
     QVERIFY(!seen.isEmpty());
 }
@@ -275,19 +272,11 @@ void TestPostgresDataService::accountsKeepToTheirRights()
     const QString prefix = QStringLiteral("r%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     QProcess admin;
     admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList args{"-h",
-                     CPgTestServer::socketDir(),
-                     "-U",
-                     "postgres",
-                     "-d",
-                     "postgres",
-                     "-q",
-                     "-f",
-                     QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql")};
-    for (const QString& set :
-         QStringList{"db=" + prefix, "owner=" + prefix + "_owner", "owner_password=o1", "uploader=" + prefix + "_up",
-                     "uploader_password=u1", "viewer=" + prefix + "_view", "viewer_password=v1"})
-        args << "-v" << set;
+    QStringList args{"-h", CPgTestServer::socketDir(), "-U", "postgres", "-d", "postgres", "-q"};
+    args << "-f" << QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql") << "-v" << "db=" + prefix;
+    for (const char* role : {"owner=%1_owner", "owner_password=o1", "uploader=%1_up", "uploader_password=u1",
+                             "viewer=%1_view", "viewer_password=v1"})
+        args << "-v" << QString(role).replace("%1", prefix);
     admin.start(psql, args);
     QVERIFY(admin.waitForFinished(60000));
     QCOMPARE(admin.exitCode(), 0);
