@@ -111,7 +111,6 @@ class TestEmbeddedDataService : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
 
     void summaryOneRecordPerBroker_data();
     void summaryOneRecordPerBroker();
@@ -201,17 +200,12 @@ void TestEmbeddedDataService::initTestCase()
 
 void TestEmbeddedDataService::init()
 {
+    m_service.reset(); // before its database goes
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
     m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : m_dir->filePath("credit.sqlite");
     QVERIFY(!m_location.isEmpty());
     m_service.reset(new CEmbeddedDataService(m_location));
-}
-
-void TestEmbeddedDataService::cleanup()
-{
-    m_service.reset();
-    m_dir.reset();
 }
 
 void TestEmbeddedDataService::summaryOneRecordPerBroker_data()
@@ -243,10 +237,10 @@ void TestEmbeddedDataService::summaryOneRecordPerBroker()
                      .arg(QString::fromStdString(key), QString::fromStdString(info->lastUploadDate))
                      .arg(standin::uploadId(*info));
         const auto history = testsupport::historyOf(*m_service, key, 1).history.uploads;
+        const rqservice::UploadEntry last = history.empty() ? rqservice::UploadEntry() : history.front();
         latest << QStringLiteral("%1 %2 %3")
-                      .arg(QString::fromStdString(key),
-                           history.empty() ? QString() : QString::fromStdString(history.front().date))
-                      .arg(history.empty() ? 0 : history.front().id);
+                      .arg(QString::fromStdString(key), QString::fromStdString(last.date))
+                      .arg(last.id);
     }
     QCOMPARE(shown, latest);
     QCOMPARE(shown.size(), 6); // the demo's brokers, each once
@@ -458,7 +452,7 @@ void TestEmbeddedDataService::unstorableTextRefused_data()
         {"overlong NUL", "name", "坏\xC0\x80", utf8},
         {"overlong three bytes", "name", "坏\xE0\x80\x80", utf8},
         {"beyond U+10FFFF", "name", "坏\xF4\x90\x80\x80", utf8},
-        {"cut short before more text", "name", "坏\xE6\x89" "A", utf8},
+        {"cut short before more text", "name", "坏\xE6\x89\x41", utf8},
         {"stray continuation byte", "name", "坏\x80", utf8},
         {"a byte no UTF-8 has", "name", "坏\xF8\x88\x80\x80\x80", utf8},
     };
