@@ -1,7 +1,8 @@
 // Log lines: levels, formatting, the client's log switch, a record's text on one line, a log
 // that cannot be written.
 #include "embeddeddataservice.h"
-#include "hostservice.h"
+#include "logcapture.h"
+#include "scriptedservice.h"
 #include "servicecalls.h"
 
 #include <QStandardPaths>
@@ -10,80 +11,15 @@
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
-#include <boost/thread/mutex.hpp>
 
-#include <log4cxx/appenderskeleton.h>
-#include <log4cxx/helpers/exception.h>
-#include <log4cxx/helpers/transcoder.h>
 #include <log4cxx/level.h>
-#include <log4cxx/spi/loggingevent.h>
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <functional>
 
-namespace testlog {
-
-// The log4cxx object macros name helpers:: unqualified.
-using namespace log4cxx;
-
-// Collects the lines given to it as "<level> <message>"; a full one fails every line, as a log
-// on a full disk does.
-class CTestAppender : public log4cxx::AppenderSkeleton
-{
-public:
-    DECLARE_LOG4CXX_OBJECT(CTestAppender)
-    BEGIN_LOG4CXX_CAST_MAP()
-    LOG4CXX_CAST_ENTRY(CTestAppender)
-    LOG4CXX_CAST_ENTRY_CHAIN(log4cxx::AppenderSkeleton)
-    END_LOG4CXX_CAST_MAP()
-
-    void close() override {}
-    bool requiresLayout() const override { return false; }
-
-    bool full = false;
-    std::atomic<int> attempts{0};
-    mutable boost::mutex mutex; // lines come from service threads too
-    QStringList lines;
-
-protected:
-    void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override
-    {
-        ++attempts;
-        if (full)
-            throw log4cxx::helpers::IOException(28); // ENOSPC
-        LOG4CXX_ENCODE_CHAR(message, event->getRenderedMessage());
-        boost::mutex::scoped_lock lock(mutex);
-        lines << QString::number(event->getLevel()->toInt()) + ' ' + QString::fromStdString(message);
-    }
-};
-
-IMPLEMENT_LOG4CXX_OBJECT(CTestAppender)
-
-} // namespace testlog
-
 namespace {
-
-// Attaches an appender to the client's standard logger while it lives.
-class CLogCapture
-{
-public:
-    explicit CLogCapture(bool full = false)
-    {
-        appender->full = full;
-        g_RQStdLogger->addAppender(appender);
-    }
-    ~CLogCapture() { g_RQStdLogger->removeAppender(appender); }
-    QStringList lines() const
-    {
-        boost::mutex::scoped_lock lock(appender->mutex);
-        return appender->lines;
-    }
-
-    const std::shared_ptr<testlog::CTestAppender> appender = std::make_shared<testlog::CTestAppender>();
-};
 
 // What the process writes to stderr while work runs.
 QString stderrOf(const std::function<void()>& work)
@@ -129,11 +65,14 @@ private slots:
     {
         QFETCH(int, level);
         QFETCH(int, repeat);
-        CLogCapture capture;
+        testsupport::CLogCapture capture;
         const std::string arg(size_t(repeat), 'x');
         rqStdLogNew(g_RQStdLogger, level, "[CTest] value:%d text:%s 中文", 42, arg.c_str());
-        QCOMPARE(capture.lines(),
-                 QStringList{QString("%1 [CTest] value:42 text:%2 中文").arg(level).arg(QString::fromStdString(arg))});
+        const std::vector<testsupport::CapturedLine> lines = capture.lines();
+        QCOMPARE(lines.size(), size_t(1));
+        QCOMPARE(lines[0].level, level);
+        QCOMPARE(QString::fromStdString(lines[0].message),
+                 QString("[CTest] value:42 text:%1 中文").arg(QString::fromStdString(arg)));
     }
 
     // The service writes its lines at INFO, and only while the client's log switch is on and the
@@ -145,13 +84,15 @@ private slots:
         const auto ask = [&] { QVERIFY(testsupport::queryService(service, 12294).error.isSuccess()); };
         utils::CLogCenter* logCenter = utils::CSingletonT<utils::CLogCenter>::instance();
         {
-            CLogCapture capture;
+            testsupport::CLogCapture capture;
             ask();
-            QVERIFY(!capture.lines().empty());
-            QCOMPARE(capture.lines().first(),
-                     QString(R"(20000 [CEmbeddedDataService] query:CVoprQueryDataReq{queryType=12294, queryKey=""})"));
+            const std::vector<testsupport::CapturedLine> lines = capture.lines();
+            QVERIFY(!lines.empty());
+            QCOMPARE(lines[0].level, 20000);
+            QCOMPARE(QString::fromStdString(lines[0].message),
+                     QString(R"([CEmbeddedDataService] query:CVoprQueryDataReq{queryType=12294, queryKey=""})"));
         }
-        CLogCapture capture;
+        testsupport::CLogCapture capture;
         logCenter->setLogEnabled(false);
         ask();
         logCenter->setLogEnabled(true);
@@ -176,7 +117,7 @@ private slots:
     void failingLogNeitherStopsNorSwallowsAnswers()
     {
         QTemporaryDir dir;
-        CLogCapture full(true);
+        testsupport::CLogCapture full(true);
         const QString told = stderrOf([&] {
             for (int i = 0; i < 3; ++i)
                 rqStdLogNew(g_RQStdLogger, 20000, "[CTest] line %d on the GUI thread", i);
@@ -184,7 +125,7 @@ private slots:
             for (int i = 0; i < 2; ++i)
                 QCOMPARE(testsupport::outcomeText(testsupport::queryService(service, 12294).error), QString("ok"));
         });
-        QVERIFY(full.appender->attempts.load() >= 5); // the lines were tried, on both threads
+        QVERIFY(full.lines().size() >= 5); // the lines were tried, on both threads
         QCOMPARE(told.count(QStringLiteral("log write failed")), 1);
     }
 };
