@@ -9,8 +9,6 @@
 
 namespace testsupport {
 
-namespace {
-
 // The log4cxx object macros name helpers:: unqualified.
 using namespace log4cxx;
 
@@ -43,33 +41,24 @@ protected:
 
 IMPLEMENT_LOG4CXX_OBJECT(CCaptureAppender)
 
-} // namespace
-
-struct CLogCapture::Private
-{
-    std::shared_ptr<CCaptureAppender> appender = std::make_shared<CCaptureAppender>();
-};
-
 CLogCapture::CLogCapture(bool full)
-    : d(new Private)
+    : m_appender(std::make_shared<CCaptureAppender>())
 {
-    d->appender->full = full;
-    if (g_RQStdLogger) {
-        g_RQStdLogger->addAppender(d->appender);
-    }
+    m_appender->full = full;
+    if (g_RQStdLogger)
+        g_RQStdLogger->addAppender(m_appender);
 }
 
 CLogCapture::~CLogCapture()
 {
-    if (g_RQStdLogger) {
-        g_RQStdLogger->removeAppender(d->appender);
-    }
+    if (g_RQStdLogger)
+        g_RQStdLogger->removeAppender(m_appender);
 }
 
 std::vector<CapturedLine> CLogCapture::lines() const
 {
-    boost::mutex::scoped_lock lock(d->appender->mutex);
-    return d->appender->lines;
+    boost::mutex::scoped_lock lock(m_appender->mutex);
+    return m_appender->lines;
 }
 
 } // namespace testsupport

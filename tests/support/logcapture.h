@@ -24,8 +24,7 @@ public:
     std::vector<CapturedLine> lines() const;
 
 private:
-    struct Private;
-    std::unique_ptr<Private> d;
+    const std::shared_ptr<class CCaptureAppender> m_appender;
 };
 
 } // namespace testsupport

@@ -16,11 +16,6 @@ namespace testsupport {
 
 namespace {
 
-QString stateFile()
-{
-    return qEnvironmentVariable("PGTEST_STATE");
-}
-
 // Runs work on a superuser connection of its own to database, closed afterwards.
 bool withAdmin(const QString& database, const std::function<bool(QSqlQuery&)>& work)
 {
@@ -47,13 +42,13 @@ bool withAdmin(const QString& database, const std::function<bool(QSqlQuery&)>& w
 
 QString CPgTestServer::value(const QString& key)
 {
-    QFile file(stateFile());
-    if (stateFile().isEmpty() || !file.open(QIODevice::ReadOnly))
+    const QString state = qEnvironmentVariable("PGTEST_STATE");
+    QFile file(state);
+    if (state.isEmpty() || !file.open(QIODevice::ReadOnly))
         return QString();
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
         if (line.startsWith(key + QLatin1Char('=')))
             return line.mid(key.size() + 1);
-    }
     return QString();
 }
 
@@ -118,7 +113,7 @@ bool CPgTestServer::control(const QString& action)
     const QString script = QStringLiteral(SOURCE_DIR_FOR_TESTS "/tests/pg/pgcluster.sh");
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QStringLiteral("bash"), {script, action, stateFile()});
+    process.start(QStringLiteral("bash"), {script, action, qEnvironmentVariable("PGTEST_STATE")});
     return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 

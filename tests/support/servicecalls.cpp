@@ -27,9 +27,8 @@ QueryOutcome queryService(rqservice::CEmbeddedDataService& service, int type, co
     });
     // waitIdle() returns after the callback ran, so the outcome is complete and visible here.
     service.waitIdle();
-    if (outcome->second != 1) {
+    if (outcome->second != 1)
         return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), {}};
-    }
     return outcome->first;
 }
 
@@ -61,9 +60,8 @@ boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std
 SubjectRows uniformRows(int count, double ratio)
 {
     SubjectRows rows;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         rows.push_back(makeSubject(-1, "", "上交所", "600000", "浦发银行", ratio));
-    }
     return rows;
 }
 
@@ -103,6 +101,21 @@ ScopedTimeouts::~ScopedTimeouts()
     standin::setServiceTimeouts(m_saved);
 }
 
+namespace {
+
+// One answer, set on whichever thread gives it.
+struct Answer
+{
+    std::atomic<bool> done{false};
+    QString text;
+    void set(const QString& outcome)
+    {
+        text = outcome;
+        done.store(true); // publishes text
+    }
+};
+
+// Starts a call that sets its answer; waits for it, then for the service's thread to be free.
 TimedCall timedCall(rqservice::CEmbeddedDataService& service,
                     const std::function<void(const boost::shared_ptr<Answer>&)>& start)
 {
@@ -119,6 +132,8 @@ TimedCall timedCall(rqservice::CEmbeddedDataService& service,
     timed.busyAfterMs = clock.elapsed();
     return timed;
 }
+
+} // namespace
 
 TimedCall timedSummary(rqservice::CEmbeddedDataService& service)
 {
@@ -176,9 +191,8 @@ QString citicDetail(rqservice::CEmbeddedDataService& service)
     const auto detail = outcome.records.size() == 1
                             ? boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(outcome.records.front())
                             : nullptr;
-    if (!outcome.error.isSuccess() || !detail) {
+    if (!outcome.error.isSuccess() || !detail)
         return QStringLiteral("error: ") + QString::fromStdString(outcome.error.errorMsg());
-    }
     std::set<double> ratios;
     for (const auto& s : detail->subjects)
         ratios.insert(s->ratio);

@@ -18,14 +18,7 @@
 #include <atomic>
 #include <stdexcept>
 
-namespace {
-
-DVK::CVoprClientCenter* centre()
-{
-    return utils::CSingletonT<DVK::CVoprClientCenter>::instance();
-}
-
-} // namespace
+using Centre = utils::CSingletonT<DVK::CVoprClientCenter>;
 
 // Receives answers the way the panel does: the callback, off the GUI thread, only hands the
 // records (or the failure's message) over to the GUI thread.
@@ -38,7 +31,7 @@ public:
         auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
         request->queryType = type;
         request->queryKey = key;
-        centre()->getClientByName("")->queryData_async(
+        Centre::instance()->getClientByName("")->queryData_async(
             request,
             [this](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int, bson::BSONObj) {
                 ++callbacks;
@@ -177,7 +170,7 @@ private slots:
         QCOMPARE(receiver.messages, message.isEmpty() ? QStringList() : QStringList{message});
 
         std::atomic<int> operateCalls{0}, operateFailures{0};
-        centre()->operateData_async(
+        Centre::instance()->operateData_async(
             boost::make_shared<rqservice::COperateDataReq>(),
             [&](const utils::RQError& error, bson::BSONObj) {
                 operateFailures += !error.isSuccess();
@@ -202,12 +195,13 @@ private slots:
             return int(QMessageBox::Ok);
         });
         QWidget parent;
-        centre()->showServerMsgCallBack(DVK::eServerCallbackMsgSuccess, true, &parent, "提示", "发送成功", true, false);
+        Centre::instance()->showServerMsgCallBack(DVK::eServerCallbackMsgSuccess, true, &parent, "提示", "发送成功",
+                                                  true, false);
         QCOMPARE(shown, QStringList{"1 0 1 发送成功 1"});
         // Asked from a service thread: shown later, on the GUI thread.
         boost::thread worker([&parent] {
-            centre()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, &parent, "提示", "late", true,
-                                            false);
+            Centre::instance()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, &parent, "提示", "late",
+                                                      true, false);
         });
         worker.join();
         QTRY_COMPARE(shown.size(), 2);

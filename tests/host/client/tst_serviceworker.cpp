@@ -46,9 +46,8 @@ private slots:
         std::atomic<int> ran{0};
         {
             CServiceWorker worker("shutdown", 60000);
-            for (int i = 0; i < 5; ++i) {
+            for (int i = 0; i < 5; ++i)
                 worker.post([&ran] { ++ran; });
-            }
         }
         QCOMPARE(ran.load(), 5);
     }

@@ -229,11 +229,10 @@ private slots:
         QTest::addColumn<QString>("uploaded"); // the upload's outcome: "ok" or part of the message
         const QString noRight = QStringLiteral("无权上传: 该数据库账号只能查询, 未做任何改动");
         const QString notMade = QStringLiteral("请先用数据库所有者账号打开一次");
-        QTest::newRow("owner, new database") << "owner" << false << "ok"
-                                             << "ok";
-        QTest::newRow("uploader") << "uploader" << true << "ok"
-                                  << "ok";
-        QTest::newRow("viewer") << "viewer" << true << "ok" << noRight;
+        const QString ok("ok");
+        QTest::newRow("owner, new database") << "owner" << false << ok << ok;
+        QTest::newRow("uploader") << "uploader" << true << ok << ok;
+        QTest::newRow("viewer") << "viewer" << true << ok << noRight;
         QTest::newRow("uploader, before the tables exist") << "uploader" << false << notMade << notMade;
         QTest::newRow("viewer, before the tables exist") << "viewer" << false << notMade << notMade;
     }
