@@ -1,14 +1,13 @@
 #include "logcapture.h"
 
 #include <log4cxx/appenderskeleton.h>
+#include <log4cxx/helpers/exception.h>
 #include <log4cxx/helpers/transcoder.h>
 #include <log4cxx/spi/loggingevent.h>
 
 #include <boost/thread/mutex.hpp>
 
 namespace testsupport {
-
-namespace {
 
 // The log4cxx object macros name helpers:: unqualified.
 using namespace log4cxx;
@@ -27,6 +26,7 @@ public:
 
     mutable boost::mutex mutex; // lines are appended from service threads
     std::vector<CapturedLine> lines;
+    bool full = false;
 
 protected:
     void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override
@@ -34,37 +34,31 @@ protected:
         LOG4CXX_ENCODE_CHAR(message, event->getRenderedMessage());
         boost::mutex::scoped_lock lock(mutex);
         lines.push_back(CapturedLine{event->getLevel()->toInt(), message});
+        if (full)
+            throw log4cxx::helpers::IOException(28); // ENOSPC
     }
 };
 
 IMPLEMENT_LOG4CXX_OBJECT(CCaptureAppender)
 
-} // namespace
-
-struct CLogCapture::Private
+CLogCapture::CLogCapture(bool full)
+    : m_appender(std::make_shared<CCaptureAppender>())
 {
-    std::shared_ptr<CCaptureAppender> appender = std::make_shared<CCaptureAppender>();
-};
-
-CLogCapture::CLogCapture()
-    : d(new Private)
-{
-    if (g_RQStdLogger) {
-        g_RQStdLogger->addAppender(d->appender);
-    }
+    m_appender->full = full;
+    if (g_RQStdLogger)
+        g_RQStdLogger->addAppender(m_appender);
 }
 
 CLogCapture::~CLogCapture()
 {
-    if (g_RQStdLogger) {
-        g_RQStdLogger->removeAppender(d->appender);
-    }
+    if (g_RQStdLogger)
+        g_RQStdLogger->removeAppender(m_appender);
 }
 
 std::vector<CapturedLine> CLogCapture::lines() const
 {
-    boost::mutex::scoped_lock lock(d->appender->mutex);
-    return d->appender->lines;
+    boost::mutex::scoped_lock lock(m_appender->mutex);
+    return m_appender->lines;
 }
 
 } // namespace testsupport

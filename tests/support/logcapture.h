@@ -18,13 +18,13 @@ struct CapturedLine
 class CLogCapture
 {
 public:
-    CLogCapture();  // attaches to g_RQStdLogger
+    // Attaches to g_RQStdLogger; a full one keeps each line, then fails it as a log on a full disk does.
+    explicit CLogCapture(bool full = false);
     ~CLogCapture(); // detaches
     std::vector<CapturedLine> lines() const;
 
 private:
-    struct Private;
-    std::unique_ptr<Private> d;
+    const std::shared_ptr<class CCaptureAppender> m_appender;
 };
 
 } // namespace testsupport

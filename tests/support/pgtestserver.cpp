@@ -7,7 +7,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTextStream>
 #include <QVariant>
 #include <QtDebug>
 
@@ -16,11 +15,6 @@
 namespace testsupport {
 
 namespace {
-
-QString stateFile()
-{
-    return qEnvironmentVariable("PGTEST_STATE");
-}
 
 // Runs work on a superuser connection of its own to database, closed afterwards.
 bool withAdmin(const QString& database, const std::function<bool(QSqlQuery&)>& work)
@@ -48,16 +42,13 @@ bool withAdmin(const QString& database, const std::function<bool(QSqlQuery&)>& w
 
 QString CPgTestServer::value(const QString& key)
 {
-    QFile file(stateFile());
-    if (stateFile().isEmpty() || !file.open(QIODevice::ReadOnly))
+    const QString state = qEnvironmentVariable("PGTEST_STATE");
+    QFile file(state);
+    if (state.isEmpty() || !file.open(QIODevice::ReadOnly))
         return QString();
-    QTextStream in(&file);
-    const QString prefix = key + QLatin1Char('=');
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size());
-    }
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
+        if (line.startsWith(key + QLatin1Char('=')))
+            return line.mid(key.size() + 1);
     return QString();
 }
 
@@ -122,7 +113,7 @@ bool CPgTestServer::control(const QString& action)
     const QString script = QStringLiteral(SOURCE_DIR_FOR_TESTS "/tests/pg/pgcluster.sh");
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QStringLiteral("bash"), {script, action, stateFile()});
+    process.start(QStringLiteral("bash"), {script, action, qEnvironmentVariable("PGTEST_STATE")});
     return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 

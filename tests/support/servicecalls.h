@@ -64,18 +64,6 @@ private:
 // How late past its limit a call may be answered on a busy machine.
 const int kAnswerSlackMs = 2000;
 
-// One answer, set on whichever thread gives it.
-struct Answer
-{
-    std::atomic<bool> done{false};
-    QString text;
-    void set(const QString& outcome)
-    {
-        text = outcome;
-        done.store(true); // publishes text
-    }
-};
-
 struct TimedCall
 {
     QString outcome;
@@ -83,10 +71,8 @@ struct TimedCall
     qint64 busyAfterMs = 0; // the service's thread, from the answer on
 };
 
-// Starts a call that sets its answer; waits for it, then for the service's thread to be free.
-TimedCall timedCall(rqservice::CEmbeddedDataService& service,
-                    const std::function<void(const boost::shared_ptr<Answer>&)>& start);
-// The same for a summary query and for an upload.
+// A summary query and an upload, timed: each waits for its answer, then for the service's
+// thread to be free.
 TimedCall timedSummary(rqservice::CEmbeddedDataService& service);
 TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
                       const boost::shared_ptr<rqservice::COperateDataReq>& request);
@@ -95,7 +81,7 @@ TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
 // their user and rows), as that program made them on the engine, with CITIC and two uploads of it
 // (1: one row of 0.5 on 20240104; 2: two rows, 0.6 and 0.7, on 20240105). On PostgreSQL run as
 // the superuser: the statements first become the database's owner.
-QStringList previousSchema(bool postgres);
+QStringList previousSchema(bool pg);
 
 // "ok", or the failure's message.
 QString outcomeText(const utils::RQError& error);

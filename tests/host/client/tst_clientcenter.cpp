@@ -18,14 +18,7 @@
 #include <atomic>
 #include <stdexcept>
 
-namespace {
-
-DVK::CVoprClientCenter* centre()
-{
-    return utils::CSingletonT<DVK::CVoprClientCenter>::instance();
-}
-
-} // namespace
+using Centre = utils::CSingletonT<DVK::CVoprClientCenter>;
 
 // Receives answers the way the panel does: the callback, off the GUI thread, only hands the
 // records (or the failure's message) over to the GUI thread.
@@ -38,7 +31,7 @@ public:
         auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
         request->queryType = type;
         request->queryKey = key;
-        centre()->getClientByName("")->queryData_async(
+        Centre::instance()->getClientByName("")->queryData_async(
             request,
             [this](const utils::RQError& error, const std::vector<rqservice::IDataPtr>& records, int, bson::BSONObj) {
                 ++callbacks;
@@ -58,38 +51,26 @@ public:
     QStringList messages;
 };
 
-// A backend that breaks the rules in one way or another.
+// A backend that breaks the rules in the way its fault names.
 class CFaultyBackend : public standin::IServiceBackend
 {
 public:
-    enum Fault
-    {
-        ThrowsStdException,
-        ThrowsOther,
-        AnswersTwice,
-        AnswersOnCallersThread,
-        AnswersThenThrows
-    };
-    explicit CFaultyBackend(Fault fault)
+    explicit CFaultyBackend(const QString& fault)
         : m_fault(fault)
     {
     }
 
     void query(const boost::shared_ptr<rqservice::CVoprQueryDataReq>&, const DVK::QueryCallback& callback) override
     {
-        if (m_fault == ThrowsStdException) {
+        if (m_fault == "throws")
             throw std::runtime_error("connection reset");
-        }
-        if (m_fault == ThrowsOther) {
+        if (m_fault == "throws other")
             throw 42;
-        }
         callback(utils::RQError(), {}, 0, bson::BSONObj());
-        if (m_fault == AnswersTwice) {
+        if (m_fault == "twice")
             callback(utils::RQError::failure("second"), {}, 0, bson::BSONObj());
-        }
-        if (m_fault == AnswersThenThrows) {
+        if (m_fault == "then throws")
             throw std::runtime_error("late");
-        }
     }
     void operate(const boost::shared_ptr<rqservice::COperateDataReq>&, const DVK::OperateCallback&) override
     {
@@ -97,7 +78,7 @@ public:
     }
 
 private:
-    Fault m_fault;
+    const QString m_fault;
 };
 
 class TestClientCenter : public QObject
@@ -105,138 +86,131 @@ class TestClientCenter : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        // Before anything touched the client centre: loading the host library registered the type.
+        QCOMPARE(QMetaType::type("std::vector<rqservice::IDataPtr>"), qMetaTypeId<std::vector<rqservice::IDataPtr>>());
+        QStandardPaths::setTestModeEnabled(true);
+    }
 
-    void answersArriveOnceOffTheCallersThread();
-    void faultyBackendStillAnswersOnce_data();
-    void faultyBackendStillAnswersOnce();
-    void serverMessagesShownOnTheGuiThread();
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        QVERIFY(m_dir->isValid());
+        standin::setDatabasePath(m_dir->filePath("centre.sqlite"));
+    }
+
+    void cleanup()
+    {
+        standin::setBackend(standin::IServiceBackendPtr());
+        standin::setDatabasePath(QString());
+        standin::setLatencyMs(0);
+        standin::setMessageInterceptor(standin::MessageInterceptor());
+        m_dir.reset();
+    }
+
+    // Several queries in flight, answered with the demo's latency, each once, from a service thread.
+    void answersArriveOnceOffTheCallersThread()
+    {
+        standin::setLatencyMs(150);
+        QElapsedTimer timer;
+        timer.start();
+        CAnswerReceiver receiver;
+        receiver.ask(12294);
+        receiver.ask(12295, "1____CITIC");
+        receiver.ask(12295, "7___bad");
+
+        QTRY_COMPARE(receiver.answers(), size_t(3));
+        QVERIFY2(timer.elapsed() >= 150, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(receiver.callbacks.load(), 3);
+        QVERIFY(receiver.offGuiThread);
+        QCOMPARE(receiver.received.size(), size_t(2));
+        QCOMPARE(receiver.received[0].size(), size_t(6)); // one per demo broker
+        QCOMPARE(receiver.received[1].size(), size_t(1));
+        QVERIFY2(receiver.messages.size() == 1 && receiver.messages[0].startsWith("查询条件格式错误"),
+                 qPrintable(receiver.messages.join('\n')));
+    }
+
+    void faultyBackendStillAnswersOnce_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message"); // of the failure; empty for a success
+        // name, fault, message
+        const char* const rows[][3] = {
+            {"throws std::exception", "throws", "服务调用失败: connection reset"},
+            {"throws something else", "throws other", "服务调用失败: 未知错误"},
+            {"answers twice", "twice", ""},
+            {"answers on the caller's thread", "on caller", ""},
+            {"answers, then throws", "then throws", ""},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]);
+    }
+
+    // Whatever the backend does, the caller hears back exactly once and never on its own thread.
+    void faultyBackendStillAnswersOnce()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        standin::setBackend(boost::make_shared<CFaultyBackend>(fault));
+
+        CAnswerReceiver receiver;
+        receiver.ask(12294);
+        QTRY_COMPARE(receiver.answers(), size_t(1));
+        // Answers moved off the caller's thread go through one FIFO thread: once a later request's
+        // answer is in, a stray second answer to the first would be in too.
+        standin::setBackend(boost::make_shared<CFaultyBackend>("on caller"));
+        CAnswerReceiver sentinel;
+        sentinel.ask(12294);
+        QTRY_COMPARE(sentinel.received.size(), size_t(1));
+        QCoreApplication::processEvents();
+        QCOMPARE(receiver.callbacks.load(), 1);
+        QCOMPARE(receiver.answers(), size_t(1));
+        QVERIFY(receiver.offGuiThread);
+        QCOMPARE(receiver.messages, message.isEmpty() ? QStringList() : QStringList{message});
+
+        std::atomic<int> operateCalls{0}, operateFailures{0};
+        Centre::instance()->operateData_async(
+            boost::make_shared<rqservice::COperateDataReq>(),
+            [&](const utils::RQError& error, bson::BSONObj) {
+                operateFailures += !error.isSuccess();
+                ++operateCalls;
+            },
+            0);
+        QTRY_COMPARE(operateCalls.load(), 1);
+        QCOMPARE(operateFailures.load(), 1);
+    }
+
+    // Server messages are shown in a box, always on the GUI thread.
+    void serverMessagesShownOnTheGuiThread()
+    {
+        QStringList shown; // kind, server type, success, text, whether on the GUI thread
+        standin::setMessageInterceptor([&](const standin::MessageRecord& record) {
+            shown << QString("%1 %2 %3 %4 %5")
+                         .arg(int(record.kind) == int(standin::MessageRecord::ServerMessage))
+                         .arg(record.serverType)
+                         .arg(record.success)
+                         .arg(record.text)
+                         .arg(QThread::currentThread() == qApp->thread());
+            return int(QMessageBox::Ok);
+        });
+        QWidget parent;
+        Centre::instance()->showServerMsgCallBack(DVK::eServerCallbackMsgSuccess, true, &parent, "提示", "发送成功",
+                                                  true, false);
+        QCOMPARE(shown, QStringList{"1 0 1 发送成功 1"});
+        // Asked from a service thread: shown later, on the GUI thread.
+        boost::thread worker([&parent] {
+            Centre::instance()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, &parent, "提示", "late",
+                                                      true, false);
+        });
+        worker.join();
+        QTRY_COMPARE(shown.size(), 2);
+        QCOMPARE(shown[1], QString("1 1 0 late 1"));
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-void TestClientCenter::initTestCase()
-{
-    // Before anything touched the client centre: loading the host library registered the type.
-    const int id = QMetaType::type("std::vector<rqservice::IDataPtr>");
-    QVERIFY(id != QMetaType::UnknownType);
-    QCOMPARE(id, qMetaTypeId<std::vector<rqservice::IDataPtr>>());
-    QStandardPaths::setTestModeEnabled(true);
-}
-
-void TestClientCenter::init()
-{
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(m_dir->isValid());
-    standin::setBackend(standin::IServiceBackendPtr());
-    standin::setDatabasePath(m_dir->filePath("centre.sqlite"));
-}
-
-void TestClientCenter::cleanup()
-{
-    standin::setBackend(standin::IServiceBackendPtr());
-    standin::setDatabasePath(QString());
-    standin::setLatencyMs(0);
-    standin::setCaptureMessages(false);
-    standin::setMessageInterceptor(standin::MessageInterceptor());
-    m_dir.reset();
-}
-
-// Several queries in flight, answered with the demo's latency, each once, from a service thread.
-void TestClientCenter::answersArriveOnceOffTheCallersThread()
-{
-    standin::setLatencyMs(150);
-    QElapsedTimer timer;
-    timer.start();
-    CAnswerReceiver receiver;
-    receiver.ask(12294);
-    receiver.ask(12295, "1____CITIC");
-    receiver.ask(12295, "7___bad");
-
-    QTRY_COMPARE(receiver.answers(), size_t(3));
-    QVERIFY2(timer.elapsed() >= 150, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(receiver.callbacks.load(), 3);
-    QVERIFY(receiver.offGuiThread);
-    QCOMPARE(receiver.received.size(), size_t(2));
-    QCOMPARE(receiver.received[0].size(), size_t(6)); // one per demo broker
-    QCOMPARE(receiver.received[1].size(), size_t(1));
-    QVERIFY2(receiver.messages.size() == 1 && receiver.messages[0].startsWith("查询条件格式错误"),
-             qPrintable(receiver.messages.join('\n')));
-}
-
-void TestClientCenter::faultyBackendStillAnswersOnce_data()
-{
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<QString>("message"); // of the failure; empty for a success
-    QTest::newRow("throws std::exception")
-        << int(CFaultyBackend::ThrowsStdException) << "服务调用失败: connection reset";
-    QTest::newRow("throws something else") << int(CFaultyBackend::ThrowsOther) << "服务调用失败: 未知错误";
-    QTest::newRow("answers twice") << int(CFaultyBackend::AnswersTwice) << "";
-    QTest::newRow("answers on the caller's thread") << int(CFaultyBackend::AnswersOnCallersThread) << "";
-    QTest::newRow("answers, then throws") << int(CFaultyBackend::AnswersThenThrows) << "";
-}
-
-// Whatever the backend does, the caller hears back exactly once and never on its own thread.
-void TestClientCenter::faultyBackendStillAnswersOnce()
-{
-    QFETCH(int, fault);
-    QFETCH(QString, message);
-    standin::setBackend(boost::make_shared<CFaultyBackend>(static_cast<CFaultyBackend::Fault>(fault)));
-
-    CAnswerReceiver receiver;
-    receiver.ask(12294);
-    QTRY_COMPARE(receiver.answers(), size_t(1));
-    // Answers moved off the caller's thread go through one FIFO thread: once a later request's
-    // answer is in, a stray second answer to the first would be in too.
-    standin::setBackend(boost::make_shared<CFaultyBackend>(CFaultyBackend::AnswersOnCallersThread));
-    CAnswerReceiver sentinel;
-    sentinel.ask(12294);
-    QTRY_COMPARE(sentinel.received.size(), size_t(1));
-    QCoreApplication::processEvents();
-    QCOMPARE(receiver.callbacks.load(), 1);
-    QCOMPARE(receiver.answers(), size_t(1));
-    QVERIFY(receiver.offGuiThread);
-    QCOMPARE(receiver.messages, message.isEmpty() ? QStringList() : QStringList{message});
-
-    std::atomic<int> operateCalls{0}, operateFailures{0};
-    centre()->operateData_async(
-        boost::make_shared<rqservice::COperateDataReq>(),
-        [&](const utils::RQError& error, bson::BSONObj) {
-            operateFailures += !error.isSuccess();
-            ++operateCalls;
-        },
-        0);
-    QTRY_COMPARE(operateCalls.load(), 1);
-    QCOMPARE(operateFailures.load(), 1);
-}
-
-// Server messages are shown in a box, always on the GUI thread.
-void TestClientCenter::serverMessagesShownOnTheGuiThread()
-{
-    QStringList shown; // kind, server type, success, text, whether on the GUI thread
-    standin::setMessageInterceptor([&](const standin::MessageRecord& record) {
-        shown << QString("%1 %2 %3 %4 %5")
-                     .arg(int(record.kind) == int(standin::MessageRecord::ServerMessage))
-                     .arg(record.serverType)
-                     .arg(record.success)
-                     .arg(record.text)
-                     .arg(QThread::currentThread() == qApp->thread());
-        return int(QMessageBox::Ok);
-    });
-    QWidget parent;
-    centre()->showServerMsgCallBack(DVK::eServerCallbackMsgSuccess, true, &parent, "提示", "发送成功", true, false);
-    QCOMPARE(shown, QStringList{"1 0 1 发送成功 1"});
-    // Asked from a service thread: shown later, on the GUI thread.
-    boost::thread worker([&parent] {
-        centre()->showServerMsgCallBack(DVK::eServerCallbackMsgFailure, false, &parent, "提示", "late", true, false);
-    });
-    worker.join();
-    QTRY_COMPARE(shown.size(), 2);
-    QCOMPARE(shown[1], QString("1 1 0 late 1"));
-}
 
 QTEST_MAIN(TestClientCenter)
 #include "tst_clientcenter.moc"

@@ -12,47 +12,12 @@
 
 #include <boost/make_shared.hpp>
 
-#include <log4cxx/appenderskeleton.h>
-#include <log4cxx/helpers/exception.h>
 #include <log4cxx/level.h>
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <functional>
-
-namespace fulldisk {
-
-// The log4cxx object macros name helpers:: unqualified.
-using namespace log4cxx;
-
-// A log whose disk is full: every line it is given fails.
-class CFullDiskAppender : public log4cxx::AppenderSkeleton
-{
-public:
-    DECLARE_LOG4CXX_OBJECT(CFullDiskAppender)
-    BEGIN_LOG4CXX_CAST_MAP()
-    LOG4CXX_CAST_ENTRY(CFullDiskAppender)
-    LOG4CXX_CAST_ENTRY_CHAIN(log4cxx::AppenderSkeleton)
-    END_LOG4CXX_CAST_MAP()
-
-    void close() override {}
-    bool requiresLayout() const override { return false; }
-
-    std::atomic<int> attempts{0};
-
-protected:
-    void append(const log4cxx::spi::LoggingEventPtr&, log4cxx::helpers::Pool&) override
-    {
-        ++attempts;
-        throw log4cxx::helpers::IOException(28); // ENOSPC
-    }
-};
-
-IMPLEMENT_LOG4CXX_OBJECT(CFullDiskAppender)
-
-} // namespace fulldisk
 
 namespace {
 
@@ -80,100 +45,90 @@ class TestLogging : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void rqStdLogNewWritesAtGivenLevel_data();
-    void rqStdLogNewWritesAtGivenLevel();
-    void serviceLogsOnlyWhenEnabled();
-    void recordLogStaysOneLine();
-    void failingLogNeitherStopsNorSwallowsAnswers();
-};
-
-void TestLogging::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(g_RQStdLogger);
-    g_RQStdLogger->setLevel(log4cxx::Level::getInfo());
-}
-
-void TestLogging::rqStdLogNewWritesAtGivenLevel_data()
-{
-    QTest::addColumn<int>("level");
-    QTest::addColumn<int>("repeat"); // length of the %s argument
-    QTest::newRow("info") << 20000 << 5;
-    QTest::newRow("error, long line") << 40000 << 20000;
-}
-
-// printf-style formatting, any length, written at the level asked for.
-void TestLogging::rqStdLogNewWritesAtGivenLevel()
-{
-    QFETCH(int, level);
-    QFETCH(int, repeat);
-    testsupport::CLogCapture capture;
-    const std::string arg(size_t(repeat), 'x');
-    rqStdLogNew(g_RQStdLogger, level, "[CTest] value:%d text:%s 中文", 42, arg.c_str());
-    const std::vector<testsupport::CapturedLine> lines = capture.lines();
-    QCOMPARE(lines.size(), size_t(1));
-    QCOMPARE(lines[0].level, level);
-    QCOMPARE(QString::fromStdString(lines[0].message),
-             QString("[CTest] value:42 text:%1 中文").arg(QString::fromStdString(arg)));
-}
-
-// The service writes its lines at INFO, and only while the client's log switch is on and the
-// logger takes INFO.
-void TestLogging::serviceLogsOnlyWhenEnabled()
-{
-    QTemporaryDir dir;
-    rqservice::CEmbeddedDataService service(dir.filePath("log.sqlite"));
-    const auto ask = [&] { QVERIFY(testsupport::queryService(service, 12294).error.isSuccess()); };
-    utils::CLogCenter* logCenter = utils::CSingletonT<utils::CLogCenter>::instance();
+    void initTestCase()
     {
-        testsupport::CLogCapture capture;
-        ask();
-        const std::vector<testsupport::CapturedLine> lines = capture.lines();
-        QVERIFY(!lines.empty());
-        QCOMPARE(lines[0].level, 20000);
-        QCOMPARE(QString::fromStdString(lines[0].message),
-                 QString(R"([CEmbeddedDataService] query:CVoprQueryDataReq{queryType=12294, queryKey=""})"));
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(g_RQStdLogger);
+        g_RQStdLogger->setLevel(log4cxx::Level::getInfo());
     }
-    testsupport::CLogCapture capture;
-    logCenter->setLogEnabled(false);
-    ask();
-    logCenter->setLogEnabled(true);
-    g_RQStdLogger->setLevel(log4cxx::Level::getWarn());
-    ask();
-    g_RQStdLogger->setLevel(log4cxx::Level::getInfo());
-    QVERIFY(capture.lines().empty());
-}
 
-// A record's text field logs on one line, quotes and line breaks escaped.
-void TestLogging::recordLogStaysOneLine()
-{
-    auto query = boost::make_shared<rqservice::CVoprQueryDataReq>();
-    query->queryType = 12295;
-    query->queryKey = "7____A\"B\nC";
-    const QString escaped = R"(CVoprQueryDataReq{queryType=12295, queryKey="7____A\"B\nC"})";
-    QCOMPARE(QString::fromStdString(query->toLog()), escaped);
-}
+    void rqStdLogNewWritesAtGivenLevel_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("repeat"); // length of the %s argument
+        QTest::newRow("info") << 20000 << 5;
+        QTest::newRow("error, long line") << 40000 << 20000;
+    }
 
-// A log that cannot be written costs its lines only: the GUI thread goes on, the service still
-// answers every query once, and the failure is told on stderr once, not per line.
-void TestLogging::failingLogNeitherStopsNorSwallowsAnswers()
-{
-    QTemporaryDir dir;
-    auto appender = std::make_shared<fulldisk::CFullDiskAppender>();
-    g_RQStdLogger->addAppender(appender);
-    const QString told = stderrOf([&] {
-        for (int i = 0; i < 3; ++i)
-            rqStdLogNew(g_RQStdLogger, 20000, "[CTest] line %d on the GUI thread", i);
-        rqservice::CEmbeddedDataService service(dir.filePath("fulldisk.sqlite"));
-        for (int i = 0; i < 2; ++i)
-            QCOMPARE(testsupport::outcomeText(testsupport::queryService(service, 12294).error), QString("ok"));
-    });
-    g_RQStdLogger->removeAppender(appender);
+    // printf-style formatting, any length, written at the level asked for.
+    void rqStdLogNewWritesAtGivenLevel()
+    {
+        QFETCH(int, level);
+        QFETCH(int, repeat);
+        testsupport::CLogCapture capture;
+        const std::string arg(size_t(repeat), 'x');
+        rqStdLogNew(g_RQStdLogger, level, "[CTest] value:%d text:%s 中文", 42, arg.c_str());
+        const std::vector<testsupport::CapturedLine> lines = capture.lines();
+        QCOMPARE(lines.size(), size_t(1));
+        QCOMPARE(lines[0].level, level);
+        QCOMPARE(QString::fromStdString(lines[0].message),
+                 QString("[CTest] value:42 text:%1 中文").arg(QString::fromStdString(arg)));
+    }
 
-    QVERIFY(appender->attempts.load() >= 5); // the lines were tried, on both threads
-    QCOMPARE(told.count(QStringLiteral("log write failed")), 1);
-}
+    // The service writes its lines at INFO, and only while the client's log switch is on and the
+    // logger takes INFO.
+    void serviceLogsOnlyWhenEnabled()
+    {
+        QTemporaryDir dir;
+        rqservice::CEmbeddedDataService service(dir.filePath("log.sqlite"));
+        const auto ask = [&] { QVERIFY(testsupport::queryService(service, 12294).error.isSuccess()); };
+        utils::CLogCenter* logCenter = utils::CSingletonT<utils::CLogCenter>::instance();
+        {
+            testsupport::CLogCapture capture;
+            ask();
+            const std::vector<testsupport::CapturedLine> lines = capture.lines();
+            QVERIFY(!lines.empty());
+            QCOMPARE(lines[0].level, 20000);
+            QCOMPARE(QString::fromStdString(lines[0].message),
+                     QString(R"([CEmbeddedDataService] query:CVoprQueryDataReq{queryType=12294, queryKey=""})"));
+        }
+        testsupport::CLogCapture capture;
+        logCenter->setLogEnabled(false);
+        ask();
+        logCenter->setLogEnabled(true);
+        g_RQStdLogger->setLevel(log4cxx::Level::getWarn());
+        ask();
+        g_RQStdLogger->setLevel(log4cxx::Level::getInfo());
+        QVERIFY(capture.lines().empty());
+    }
+
+    // A record's text field logs on one line, quotes and line breaks escaped.
+    void recordLogStaysOneLine()
+    {
+        auto query = boost::make_shared<rqservice::CVoprQueryDataReq>();
+        query->queryType = 12295;
+        query->queryKey = "7____A\"B\nC";
+        QCOMPARE(QString::fromStdString(query->toLog()),
+                 QString("CVoprQueryDataReq{queryType=12295, queryKey=\"7____A\\\"B\\nC\"}"));
+    }
+
+    // A log that cannot be written costs its lines only: the GUI thread goes on, the service still
+    // answers every query once, and the failure is told on stderr once, not per line.
+    void failingLogNeitherStopsNorSwallowsAnswers()
+    {
+        QTemporaryDir dir;
+        testsupport::CLogCapture full(true);
+        const QString told = stderrOf([&] {
+            for (int i = 0; i < 3; ++i)
+                rqStdLogNew(g_RQStdLogger, 20000, "[CTest] line %d on the GUI thread", i);
+            rqservice::CEmbeddedDataService service(dir.filePath("fulldisk.sqlite"));
+            for (int i = 0; i < 2; ++i)
+                QCOMPARE(testsupport::outcomeText(testsupport::queryService(service, 12294).error), QString("ok"));
+        });
+        QVERIFY(full.lines().size() >= 5); // the lines were tried, on both threads
+        QCOMPARE(told.count(QStringLiteral("log write failed")), 1);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestLogging)
 #include "tst_logging.moc"

@@ -6,10 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-
 
 #include <unistd.h>
 
@@ -36,11 +36,11 @@ QString upload(CEmbeddedDataService& service, int count = 1, double ratio = 0.65
         service, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(count, ratio))));
 }
 
-// A fresh database with the demo's history, closed again; its history count.
-int freshDatabase(const QString& path)
+// A fresh database with the demo's history, closed again; its history as historyOf tells it.
+QPair<QString, int> freshDatabase(const QString& path)
 {
     CEmbeddedDataService service(path);
-    return historyOf(service).second;
+    return historyOf(service);
 }
 
 // Makes paths unwritable: by mode for an ordinary user; root ignores modes, so the immutable
@@ -76,117 +76,102 @@ private slots:
         m_dir.reset(new QTemporaryDir);
         QVERIFY(m_dir->isValid());
     }
-    void readOnly_data();
-    void readOnly();
-    void diskFullLeavesNothing_data();
-    void diskFullLeavesNothing();
+
+    void readOnly_data()
+    {
+        QTest::addColumn<bool>("folderToo");
+        QTest::newRow("read-only file") << false;
+        QTest::newRow("read-only file in a read-only folder") << true;
+    }
+
+    // A database that cannot be written still answers queries; an upload fails saying so and the
+    // rows it had stay as they were.
+    void readOnly()
+    {
+        QFETCH(bool, folderToo);
+        const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
+        const QPair<QString, int> history = freshDatabase(path);
+        QVERIFY2(history.first == QLatin1String("ok") && history.second > 0, qPrintable(history.first));
+        const QByteArray before = readFile(path);
+
+        QStringList locked{path};
+        if (folderToo)
+            locked << m_dir->path();
+        if (!makeReadOnly(locked, true)) {
+            makeReadOnly(locked, false);
+            QSKIP("running as root on a file system without the immutable attribute (chattr): root writes anyway");
+        }
+        auto service = std::make_unique<CEmbeddedDataService>(path);
+        const QPair<QString, int> after = historyOf(*service);
+        const QString uploaded = upload(*service);
+        service.reset();
+        QVERIFY(makeReadOnly(locked, false));
+
+        QCOMPARE(after, history);
+        QVERIFY2(uploaded != QLatin1String("ok") && !uploaded.startsWith(QLatin1String("answered ")),
+                 qPrintable(uploaded));
+        QCOMPARE(readFile(path), before);
+    }
+
+    void diskFullLeavesNothing_data()
+    {
+        QTest::addColumn<int>("roomKiB"); // left on the file system when the upload starts
+        QTest::newRow("no room at all") << 0;
+        QTest::newRow("room for the journal, not the rows") << 48;
+        QTest::newRow("room for some of the rows") << 600;
+    }
+
+    // An upload that meets a full disk says so and changes nothing: the file stays byte for byte as it
+    // was and no journal stays beside it while the client runs on, so another program reads it at
+    // once; once there is room, the same service's next upload lands.
+    void diskFullLeavesNothing()
+    {
+        QFETCH(int, roomKiB);
+        if (::geteuid() != 0)
+            QSKIP("a full disk is a small tmpfs this test mounts, which takes root (CI runs as root)");
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 shell plays the other reader (scripts/setup.sh installs it)");
+        const QString mount = m_dir->filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(mount));
+        if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=3m", "tmpfs", mount}) != 0)
+            QSKIP("this machine lets no test mount a file system (a container without the right to mount)");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {"-l", mount}); });
+
+        const QString path = mount + QStringLiteral("/credit.sqlite");
+        QVERIFY(freshDatabase(path).second > 0);
+        const QByteArray before = readFile(path);
+        // Fill the file system, then give back the room asked for.
+        const QString filler = mount + QStringLiteral("/filler");
+        {
+            QFile fill(filler);
+            QVERIFY(fill.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'F');
+            while (fill.write(block) == block.size() && fill.flush()) {
+            }
+        }
+        QVERIFY(QFile::resize(filler, std::max<qint64>(0, QFileInfo(filler).size() - roomKiB * 1024)));
+
+        CEmbeddedDataService service(path);
+        const QString failed = upload(service, 40000);
+        QVERIFY2(failed.contains(QStringLiteral("磁盘空间已满")), qPrintable(failed));
+        // The service still runs with its connection open.
+        QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
+        QCOMPARE(readFile(path), before);
+        QProcess reader;
+        reader.start(QStringLiteral("sqlite3"),
+                     {QStringLiteral("-readonly"), path, QStringLiteral("SELECT count(*) FROM uploads")});
+        QVERIFY(reader.waitForFinished(10000));
+        QVERIFY2(reader.exitCode() == 0 && reader.readAllStandardOutput().trimmed().toInt() > 0,
+                 reader.readAllStandardError().constData());
+
+        QVERIFY(QFile::remove(filler));
+        QCOMPARE(upload(service, 40000, 0.4), QStringLiteral("ok"));
+        QCOMPARE(citicDetail(service), QStringLiteral("40000 x 0.4"));
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-void TestDatabaseFaults::readOnly_data()
-{
-    QTest::addColumn<bool>("folderToo");
-    QTest::newRow("read-only file") << false;
-    QTest::newRow("read-only file in a read-only folder") << true;
-}
-
-// A database that cannot be written still answers queries; an upload fails saying so and the
-// rows it had stay as they were.
-void TestDatabaseFaults::readOnly()
-{
-    QFETCH(bool, folderToo);
-    const QString path = m_dir->filePath(QStringLiteral("credit.sqlite"));
-    QPair<QString, int> history;
-    {
-        CEmbeddedDataService service(path);
-        history = historyOf(service);
-        QCOMPARE(history.first, QStringLiteral("ok"));
-        QVERIFY(history.second > 0);
-    }
-    const QByteArray before = readFile(path);
-
-    QStringList locked{path};
-    if (folderToo)
-        locked << m_dir->path();
-    if (!makeReadOnly(locked, true)) {
-        makeReadOnly(locked, false);
-        QSKIP("running as root on a file system without the immutable attribute (chattr): root writes anyway");
-    }
-    QString uploaded;
-    QPair<QString, int> after;
-    {
-        CEmbeddedDataService service(path);
-        after = historyOf(service);
-        uploaded = upload(service);
-    }
-    QVERIFY(makeReadOnly(locked, false));
-
-    QCOMPARE(after, history);
-    QVERIFY2(uploaded != QLatin1String("ok") && !uploaded.startsWith(QLatin1String("answered ")), qPrintable(uploaded));
-    QCOMPARE(readFile(path), before);
-}
-
-void TestDatabaseFaults::diskFullLeavesNothing_data()
-{
-    QTest::addColumn<int>("roomKiB"); // left on the file system when the upload starts
-    QTest::newRow("no room at all") << 0;
-    QTest::newRow("room for the journal, not the rows") << 48;
-    QTest::newRow("room for some of the rows") << 600;
-}
-
-// An upload that meets a full disk says so and changes nothing: the file stays byte for byte as it
-// was and no journal stays beside it while the client runs on, so another program reads it at
-// once; once there is room, the same service's next upload lands.
-void TestDatabaseFaults::diskFullLeavesNothing()
-{
-    QFETCH(int, roomKiB);
-    if (::geteuid() != 0)
-        QSKIP("a full disk is a small tmpfs this test mounts, which takes root (CI runs as root)");
-    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
-        QSKIP("the sqlite3 shell plays the other reader (scripts/setup.sh installs it)");
-    const QString mount = m_dir->filePath(QStringLiteral("small"));
-    QVERIFY(QDir().mkpath(mount));
-    if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=3m", "tmpfs", mount}) != 0)
-        QSKIP("this machine lets no test mount a file system (a container without the right to mount)");
-    struct Unmount
-    {
-        QString path;
-        ~Unmount() { QProcess::execute(QStringLiteral("umount"), {"-l", path}); }
-    } unmount{mount};
-
-    const QString path = mount + QStringLiteral("/credit.sqlite");
-    QVERIFY(freshDatabase(path) > 0);
-    const QByteArray before = readFile(path);
-    // Fill the file system, then give back the room asked for.
-    const QString filler = mount + QStringLiteral("/filler");
-    {
-        QFile fill(filler);
-        QVERIFY(fill.open(QIODevice::WriteOnly));
-        const QByteArray block(4096, 'F');
-        while (fill.write(block) == block.size() && fill.flush()) {
-        }
-    }
-    QVERIFY(QFile::resize(filler, std::max<qint64>(0, QFileInfo(filler).size() - roomKiB * 1024)));
-
-    CEmbeddedDataService service(path);
-    const QString failed = upload(service, 40000);
-    QVERIFY2(failed.contains(QStringLiteral("磁盘空间已满")), qPrintable(failed));
-    // The service still runs with its connection open.
-    QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
-    QCOMPARE(readFile(path), before);
-    QProcess reader;
-    reader.start(QStringLiteral("sqlite3"),
-                 {QStringLiteral("-readonly"), path, QStringLiteral("SELECT count(*) FROM uploads")});
-    QVERIFY(reader.waitForFinished(10000));
-    QVERIFY2(reader.exitCode() == 0 && reader.readAllStandardOutput().trimmed().toInt() > 0,
-             reader.readAllStandardError().constData());
-
-    QVERIFY(QFile::remove(filler));
-    QCOMPARE(upload(service, 40000, 0.4), QStringLiteral("ok"));
-    QCOMPARE(citicDetail(service), QStringLiteral("40000 x 0.4"));
-}
 
 QTEST_MAIN(TestDatabaseFaults)
 #include "tst_databasefaults.moc"

@@ -55,13 +55,11 @@ boost::shared_ptr<rqservice::CVoprCvionRateDetail> detailOf(const QueryOutcome& 
 QStringList detailLines(const QueryOutcome& outcome)
 {
     const auto detail = detailOf(outcome);
-    if (!detail) {
+    if (!detail)
         return {QString::fromStdString("error: " + outcome.error.errorMsg())};
-    }
     QStringList lines;
-    for (const auto& s : detail->subjects) {
+    for (const auto& s : detail->subjects)
         lines << QString::fromStdString(s->toLog());
-    }
     return lines;
 }
 
@@ -76,6 +74,14 @@ QStringList htscLines(const Rows& rows)
         lines << QString::fromStdString(back->toLog());
     }
     return lines;
+}
+
+// An upload of rows for the broker of key ("<number>____<id>"; one that does not parse: broker 0).
+boost::shared_ptr<rqservice::COperateDataReq> uploadFor(const QString& key, const Rows& rows)
+{
+    rqservice::CBrokerKey broker;
+    rqservice::CBrokerKey::parse(key.toStdString(), broker);
+    return uploadRequest(broker.brokerKeyNo, broker.brokerId, rows);
 }
 
 // Runs SQL on the file through a connection of its own, as another program would.
@@ -103,45 +109,645 @@ class TestEmbeddedDataService : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QLocale::setDefault(QLocale::c());
+        if (onPostgres() && !testsupport::CPgTestServer::available())
+            QFAIL("CREDITDATA_TEST_ENGINE=postgresql needs the server of tests/pg/pgcluster.sh (PGTEST_STATE)");
+    }
 
-    void summaryOneRecordPerBroker_data();
-    void summaryOneRecordPerBroker();
-    void auditTrailNewestFirst();
-    void previousSchemaMigrated_data();
-    void previousSchemaMigrated();
-    void storedTextComesBackExact_data();
-    void storedTextComesBackExact();
-    void rejectedRequestKeepsPrevious_data();
-    void rejectedRequestKeepsPrevious();
-    void unstorableTextRefused_data();
-    void unstorableTextRefused();
-    void failedRowLosesNothing();
-    void concurrentUploads_data();
-    void concurrentUploads();
-    void uploadPastItsLimitNeverLands_data();
-    void uploadPastItsLimitNeverLands();
-    void heldByAnotherProgram_data();
-    void heldByAnotherProgram();
-    void unusableFileRefusedUntouched_data();
-    void unusableFileRefusedUntouched();
-    void tradingDay();
+    void init()
+    {
+        m_service.reset(); // before its database goes
+        m_dir.reset(new QTemporaryDir);
+        QVERIFY(m_dir->isValid());
+        m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : m_dir->filePath("credit.sqlite");
+        QVERIFY(!m_location.isEmpty());
+        m_service.reset(new CEmbeddedDataService(m_location));
+    }
+
+    void summaryOneRecordPerBroker_data()
+    {
+        QTest::addColumn<QStringList>("uploads"); // brokers uploaded for before the summary, in order
+        QTest::newRow("the demo's history") << QStringList();
+        QTest::newRow("three more for one broker") << QStringList{"2____HTSC", "2____HTSC", "2____HTSC"};
+        QTest::newRow("a first upload for the broker that had none") << QStringList{"6____HTZQ", "1____CITIC"};
+    }
+
+    // The summary answers one record per broker, each carrying its latest upload's date and number
+    // (none for a broker that never uploaded), however many uploads each has.
+    void summaryOneRecordPerBroker()
+    {
+        QFETCH(QStringList, uploads);
+        for (const QString& key : uploads)
+            QVERIFY(operateService(*m_service, uploadFor(key, sampleRows())).isSuccess());
+        const QueryOutcome outcome = queryService(*m_service, 12294);
+        QVERIFY2(outcome.error.isSuccess(), outcome.error.errorMsg().c_str());
+        const QString trading = CEmbeddedDataService::tradingDay(QDate::currentDate()).toString("yyyyMMdd");
+        QStringList shown;
+        QStringList latest;
+        for (const rqservice::IDataPtr& record : outcome.records) {
+            auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
+            QVERIFY(info);
+            QCOMPARE(QString::fromStdString(info->tradingDay), trading);
+            const std::string key = rqservice::CBrokerKey{info->brokerKeyNo, info->brokerId}.toString();
+            shown << QStringLiteral("%1 %2 %3")
+                         .arg(QString::fromStdString(key), QString::fromStdString(info->lastUploadDate))
+                         .arg(standin::uploadId(*info));
+            const auto history = testsupport::historyOf(*m_service, key, 1).history.uploads;
+            const rqservice::UploadEntry last = history.empty() ? rqservice::UploadEntry() : history.front();
+            latest << QStringLiteral("%1 %2 %3")
+                          .arg(QString::fromStdString(key), QString::fromStdString(last.date))
+                          .arg(last.id);
+        }
+        QCOMPARE(shown, latest);
+        QCOMPARE(shown.size(), 6); // the demo's brokers, each once
+        const auto never = detailOf(queryService(*m_service, 12295, "6____HTZQ"));
+        QVERIFY(never);
+        QCOMPARE(never->subjects.empty(), !uploads.contains("6____HTZQ"));
+    }
+
+    // Each upload records who sent it (the user the client knows at the call; none: unknown), when
+    // and how many rows; the history lists a broker's uploads newest first, each one's rows as sent.
+    void auditTrailNewestFirst()
+    {
+        const QStringList users{"张三", "li.si", ""};
+        for (int i = 0; i < users.size(); ++i) {
+            standin::setUserName(users[i]);
+            const Rows rows(size_t(3 + i), row("上交所", "600000", "浦发银行", (i + 1) / 10.0));
+            QVERIFY(operateService(*m_service, uploadRequest(2, "HTSC", rows)).isSuccess());
+        }
+        standin::setUserName(QStringLiteral("demo"));
+        const testsupport::HistoryOutcome outcome = testsupport::historyOf(*m_service, "2____HTSC", 4);
+        QVERIFY2(outcome.error.isSuccess(), outcome.error.errorMsg().c_str());
+        QCOMPARE(outcome.history.brokerName, std::string("华泰证券"));
+        const std::string today = QDate::currentDate().toString("yyyyMMdd").toStdString();
+        QStringList listed;
+        for (const rqservice::UploadEntry& u : outcome.history.uploads) {
+            const auto rows = uploadRowsOf("2____HTSC", u.id);
+            listed << QStringLiteral("%1 [%2] %3 %4 x %5")
+                          .arg(u.date == today ? "today" : "before", QString::fromStdString(u.user))
+                          .arg(u.rows)
+                          .arg(rows.size())
+                          .arg(rows.empty() ? 0 : rows.back()->ratio);
+        }
+        QCOMPARE(listed.mid(0, 3),
+                 (QStringList{"today [] 5 5 x 0.3", "today [li.si] 4 4 x 0.2", "today [张三] 3 3 x 0.1"}));
+        QVERIFY2(listed.size() == 4 && listed[3].startsWith("before [demo]"), qPrintable(listed.join(" | ")));
+        // An upload is read only as its own broker's.
+        const auto citic = testsupport::historyOf(*m_service, "1____CITIC", 1).history.uploads;
+        QVERIFY(!citic.empty() && !uploadRowsOf("1____CITIC", citic.front().id).empty());
+        QVERIFY(uploadRowsOf("2____HTSC", citic.front().id).empty());
+    }
+
+    void previousSchemaMigrated_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("opened to write: upgraded") << false;
+        QTest::newRow("opened read-only: read as it is") << true;
+    }
+
+    // A database of the previous version gains the audit columns once, all or nothing: its uploads
+    // keep their rows and show their user as unknown, and new uploads record theirs. Opened for
+    // reading only, it is read as it is and stays byte for byte (or table for table) the same.
+    void previousSchemaMigrated()
+    {
+        QFETCH(bool, readOnly);
+        m_service.reset();
+        runOnDatabase(testsupport::previousSchema(onPostgres()));
+        const QByteArray before = snapshot();
+
+        m_service.reset(new CEmbeddedDataService(m_location, 0,
+                                                 readOnly ? CEmbeddedDataService::EAccess::ReadOnly
+                                                          : CEmbeddedDataService::EAccess::ReadWrite));
+        const auto listing = [&] {
+            const testsupport::HistoryOutcome outcome = testsupport::historyOf(*m_service, "1____CITIC");
+            QStringList out;
+            for (const auto& u : outcome.history.uploads)
+                out << QString::fromStdString(std::to_string(u.id) + ' ' + u.date + " [" + u.user + "] " +
+                                              std::to_string(u.rows));
+            return outcome.error.isSuccess() ? out : QStringList{testsupport::outcomeText(outcome.error)};
+        };
+        QCOMPARE(listing(), (QStringList{"2 20240105 [] 2", "1 20240104 [] 1"}));
+        QCOMPARE(testsupport::citicDetail(*m_service), QString("2 x -1"));
+
+        standin::setUserName(QStringLiteral("王五"));
+        const utils::RQError uploaded = operateService(*m_service, uploadRequest(1, "CITIC", sampleRows()));
+        standin::setUserName(QStringLiteral("demo"));
+        if (readOnly) {
+            QVERIFY2(!uploaded.isSuccess() && uploaded.errorMsg().find("未做任何改动") != std::string::npos,
+                     uploaded.errorMsg().c_str());
+            QCOMPARE(listing().size(), 2);
+            m_service.reset();
+            QCOMPARE(snapshot(), before);
+            return;
+        }
+        QVERIFY2(uploaded.isSuccess(), uploaded.errorMsg().c_str());
+        QCOMPARE(listing().mid(1), (QStringList{"2 20240105 [] 2", "1 20240104 [] 1"}));
+        QVERIFY2(listing().first().contains("[王五] 5"), qPrintable(listing().first()));
+        m_service.reset();
+        QVERIFY(snapshot() != before);
+    }
+
+    void storedTextComesBackExact_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("quotes, backslashes, braces") << QStringList{"A\"B", "C\\D", "\\\"", "{x,y}", "a\tb"};
+        QTest::newRow("NULL and blanks") << QStringList{"NULL", "", " ", "null", "''"};
+        QTest::newRow("beyond the BMP and mixed") << QStringList{"𠀀𠀁", "😀证券", "é", "证券"};
+        QStringList many;
+        for (int i = 0; i < 450; ++i)
+            many << QStringLiteral("证券%1").arg(i);
+        QTest::newRow("450 rows, several statements, the last one short") << many;
+        for (int i = 450; i < 50001; ++i)
+            many << QStringLiteral("证券%1").arg(i);
+        QTest::newRow("50,001 rows, past one array chunk") << many;
+    }
+
+    // Every stored text reads back exactly, in order, as the broker's latest upload, whatever it holds
+    // and however many rows the upload has: the bulk insert writes rows in batches and the read
+    // converts each cell. -1 finds the broker by its id alone.
+    void storedTextComesBackExact()
+    {
+        QFETCH(QStringList, names);
+        static const char* const exchanges[] = {"", "上交所", "上交所", "深交所"};
+        Rows rows;
+        for (int i = 0; i < names.size(); ++i) {
+            const std::string code = std::to_string(600000 + i);
+            rows.push_back(row(exchanges[i % 4], code.c_str(), names[i].toStdString().c_str(), (i % 101) / 100.0));
+        }
+        const utils::RQError stored = operateService(*m_service, uploadRequest(-1, "HTSC", rows));
+        QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
+        QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(rows));
+    }
+
+    void rejectedRequestKeepsPrevious_data()
+    {
+        QTest::addColumn<int>("type");        // query type, or data type of an upload
+        QTest::addColumn<int>("operateType"); // 0 for a query
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariantList>("ratios"); // for the first sample rows; null for a null subject
+        QTest::addColumn<QStringList>("messageParts");
+
+        const QString citic("1____CITIC");
+        QTest::newRow("unknown query type") << 1 << 0 << "" << QVariantList() << QStringList{"不支持的查询类型: 1"};
+        for (const char* key : {"7___ABC", "2147483648____A", "-____A", " 1____A"})
+            QTest::addRow("malformed key \"%s\"", key)
+                << 12295 << 0 << key << QVariantList() << QStringList{"查询条件格式错误"};
+        // The broker key reads back unchanged in the message; the id keeps a fifth underscore.
+        for (const char* key : {"7____ABC", "0____", "1_____CITIC"})
+            QTest::addRow("unknown broker \"%s\"", key)
+                << 12295 << 0 << key << QVariantList() << QStringList{QString("未找到券商: ") + key};
+        QTest::newRow("upload, unknown id with -1")
+            << 12295 << 2 << "-1____NOPE" << QVariantList{0.5} << QStringList{"未找到券商: -1____NOPE"};
+        QTest::newRow("upload, number and id of different brokers")
+            << 12295 << 2 << "2____CITIC" << QVariantList{0.5} << QStringList{"未找到券商: 2____CITIC"};
+        QTest::newRow("operate type 1") << 12295 << 1 << citic << QVariantList{0.5}
+                                        << QStringList{"不支持的操作类型: 1"};
+        QTest::newRow("data type 12294") << 12294 << 2 << citic << QVariantList{0.5}
+                                         << QStringList{"不支持的数据类型: 12294"};
+        QTest::newRow("only null subjects")
+            << 12295 << 2 << citic << QVariantList{QVariant(), QVariant()} << QStringList{"上传内容为空"};
+        QTest::newRow("65 instead of 0.65 in the middle") << 12295 << 2 << citic << QVariantList{0.5, 0.6, 65.0, 0.4}
+                                                          << QStringList{"第3条", "300750", "宁德时代", "65", "0 到 1"};
+        QTest::newRow("not a number") << 12295 << 2 << citic
+                                      << QVariantList{0.5, std::numeric_limits<double>::quiet_NaN()}
+                                      << QStringList{"第2条", "不是有效数字"};
+    }
+
+    // A refused request names its reason, returns no records, and leaves the last upload as it was.
+    void rejectedRequestKeepsPrevious()
+    {
+        QFETCH(int, type);
+        QFETCH(int, operateType);
+        QFETCH(QString, key);
+        QFETCH(QVariantList, ratios);
+        QFETCH(QStringList, messageParts);
+
+        const auto before = state();
+        QVERIFY(before.first.size() >= 20);
+        utils::RQError error;
+        if (operateType == 0) {
+            const QueryOutcome outcome = queryService(*m_service, type, key.toStdString());
+            QVERIFY(outcome.records.empty());
+            error = outcome.error;
+        } else {
+            Rows rows = sampleRows();
+            rows.resize(size_t(ratios.size()));
+            for (int i = 0; i < ratios.size(); ++i) {
+                if (ratios[i].isValid())
+                    rows[size_t(i)]->ratio = ratios[i].toDouble();
+                else
+                    rows[size_t(i)].reset();
+            }
+            const auto request = uploadFor(key, rows);
+            request->dataType = type;
+            request->operateType = operateType;
+            error = operateService(*m_service, request);
+        }
+        QVERIFY(!error.isSuccess());
+        const QString message = QString::fromStdString(error.errorMsg());
+        for (const QString& part : messageParts)
+            QVERIFY2(message.contains(part), qPrintable(message));
+        QCOMPARE(state(), before);
+    }
+
+    void unstorableTextRefused_data()
+    {
+        QTest::addColumn<QString>("field"); // of the second row, or the upload's broker id
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("NUL in a name") << "name" << QByteArray("坏名\0字", 10)
+                                       << "第2条 (证券代码 000858) 的证券名称含有无法保存的字符: 空字符";
+        QTest::newRow("NUL in a code") << "code" << QByteArray("坏\0", 4)
+                                       << "第2条的证券代码含有无法保存的字符: 空字符";
+        QTest::newRow("NUL in the broker id")
+            << "broker" << QByteArray("坏\0", 4) << "券商代码含有无法保存的字符: 空字符";
+        const char* const utf8 = "证券名称含有无法保存的字符: 无效的 UTF-8 编码";
+        // name, field, text, reason
+        const char* const rows[][4] = {
+            {"unpaired surrogate in a name", "name", "坏名\xED\xA0\x80",
+             "证券名称含有无法保存的字符: 不成对的代理字符"},
+            {"UTF-8 cut short in an exchange", "exchange", "坏\xE6\x89", "交易所含有无法保存的字符: 无效的 UTF-8 编码"},
+            {"low surrogate in a name", "name", "坏\xED\xBF\xBF", "不成对的代理字符"},
+            // Every other ill-formed UTF-8 form, in a name.
+            {"overlong NUL", "name", "坏\xC0\x80", utf8},
+            {"overlong three bytes", "name", "坏\xE0\x80\x80", utf8},
+            {"beyond U+10FFFF", "name", "坏\xF4\x90\x80\x80", utf8},
+            {"cut short before more text", "name", "坏\xE6\x89\x41", utf8},
+            {"stray continuation byte", "name", "坏\x80", utf8},
+            {"a byte no UTF-8 has", "name", "坏\xF8\x88\x80\x80\x80", utf8},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString(r[1]) << QByteArray(r[2]) << QString(r[3]);
+    }
+
+    // Text an engine cannot store as it is is refused alike on every engine, by line and field and
+    // before anything is written; the message quotes none of it.
+    void unstorableTextRefused()
+    {
+        QFETCH(QString, field);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, reason);
+        const auto before = state();
+        Rows rows = sampleRows();
+        const std::string odd = text.toStdString();
+        std::string broker = "CITIC";
+        (field == "name"       ? rows[1]->stockName
+         : field == "code"     ? rows[1]->stockCode
+         : field == "exchange" ? rows[1]->exchangeName
+                               : broker) = odd;
+        const utils::RQError error = operateService(*m_service, uploadRequest(1, broker, rows));
+        const QString message = QString::fromStdString(error.errorMsg());
+        QVERIFY2(!error.isSuccess() && message.contains(reason) && message.contains("未做任何改动"),
+                 qPrintable(message));
+        QVERIFY2(!message.contains(QStringLiteral("坏")), qPrintable(message));
+        QCOMPARE(state(), before);
+    }
+
+    // An upload whose third row fails names the reason and keeps not one of its rows; the service
+    // writes again once the fault is gone.
+    void failedRowLosesNothing()
+    {
+        if (onPostgres())
+            QSKIP("SQLite's own faults; the server's are in tst_service_postgres");
+        const auto before = state();
+        runOnDatabase({"CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN NEW.line_no = 3 BEGIN "
+                       "SELECT RAISE(ABORT, 'disk I/O error'); END"});
+        const utils::RQError error = operateService(*m_service, uploadRequest(1, "CITIC", sampleRows()));
+        QVERIFY2(!error.isSuccess() && error.errorMsg().find("disk I/O error") != std::string::npos,
+                 error.errorMsg().c_str());
+        QCOMPARE(state(), before);
+
+        runOnDatabase({"DROP TRIGGER fail_third"});
+        QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", sampleRows())).isSuccess());
+        QCOMPARE(state().first.size(), 5);
+    }
+
+    void concurrentUploads_data()
+    {
+        QTest::addColumn<int>("rows");  // of each upload
+        QTest::addColumn<bool>("held"); // CITIC's first upload holds its broker past the others' time limit
+        QTest::newRow("eight uploads, four brokers, two each") << 40000 << false;
+        QTest::newRow("one broker held past the time limit") << 50 << true;
+    }
+
+    // Eight programs upload at once, two for each of four brokers: other brokers' uploads go on
+    // while one broker's are queued, and each upload lands whole, or fails after its time limit
+    // saying why. The history holds exactly the uploads that landed, and each broker's detail is
+    // one of them.
+    void concurrentUploads()
+    {
+        QFETCH(int, rows);
+        QFETCH(bool, held);
+        if (held && !onPostgres())
+            QSKIP("SQLite has one writer at a time: a file held by another program is tst_service_databasefaults'");
+        const size_t before = uploadCount();
+        static const std::pair<int, const char*> brokers[] = {{1, "CITIC"}, {2, "HTSC"}, {3, "GTJA"}, {4, "CMS"}};
+        std::vector<std::unique_ptr<CEmbeddedDataService>> programs;
+        std::vector<boost::shared_ptr<testsupport::PendingUpload>> uploads;
+        auto start = [&](int i) {
+            programs.emplace_back(new CEmbeddedDataService(m_location));
+            // One shared row, so that eight large uploads cost little memory here.
+            const Rows same(size_t(rows + i), row("上交所", "600000", "浦发银行", (i + 1) / 10.0));
+            const auto& broker = brokers[i / 2];
+            uploads.push_back(
+                testsupport::startUpload(*programs.back(), uploadRequest(broker.first, broker.second, same)));
+        };
+        const QString sleeper("SELECT pid FROM pg_stat_activity WHERE wait_event = 'PgSleep'");
+        std::unique_ptr<testsupport::ScopedTimeouts> limits;
+        if (held) {
+            // CITIC's first upload stops on its upload row, holding CITIC, with time enough to spare.
+            runOnDatabase(
+                {"CREATE SEQUENCE gate", "GRANT ALL ON SEQUENCE gate TO credit",
+                 "CREATE FUNCTION hold() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.broker_key_no = 1 "
+                 "AND nextval('gate') = 1 THEN PERFORM pg_sleep(60); END IF; RETURN NEW; END $$",
+                 "CREATE TRIGGER hold BEFORE INSERT ON uploads FOR EACH ROW EXECUTE FUNCTION hold()"});
+            limits.reset(new testsupport::ScopedTimeouts(20000, 20000));
+            start(0);
+            QTRY_VERIFY(!testsupport::CPgTestServer::scalar("postgres", sleeper).isEmpty());
+            limits.reset();
+            limits.reset(new testsupport::ScopedTimeouts(2000, 3000));
+        }
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = held ? 1 : 0; i < 8; ++i)
+            start(i);
+        for (int i = held ? 1 : 0; i < 8; ++i)
+            programs[size_t(i)]->waitIdle();
+        const qint64 waited = clock.elapsed();
+        if (held) {
+            QVERIFY(testsupport::CPgTestServer::exec(
+                "postgres", {QStringLiteral("SELECT pg_terminate_backend(pid) FROM (%1) s").arg(sleeper)}));
+            programs.front()->waitIdle();
+            QVERIFY2(waited >= 2000 && waited < 3000 + testsupport::kAnswerSlackMs,
+                     qPrintable(QString::number(waited)));
+        }
+
+        std::map<int, QStringList> landed;
+        int count = 0;
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(uploads[size_t(i)]->answers.load(), 1);
+            const QString outcome = testsupport::outcomeText(uploads[size_t(i)]->error);
+            const QString expected = !held || i > 1 ? QString("ok")
+                                     : i == 1       ? "该券商的另一次上传正在进行, 3 秒内未能完成"
+                                                    : "连接已断开";
+            QVERIFY2(outcome.contains(expected), qPrintable(QStringLiteral("%1: %2").arg(i).arg(outcome)));
+            if (outcome == "ok") {
+                landed[brokers[i / 2].first] << QStringLiteral("%1 x %2").arg(rows + i).arg((i + 1) / 10.0);
+                ++count;
+            }
+        }
+        QCOMPARE(uploadCount(), before + size_t(count));
+        for (const auto& [keyNo, id] : brokers) {
+            const auto detail = detailOf(queryService(*m_service, 12295, std::to_string(keyNo) + "____" + id));
+            QVERIFY(detail && !detail->subjects.empty());
+            const QString shown =
+                QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(detail->subjects.back()->ratio);
+            QVERIFY2(landed[keyNo].isEmpty() || landed[keyNo].contains(shown), qPrintable(shown));
+        }
+    }
+
+    void uploadPastItsLimitNeverLands_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("latencyMs");        // of the service thread, before each call it runs
+        QTest::addColumn<QStringList>("sqlite");   // what makes the engine slow; neither: the service is
+        QTest::addColumn<QStringList>("postgres"); // none for an engine: not a case of that engine
+        QTest::addColumn<int>("busyMs");           // the service's thread may stay busy after the answer
+        QTest::addColumn<QString>("told");
+        const QString unchanged = QStringLiteral("数据库未在 0.3 秒内应答, 未做任何改动");
+        QTest::newRow("expired while queued") << 2000 << 800 << QStringList() << QStringList() << 1000 << unchanged;
+        // Each row takes the engine a few milliseconds: seconds of writing, broken off at the deadline.
+        QTest::newRow("expired while writing")
+            << 2000 << 0
+            << QStringList{"CREATE TRIGGER slow BEFORE INSERT ON ratios BEGIN SELECT count(*) "
+                           "FROM ratios a, brokers b, brokers c, brokers d LIMIT 1; END"}
+            << QStringList{"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
+                           "$$ BEGIN PERFORM pg_sleep(0.002); RETURN NEW; END $$",
+                           "CREATE TRIGGER slow BEFORE INSERT ON ratios FOR EACH ROW EXECUTE FUNCTION slow()"}
+            << 1000 << unchanged;
+        // A statement of a few long steps outlives SQLite's interrupt: the deadline falls before the commit.
+        QStringList steps;
+        for (int i = 0; i < 30; ++i)
+            steps << "length(hex(zeroblob(NEW.line_no * 3000000)))";
+        QTest::newRow("expired before its commit")
+            << 1 << 0
+            << QStringList{"CREATE TRIGGER slow BEFORE INSERT ON ratios BEGIN SELECT " + steps.join(" + ") + "; END"}
+            << QStringList() << 10000 << unchanged;
+        // The server is told to commit; whether it did cannot be known once the connection is cut.
+        QTest::newRow("expired while committing")
+            << 1 << 0 << QStringList()
+            << QStringList{"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
+                           "$$ BEGIN PERFORM pg_sleep(2); RETURN NULL; END $$",
+                           "CREATE CONSTRAINT TRIGGER slow AFTER INSERT ON uploads DEFERRABLE INITIALLY DEFERRED "
+                           "FOR EACH ROW EXECUTE FUNCTION slow()"}
+            << 1000 << QStringLiteral("无法确定本次上传是否已生效");
+    }
+
+    // An upload whose time is up, wherever it is, is answered then and once; told that nothing
+    // changed, it never lands afterwards.
+    void uploadPastItsLimitNeverLands()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, latencyMs);
+        QFETCH(QStringList, sqlite);
+        QFETCH(QStringList, postgres);
+        QFETCH(int, busyMs);
+        QFETCH(QString, told);
+        const QStringList slow = onPostgres() ? postgres : sqlite;
+        if (slow.isEmpty() && latencyMs == 0)
+            QSKIP("not a case of this engine");
+        const auto before = state();
+        runOnDatabase(slow);
+        m_service->setLatencyMs(latencyMs);
+        const testsupport::ScopedTimeouts limits(5000, 300);
+        const testsupport::TimedCall call =
+            testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(rows, 0.3)));
+        m_service->setLatencyMs(0);
+        QVERIFY2(call.outcome.contains(told), qPrintable(call.outcome));
+        QVERIFY2(call.answeredMs < 300 + testsupport::kAnswerSlackMs, qPrintable(QString::number(call.answeredMs)));
+        QVERIFY2(call.busyAfterMs < busyMs, qPrintable(QString::number(call.busyAfterMs)));
+        if (told.contains(QStringLiteral("未做任何改动")))
+            QCOMPARE(state(), before);
+    }
+
+    void heldByAnotherProgram_data()
+    {
+        QTest::addColumn<QString>("hold");     // what the other program (sqlite3 or psql) runs and keeps open
+        QTest::addColumn<QString>("read");     // the summary's outcome, or part of its message
+        QTest::addColumn<QString>("uploaded"); // a pattern of the upload's message
+        const char* const busy = "占用|未在 2 秒内应答";
+        // name, hold, read, uploaded
+        const char* const rows[][4] = {
+            {"SQLite: exclusive transaction", "BEGIN EXCLUSIVE;", "占用", busy},
+            {"SQLite: write transaction", "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');", "ok 6", busy},
+            {"SQLite: reader at commit", "BEGIN; SELECT count(*) FROM ratios;", "ok 6", busy},
+            {"PostgreSQL: a reader's share lock on the ratios", "BEGIN; LOCK TABLE ratios IN SHARE MODE;", "ok 6",
+             "保存上传数据失败"},
+            {"PostgreSQL: a table locked whole", "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;",
+             "数据库未在 1 秒内应答, 未做任何改动", "保存上传数据失败"},
+        };
+        for (const auto& held : rows)
+            QTest::newRow(held[0]) << QString(held[1]) << QString(held[2]) << QString(held[3]);
+    }
+
+    // While another program holds the database past a call's time limit, a query reads or says
+    // that it waited, and an upload says within its limit that nothing was changed and writes
+    // nothing. The service's thread is free within a second of each answer, while the other still
+    // holds on, so the next call starts at once; once the other lets go, the next upload lands.
+    void heldByAnotherProgram()
+    {
+        QFETCH(QString, hold);
+        QFETCH(QString, read);
+        QFETCH(QString, uploaded);
+        if (!QString(QTest::currentDataTag()).startsWith(onPostgres() ? "PostgreSQL" : "SQLite"))
+            QSKIP("another engine's case");
+        const QString shell = onPostgres() ? "psql" : "sqlite3";
+        if (QStandardPaths::findExecutable(shell).isEmpty())
+            QSKIP("the other program is a database shell (scripts/setup.sh installs it)");
+        const auto before = state();
+        const QByteArray original = snapshot();
+        QProcess other;
+        other.start(shell, onPostgres() ? QStringList{"-h", testsupport::CPgTestServer::socketDir(), "-U", "postgres",
+                                                      "-d", testsupport::CPgTestServer::databaseOf(m_location), "-qAt"}
+                                        : QStringList{dbPath()});
+        QVERIFY(other.waitForStarted());
+        other.write(hold.toUtf8() + "\nSELECT 'held';\n");
+        while (!other.readAllStandardOutput().contains("held"))
+            QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
+        const testsupport::ScopedTimeouts limits(1000, 2000);
+        const testsupport::TimedCall summary = testsupport::timedSummary(*m_service);
+        // Large enough that its pages outgrow SQLite's cache before the commit.
+        const testsupport::TimedCall upload =
+            testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(100000, 0.9)));
+        other.closeWriteChannel(); // the shell ends, its transaction with it
+        QVERIFY(other.waitForFinished(10000));
+
+        QVERIFY2(summary.outcome.contains(read), qPrintable(summary.outcome));
+        QVERIFY2(upload.outcome.contains(QRegularExpression(uploaded)) && upload.outcome.contains("未做任何改动"),
+                 qPrintable(upload.outcome));
+        QVERIFY2(summary.answeredMs < 1000 + testsupport::kAnswerSlackMs,
+                 qPrintable(QString::number(summary.answeredMs)));
+        QVERIFY2(upload.answeredMs < 2000 + testsupport::kAnswerSlackMs,
+                 qPrintable(QString::number(upload.answeredMs)));
+        QVERIFY2(summary.busyAfterMs < 1000 && upload.busyAfterMs < 1000,
+                 qPrintable(QStringLiteral("%1, %2").arg(summary.busyAfterMs).arg(upload.busyAfterMs)));
+        QCOMPARE(snapshot(), original);
+        QCOMPARE(state(), before);
+        QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(3, 0.5))).isSuccess());
+        QCOMPARE(testsupport::citicDetail(*m_service), QStringLiteral("3 x 0.5"));
+    }
+
+    void unusableFileRefusedUntouched_data()
+    {
+        // What another program keeps in the database; "@bytes N": a file of N bytes, "@missing": no
+        // file nor folder, "@newer": this program's database as a newer version left it, "@cut N", "@noise N":
+        // this program's file cut after N bytes, or noise from there on.
+        QTest::addColumn<QStringList>("schema");
+        QTest::addColumn<bool>("readOnly"); // opened as the preview opens it
+        QTest::addColumn<QString>("reason");
+        const QString foreign("不是本程序的数据库");
+        const QString noTables("没有本程序的数据表");
+        for (const bool readOnly : {false, true}) {
+            const char* how = readOnly ? ", read-only" : "";
+            QTest::addRow("another program's table%s", how)
+                << QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)", "INSERT INTO orders VALUES (1, 'tea')"}
+                << readOnly << foreign;
+            QTest::addRow("one of our tables' names, other columns%s", how)
+                << QStringList{"CREATE TABLE brokers (id INTEGER, name TEXT)", "INSERT INTO brokers VALUES (1, 'x')"}
+                << readOnly << foreign;
+            QTest::addRow("SQLite: not a database%s", how) << QStringList{"@bytes 8192"} << readOnly << "损坏";
+            QTest::addRow("written by a newer version%s", how)
+                << QStringList{"@newer"} << readOnly << "由更新版本的程序写入 (数据库版本 99";
+        }
+        QTest::newRow("another table beside one of ours")
+            << QStringList{"CREATE TABLE brokers (x INTEGER)", "CREATE TABLE notes (t TEXT)",
+                           "INSERT INTO notes VALUES ('a')"}
+            << false << foreign;
+        QTest::newRow("one of our tables with a column more")
+            << QStringList{"CREATE TABLE brokers (broker_key_no INTEGER, broker_id TEXT, broker_name TEXT, region "
+                           "TEXT)"}
+            << false << foreign;
+        QTest::newRow("SQLite: another table, a user version of its own")
+            << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"} << false << foreign;
+        QTest::newRow("an empty database, read-only") << QStringList() << true << noTables;
+        QTest::newRow("SQLite: an empty file, read-only") << QStringList{"@bytes 0"} << true << noTables;
+        QTest::newRow("SQLite: no file nor folder, read-only") << QStringList{"@missing"} << true << "打开数据库失败";
+        // This program's database damaged after it was written: nothing the user might recover is lost.
+        QTest::newRow("SQLite: pages after the first overwritten") << QStringList{"@noise 4096"} << false << "损坏";
+        QTest::newRow("SQLite: cut after the first page") << QStringList{"@cut 4096"} << false << "损坏";
+        QTest::newRow("SQLite: cut in the header page") << QStringList{"@cut 60"} << false << "损坏";
+    }
+
+    // A database that is not this program's, or is a newer one's, is neither adopted nor touched:
+    // every call says why. Opened for reading only, an empty one or none is refused too, and left as
+    // it was.
+    void unusableFileRefusedUntouched()
+    {
+        QFETCH(QStringList, schema);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, reason);
+        if (onPostgres() && QString(QTest::currentDataTag()).startsWith("SQLite"))
+            QSKIP("a SQLite file's own case");
+        const QString mark = schema.value(0);
+        const int bytes = mark.section(' ', 1).toInt();
+        if (mark == "@newer" || mark.startsWith("@cut") || mark.startsWith("@noise"))
+            QVERIFY(state().second > 0);
+        if (mark == "@newer")
+            schema = QStringList{onPostgres() ? "UPDATE credit_schema SET version = 99" : "PRAGMA user_version = 99"};
+        m_service.reset();
+        if (mark == "@missing")
+            m_location = m_dir->filePath("gone/credit.sqlite");
+        if (mark.startsWith("@")) {
+            QByteArray file = mark.startsWith("@bytes") ? QByteArray(bytes, 'Z') : testsupport::readFile(dbPath());
+            if (mark.startsWith("@cut"))
+                file.truncate(bytes);
+            else if (mark.startsWith("@noise"))
+                file.replace(bytes, file.size() - bytes, QByteArray(file.size() - bytes, char(0xA5)));
+            QVERIFY(mark == "@missing" || mark == "@newer" || testsupport::writeFile(dbPath(), file));
+            if (mark != "@newer")
+                schema.clear();
+        } else if (!onPostgres()) {
+            runOnFile(dbPath(), [](QSqlQuery&) {}); // an empty SQLite database is a file of no bytes
+        }
+        if (!schema.isEmpty())
+            runOnDatabase(schema);
+        const QByteArray original = snapshot();
+
+        m_service.reset(new CEmbeddedDataService(m_location, 0,
+                                                 readOnly ? CEmbeddedDataService::EAccess::ReadOnly
+                                                          : CEmbeddedDataService::EAccess::ReadWrite));
+        const QStringList outcomes = testsupport::everyCall(*m_service);
+        // The upload of a read-only service is refused before the database is opened.
+        for (const QString& outcome : outcomes.mid(0, readOnly ? 2 : 3))
+            QVERIFY2(outcome.contains(reason), qPrintable(outcome));
+        QVERIFY2(!readOnly || outcomes.last().startsWith("无权上传"), qPrintable(outcomes.last()));
+        m_service.reset();
+        QCOMPARE(snapshot(), original);
+    }
+
+    // A weekend day trades as the Friday before it.
+    void tradingDay()
+    {
+        QCOMPARE(CEmbeddedDataService::tradingDay(QDate(2024, 3, 9)), QDate(2024, 3, 8));   // saturday
+        QCOMPARE(CEmbeddedDataService::tradingDay(QDate(2024, 6, 2)), QDate(2024, 5, 31));  // sunday, across a month
+        QCOMPARE(CEmbeddedDataService::tradingDay(QDate(2024, 3, 11)), QDate(2024, 3, 11)); // monday
+    }
 
 private:
     QString dbPath() const { return onPostgres() ? m_dir->filePath("credit.sqlite") : m_location; }
     // Runs SQL on the service's database as another program would.
     void runOnDatabase(const QStringList& statements)
     {
-        if (onPostgres()) {
+        if (onPostgres())
             QVERIFY(testsupport::CPgTestServer::exec(testsupport::CPgTestServer::databaseOf(m_location), statements));
-            return;
-        }
-        runOnFile(dbPath(), [&](QSqlQuery& q) {
-            for (const QString& sql : statements)
-                QVERIFY2(q.exec(sql), qPrintable(sql));
-        });
+        else
+            runOnFile(dbPath(), [&](QSqlQuery& q) {
+                for (const QString& sql : statements)
+                    QVERIFY2(q.exec(sql), qPrintable(sql));
+            });
     }
     // The database as another program sees it: its tables and columns on the server, its bytes
     // (and any journal beside them) in a file.
@@ -185,644 +791,6 @@ private:
     QString m_location; // the file, or the URI of a new PostgreSQL database
     std::unique_ptr<CEmbeddedDataService> m_service;
 };
-
-void TestEmbeddedDataService::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QLocale::setDefault(QLocale::c());
-    if (onPostgres() && !testsupport::CPgTestServer::available()) {
-        QFAIL("CREDITDATA_TEST_ENGINE=postgresql needs the server of tests/pg/pgcluster.sh (PGTEST_STATE)");
-    }
-}
-
-void TestEmbeddedDataService::init()
-{
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(m_dir->isValid());
-    m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : m_dir->filePath("credit.sqlite");
-    QVERIFY(!m_location.isEmpty());
-    m_service.reset(new CEmbeddedDataService(m_location));
-}
-
-void TestEmbeddedDataService::cleanup()
-{
-    m_service.reset();
-    m_dir.reset();
-}
-
-void TestEmbeddedDataService::summaryOneRecordPerBroker_data()
-{
-    QTest::addColumn<QStringList>("uploads"); // brokers uploaded for before the summary, in order
-    QTest::newRow("the demo's history") << QStringList();
-    QTest::newRow("three more for one broker") << QStringList{"2____HTSC", "2____HTSC", "2____HTSC"};
-    QTest::newRow("a first upload for the broker that had none") << QStringList{"6____HTZQ", "1____CITIC"};
-}
-
-// The summary answers one record per broker, each carrying its latest upload's date and number
-// (none for a broker that never uploaded), however many uploads each has.
-void TestEmbeddedDataService::summaryOneRecordPerBroker()
-{
-    QFETCH(QStringList, uploads);
-    for (const QString& key : uploads) {
-        rqservice::CBrokerKey broker;
-        QVERIFY(rqservice::CBrokerKey::parse(key.toStdString(), broker));
-        QVERIFY(
-            operateService(*m_service, uploadRequest(broker.brokerKeyNo, broker.brokerId, sampleRows())).isSuccess());
-    }
-    const QueryOutcome outcome = queryService(*m_service, 12294);
-    QVERIFY2(outcome.error.isSuccess(), outcome.error.errorMsg().c_str());
-    const QString trading = CEmbeddedDataService::tradingDay(QDate::currentDate()).toString("yyyyMMdd");
-    QStringList shown;
-    QStringList latest;
-    for (const rqservice::IDataPtr& record : outcome.records) {
-        auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-        QVERIFY(info);
-        QCOMPARE(QString::fromStdString(info->tradingDay), trading);
-        const std::string key = rqservice::CBrokerKey{info->brokerKeyNo, info->brokerId}.toString();
-        shown << QStringLiteral("%1 %2 %3")
-                     .arg(QString::fromStdString(key), QString::fromStdString(info->lastUploadDate))
-                     .arg(standin::uploadId(*info));
-        const auto history = testsupport::historyOf(*m_service, key, 1).history.uploads;
-        latest << QStringLiteral("%1 %2 %3")
-                      .arg(QString::fromStdString(key),
-                           history.empty() ? QString() : QString::fromStdString(history.front().date))
-                      .arg(history.empty() ? 0 : history.front().id);
-    }
-    QCOMPARE(shown, latest);
-    QCOMPARE(shown.size(), 6); // the demo's brokers, each once
-    const auto never = detailOf(queryService(*m_service, 12295, "6____HTZQ"));
-    QVERIFY(never);
-    QCOMPARE(never->subjects.empty(), !uploads.contains("6____HTZQ"));
-}
-
-// Each upload records who sent it (the user the client knows at the call; none: unknown), when
-// and how many rows; the history lists a broker's uploads newest first, each one's rows as sent.
-void TestEmbeddedDataService::auditTrailNewestFirst()
-{
-    const QStringList users{"张三", "li.si", ""};
-    for (int i = 0; i < users.size(); ++i) {
-        standin::setUserName(users[i]);
-        const Rows rows(size_t(3 + i), row("上交所", "600000", "浦发银行", (i + 1) / 10.0));
-        QVERIFY(operateService(*m_service, uploadRequest(2, "HTSC", rows)).isSuccess());
-    }
-    standin::setUserName(QStringLiteral("demo"));
-    const testsupport::HistoryOutcome outcome = testsupport::historyOf(*m_service, "2____HTSC", 4);
-    QVERIFY2(outcome.error.isSuccess(), outcome.error.errorMsg().c_str());
-    QCOMPARE(outcome.history.brokerName, std::string("华泰证券"));
-    const QString today = QDate::currentDate().toString("yyyyMMdd");
-    QStringList listed;
-    for (const rqservice::UploadEntry& u : outcome.history.uploads) {
-        const auto rows = uploadRowsOf("2____HTSC", u.id);
-        listed << QStringLiteral("%1 [%2] %3 %4 x %5")
-                      .arg(QString::fromStdString(u.date) == today ? "today" : "before", QString::fromStdString(u.user))
-                      .arg(u.rows)
-                      .arg(rows.size())
-                      .arg(rows.empty() ? 0 : rows.back()->ratio);
-    }
-    QCOMPARE(listed.mid(0, 3),
-             (QStringList{"today [] 5 5 x 0.3", "today [li.si] 4 4 x 0.2", "today [张三] 3 3 x 0.1"}));
-    QVERIFY2(listed.size() == 4 && listed[3].startsWith("before [demo]"), qPrintable(listed.join(" | ")));
-    // An upload is read only as its own broker's.
-    const auto citic = testsupport::historyOf(*m_service, "1____CITIC", 1).history.uploads;
-    QVERIFY(!citic.empty() && !uploadRowsOf("1____CITIC", citic.front().id).empty());
-    QVERIFY(uploadRowsOf("2____HTSC", citic.front().id).empty());
-}
-
-void TestEmbeddedDataService::previousSchemaMigrated_data()
-{
-    QTest::addColumn<bool>("readOnly");
-    QTest::newRow("opened to write: upgraded") << false;
-    QTest::newRow("opened read-only: read as it is") << true;
-}
-
-// A database of the previous version gains the audit columns once, all or nothing: its uploads
-// keep their rows and show their user as unknown, and new uploads record theirs. Opened for
-// reading only, it is read as it is and stays byte for byte (or table for table) the same.
-void TestEmbeddedDataService::previousSchemaMigrated()
-{
-    QFETCH(bool, readOnly);
-    m_service.reset();
-    runOnDatabase(testsupport::previousSchema(onPostgres()));
-    const QByteArray before = snapshot();
-
-    m_service.reset(new CEmbeddedDataService(
-        m_location, 0, readOnly ? CEmbeddedDataService::EAccess::ReadOnly : CEmbeddedDataService::EAccess::ReadWrite));
-    const auto listing = [&] {
-        const testsupport::HistoryOutcome outcome = testsupport::historyOf(*m_service, "1____CITIC");
-        QStringList out;
-        for (const auto& u : outcome.history.uploads)
-            out << QStringLiteral("%1 %2 [%3] %4")
-                       .arg(u.id)
-                       .arg(QString::fromStdString(u.date), QString::fromStdString(u.user))
-                       .arg(u.rows);
-        return outcome.error.isSuccess() ? out : QStringList{testsupport::outcomeText(outcome.error)};
-    };
-    QCOMPARE(listing(), (QStringList{"2 20240105 [] 2", "1 20240104 [] 1"}));
-    QCOMPARE(testsupport::citicDetail(*m_service), QString("2 x -1"));
-
-    standin::setUserName(QStringLiteral("王五"));
-    const utils::RQError uploaded = operateService(*m_service, uploadRequest(1, "CITIC", sampleRows()));
-    standin::setUserName(QStringLiteral("demo"));
-    if (readOnly) {
-        QVERIFY2(!uploaded.isSuccess() && uploaded.errorMsg().find("未做任何改动") != std::string::npos,
-                 uploaded.errorMsg().c_str());
-        QCOMPARE(listing().size(), 2);
-        m_service.reset();
-        QCOMPARE(snapshot(), before);
-        return;
-    }
-    QVERIFY2(uploaded.isSuccess(), uploaded.errorMsg().c_str());
-    QCOMPARE(listing().mid(1), (QStringList{"2 20240105 [] 2", "1 20240104 [] 1"}));
-    QVERIFY2(listing().first().contains("[王五] 5"), qPrintable(listing().first()));
-    m_service.reset();
-    QVERIFY(snapshot() != before);
-}
-
-void TestEmbeddedDataService::storedTextComesBackExact_data()
-{
-    QTest::addColumn<QStringList>("names");
-    QTest::newRow("quotes, backslashes, braces") << QStringList{"A\"B", "C\\D", "\\\"", "{x,y}", "a\tb"};
-    QTest::newRow("NULL and blanks") << QStringList{"NULL", "", " ", "null", "''"};
-    QTest::newRow("beyond the BMP and mixed") << QStringList{"𠀀𠀁", "😀证券", "é", "证券"};
-    QStringList many;
-    for (int i = 0; i < 450; ++i)
-        many << QStringLiteral("证券%1").arg(i);
-    QTest::newRow("450 rows, several statements, the last one short") << many;
-    for (int i = 450; i < 50001; ++i)
-        many << QStringLiteral("证券%1").arg(i);
-    QTest::newRow("50,001 rows, past one array chunk") << many;
-}
-
-// Every stored text reads back exactly, in order, as the broker's latest upload, whatever it holds
-// and however many rows the upload has: the bulk insert writes rows in batches and the read
-// converts each cell. -1 finds the broker by its id alone.
-void TestEmbeddedDataService::storedTextComesBackExact()
-{
-    QFETCH(QStringList, names);
-    static const char* const exchanges[] = {"", "上交所", "上交所", "深交所"};
-    Rows rows;
-    for (int i = 0; i < names.size(); ++i) {
-        const std::string code = std::to_string(600000 + i);
-        rows.push_back(row(exchanges[i % 4], code.c_str(), names[i].toStdString().c_str(), (i % 101) / 100.0));
-    }
-    const utils::RQError stored = operateService(*m_service, uploadRequest(-1, "HTSC", rows));
-    QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
-    QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(rows));
-}
-
-void TestEmbeddedDataService::rejectedRequestKeepsPrevious_data()
-{
-    QTest::addColumn<int>("type");        // query type, or data type of an upload
-    QTest::addColumn<int>("operateType"); // 0 for a query
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QVariantList>("ratios"); // for the first sample rows; null for a null subject
-    QTest::addColumn<QStringList>("messageParts");
-
-    const QString citic("1____CITIC");
-    QTest::newRow("unknown query type") << 1 << 0 << "" << QVariantList() << QStringList{"不支持的查询类型: 1"};
-    for (const char* key : {"7___ABC", "2147483648____A", "-____A", " 1____A"}) {
-        QTest::addRow("malformed key \"%s\"", key)
-            << 12295 << 0 << key << QVariantList() << QStringList{"查询条件格式错误"};
-    }
-    // The broker key reads back unchanged in the message; the id keeps a fifth underscore.
-    for (const char* key : {"7____ABC", "0____", "1_____CITIC"}) {
-        QTest::addRow("unknown broker \"%s\"", key)
-            << 12295 << 0 << key << QVariantList() << QStringList{QString("未找到券商: ") + key};
-    }
-    QTest::newRow("upload, unknown id with -1")
-        << 12295 << 2 << "-1____NOPE" << QVariantList{0.5} << QStringList{"未找到券商: -1____NOPE"};
-    QTest::newRow("upload, number and id of different brokers")
-        << 12295 << 2 << "2____CITIC" << QVariantList{0.5} << QStringList{"未找到券商: 2____CITIC"};
-    QTest::newRow("operate type 1") << 12295 << 1 << citic << QVariantList{0.5} << QStringList{"不支持的操作类型: 1"};
-    QTest::newRow("data type 12294") << 12294 << 2 << citic << QVariantList{0.5}
-                                     << QStringList{"不支持的数据类型: 12294"};
-    QTest::newRow("only null subjects") << 12295 << 2 << citic << QVariantList{QVariant(), QVariant()}
-                                        << QStringList{"上传内容为空"};
-    QTest::newRow("65 instead of 0.65 in the middle") << 12295 << 2 << citic << QVariantList{0.5, 0.6, 65.0, 0.4}
-                                                      << QStringList{"第3条", "300750", "宁德时代", "65", "0 到 1"};
-    QTest::newRow("not a number") << 12295 << 2 << citic << QVariantList{0.5, std::numeric_limits<double>::quiet_NaN()}
-                                  << QStringList{"第2条", "不是有效数字"};
-}
-
-// A refused request names its reason, returns no records, and leaves the last upload as it was.
-void TestEmbeddedDataService::rejectedRequestKeepsPrevious()
-{
-    QFETCH(int, type);
-    QFETCH(int, operateType);
-    QFETCH(QString, key);
-    QFETCH(QVariantList, ratios);
-    QFETCH(QStringList, messageParts);
-
-    const auto before = state();
-    QVERIFY(before.first.size() >= 20);
-    utils::RQError error;
-    if (operateType == 0) {
-        const QueryOutcome outcome = queryService(*m_service, type, key.toStdString());
-        QVERIFY(outcome.records.empty());
-        error = outcome.error;
-    } else {
-        Rows rows = sampleRows();
-        rows.resize(size_t(ratios.size()));
-        for (int i = 0; i < ratios.size(); ++i) {
-            if (ratios[i].isValid()) {
-                rows[size_t(i)]->ratio = ratios[i].toDouble();
-            } else {
-                rows[size_t(i)].reset();
-            }
-        }
-        rqservice::CBrokerKey broker;
-        QVERIFY(rqservice::CBrokerKey::parse(key.toStdString(), broker));
-        boost::shared_ptr<rqservice::COperateDataReq> request =
-            uploadRequest(broker.brokerKeyNo, broker.brokerId, rows);
-        request->dataType = type;
-        request->operateType = operateType;
-        error = operateService(*m_service, request);
-    }
-    QVERIFY(!error.isSuccess());
-    const QString message = QString::fromStdString(error.errorMsg());
-    for (const QString& part : messageParts) {
-        QVERIFY2(message.contains(part), qPrintable(message));
-    }
-    QCOMPARE(state(), before);
-}
-
-void TestEmbeddedDataService::unstorableTextRefused_data()
-{
-    QTest::addColumn<QString>("field"); // of the second row, or the upload's broker id
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("NUL in a name") << "name" << QByteArray("坏名\0字", 10)
-                                   << "第2条 (证券代码 000858) 的证券名称含有无法保存的字符: 空字符";
-    QTest::newRow("NUL in a code") << "code" << QByteArray("坏\0", 4) << "第2条的证券代码含有无法保存的字符: 空字符";
-    QTest::newRow("unpaired surrogate in a name")
-        << "name" << QByteArray("坏名\xED\xA0\x80") << "证券名称含有无法保存的字符: 不成对的代理字符";
-    QTest::newRow("UTF-8 cut short in an exchange")
-        << "exchange" << QByteArray("坏\xE6\x89") << "交易所含有无法保存的字符: 无效的 UTF-8 编码";
-    QTest::newRow("NUL in the broker id") << "broker" << QByteArray("坏\0", 4) << "券商代码含有无法保存的字符: 空字符";
-    QTest::newRow("low surrogate in a name") << "name" << QByteArray("坏\xED\xBF\xBF") << "不成对的代理字符";
-    // Every other ill-formed UTF-8 form, in a name.
-    static const char* const invalid[][2] = {
-        {"overlong NUL", "\xC0\x80"},
-        {"overlong three bytes", "\xE0\x80\x80"},
-        {"beyond U+10FFFF", "\xF4\x90\x80\x80"},
-        {"cut short before more text", "\xE6\x89"
-                                       "A"},
-        {"stray continuation byte", "\x80"},
-        {"a byte no UTF-8 has", "\xF8\x88\x80\x80\x80"},
-    };
-    for (const auto& form : invalid)
-        QTest::newRow(form[0]) << "name" << QByteArray("坏") + form[1]
-                               << "证券名称含有无法保存的字符: 无效的 UTF-8 编码";
-}
-
-// Text an engine cannot store as it is is refused alike on every engine, by line and field and
-// before anything is written; the message quotes none of it.
-void TestEmbeddedDataService::unstorableTextRefused()
-{
-    QFETCH(QString, field);
-    QFETCH(QByteArray, text);
-    QFETCH(QString, reason);
-    const auto before = state();
-    Rows rows = sampleRows();
-    const std::string odd = text.toStdString();
-    std::string broker = "CITIC";
-    (field == "name"       ? rows[1]->stockName
-     : field == "code"     ? rows[1]->stockCode
-     : field == "exchange" ? rows[1]->exchangeName
-                           : broker) = odd;
-    const utils::RQError error = operateService(*m_service, uploadRequest(1, broker, rows));
-    const QString message = QString::fromStdString(error.errorMsg());
-    QVERIFY2(!error.isSuccess() && message.contains(reason) && message.contains("未做任何改动"), qPrintable(message));
-    QVERIFY2(!message.contains(QStringLiteral("坏")), qPrintable(message));
-    QCOMPARE(state(), before);
-}
-
-// An upload whose third row fails names the reason and keeps not one of its rows; the service
-// writes again once the fault is gone.
-void TestEmbeddedDataService::failedRowLosesNothing()
-{
-    if (onPostgres()) {
-        QSKIP("SQLite's own faults; the server's are in tst_service_postgres");
-    }
-    const auto before = state();
-    runOnDatabase({"CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN NEW.line_no = 3 BEGIN "
-                   "SELECT RAISE(ABORT, 'disk I/O error'); END"});
-    const utils::RQError error = operateService(*m_service, uploadRequest(1, "CITIC", sampleRows()));
-    QVERIFY2(!error.isSuccess() && error.errorMsg().find("disk I/O error") != std::string::npos,
-             error.errorMsg().c_str());
-    QCOMPARE(state(), before);
-
-    runOnDatabase({"DROP TRIGGER fail_third"});
-    QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", sampleRows())).isSuccess());
-    QCOMPARE(state().first.size(), 5);
-}
-
-void TestEmbeddedDataService::concurrentUploads_data()
-{
-    QTest::addColumn<int>("rows");  // of each upload
-    QTest::addColumn<bool>("held"); // CITIC's first upload holds its broker past the others' time limit
-    QTest::newRow("eight uploads, four brokers, two each") << 40000 << false;
-    QTest::newRow("one broker held past the time limit") << 50 << true;
-}
-
-// Eight programs upload at once, two for each of four brokers: other brokers' uploads go on
-// while one broker's are queued, and each upload lands whole, or fails after its time limit
-// saying why. The history holds exactly the uploads that landed, and each broker's detail is
-// one of them.
-void TestEmbeddedDataService::concurrentUploads()
-{
-    QFETCH(int, rows);
-    QFETCH(bool, held);
-    if (held && !onPostgres())
-        QSKIP("SQLite has one writer at a time: a file held by another program is tst_service_databasefaults'");
-    const size_t before = uploadCount();
-    static const std::pair<int, const char*> brokers[] = {{1, "CITIC"}, {2, "HTSC"}, {3, "GTJA"}, {4, "CMS"}};
-    std::vector<std::unique_ptr<CEmbeddedDataService>> programs;
-    std::vector<boost::shared_ptr<testsupport::PendingUpload>> uploads;
-    auto start = [&](int i) {
-        programs.emplace_back(new CEmbeddedDataService(m_location));
-        // One shared row, so that eight large uploads cost little memory here.
-        const Rows same(size_t(rows + i), row("上交所", "600000", "浦发银行", (i + 1) / 10.0));
-        const auto& broker = brokers[i / 2];
-        uploads.push_back(testsupport::startUpload(*programs.back(), uploadRequest(broker.first, broker.second, same)));
-    };
-    const QString sleeper("SELECT pid FROM pg_stat_activity WHERE wait_event = 'PgSleep'");
-    std::unique_ptr<testsupport::ScopedTimeouts> limits;
-    if (held) {
-        // CITIC's first upload stops on its upload row, holding CITIC, with time enough to spare.
-        runOnDatabase({"CREATE SEQUENCE gate", "GRANT ALL ON SEQUENCE gate TO credit",
-                       "CREATE FUNCTION hold() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.broker_key_no = 1 "
-                       "AND nextval('gate') = 1 THEN PERFORM pg_sleep(60); END IF; RETURN NEW; END $$",
-                       "CREATE TRIGGER hold BEFORE INSERT ON uploads FOR EACH ROW EXECUTE FUNCTION hold()"});
-        limits.reset(new testsupport::ScopedTimeouts(20000, 20000));
-        start(0);
-        QTRY_VERIFY(!testsupport::CPgTestServer::scalar("postgres", sleeper).isEmpty());
-        limits.reset();
-        limits.reset(new testsupport::ScopedTimeouts(2000, 3000));
-    }
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = held ? 1 : 0; i < 8; ++i)
-        start(i);
-    for (int i = held ? 1 : 0; i < 8; ++i)
-        programs[size_t(i)]->waitIdle();
-    const qint64 waited = clock.elapsed();
-    if (held) {
-        QVERIFY(testsupport::CPgTestServer::exec(
-            "postgres", {QStringLiteral("SELECT pg_terminate_backend(pid) FROM (%1) s").arg(sleeper)}));
-        programs.front()->waitIdle();
-        QVERIFY2(waited >= 2000 && waited < 3000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(waited)));
-    }
-
-    std::map<int, QStringList> landed;
-    int count = 0;
-    for (int i = 0; i < 8; ++i) {
-        QCOMPARE(uploads[size_t(i)]->answers.load(), 1);
-        const QString outcome = testsupport::outcomeText(uploads[size_t(i)]->error);
-        const QString expected = !held || i > 1 ? QString("ok")
-                                 : i == 1       ? "该券商的另一次上传正在进行, 3 秒内未能完成"
-                                                : "连接已断开";
-        QVERIFY2(outcome.contains(expected), qPrintable(QStringLiteral("%1: %2").arg(i).arg(outcome)));
-        if (outcome == "ok") {
-            landed[brokers[i / 2].first] << QStringLiteral("%1 x %2").arg(rows + i).arg((i + 1) / 10.0);
-            ++count;
-        }
-    }
-    QCOMPARE(uploadCount(), before + size_t(count));
-    for (const auto& [keyNo, id] : brokers) {
-        const auto detail = detailOf(queryService(*m_service, 12295, std::to_string(keyNo) + "____" + id));
-        QVERIFY(detail && !detail->subjects.empty());
-        const QString shown =
-            QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(detail->subjects.back()->ratio);
-        QVERIFY2(landed[keyNo].isEmpty() || landed[keyNo].contains(shown), qPrintable(shown));
-    }
-}
-
-void TestEmbeddedDataService::uploadPastItsLimitNeverLands_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("latencyMs");        // of the service thread, before each call it runs
-    QTest::addColumn<QStringList>("sqlite");   // what makes the engine slow; neither: the service is
-    QTest::addColumn<QStringList>("postgres"); // none for an engine: not a case of that engine
-    QTest::addColumn<int>("busyMs");           // the service's thread may stay busy after the answer
-    QTest::addColumn<QString>("told");
-    const QString unchanged = QStringLiteral("数据库未在 0.3 秒内应答, 未做任何改动");
-    QTest::newRow("expired while queued") << 2000 << 800 << QStringList() << QStringList() << 1000 << unchanged;
-    // Each row takes the engine a few milliseconds: seconds of writing, broken off at the deadline.
-    QTest::newRow("expired while writing")
-        << 2000 << 0
-        << QStringList{"CREATE TRIGGER slow BEFORE INSERT ON ratios BEGIN SELECT count(*) "
-                       "FROM ratios a, brokers b, brokers c, brokers d LIMIT 1; END"}
-        << QStringList{"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
-                       "$$ BEGIN PERFORM pg_sleep(0.002); RETURN NEW; END $$",
-                       "CREATE TRIGGER slow BEFORE INSERT ON ratios FOR EACH ROW EXECUTE FUNCTION slow()"}
-        << 1000 << unchanged;
-    // A statement of a few long steps outlives SQLite's interrupt: the deadline falls before the commit.
-    QStringList steps;
-    for (int i = 0; i < 30; ++i)
-        steps << "length(hex(zeroblob(NEW.line_no * 3000000)))";
-    QTest::newRow("expired before its commit")
-        << 1 << 0
-        << QStringList{"CREATE TRIGGER slow BEFORE INSERT ON ratios BEGIN SELECT " + steps.join(" + ") + "; END"}
-        << QStringList() << 10000 << unchanged;
-    // The server is told to commit; whether it did cannot be known once the connection is cut.
-    QTest::newRow("expired while committing")
-        << 1 << 0 << QStringList()
-        << QStringList{"CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
-                       "$$ BEGIN PERFORM pg_sleep(2); RETURN NULL; END $$",
-                       "CREATE CONSTRAINT TRIGGER slow AFTER INSERT ON uploads DEFERRABLE INITIALLY DEFERRED "
-                       "FOR EACH ROW EXECUTE FUNCTION slow()"}
-        << 1000 << QStringLiteral("无法确定本次上传是否已生效");
-}
-
-// An upload whose time is up, wherever it is, is answered then and once; told that nothing
-// changed, it never lands afterwards.
-void TestEmbeddedDataService::uploadPastItsLimitNeverLands()
-{
-    QFETCH(int, rows);
-    QFETCH(int, latencyMs);
-    QFETCH(QStringList, sqlite);
-    QFETCH(QStringList, postgres);
-    QFETCH(int, busyMs);
-    QFETCH(QString, told);
-    const QStringList slow = onPostgres() ? postgres : sqlite;
-    if (slow.isEmpty() && latencyMs == 0)
-        QSKIP("not a case of this engine");
-    const auto before = state();
-    runOnDatabase(slow);
-    m_service->setLatencyMs(latencyMs);
-    const testsupport::ScopedTimeouts limits(5000, 300);
-    const testsupport::TimedCall call =
-        testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(rows, 0.3)));
-    m_service->setLatencyMs(0);
-    QVERIFY2(call.outcome.contains(told), qPrintable(call.outcome));
-    QVERIFY2(call.answeredMs < 300 + testsupport::kAnswerSlackMs, qPrintable(QString::number(call.answeredMs)));
-    QVERIFY2(call.busyAfterMs < busyMs, qPrintable(QString::number(call.busyAfterMs)));
-    if (told.contains(QStringLiteral("未做任何改动")))
-        QCOMPARE(state(), before);
-}
-
-void TestEmbeddedDataService::heldByAnotherProgram_data()
-{
-    QTest::addColumn<QString>("hold");     // what the other program (sqlite3 or psql) runs and keeps open
-    QTest::addColumn<QString>("read");     // the summary's outcome, or part of its message
-    QTest::addColumn<QString>("uploaded"); // a pattern of the upload's message
-    const QString late = QStringLiteral("数据库未在 1 秒内应答, 未做任何改动");
-    const QString busy = QStringLiteral("占用|未在 2 秒内应答");
-    QTest::newRow("SQLite: exclusive transaction") << "BEGIN EXCLUSIVE;"
-                                                   << "占用" << busy;
-    QTest::newRow("SQLite: write transaction") << "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');"
-                                               << "ok 6" << busy;
-    QTest::newRow("SQLite: reader at commit") << "BEGIN; SELECT count(*) FROM ratios;"
-                                              << "ok 6" << busy;
-    QTest::newRow("PostgreSQL: a reader's share lock on the ratios") << "BEGIN; LOCK TABLE ratios IN SHARE MODE;"
-                                                                     << "ok 6"
-                                                                     << "保存上传数据失败";
-    QTest::newRow("PostgreSQL: a table locked whole")
-        << "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;" << late << "保存上传数据失败";
-}
-
-// While another program holds the database past a call's time limit, a query reads or says
-// that it waited, and an upload says within its limit that nothing was changed and writes
-// nothing. The service's thread is free within a second of each answer, while the other still
-// holds on, so the next call starts at once; once the other lets go, the next upload lands.
-void TestEmbeddedDataService::heldByAnotherProgram()
-{
-    QFETCH(QString, hold);
-    QFETCH(QString, read);
-    QFETCH(QString, uploaded);
-    if (!QString(QTest::currentDataTag()).startsWith(onPostgres() ? "PostgreSQL" : "SQLite"))
-        QSKIP("another engine's case");
-    const QString shell = onPostgres() ? "psql" : "sqlite3";
-    if (QStandardPaths::findExecutable(shell).isEmpty())
-        QSKIP("the other program is a database shell (scripts/setup.sh installs it)");
-    const auto before = state();
-    const QByteArray original = snapshot();
-    QProcess other;
-    other.start(shell, onPostgres() ? QStringList{"-h", testsupport::CPgTestServer::socketDir(), "-U", "postgres", "-d",
-                                                  testsupport::CPgTestServer::databaseOf(m_location), "-qAt"}
-                                    : QStringList{dbPath()});
-    QVERIFY(other.waitForStarted());
-    other.write(hold.toUtf8() + "\nSELECT 'held';\n");
-    while (!other.readAllStandardOutput().contains("held"))
-        QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
-    testsupport::TimedCall summary;
-    testsupport::TimedCall upload;
-    {
-        const testsupport::ScopedTimeouts limits(1000, 2000);
-        summary = testsupport::timedSummary(*m_service);
-        // Large enough that its pages outgrow SQLite's cache before the commit.
-        upload = testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(100000, 0.9)));
-    }
-    other.closeWriteChannel(); // the shell ends, its transaction with it
-    QVERIFY(other.waitForFinished(10000));
-
-    QVERIFY2(summary.outcome.contains(read), qPrintable(summary.outcome));
-    QVERIFY2(upload.outcome.contains(QRegularExpression(uploaded)) && upload.outcome.contains("未做任何改动"),
-             qPrintable(upload.outcome));
-    QVERIFY2(summary.answeredMs < 1000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(summary.answeredMs)));
-    QVERIFY2(upload.answeredMs < 2000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(upload.answeredMs)));
-    QVERIFY2(summary.busyAfterMs < 1000 && upload.busyAfterMs < 1000,
-             qPrintable(QStringLiteral("%1, %2").arg(summary.busyAfterMs).arg(upload.busyAfterMs)));
-    QCOMPARE(snapshot(), original);
-    QCOMPARE(state(), before);
-    QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(3, 0.5))).isSuccess());
-    QCOMPARE(testsupport::citicDetail(*m_service), QStringLiteral("3 x 0.5"));
-}
-
-void TestEmbeddedDataService::unusableFileRefusedUntouched_data()
-{
-    // What another program keeps in the database; "@bytes N": a file of N bytes, "@missing": no
-    // file nor folder, "@newer": this program's database as a newer version left it, "@cut N", "@noise N":
-    // this program's file cut after N bytes, or noise from there on.
-    QTest::addColumn<QStringList>("schema");
-    QTest::addColumn<bool>("readOnly"); // opened as the preview opens it
-    QTest::addColumn<QString>("reason");
-    const QString foreign("不是本程序的数据库");
-    const QString noTables("没有本程序的数据表");
-    for (const bool readOnly : {false, true}) {
-        const char* how = readOnly ? ", read-only" : "";
-        QTest::addRow("another program's table%s", how)
-            << QStringList{"CREATE TABLE orders (id INTEGER, item TEXT)", "INSERT INTO orders VALUES (1, 'tea')"}
-            << readOnly << foreign;
-        QTest::addRow("one of our tables' names, other columns%s", how)
-            << QStringList{"CREATE TABLE brokers (id INTEGER, name TEXT)", "INSERT INTO brokers VALUES (1, 'x')"}
-            << readOnly << foreign;
-        QTest::addRow("SQLite: not a database%s", how) << QStringList{"@bytes 8192"} << readOnly << "损坏";
-        QTest::addRow("written by a newer version%s", how)
-            << QStringList{"@newer"} << readOnly << "由更新版本的程序写入 (数据库版本 99";
-    }
-    QTest::newRow("another table beside one of ours")
-        << QStringList{"CREATE TABLE brokers (x INTEGER)", "CREATE TABLE notes (t TEXT)",
-                       "INSERT INTO notes VALUES ('a')"}
-        << false << foreign;
-    QTest::newRow("one of our tables with a column more")
-        << QStringList{"CREATE TABLE brokers (broker_key_no INTEGER, broker_id TEXT, broker_name TEXT, region TEXT)"}
-        << false << foreign;
-    QTest::newRow("SQLite: another table, a user version of its own")
-        << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"} << false << foreign;
-    QTest::newRow("an empty database, read-only") << QStringList() << true << noTables;
-    QTest::newRow("SQLite: an empty file, read-only") << QStringList{"@bytes 0"} << true << noTables;
-    QTest::newRow("SQLite: no file nor folder, read-only") << QStringList{"@missing"} << true << "打开数据库失败";
-    // This program's database damaged after it was written: nothing the user might recover is lost.
-    QTest::newRow("SQLite: pages after the first overwritten") << QStringList{"@noise 4096"} << false << "损坏";
-    QTest::newRow("SQLite: cut after the first page") << QStringList{"@cut 4096"} << false << "损坏";
-    QTest::newRow("SQLite: cut in the header page") << QStringList{"@cut 60"} << false << "损坏";
-}
-
-// A database that is not this program's, or is a newer one's, is neither adopted nor touched:
-// every call says why. Opened for reading only, an empty one or none is refused too, and left as
-// it was.
-void TestEmbeddedDataService::unusableFileRefusedUntouched()
-{
-    QFETCH(QStringList, schema);
-    QFETCH(bool, readOnly);
-    QFETCH(QString, reason);
-    if (onPostgres() && QString(QTest::currentDataTag()).startsWith("SQLite"))
-        QSKIP("a SQLite file's own case");
-    const QString mark = schema.value(0);
-    const int bytes = mark.section(' ', 1).toInt();
-    if (mark == "@newer" || mark.startsWith("@cut") || mark.startsWith("@noise"))
-        QVERIFY(state().second > 0);
-    if (mark == "@newer")
-        schema = QStringList{onPostgres() ? "UPDATE credit_schema SET version = 99" : "PRAGMA user_version = 99"};
-    m_service.reset();
-    if (mark == "@missing")
-        m_location = m_dir->filePath("gone/credit.sqlite");
-    if (mark.startsWith("@")) {
-        QByteArray file = mark.startsWith("@bytes") ? QByteArray(bytes, 'Z') : testsupport::readFile(dbPath());
-        if (mark.startsWith("@cut"))
-            file.truncate(bytes);
-        else if (mark.startsWith("@noise"))
-            file.replace(bytes, file.size() - bytes, QByteArray(file.size() - bytes, char(0xA5)));
-        QVERIFY(mark == "@missing" || mark == "@newer" || testsupport::writeFile(dbPath(), file));
-        if (mark != "@newer")
-            schema.clear();
-    } else if (!onPostgres()) {
-        runOnFile(dbPath(), [](QSqlQuery&) {}); // an empty SQLite database is a file of no bytes
-    }
-    if (!schema.isEmpty())
-        runOnDatabase(schema);
-    const QByteArray original = snapshot();
-
-    m_service.reset(new CEmbeddedDataService(
-        m_location, 0, readOnly ? CEmbeddedDataService::EAccess::ReadOnly : CEmbeddedDataService::EAccess::ReadWrite));
-    const QStringList outcomes = testsupport::everyCall(*m_service);
-    // The upload of a read-only service is refused before the database is opened.
-    for (const QString& outcome : outcomes.mid(0, readOnly ? 2 : 3))
-        QVERIFY2(outcome.contains(reason), qPrintable(outcome));
-    QVERIFY2(!readOnly || outcomes.last().startsWith("无权上传"), qPrintable(outcomes.last()));
-    m_service.reset();
-    QCOMPARE(snapshot(), original);
-}
-
-// A weekend day trades as the Friday before it.
-void TestEmbeddedDataService::tradingDay()
-{
-    QCOMPARE(CEmbeddedDataService::tradingDay(QDate(2024, 3, 9)), QDate(2024, 3, 8));   // saturday
-    QCOMPARE(CEmbeddedDataService::tradingDay(QDate(2024, 6, 2)), QDate(2024, 5, 31));  // sunday, across a month
-    QCOMPARE(CEmbeddedDataService::tradingDay(QDate(2024, 3, 11)), QDate(2024, 3, 11)); // monday
-}
 
 QTEST_GUILESS_MAIN(TestEmbeddedDataService)
 #include "tst_embeddeddataservice.moc"
