@@ -659,7 +659,7 @@ void TestCreditDataPreview::passwordNeverShown()
          {QStringList{file, "--changes", "--db", uri} + citic, QStringList{"--history", "--db", uri} + citic,
           QStringList{"--history", "--db", uri, "--broker-name", "无此券商"},
           QStringList{file, "--changes", "--db", wrong} + citic})
-        for (const QString& json : {"--json", ""})
+        for (const QString& json : QStringList{"--json", ""})
             runs << runTool(json.isEmpty() ? args : args + QStringList{json});
     for (const ToolRun& run : runs) {
         QVERIFY2(run.out.contains("credit:***@") || run.err.contains("credit:***@"), qPrintable(run.out + run.err));

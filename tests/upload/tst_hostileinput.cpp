@@ -247,7 +247,7 @@ void TestHostileInput::files_data()
     // Kept crashers, their suffix naming the reader they reached, and the fuzzers' seeds, each
     // copied under a plain name: any outcome but a crash or a line used or skipped twice.
     const QDir root(qEnvironmentVariable("SOURCE_DIR"));
-    for (const QString& folder :
+    for (const char* folder :
          {"tests/upload/regressions", "fuzz/corpus/fuzz_csv", "fuzz/corpus/fuzz_xlsx", "fuzz/corpus/fuzz_xls"}) {
         const QDir dir(root.filePath(folder));
         for (const QString& name : dir.entryList({"*.csv", "*.xls", "*.xlsx"}, QDir::Files)) {
