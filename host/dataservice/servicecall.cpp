@@ -55,7 +55,8 @@ bool CServiceCall::expired() const
 bool CServiceCall::beginCommit()
 {
     boost::mutex::scoped_lock lock(m_mutex);
-    if (m_state != eRunning)
+    // By the clock too: a watch held up on a loaded machine must not let a late commit land.
+    if (m_state != eRunning || Clock::now() >= m_deadline)
         return false;
     m_state = eCommitting;
     return true;

@@ -32,7 +32,8 @@ public:
     bool setInterrupt(Interrupt interrupt);
     void clearInterrupt();
     bool expired() const;
-    // Service thread, right before an upload commits: false when it is too late (roll back).
+    // Service thread, right before an upload commits: false when it is too late (roll back); the
+    // service thread then answers, unless the watch already did.
     bool beginCommit();
     // The connection was broken while a commit was under way: whether it took is unknown.
     bool commitInterrupted() const;
