@@ -1,6 +1,7 @@
 #include "gallery.h"
 
 #include "hosttoolkit.h"
+#include "standinrow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,7 +14,7 @@
 
 namespace {
 
-struct SampleRow : WB::IBaseHpfTableData
+struct SampleRow : standin::CPlainRow
 {
     QString code, exchange, name;
     double ratio = 0;

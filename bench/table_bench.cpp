@@ -1,6 +1,7 @@
 // The table family at 100,000 rows: filling and showing, sorting by text and by number,
 // a column filter, key lookups and fitting the columns.
 #include "hosttoolkit.h"
+#include "standinrow.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -14,7 +15,7 @@ namespace {
 
 const int kRows = 100000;
 
-class BenchRow : public WB::IBaseHpfTableData
+class BenchRow : public standin::CPlainRow
 {
 public:
     QString broker, code, ratioText, name;

@@ -10,6 +10,11 @@ namespace {
 constexpr int kRatioDecimals = 2;
 }
 
+QString CCreditDataQueryData::getTextFromAll(int column)
+{
+    return getText(column);
+}
+
 QString CCreditDataQueryData::getText(int column)
 {
     switch (column) {
@@ -24,9 +29,25 @@ QString CCreditDataQueryData::getText(int column)
     }
 }
 
+// The parentheses keep a function-like max macro (Windows headers) from expanding here.
+int CCreditDataQueryData::getInt(int)
+{
+    return (std::numeric_limits<int>::max)();
+}
+
 double CCreditDataQueryData::getDouble(int column)
 {
-    return column == eQueryColumnRatio ? ratio : std::numeric_limits<double>::max();
+    return column == eQueryColumnRatio ? ratio : (std::numeric_limits<double>::max)();
+}
+
+long long CCreditDataQueryData::getLonglong(int)
+{
+    return (std::numeric_limits<long long>::max)();
+}
+
+const QColor* CCreditDataQueryData::getTextColor(int)
+{
+    return utils::CSingletonT<WB::CUiResource>::instance()->getColor(QStringLiteral("cle_default"));
 }
 
 std::string CCreditDataQueryData::getKey()

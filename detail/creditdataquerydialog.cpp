@@ -132,6 +132,7 @@ void CCreditDataQueryDialog::slotOnDataCallBack(const std::vector<rqservice::IDa
                 continue;
             }
             auto row = boost::make_shared<CCreditDataQueryData>();
+            row->brokerKeyNo = subject->brokerKeyNo;
             row->rowKey = WB::sToQs(subject->getCsKey());
             row->stockCode = WB::sToQs(subject->stockCode);
             row->exchangeName = WB::sToQs(subject->exchangeName);

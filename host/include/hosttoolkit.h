@@ -439,21 +439,22 @@ namespace WB {
 // High-performance tables
 // ---------------------------------------------------------------------------------------------
 
-// One row of a table. A column without a number of some kind answers the largest value of that
-// type, which sorts last.
+// One row of a table. Each row type answers every record operation itself; a column without a
+// number of some kind answers the largest value of that type, which sorts last.
 class HOST_EXPORT IBaseHpfTableData
 {
 public:
     IBaseHpfTableData();
     virtual ~IBaseHpfTableData();
 
-    virtual QString getTextFromAll(int column);
-    virtual QString getText(int column);
-    virtual int getInt(int column);
-    virtual double getDouble(int column);
-    virtual long long getLonglong(int column);
-    virtual const QColor* getTextColor(int column);
-    virtual std::string getKey();
+    // The text the table's quick search matches against.
+    virtual QString getTextFromAll(int column) = 0;
+    virtual QString getText(int column) = 0;
+    virtual int getInt(int column) = 0;
+    virtual double getDouble(int column) = 0;
+    virtual long long getLonglong(int column) = 0;
+    virtual const QColor* getTextColor(int column) = 0;
+    virtual std::string getKey() = 0;
     // The key as QString, computed once.
     virtual QString qsKey();
     // Copies the common state (not the derived fields) from another row.

@@ -1,4 +1,5 @@
 #include "detail/creditdataquerydialog.h"
+#include "detail/creditdataquerydata.h"
 #include "detail/creditdataquerymodel.h"
 #include "detail/creditdataquerytable.h"
 
@@ -33,13 +34,13 @@ boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo> makeBroker(int keyNo, const
 const QMap<QChar, QPair<rqservice::CStkSubjectsPtr, QString>> kSubjects = {
     {QLatin1Char('A'),
      {testsupport::makeSubject(7, "ABC", "深交所", "000858", "五粮液", 0.655, 1),
-      QStringLiteral("7____ABC____深交所____000858____1|000858|深交所|0.66|五粮液")}},
+      QStringLiteral("7|7____ABC____深交所____000858____1|000858|深交所|0.66|五粮液")}},
     {QLatin1Char('B'),
      {testsupport::makeSubject(7, "ABC", "上交所", "600000", "浦发银行", 0.7, 2),
-      QStringLiteral("7____ABC____上交所____600000____2|600000|上交所|0.70|浦发银行")}},
+      QStringLiteral("7|7____ABC____上交所____600000____2|600000|上交所|0.70|浦发银行")}},
     {QLatin1Char('C'),
      {testsupport::makeSubject(7, "ABC", "北交所", "830799", "艾融软件", 0.3, 3),
-      QStringLiteral("7____ABC____北交所____830799____3|830799|北交所|0.30|艾融软件")}}};
+      QStringLiteral("7|7____ABC____北交所____830799____3|830799|北交所|0.30|艾融软件")}}};
 
 // "detail:AB" is a detail record with those subjects ('0' a null one), "base" a summary record; a
 // failure with this text when there is one.
@@ -75,6 +76,17 @@ QStringList rowsFor(const QString& names)
 DVK::CCreditDataQueryTable* tableOf(DVK::CCreditDataQueryDialog& dialog)
 {
     return dialog.findChild<DVK::CCreditDataQueryTable*>(QStringLiteral("creditDataQueryTable"));
+}
+
+// The detail table's rows as "brokerKeyNo|key|col0|col1|col2|col3".
+QStringList shownRows(DVK::CCreditDataQueryDialog& dialog)
+{
+    WB::IBaseHpfTableModel* model = tableOf(dialog)->getDataModel();
+    const QStringList texts = testsupport::rowTexts(model);
+    QStringList out;
+    for (int i = 0; i < model->rowCount(); ++i)
+        out << QStringLiteral("%1|%2").arg(static_cast<DVK::CCreditDataQueryData&>(*model->getData(i)).brokerKeyNo).arg(texts[i]);
+    return out;
 }
 
 // Digits grouped in threes with ',' as zh_CN.UTF-8 does, without needing that locale installed.
@@ -222,7 +234,7 @@ void TestCreditDataQueryDialog::answers()
     }
     QCOMPARE(m_service->pendingCount(), opened);
     QCOMPARE(tableOf(dialog)->visibleRowCount(), 0);
-    QCOMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), QStringList());
+    QCOMPARE(shownRows(dialog), QStringList());
     QVERIFY(!maskOf(dialog)->isHidden());
 
     const testsupport::ScriptedAnswer scripted = detailAnswer(records, failure);
@@ -236,7 +248,7 @@ void TestCreditDataQueryDialog::answers()
     m_service->waitDelivered();
     QCoreApplication::processEvents();
     QVERIFY(maskOf(dialog)->isHidden());
-    QCOMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), rowsFor(shown));
+    QCOMPARE(shownRows(dialog), rowsFor(shown));
     QCOMPARE(tableOf(dialog)->visibleRowCount(), shown.size());
     QCOMPARE(m_boxes, failure.isEmpty() ? QStringList() : QStringList(infoBox(failure)));
 
@@ -244,7 +256,7 @@ void TestCreditDataQueryDialog::answers()
     m_service->setHolding(false);
     m_service->queueQueryAnswer(detailAnswer({"detail:B"}));
     dialog.setData(makeBroker(9, "GHI"));
-    QTRY_COMPARE(testsupport::rowTexts(tableOf(dialog)->getDataModel()), rowsFor("B"));
+    QTRY_COMPARE(shownRows(dialog), rowsFor("B"));
     QVERIFY(maskOf(dialog)->isHidden());
 }
 

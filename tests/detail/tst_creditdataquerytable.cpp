@@ -38,8 +38,9 @@ private slots:
     void shownRows();
 };
 
-// Headers and a filled row's texts ("-" past either end), the same from every text getter, then
-// the columns that filter and hold a number; every text has the default colour. The ratio holds its
+// Headers and a filled row's texts ("-" past either end), the same from every text getter, which
+// follows getText, then the columns that filter and hold a double (none an int or a long long); every
+// text has the default colour. A new row names no broker. The ratio holds its
 // value unrounded and shows it to two decimals. The host's defaults kept but for row numbers and the
 // menu's refresh entry; rows alternate in colour.
 void TestCreditDataQueryTable::columns()
@@ -52,8 +53,10 @@ void TestCreditDataQueryTable::columns()
     row.stockName = QStringLiteral("五粮液");
     const QString rowTexts("-|000858|深交所|0.66|五粮液|-");
     QCOMPARE(testsupport::dumpColumns(detail, row),
-             QStringList({"|证券代码|交易所名称|担保品折算比例|证券名称|", rowTexts, rowTexts, "0|1", "2", ""}));
+             QStringList({"|证券代码|交易所名称|担保品折算比例|证券名称|", rowTexts, rowTexts, "0|1", "", "2", "", ""}));
     QCOMPARE(row.getDouble(2), 0.655);
+    QCOMPARE(testsupport::textFromAllOfDerived<DVK::CCreditDataQueryData>(), QStringLiteral("derived1"));
+    QCOMPARE(DVK::CCreditDataQueryData().brokerKeyNo, -1);
 
     testsupport::checkTrimmedTable<DVK::CCreditDataQueryTable>(1332);
 }

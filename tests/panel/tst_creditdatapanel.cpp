@@ -75,8 +75,9 @@ void TestCreditDataPanel::init()
 }
 
 // The summary table's headers and a row's texts ("-" past either end), the same from every text
-// getter; the first three columns filter, none holds a number, no text is coloured. The host's
-// defaults kept but for row numbers and the menu's refresh entry.
+// getter, which follows getText; the first three columns filter, none holds a number, no text is
+// coloured. A new row names no broker. The host's defaults kept but for row numbers and the menu's
+// refresh entry.
 void TestCreditDataPanel::table()
 {
     DVK::CCreditDataMainTable summary(1331, nullptr);
@@ -86,7 +87,9 @@ void TestCreditDataPanel::table()
     broker.lastUploadDate = QStringLiteral("20240105");
     const QString brokerTexts("-|华泰证券|20240110|20240105|-|-");
     QCOMPARE(testsupport::dumpColumns(summary, broker),
-             QStringList({"|券商名|当前交易日|最近上传日期|操作|", brokerTexts, brokerTexts, "0|1|2", "", ""}));
+             QStringList({"|券商名|当前交易日|最近上传日期|操作|", brokerTexts, brokerTexts, "0|1|2", "", "", "", ""}));
+    QCOMPARE(testsupport::textFromAllOfDerived<DVK::CCreditDataMainData>(), QStringLiteral("derived1"));
+    QCOMPARE(DVK::CCreditDataMainData().brokerKeyNo, -1);
     testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);
 }
 

@@ -6,6 +6,7 @@
 #include "panel/creditdatapanel.h"
 
 #include "logcapture.h"
+#include "standinrow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -47,7 +48,7 @@ public:
 };
 
 // A row of any table that only has a key.
-struct KeyedRow : WB::IBaseHpfTableData
+struct KeyedRow : standin::CPlainRow
 {
     explicit KeyedRow(std::string rowKey)
         : key(std::move(rowKey))
@@ -63,13 +64,14 @@ inline const QColor* colour(const char* key)
 }
 
 // A plug-in table's columns from -1 to one past the end, each aspect joined by '|': headers, a
-// row's texts and its getTextFromAll, then the columns that filter, hold a number (any getter
-// not answering the no-value marker) or have a text colour other than the default.
-template <class Table, class Row>
-QStringList dumpColumns(Table& table, Row& row)
+// row's texts and its getTextFromAll, then the columns that filter, that answer a number other
+// than the no-value marker through getInt, getDouble and getLonglong, and that have a text colour
+// other than the default. The row is asked through the client's base, as the table asks it.
+template <class Table>
+QStringList dumpColumns(Table& table, WB::IBaseHpfTableData& row)
 {
     const int end = table.getDataModel()->columnCount();
-    QStringList parts[6];
+    QStringList parts[8];
     for (int column = -1; column <= end; ++column) {
         const QString name = QString::number(column);
         parts[0] << table.getDataModel()->headerText(column);
@@ -77,17 +79,31 @@ QStringList dumpColumns(Table& table, Row& row)
         parts[2] << row.getTextFromAll(column);
         if (table.isColumnFilterable(column))
             parts[3] << name;
-        if (row.getInt(column) != std::numeric_limits<int>::max() ||
-            row.getDouble(column) != std::numeric_limits<double>::max() ||
-            row.getLonglong(column) != std::numeric_limits<long long>::max())
+        if (row.getInt(column) != std::numeric_limits<int>::max())
             parts[4] << name;
-        if (row.getTextColor(column) != colour("cle_default"))
+        if (row.getDouble(column) != std::numeric_limits<double>::max())
             parts[5] << name;
+        if (row.getLonglong(column) != std::numeric_limits<long long>::max())
+            parts[6] << name;
+        if (row.getTextColor(column) != colour("cle_default"))
+            parts[7] << name;
     }
     QStringList out;
     for (const QStringList& part : parts)
         out << part.join('|');
     return out;
+}
+
+// getTextFromAll answers through the virtual getText: a row type that shows other texts is
+// searched by them.
+template <class Row>
+QString textFromAllOfDerived()
+{
+    struct Derived : Row
+    {
+        QString getText(int column) override { return QStringLiteral("derived%1").arg(column); }
+    } row;
+    return static_cast<WB::IBaseHpfTableData&>(row).getTextFromAll(1);
 }
 
 // Each row of a model as "key|col0|col1|col2|col3", in the model's order.

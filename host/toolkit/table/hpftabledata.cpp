@@ -1,47 +1,10 @@
 #include "hosttoolkit.h"
 
-#include <limits>
-
 namespace WB {
 
 IBaseHpfTableData::IBaseHpfTableData() = default;
 
 IBaseHpfTableData::~IBaseHpfTableData() = default;
-
-QString IBaseHpfTableData::getTextFromAll(int column)
-{
-    return getText(column);
-}
-
-QString IBaseHpfTableData::getText(int)
-{
-    return QString();
-}
-
-int IBaseHpfTableData::getInt(int)
-{
-    return std::numeric_limits<int>::max();
-}
-
-double IBaseHpfTableData::getDouble(int)
-{
-    return std::numeric_limits<double>::max();
-}
-
-long long IBaseHpfTableData::getLonglong(int)
-{
-    return std::numeric_limits<long long>::max();
-}
-
-const QColor* IBaseHpfTableData::getTextColor(int)
-{
-    return utils::CSingletonT<CUiResource>::instance()->getColor(QStringLiteral("cle_default"));
-}
-
-std::string IBaseHpfTableData::getKey()
-{
-    return std::string();
-}
 
 QString IBaseHpfTableData::qsKey()
 {

@@ -2,6 +2,7 @@
 // A small row and column model for the table tests: texts per column, optional numbers, a key.
 
 #include "hosttoolkit.h"
+#include "standinrow.h"
 
 #include <QAbstractItemModel>
 #include <QStringList>
@@ -11,7 +12,7 @@
 
 namespace hpftest {
 
-class TestRow : public WB::IBaseHpfTableData
+class TestRow : public standin::CPlainRow
 {
 public:
     TestRow(std::string key, QStringList texts, QVector<double> numbers = {})
