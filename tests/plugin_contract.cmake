@@ -6,12 +6,14 @@
 #   has, an extension the standard does not know;
 # - the plug-in or host/include includes any other header (POSIX, glibc), calls a POSIX or glibc
 #   function, uses a compiler builtin, or a compiler extension outside a compiler check
-#   (#if defined(__GNUC__) and the like).
+#   (#if defined(__GNUC__) and the like);
+# - the built plug-in imports a record operation of the client's row base from the host: each
+#   row type answers them itself, since the client's base has answers of its own.
 #
 #   cmake -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch folder> -DCONFIG=<flags file> -P plugin_contract.cmake
 #
 # CONFIG sets CXX (the compiler), SYSTEM_INCLUDES (Qt, Boost, log4cxx), HOST_EXPORT_H and
-# CREDITDATA_EXPORT_H (the generated export headers).
+# CREDITDATA_EXPORT_H (the generated export headers), NM and PLUGIN_MODULE (the built plug-in).
 cmake_minimum_required(VERSION 3.25)
 foreach(var SOURCE_DIR WORK_DIR CONFIG)
   if(NOT ${var})
@@ -178,6 +180,22 @@ foreach(path IN LISTS checked)
     string(REPLACE ";" "\n    " errors "${errors}")
     list(APPEND problems "${where}: does not compile against the client's headers alone:\n    ${errors}")
   endif()
+endforeach()
+
+# --- what the built plug-in imports ------------------------------------------------------------
+
+execute_process(COMMAND ${NM} -DC --undefined-only ${PLUGIN_MODULE}
+  RESULT_VARIABLE failed OUTPUT_VARIABLE imports ERROR_VARIABLE nm_error)
+if(failed)
+  list(APPEND problems "${PLUGIN_MODULE}: nm failed: ${nm_error}")
+endif()
+string(REGEX MATCHALL
+  "WB::IBaseHpfTableData::(getTextFromAll|getText|getInt|getDouble|getLonglong|getTextColor|getKey)\\("
+  inherited "${imports}")
+list(REMOVE_DUPLICATES inherited)
+foreach(operation IN LISTS inherited)
+  string(REPLACE "(" "" operation "${operation}")
+  list(APPEND problems "the plug-in takes ${operation} from the host instead of answering it itself")
 endforeach()
 
 list(REMOVE_ITEM problems "")
