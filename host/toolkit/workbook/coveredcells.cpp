@@ -53,38 +53,69 @@ bool CCoveredCells::merge(qint64 firstRow, qint64 firstColumn, qint64 lastRow, q
 
 void CCoveredCells::value(qint64 row, qint64 column)
 {
-    if (m_rows.empty() || m_rows.back().first != quint32(row)) {
-        if (!m_rows.empty() && m_rows.back().first > quint32(row))
+    if (!m_ordered) {
+        m_unordered.emplace_back(quint32(row), quint16(column));
+        return;
+    }
+    if (quint32(row) != m_rowNumber || m_row.empty()) {
+        if (quint32(row) < m_rowNumber) {
             m_ordered = false;
-        m_rows.emplace_back(quint32(row), quint32(m_columns.size()));
-    } else if (m_columns.back() >= quint16(column)) {
+        } else {
+            endRow();
+            m_rowNumber = quint32(row);
+        }
+    } else if (m_row.back() >= quint16(column)) {
         m_ordered = false;
     }
-    m_columns.push_back(quint16(column));
+    if (!m_ordered) {
+        // Every cell so far, then the rest as they come: sorted once told.
+        endRow();
+        for (const Run& run : m_runs)
+            for (quint32 r = run.firstRow; r <= run.lastRow; ++r)
+                for (quint32 i = 0; i < run.columns; ++i)
+                    m_unordered.emplace_back(r, m_columns[run.columnsAt + i]);
+        m_runs.clear();
+        m_columns.clear();
+        m_unordered.emplace_back(quint32(row), quint16(column));
+        return;
+    }
+    m_row.push_back(quint16(column));
+}
+
+void CCoveredCells::endRow()
+{
+    if (m_row.empty())
+        return;
+    if (!m_runs.empty()) {
+        Run& last = m_runs.back();
+        if (last.lastRow + 1 == m_rowNumber && last.columns == m_row.size() &&
+            std::equal(m_row.begin(), m_row.end(), m_columns.begin() + last.columnsAt)) {
+            ++last.lastRow;
+            m_row.clear();
+            return;
+        }
+    }
+    m_runs.push_back(Run{m_rowNumber, m_rowNumber, quint32(m_columns.size()), quint32(m_row.size())});
+    m_columns.insert(m_columns.end(), m_row.begin(), m_row.end());
+    m_row.clear();
 }
 
 QString CCoveredCells::refusal()
 {
+    endRow();
     if (m_hiddenRows.empty() && m_hiddenColumns.empty() && m_merges.empty())
         return QString();
-    // Cells in order, row by row: a loader that gives them otherwise has them sorted first.
-    std::vector<std::pair<quint32, quint16>> cells;
     if (!m_ordered) {
-        cells.reserve(m_columns.size());
-        for (size_t r = 0; r < m_rows.size(); ++r) {
-            const size_t end = r + 1 < m_rows.size() ? m_rows[r + 1].second : m_columns.size();
-            for (size_t i = m_rows[r].second; i < end; ++i)
-                cells.emplace_back(m_rows[r].first, m_columns[i]);
+        std::sort(m_unordered.begin(), m_unordered.end());
+        m_unordered.erase(std::unique(m_unordered.begin(), m_unordered.end()), m_unordered.end());
+        for (const auto& cell : m_unordered) {
+            if (cell.first != m_rowNumber)
+                endRow();
+            m_rowNumber = cell.first;
+            m_row.push_back(cell.second);
         }
-        std::sort(cells.begin(), cells.end());
-        m_rows.clear();
-        m_columns.clear();
-        for (const auto& cell : cells) {
-            if (m_rows.empty() || m_rows.back().first != cell.first)
-                m_rows.emplace_back(cell.first, quint32(m_columns.size()));
-            m_columns.push_back(cell.second);
-        }
-        std::vector<std::pair<quint32, quint16>>().swap(cells);
+        endRow();
+        std::vector<std::pair<quint32, quint16>>().swap(m_unordered);
     }
     std::sort(m_hiddenRows.begin(), m_hiddenRows.end());
     std::vector<char> hiddenColumn(size_t(inputcaps::kMaxColumn) + 1, 0);
@@ -104,40 +135,41 @@ QString CCoveredCells::refusal()
         if (++unseen <= kCellsNamed)
             named << what;
     };
-    for (size_t r = 0; r < m_rows.size(); ++r) {
-        const qint64 row = m_rows[r].first;
-        while (!active.empty() && m_merges[size_t(active.top())].lastRow < row) {
-            const int done = active.top();
-            active.pop();
-            const Range& m = m_merges[size_t(done)];
-            for (qint64 c = m.firstColumn; c <= m.lastColumn; ++c)
-                if (mergeOver[size_t(c)] == done)
-                    mergeOver[size_t(c)] = -1;
-        }
-        for (; nextMerge < m_merges.size() && m_merges[nextMerge].firstRow <= row; ++nextMerge) {
-            const Range& m = m_merges[nextMerge];
-            if (m.lastRow < row)
-                continue;
-            std::fill(mergeOver.begin() + m.firstColumn, mergeOver.begin() + m.lastColumn + 1, int(nextMerge));
-            active.push(int(nextMerge));
-        }
-        while (hiddenAt < m_hiddenRows.size() && m_hiddenRows[hiddenAt] < row)
-            ++hiddenAt;
-        const bool rowHidden = hiddenAt < m_hiddenRows.size() && m_hiddenRows[hiddenAt] == row;
-        const size_t end = r + 1 < m_rows.size() ? m_rows[r + 1].second : m_columns.size();
-        for (size_t i = m_rows[r].second; i < end; ++i) {
-            const qint64 column = m_columns[i];
-            const int over = mergeOver[size_t(column)];
-            if (rowHidden) {
-                note(QStringLiteral("%1 in a hidden row").arg(cellName(row, column)));
-            } else if (hiddenColumn[size_t(column)]) {
-                note(QStringLiteral("%1 in a hidden column").arg(cellName(row, column)));
-            } else if (over >= 0) {
-                const Range& m = m_merges[size_t(over)];
-                if (m.firstRow <= row && row <= m.lastRow && (row != m.firstRow || column != m.firstColumn))
-                    note(QStringLiteral("%1 under the merged cells %2:%3")
-                             .arg(cellName(row, column), cellName(m.firstRow, m.firstColumn),
-                                  cellName(m.lastRow, m.lastColumn)));
+    for (const Run& run : m_runs) {
+        for (quint32 row32 = run.firstRow; row32 <= run.lastRow; ++row32) {
+            const qint64 row = row32;
+            while (!active.empty() && m_merges[size_t(active.top())].lastRow < row) {
+                const int done = active.top();
+                active.pop();
+                const Range& m = m_merges[size_t(done)];
+                for (qint64 c = m.firstColumn; c <= m.lastColumn; ++c)
+                    if (mergeOver[size_t(c)] == done)
+                        mergeOver[size_t(c)] = -1;
+            }
+            for (; nextMerge < m_merges.size() && m_merges[nextMerge].firstRow <= row; ++nextMerge) {
+                const Range& m = m_merges[nextMerge];
+                if (m.lastRow < row)
+                    continue;
+                std::fill(mergeOver.begin() + m.firstColumn, mergeOver.begin() + m.lastColumn + 1, int(nextMerge));
+                active.push(int(nextMerge));
+            }
+            while (hiddenAt < m_hiddenRows.size() && m_hiddenRows[hiddenAt] < row)
+                ++hiddenAt;
+            const bool rowHidden = hiddenAt < m_hiddenRows.size() && m_hiddenRows[hiddenAt] == row;
+            for (quint32 i = 0; i < run.columns; ++i) {
+                const qint64 column = m_columns[run.columnsAt + i];
+                const int over = mergeOver[size_t(column)];
+                if (rowHidden) {
+                    note(QStringLiteral("%1 in a hidden row").arg(cellName(row, column)));
+                } else if (hiddenColumn[size_t(column)]) {
+                    note(QStringLiteral("%1 in a hidden column").arg(cellName(row, column)));
+                } else if (over >= 0) {
+                    const Range& m = m_merges[size_t(over)];
+                    if (m.firstRow <= row && row <= m.lastRow && (row != m.firstRow || column != m.firstColumn))
+                        note(QStringLiteral("%1 under the merged cells %2:%3")
+                                 .arg(cellName(row, column), cellName(m.firstRow, m.firstColumn),
+                                      cellName(m.lastRow, m.lastColumn)));
+                }
             }
         }
     }
@@ -155,8 +187,11 @@ void CCoveredCells::clear()
     m_hiddenRows.clear();
     m_hiddenColumns.clear();
     m_merges.clear();
-    m_rows.clear();
-    m_columns.clear();
+    std::deque<Run>().swap(m_runs);
+    std::deque<quint16>().swap(m_columns);
+    std::vector<quint16>().swap(m_row);
+    std::vector<std::pair<quint32, quint16>>().swap(m_unordered);
+    m_rowNumber = 0;
     m_ordered = true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <deque>
 #include <utility>
 #include <vector>
 
@@ -32,10 +33,20 @@ private:
     std::vector<quint32> m_hiddenRows;
     std::vector<std::pair<qint64, qint64>> m_hiddenColumns;
     std::vector<Range> m_merges;
-    // Values row by row: each row's number and where its columns start in m_columns.
-    std::vector<std::pair<quint32, quint32>> m_rows;
-    std::vector<quint16> m_columns;
+    // Values as runs of rows holding values in the same columns: a sheet of rates is one run.
+    struct Run
+    {
+        quint32 firstRow, lastRow;
+        quint32 columnsAt, columns; // in m_columns
+    };
+    void endRow();
+
+    std::deque<Run> m_runs;
+    std::deque<quint16> m_columns;
+    std::vector<quint16> m_row; // the columns of the row being given
+    quint32 m_rowNumber = 0;
     bool m_ordered = true;
+    std::vector<std::pair<quint32, quint16>> m_unordered; // once a cell came out of order
 };
 
 } // namespace WB

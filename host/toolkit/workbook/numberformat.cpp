@@ -126,7 +126,8 @@ CNumberFormat CNumberFormat::fromCode(const QString& code)
     format.m_sections = std::move(sections);
     format.m_plain = !format.m_hidesText;
     for (const Section& section : format.m_sections)
-        format.m_plain = format.m_plain && section.shown == EShown::Value && !section.condition;
+        format.m_plain =
+            format.m_plain && section.shown == EShown::Value && !section.condition && !section.optionalDigits;
     return format;
 }
 
@@ -137,7 +138,7 @@ CNumberFormat::Section CNumberFormat::parseSection(const QString& code, int star
     s.end = end;
     bool general = false, date = false, time = false, monthOrMinute = false, elapsed = false;
     bool afterPoint = false, afterExponent = false, scientific = false;
-    int integerDigits = 0;
+    int integerDigits = 0, zeroPlaceholders = 0;
     QByteArray order; // digit placeholders (0), points and commas, in order, for the scaling rule
     for (int i = start; i < end; ++i) {
         const QChar c = code.at(i).toLower();
@@ -190,6 +191,7 @@ CNumberFormat::Section CNumberFormat::parseSection(const QString& code, int star
         case '0':
         case '#':
         case '?':
+            zeroPlaceholders += !afterExponent && c == QLatin1Char('0') ? 1 : 0;
             if (afterExponent) {
                 s.exponentDigits += c == QLatin1Char('0') ? 1 : 0;
             } else if (afterPoint) {
@@ -229,6 +231,7 @@ CNumberFormat::Section CNumberFormat::parseSection(const QString& code, int star
         case 's': time = true; break;
         case 'm': monthOrMinute = true; break;
         case '@': s.hasAt = true; break;
+        case '%': s.percent = true; break;
         default: break;
         }
     }
@@ -247,6 +250,7 @@ CNumberFormat::Section CNumberFormat::parseSection(const QString& code, int star
         s.mantissaDigits = qMax(integerDigits, 1);
         s.exponentDigits = qMax(s.exponentDigits, 1);
     } else {
+        s.optionalDigits = zeroPlaceholders == 0;
         // A comma after a digit that no digit of the same part follows divides by 1000.
         for (int k = 1; k < order.size(); ++k) {
             if (order[k] != ',' || (order[k - 1] != '0' && order[k - 1] != ','))
@@ -294,7 +298,15 @@ const CNumberFormat::Section* CNumberFormat::sectionFor(double value) const
 EShown CNumberFormat::shows(double value) const
 {
     const Section* section = sectionFor(value);
-    return section ? section->shown : EShown::Value;
+    if (!section)
+        return EShown::Value;
+    if (section->shown == EShown::Value && section->optionalDigits) {
+        // "#.##" shows 0 and 0.001 as "." alone.
+        const double seen = std::fabs(value) * (section->percent ? 100 : 1) * std::pow(10.0, section->decimals);
+        if (std::round(seen) == 0)
+            return EShown::NoDigit;
+    }
+    return section->shown;
 }
 
 QString CNumberFormat::text(double value, bool date1904) const

@@ -59,6 +59,9 @@ private:
         bool exponentPlus = true;
         bool hasAt = false;
         bool showsSign = true;
+        // Digits only by "#" or "?": a number rounding to zero at its decimals shows none.
+        bool optionalDigits = false;
+        bool percent = false;
     };
 
     static Section parseSection(const QString& code, int start, int end);

@@ -701,6 +701,7 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
         return fail(QStringLiteral("the text result of the formula at %1 is missing (no STRING record)")
                         .arg(cellName(m_pendingRow, m_pendingColumn)));
     const QString unseen = m_covered.refusal();
+    m_covered.clear();
     return unseen.isEmpty() || fail(unseen);
 }
 

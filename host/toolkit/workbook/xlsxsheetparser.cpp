@@ -306,6 +306,7 @@ void CSheetParser::endElement(const char*)
     case ELevel::Worksheet: {
         m_level = ELevel::Done;
         const QString unseen = m_covered.refusal();
+        m_covered.clear(); // before the lines are made of the cells
         if (!unseen.isEmpty())
             fail(QStringLiteral("xlsx: ") + unseen);
         break;

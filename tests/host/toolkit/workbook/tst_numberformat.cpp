@@ -76,6 +76,9 @@ void TestNumberFormat::showsAsASpreadsheetDoes_data()
     custom("a comma before the point", "0,.00", 550, "refused: scaled");
     custom("a scaling comma before a suffix", "0.0,\"K\"", 5500, "refused: scaled");
     custom("a comma inside quotes is text", "0.00\",\"", 0.7, "0.7");
+    custom("optional digits only, a number", "#.##", 0.7, "0.7");
+    custom("optional digits only, zero", "#.##", 0, "refused: no digit");
+    custom("optional digits only, rounding to zero", "#.##%", 0.00001, "refused: no digit");
     // Dates, times, elapsed time and exponents: as a spreadsheet shows them.
     custom("a Chinese date", "yyyy\"年\"m\"月\"d\"日\"", 45366, "2024-03-15");
     custom("a time of day", "h:mm:ss", 0.5625, "13:30:00");
