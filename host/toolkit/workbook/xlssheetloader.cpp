@@ -531,10 +531,10 @@ bool CXlsSheetLoader::putNumber(ICellSink& grid, int row, int column, double val
 {
     const CNumberFormat& format = m_cellFormats.ofStyle(xf);
     if (!format.plain()) {
-        const QString unseen = formatRefusal(cellName(row, column), value, format);
-        if (!unseen.isEmpty())
-            return fail(unseen);
-        if (format.shows(value) != EShown::Value)
+        const EShown shown = format.shows(value);
+        if (shown == EShown::NoDigit || shown == EShown::Scaled)
+            return fail(formatRefusal(cellName(row, column), value, format));
+        if (shown != EShown::Value)
             return putText(grid, row, column, format.text(value, m_date1904));
     }
     QChar text[CCellText::kNumberChars];
@@ -543,11 +543,9 @@ bool CXlsSheetLoader::putNumber(ICellSink& grid, int row, int column, double val
 
 bool CXlsSheetLoader::putStyledText(ICellSink& grid, int row, int column, const QChar* chars, int length, quint16 xf)
 {
-    if (length > 0) {
-        const QString hidden = textFormatRefusal(cellName(row, column), m_cellFormats.ofStyle(xf));
-        if (!hidden.isEmpty())
-            return fail(hidden);
-    }
+    const CNumberFormat& format = m_cellFormats.ofStyle(xf);
+    if (length > 0 && format.hidesText())
+        return fail(textFormatRefusal(cellName(row, column), format));
     return put(grid, row, column, chars, length);
 }
 

@@ -530,9 +530,9 @@ void CSheetParser::endCell()
 bool CSheetParser::addText(const QChar* text, int length)
 {
     if (length > 0) {
-        const QString hidden = textFormatRefusal(cellName(m_row, m_column), m_formats.ofStyle(m_style));
-        if (!hidden.isEmpty()) {
-            fail(QStringLiteral("xlsx: ") + hidden);
+        const CNumberFormat& format = m_formats.ofStyle(m_style);
+        if (format.hidesText()) {
+            fail(QStringLiteral("xlsx: ") + textFormatRefusal(cellName(m_row, m_column), format));
             return true;
         }
         m_covered.value(m_row, m_column);
@@ -593,12 +593,12 @@ bool CSheetParser::addNumber()
     if (res.ec != std::errc() || res.ptr != end)
         return m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
     if (!format.plain()) {
-        const QString unseen = formatRefusal(cellName(m_row, m_column), number, format);
-        if (!unseen.isEmpty()) {
-            fail(QStringLiteral("xlsx: ") + unseen);
+        const EShown shown = format.shows(number);
+        if (shown == EShown::NoDigit || shown == EShown::Scaled) {
+            fail(QStringLiteral("xlsx: ") + formatRefusal(cellName(m_row, m_column), number, format));
             return true;
         }
-        if (format.shows(number) != EShown::Value)
+        if (shown != EShown::Value)
             return m_grid.addCell(m_row, m_column, format.text(number, m_date1904));
     }
     QChar text[CCellText::kNumberChars];
