@@ -396,6 +396,14 @@ void TestWorkbookReaders::refusesWhatNoOneSees_data()
     row("values under a merged range", head + "<row r=\"2\"><c r=\"C2\"><v>1</v></c><c r=\"D2\"><v>0.9</v></c></row>",
         "|<mergeCells count=\"1\"><mergeCell ref=\"C2:D3\"/></mergeCells>", "", "", "",
         "refused: D2 under the merged cells C2:D3");
+    row("a value in the last row of a merged range", head + "<row r=\"2\"><c r=\"C2\"><v>1</v></c></row>"
+                                                          "<row r=\"3\"><c r=\"D3\"><v>0.9</v></c></row>",
+        "|<mergeCells count=\"1\"><mergeCell ref=\"C2:D3\"/></mergeCells>", "", "", "",
+        "refused: D3 under the merged cells C2:D3");
+    row("a prefix bound again inside, must be understood", head + "<row r=\"2\" xmlns:x=\"" + QString::fromLatin1(
+            "http://schemas.openxmlformats.org/spreadsheetml/2006/main") + "\" mc:MustUnderstand=\"x\"><c r=\"D2\">"
+            "<v>0.9</v></c></row>",
+        "|", "", "", "", read);
     row("merged cells holding their first only", head + "<row r=\"2\"><c r=\"D2\"><v>0.9</v></c></row>",
         "|<mergeCells count=\"1\"><mergeCell ref=\"D2:E3\"/></mergeCells>", "", "", "", read);
     row("a merged range over a header", ratio, "|<mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells>", "",
@@ -462,7 +470,7 @@ void TestWorkbookReaders::refusesWhatNoOneSees()
                            (strings.isEmpty() ? QByteArray("<si><t>x</t></si>") : strings.toUtf8()) + "</sst>";
     const QStringList parts = around.split(QLatin1Char('|'));
     const QByteArray sheet = head + "<worksheet xmlns=\"" + main + "\" xmlns:mc=\"" + mc + "\" xmlns:m=\"" + main +
-                             "\">" + parts[0].toUtf8() + (rows.isEmpty() ? QByteArray() : "<sheetData>" + rows.toUtf8() +
+                             "\" xmlns:x=\"urn:x\">" + parts[0].toUtf8() + (rows.isEmpty() ? QByteArray() : "<sheetData>" + rows.toUtf8() +
                              "</sheetData>") + parts.value(1).toUtf8() + "</worksheet>";
     const QString path = m_dir.filePath(QStringLiteral("covered%1.xlsx").arg(m_files++));
     QVERIFY(testsupport::writeZip(path, {{QStringLiteral("xl/workbook.xml"), workbook},
