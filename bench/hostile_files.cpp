@@ -330,6 +330,27 @@ std::vector<Class> classes()
              return writeWorkbook(dir + "/names.xlsx", sheet) && one(out, dir + "/names.xlsx", "1 M names") &&
                     writeWorkbook(dir + "/spaces.xlsx", spaces) && one(out, dir + "/spaces.xlsx", "200,000 declarations");
          }},
+        {"xlsx: rows that must understand many prefixes, thousands of bindings in scope",
+         [one](const QString& dir, std::vector<Sample>& out) {
+             // Every prefix names the main namespace, so each row is read: the cost is the lookups.
+             const auto sheet = [](int listed) {
+                 QByteArray head = kHead + "<worksheet xmlns=\"" + kMainNs +
+                                   "\" xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\"";
+                 for (int i = 0; i < 20000; ++i)
+                     head += " xmlns:p" + QByteArray::number(i) + "=\"" + kMainNs + "\"";
+                 QByteArray must;
+                 for (int i = 0; i < listed; ++i)
+                     must += (i ? " p" : "p") + QByteArray::number(i * 7);
+                 QByteArray rows;
+                 for (int r = 1; r <= 100000; ++r)
+                     rows += "<row r=\"" + QByteArray::number(r) + "\" mc:MustUnderstand=\"" + must + "\"/>";
+                 return head + "><sheetData>" + rows + "</sheetData></worksheet>";
+             };
+             return writeWorkbook(dir + "/must.xlsx", sheet(inputcaps::kMaxCompatibilityPrefixes)) &&
+                    one(out, dir + "/must.xlsx", "100,000 rows of 64 prefixes, 20,000 bindings") &&
+                    writeWorkbook(dir + "/mustpast.xlsx", sheet(inputcaps::kMaxCompatibilityPrefixes + 1)) &&
+                    one(out, dir + "/mustpast.xlsx", "a row of 65 prefixes");
+         }},
         {"xls: one stream that is also the mini stream, cut-off claimed past it",
          [one](const QString& dir, std::vector<Sample>& out) {
              return writeBytes(dir + "/streams64.xls", bigStreamsDocument((60 << 20) / 4096)) &&

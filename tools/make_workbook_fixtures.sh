@@ -64,13 +64,16 @@ $lo --convert-to xls --outdir "$tmp/xls" "$tmp/xlsxwriter.xlsx" >/dev/null
 cp "$tmp/xls/xlsxwriter.xls" "$out/xlsxwriter_libreoffice.xls"
 # Formulas, booleans and errors: the same book as .xls and as .xlsx, both with LibreOffice's results.
 $py $here/formulas_book.py "$tmp/formulas.xlsx"
+cp "$tmp/formulas.xlsx" "$out/openpyxl_formulas.xlsx"
 $lo --convert-to xls --outdir "$tmp/xls" "$tmp/formulas.xlsx" >/dev/null
 $lo --convert-to xlsx --outdir "$tmp/xlsx" "$tmp/formulas.xlsx" >/dev/null
 cp "$tmp/xls/formulas.xls" "$out/formulas.xls"
 cp "$tmp/xlsx/formulas.xlsx" "$out/formulas.xlsx"
 head -c 20000 "$out/formulas.xls" > "$out/hostile_cut.xls"
 
-$py $here/hostile_books.py "$out/xlsxwriter.xlsx" "$out"
-$py $here/zip_books.py "$out/xlsxwriter.xlsx" "$out"
+# The packagings are of the book as a spreadsheet program saved it, its formulas' results kept.
+$py $here/results_kept.py "$out/xlsxwriter.xlsx" "$tmp/kept.xlsx"
+$py $here/hostile_books.py "$tmp/kept.xlsx" "$out"
+$py $here/zip_books.py "$tmp/kept.xlsx" "$out"
 $py $here/xls_books.py "$out"
 ls -l "$out"

@@ -1,5 +1,6 @@
 #include "previewnotes.h"
 
+#include "hostservice.h"
 #include "uploadvalidation.h"
 #include "utf8sequence.h"
 
@@ -16,6 +17,8 @@ namespace {
 const QString kUndecodable = QStringLiteral("undecodable bytes, shown as U+FFFD");
 const QString kUtf8AsGbk = QStringLiteral("UTF-8 bytes in a file read as GBK, shown as GBK reads them");
 const QString kTab = QStringLiteral("a tab inside a cell, read as a space");
+const QString kSwapped = QStringLiteral("the code stands before the exchange: a line gives the exchange first, then "
+                                        "the code (a detail export's layout is no conversion-rate file)");
 
 QString stateName(standin::ESheetState state)
 {
@@ -158,6 +161,23 @@ PreviewNotes previewNotes(const QString& path, const ConversionFileLines& conten
             reason = refusal(nameField(content.lines.at(plan.usedLines[i]), content.separator));
         if (!reason.isEmpty())
             notes.refused[plan.usedLines[i]] = reason;
+    }
+    // A line of no known security whose two keys, the other way round, would name one.
+    const rqservice::IDataCenterPtr securities = rqservice::TraderCenter::instance()->getDataCenter();
+    for (const UploadSkippedLine& skipped : plan.skipped) {
+        if (!securities || skipped.reason != EUploadSkip::UnknownSecurity)
+            continue;
+        // The first two fields only: a line may be megabytes of separators.
+        const QString& line = content.lines.at(skipped.line);
+        const int first = line.indexOf(content.separator);
+        if (first < 0)
+            continue;
+        const int second = line.indexOf(content.separator, first + content.separator.size());
+        const QString key1 = line.left(first);
+        const QString key2 = line.mid(first + content.separator.size(),
+                                      second < 0 ? -1 : second - first - content.separator.size());
+        if (securities->findInstrument(key2.toUtf8().toStdString(), key1.toUtf8().toStdString()))
+            notes.lineWarnings[skipped.line] << kSwapped;
     }
     return notes;
 }

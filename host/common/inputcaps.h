@@ -69,6 +69,9 @@ constexpr std::int64_t kMaxTokenBytes = 4 * kMiB;
 // attributes, and every distinct element and attribute name met, which it keeps to the part's
 // end. Real parts need well under a megabyte; a part of made-up names would grow without end.
 constexpr std::int64_t kMaxXmlParserBytes = 32 * kMiB;
+// Prefixes one markup-compatibility attribute (mc:MustUnderstand, mc:Choice's Requires) lists:
+// a real part names a handful; each is looked up, and thousands on every row are work for nothing.
+constexpr int kMaxCompatibilityPrefixes = 64;
 
 // --- .xls compound documents ---------------------------------------------------------------------
 

@@ -269,34 +269,6 @@ InstrumentRecordPtr CSecurityMaster::lookup(const std::string& exchangeText, con
     return it == m_byKey.end() ? InstrumentRecordPtr() : it->second;
 }
 
-InstrumentRecordPtr CSecurityMaster::lookupCombined(const std::string& text) const
-{
-    const std::string key = trimmed(text);
-    // "600000.SH" / "SH.600000"
-    const size_t dot = key.find('.');
-    if (dot != std::string::npos) {
-        const std::string left = key.substr(0, dot);
-        const std::string right = key.substr(dot + 1);
-        if (InstrumentRecordPtr found = lookup(right, left)) {
-            return found;
-        }
-        return lookup(left, right);
-    }
-    // "SH600000" / "600000SH": letters on one side, digits on the other.
-    const size_t firstDigit = key.find_first_of("0123456789");
-    const size_t lastDigit = key.find_last_of("0123456789");
-    if (firstDigit == std::string::npos) {
-        return InstrumentRecordPtr();
-    }
-    if (firstDigit > 0 && lastDigit == key.size() - 1) {
-        return lookup(key.substr(0, firstDigit), key.substr(firstDigit));
-    }
-    if (firstDigit == 0 && lastDigit + 1 < key.size()) {
-        return lookup(key.substr(lastDigit + 1), key.substr(0, lastDigit + 1));
-    }
-    return InstrumentRecordPtr();
-}
-
 InstrumentRecordPtr CSecurityMaster::lookupPlain(const std::string& exchangeText, const std::string& codeText) const
 {
     const uint32_t exchange = plainExchange(exchangeText);
@@ -314,18 +286,10 @@ InstrumentRecordPtr CSecurityMaster::findInstrument(const std::string& key1, con
     if (InstrumentRecordPtr found = lookupPlain(key1, key2)) {
         return found;
     }
-    if (InstrumentRecordPtr found = lookup(key1, key2)) {
-        return found;
-    }
-    if (InstrumentRecordPtr found = lookup(key2, key1)) {
-        return found;
-    }
-    const bool empty1 = trimmed(key1).empty();
-    const bool empty2 = trimmed(key2).empty();
-    if (empty1 != empty2) {
-        return lookupCombined(empty1 ? key2 : key1);
-    }
-    return InstrumentRecordPtr();
+    // The exchange first, the code second, as every conversion-rate file lays them out: a file
+    // with the two the other way round (the detail dialog's own export) is not one, and its
+    // names and ratios stand in other columns too.
+    return lookup(key1, key2);
 }
 
 size_t CSecurityMaster::size() const

@@ -13,10 +13,9 @@ namespace rqservice {
 
 // Read-only after load, so any thread may look up at once.
 //
-// findInstrument accepts, besides what IDataCenter documents:
-// - the keys in either order (exchange, code) or (code, exchange);
-// - one key holding both, the other empty: "600000.SH", "sh600000", "SH.600000", "600000SH";
-// - a code that a spreadsheet wrote as a number with a fraction of zeros ("858.0" is 000858).
+// findInstrument takes the exchange first and the code second, nothing else (IDataCenter), and
+// accepts besides a code that a spreadsheet wrote as a number with a fraction of zeros ("858.0"
+// is 000858).
 // White space counts as ASCII blanks, the full-width space U+3000 and the no-break space.
 class HOST_EXPORT CSecurityMaster : public IDataCenter
 {
@@ -43,7 +42,6 @@ public:
 
 private:
     InstrumentRecordPtr lookup(const std::string& exchangeText, const std::string& codeText) const;
-    InstrumentRecordPtr lookupCombined(const std::string& text) const;
     // The plain spelling ("SH", "600000") without building any string; null when it does not
     // apply or finds nothing, and the full rules then decide.
     InstrumentRecordPtr lookupPlain(const std::string& exchangeText, const std::string& codeText) const;

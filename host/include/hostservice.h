@@ -235,7 +235,7 @@ class HOST_EXPORT IDataCenter
 {
 public:
     virtual ~IDataCenter();
-    // Finds a listed security by its exchange and code, given in either order. Exchanges are
+    // Finds a listed security by its exchange (key1) and code (key2), in that order only. Exchanges are
     // accepted as SH/SSE/SHSE/XSHG/上海/上交所/上海证券交易所/沪 (likewise SZ/SZSE/XSHE/深圳/深交所/
     // 深圳证券交易所/深 and BJ/BSE/BJSE/北京/北交所/北京证券交易所/京), in any letter case.
     // Surrounding white space is ignored and a code of fewer than six digits is padded with

@@ -20,7 +20,9 @@ namespace WB {
 // as a person sees it in Excel's General format (600000, 0.7, TRUE, #N/A; a number stored as text
 // keeps its leading zeros). Rows and columns are numbered from 1; a missing cell inside the used
 // range is an empty text. A workbook a spreadsheet program would show otherwise than they could
-// read it (damaged, in another encoding than UTF-8 or UTF-16, a cell with two values) is not read.
+// read it (damaged, in another encoding than UTF-8 or UTF-16, a cell with two values, a value its
+// number format does not show, a formula without its result, a hidden or covered value, a
+// hidden first sheet, a password) is not read, the reason written to the client's log.
 // Both are created, used and destroyed on one thread, which may be a worker thread.
 
 // Reads a whole sheet at once into tab-joined lines, one per row of the used range.
@@ -54,8 +56,8 @@ public:
     bool init(bool visible);
     bool isValid() const;
     // Opens a workbook; false (and no sheets) when it cannot be read, the reason then written to
-    // the client's log. Right after COdbcExcelReader refused the same unchanged file on this
-    // thread, it is refused again without being read.
+    // the client's log. Right after COdbcExcelReader opened and refused the same file on this
+    // thread, it is refused again without being read, even when the file changed in between.
     bool open(const QString& path);
     int sheetCount() const;
     // The used range of a sheet as inclusive bounds: first and last row, first and last column.

@@ -249,13 +249,17 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
 
     const QByteArray none;
     const auto gbk = [](const char* text) { return QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(text)); };
-    const QStringList hidden{"workbook: sheet 1 of 3, \"旧折算率\"", "warning: sheet 1 \"旧折算率\", the sheet read, is hidden",
-                             "warning: the workbook opens on sheet 2 \"折算率\", not on the sheet read"};
-    QTest::newRow("hidden first sheet, xlsx") << "sheets.xlsx" << none << QStringList() << 0 << hidden;
+    const QString hidden = QStringLiteral("workbook: the first sheet \"旧折算率\" is hidden: a spreadsheet program "
+                                          "shows another sheet");
+    QTest::newRow("hidden first sheet, xlsx")
+        << "sheets.xlsx" << none << QStringList() << 2 << QStringList{"nothing read: 文件内容为空 (" + hidden + ")"};
     QTest::newRow("hidden first sheet, xls, JSON")
-        << "sheets.xls" << none << QStringList{"--json"} << 0
-        << QStringList{"\"sheets\": 3", "\"state\": \"hidden\"", "\"opensOn\": {\n            \"index\": 2",
-                       "the workbook opens on sheet 2"};
+        << "sheets.xls" << none << QStringList{"--json"} << 2 << QStringList{"\"reason\": \"" + QString(hidden).replace("\"", "\\\"")};
+    QTest::newRow("code and exchange swapped, each line named")
+        << "@swapped.csv" << QByteArray("600000,SH,浦发银行,0.7\n000001,SZ,平安银行,0.3\nSH,600000,浦发银行,0.7\n")
+        << QStringList() << 0
+        << QStringList{"     1 warning  the code stands before the exchange: a line gives the exchange first",
+                       "     2 warning  the code stands before the exchange", "     3 used     上交所 600000"};
     QTest::newRow("a tab read as a space, a wrapped header")
         << "wrapped.xlsx" << none << QStringList() << 0
         << QStringList{"     3 warning  a tab inside a cell, read as a space", "证券名称\t折算\\n比例"};

@@ -89,7 +89,9 @@ void TestUploadRequest::lines_data()
         "上交所 600000 浦发银行 1|上交所 600000 浦发银行 0");
     row("ratio out of range warned, sent as written", "SH,600000,浦发银行,65", "上交所 600000 浦发银行 65|warn 0:1");
     row("quoted comma splits the field", "SH,600000,\"浦发,银行\",0.7", "上交所 600000 \"浦发 0|warn 0:0");
-    row("keys in the other order and lost zeros", "858,深圳,五粮液,0.6", "深交所 000858 五粮液 0.6");
+    row("lost zeros", "深圳,858,五粮液,0.6", "深交所 000858 五粮液 0.6");
+    row("the detail dialog's export: code, exchange, ratio, name", "600000,上交所,0.70,浦发银行|858,深圳,0.6,五粮液",
+        "skip 0:1|skip 1:1");
     row("name kept untrimmed", "SH,600000, 浦发 ,0.7", "上交所 600000  浦发  0.7");
     row("tab separated, commas inside fields stay", "SH\t600000\t浦发,银行\t0.7|SH,600000,浦发银行,0.7",
         "上交所 600000 浦发,银行 0.7|skip 1:0", "\t");

@@ -175,3 +175,28 @@ open(f"{out}/hostile_duplicate.xls", "wb").write(cfb("Workbook", twice)[0])
 sst_half = struct.pack("<II", 1, 1) + struct.pack("<HB", 3, 1) + "ab".encode("utf-16-le")[:2] + b"\x00\xd8" + "c".encode("utf-16-le")
 half = book(8, rec(0x0042, struct.pack("<H", 1200)) + xf8(0) + rec(0x00FC, sst_half), rec(0x00FD, cell(0, 0) + struct.pack("<I", 0)))
 open(f"{out}/hostile_surrogate.xls", "wb").write(cfb("Workbook", half)[0])
+
+# --- FORMULA records under the id 0x0406 older writers give them, beside 0x0006 ------------------
+older = (rec(0x0204, cell(0, 0) + text8("SH")) + rec(0x0204, cell(0, 1) + text8("600000"))
+         + rec(0x0406, cell(0, 3) + struct.pack("<d", 0.7) + b"\0" * 6 + b"\0\0")
+         + rec(0x0204, cell(1, 0) + text8("SZ")) + rec(0x0204, cell(1, 1) + text8("000001"))
+         + rec(0x0006, cell(1, 3) + struct.pack("<d", 0.3) + b"\0" * 6 + b"\0\0")
+         + rec(0x0406, cell(2, 3) + b"\x01\x00\x01\x00\x00\x00\xff\xff" + b"\0" * 6 + b"\0\0"))
+open(f"{out}/formula0406.xls", "wb").write(cfb("Workbook", book(8, g8, older))[0])
+
+# --- the East Asian built-in formats, no FORMAT record naming them: dates, and times ------------
+asian_ids = list(range(27, 37)) + list(range(50, 59))
+asian_times = {32, 33, 34, 35, 55, 56}
+g_asian = rec(0x0042, struct.pack("<H", 1200)) + xf8(0) + b"".join(xf8(i) for i in asian_ids)
+s_asian = b"".join(rec(0x0203, cell(r, 0, r + 1) + struct.pack("<d", 0.5625 if i in asian_times else 45366.0))
+                   for r, i in enumerate(asian_ids))
+open(f"{out}/eastasian.xls", "wb").write(cfb("Workbook", book(8, g_asian, s_asian))[0])
+
+# --- password-protected: a FILEPASS record (RC4), and an encrypted .xlsx package ----------------
+filepass = rec(0x002F, struct.pack("<HHH", 1, 1, 1) + b"\0" * 48)
+locked = book(8, filepass + g8, rec(0x0203, cell(0, 0) + struct.pack("<d", 0.7)))
+open(f"{out}/encrypted.xls", "wb").write(cfb("Workbook", locked)[0])
+# What Excel writes for an .xlsx opened with a password: the package encrypted inside a compound
+# document, beside the EncryptionInfo stream; only the latter is needed to tell.
+info = struct.pack("<HHI", 4, 4, 0x40) + b"<?xml version=\"1.0\"?><encryption/>"
+open(f"{out}/encrypted_package.xlsx", "wb").write(cfb("EncryptionInfo", info)[0])

@@ -35,9 +35,6 @@ public:
     static QString withoutMidnight(const QString& dateTime);
     // ISO 8601 date/time text (cells of type "d") in the same shape as fromSerial.
     static QString fromIsoDateTime(const QString& iso);
-    // Whether a number format shows dates or times: built-in ids 14-22 and 45-47, or a format
-    // code with date/time tokens outside quotes, escapes and [colour] sections.
-    static EDateKind dateKindOf(int builtinId, const QString& formatCode);
     // The first UTF-16 surrogate without its other half, or -1: no text a person sees holds one,
     // and it would reach the server as "?".
     static int unpairedSurrogate(const QChar* text, int length);

@@ -55,7 +55,7 @@ bool CExcelReader::open(const QString& path)
     reportWorkbook(report);
     logWorkbook(QStringLiteral("[CExcelReader] open %1 failed: %2%3")
                     .arg(path, report.refusal,
-                         d->loader.recalled() ? QStringLiteral(" (refused before, file unchanged)") : QString()));
+                         d->loader.recalled() ? QStringLiteral(" (refused before by the first reader)") : QString()));
     return false;
 }
 

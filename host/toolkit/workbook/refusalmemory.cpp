@@ -7,7 +7,6 @@ namespace {
 struct Refusal
 {
     QString path;
-    QByteArray fingerprint;
     QString reason;
 };
 
@@ -15,16 +14,16 @@ thread_local Refusal t_refusal;
 
 } // namespace
 
-void CRefusalMemory::remember(const QString& path, const QByteArray& fingerprint, const QString& reason)
+void CRefusalMemory::remember(const QString& path, const QString& reason)
 {
-    t_refusal = Refusal{path, fingerprint, reason};
+    t_refusal = Refusal{path, reason};
 }
 
-bool CRefusalMemory::take(const QString& path, const QByteArray& fingerprint, QString& reason)
+bool CRefusalMemory::take(const QString& path, QString& reason)
 {
     const Refusal last = t_refusal;
     forget();
-    if (fingerprint.isEmpty() || last.fingerprint != fingerprint || last.path != path)
+    if (last.path.isEmpty() || last.path != path)
         return false;
     reason = last.reason;
     return true;

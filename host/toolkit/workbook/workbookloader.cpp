@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <new>
+
 namespace WB {
 
 namespace {
@@ -21,15 +23,14 @@ bool CWorkbookLoader::load(const QString& path, ERefusal refusal, ICellSink* sin
 {
     clear();
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
-    QByteArray fingerprint;
+    bool opened = false;
     {
         QFile file;
-        if (openRegularFile(file, path, m_error))
-            fingerprint = fileFingerprint(file);
+        opened = openRegularFile(file, path, m_error);
     }
     if (refusal == ERefusal::Recall) {
         QString reason;
-        if (CRefusalMemory::take(absolutePath, fingerprint, reason)) {
+        if (CRefusalMemory::take(absolutePath, reason)) {
             m_error = reason;
             m_recalled = true;
             return false;
@@ -40,14 +41,28 @@ bool CWorkbookLoader::load(const QString& path, ERefusal refusal, ICellSink* sin
     if (!m_error.isEmpty())
         return false;
     ICellSink& cells = sink ? *sink : m_grid;
-    if (read(path, cells))
+    bool ok = false;
+    try {
+        ok = read(path, cells);
+    } catch (const std::bad_alloc&) {
+        cells.clear();
+        m_error = QStringLiteral("workbook: 内存不足 (out of memory) reading the workbook: nothing was read");
+    }
+    if (ok && m_sheets.sheetState != standin::ESheetState::Visible) {
+        ok = false;
+        m_error = QStringLiteral("workbook: the first sheet \"%1\" is %2: a spreadsheet program shows another sheet")
+                      .arg(m_sheets.sheetName.left(64),
+                           m_sheets.sheetState == standin::ESheetState::Hidden ? QStringLiteral("hidden")
+                                                                               : QStringLiteral("very hidden"));
+    }
+    if (ok)
         return true;
     cells.clear();
     const QString error = m_error;
     m_sheets = standin::WorkbookReport();
     m_error = error;
-    if (refusal == ERefusal::Remember && !fingerprint.isEmpty())
-        CRefusalMemory::remember(absolutePath, fingerprint, m_error);
+    if (refusal == ERefusal::Remember && opened)
+        CRefusalMemory::remember(absolutePath, m_error);
     return false;
 }
 

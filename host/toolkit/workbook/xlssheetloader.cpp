@@ -3,6 +3,7 @@
 #include "compounddocument.h"
 #include "inputcaps.h"
 #include "littleendian.h"
+#include "passwordprotection.h"
 #include "cellsink.h"
 
 #include <algorithm>
@@ -15,6 +16,10 @@ namespace {
 enum : quint16
 {
     kFormula = 0x0006,
+    kFormulaBiff3 = 0x0406, // the same record under the id of older writers
+    kColInfo = 0x007D,
+    kMergedCells = 0x00E5,
+    kRow = 0x0208,
     kEof = 0x000A,
     kDateMode = 0x0022,
     kFilePass = 0x002F,
@@ -306,6 +311,7 @@ bool isCellRecord(quint16 type)
 {
     switch (type) {
     case kFormula:
+    case kFormulaBiff3:
     case kMulRk:
     case kMulBlank:
     case kRString:
@@ -361,12 +367,17 @@ bool CXlsSheetLoader::load(CCompoundDocument& document, ICellSink& grid)
     m_codec = QTextCodec::codecForName("windows-1252");
     m_formats.clear();
     m_xfFormats.clear();
-    m_xfDateKinds.clear();
+    m_cellFormats = CCellFormats();
+    m_covered.clear();
     m_sharedPool.clear();
     m_shared.clear();
     m_error.clear();
     m_pendingRow = m_pendingColumn = -1;
 
+    if (CPasswordProtection::isEncryptedPackage(document)) {
+        m_error = CPasswordProtection::refusal();
+        return false;
+    }
     QByteArray stream;
     const QString name =
         document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook") : QStringLiteral("Book");
@@ -410,7 +421,7 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
         const int n = record.length;
         switch (record.type) {
         case kEof: ended = true; break;
-        case kFilePass: return fail(QStringLiteral("the workbook is encrypted (password protected)"));
+        case kFilePass: m_error = CPasswordProtection::refusal(); return false;
         case kCodePage:
             if (!m_biff8 && n >= 2)
                 m_codec = codecFor(u16(d));
@@ -481,13 +492,11 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
     default: return fail(QStringLiteral("the first sheet is of the type %1, not a worksheet").arg(m_firstSheetType));
     }
 
-    m_xfDateKinds.reserve(m_xfFormats.size());
-    for (quint16 format : m_xfFormats) {
-        // A FORMAT record may redefine a built-in id.
-        const auto custom = m_formats.constFind(format);
-        m_xfDateKinds.push_back(custom != m_formats.constEnd() ? CCellText::dateKindOf(-1, *custom)
-                                                               : CCellText::dateKindOf(format, QString()));
-    }
+    // A FORMAT record may redefine a built-in id.
+    for (auto format = m_formats.constBegin(); format != m_formats.constEnd(); ++format)
+        m_cellFormats.define(format.key(), format.value());
+    for (quint16 format : m_xfFormats)
+        m_cellFormats.addStyle(format);
     return true;
 }
 
@@ -520,15 +529,30 @@ bool CXlsSheetLoader::readSheetEntry(const uchar* d, int n, xls::CPieces& pieces
 
 bool CXlsSheetLoader::putNumber(ICellSink& grid, int row, int column, double value, quint16 xf)
 {
-    const EDateKind kind = xf < m_xfDateKinds.size() ? m_xfDateKinds[xf] : EDateKind::None;
-    if (kind != EDateKind::None)
-        return putText(grid, row, column, CCellText::fromSerial(value, kind, m_date1904));
+    const CNumberFormat& format = m_cellFormats.ofStyle(xf);
+    if (!format.plain()) {
+        const EShown shown = format.shows(value);
+        if (shown == EShown::NoDigit || shown == EShown::Scaled)
+            return fail(formatRefusal(cellName(row, column), value, format));
+        if (shown != EShown::Value)
+            return putText(grid, row, column, format.text(value, m_date1904));
+    }
     QChar text[CCellText::kNumberChars];
     return put(grid, row, column, text, CCellText::writeNumber(value, text));
 }
 
+bool CXlsSheetLoader::putStyledText(ICellSink& grid, int row, int column, const QChar* chars, int length, quint16 xf)
+{
+    const CNumberFormat& format = m_cellFormats.ofStyle(xf);
+    if (length > 0 && format.hidesText())
+        return fail(textFormatRefusal(cellName(row, column), format));
+    return put(grid, row, column, chars, length);
+}
+
 bool CXlsSheetLoader::put(ICellSink& grid, int row, int column, const QChar* chars, int length)
 {
+    if (length > 0)
+        m_covered.value(qint64(row) + 1, qint64(column) + 1);
     if (grid.addCell(qint64(row) + 1, qint64(column) + 1, chars, length))
         return true;
     return fail(grid.error());
@@ -598,7 +622,7 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
                                 .arg(index)
                                 .arg(m_shared.size()));
             const auto& s = m_shared[index];
-            ok = put(grid, row, column, m_sharedPool.constData() + s.first, int(s.second));
+            ok = putStyledText(grid, row, column, m_sharedPool.constData() + s.first, int(s.second), u16(d + 4));
             break;
         }
         case kLabel:
@@ -609,7 +633,10 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
             record.withContinues(pieces);
             if (!pieces.skip(6) || !(m_biff8 ? pieces.unicodeString(2, text) : pieces.byteString(2, m_codec, text)))
                 return fail(QStringLiteral("the text of cell %1 is cut short").arg(cellName(row, column)));
-            ok = putText(grid, row, column, text);
+            if (CCellText::unpairedSurrogate(text.constData(), text.size()) >= 0)
+                ok = putText(grid, row, column, text);
+            else
+                ok = putStyledText(grid, row, column, text.constData(), text.size(), u16(d + 4));
             break;
         case kNumber:
             if (n < 14)
@@ -645,10 +672,21 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
             break;
         }
         case kFormula:
+        case kFormulaBiff3:
             if (n < 20)
                 return tooShort();
             ok = readFormula(d, grid);
             break;
+        case kRow:
+            // Its options' fDyZero: the row is hidden.
+            if (n >= 16 && (u16(d + 12) & 0x0020))
+                m_covered.hideRow(qint64(u16(d)) + 1);
+            break;
+        case kColInfo:
+            if (n >= 10 && (u16(d + 8) & 0x0001))
+                m_covered.hideColumns(qint64(u16(d)) + 1, qint64(u16(d + 2)) + 1);
+            break;
+        case kMergedCells: ok = readMerges(d, n); break;
         case kString: ok = readFormulaText(record, pieces, grid); break;
         default: break;
         }
@@ -660,6 +698,23 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
     if (m_pendingRow >= 0)
         return fail(QStringLiteral("the text result of the formula at %1 is missing (no STRING record)")
                         .arg(cellName(m_pendingRow, m_pendingColumn)));
+    const QString unseen = m_covered.refusal();
+    m_covered.clear();
+    return unseen.isEmpty() || fail(unseen);
+}
+
+// MERGEDCELLS: a count, then first and last row, first and last column of each range.
+bool CXlsSheetLoader::readMerges(const uchar* d, int n)
+{
+    if (n < 2)
+        return true;
+    const int count = std::min<int>(u16(d), (n - 2) / 8);
+    for (int i = 0; i < count; ++i) {
+        const uchar* range = d + 2 + 8 * i;
+        if (!m_covered.merge(qint64(u16(range)) + 1, qint64(u16(range + 4)) + 1, qint64(u16(range + 2)) + 1,
+                             qint64(u16(range + 6)) + 1))
+            return fail(QStringLiteral("the first sheet merges more cells than any sheet a person reads"));
+    }
     return true;
 }
 
@@ -677,6 +732,7 @@ bool CXlsSheetLoader::readFormula(const uchar* d, ICellSink& grid)
     case 0:
         m_pendingRow = row;
         m_pendingColumn = column;
+        m_pendingXf = u16(d + 4);
         return true;
     case 1: return putText(grid, row, column, result[2] ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
     case 2:
@@ -703,7 +759,9 @@ bool CXlsSheetLoader::readFormulaText(xls::CRecords& record, xls::CPieces& piece
     if (!(m_biff8 ? pieces.unicodeString(2, text) : pieces.byteString(2, m_codec, text)))
         return fail(QStringLiteral("the text result of the formula at %1 is cut short")
                         .arg(cellName(m_pendingRow, m_pendingColumn)));
-    const bool ok = putText(grid, m_pendingRow, m_pendingColumn, text);
+    const bool ok = CCellText::unpairedSurrogate(text.constData(), text.size()) >= 0
+                        ? putText(grid, m_pendingRow, m_pendingColumn, text)
+                        : putStyledText(grid, m_pendingRow, m_pendingColumn, text.constData(), text.size(), m_pendingXf);
     m_pendingRow = m_pendingColumn = -1;
     return ok;
 }

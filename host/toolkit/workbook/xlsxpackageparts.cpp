@@ -121,6 +121,8 @@ void CWorkbookParser::startElement(const char* name, const char** attributes)
         m_inViews = isName(name, "bookViews");
         if (isName(name, "workbookPr"))
             date1904 = isTrue(attribute(attributes, "date1904"));
+        else if (isName(name, "calcPr"))
+            fullCalcOnLoad = isTrue(attribute(attributes, "fullCalcOnLoad"));
     } else if (depth == 3 && m_inViews && isName(name, "workbookView") && !m_viewSeen) {
         m_viewSeen = true;
         const char* tab = attribute(attributes, "activeTab");
@@ -182,16 +184,14 @@ void CStylesParser::startElement(const char* name, const char** attributes)
     } else if (depth == 3 && m_inFormats && isName(name, "numFmt")) {
         numberFormat(attributes);
     } else if (depth == 3 && m_inCellXfs && isName(name, "xf")) {
-        if (qint64(xfDateKinds.size()) >= inputcaps::kMaxCellStyles) {
+        if (formats.styleCount() >= inputcaps::kMaxCellStyles) {
             fail(QStringLiteral("xlsx: %1 lists more than %2 cell styles")
                      .arg(partName())
                      .arg(inputcaps::kMaxCellStyles));
             return;
         }
         const char* idText = attribute(attributes, "numFmtId");
-        const int id = idText ? formatId(idText) : 0;
-        const auto custom = m_customKinds.constFind(id);
-        xfDateKinds.push_back(custom != m_customKinds.constEnd() ? *custom : CCellText::dateKindOf(id, QString()));
+        formats.addStyle(idText ? formatId(idText) : 0);
     }
 }
 
@@ -205,16 +205,14 @@ void CStylesParser::numberFormat(const char** attributes)
 {
     const int id = formatId(attribute(attributes, "numFmtId"));
     const char* code = attribute(attributes, "formatCode");
-    if (id < 0 || !code || m_customKinds.size() >= inputcaps::kMaxNumberFormats)
+    if (id < 0 || !code)
         return;
     // UTF-8 takes at most four bytes a character: longer is past the cap unread.
     const size_t bytes = std::strlen(code);
     const QString text =
         bytes <= size_t(4 * inputcaps::kMaxFormatChars) ? QString::fromUtf8(code, int(bytes)) : QString();
     // A custom format may redefine a built-in id; one past the cap shows numbers as they are.
-    m_customKinds.insert(id, text.isEmpty() || text.size() > inputcaps::kMaxFormatChars
-                                 ? EDateKind::None
-                                 : CCellText::dateKindOf(-1, text));
+    formats.define(id, text);
 }
 
 } // namespace WB

@@ -1,7 +1,7 @@
 #pragma once
 // The parts of an .xlsx package read before its sheet: relationships, the workbook, the styles.
 
-#include "celltext.h"
+#include "numberformat.h"
 #include "standinworkbook.h"
 #include "xmlpartparser.h"
 
@@ -58,6 +58,8 @@ public:
     standin::WorkbookReport sheets; // count, the first sheet, the sheet the workbook opens on
     QString firstSheetRelId;
     bool date1904 = false;
+    // The workbook asks to be recalculated on opening: its formulas' cached results are stale.
+    bool fullCalcOnLoad = false;
 
 protected:
     void startElement(const char* name, const char** attributes) override;
@@ -71,14 +73,14 @@ private:
     int m_activeTab = 0; // 0-based, as written
 };
 
-// What each cell style shows its numbers as. A custom format's text is read once, where it is
-// defined; the styles then only look its kind up.
+// The number format of each cell style. A custom format's text is parsed once, where it is
+// defined; the styles then only name it.
 class CStylesParser : public CXmlPartParser
 {
 public:
     explicit CStylesParser(const QString& part);
 
-    std::vector<EDateKind> xfDateKinds; // by cell style index
+    CCellFormats formats; // by cell style index
 
 protected:
     void startElement(const char* name, const char** attributes) override;
@@ -87,7 +89,6 @@ protected:
 private:
     void numberFormat(const char** attributes);
 
-    QHash<int, EDateKind> m_customKinds;
     int m_depth = 0;
     bool m_inFormats = false, m_inCellXfs = false;
 };

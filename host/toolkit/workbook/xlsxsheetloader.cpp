@@ -124,7 +124,7 @@ bool CXlsxSheetLoader::load(const QString& path, ICellSink& grid, standin::Workb
         m_error = QStringLiteral("xlsx: sheet part %1 missing").arg(sheetPart);
         return false;
     }
-    CSheetParser sheet(sheetPart, grid, shared, styles.xfDateKinds, workbook.date1904);
+    CSheetParser sheet(sheetPart, grid, shared, styles.formats, workbook.date1904, workbook.fullCalcOnLoad);
     if (!streamPart(zip, sheetPart, inputcaps::kMaxPartBytes, sheet, m_error)) {
         grid.clear();
         return false;

@@ -4,6 +4,7 @@
 #include "cellsink.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace WB {
 
@@ -162,6 +163,7 @@ void CSharedStringsParser::startElement(const char* name, const char**)
         ++m_ignore;
     } else if (!m_rootSeen) {
         m_rootSeen = true;
+        refuseAlternateInside();
         if (!isName(name, "sst"))
             fail(QStringLiteral("xlsx: %1 is a <%2>, not shared strings").arg(partName(), shortText(name)));
     } else if (isName(name, "si")) {
@@ -198,12 +200,13 @@ void CSharedStringsParser::add(const QString& text)
 }
 
 CSheetParser::CSheetParser(const QString& part, ICellSink& grid, const CSharedStringsParser& shared,
-                           const std::vector<EDateKind>& xfDateKinds, bool date1904)
+                           const CCellFormats& formats, bool date1904, bool fullCalcOnLoad)
     : CStringItemParser(part, EXmlVocabulary::Spreadsheet)
     , m_grid(grid)
     , m_shared(shared)
-    , m_xfDateKinds(xfDateKinds)
+    , m_formats(formats)
     , m_date1904(date1904)
+    , m_fullCalcOnLoad(fullCalcOnLoad)
 {
 }
 
@@ -224,14 +227,32 @@ void CSheetParser::startElement(const char* name, const char** attributes)
         m_level = ELevel::Worksheet;
         break;
     case ELevel::Worksheet:
-        if (!isName(name, "sheetData")) {
+        if (isName(name, "cols")) {
+            m_level = ELevel::Columns;
+        } else if (isName(name, "mergeCells")) {
+            m_level = ELevel::Merges;
+        } else if (!isName(name, "sheetData")) {
             m_ignore = 1;
         } else if (m_sheetDataSeen) {
             fail(QStringLiteral("xlsx: %1 holds a second <sheetData>").arg(partName()));
+        } else if (insideAlternate()) {
+            fail(QStringLiteral("xlsx: the cells of %1 stand inside mc:AlternateContent: spreadsheet programs differ on it")
+                     .arg(partName()));
         } else {
             m_sheetDataSeen = true;
             m_level = ELevel::SheetData;
+            refuseAlternateInside();
         }
+        break;
+    case ELevel::Columns:
+        if (isName(name, "col"))
+            column(attributes);
+        m_ignore = 1;
+        break;
+    case ELevel::Merges:
+        if (isName(name, "mergeCell"))
+            mergeCell(attributes);
+        m_ignore = 1;
         break;
     case ELevel::SheetData:
         if (isName(name, "row")) {
@@ -279,8 +300,17 @@ void CSheetParser::endElement(const char*)
         m_level = ELevel::Row;
         break;
     case ELevel::Row: m_level = ELevel::SheetData; break;
-    case ELevel::SheetData: m_level = ELevel::Worksheet; break;
-    case ELevel::Worksheet: m_level = ELevel::Done; break;
+    case ELevel::SheetData:
+    case ELevel::Columns:
+    case ELevel::Merges: m_level = ELevel::Worksheet; break;
+    case ELevel::Worksheet: {
+        m_level = ELevel::Done;
+        const QString unseen = m_covered.refusal();
+        m_covered.clear(); // before the lines are made of the cells
+        if (!unseen.isEmpty())
+            fail(QStringLiteral("xlsx: ") + unseen);
+        break;
+    }
     case ELevel::Start:
     case ELevel::Done: break;
     }
@@ -312,6 +342,9 @@ void CSheetParser::startRow(const char** attributes)
     const char* r = attribute(attributes, "r");
     m_rowCounter = r ? positiveNumber(r, inputcaps::kMaxRow) : m_rowCounter + 1;
     m_columnCounter = 0;
+    const char* hidden = attribute(attributes, "hidden");
+    if (hidden && (isName(hidden, "1") || isName(hidden, "true")))
+        m_covered.hideRow(m_rowCounter);
     if (m_rowCounter < 1 || m_rowCounter > inputcaps::kMaxRow)
         fail(QStringLiteral("xlsx: row %1 at %2 lies outside the sheet").arg(r ? shortText(r) : QString::number(m_rowCounter), where()));
 }
@@ -337,6 +370,7 @@ void CSheetParser::startCell(const char** attributes)
     m_value.clear();
     m_inline.clear();
     m_values = 0;
+    m_formula = false;
     m_type = EType::Number;
     m_style = 0;
     // One pass over the attributes: this runs for every cell.
@@ -405,6 +439,7 @@ void CSheetParser::cellChild(const char* name)
     const bool inlineText = isName(name, "is");
     if (!value && !inlineText) {
         if (isLetter(name, 'f') || isName(name, "extLst")) {
+            m_formula = m_formula || isLetter(name, 'f');
             refuseForeignInside(false);
             m_ignore = 1;
         } else {
@@ -428,6 +463,23 @@ void CSheetParser::cellChild(const char* name)
 
 void CSheetParser::endCell()
 {
+    if (m_formula) {
+        static const QString kSaveAgain =
+            QStringLiteral("open it in a spreadsheet program, save it, upload again");
+        // A text result may be empty; any other is a number, a boolean or an error, never nothing.
+        const bool noResult = m_values == 0 || (m_value.empty() && m_type != EType::FormulaText);
+        if (noResult || m_fullCalcOnLoad) {
+            fail(noResult ? QStringLiteral("xlsx: the cell %1 holds a formula without its result "
+                                           "(a spreadsheet program computes it on opening): %2")
+                                .arg(cellName(m_row, m_column), kSaveAgain)
+                          : QStringLiteral("xlsx: the workbook asks to be recalculated on opening, so the result "
+                                           "kept with the formula of the cell %1 may not be what it shows: %2")
+                                .arg(cellName(m_row, m_column), kSaveAgain));
+            return;
+        }
+    }
+    if (!m_value.empty() && (m_type == EType::Boolean || m_type == EType::Error || m_type == EType::Date))
+        m_covered.value(m_row, m_column);
     bool ok = true;
     switch (m_type) {
     case EType::Shared: {
@@ -442,13 +494,15 @@ void CSheetParser::endCell()
             return;
         }
         const auto& item = m_shared.items[size_t(index)];
-        ok = m_grid.addCell(m_row, m_column, m_shared.pool.constData() + item.first, int(item.second));
+        ok = addText(m_shared.pool.constData() + item.first, int(item.second));
         break;
     }
-    case EType::Inline: ok = m_grid.addCell(m_row, m_column, m_inline); break;
-    case EType::FormulaText:
-        ok = m_grid.addCell(m_row, m_column, decodeEscapes(QString::fromUtf8(m_value.data(), int(m_value.size()))));
+    case EType::Inline: ok = addText(m_inline.constData(), m_inline.size()); break;
+    case EType::FormulaText: {
+        const QString text = decodeEscapes(QString::fromUtf8(m_value.data(), int(m_value.size())));
+        ok = addText(text.constData(), text.size());
         break;
+    }
     case EType::Error:
         ok = m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
         break;
@@ -473,15 +527,57 @@ void CSheetParser::endCell()
         fail(QStringLiteral("xlsx: ") + m_grid.error());
 }
 
+bool CSheetParser::addText(const QChar* text, int length)
+{
+    if (length > 0) {
+        const CNumberFormat& format = m_formats.ofStyle(m_style);
+        if (format.hidesText()) {
+            fail(QStringLiteral("xlsx: ") + textFormatRefusal(cellName(m_row, m_column), format));
+            return true;
+        }
+        m_covered.value(m_row, m_column);
+    }
+    return m_grid.addCell(m_row, m_column, text, length);
+}
+
+void CSheetParser::column(const char** attributes)
+{
+    const char* hidden = attribute(attributes, "hidden");
+    if (!hidden || !(isName(hidden, "1") || isName(hidden, "true")))
+        return;
+    const char* min = attribute(attributes, "min");
+    const char* max = attribute(attributes, "max");
+    if (min && max)
+        m_covered.hideColumns(toInt64(min), toInt64(max));
+}
+
+void CSheetParser::mergeCell(const char** attributes)
+{
+    const char* ref = attribute(attributes, "ref");
+    const char* colon = ref ? std::strchr(ref, ':') : nullptr;
+    if (!colon)
+        return;
+    const std::string first(ref, size_t(colon - ref));
+    const qint64 row = m_row, column = m_column;
+    if (!parseReference(first.c_str()))
+        return;
+    const qint64 firstRow = m_row, firstColumn = m_column;
+    const bool ok = parseReference(colon + 1);
+    const qint64 lastRow = m_row, lastColumn = m_column;
+    m_row = row;
+    m_column = column;
+    if (ok && !m_covered.merge(firstRow, firstColumn, lastRow, lastColumn))
+        fail(QStringLiteral("xlsx: %1 merges more cells than any sheet a person reads").arg(partName()));
+}
+
 bool CSheetParser::addNumber()
 {
     if (m_value.empty())
         return true;
-    const EDateKind kind = m_style >= 0 && size_t(m_style) < m_xfDateKinds.size() ? m_xfDateKinds[size_t(m_style)]
-                                                                                 : EDateKind::None;
+    const CNumberFormat& format = m_formats.ofStyle(m_style);
+    m_covered.value(m_row, m_column);
     // Most numbers are stored as General shows them: skip the round trip through double.
-    if (kind == EDateKind::None && m_value.size() <= 32 &&
-        CCellText::isGeneralNumber(m_value.data(), int(m_value.size()))) {
+    if (format.plain() && m_value.size() <= 32 && CCellText::isGeneralNumber(m_value.data(), int(m_value.size()))) {
         QChar text[32];
         for (size_t i = 0; i < m_value.size(); ++i)
             text[i] = QLatin1Char(m_value[i]);
@@ -496,8 +592,15 @@ bool CSheetParser::addNumber()
     const auto res = std::from_chars(begin, end, number);
     if (res.ec != std::errc() || res.ptr != end)
         return m_grid.addCell(m_row, m_column, QString::fromUtf8(m_value.data(), int(m_value.size())));
-    if (kind != EDateKind::None)
-        return m_grid.addCell(m_row, m_column, CCellText::fromSerial(number, kind, m_date1904));
+    if (!format.plain()) {
+        const EShown shown = format.shows(number);
+        if (shown == EShown::NoDigit || shown == EShown::Scaled) {
+            fail(QStringLiteral("xlsx: ") + formatRefusal(cellName(m_row, m_column), number, format));
+            return true;
+        }
+        if (shown != EShown::Value)
+            return m_grid.addCell(m_row, m_column, format.text(number, m_date1904));
+    }
     QChar text[CCellText::kNumberChars];
     return m_grid.addCell(m_row, m_column, text, CCellText::writeNumber(number, text));
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The parts of an .xlsx package that hold cell values: the shared strings and the sheet.
 
-#include "celltext.h"
+#include "coveredcells.h"
+#include "numberformat.h"
 #include "xmlpartparser.h"
 
 #include <QString>
@@ -57,14 +58,16 @@ private:
     bool m_rootSeen = false;
 };
 
-// A worksheet's cells into a grid, each as General shows it (or its date format). A cell holds
-// one value of its type; every cell comes after the one before it (what every writer writes),
-// so no cell is given twice.
+// A worksheet's cells into a grid, each as its number format shows it (General for most). A cell
+// holds one value of its type; every cell comes after the one before it (what every writer
+// writes), so no cell is given twice. Refused: a value no one sees (a format showing none of its
+// digits, or scaling them; a hidden row or column; under a merged range), a formula whose result
+// is not there or stale, alternate content around rows, cells or values.
 class CSheetParser : public CStringItemParser
 {
 public:
     CSheetParser(const QString& part, ICellSink& grid, const CSharedStringsParser& shared,
-                 const std::vector<EDateKind>& xfDateKinds, bool date1904);
+                 const CCellFormats& formats, bool date1904, bool fullCalcOnLoad);
 
 protected:
     void startElement(const char* name, const char** attributes) override;
@@ -80,6 +83,8 @@ private:
         Row,
         Cell,
         Value,
+        Columns,
+        Merges,
         Done
     };
     enum class EType
@@ -100,11 +105,17 @@ private:
     void cellChild(const char* name);
     void endCell();
     bool addNumber();
+    bool addText(const QChar* text, int length);
+    void column(const char** attributes);
+    void mergeCell(const char** attributes);
 
     ICellSink& m_grid;
     const CSharedStringsParser& m_shared;
-    const std::vector<EDateKind>& m_xfDateKinds;
+    const CCellFormats& m_formats;
     const bool m_date1904;
+    const bool m_fullCalcOnLoad;
+    CCoveredCells m_covered;
+    bool m_formula = false; // the cell holds an <f>
     ELevel m_level = ELevel::Start;
     int m_ignore = 0; // inside an element of no concern: its depth there
     bool m_sheetDataSeen = false;

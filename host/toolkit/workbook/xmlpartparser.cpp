@@ -13,6 +13,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace WB {
@@ -214,8 +215,10 @@ struct CXmlPartParser::Private
         EFrame kind;
         unsigned char local; // where a delivered element's local name starts in its expanded name
         bool refuseForeign;  // an element of another namespace inside is refused, not skipped
+        bool refuseAlternate; // alternate content inside is refused, not resolved
     };
     bool refusesForeign() const { return !frames.empty() && frames.back().refuseForeign; }
+    bool refusesAlternate() const { return !frames.empty() && frames.back().refuseAlternate; }
     struct Alternate
     {
         bool taken = false;
@@ -273,6 +276,7 @@ struct CXmlPartParser::Private
     bool prefixesUnderstood(const char* list, const char* attributeName, std::string& notUnderstood)
     {
         const char* p = list;
+        int listed = 0;
         while (*p) {
             while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
                 ++p;
@@ -281,21 +285,22 @@ struct CXmlPartParser::Private
                 ++p;
             if (p == start)
                 break;
-            const std::string prefix(start, size_t(p - start));
-            const std::string* uri = nullptr;
-            for (auto it = bindings.rbegin(); it != bindings.rend(); ++it) {
-                if (it->first == prefix) {
-                    uri = &it->second;
-                    break;
-                }
+            if (++listed > inputcaps::kMaxCompatibilityPrefixes) {
+                stop(QStringLiteral("xml: mc:%1 at %2 lists more than %3 prefixes")
+                         .arg(QLatin1String(attributeName), owner.where())
+                         .arg(inputcaps::kMaxCompatibilityPrefixes));
+                return false;
             }
-            if (!uri) {
+            prefix.assign(start, size_t(p - start));
+            const auto bound = bindings.find(prefix);
+            if (bound == bindings.end() || bound->second.empty()) {
                 stop(QStringLiteral("xml: mc:%1 names the undeclared prefix %2 at %3")
                          .arg(QLatin1String(attributeName), quoted(prefix.c_str()), owner.where()));
                 return false;
             }
-            if (!understands(namespaceOfUri(uri->data(), uri->size()))) {
-                notUnderstood = *uri;
+            const std::string& uri = bound->second.back();
+            if (!understands(namespaceOfUri(uri.data(), uri.size()))) {
+                notUnderstood = uri;
                 return false;
             }
         }
@@ -358,8 +363,12 @@ struct CXmlPartParser::Private
             return;
         }
         if (ns == ENamespace::Compatibility) {
-            if (isName(local, "AlternateContent")) {
-                frames.push_back(Frame{EFrame::Alternate, 0, refusesForeign()});
+            if (isName(local, "AlternateContent") && refusesAlternate()) {
+                stop(QStringLiteral("xml: mc:AlternateContent at %1 holds what a row, cell or string holds: "
+                                    "spreadsheet programs differ on it")
+                         .arg(owner.where()));
+            } else if (isName(local, "AlternateContent")) {
+                frames.push_back(Frame{EFrame::Alternate, 0, refusesForeign(), false});
                 alternates.push_back(Alternate());
             } else {
                 stop(QStringLiteral("xml: mc:%1 outside mc:AlternateContent at %2")
@@ -378,7 +387,8 @@ struct CXmlPartParser::Private
         }
         if (!compatibilityAttributesHonoured(attributes))
             return;
-        frames.push_back(Frame{EFrame::Delivered, static_cast<unsigned char>(local - name), refusesForeign()});
+        frames.push_back(
+            Frame{EFrame::Delivered, static_cast<unsigned char>(local - name), refusesForeign(), refusesAlternate()});
         owner.startElement(local, attributes);
         if (failed())
             XML_StopParser(parser, XML_FALSE);
@@ -415,7 +425,7 @@ struct CXmlPartParser::Private
             return;
         }
         alternate.taken = true;
-        frames.push_back(Frame{EFrame::Branch, 0, refusesForeign()});
+        frames.push_back(Frame{EFrame::Branch, 0, refusesForeign(), false});
     }
 
     void end(const char* name)
@@ -455,7 +465,7 @@ struct CXmlPartParser::Private
         try {
             step(*d);
         } catch (const std::bad_alloc&) {
-            d->stop(QStringLiteral("xml: out of memory reading %1").arg(d->owner.m_partName));
+            d->stop(QStringLiteral("xml: 内存不足 (out of memory) reading %1").arg(d->owner.m_partName));
         } catch (const std::exception& e) {
             d->stop(QStringLiteral("xml: %1 cannot be read: %2").arg(d->owner.m_partName, QString::fromLocal8Bit(e.what())));
         }
@@ -474,13 +484,15 @@ struct CXmlPartParser::Private
     }
     static void XMLCALL onNamespaceStart(void* user, const XML_Char* prefix, const XML_Char* uri)
     {
-        static_cast<Private*>(user)->bindings.emplace_back(prefix ? prefix : "", uri ? uri : "");
+        guarded(user, [&](Private& d) { d.bindings[prefix ? prefix : ""].emplace_back(uri ? uri : ""); });
     }
-    static void XMLCALL onNamespaceEnd(void* user, const XML_Char*)
+    static void XMLCALL onNamespaceEnd(void* user, const XML_Char* prefix)
     {
-        auto* d = static_cast<Private*>(user);
-        if (!d->bindings.empty())
-            d->bindings.pop_back();
+        guarded(user, [&](Private& d) {
+            const auto bound = d.bindings.find(prefix ? prefix : "");
+            if (bound != d.bindings.end() && !bound->second.empty())
+                bound->second.pop_back();
+        });
     }
     static void XMLCALL onDeclaration(void* user, const XML_Char*, const XML_Char* encoding, int)
     {
@@ -505,10 +517,12 @@ struct CXmlPartParser::Private
         if (failed())
             return false;
         const XML_Error code = XML_GetErrorCode(parser);
-        if (budget.exceeded || code == XML_ERROR_NO_MEMORY) {
+        if (budget.exceeded) {
             owner.fail(QStringLiteral("xml: %1 needs more than %2 MiB to parse")
                            .arg(owner.m_partName)
                            .arg(inputcaps::kMaxXmlParserBytes / inputcaps::kMiB));
+        } else if (code == XML_ERROR_NO_MEMORY) {
+            owner.fail(QStringLiteral("xml: 内存不足 (out of memory) reading %1").arg(owner.m_partName));
         } else {
             owner.fail(QStringLiteral("xml: %1 at %2").arg(QString::fromUtf8(XML_ErrorString(code)), owner.where()));
         }
@@ -589,7 +603,9 @@ struct CXmlPartParser::Private
     std::vector<Frame> frames;
     const KnownNamespace* hint = nullptr; // the namespace of the last element
     std::vector<Alternate> alternates;
-    std::vector<std::pair<std::string, std::string>> bindings; // prefix and namespace, innermost last
+    // Each prefix's namespaces in scope, innermost last: a lookup costs the same whatever is bound.
+    std::unordered_map<std::string, std::vector<std::string>> bindings;
+    std::string prefix; // the one looked up, its room kept
 };
 
 CXmlPartParser::CXmlPartParser(const QString& partName, EXmlVocabulary vocabulary)
@@ -693,6 +709,20 @@ void CXmlPartParser::refuseForeignInside(bool refuse)
 {
     if (!d->frames.empty())
         d->frames.back().refuseForeign = refuse;
+}
+
+void CXmlPartParser::refuseAlternateInside()
+{
+    if (!d->frames.empty())
+        d->frames.back().refuseAlternate = true;
+}
+
+bool CXmlPartParser::insideAlternate() const
+{
+    for (const Private::Frame& frame : d->frames)
+        if (frame.kind == Private::EFrame::Branch)
+            return true;
+    return false;
 }
 
 QString CXmlPartParser::where() const

@@ -62,6 +62,12 @@ protected:
     // an element of another namespace inside refuses the part instead of being skipped. Where a
     // spreadsheet program skips one and another reader takes it for a cell, neither is safe.
     void refuseForeignInside(bool refuse);
+    // For the element just started and all it holds: markup-compatibility alternate content
+    // inside refuses the part. Programs resolve it differently (Excel takes a choice requiring
+    // SpreadsheetML, others the fallback), so no reading of a value inside one is safe.
+    void refuseAlternateInside();
+    // Whether the element just started stands in the taken branch of an alternate content.
+    bool insideAlternate() const;
     void fail(const QString& reason);
     const QString& partName() const { return m_partName; }
     // "line N of part", for reasons.

@@ -358,6 +358,13 @@ bool CZipPackage::readLocalHeader(const Entry& entry, quint64& data)
     data = entry.localOffset + kLocalSize + nameLength + extraLength;
     if (!fits(data, entry.compressedSize, m_directoryOffset))
         return broken(QStringLiteral("the data runs past the end of the file (truncated file?)"));
+    // A part the local header names otherwise is two parts to two programs.
+    QByteArray localName(int(nameLength), Qt::Uninitialized);
+    if (!readAt(entry.localOffset + kLocalSize, nameLength, localName.data()))
+        return broken(QStringLiteral("the local header is missing or damaged"));
+    if (localName != entry.name)
+        return broken(QStringLiteral("the local header names it \"%1\": two names for one part")
+                          .arg(QString::fromUtf8(localName).left(128)));
     quint64 compressedSize = u32(local + 18), size = u32(local + 22), unused = 0;
     if (compressedSize == kPlaceholder || size == kPlaceholder) {
         QByteArray extra(int(extraLength), Qt::Uninitialized);
@@ -366,7 +373,10 @@ bool CZipPackage::readLocalHeader(const Entry& entry, quint64& data)
                              unused))
             return broken(QStringLiteral("the local header's ZIP64 extra field is missing or damaged"));
     }
-    const bool deferred = (entry.flags & kFlagDescriptor) && compressedSize == 0 && size == 0;
+    // With a descriptor following, some writers leave only the compressed size to it; the
+    // descriptor is then held to the central directory.
+    const bool deferred =
+        (entry.flags & kFlagDescriptor) && compressedSize == 0 && (size == 0 || size == entry.size);
     if (!deferred && (compressedSize != entry.compressedSize || size != entry.size))
         return broken(QStringLiteral("the local header's sizes differ from the central directory's"));
     return true;

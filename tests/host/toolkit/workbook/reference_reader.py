@@ -14,7 +14,15 @@ have a time of day; TRUE and FALSE; errors as written). A file the reader cannot
 With --variants it first writes the hand-edited variants of BOOK.xlsx that VARIANTS.json lists
 into FOLDER (variant0.xlsx, ...), and prints for each its name, path, the reason the readers
 under test must refuse it with (empty: they must read it as the reference does) and the
-reference's reading of it.
+reference's reading of it. The book is taken as a spreadsheet program saves it, without the
+ask for a full recalculation on load xlsxwriter writes ("calc" keeps it).
+
+Where openpyxl applies no number formats, LibreOffice headless does ("libreoffice"): each such
+variant is converted to csv (cells as shown) and to .xls, and the cells named are given as it
+shows them. A refused variant names its witness: what an independent reader says that makes
+the value unseen or unsafe (LibreOffice showing the cell otherwise than the value stored, the row
+or column hidden, the cell under a merged range, a formula without its result, two resolutions
+of alternate content that differ, zipfile refusing the package).
 
 openpyxl does not apply markup compatibility. For a variant that asks, every SpreadsheetML part
 is first rewritten as a spreadsheet program applies it, by expat in namespace mode: an alternate
@@ -24,6 +32,7 @@ of a namespace not understood goes with all it holds.
 import datetime
 import io
 import json
+import struct
 import sys
 import warnings
 import xml.parsers.expat
@@ -37,7 +46,7 @@ UNDERSTOOD = {MAIN, "http://purl.oclc.org/ooxml/spreadsheetml/main",
               "http://schemas.openxmlformats.org/package/2006/relationships"}
 
 
-def resolved(data):
+def resolved(data, fallback_only=False):
     out, frames, bindings, dropping = [], [], [], [0]
     parser = xml.parsers.expat.ParserCreate(namespace_separator="\x01")
 
@@ -54,7 +63,7 @@ def resolved(data):
         uri, _, local = name.rpartition("\x01")
         if frames and frames[-1][0] == "alternate":
             take = not frames[-1][1] and (local == "Fallback" or (
-                local == "Choice" and understood(attributes.get("Requires", ""))))
+                local == "Choice" and not fallback_only and understood(attributes.get("Requires", ""))))
             if take:
                 frames[-1][1] = True
                 frames.append(["taken", ""])
@@ -96,13 +105,13 @@ def resolved(data):
     return ('<?xml version="1.0" encoding="UTF-8"?>' + "".join(out)).encode()
 
 
-def with_compatibility(path):
+def with_compatibility(path, fallback_only=False):
     source, target = zipfile.ZipFile(path), io.BytesIO()
     with zipfile.ZipFile(target, "w") as out:
         for name in source.namelist():
             data = source.read(name)
             if name.endswith(".xml") and MAIN.encode() in data:
-                data = resolved(data)
+                data = resolved(data, fallback_only)
             out.writestr(name, data)
     return target
 
@@ -146,8 +155,13 @@ def read_xlsx(path, compatibility):
     # The cells the sheet holds, not its whole range: one cell at XFD1048576 is a sheet too.
     cells = [[row, column, shown(cell.value)] for (row, column), cell in sorted(first._cells.items())
              if cell.value is not None and cell.value != ""]
+    formulas = openpyxl.load_workbook(with_compatibility(path) if compatibility else path).worksheets[0]
+    without = sum(1 for (row, column), cell in formulas._cells.items()
+                  if str(cell.value).startswith("=") and first.cell(row, column).value is None)
     return {"sheets": len(book.sheetnames), "name": first.title, "state": first.sheet_state,
-            "opensOn": book.index(book.active) + 1, "cells": cells}
+            "opensOn": book.index(book.active) + 1, "cells": cells,
+            "fullCalcOnLoad": bool(book.calculation and book.calculation.fullCalcOnLoad),
+            "formulasWithoutResult": without}
 
 
 def read_xls(path):
@@ -177,9 +191,130 @@ def read_xls(path):
 
 
 PARTS = {"sheet": "xl/worksheets/sheet1.xml", "strings": "xl/sharedStrings.xml", "book": "xl/workbook.xml",
-         "rels": "xl/_rels/workbook.xml.rels"}
+         "rels": "xl/_rels/workbook.xml.rels", "styles": "xl/styles.xml"}
 NAMESPACES = {"{main}": MAIN, "{mc}": MC,
               "{office}": "http://schemas.openxmlformats.org/officeDocument/2006/relationships"}
+
+
+def cell_at(name):
+    letters = name.rstrip("0123456789")
+    column = 0
+    for letter in letters:
+        column = column * 26 + ord(letter) - 64
+    return int(name[len(letters):]), column
+
+
+def zip_quirk(path, kind):
+    """Rewrites the package's local headers: "descriptor" gives each the data-descriptor flag,
+    compressed size 0 and the true size, the descriptor after the data; "local-name" names the
+    first sheet otherwise in its local header only."""
+    data = bytearray(open(path, "rb").read())
+    with zipfile.ZipFile(path) as z:
+        infos = z.infolist()
+    if kind == "local-name":
+        at = data.index(b"xl/worksheets/sheet1.xml")
+        data[at + 19:at + 20] = b"2"
+    else:
+        body, central = bytearray(), bytearray()
+        for info in infos:
+            start = info.header_offset
+            name_length, extra_length = struct.unpack_from("<HH", data, start + 26)
+            packed = bytes(data[start + 30 + name_length + extra_length:
+                                start + 30 + name_length + extra_length + info.compress_size])
+            raw = info.filename.encode()
+            offset = len(body)
+            body += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0x0008, info.compress_type, 0, 0x21, 0, 0,
+                                info.file_size, len(raw), 0) + raw + packed
+            body += struct.pack("<IIII", 0x08074B50, info.CRC, info.compress_size, info.file_size)
+            central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0x0008, info.compress_type, 0, 0x21,
+                                   info.CRC, info.compress_size, info.file_size, len(raw), 0, 0, 0, 0, 0,
+                                   offset) + raw
+        end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(infos), len(infos), len(central), len(body), 0)
+        data = body + central + end
+    open(path, "wb").write(bytes(data))
+
+
+def witnessed(row, path, shown):
+    """Whether the independent reader bears the refusal out, and what it says."""
+    kind = row.get("witness", "")
+    if not kind:
+        return True, ""
+    import openpyxl
+    if kind == "zip":
+        try:
+            with zipfile.ZipFile(path) as z:
+                z.read(PARTS["sheet"])
+            return False, "zipfile read the part"
+        except zipfile.BadZipFile as e:
+            return True, str(e)
+    if kind == "alternate":
+        def first_cells(fallback_only):
+            sheet = openpyxl.load_workbook(with_compatibility(path, fallback_only), data_only=True).worksheets[0]
+            return {(c.row, c.column): shown_value(c.value) for r in sheet.iter_rows() for c in r
+                    if c.value is not None}
+        one, other = first_cells(False), first_cells(True)
+        return one != other, "choice %s, fallback %s" % (sorted(one.items()), sorted(other.items()))
+    book = openpyxl.load_workbook(path, data_only=False)
+    sheet = book.worksheets[0]
+    if kind == "sheet":
+        return sheet.sheet_state != "visible", sheet.sheet_state
+    if kind == "recalc":
+        return bool(book.calculation.fullCalcOnLoad), "fullCalcOnLoad %s" % book.calculation.fullCalcOnLoad
+    r, c = cell_at(row["cell"])
+    cell = sheet.cell(r, c)
+    if kind == "hidden":
+        hidden = sheet.row_dimensions[r].hidden or sheet.column_dimensions[cell.column_letter].hidden
+        return bool(hidden), "row or column hidden: %s" % hidden
+    if kind == "merged":
+        inside = [str(m) for m in sheet.merged_cells.ranges if cell.coordinate in m and
+                  (m.min_row, m.min_col) != (r, c)]
+        return bool(inside), "under %s" % inside
+    if kind == "formula":
+        value = openpyxl.load_workbook(path, data_only=True).worksheets[0].cell(r, c).value
+        return value is None and str(cell.value).startswith("="), "formula %s, result %s" % (cell.value, value)
+    if kind == "shown":
+        stored = shown_value(cell.value)
+        return shown.get(row["cell"]) != stored, "stored %s, shown %r" % (stored, shown.get(row["cell"]))
+    raise SystemExit("unknown witness " + kind)
+
+
+def shown_value(value):
+    return shown(value) if value is not None else ""
+
+
+def libreoffice(paths, folder):
+    """LibreOffice's csv (cells as shown) and .xls of each path; None when it cannot run."""
+    import csv
+    import shutil
+    import subprocess
+    soffice = shutil.which("soffice")
+    if not soffice or not paths:
+        return None
+    profile = "file://%s/lo" % folder
+    base = [soffice, "--headless", "-env:UserInstallation=" + profile]
+    csv_filter = "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true"
+    subprocess.run(base + ["--convert-to", csv_filter, "--outdir", folder + "/csv"] + paths,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    subprocess.run(base + ["--convert-to", "xls", "--outdir", folder + "/xls"] + paths,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    out = {}
+    for path in paths:
+        stem = path.rsplit("/", 1)[-1].rsplit(".", 1)[0]
+        cells = {}
+        try:
+            with open("%s/csv/%s.csv" % (folder, stem), encoding="utf-8", newline="") as f:
+                for r, fields in enumerate(csv.reader(f), 1):
+                    for c, text in enumerate(fields, 1):
+                        if text:
+                            column, name = c, ""
+                            while column:
+                                column, rest = divmod(column - 1, 26)
+                                name = chr(65 + rest) + name
+                            cells["%s%d" % (name, r)] = text
+        except OSError:
+            cells = None
+        out[path] = {"shown": cells, "xls": "%s/xls/%s.xls" % (folder, stem)}
+    return out
 
 
 def variants(listing, book, folder):
@@ -188,10 +323,13 @@ def variants(listing, book, folder):
     ([part, "@recode", a UTF-16 flavour] writes the part in it)."""
     source = zipfile.ZipFile(book)
     rows = json.load(open(listing, encoding="utf-8"))
-    out = []
+    out, paths = [], []
     for number, row in enumerate(rows):
         parts = {name: source.read(name) for name in source.namelist()}
-        for part, search, replacement in row["edits"]:
+        edits = list(row["edits"])
+        if not row.get("calc"):
+            edits.insert(0, ["book", ' fullCalcOnLoad="1"', ""])
+        for part, search, replacement in edits:
             for key, uri in NAMESPACES.items():
                 search, replacement = search.replace(key, uri), replacement.replace(key, uri)
             name = PARTS[part]
@@ -207,9 +345,40 @@ def variants(listing, book, folder):
         with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as out_zip:
             for name in source.namelist():
                 out_zip.writestr(name, parts[name])
-        out.append({"name": row["name"], "path": path, "refused": row.get("refused", ""),
-                    "reading": read(path, row.get("compatibility", False))})
+        if row.get("zip"):
+            zip_quirk(path, row["zip"])
+        paths.append(path)
+    shown_by = libreoffice([p for p, r in zip(paths, rows) if r.get("libreoffice")], folder)
+    for path, row in zip(paths, rows):
+        entry = {"name": row["name"], "path": path, "refused": row.get("refused", ""),
+                 "reading": read(path, row.get("compatibility", False))}
+        if row.get("libreoffice"):
+            shown_here = shown_by.get(path) if shown_by else None
+            if not shown_here or shown_here["shown"] is None:
+                entry["libreoffice"] = "unavailable"
+            else:
+                entry["libreoffice"] = {"cells": {c: normal(shown_here["shown"].get(c, ""), row.get("compare"))
+                                                  for c in row.get("cells", [row.get("cell", "")])},
+                                        "xls": shown_here["xls"]}
+        shown_cells = shown_by.get(path, {}).get("shown") or {} if shown_by else {}
+        if row.get("witness") == "shown" and not shown_cells:
+            entry["witness"] = [False, "LibreOffice did not run"]
+        else:
+            entry["witness"] = list(witnessed(row, path, shown_cells))
+        out.append(entry)
     json.dump(out, sys.stdout, ensure_ascii=False)
+
+
+def normal(text, compare):
+    """A date LibreOffice shows in its format's words (2024年3月15日) as yyyy-mm-dd."""
+    if compare == "date":
+        import re
+        numbers = [int(n) for n in re.findall(r"\d+", text)][:3]
+        if len(numbers) < 3:
+            return text
+        year, month, day = numbers if numbers[0] >= 1000 else (numbers[2], numbers[0], numbers[1])
+        return "%04d-%02d-%02d" % (year, month, day)
+    return text
 
 
 def read(path, compatibility):
