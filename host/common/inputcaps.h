@@ -88,4 +88,16 @@ constexpr std::int64_t kMaxCsvLines = kMaxCells / 4;
 // Bytes: those lines at 32 bytes each. A larger file is refused before it is read.
 constexpr std::int64_t kMaxCsvBytes = 32 * kMaxCsvLines;
 
+// --- encrypted workbooks -------------------------------------------------------------------------
+
+// The header of an encrypted package: about a kilobyte of XML for a password. One that lists
+// certificates as well can pass the compound document's small-stream size (4 KiB); such a header
+// would be read in place, and the package after it no more, so it is refused.
+constexpr std::int64_t kMaxEncryptionInfoBytes = 4095;
+// Iterations of the password hash. Writers use 100,000; the format allows no more than
+// 10,000,000, a few seconds of SHA-512. A larger count is refused before any hash is taken.
+constexpr std::int64_t kMaxSpinCount = 10000000;
+// The decrypted package is no larger than its encrypted stream, which lies in a compound document
+// within kMaxXlsBytes; then every cap of a package read from a file holds for it.
+
 } // namespace inputcaps
