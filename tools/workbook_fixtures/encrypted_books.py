@@ -4,7 +4,13 @@ ciphers from the openssl command line; the compound documents by a small writer 
 
     encrypted_books.py PLAIN.xls PLAIN.xlsx OUTDIR
 
-Writes into OUTDIR, from the plain .xls: xor.xls (XOR obfuscation), cryptoapi.xls (RC4 with a
+    encrypted_books.py --encrypt standard|agile PLAIN.xlsx OUT.xlsx [SPINCOUNT]
+
+The second form encrypts one package with the default password (the hostile-file runner's
+encrypted classes); agile with SPINCOUNT iterations declared, its verifier made without any, so
+that a reader spends every iteration before it finds the password wrong.
+
+The first writes into OUTDIR, from the plain .xls: xor.xls (XOR obfuscation), cryptoapi.xls (RC4 with a
 CryptoAPI key, SHA-1), rc4_own.xls (RC4 with MD5, as this script writes it); from the plain .xlsx:
 standard.xlsx (AES-128 ECB, SHA-1) and agile.xlsx (AES-256 CBC, SHA-512, 100,000 iterations).
 Then the same kinds under another password (*_password.*), and damaged or hostile headers
@@ -21,7 +27,7 @@ from xlrd import compdoc
 
 DEFAULT = "VelvetSweatshop"
 END, FREE, NONE, FATSECT = 0xFFFFFFFE, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFD
-SECTOR, MINI = 512, 64
+MINI = 64
 
 
 def openssl(cipher, key, data, iv=None, decrypt=False):
@@ -41,16 +47,20 @@ def rc4(key, size):
 
 # --- compound documents ------------------------------------------------------------------------
 def cfb(streams):
-    """A version 3 compound document of the streams given (name, bytes), small ones in the mini
-    stream as the format requires, the directory entries chained as right siblings in order."""
+    """A compound document of the streams given (name, bytes), small ones in the mini stream as the
+    format requires, the directory entries chained as right siblings in order. Version 3 (512-byte
+    sectors) while 109 FAT sectors cover it, else version 4 (4096-byte sectors)."""
+    total = sum(len(data) for _, data in streams)
+    sector = 512 if total < 6 << 20 else 4096
+    ids = sector // 4
     sectors, fat = [], []
 
     def put(blob):
         if not blob:
             return END
-        start, n = len(sectors), (len(blob) + SECTOR - 1) // SECTOR
+        start, n = len(sectors), (len(blob) + sector - 1) // sector
         for i in range(n):
-            sectors.append(blob[i * SECTOR:(i + 1) * SECTOR].ljust(SECTOR, b"\0"))
+            sectors.append(blob[i * sector:(i + 1) * sector].ljust(sector, b"\0"))
             fat.append(start + i + 1 if i < n - 1 else END)
         return start
 
@@ -63,15 +73,11 @@ def cfb(streams):
             placed.append((name, data, start, True))
         else:
             placed.append((name, data, None, False))
-    big = [(name, put(data)) for name, data, _, small in placed if not small]
-    big = dict(big)
+    big = {name: put(data) for name, data, _, small in placed if not small}
     root_start = put(mini)
-    minifat_start = put(struct.pack("<%dI" % len(minifat), *minifat)) if minifat else END
-
-    def key(name):
-        return (len(name), name.upper())
-
-    order = sorted(placed, key=lambda p: key(p[0]))
+    minifat_bytes = struct.pack("<%dI" % len(minifat), *minifat)
+    minifat_start = put(minifat_bytes) if minifat else END
+    order = sorted(placed, key=lambda p: (len(p[0]), p[0].upper()))
 
     def entry(ename, kind, start, size, child=NONE, right=NONE):
         raw = ename.encode("utf-16-le")
@@ -82,23 +88,26 @@ def cfb(streams):
     for i, (name, data, start, small) in enumerate(order):
         right = i + 2 if i + 1 < len(order) else NONE
         directory += entry(name, 2, start if small else big[name], len(data), right=right)
-    dir_start = put(directory.ljust((len(directory) + SECTOR - 1) // SECTOR * SECTOR, b"\0"))
+    directory = directory.ljust((len(directory) + sector - 1) // sector * sector, b"\0")
+    dir_sectors = len(directory) // sector
+    dir_start = put(directory)
     # FAT sectors: enough to cover themselves as well.
     count = 1
-    while (len(sectors) + count) > count * 128:
+    while (len(sectors) + count) > count * ids:
         count += 1
     assert count <= 109
     fat_start = len(sectors)
     fat += [FATSECT] * count
-    fat += [FREE] * (count * 128 - len(fat))
+    fat += [FREE] * (count * ids - len(fat))
     for i in range(count):
-        sectors.append(struct.pack("<128I", *fat[i * 128:(i + 1) * 128]))
+        sectors.append(struct.pack("<%dI" % ids, *fat[i * ids:(i + 1) * ids]))
     header = (b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + b"\0" * 16
-              + struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + b"\0" * 6
-              + struct.pack("<IIIIIIIII", 0, count, dir_start, 0, 4096, minifat_start, len(minifat) and
-                            (len(minifat) * 4 + SECTOR - 1) // SECTOR, END, 0)
+              + struct.pack("<HHHHH", 0x3E, 3 if sector == 512 else 4, 0xFFFE, 9 if sector == 512 else 12, 6)
+              + b"\0" * 6
+              + struct.pack("<IIIIIIIII", 0 if sector == 512 else dir_sectors, count, dir_start, 0, 4096,
+                            minifat_start, (len(minifat_bytes) + sector - 1) // sector, END, 0)
               + struct.pack("<109I", *([fat_start + i for i in range(count)] + [FREE] * (109 - count))))
-    return header + b"".join(sectors)
+    return header.ljust(sector, b"\0") + b"".join(sectors)
 
 
 def streams_of(path):
@@ -215,11 +224,11 @@ def xor_array(pw, key):
     return out
 
 
-def xor_book(stream, password):
+def xor_book(stream, password, verifier=None):
     pw = password.encode("ascii")
     key = xor_key(pw)
     array = xor_array(pw, key)
-    out = with_filepass(stream, struct.pack("<HHH", 0, key, xor_verifier(pw)))
+    out = with_filepass(stream, struct.pack("<HHH", 0, key, xor_verifier(pw) if verifier is None else verifier))
 
     def transform(p, start, length, b):
         v = ((b << 5) | (b >> 3)) & 0xFF
@@ -362,6 +371,17 @@ def agile_package(package, password, spin=100000, key_bits=256, xml_edit=None, d
 
 
 def main():
+    if sys.argv[1] == "--encrypt":
+        kind, plain, target = sys.argv[2:5]
+        package = open(plain, "rb").read()
+        if kind == "standard":
+            data = standard_package(package, DEFAULT)
+        else:
+            spin = int(sys.argv[5]) if len(sys.argv) > 5 else 100000
+            data = agile_package(package, DEFAULT, spin=spin, iterations=0 if len(sys.argv) > 5 else None)
+        with open(target, "wb") as f:
+            f.write(data)
+        return
     plain_xls, plain_xlsx, out = sys.argv[1:4]
     os.makedirs(out, exist_ok=True)
     stream = streams_of(plain_xls)
@@ -387,6 +407,7 @@ def main():
     cut = bytearray(with_filepass(stream, struct.pack("<HHH", 1, 1, 1) + b"\0" * 10))
     write("bad_filepass_cut.xls", cfb([("Workbook", bytes(cut))]))
     write("bad_rc4_version.xls", cfb([("Workbook", bytes(with_filepass(stream, struct.pack("<HHH", 1, 9, 9) + b"\0" * 48)))]))
+    write("bad_xor_verifier.xls", cfb([("Workbook", xor_book(stream, DEFAULT, verifier=0x1234))]))
     write("bad_method.xls", cfb([("Workbook", bytes(with_filepass(stream, struct.pack("<HHH", 7, 0, 0))))]))
     write("bad_standard_header.xlsx", standard_package(package, DEFAULT, header_size=0x7FFFFFF0))
     write("bad_package_size.xlsx", agile_package(package, DEFAULT, declared=1 << 62))

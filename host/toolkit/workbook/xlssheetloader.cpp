@@ -396,6 +396,8 @@ bool CXlsSheetLoader::load(CCompoundDocument& document, ICellSink& grid)
     CBiffDecryption decryption;
     if (!decryption.inspect(stream) || !decryption.decrypt(stream))
         return fail(decryption.error());
+    if (decryption.kind() != CBiffDecryption::EKind::None)
+        document = CCompoundDocument(); // the stream is a copy of its own now
     qint64 firstSheet = -1;
     const bool ok = readGlobals(stream, firstSheet) && readSheet(stream, firstSheet, grid);
     m_sharedPool = QString();

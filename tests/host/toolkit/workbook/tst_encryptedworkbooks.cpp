@@ -144,6 +144,7 @@ void TestEncryptedWorkbooks::refusesWithTheReason_data()
 
     const QString other = QStringLiteral("the workbook is password-protected (%1 with a password other than the default)");
     QTest::newRow("xls, XOR, another password") << "xor_password.xls" << other.arg("XOR obfuscation");
+    QTest::newRow("xls, XOR, the default key with another verifier") << "bad_xor_verifier.xls" << other.arg("XOR obfuscation");
     QTest::newRow("xls, RC4, another password") << "rc4_password.xls" << other.arg("RC4 encryption");
     QTest::newRow("xls, CryptoAPI, another password") << "cryptoapi_password.xls" << other.arg("RC4 CryptoAPI encryption");
     QTest::newRow("xlsx, standard, another password") << "standard_password.xlsx" << other.arg("standard encryption");
