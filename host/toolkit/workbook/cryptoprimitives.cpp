@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace WB::crypto {
@@ -27,15 +28,6 @@ struct CAlgorithms
         aes[3] = EVP_CIPHER_fetch(nullptr, "AES-128-CBC", nullptr);
         aes[4] = EVP_CIPHER_fetch(nullptr, "AES-192-CBC", nullptr);
         aes[5] = EVP_CIPHER_fetch(nullptr, "AES-256-CBC", nullptr);
-        // RC4 is a legacy algorithm: its provider goes into a context of ours, so that nothing
-        // else in the process gets legacy algorithms by default.
-        legacyContext = OSSL_LIB_CTX_new();
-        if (legacyContext) {
-            legacy = OSSL_PROVIDER_load(legacyContext, "legacy");
-            base = OSSL_PROVIDER_load(legacyContext, "default");
-            if (legacy && base)
-                rc4 = EVP_CIPHER_fetch(legacyContext, "RC4", nullptr);
-        }
     }
     ~CAlgorithms()
     {
@@ -43,19 +35,42 @@ struct CAlgorithms
             EVP_MD_free(md);
         for (EVP_CIPHER* cipher : aes)
             EVP_CIPHER_free(cipher);
-        EVP_CIPHER_free(rc4);
-        if (legacy)
-            OSSL_PROVIDER_unload(legacy);
-        if (base)
-            OSSL_PROVIDER_unload(base);
-        OSSL_LIB_CTX_free(legacyContext);
     }
     CAlgorithms(const CAlgorithms&) = delete;
     CAlgorithms& operator=(const CAlgorithms&) = delete;
 
     EVP_MD* digests[5] = {};
     EVP_CIPHER* aes[6] = {};
-    OSSL_LIB_CTX* legacyContext = nullptr;
+};
+
+// RC4 is a legacy algorithm: its provider goes into a library context of ours, so that nothing
+// else in the process gets legacy algorithms by default. Loaded on first use only: a context
+// costs memory that packages, which need no RC4, should not pay.
+struct CLegacyAlgorithms
+{
+    CLegacyAlgorithms()
+    {
+        context = OSSL_LIB_CTX_new();
+        if (context) {
+            legacy = OSSL_PROVIDER_load(context, "legacy");
+            base = OSSL_PROVIDER_load(context, "default");
+            if (legacy && base)
+                rc4 = EVP_CIPHER_fetch(context, "RC4", nullptr);
+        }
+    }
+    ~CLegacyAlgorithms()
+    {
+        EVP_CIPHER_free(rc4);
+        if (legacy)
+            OSSL_PROVIDER_unload(legacy);
+        if (base)
+            OSSL_PROVIDER_unload(base);
+        OSSL_LIB_CTX_free(context);
+    }
+    CLegacyAlgorithms(const CLegacyAlgorithms&) = delete;
+    CLegacyAlgorithms& operator=(const CLegacyAlgorithms&) = delete;
+
+    OSSL_LIB_CTX* context = nullptr;
     OSSL_PROVIDER* legacy = nullptr;
     OSSL_PROVIDER* base = nullptr;
     EVP_CIPHER* rc4 = nullptr;
@@ -64,6 +79,12 @@ struct CAlgorithms
 const CAlgorithms& algorithms()
 {
     static const CAlgorithms instance;
+    return instance;
+}
+
+const CLegacyAlgorithms& legacyAlgorithms()
+{
+    static const CLegacyAlgorithms instance;
     return instance;
 }
 
@@ -123,15 +144,18 @@ bool iterate(EHash hash, QByteArray& h, quint32 count)
     MdContext ctx(EVP_MD_CTX_new());
     if (!md || !ctx || h.size() != hashBytes(hash))
         return false;
-    unsigned char* value = reinterpret_cast<unsigned char*>(h.data());
+    // The iterator and the hash in one buffer, hashed in one update: the count may be ten million.
+    unsigned char buffer[4 + 64];
+    const size_t size = 4 + size_t(h.size());
+    std::memcpy(buffer + 4, h.constData(), size_t(h.size()));
     for (quint32 i = 0; i < count; ++i) {
-        unsigned char iterator[4];
-        qToLittleEndian<quint32>(i, iterator);
+        qToLittleEndian<quint32>(i, buffer);
         unsigned int length = 0;
-        if (!EVP_DigestInit_ex(ctx.get(), md, nullptr) || !EVP_DigestUpdate(ctx.get(), iterator, 4) ||
-            !EVP_DigestUpdate(ctx.get(), value, size_t(h.size())) || !EVP_DigestFinal_ex(ctx.get(), value, &length))
+        if (!EVP_DigestInit_ex(ctx.get(), md, nullptr) || !EVP_DigestUpdate(ctx.get(), buffer, size) ||
+            !EVP_DigestFinal_ex(ctx.get(), buffer + 4, &length))
             return false;
     }
+    std::memcpy(h.data(), buffer + 4, size_t(h.size()));
     return true;
 }
 
@@ -173,7 +197,7 @@ bool aesDecrypt(EChaining chaining, const QByteArray& key, const QByteArray& iv,
 
 bool rc4Stream(const QByteArray& key, int size, unsigned char* out, QString& error)
 {
-    const EVP_CIPHER* cipher = algorithms().rc4;
+    const EVP_CIPHER* cipher = legacyAlgorithms().rc4;
     if (!cipher) {
         error = QStringLiteral("RC4 is not available (OpenSSL's legacy provider is missing)");
         return false;
