@@ -19,14 +19,14 @@ public:
         CryptoApi
     };
 
-    // Whether the BIFF8 stream holds a FILEPASS record among its first globals, and of what kind;
-    // offset gets where it starts. False with error() when its header cannot be read.
+    // Whether the stream holds a FILEPASS record among its globals, and of what kind (kind()).
+    // False with error() when its header cannot be read or names a method not read.
     bool inspect(const QByteArray& stream);
     EKind kind() const { return m_kind; }
     // Decrypts every record after the FILEPASS in place, the way the format leaves parts in the
     // clear (record headers, BOF, FILEPASS, INTERFACEHDR and a few more, a BOUNDSHEET's stream
-    // position). False with error() when the default password does not open it ("password-protected")
-    // or its header is damaged; the stream is then left as it was.
+    // position). False with error() when the default password does not open it ("password-protected"),
+    // found before any byte changes, or when libcrypto fails.
     bool decrypt(QByteArray& stream);
     QString error() const { return m_error; }
     static QString kindName(EKind kind);
