@@ -86,9 +86,12 @@ void TestEncryptedWorkbooks::initTestCase()
     QVERIFY(m_dir.isValid());
     if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty()) {
         QProcess apt;
+        // As root or through sudo, as the setup script installs; waiting for another apt to finish.
         apt.start(QStringLiteral("sh"),
-                  {QStringLiteral("-c"), QStringLiteral("apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get "
-                                                        "install -y -qq --no-install-recommends libreoffice-calc-nogui")});
+                  {QStringLiteral("-c"),
+                   QStringLiteral("s=; [ \"$(id -u)\" -eq 0 ] || s=sudo; $s apt-get -o DPkg::Lock::Timeout=600 update -qq "
+                                  "&& $s env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "
+                                  "-qq --no-install-recommends libreoffice-calc-nogui")});
         QVERIFY2(apt.waitForFinished(900000) && apt.exitCode() == 0,
                  "LibreOffice (libreoffice-calc-nogui) is needed and could not be installed");
     }
