@@ -385,6 +385,10 @@ bool CXlsSheetLoader::load(CCompoundDocument& document, ICellSink& grid)
         CXlsxSheetLoader xlsx;
         const bool ok = xlsx.loadData(package, grid, m_sheets);
         m_error = xlsx.error();
+        if (!ok) {
+            m_sheets = standin::WorkbookReport();
+            grid.clear();
+        }
         return ok;
     }
     if (!document.hasStream(name))
