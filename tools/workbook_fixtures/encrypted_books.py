@@ -2,7 +2,7 @@
 password to open it: with the default password "VelvetSweatshop". Hashes from Python's hashlib,
 ciphers from the openssl command line; the compound documents by a small writer of our own.
 
-    encrypted_books.py PLAIN.xls PLAIN.xlsx OUTDIR
+    encrypted_books.py PLAIN.xls PLAIN.xlsx OUTDIR [HOSTILE.xlsx...]
 
     encrypted_books.py --encrypt standard|agile PLAIN.xlsx OUT.xlsx [SPINCOUNT]
 
@@ -13,8 +13,9 @@ that a reader spends every iteration before it finds the password wrong.
 The first writes into OUTDIR, from the plain .xls: xor.xls (XOR obfuscation), cryptoapi.xls (RC4 with a
 CryptoAPI key, SHA-1), rc4_own.xls (RC4 with MD5, as this script writes it); from the plain .xlsx:
 standard.xlsx (AES-128 ECB, SHA-1) and agile.xlsx (AES-256 CBC, SHA-512, 100,000 iterations).
-Then the same kinds under another password (*_password.*), and damaged or hostile headers
-(bad_*.xls, bad_*.xlsx)."""
+Then the same kinds under another password (*_password.*), damaged or hostile headers
+(bad_*.xls, bad_*.xlsx), and each HOSTILE.xlsx encrypted as it is (inner_NAME.xlsx), which must be
+refused as the plain one is."""
 import base64
 import hashlib
 import hmac
@@ -383,6 +384,7 @@ def main():
             f.write(data)
         return
     plain_xls, plain_xlsx, out = sys.argv[1:4]
+    hostile = sys.argv[4:]
     os.makedirs(out, exist_ok=True)
     stream = streams_of(plain_xls)
     package = open(plain_xlsx, "rb").read()
@@ -415,6 +417,9 @@ def main():
     write("bad_spin_count.xlsx", agile_package(package, DEFAULT, spin=10000001, iterations=0))
     write("bad_xml.xlsx", agile_package(package, DEFAULT, xml_edit=lambda x: x.replace("</keyEncryptors>", "")))
     write("bad_cipher.xlsx", agile_package(package, DEFAULT, xml_edit=lambda x: x.replace('"AES"', '"DES"')))
+    for path in hostile:
+        name = os.path.basename(path).replace("hostile_", "inner_")
+        write(name, standard_package(open(path, "rb").read(), DEFAULT))
     write("bad_salt.xlsx", agile_package(package, DEFAULT, xml_edit=lambda x: x.replace('saltSize="16"', 'saltSize="99"', 1)))
 
 

@@ -166,6 +166,9 @@ void TestEncryptedWorkbooks::refusesWithTheReason_data()
         << "bad_spin_count.xlsx" << "the encryption header's spinCount is \"10000001\" (0 to 5000000 read)";
     QTest::newRow("header XML not well-formed") << "bad_xml.xlsx" << "the encryption header is no well-formed XML";
     QTest::newRow("cipher other than AES") << "bad_cipher.xlsx" << "encrypted with DES in ChainingModeCBC";
+    // Decrypted, a package meets every check and cap a plain one meets.
+    QTest::newRow("decrypted: a row past the last") << "inner_pastend.xlsx" << "row 1048577 at line 1 of xl/worksheets/sheet1.xml lies outside";
+    QTest::newRow("decrypted: entity expansion") << "inner_entities.xlsx" << "xl/worksheets/sheet1.xml declares a DTD";
     QTest::newRow("salt shorter than declared") << "bad_salt.xlsx" << "salt has 16 bytes, not the 99 declared";
 }
 
