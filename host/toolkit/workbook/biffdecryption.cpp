@@ -174,7 +174,8 @@ bool CBiffDecryption::inspect(const QByteArray& stream)
             m_filePass = at;
             const uchar* d = data + at + 4;
             if (!biff8)
-                return fail(QStringLiteral("the workbook is password-protected (a BIFF5 workbook's obfuscation is not read)"));
+                return fail(
+                    QStringLiteral("the workbook is password-protected (a BIFF5 workbook's obfuscation is not read)"));
             if (length < 2)
                 return fail(QStringLiteral("the encryption header (FILEPASS) is cut short"));
             const quint16 method = u16(d);
@@ -222,7 +223,9 @@ bool CBiffDecryption::readRc4(const uchar* d, int n)
 
 bool CBiffDecryption::readCryptoApi(const uchar* d, int n)
 {
-    const auto cut = [this]() { return fail(QStringLiteral("the RC4 CryptoAPI encryption header (FILEPASS) is cut short")); };
+    const auto cut = [this]() {
+        return fail(QStringLiteral("the RC4 CryptoAPI encryption header (FILEPASS) is cut short"));
+    };
     if (n < 8)
         return cut();
     const quint32 headerSize = u32(d + 4);
@@ -237,9 +240,11 @@ bool CBiffDecryption::readCryptoApi(const uchar* d, int n)
     if (keyBits == 0)
         keyBits = 40;
     if (algorithm != 0x6801 || (hash != 0x8004 && hash != 0))
-        return fail(QStringLiteral("the RC4 CryptoAPI encryption header names the cipher 0x%1 and hash 0x%2 (RC4 and SHA-1 are read)")
-                        .arg(algorithm, 0, 16)
-                        .arg(hash, 0, 16));
+        return fail(
+            QStringLiteral(
+                "the RC4 CryptoAPI encryption header names the cipher 0x%1 and hash 0x%2 (RC4 and SHA-1 are read)")
+                .arg(algorithm, 0, 16)
+                .arg(hash, 0, 16));
     if (keyBits < 40 || keyBits > 128 || keyBits % 8 != 0)
         return fail(QStringLiteral("the RC4 CryptoAPI encryption header declares a key of %1 bits").arg(keyBits));
     const uchar* verifier = header + headerSize;
@@ -247,7 +252,8 @@ bool CBiffDecryption::readCryptoApi(const uchar* d, int n)
     if (left < 60)
         return cut();
     if (u32(verifier) != 16 || u32(verifier + 36) != 20)
-        return fail(QStringLiteral("the RC4 CryptoAPI verifier declares a salt of %1 and a hash of %2 bytes (16 and 20 expected)")
+        return fail(QStringLiteral(
+                        "the RC4 CryptoAPI verifier declares a salt of %1 and a hash of %2 bytes (16 and 20 expected)")
                         .arg(u32(verifier))
                         .arg(u32(verifier + 36)));
     m_kind = EKind::CryptoApi;

@@ -159,8 +159,8 @@ bool iterate(EHash hash, QByteArray& h, quint32 count)
     return true;
 }
 
-bool aesDecrypt(EChaining chaining, const QByteArray& key, const QByteArray& iv, const char* in, qint64 size,
-                char* out, QString& error)
+bool aesDecrypt(EChaining chaining, const QByteArray& key, const QByteArray& iv, const char* in, qint64 size, char* out,
+                QString& error)
 {
     const int sizeIndex = key.size() == 16 ? 0 : key.size() == 24 ? 1 : key.size() == 32 ? 2 : -1;
     if (sizeIndex < 0) {

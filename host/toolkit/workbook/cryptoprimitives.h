@@ -32,8 +32,8 @@ enum class EChaining
 
 // Decrypts size bytes (a whole number of 16-byte blocks) with AES of the key's length, no
 // padding; in and out may be the same buffer. False with error when the key or the sizes do not fit.
-bool aesDecrypt(EChaining chaining, const QByteArray& key, const QByteArray& iv, const char* in, qint64 size,
-                char* out, QString& error);
+bool aesDecrypt(EChaining chaining, const QByteArray& key, const QByteArray& iv, const char* in, qint64 size, char* out,
+                QString& error);
 
 // Fills out with size bytes of the RC4 key stream of key (RC4 is in OpenSSL's legacy provider,
 // loaded into a library context of our own). False with error when RC4 is not available.

@@ -60,9 +60,9 @@ QByteArray fitted(QByteArray value, int size)
 
 bool hashNamed(const QString& name, EHash& hash)
 {
-    static const std::pair<const char*, EHash> names[] = {
-        {"SHA1", EHash::Sha1}, {"SHA-1", EHash::Sha1}, {"SHA256", EHash::Sha256},
-        {"SHA384", EHash::Sha384}, {"SHA512", EHash::Sha512}, {"MD5", EHash::Md5}};
+    static const std::pair<const char*, EHash> names[] = {{"SHA1", EHash::Sha1},     {"SHA-1", EHash::Sha1},
+                                                          {"SHA256", EHash::Sha256}, {"SHA384", EHash::Sha384},
+                                                          {"SHA512", EHash::Sha512}, {"MD5", EHash::Md5}};
     for (const auto& [text, value] : names) {
         if (name == QLatin1String(text)) {
             hash = value;
@@ -111,8 +111,7 @@ bool readParameters(const QXmlStreamAttributes& attributes, CipherParameters& ou
     };
     qint64 saltSize = 0, blockSize = 0, keyBits = 0, hashSize = 0;
     if (!number("saltSize", 1, 65536, saltSize) || !number("blockSize", 2, 4096, blockSize) ||
-        !number("keyBits", 8, 4096, keyBits) || !number("hashSize", 1, 64, hashSize) ||
-        !base64("saltValue", out.salt))
+        !number("keyBits", 8, 4096, keyBits) || !number("hashSize", 1, 64, hashSize) || !base64("saltValue", out.salt))
         return false;
     out.saltSize = int(saltSize);
     out.blockSize = int(blockSize);
@@ -132,8 +131,7 @@ bool readParameters(const QXmlStreamAttributes& attributes, CipherParameters& ou
         if (!number("spinCount", 0, inputcaps::kMaxSpinCount, out.spinCount))
             return false;
         return base64("encryptedVerifierHashInput", out.verifierInput) &&
-               base64("encryptedVerifierHashValue", out.verifierValue) &&
-               base64("encryptedKeyValue", out.keyValue);
+               base64("encryptedVerifierHashValue", out.verifierValue) && base64("encryptedKeyValue", out.keyValue);
     }
     return true;
 }
@@ -254,9 +252,10 @@ bool COfficeCrypto::readStandard(const QByteArray& info)
     if (n - 12 - headerSize < 4 + 16 + 16 + 4 + 32)
         return fail(QStringLiteral("the encryption verifier is cut short"));
     if (u32(verifier) != 16 || u32(verifier + 36) != 20)
-        return fail(QStringLiteral("the encryption verifier declares a salt of %1 and a hash of %2 bytes (16 and 20 expected)")
-                        .arg(u32(verifier))
-                        .arg(u32(verifier + 36)));
+        return fail(
+            QStringLiteral("the encryption verifier declares a salt of %1 and a hash of %2 bytes (16 and 20 expected)")
+                .arg(u32(verifier))
+                .arg(u32(verifier + 36)));
     const QByteArray salt(verifier + 4, 16);
     const QByteArray encryptedVerifier(verifier + 20, 16);
     const QByteArray encryptedHash(verifier + 40, 32);
@@ -318,8 +317,9 @@ bool COfficeCrypto::readAgile(const QByteArray& info)
     if (!keyData.seen)
         return fail(QStringLiteral("the encryption header has no keyData"));
     if (!password.seen)
-        return fail(anyEncryptor ? QStringLiteral("the workbook is password-protected (its key opens with a certificate only)")
-                                 : QStringLiteral("the encryption header has no key encryptor"));
+        return fail(anyEncryptor
+                        ? QStringLiteral("the workbook is password-protected (its key opens with a certificate only)")
+                        : QStringLiteral("the encryption header has no key encryptor"));
     EHash dataHash = EHash::Sha1, keyHash = EHash::Sha1;
     if (!checkCipher(keyData, dataHash, error) || !checkCipher(password, keyHash, error))
         return fail(error);
@@ -377,8 +377,8 @@ bool COfficeCrypto::decryptStandard(const QByteArray& stream, QByteArray& packag
         return fail(QStringLiteral("the encrypted package ends inside its last block (truncated?)"));
     package = QByteArray(int(whole), Qt::Uninitialized);
     QString error;
-    if (!crypto::aesDecrypt(crypto::EChaining::Ecb, m_key, QByteArray(), stream.constData() + 8, whole,
-                            package.data(), error)) {
+    if (!crypto::aesDecrypt(crypto::EChaining::Ecb, m_key, QByteArray(), stream.constData() + 8, whole, package.data(),
+                            error)) {
         package.clear();
         return fail(error);
     }

@@ -49,7 +49,8 @@ QString ours(const QString& path)
     reader.exitExcel();
     if (!report.refusal.isEmpty())
         return QStringLiteral("refused: ") + report.refusal;
-    return QStringLiteral("%1 sheets, %2\n").arg(report.sheetCount).arg(report.sheetName) + lines.join(QLatin1Char('\n'));
+    return QStringLiteral("%1 sheets, %2\n").arg(report.sheetCount).arg(report.sheetName) +
+           lines.join(QLatin1Char('\n'));
 }
 
 // What the readers logged of a refusal, one line each.
@@ -87,11 +88,12 @@ void TestEncryptedWorkbooks::initTestCase()
     if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty()) {
         QProcess apt;
         // As root or through sudo, as the setup script installs; waiting for another apt to finish.
-        apt.start(QStringLiteral("sh"),
-                  {QStringLiteral("-c"),
-                   QStringLiteral("s=; [ \"$(id -u)\" -eq 0 ] || s=sudo; $s apt-get -o DPkg::Lock::Timeout=600 update -qq "
-                                  "&& $s env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "
-                                  "-qq --no-install-recommends libreoffice-calc-nogui")});
+        apt.start(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("s=; [ \"$(id -u)\" -eq 0 ] || s=sudo; $s apt-get -o DPkg::Lock::Timeout=600 update -qq "
+                            "&& $s env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "
+                            "-qq --no-install-recommends libreoffice-calc-nogui")});
         QVERIFY2(apt.waitForFinished(900000) && apt.exitCode() == 0,
                  "LibreOffice (libreoffice-calc-nogui) is needed and could not be installed");
     }
@@ -102,12 +104,13 @@ void TestEncryptedWorkbooks::initTestCase()
             files << dataFile(name);
     }
     QProcess soffice;
-    soffice.start(QStringLiteral("soffice"),
-                  QStringList{QStringLiteral("--headless"),
-                              QStringLiteral("-env:UserInstallation=file://") + m_dir.filePath(QStringLiteral("profile")),
-                              QStringLiteral("--convert-to"), QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
-                              QStringLiteral("--outdir"), m_dir.filePath(QStringLiteral("csv"))} +
-                      files);
+    soffice.start(
+        QStringLiteral("soffice"),
+        QStringList{QStringLiteral("--headless"),
+                    QStringLiteral("-env:UserInstallation=file://") + m_dir.filePath(QStringLiteral("profile")),
+                    QStringLiteral("--convert-to"), QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
+                    QStringLiteral("--outdir"), m_dir.filePath(QStringLiteral("csv"))} +
+            files);
     QVERIFY2(soffice.waitForFinished(300000), "LibreOffice did not finish converting");
 }
 
@@ -116,12 +119,18 @@ void TestEncryptedWorkbooks::readsAsLibreOfficeAndThePlainBook_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("plain");
 
-    QTest::newRow("xls, XOR obfuscation") << "xor.xls" << "plain.xls";
-    QTest::newRow("xls, RC4 and MD5, as LibreOffice encrypts a protected book") << "rc4.xls" << "plain.xls";
-    QTest::newRow("xls, RC4 and MD5, another salt") << "rc4_own.xls" << "plain.xls";
-    QTest::newRow("xls, RC4 with a CryptoAPI key (SHA-1)") << "cryptoapi.xls" << "plain.xls";
-    QTest::newRow("xlsx, standard encryption (AES-128 ECB, SHA-1)") << "standard.xlsx" << "plain.xlsx";
-    QTest::newRow("xlsx, agile encryption (AES-256 CBC, SHA-512)") << "agile.xlsx" << "plain.xlsx";
+    QTest::newRow("xls, XOR obfuscation") << "xor.xls"
+                                          << "plain.xls";
+    QTest::newRow("xls, RC4 and MD5, as LibreOffice encrypts a protected book") << "rc4.xls"
+                                                                                << "plain.xls";
+    QTest::newRow("xls, RC4 and MD5, another salt") << "rc4_own.xls"
+                                                    << "plain.xls";
+    QTest::newRow("xls, RC4 with a CryptoAPI key (SHA-1)") << "cryptoapi.xls"
+                                                           << "plain.xls";
+    QTest::newRow("xlsx, standard encryption (AES-128 ECB, SHA-1)") << "standard.xlsx"
+                                                                    << "plain.xlsx";
+    QTest::newRow("xlsx, agile encryption (AES-256 CBC, SHA-512)") << "agile.xlsx"
+                                                                   << "plain.xlsx";
 }
 
 // Decrypted with the default password, a book reads cell for cell as LibreOffice shows it and as
@@ -135,7 +144,8 @@ void TestEncryptedWorkbooks::readsAsLibreOfficeAndThePlainBook()
     QCOMPARE(read, ours(dataFile(plain)));
     QFile csv(m_dir.filePath(QStringLiteral("csv/") + QFileInfo(file).completeBaseName() + QStringLiteral(".csv")));
     QVERIFY2(csv.open(QIODevice::ReadOnly), "LibreOffice did not open the book");
-    const QString shown = QString::fromUtf8(csv.readAll()).replace(QLatin1String("\r\n"), QLatin1String("\n")).trimmed();
+    const QString shown =
+        QString::fromUtf8(csv.readAll()).replace(QLatin1String("\r\n"), QLatin1String("\n")).trimmed();
     QCOMPARE(read.section(QLatin1Char('\n'), 1), shown);
     QVERIFY(shown.count(QLatin1Char('\n')) > 100);
 }
@@ -145,31 +155,45 @@ void TestEncryptedWorkbooks::refusesWithTheReason_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("reason");
 
-    const QString other = QStringLiteral("the workbook is password-protected (%1 with a password other than the default)");
+    const QString other =
+        QStringLiteral("the workbook is password-protected (%1 with a password other than the default)");
     QTest::newRow("xls, XOR, another password") << "xor_password.xls" << other.arg("XOR obfuscation");
-    QTest::newRow("xls, XOR, the default key with another verifier") << "bad_xor_verifier.xls" << other.arg("XOR obfuscation");
+    QTest::newRow("xls, XOR, the default key with another verifier")
+        << "bad_xor_verifier.xls" << other.arg("XOR obfuscation");
     QTest::newRow("xls, RC4, another password") << "rc4_password.xls" << other.arg("RC4 encryption");
-    QTest::newRow("xls, CryptoAPI, another password") << "cryptoapi_password.xls" << other.arg("RC4 CryptoAPI encryption");
+    QTest::newRow("xls, CryptoAPI, another password")
+        << "cryptoapi_password.xls" << other.arg("RC4 CryptoAPI encryption");
     QTest::newRow("xlsx, standard, another password") << "standard_password.xlsx" << other.arg("standard encryption");
     QTest::newRow("xlsx, agile, another password") << "agile_password.xlsx" << other.arg("agile encryption");
 
-    QTest::newRow("FILEPASS cut short") << "bad_filepass_cut.xls" << "the RC4 encryption header (FILEPASS) is cut short";
+    QTest::newRow("FILEPASS cut short") << "bad_filepass_cut.xls"
+                                        << "the RC4 encryption header (FILEPASS) is cut short";
     QTest::newRow("FILEPASS of an unknown RC4 version")
-        << "bad_rc4_version.xls" << "the encryption header (FILEPASS) has the unknown RC4 version 9.9";
-    QTest::newRow("FILEPASS of an unknown method") << "bad_method.xls" << "(FILEPASS) names the unknown method 7";
-    QTest::newRow("standard header larger than its stream")
-        << "bad_standard_header.xlsx" << "the encryption header declares 2147483632 bytes of 212";
+        << "bad_rc4_version.xls"
+        << "the encryption header (FILEPASS) has the unknown RC4 version 9.9";
+    QTest::newRow("FILEPASS of an unknown method") << "bad_method.xls"
+                                                   << "(FILEPASS) names the unknown method 7";
+    QTest::newRow("standard header larger than its stream") << "bad_standard_header.xlsx"
+                                                            << "the encryption header declares 2147483632 bytes of 212";
     QTest::newRow("package declaring 2^62 bytes")
-        << "bad_package_size.xlsx" << "the encrypted package declares 4611686018427387904 bytes but holds";
-    QTest::newRow("package cut in half") << "bad_package_cut.xlsx" << "declares 9900 bytes but holds 4942 (truncated?)";
+        << "bad_package_size.xlsx"
+        << "the encrypted package declares 4611686018427387904 bytes but holds";
+    QTest::newRow("package cut in half") << "bad_package_cut.xlsx"
+                                         << "declares 9900 bytes but holds 4942 (truncated?)";
     QTest::newRow("spin count past five million")
-        << "bad_spin_count.xlsx" << "the encryption header's spinCount is \"10000001\" (0 to 5000000 read)";
-    QTest::newRow("header XML not well-formed") << "bad_xml.xlsx" << "the encryption header is no well-formed XML";
-    QTest::newRow("cipher other than AES") << "bad_cipher.xlsx" << "encrypted with DES in ChainingModeCBC";
+        << "bad_spin_count.xlsx"
+        << "the encryption header's spinCount is \"10000001\" (0 to 5000000 read)";
+    QTest::newRow("header XML not well-formed") << "bad_xml.xlsx"
+                                                << "the encryption header is no well-formed XML";
+    QTest::newRow("cipher other than AES") << "bad_cipher.xlsx"
+                                           << "encrypted with DES in ChainingModeCBC";
     // Decrypted, a package meets every check and cap a plain one meets.
-    QTest::newRow("decrypted: a row past the last") << "inner_pastend.xlsx" << "row 1048577 at line 1 of xl/worksheets/sheet1.xml lies outside";
-    QTest::newRow("decrypted: entity expansion") << "inner_entities.xlsx" << "xl/worksheets/sheet1.xml declares a DTD";
-    QTest::newRow("salt shorter than declared") << "bad_salt.xlsx" << "salt has 16 bytes, not the 99 declared";
+    QTest::newRow("decrypted: a row past the last") << "inner_pastend.xlsx"
+                                                    << "row 1048577 at line 1 of xl/worksheets/sheet1.xml lies outside";
+    QTest::newRow("decrypted: entity expansion") << "inner_entities.xlsx"
+                                                 << "xl/worksheets/sheet1.xml declares a DTD";
+    QTest::newRow("salt shorter than declared") << "bad_salt.xlsx"
+                                                << "salt has 16 bytes, not the 99 declared";
 }
 
 // Both readers refuse, and each one's log line gives the reason; the preview shows the same
