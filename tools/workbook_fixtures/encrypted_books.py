@@ -10,9 +10,10 @@ The second form encrypts one package with the default password (the hostile-file
 encrypted classes); agile with SPINCOUNT iterations declared, its verifier made without any, so
 that a reader spends every iteration before it finds the password wrong.
 
-The first writes into OUTDIR, from the plain .xls: xor.xls (XOR obfuscation), cryptoapi.xls (RC4 with a
-CryptoAPI key, SHA-1), rc4_own.xls (RC4 with MD5, as this script writes it); from the plain .xlsx:
-standard.xlsx (AES-128 ECB, SHA-1) and agile.xlsx (AES-256 CBC, SHA-512, 100,000 iterations).
+The first writes into OUTDIR, from the plain .xls: xor.xls (XOR obfuscation), cryptoapi.xls
+(RC4 with a CryptoAPI key, SHA-1), rc4_own.xls (RC4 with MD5, as this script writes it); from the
+plain .xlsx: standard.xlsx (AES-128 ECB, SHA-1) and agile.xlsx (AES-256 CBC, SHA-512, 100,000
+iterations).
 Then the same kinds under another password (*_password.*), damaged or hostile headers
 (bad_*.xls, bad_*.xlsx), and each HOSTILE.xlsx encrypted as it is (inner_NAME.xlsx), which must be
 refused as the plain one is."""
@@ -406,7 +407,7 @@ def main():
     write("agile_password.xlsx", agile_package(package, "secret"))
 
     # Damaged or hostile headers, each with the reason the readers give.
-    cut = bytearray(with_filepass(stream, struct.pack("<HHH", 1, 1, 1) + b"\0" * 10))
+    cut = with_filepass(stream, struct.pack("<HHH", 1, 1, 1) + b"\0" * 10)
     write("bad_filepass_cut.xls", cfb([("Workbook", bytes(cut))]))
     write("bad_rc4_version.xls", cfb([("Workbook", bytes(with_filepass(stream, struct.pack("<HHH", 1, 9, 9) + b"\0" * 48)))]))
     write("bad_xor_verifier.xls", cfb([("Workbook", xor_book(stream, DEFAULT, verifier=0x1234))]))
