@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -230,6 +231,29 @@ QByteArray bigStreamsDocument(quint32 data)
     return file;
 }
 
+// Encrypts a package with the default password by the fixture script (Python and openssl): agile
+// with spin iterations declared and none spent on its verifier, or standard when spin is negative.
+bool encryptPackage(const QString& plain, const QString& encrypted, qint64 spin = -1)
+{
+    QStringList arguments{QStringLiteral(FIXTURE_TOOLS "/encrypted_books.py"), QStringLiteral("--encrypt"),
+                          spin < 0 ? QStringLiteral("standard") : QStringLiteral("agile"), plain, encrypted};
+    if (spin >= 0)
+        arguments << QString::number(spin);
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), arguments);
+    return python.waitForFinished(600000) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
+}
+
+// The committed encrypted fixtures, or a copy of one cut to a fraction of its bytes.
+bool encryptedFixture(const QString& name, const QString& path, double fraction = 1.0)
+{
+    QFile file(QStringLiteral(ENCRYPTED_FIXTURES "/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    return writeBytes(path, bytes.left(int(bytes.size() * fraction)));
+}
+
 struct Sample
 {
     QString name;
@@ -405,6 +429,58 @@ std::vector<Class> classes()
                     one(out, dir + "/fifo.xlsx", "fifo.xlsx") &&
                     ::mkfifo(QFile::encodeName(dir + "/fifo.xls").constData(), 0600) == 0 &&
                     one(out, dir + "/fifo.xls", "fifo.xls");
+         }},
+        {"encrypted xlsx: the password hash at the largest spin count, and one past it",
+         [one](const QString& dir, std::vector<Sample>& out) {
+             return writeWorkbook(dir + "/small.xlsx", sheetOf(rateRowsXml(10, 4))) &&
+                    encryptPackage(dir + "/small.xlsx", dir + "/spin.xlsx", inputcaps::kMaxSpinCount) &&
+                    one(out, dir + "/spin.xlsx", "5,000,000 iterations") &&
+                    encryptPackage(dir + "/small.xlsx", dir + "/past.xlsx", inputcaps::kMaxSpinCount + 1) &&
+                    one(out, dir + "/past.xlsx", "5,000,001 iterations") &&
+                    encryptPackage(dir + "/small.xlsx", dir + "/legal.xlsx", 10000000) &&
+                    one(out, dir + "/legal.xlsx", "10,000,000 iterations, the format's largest") &&
+                    encryptPackage(dir + "/small.xlsx", dir + "/huge.xlsx", 1LL << 40) &&
+                    one(out, dir + "/huge.xlsx", "2^40 iterations");
+         }},
+        {"encrypted xlsx and xls: sizes declared past their streams",
+         [one](const QString& dir, std::vector<Sample>& out) {
+             return encryptedFixture("bad_package_size.xlsx", dir + "/package.xlsx") &&
+                    one(out, dir + "/package.xlsx", "a package of 2^62 bytes") &&
+                    encryptedFixture("bad_standard_header.xlsx", dir + "/header.xlsx") &&
+                    one(out, dir + "/header.xlsx", "a header of 2 GiB") &&
+                    encryptedFixture("bad_salt.xlsx", dir + "/salt.xlsx") && one(out, dir + "/salt.xlsx", "salt") &&
+                    encryptedFixture("bad_filepass_cut.xls", dir + "/filepass.xls") &&
+                    one(out, dir + "/filepass.xls", "FILEPASS cut short");
+         }},
+        {"encrypted xlsx and xls: truncated packages and documents",
+         [one](const QString& dir, std::vector<Sample>& out) {
+             bool ok = encryptedFixture("bad_package_cut.xlsx", dir + "/package.xlsx") &&
+                       one(out, dir + "/package.xlsx", "package stream cut in half");
+             for (const double fraction : {0.25, 0.5, 0.75, 0.99}) {
+                 const QString tag = QString::number(int(fraction * 100));
+                 ok = ok && encryptedFixture("agile.xlsx", dir + "/agile" + tag + ".xlsx", fraction) &&
+                      one(out, dir + "/agile" + tag + ".xlsx", "agile, cut") &&
+                      encryptedFixture("rc4.xls", dir + "/rc4" + tag + ".xls", fraction) &&
+                      one(out, dir + "/rc4" + tag + ".xls", "RC4 .xls, cut");
+             }
+             return ok;
+         }},
+        {"encrypted xlsx: a sheet inflating past the part cap",
+         [one](const QString& dir, std::vector<Sample>& out) {
+             QByteArray sheet;
+             sheet.reserve((1100 << 20) + 256);
+             sheet += kHead + "<worksheet xmlns=\"" + kMainNs + "\">";
+             sheet.append(1100 << 20, ' ');
+             sheet += "<sheetData/></worksheet>";
+             return writeWorkbook(dir + "/bomb.xlsx", sheet) &&
+                    encryptPackage(dir + "/bomb.xlsx", dir + "/encrypted.xlsx") &&
+                    one(out, dir + "/encrypted.xlsx", "1.1 GB of blanks, encrypted");
+         }},
+        {"encrypted xlsx: as many rows of four as the cell cap allows",
+         [one](const QString& dir, std::vector<Sample>& out) {
+             return writeWorkbook(dir + "/rows.xlsx", sheetOf(rateRowsXml(int(inputcaps::kMaxCells / 4), 4))) &&
+                    encryptPackage(dir + "/rows.xlsx", dir + "/encrypted.xlsx") &&
+                    one(out, dir + "/encrypted.xlsx", "rates, encrypted");
          }},
         {"valid: 300,000 rows x 4 columns, xlsx and csv",
          [](const QString& dir, std::vector<Sample>& out) {

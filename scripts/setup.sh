@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(g++ cmake make pkg-config ccache
   qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
   libqt5sql5-psql libpq-dev postgresql sqlite3 libsqlite3-dev
-  libboost-thread-dev liblog4cxx-dev zlib1g-dev libexpat1-dev
+  libboost-thread-dev liblog4cxx-dev zlib1g-dev libexpat1-dev libssl-dev openssl
   libbenchmark-dev fonts-wqy-microhei
   clang libclang-rt-14-dev
   python3-openpyxl python3-xlrd)

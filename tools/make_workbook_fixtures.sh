@@ -76,4 +76,17 @@ $py $here/results_kept.py "$out/xlsxwriter.xlsx" "$tmp/kept.xlsx"
 $py $here/hostile_books.py "$tmp/kept.xlsx" "$out"
 $py $here/zip_books.py "$tmp/kept.xlsx" "$out"
 $py $here/xls_books.py "$out"
+
+# Encrypted with the default password: LibreOffice encrypts a structure-protected book's .xls with
+# RC4; the other kinds are made from its plain .xls and .xlsx by encrypted_books.py, which also
+# encrypts two hostile packages as they are.
+enc="$out/encrypted"
+mkdir -p "$enc" "$tmp/enc"
+$py $here/protected_book.py "$tmp/enc/plain.fods"
+$py $here/protected_book.py "$tmp/enc/rc4.fods" protected
+$lo --convert-to xls --outdir "$tmp/enc" "$tmp/enc/plain.fods" "$tmp/enc/rc4.fods" >/dev/null
+$lo --convert-to xlsx --outdir "$tmp/enc" "$tmp/enc/plain.fods" >/dev/null
+cp "$tmp/enc/plain.xls" "$tmp/enc/plain.xlsx" "$tmp/enc/rc4.xls" "$enc/"
+$py $here/encrypted_books.py "$enc/plain.xls" "$enc/plain.xlsx" "$enc" "$out/hostile_pastend.xlsx" \
+  "$out/hostile_entities.xlsx"
 ls -l "$out"

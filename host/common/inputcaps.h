@@ -91,4 +91,18 @@ constexpr std::int64_t kMaxCsvLines = kMaxCells / 4;
 // Bytes: those lines at 32 bytes each. A larger file is refused before it is read.
 constexpr std::int64_t kMaxCsvBytes = 32 * kMaxCsvLines;
 
+// --- encrypted workbooks -------------------------------------------------------------------------
+
+// The header of an encrypted package: about a kilobyte of XML for a password. One that lists
+// certificates as well can pass the compound document's small-stream size (4 KiB); such a header
+// would be read in place, and the package after it no more, so it is refused.
+constexpr std::int64_t kMaxEncryptionInfoBytes = 4095;
+// Iterations of the password hash. Writers use 100,000 (Excel, LibreOffice). The format allows up
+// to 10,000,000, but ten million SHA-512 iterations take 3 to 5 s of a busy core, all of the time
+// any file may cost; fifty times what writers use stays under 2 s. A larger count is refused
+// before any hash is taken.
+constexpr std::int64_t kMaxSpinCount = 5000000;
+// The decrypted package is no larger than its encrypted stream, which lies in a compound document
+// within kMaxXlsBytes; then every cap of a package read from a file holds for it.
+
 } // namespace inputcaps

@@ -190,7 +190,8 @@ void TestCreditDataPreview::agreesWithDialog_data()
     QTest::addColumn<QString>("path");
 
     // The examples, and workbooks from every writer the readers are tried with, hostile ones included.
-    for (const QString& folder : {QStringLiteral("/examples"), QStringLiteral("/tests/host/toolkit/workbook/data")}) {
+    for (const QString& folder : {QStringLiteral("/examples"), QStringLiteral("/tests/host/toolkit/workbook/data"),
+                                  QStringLiteral("/tests/host/toolkit/workbook/data/encrypted")}) {
         const QDir dir(kSource + folder);
         for (const QString& name : dir.entryList(QDir::Files))
             QTest::newRow(qPrintable(dir.dirName() + "/" + name)) << dir.filePath(name);
@@ -270,6 +271,13 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
     QTest::newRow("why a workbook was refused, JSON")
         << "hostile_entities.xlsx" << none << QStringList{"--json"} << 2
         << QStringList{"\"reason\": \"xml: xl/worksheets/sheet1.xml declares a DTD\""};
+    QTest::newRow("encrypted with another password than the default")
+        << "encrypted/agile_password.xlsx" << none << QStringList() << 2
+        << QStringList{"nothing read: 文件内容为空 (encrypted package: the workbook is password-protected (agile "
+                       "encryption with a password other than the default))\n"};
+    QTest::newRow("encrypted with the default password, JSON")
+        << "encrypted/cryptoapi.xls" << none << QStringList{"--json"} << 0
+        << QStringList{"\"sheets\": 2", "\"name\": \"折算率\""};
     QTest::newRow("a part declaring GBK")
         << "@gbk.xlsx"
         << testsupport::zipBytes(testsupport::workbookEntries(

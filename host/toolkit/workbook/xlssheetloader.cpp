@@ -1,10 +1,12 @@
 #include "xlssheetloader.h"
 
+#include "biffdecryption.h"
 #include "compounddocument.h"
 #include "inputcaps.h"
 #include "littleendian.h"
-#include "passwordprotection.h"
 #include "cellsink.h"
+#include "officecrypto.h"
+#include "xlsxsheetloader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -374,19 +376,38 @@ bool CXlsSheetLoader::load(CCompoundDocument& document, ICellSink& grid)
     m_error.clear();
     m_pendingRow = m_pendingColumn = -1;
 
-    if (CPasswordProtection::isEncryptedPackage(document)) {
-        m_error = CPasswordProtection::refusal();
-        return false;
-    }
     QByteArray stream;
     const QString name =
         document.hasStream(QStringLiteral("Workbook")) ? QStringLiteral("Workbook") : QStringLiteral("Book");
+    if (!document.hasStream(name) && COfficeCrypto::isEncryptedPackage(document)) {
+        // An .xlsx package encrypted into the compound document: read once decrypted.
+        COfficeCrypto crypto;
+        QByteArray package;
+        if (!crypto.decrypt(document, package)) {
+            m_error = crypto.error();
+            return false;
+        }
+        document = CCompoundDocument(); // the encrypted bytes are done with
+        CXlsxSheetLoader xlsx;
+        const bool ok = xlsx.loadData(package, grid, m_sheets);
+        m_error = xlsx.error();
+        if (!ok) {
+            m_sheets = standin::WorkbookReport();
+            grid.clear();
+        }
+        return ok;
+    }
     if (!document.hasStream(name))
         return fail(QStringLiteral("no Workbook or Book stream in the compound document"));
     if (!document.readStream(name, stream)) {
         m_error = document.error();
         return false;
     }
+    CBiffDecryption decryption;
+    if (!decryption.inspect(stream) || !decryption.decrypt(stream))
+        return fail(decryption.error());
+    if (decryption.kind() != CBiffDecryption::EKind::None)
+        document = CCompoundDocument(); // the stream is a copy of its own now
     qint64 firstSheet = -1;
     const bool ok = readGlobals(stream, firstSheet) && readSheet(stream, firstSheet, grid);
     m_sharedPool = QString();
@@ -421,7 +442,7 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
         const int n = record.length;
         switch (record.type) {
         case kEof: ended = true; break;
-        case kFilePass: m_error = CPasswordProtection::refusal(); return false;
+        case kFilePass: break; // the stream was decrypted before
         case kCodePage:
             if (!m_biff8 && n >= 2)
                 m_codec = codecFor(u16(d));

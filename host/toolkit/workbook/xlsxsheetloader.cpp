@@ -44,9 +44,20 @@ bool streamPart(CZipPackage& zip, const QString& part, qint64 cap, CXmlPartParse
 
 bool CXlsxSheetLoader::load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets)
 {
+    return load(path, nullptr, grid, sheets);
+}
+
+bool CXlsxSheetLoader::loadData(const QByteArray& package, ICellSink& grid, standin::WorkbookReport& sheets)
+{
+    return load(QString(), &package, grid, sheets);
+}
+
+bool CXlsxSheetLoader::load(const QString& path, const QByteArray* package, ICellSink& grid,
+                            standin::WorkbookReport& sheets)
+{
     m_error.clear();
     CZipPackage zip;
-    if (!zip.open(path)) {
+    if (!(package ? zip.openData(*package) : zip.open(path))) {
         m_error = zip.error();
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace standin {
@@ -18,9 +19,13 @@ public:
     // False with error() when the package or its first sheet cannot be read as a spreadsheet
     // program would show it. sheets gets the workbook's sheets, the one read and the one shown.
     bool load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets);
+    // The same for a package's bytes in memory (a decrypted package).
+    bool loadData(const QByteArray& package, ICellSink& grid, standin::WorkbookReport& sheets);
     QString error() const { return m_error; }
 
 private:
+    bool load(const QString& path, const QByteArray* package, ICellSink& grid, standin::WorkbookReport& sheets);
+
     QString m_error;
 };
 

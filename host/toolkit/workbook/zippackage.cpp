@@ -116,7 +116,29 @@ bool CZipPackage::open(const QString& path)
         m_error = QStringLiteral("zip: ") + why;
         return false;
     }
+    m_device = &m_file;
     m_size = quint64(std::max<qint64>(m_file.size(), 0));
+    if (!readDirectory()) {
+        m_entries.clear();
+        m_directory.clear();
+        return false;
+    }
+    return true;
+}
+
+bool CZipPackage::openData(const QByteArray& data)
+{
+    m_entries.clear();
+    m_directory.clear();
+    m_error.clear();
+    if (m_file.isOpen())
+        m_file.close();
+    if (m_memory.isOpen())
+        m_memory.close();
+    m_memory.setData(data);
+    m_memory.open(QIODevice::ReadOnly);
+    m_device = &m_memory;
+    m_size = quint64(data.size());
     if (!readDirectory()) {
         m_entries.clear();
         m_directory.clear();
@@ -127,8 +149,8 @@ bool CZipPackage::open(const QString& path)
 
 bool CZipPackage::readAt(quint64 offset, quint64 length, char* into)
 {
-    if (fits(offset, length, m_size) && m_file.seek(qint64(offset)) &&
-        m_file.read(into, qint64(length)) == qint64(length))
+    if (fits(offset, length, m_size) && m_device->seek(qint64(offset)) &&
+        m_device->read(into, qint64(length)) == qint64(length))
         return true;
     return fail(QStringLiteral("zip: read error (file changed or truncated?)"));
 }
@@ -319,7 +341,7 @@ bool CZipPackage::readEntry(const QString& part, const Entry& entry, qint64 cap,
     // One buffer for every part of the package: its pages are faulted in once, not per part.
     if (!m_buffer)
         m_buffer.reset(new char[kChunk + kInputChunk]);
-    if (!m_file.seek(qint64(data)))
+    if (!m_device->seek(qint64(data)))
         return broken(QStringLiteral("read error"));
     Output out{sink, cap, entry.size};
     // A part stated larger than the cap fails whatever it holds (past the cap, or short of its
@@ -385,7 +407,7 @@ bool CZipPackage::readLocalHeader(const Entry& entry, quint64& data)
 // Reads on from where the last piece ended; short only when the file changed under us.
 bool CZipPackage::readOn(char* into, quint64 length)
 {
-    if (m_file.read(into, qint64(length)) == qint64(length))
+    if (m_device->read(into, qint64(length)) == qint64(length))
         return true;
     return broken(QStringLiteral("read error (file changed or truncated?)"));
 }

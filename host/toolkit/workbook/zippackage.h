@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -25,6 +26,8 @@ public:
 
     // Reads the central directory; false with error() when the file is no zip archive we can read.
     bool open(const QString& path);
+    // The same over a package's bytes in memory (a decrypted package).
+    bool openData(const QByteArray& data);
     // A leading "/" is ignored; an exact name is preferred, otherwise ASCII case is ignored.
     bool contains(const QString& part) const;
     // Hands the inflated part to sink piece by piece; false when the part is missing, breaks,
@@ -83,6 +86,8 @@ private:
 
     // Read, not mapped: a file cut short by another program while we read is an error, not SIGBUS.
     QFile m_file;
+    QBuffer m_memory;
+    QIODevice* m_device = &m_file;
     quint64 m_size = 0;
     // The central directory as read; the entries' names point into it.
     QByteArray m_directory;
