@@ -163,7 +163,8 @@ bool checkCipher(const CipherParameters& p, EHash& hash, QString& error)
 
 bool COfficeCrypto::isEncryptedPackage(const CCompoundDocument& document)
 {
-    return document.hasStream(kInfoStream) && document.hasStream(kPackageStream);
+    // Either stream alone marks a package someone encrypted, damaged or not.
+    return document.hasStream(kInfoStream) || document.hasStream(kPackageStream);
 }
 
 bool COfficeCrypto::fail(const QString& message)
@@ -184,6 +185,9 @@ bool COfficeCrypto::decrypt(CCompoundDocument& document, QByteArray& package)
     m_key.clear();
     m_error.clear();
     package.clear();
+    if (!document.hasStream(kInfoStream) || !document.hasStream(kPackageStream))
+        return fail(QStringLiteral("the compound document lacks the %1 stream")
+                        .arg(document.hasStream(kInfoStream) ? kPackageStream : kInfoStream));
     QByteArray info;
     // A large stream is gathered in place, without a copy; it is refused just after.
     if (!document.readStream(kInfoStream, info)) {
