@@ -2,6 +2,9 @@
 // request make a few hundred thousand small blocks in one burst: page by page, first touching
 // them costs the kernel more than reading the file does. So the heap grows in huge pages where
 // the kernel offers them on request, and what a reader frees stays for the request after it.
+// Only programs link this (the demo client, the tools, the benchmarks), never a library: loading
+// a plug-in must leave its host's allocator as the host set it. CREDITDATA_SYSTEM_HEAP=1 in the
+// environment leaves the C library's defaults, to measure what these settings are worth.
 #include <cstdint>
 
 #if defined(__GLIBC__) && defined(__linux__)
@@ -28,6 +31,9 @@ struct CProcessHeap
 {
     CProcessHeap()
     {
+        const char* plain = std::getenv("CREDITDATA_SYSTEM_HEAP");
+        if (plain && *plain && *plain != '0')
+            return;
         mallopt(M_MMAP_THRESHOLD, kMapAbove);
         mallopt(M_TRIM_THRESHOLD, kKeepUpTo);
         void* block = std::malloc(kReady);
