@@ -20,12 +20,12 @@ constexpr std::size_t kMiB = 1024 * 1024;
 constexpr std::size_t kHugePage = 2 * kMiB;
 // Blocks below this come from the heap, not a mapping of their own: a workbook's bytes, freed
 // once read, are then the pages the request is built in.
-constexpr int kMapAbove = 32 * kMiB;
+constexpr int kMapAbove = 64 * kMiB;
 // Freed heap kept before it goes back to the system: a few uploads' worth, no more.
 constexpr int kKeepUpTo = 64 * kMiB;
 // Heap made ready for huge pages at start-up (below kMapAbove, so that it is heap); beyond it
-// the heap grows as usual.
-constexpr std::size_t kReady = 30 * kMiB;
+// the heap grows as usual. A 100,000-row file read and its request built fit in it (about 50 MiB).
+constexpr std::size_t kReady = 62 * kMiB;
 
 struct CProcessHeap
 {
