@@ -1,7 +1,12 @@
 #include "hostoptions.h"
 
+#include "standinservice.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+
+#include <set>
 
 bool parseRights(const QString& text, std::set<int>& rights)
 {
@@ -27,6 +32,84 @@ QString qtClaimedArgumentError(const QStringList& rawArguments)
             return QStringLiteral("--plugin PATH is read by Qt itself; write --panel-plugin PATH (or --plugin=PATH)");
     }
     return QString();
+}
+
+bool isTeamDatabase(const QString& location)
+{
+    return location.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           location.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+bool readSeedBrokers(const QString& path, std::vector<standin::SeedBroker>& brokers, QString& error)
+{
+    QFile file(path);
+    // A broker list is a few lines: anything near this is not one.
+    constexpr qint64 kMaxBytes = 1024 * 1024;
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("--brokers: cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    if (file.size() > kMaxBytes) {
+        error = QStringLiteral("--brokers: %1 is larger than a broker list (%2 bytes)").arg(path).arg(file.size());
+        return false;
+    }
+    const QByteArray bytes = file.read(kMaxBytes + 1);
+    const QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() != bytes) {
+        error = QStringLiteral("--brokers: %1 is not UTF-8 text").arg(path);
+        return false;
+    }
+    std::vector<standin::SeedBroker> read;
+    std::set<int> keys;
+    std::set<QString> ids;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QString where = QStringLiteral("--brokers: %1 line %2").arg(path).arg(i + 1);
+        const QStringList fields = line.split(QLatin1Char(','));
+        if (fields.size() != 3) {
+            error = where + QStringLiteral(": expected key number,broker id,broker name");
+            return false;
+        }
+        standin::SeedBroker broker;
+        bool ok = false;
+        broker.keyNo = fields.at(0).trimmed().toInt(&ok);
+        broker.id = fields.at(1).trimmed();
+        broker.name = fields.at(2).trimmed();
+        if (!ok || broker.keyNo <= 0) {
+            error = where + QStringLiteral(": the key number must be a whole number from 1");
+            return false;
+        }
+        if (broker.id.isEmpty() || broker.name.isEmpty()) {
+            error = where + QStringLiteral(": the broker id and name must not be empty");
+            return false;
+        }
+        if (!keys.insert(broker.keyNo).second || !ids.insert(broker.id).second) {
+            error = where + QStringLiteral(": key number %1 or id %2 is given twice").arg(broker.keyNo).arg(broker.id);
+            return false;
+        }
+        read.push_back(broker);
+    }
+    if (read.empty()) {
+        error = QStringLiteral("--brokers: %1 names no broker").arg(path);
+        return false;
+    }
+    brokers = read;
+    return true;
+}
+
+bool asksForHelp(const QStringList& rawArguments)
+{
+    for (const QString& argument : rawArguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            return false;
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help") ||
+            argument == QLatin1String("-?") || argument == QLatin1String("--help-all"))
+            return true;
+    }
+    return false;
 }
 
 bool parseHostOptions(const QStringList& arguments, HostOptions& options, QString& error)
@@ -71,7 +154,17 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     const QCommandLineOption uploadBroker(
         QStringLiteral("upload-broker"),
         QStringLiteral("With --upload: the broker to upload for (default: the first)."), QStringLiteral("name"));
-    parser.addOptions({rights, db, user, screenshot, latency, gallery, plugin, detail, upload, uploadBroker});
+    const QCommandLineOption demoData(
+        QStringLiteral("demo-data"),
+        QStringLiteral("A new PostgreSQL database gets the demo brokers and their uploads too (a new SQLite file "
+                       "always does)."));
+    const QCommandLineOption brokers(
+        QStringLiteral("brokers"),
+        QStringLiteral("The brokers a new database gets, and no upload: UTF-8 lines \"key number,broker id,broker "
+                       "name\". Without it a new PostgreSQL database gets no broker."),
+        QStringLiteral("file"));
+    parser.addOptions(
+        {rights, db, user, screenshot, latency, gallery, plugin, detail, upload, uploadBroker, demoData, brokers});
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -116,6 +209,12 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
     options.uploadBroker = parser.value(uploadBroker);
     if ((!options.uploadFile.isEmpty() || !options.uploadBroker.isEmpty()) && options.screenshotPath.isEmpty()) {
         error = QStringLiteral("--upload and --upload-broker need --screenshot");
+        return false;
+    }
+    options.demoData = parser.isSet(demoData);
+    options.brokersFile = parser.value(brokers);
+    if (options.demoData && parser.isSet(brokers)) {
+        error = QStringLiteral("--demo-data and --brokers cannot be combined");
         return false;
     }
     if (!options.uploadFile.isEmpty() && options.detailRow >= 0) {

@@ -4,6 +4,11 @@
 #include <QStringList>
 
 #include <set>
+#include <vector>
+
+namespace standin {
+struct SeedBroker;
+}
 
 // What the demo host was asked to do on its command line.
 struct HostOptions
@@ -18,6 +23,8 @@ struct HostOptions
     int detailRow = -1;   // with a screenshot: open this summary row's detail first
     QString uploadFile;   // with a screenshot: upload this file through the panel's dialog first
     QString uploadBroker; // the broker to upload for; empty: the dialog's first
+    bool demoData = false; // --demo-data: a new team database gets the demo brokers and uploads too
+    QString brokersFile;   // --brokers: the brokers a new database gets, and no upload
 };
 
 // Parses arguments (argv[0] first). On a bad argument returns false with error set; --help and
@@ -27,6 +34,17 @@ bool parseHostOptions(const QStringList& arguments, HostOptions& options, QStrin
 // Qt's application object takes "-plugin X" and "--plugin X" for itself before the options are
 // parsed. Given the raw argv, returns the error for such an argument, or an empty text.
 QString qtClaimedArgumentError(const QStringList& rawArguments);
+
+// Whether the raw argv asks for the help (which is then printed without a display).
+bool asksForHelp(const QStringList& rawArguments);
+
+// A PostgreSQL location: a team's database, which gets no demo data unless asked.
+bool isTeamDatabase(const QString& location);
+
+// The brokers of a --brokers file: UTF-8 lines "key number,broker id,broker name"; blank lines
+// and lines starting with # are skipped. False with error naming the line on anything else, on a
+// key number or id given twice, and on a file without a broker.
+bool readSeedBrokers(const QString& path, std::vector<standin::SeedBroker>& brokers, QString& error);
 
 // "10079,10413" to the rights; "" or "none" grants none. False on anything not a number.
 bool parseRights(const QString& text, std::set<int>& rights);

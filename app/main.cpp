@@ -4,6 +4,7 @@
 #include "logsetup.h"
 #include "mainwindow.h"
 #include "panelplugin.h"
+#include "programend.h"
 #include "screenshotjob.h"
 #include "signalquitter.h"
 
@@ -18,6 +19,9 @@
 #include <cstdio>
 
 namespace {
+
+// Stopped on what it could not go on without (memory, a thread).
+constexpr int kStoppedExit = 4;
 
 void printError(const QString& text)
 {
@@ -49,6 +53,8 @@ void reportMessagesWithoutBoxes()
 
 int main(int argc, char* argv[])
 {
+    // Out of memory or threads: a message and a code a script can read, never a signal.
+    standin::endWithMessageOnFailure("demohost", kStoppedExit);
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
@@ -57,6 +63,16 @@ int main(int argc, char* argv[])
     if (!claimed.isEmpty()) {
         printError(claimed);
         return 2;
+    }
+    // The help needs no display: it is printed before the GUI application exists.
+    if (asksForHelp(rawArguments)) {
+        QCoreApplication help(argc, argv);
+        HostOptions options;
+        QString error;
+        if (!parseHostOptions(QCoreApplication::arguments(), options, error)) {
+            printError(error);
+            return 2;
+        }
     }
 
     QApplication app(argc, argv);
@@ -77,6 +93,16 @@ int main(int argc, char* argv[])
     standin::setGrantedRights(options.rights);
     if (!options.userName.isEmpty())
         standin::setUserName(options.userName);
+    // A team's database starts with the brokers it is given; only the demo's own file, or an
+    // operator asking for it, gets the demo brokers and made-up uploads.
+    if (!options.brokersFile.isEmpty() || (isTeamDatabase(options.databasePath) && !options.demoData)) {
+        std::vector<standin::SeedBroker> brokers;
+        if (!options.brokersFile.isEmpty() && !readSeedBrokers(options.brokersFile, brokers, error)) {
+            printError(error);
+            return 2;
+        }
+        standin::setNewDatabaseSeed(false, brokers);
+    }
     standin::setDatabasePath(options.databasePath);
     // Never the password: the location as the service's own messages show it.
     const QByteArray shownDatabase =

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Reads the same conversion-rate files with our preview tool and with what a user would pick
-# instead, whole process against whole process, and checks the speed targets against the peers
-# (.xlsx and .xls); the csv rows and the unzip -p floor are printed for information.
+# instead, whole process against whole process, in paired interleaved rounds (bench/pairedruns.py),
+# and checks the speed targets against the peers by CPU time (user + system); wall time is printed
+# beside it. Targets: csv 100k (UTF-8 and GBK) at least as fast as Python's csv module; .xls 65k
+# at least as fast as every peer, on make_rate_files' file and on one LibreOffice wrote from a
+# workbook; .xlsx 100k at least 4x faster than the fastest peer. The floors (cat, unzip -p) and our
+# tool on the C library's default heap (CREDITDATA_SYSTEM_HEAP=1) are printed for information.
 #
 #   bash bench/compare.sh [--runs N] [--build DIR]
 #
@@ -17,7 +21,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --runs) runs="$2"; shift 2 ;;
         --build) build="$2"; shift 2 ;;
-        -h|--help) sed -n 2,10p "$0"; exit 0 ;;
+        -h|--help) sed -n 2,14p "$0"; exit 0 ;;
         *) echo "compare.sh: unexpected argument $1" >&2; exit 2 ;;
     esac
 done
@@ -88,9 +92,18 @@ say "generating the files ..."
 "$build/bin/make_rate_files" "$work" 100000 >/dev/null
 [ -f "$work/rates100000.xlsx" ] || { say "generator failed"; exit 2; }
 xls=""
+xls_lo=""
 if [ "$have_soffice" -eq 1 ]; then
     "$build/bin/make_rate_files" "$work" 65000 >/dev/null
     [ -f "$work/rates65000.xls" ] && xls="$work/rates65000.xls" || say "LibreOffice did not write the .xls: its case is skipped"
+    # The same rows as LibreOffice writes them from a workbook (shared strings, numbers as numbers).
+    if [ -f "$work/rates65000.xlsx" ]; then
+        mkdir -p "$work/lo"
+        (cd "$work/lo" && cp ../rates65000.xlsx rates65000_lo.xlsx &&
+            soffice --headless -env:UserInstallation="file://$work/lo/profile" --convert-to xls rates65000_lo.xlsx >/dev/null 2>&1)
+        [ -f "$work/lo/rates65000_lo.xls" ] && xls_lo="$work/lo/rates65000_lo.xls" ||
+            say "LibreOffice did not convert the workbook to .xls: its case is skipped"
+    fi
 else
     say "LibreOffice unavailable: the .xls case is skipped"
 fi
@@ -126,116 +139,113 @@ check_ours() { # check_ours FILE ROWS
     esac
 }
 
-# median_ms NAME CMD... -> prints the median wall time in milliseconds.
-median_ms() {
-    local name="$1"; shift
-    if [ "$have_hyperfine" -eq 1 ]; then
-        local json="$work/$name.json" cmd=""
-        local a; for a in "$@"; do cmd+="$(printf '%q ' "$a")"; done
-        hyperfine -N --warmup 1 --runs "$runs" --export-json "$json" "$cmd" >/dev/null 2>&1 ||
-            { say "$name: hyperfine failed"; echo ""; return; }
-        "$py" -c 'import json,sys; print("%.1f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))' "$json"
-    else
-        local times=() i start end
-        "$@" >/dev/null 2>&1
-        for ((i = 0; i < runs; i++)); do
-            start=$(date +%s%N); "$@" >/dev/null 2>&1; end=$(date +%s%N)
-            times+=($(((end - start) / 1000)))
-        done
-        printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {m = NR % 2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2; printf "%.1f\n", m/1000}'
-    fi
-}
-
-declare -A result
 failed=0
-rows=()
-measure() { # measure CASE TOOL CMD...
+spec="$work/spec.json"
+echo "[" >"$spec"
+first_entry=1
+add() { # add CASE TOOL [ENV=VALUE] -- CMD...
     local case_="$1" tool="$2"; shift 2
-    say "timing $case_: $tool ..."
-    local ms; ms="$(median_ms "${case_}_${tool//[^a-zA-Z0-9]/_}" "$@")"
-    [ -n "$ms" ] || return
-    result["$case_|$tool"]="$ms"
-    rows+=("$case_|$tool")
+    local envs=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do envs+=("$1"); shift; done
+    shift
+    [ "$first_entry" -eq 1 ] || echo "," >>"$spec"
+    first_entry=0
+    "$py" - "$case_" "$tool" "${#envs[@]}" "${envs[@]}" "$@" >>"$spec" <<'PYEOF'
+import json, sys
+case, tool, n = sys.argv[1], sys.argv[2], int(sys.argv[3])
+envs = dict(e.split("=", 1) for e in sys.argv[4:4 + n])
+print(json.dumps({"case": case, "tool": tool, "env": envs, "cmd": sys.argv[4 + n:]}))
+PYEOF
 }
-
-xlsx="$work/rates100000.xlsx"
-if check_ours "$xlsx" 100000; then
-    measure xlsx100k ours "$preview" "$xlsx" --count
-else
-    failed=1
-fi
-[ "$have_unzip" -eq 1 ] && measure xlsx100k "unzip -p (floor)" unzip -p "$xlsx" xl/worksheets/sheet1.xml xl/sharedStrings.xml
-[ "$have_openpyxl" -eq 1 ] && measure xlsx100k "openpyxl read-only" "$py" "$work/openpyxl_read.py" "$xlsx"
-[ "$have_xlsx2csv" -eq 1 ] && measure xlsx100k xlsx2csv xlsx2csv "$xlsx"
-[ "$have_sheetjs" -eq 1 ] && measure xlsx100k SheetJS node "$work/sheetjs_read.js" "$xlsx" "$work/node"
-
-if [ -n "$xls" ]; then
-    if check_ours "$xls" 65000; then
-        measure xls65k ours "$preview" "$xls" --count
+# ours CASE FILE ROWS: our tool, on the programs' heap and on the C library's default one.
+ours() {
+    if check_ours "$2" "$3"; then
+        add "$1" ours -- "$preview" "$2" --count
+        add "$1" "ours, system heap" CREDITDATA_SYSTEM_HEAP=1 -- "$preview" "$2" --count
     else
         failed=1
     fi
-    [ "$have_xlrd" -eq 1 ] && measure xls65k xlrd "$py" "$work/xlrd_read.py" "$xls"
-    [ "$have_xls2csv" -eq 1 ] && measure xls65k xls2csv xls2csv -d utf-8 "$xls"
-    [ "$have_sheetjs" -eq 1 ] && measure xls65k SheetJS node "$work/sheetjs_read.js" "$xls" "$work/node"
-fi
+}
+
+xlsx="$work/rates100000.xlsx"
+ours xlsx100k "$xlsx" 100000
+[ "$have_unzip" -eq 1 ] && add xlsx100k "unzip -p (floor)" -- unzip -p "$xlsx" xl/worksheets/sheet1.xml xl/sharedStrings.xml
+[ "$have_openpyxl" -eq 1 ] && add xlsx100k "openpyxl read-only" -- "$py" "$work/openpyxl_read.py" "$xlsx"
+[ "$have_xlsx2csv" -eq 1 ] && add xlsx100k xlsx2csv -- xlsx2csv "$xlsx"
+[ "$have_sheetjs" -eq 1 ] && add xlsx100k SheetJS -- node "$work/sheetjs_read.js" "$xlsx" "$work/node"
+
+xls_case() { # xls_case CASE FILE
+    ours "$1" "$2" 65000
+    [ "$have_xlrd" -eq 1 ] && add "$1" xlrd -- "$py" "$work/xlrd_read.py" "$2"
+    [ "$have_xls2csv" -eq 1 ] && add "$1" xls2csv -- xls2csv -d utf-8 "$2"
+    [ "$have_sheetjs" -eq 1 ] && add "$1" SheetJS -- node "$work/sheetjs_read.js" "$2" "$work/node"
+}
+[ -n "$xls" ] && xls_case xls65k "$xls"
+[ -n "$xls_lo" ] && xls_case xls65k_lo "$xls_lo"
 
 for enc in utf8 gbk; do
     csvfile="$work/rates100000_$enc.csv"
     pyenc=$([ "$enc" = utf8 ] && echo utf-8 || echo gbk)
-    if check_ours "$csvfile" 100000; then
-        measure "csv100k_$enc" ours "$preview" "$csvfile" --count
-    else
-        failed=1
-    fi
-    measure "csv100k_$enc" "Python csv" "$py" "$work/csv_read.py" "$csvfile" "$pyenc"
-    measure "csv100k_$enc" "cat (floor)" cat "$csvfile"
+    ours "csv100k_$enc" "$csvfile" 100000
+    add "csv100k_$enc" "Python csv" -- "$py" "$work/csv_read.py" "$csvfile" "$pyenc"
+    add "csv100k_$enc" "cat (floor)" -- cat "$csvfile"
 done
+echo "]" >>"$spec"
+
+say "timing: $runs paired rounds per case (load $(cut -d' ' -f1-3 /proc/loadavg)) ..."
+times="$work/times.json"
+"$py" "$root/bench/pairedruns.py" "$spec" "$runs" "$times" || { say "the timing run failed"; exit 2; }
 
 # --- report --------------------------------------------------------------------------------
-printf '\n%-14s %-20s %12s %14s\n' case tool "median ms" "peer / ours"
-for key in "${rows[@]}"; do
-    case_="${key%%|*}"; tool="${key#*|}"
-    ours="${result[$case_|ours]:-}"
-    ratio="-"
-    if [ "$tool" != ours ] && [ -n "$ours" ]; then
-        ratio="$(awk -v p="${result[$key]}" -v o="$ours" 'BEGIN { printf "%.2fx", p / o }')"
-    fi
-    printf '%-14s %-20s %12s %14s\n' "$case_" "$tool" "${result[$key]}" "$ratio"
-done
+"$py" - "$times" <<'PYEOF'
+import json, sys
+r = json.load(open(sys.argv[1]))
+print("\n%-12s %-20s %9s %9s %11s %11s" % ("case", "tool", "wall ms", "CPU ms", "wall p/ours", "CPU p/ours"))
+for case, tools in r["cases"].items():
+    for tool, e in tools.items():
+        wr = "%.2fx" % e["wall_ratio"] if "wall_ratio" in e else "-"
+        cr = "%.2fx" % e["cpu_ratio"] if "cpu_ratio" in e else "-"
+        print("%-12s %-20s %9.1f %9.1f %11s %11s" % (case, tool, e["wall_ms"], e["cpu_ms"], wr, cr))
+print("\nmedians of %d paired rounds; load %s before, %s after" % (
+    r["runs"], " ".join("%.2f" % x for x in r["load_before"]), " ".join("%.2f" % x for x in r["load_after"])))
+PYEOF
 echo
 
-# target CASE FACTOR DESCRIPTION TOOL... : the fastest named peer must take FACTOR times ours.
-# With "info" before CASE the outcome is printed and judges nothing.
+# target [info] CASE FACTOR DESCRIPTION TOOL... : the fastest named peer must take FACTOR times
+# our CPU time (the median of the paired per-round ratios). With "info" the outcome judges nothing.
 target() {
     local gate=1
     if [ "$1" = info ]; then gate=0; shift; fi
-    local case_="$1" factor="$2" text="$3"; shift 3
-    local ours="${result[$case_|ours]:-}" best="" who="" t
-    for t in "$@"; do
-        local v="${result[$case_|$t]:-}"
-        [ -n "$v" ] || continue
-        if [ -z "$best" ] || awk -v a="$v" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$v"; who="$t"; fi
-    done
-    if [ -z "$ours" ] || [ -z "$best" ]; then
-        echo "SKIP  $text: nothing to compare"
-        return
-    fi
-    local verdict
-    if awk -v p="$best" -v o="$ours" -v f="$factor" 'BEGIN { exit !(p >= f * o) }'; then
-        verdict=PASS
-    else
-        verdict=FAIL
-        [ "$gate" -eq 1 ] && failed=1
-    fi
-    [ "$gate" -eq 1 ] || verdict="INFO ($verdict)"
-    printf '%s  %s: %s %.1f ms vs ours %.1f ms\n' "$verdict" "$text" "$who" "$best" "$ours"
+    local line
+    line="$("$py" - "$times" "$@" <<'PYEOF'
+import json, sys
+r = json.load(open(sys.argv[1]))
+case, factor, text, peers = sys.argv[2], float(sys.argv[3]), sys.argv[4], sys.argv[5:]
+tools = r["cases"].get(case, {})
+found = [(tools[p]["cpu_ratio"], p) for p in peers if p in tools and "cpu_ratio" in tools[p]]
+if "ours" not in tools or not found:
+    print("SKIP %s: nothing to compare" % text)
+    sys.exit(0)
+ratio, who = min(found)
+p, o = tools[who], tools["ours"]
+print("%s %s: %s CPU %.1f ms (wall %.1f) vs ours CPU %.1f ms (wall %.1f): %.2fx CPU, %.2fx wall" % (
+    "PASS" if ratio >= factor else "FAIL", text, who, p["cpu_ms"], p["wall_ms"], o["cpu_ms"], o["wall_ms"],
+    ratio, p["wall_ratio"]))
+PYEOF
+)"
+    local verdict="${line%% *}" rest="${line#* }"
+    if [ "$verdict" = FAIL ] && [ "$gate" -eq 1 ]; then failed=1; fi
+    [ "$gate" -eq 1 ] || [ "$verdict" = SKIP ] || verdict="INFO ($verdict)"
+    printf '%s  %s\n' "$verdict" "$rest"
 }
 target xlsx100k 4 ".xlsx 100k: 4x faster than the fastest peer" "openpyxl read-only" xlsx2csv SheetJS
-target xls65k 1 ".xls 65k: at least as fast as every peer" xlrd SheetJS xls2csv
-# Whole processes of a few tens of milliseconds measure start-up as much as reading: shown, not judged.
+target xls65k 1 ".xls 65k (make_rate_files): at least as fast as every peer" xlrd SheetJS xls2csv
+target xls65k_lo 1 ".xls 65k (LibreOffice from a workbook): at least as fast as every peer" xlrd SheetJS xls2csv
+target csv100k_utf8 1 "csv 100k UTF-8: at least as fast as Python's csv" "Python csv"
+target csv100k_gbk 1 "csv 100k GBK: at least as fast as Python's csv" "Python csv"
 target info xlsx100k 0.3333 ".xlsx 100k: within 3x of unzip -p" "unzip -p (floor)"
-target info csv100k_utf8 2 "csv 100k UTF-8: 2x faster than Python's csv" "Python csv"
-target info csv100k_gbk 2 "csv 100k GBK: 2x faster than Python's csv" "Python csv"
+for c in xlsx100k xls65k xls65k_lo csv100k_utf8 csv100k_gbk; do
+    target info "$c" 1 "$c: the programs' heap settings against the C library's defaults" "ours, system heap"
+done
 
 exit "$failed"

@@ -19,4 +19,5 @@ run table_bench
 run table_peers_bench --rows 2000
 run uploadchanges_bench --benchmark_filter='rows:1000/'
 run history_bench --brokers 3 --uploads 2 --rows 20
+run upload_memory_bench --uploads 2 --rows 1000
 echo "bench smoke: all passed"

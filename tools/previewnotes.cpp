@@ -40,6 +40,10 @@ bool looksUtf8(const char* p, const char* end)
     char32_t code = 0;
     std::size_t bad = 0;
     while (at < stop) {
+        if (*at < 0x80) {
+            ++at;
+            continue;
+        }
         const std::size_t length = utf8::sequenceAt(at, stop, code, bad);
         if (length == 0)
             return false;
@@ -58,7 +62,8 @@ void markUndecodable(const QString& path, const ConversionFileLines& content, Pr
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QByteArray bytes = file.readAll();
-    const bool gbk = utils::isGBKCode(std::string(bytes.constData(), size_t(bytes.size())));
+    // The reading said which encoding it took the bytes in; deciding again would read them twice.
+    const bool gbk = content.detail == QLatin1String("text read as GBK");
     const QChar replacement(0xFFFD);
     if (!gbk && std::none_of(content.lines.begin(), content.lines.end(),
                              [&](const QString& line) { return line.contains(replacement); }))
@@ -148,8 +153,13 @@ PreviewNotes previewNotes(const QString& path, const ConversionFileLines& conten
     // The service stores well-formed UTF-8 without a NUL (rqservice::unstorable); a name made
     // UTF-8 by Qt is well-formed but for a NUL or a surrogate it turned into "?". Without either in
     // any line there is nothing it would refuse.
+    // Every character of every line is looked at: without a branch per character.
     const bool mayRefuse = std::any_of(content.lines.begin(), content.lines.end(), [](const QString& line) {
-        return std::any_of(line.begin(), line.end(), [](QChar c) { return c.unicode() == 0 || c.isSurrogate(); });
+        const ushort* c = line.utf16();
+        unsigned hit = 0;
+        for (int i = 0, n = line.size(); i < n; ++i)
+            hit |= unsigned(c[i] == 0) | unsigned((c[i] & 0xF800) == 0xD800);
+        return hit != 0;
     });
     for (size_t i = 0; mayRefuse && i < plan.usedLines.size(); ++i) {
         // The service judges the name as sent; a "?" in it may be an unpaired surrogate the

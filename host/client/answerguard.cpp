@@ -1,7 +1,8 @@
 #include "answerguard.h"
 
-#include "serviceworker.h"
+#include "heaptrimmer.h"
 #include "hostlog.h"
+#include "serviceworker.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -102,8 +103,10 @@ void CAnswerGuard::query(const standin::IServiceBackendPtr& backend,
         if (!state->claim() || !state->callback) {
             return;
         }
-        deliver(state->mustMove(),
-                [state, error, records, count, reply] { state->callback(error, records, count, reply); });
+        deliver(state->mustMove(), [state, error, records, count, reply] {
+            state->callback(error, records, count, reply);
+            CHeapTrimmer::afterAnswer();
+        });
     };
     auto fail = [&guarded](const std::string& message) {
         // From the fallback worker: we are still on the caller's thread here.
@@ -128,7 +131,11 @@ void CAnswerGuard::operate(const standin::IServiceBackendPtr& backend,
         if (!state->claim() || !state->callback) {
             return;
         }
-        deliver(state->mustMove(), [state, error, reply] { state->callback(error, reply); });
+        deliver(state->mustMove(), [state, error, reply] {
+            state->callback(error, reply);
+            // The request and what was built for it are let go about now.
+            CHeapTrimmer::afterAnswer();
+        });
     };
     auto fail = [&guarded](const std::string& message) {
         auto answer = [guarded, message] { guarded(utils::RQError::failure(message), bson::BSONObj()); };

@@ -41,10 +41,11 @@ bool hasUtf8Bom(const std::string& text)
            static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF;
 }
 
-size_t utf8BrokenCount(const std::string& s)
+// Broken UTF-8 sequences, counted up to limit: past it the count no longer matters.
+size_t utf8BrokenCount(const std::string& s, size_t limit)
 {
     size_t broken = 0;
-    for (size_t i = skipAscii(s, 0); i < s.size(); i = skipAscii(s, i)) {
+    for (size_t i = skipAscii(s, 0); i < s.size() && broken < limit; i = skipAscii(s, i)) {
         const auto* at = reinterpret_cast<const unsigned char*>(s.data()) + i;
         char32_t code = 0;
         size_t bad = 0;
@@ -142,12 +143,14 @@ bool isGBKCode(const std::string& text)
     if (text.empty() || isAscii(text) || hasUtf8Bom(text)) {
         return false;
     }
-    const size_t utf8Broken = utf8BrokenCount(text);
-    if (utf8Broken == 0) {
+    // Clean UTF-8 is UTF-8: one broken sequence is all this pass looks for.
+    if (utf8BrokenCount(text, 1) == 0) {
         return false;
     }
     // Neither or only GBK reads it cleanly: the fewer broken sequences win, a tie goes to UTF-8.
-    return gb18030BrokenCount(text) < utf8Broken;
+    // Counting UTF-8's stops once it has more than GBK's: a GBK file is not read twice over.
+    const size_t gbBroken = gb18030BrokenCount(text);
+    return utf8BrokenCount(text, gbBroken + 1) > gbBroken;
 }
 
 void safeGbk2Utf8(std::string& text)
@@ -169,7 +172,7 @@ void safeGbk2Utf8(std::string& text)
 
 void safeUtf82GbkOrigin(std::string& text)
 {
-    if (text.empty() || isAscii(text) || utf8BrokenCount(text) != 0) {
+    if (text.empty() || isAscii(text) || utf8BrokenCount(text, 1) != 0) {
         return;
     }
     std::string out;

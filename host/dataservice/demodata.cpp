@@ -1,5 +1,9 @@
 #include "demodata.h"
 
+#include "standinservice.h"
+
+#include <boost/thread/mutex.hpp>
+
 #include <algorithm>
 #include <cstdint>
 #include <set>
@@ -37,6 +41,16 @@ QDate weekdaysBefore(QDate day, int count)
     return day;
 }
 
+boost::mutex g_seedMutex;
+bool g_demoData = true;
+std::vector<standin::SeedBroker> g_givenBrokers;
+
+bool demoDataAsked()
+{
+    boost::mutex::scoped_lock lock(g_seedMutex);
+    return g_demoData;
+}
+
 bool startsWith(const std::string& text, const char* prefix)
 {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
@@ -72,6 +86,15 @@ namespace rqservice {
 
 std::vector<CDemoData::Broker> CDemoData::brokers()
 {
+    {
+        boost::mutex::scoped_lock lock(g_seedMutex);
+        if (!g_demoData) {
+            std::vector<Broker> given;
+            for (const standin::SeedBroker& b : g_givenBrokers)
+                given.push_back({b.keyNo, b.id.toStdString(), b.name.toStdString()});
+            return given;
+        }
+    }
     return {
         {1, "CITIC", "中信证券"}, {2, "HTSC", "华泰证券"}, {3, "GTJA", "国泰君安"},
         {4, "CMS", "招商证券"},   {5, "GFZQ", "广发证券"}, {6, "HTZQ", "海通证券"},
@@ -88,7 +111,7 @@ std::vector<CDemoData::Upload> CDemoData::uploads(const QDate& tradingDay,
     static const char* const times[] = {"091502", "103327", "142210", "160845", "083011"};
 
     std::vector<Upload> result;
-    if (securities.empty()) {
+    if (securities.empty() || !demoDataAsked()) {
         return result;
     }
     const std::vector<Broker> all = brokers();
@@ -117,3 +140,10 @@ std::vector<CDemoData::Upload> CDemoData::uploads(const QDate& tradingDay,
 }
 
 } // namespace rqservice
+
+void standin::setNewDatabaseSeed(bool demoData, const std::vector<SeedBroker>& brokers)
+{
+    boost::mutex::scoped_lock lock(g_seedMutex);
+    g_demoData = demoData;
+    g_givenBrokers = demoData ? std::vector<SeedBroker>() : brokers;
+}

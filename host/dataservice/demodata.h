@@ -1,5 +1,7 @@
 #pragma once
-// What a fresh database starts with, so the panel has something to show on first run.
+// What a fresh database starts with: the demo brokers and their uploads, so the panel has
+// something to show on first run, or the brokers a team's database is given
+// (standin::setNewDatabaseSeed).
 
 #include "hostservice.h"
 
@@ -35,9 +37,11 @@ public:
         std::vector<Row> rows;
     };
 
+    // The brokers a new database gets.
     static std::vector<Broker> brokers();
-    // Earlier uploads of every broker but the last, on weekdays before tradingDay, oldest first
-    // per broker. The same day and security list give the same uploads.
+    // With demo data: earlier uploads of every demo broker but the last, on weekdays before
+    // tradingDay, oldest first per broker (the same day and security list give the same
+    // uploads). Otherwise none.
     static std::vector<Upload> uploads(const QDate& tradingDay, const std::vector<InstrumentRecordPtr>& securities);
 };
 

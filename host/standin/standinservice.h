@@ -45,6 +45,18 @@ HOST_EXPORT QString databasePath();
 // A database location as a message, a log line or a tool may show it: a URI's password, in its
 // user part or as password= in its query, replaced by "***"; everything else as written.
 HOST_EXPORT QString maskedDatabaseLocation(const QString& location);
+// What a new database gets when the embedded service creates its tables: the demo brokers
+// with earlier uploads of theirs (the default: the demo's own file shows something on first
+// run), or only the brokers given, no upload. A program that creates a team's database asks for
+// the second unless its operator asked for demo data.
+struct SeedBroker
+{
+    int keyNo = 0;
+    QString id;
+    QString name;
+};
+HOST_EXPORT void setNewDatabaseSeed(bool demoData, const std::vector<SeedBroker>& brokers);
+
 // Delay in milliseconds added before every answer of the embedded service (0: none).
 HOST_EXPORT void setLatencyMs(int ms);
 HOST_EXPORT int latencyMs();

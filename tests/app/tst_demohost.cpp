@@ -5,6 +5,7 @@
 #include "panelplugin.h"
 
 #include "hosttoolkit.h"
+#include "servicecalls.h"
 #include "standinservice.h"
 
 #include <QProcess>
@@ -28,6 +29,12 @@ private slots:
     void load();
     void exitCode_data();
     void exitCode();
+    void seedOptions_data();
+    void seedOptions();
+    void readsBrokers_data();
+    void readsBrokers();
+    void seedsNewDatabase_data();
+    void seedsNewDatabase();
 };
 
 Q_DECLARE_METATYPE(std::set<int>)
@@ -192,6 +199,137 @@ void TestDemoHost::exitCode()
         QCOMPARE(query.value(0).toString(), QStringLiteral("ok"));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
+void TestDemoHost::seedOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("team");     // the database is a team's: no demo data unless asked
+    QTest::addColumn<bool>("demoData");
+    QTest::addColumn<QString>("brokers");
+    QTest::newRow("default file") << QStringList{} << true << false << false << QString();
+    QTest::newRow("SQLite file") << QStringList{"--db", "/tmp/a.sqlite"} << true << false << false << QString();
+    QTest::newRow("PostgreSQL URI") << QStringList{"--db", "postgresql://u@h/credit"} << true << true << false
+                                    << QString();
+    QTest::newRow("short scheme, capitals") << QStringList{"--db", "Postgres://u@h/credit"} << true << true << false
+                                            << QString();
+    QTest::newRow("PostgreSQL with demo data")
+        << QStringList{"--db", "postgresql://u@h/credit", "--demo-data"} << true << true << true << QString();
+    QTest::newRow("brokers file") << QStringList{"--brokers", "/tmp/b.csv"} << true << false << false
+                                  << QString("/tmp/b.csv");
+    QTest::newRow("demo data and brokers") << QStringList{"--demo-data", "--brokers", "/tmp/b.csv"} << false << false
+                                           << false << QString();
+}
+
+void TestDemoHost::seedOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, ok);
+    args.prepend("demohost");
+    HostOptions options;
+    QString error;
+    QCOMPARE(parseHostOptions(args, options, error), ok);
+    if (!ok) {
+        QVERIFY(!error.isEmpty());
+        return;
+    }
+    QTEST(isTeamDatabase(options.databasePath), "team");
+    QTEST(options.demoData, "demoData");
+    QTEST(options.brokersFile, "brokers");
+}
+
+void TestDemoHost::readsBrokers_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("brokers"); // "key:id:name;..." read, or the error's text
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("two brokers, comment and blank line")
+        << QByteArray("# key,id,name\n1,CITIC,中信证券\n\n 7 , GX , 国信证券 \r\n") << "1:CITIC:中信证券;7:GX:国信证券"
+        << true;
+    QTest::newRow("two fields") << QByteArray("1,CITIC\n") << "line 1: expected" << false;
+    QTest::newRow("key not a number") << QByteArray("one,CITIC,中信证券\n") << "key number" << false;
+    QTest::newRow("key zero") << QByteArray("0,CITIC,中信证券\n") << "key number" << false;
+    QTest::newRow("empty name") << QByteArray("1,CITIC, \n") << "must not be empty" << false;
+    QTest::newRow("key twice") << QByteArray("1,A,甲\n1,B,乙\n") << "line 2: key number 1" << false;
+    QTest::newRow("id twice") << QByteArray("1,A,甲\n2,A,乙\n") << "given twice" << false;
+    QTest::newRow("no broker") << QByteArray("# nothing\n") << "names no broker" << false;
+    QTest::newRow("GBK bytes") << QByteArray("1,CITIC,\xD6\xD0\xD0\xC5\n") << "not UTF-8" << false;
+    QTest::newRow("too large") << QByteArray(2 * 1024 * 1024, '#') << "larger than" << false;
+}
+
+// A broker list is read whole or refused with the line that is wrong.
+void TestDemoHost::readsBrokers()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, brokers);
+    QFETCH(bool, ok);
+    QTemporaryDir tmp;
+    QFile file(tmp.filePath(QStringLiteral("brokers.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    std::vector<standin::SeedBroker> read{{99, "OLD", "旧"}};
+    QString error;
+    QCOMPARE(readSeedBrokers(file.fileName(), read, error), ok);
+    if (!ok) {
+        QVERIFY2(error.contains(brokers), qPrintable(error));
+        QCOMPARE(int(read.size()), 1); // left as it was
+        return;
+    }
+    QStringList got;
+    for (const standin::SeedBroker& b : read)
+        got << QStringLiteral("%1:%2:%3").arg(b.keyNo).arg(b.id, b.name);
+    QCOMPARE(got.join(QLatin1Char(';')), brokers);
+}
+
+void TestDemoHost::seedsNewDatabase_data()
+{
+    QTest::addColumn<bool>("demoData");
+    QTest::addColumn<int>("givenBrokers");
+    QTest::addColumn<int>("brokers");
+    QTest::addColumn<bool>("uploads");
+    QTest::newRow("demo data") << true << 0 << 6 << true;
+    QTest::newRow("demo data, brokers given too") << true << 2 << 6 << true;
+    QTest::newRow("the brokers given") << false << 2 << 2 << false;
+    QTest::newRow("nothing given") << false << 0 << 0 << false;
+}
+
+// A new database gets the demo brokers with their uploads, or the brokers given and no upload.
+void TestDemoHost::seedsNewDatabase()
+{
+    QFETCH(bool, demoData);
+    QFETCH(int, givenBrokers);
+    QFETCH(int, brokers);
+    QFETCH(bool, uploads);
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(QStringLiteral("credit.sqlite"));
+    const std::vector<standin::SeedBroker> all{{11, "A", "甲证券"}, {12, "B", "乙证券"}};
+    standin::setNewDatabaseSeed(demoData, std::vector<standin::SeedBroker>(all.begin(), all.begin() + givenBrokers));
+    {
+        rqservice::CEmbeddedDataService service(path, 0);
+        const testsupport::QueryOutcome summary = testsupport::queryService(service, rqservice::eDataTypeCvionRateBaseInfo);
+        QVERIFY2(summary.error.isSuccess(), summary.error.errorMsg().c_str());
+        QCOMPARE(int(summary.records.size()), brokers);
+        if (!demoData) {
+            for (size_t i = 0; i < summary.records.size(); ++i) {
+                auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(summary.records[i]);
+                QVERIFY(info);
+                QCOMPARE(info->brokerKeyNo, all[i].keyNo);
+                QCOMPARE(QString::fromStdString(info->brokerName), all[i].name);
+            }
+        }
+    }
+    standin::setNewDatabaseSeed(true, {});
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
+        check.setDatabaseName(path);
+        QVERIFY(check.open());
+        QSqlQuery query(QStringLiteral("SELECT count(*) FROM uploads"), check);
+        QVERIFY(query.next());
+        QCOMPARE(query.value(0).toInt() > 0, uploads);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("seed"));
 }
 
 QTEST_MAIN(TestDemoHost)
