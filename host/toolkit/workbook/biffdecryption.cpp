@@ -29,7 +29,6 @@ enum : quint16
 
 constexpr quint16 kBiff8 = 0x0600;
 constexpr int kBlockBytes = 1024;
-const char kDefaultPassword[] = "VelvetSweatshop";
 
 // The XOR obfuscation's published tables: the key's start by password length, the matrix the
 // password's bits select from, and the pad after a short password.
@@ -101,22 +100,6 @@ void xorArrayOf(const QByteArray& password, quint16 key, unsigned char out[16])
     }
 }
 
-QByteArray utf16Password()
-{
-    QByteArray out;
-    for (const char c : QByteArray(kDefaultPassword)) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
-
-QByteArray littleEndian32(quint32 value)
-{
-    QByteArray out(4, Qt::Uninitialized);
-    qToLittleEndian<quint32>(value, out.data());
-    return out;
-}
 
 // Records the format keeps in the clear, so that a reader finds its way before the key.
 bool inTheClear(quint16 type)
@@ -267,8 +250,8 @@ bool CBiffDecryption::readCryptoApi(const uchar* d, int n)
 QByteArray CBiffDecryption::blockKey(quint32 block) const
 {
     if (m_kind == EKind::Rc4)
-        return crypto::digest(crypto::EHash::Md5, m_base, littleEndian32(block));
-    QByteArray key = crypto::digest(crypto::EHash::Sha1, m_base, littleEndian32(block)).left(m_keyBytes);
+        return crypto::digest(crypto::EHash::Md5, m_base, crypto::littleEndian32(block));
+    QByteArray key = crypto::digest(crypto::EHash::Sha1, m_base, crypto::littleEndian32(block)).left(m_keyBytes);
     // A 40-bit key is used as 128 bits, the rest zero.
     if (m_keyBytes == 5)
         key.append(11, '\0');
@@ -277,7 +260,7 @@ QByteArray CBiffDecryption::blockKey(quint32 block) const
 
 bool CBiffDecryption::checkVerifier()
 {
-    const QByteArray password = utf16Password();
+    const QByteArray password = crypto::defaultPasswordUtf16();
     if (m_kind == EKind::Rc4) {
         const QByteArray h0 = crypto::digest(crypto::EHash::Md5, password).left(5);
         QByteArray buffer;
@@ -310,7 +293,7 @@ bool CBiffDecryption::decrypt(QByteArray& stream)
     if (m_kind == EKind::None)
         return true;
     if (m_kind == EKind::Xor) {
-        const QByteArray password(kDefaultPassword);
+        const QByteArray password(crypto::kDefaultPassword);
         if (xorKeyOf(password) != m_xorKey || xorVerifierOf(password) != m_xorVerifier)
             return fail(QStringLiteral("the workbook is password-protected (%1 with a password other than the default)")
                             .arg(kindName(m_kind)));

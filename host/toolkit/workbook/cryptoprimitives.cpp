@@ -11,6 +11,25 @@
 
 namespace WB::crypto {
 
+const char kDefaultPassword[] = "VelvetSweatshop";
+
+QByteArray defaultPasswordUtf16()
+{
+    QByteArray out;
+    for (const char c : QByteArray(kDefaultPassword)) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+QByteArray littleEndian32(quint32 value)
+{
+    QByteArray out(4, Qt::Uninitialized);
+    qToLittleEndian<quint32>(value, out.data());
+    return out;
+}
+
 namespace {
 
 // The algorithms fetched once: an implicit fetch on every call costs more than a hash of the

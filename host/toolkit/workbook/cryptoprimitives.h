@@ -16,6 +16,13 @@ enum class EHash
     Sha512
 };
 
+// The password Office encrypts with when none is given: what spreadsheet programs open without asking.
+extern const char kDefaultPassword[];
+// kDefaultPassword as the key derivations hash it: UTF-16LE, no terminator.
+QByteArray defaultPasswordUtf16();
+// value as 4 little-endian bytes, as the derivations append block numbers and counters.
+QByteArray littleEndian32(quint32 value);
+
 // The digest's length in bytes.
 int hashBytes(EHash hash);
 // The digest of the bytes given, one after another; empty when libcrypto fails.

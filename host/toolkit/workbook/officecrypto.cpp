@@ -20,7 +20,6 @@ using le::u64;
 
 const QString kInfoStream = QStringLiteral("EncryptionInfo");
 const QString kPackageStream = QStringLiteral("EncryptedPackage");
-const char kDefaultPassword[] = "VelvetSweatshop";
 const QString kPasswordEncryptor = QStringLiteral("http://schemas.microsoft.com/office/2006/keyEncryptor/password");
 constexpr int kSegmentBytes = 4096;
 // The standard encryption's fixed number of iterations.
@@ -31,22 +30,6 @@ const QByteArray kVerifierInputBlock = QByteArray::fromHex("fea7d2763b4b9e79");
 const QByteArray kVerifierValueBlock = QByteArray::fromHex("d7aa0f6d3061344e");
 const QByteArray kKeyValueBlock = QByteArray::fromHex("146e0be7abacd0d6");
 
-QByteArray utf16Password()
-{
-    QByteArray out;
-    for (const char c : QByteArray(kDefaultPassword)) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
-
-QByteArray littleEndian32(quint32 value)
-{
-    QByteArray out(4, Qt::Uninitialized);
-    qToLittleEndian<quint32>(value, out.data());
-    return out;
-}
 
 // Truncated, or padded with 0x36, to size bytes: how agile encryption fits a hash to a key or IV.
 QByteArray fitted(QByteArray value, int size)
@@ -264,10 +247,10 @@ bool COfficeCrypto::readStandard(const QByteArray& info)
     const QByteArray encryptedVerifier(verifier + 20, 16);
     const QByteArray encryptedHash(verifier + 40, 32);
 
-    QByteArray h = crypto::digest(EHash::Sha1, salt, utf16Password());
+    QByteArray h = crypto::digest(EHash::Sha1, salt, crypto::defaultPasswordUtf16());
     if (h.isEmpty() || !crypto::iterate(EHash::Sha1, h, kStandardSpinCount))
         return fail(QStringLiteral("the key cannot be derived"));
-    const QByteArray final = crypto::digest(EHash::Sha1, h, littleEndian32(0));
+    const QByteArray final = crypto::digest(EHash::Sha1, h, crypto::littleEndian32(0));
     QByteArray inner(64, '\x36'), outer(64, '\x5C');
     for (int i = 0; i < final.size(); ++i) {
         inner[i] = char(inner.at(i) ^ final.at(i));
@@ -332,7 +315,7 @@ bool COfficeCrypto::readAgile(const QByteArray& info)
         password.keyValue.size() < keyData.keyBits / 8)
         return fail(QStringLiteral("the encryption header's encrypted verifier or key is not in whole AES blocks"));
 
-    QByteArray h = crypto::digest(keyHash, password.salt, utf16Password());
+    QByteArray h = crypto::digest(keyHash, password.salt, crypto::defaultPasswordUtf16());
     if (h.isEmpty() || !crypto::iterate(keyHash, h, quint32(password.spinCount)))
         return fail(QStringLiteral("the key cannot be derived"));
     const QByteArray iv = fitted(password.salt, password.blockSize);
@@ -404,7 +387,7 @@ bool COfficeCrypto::decryptAgile(const QByteArray& stream, QByteArray& package)
     for (qint64 at = 0; at < whole; at += kSegmentBytes) {
         const qint64 length = std::min<qint64>(kSegmentBytes, whole - at);
         const QByteArray iv =
-            fitted(crypto::digest(EHash(m_hash), m_keySalt, littleEndian32(quint32(at / kSegmentBytes))), m_blockBytes);
+            fitted(crypto::digest(EHash(m_hash), m_keySalt, crypto::littleEndian32(quint32(at / kSegmentBytes))), m_blockBytes);
         if (!crypto::aesDecrypt(crypto::EChaining::Cbc, m_key, iv, stream.constData() + 8 + at, length,
                                 package.data() + at, error)) {
             package.clear();
