@@ -140,17 +140,17 @@ check_ours() { # check_ours FILE ROWS
 }
 
 failed=0
-spec="$work/spec.json"
-echo "[" >"$spec"
+runs_json="$work/runs.json"
+echo "[" >"$runs_json"
 first_entry=1
 add() { # add CASE TOOL [ENV=VALUE] -- CMD...
     local case_="$1" tool="$2"; shift 2
     local envs=()
     while [ $# -gt 0 ] && [ "$1" != -- ]; do envs+=("$1"); shift; done
     shift
-    [ "$first_entry" -eq 1 ] || echo "," >>"$spec"
+    [ "$first_entry" -eq 1 ] || echo "," >>"$runs_json"
     first_entry=0
-    "$py" - "$case_" "$tool" "${#envs[@]}" "${envs[@]}" "$@" >>"$spec" <<'PYEOF'
+    "$py" - "$case_" "$tool" "${#envs[@]}" "${envs[@]}" "$@" >>"$runs_json" <<'PYEOF'
 import json, sys
 case, tool, n = sys.argv[1], sys.argv[2], int(sys.argv[3])
 envs = dict(e.split("=", 1) for e in sys.argv[4:4 + n])
@@ -190,11 +190,11 @@ for enc in utf8 gbk; do
     add "csv100k_$enc" "Python csv" -- "$py" "$work/csv_read.py" "$csvfile" "$pyenc"
     add "csv100k_$enc" "cat (floor)" -- cat "$csvfile"
 done
-echo "]" >>"$spec"
+echo "]" >>"$runs_json"
 
 say "timing: $runs paired rounds per case (load $(cut -d' ' -f1-3 /proc/loadavg)) ..."
 times="$work/times.json"
-"$py" "$root/bench/pairedruns.py" "$spec" "$runs" "$times" || { say "the timing run failed"; exit 2; }
+"$py" "$root/bench/pairedruns.py" "$runs_json" "$runs" "$times" || { say "the timing run failed"; exit 2; }
 
 # --- report --------------------------------------------------------------------------------
 "$py" - "$times" <<'PYEOF'
