@@ -29,11 +29,11 @@ def run_once(cmd, env):
 
 
 def main():
-    spec_path, runs, out_path = sys.argv[1], int(sys.argv[2]), sys.argv[3]
-    with open(spec_path) as f:
-        spec = json.load(f)
+    plan_path, runs, out_path = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+    with open(plan_path) as f:
+        plan = json.load(f)
     cases = {}
-    for item in spec:
+    for item in plan:
         env = dict(os.environ)
         env.update(item.get("env", {}))
         cases.setdefault(item["case"], []).append((item["tool"], item["cmd"], env))
