@@ -354,15 +354,22 @@ bool COfficeCrypto::declaredSize(const QByteArray& stream, qint64& size)
     return true;
 }
 
-bool COfficeCrypto::decryptStandard(const QByteArray& stream, QByteArray& package)
+bool COfficeCrypto::blocksFor(const QByteArray& stream, qint64& size, qint64& whole, QByteArray& package)
 {
-    qint64 size = 0;
     if (!declaredSize(stream, size))
         return false;
-    const qint64 whole = (size + 15) / 16 * 16;
+    whole = (size + 15) / 16 * 16;
     if (whole > stream.size() - 8)
         return fail(QStringLiteral("the encrypted package ends inside its last block (truncated?)"));
     package = QByteArray(int(whole), Qt::Uninitialized);
+    return true;
+}
+
+bool COfficeCrypto::decryptStandard(const QByteArray& stream, QByteArray& package)
+{
+    qint64 size = 0, whole = 0;
+    if (!blocksFor(stream, size, whole, package))
+        return false;
     QString error;
     if (!crypto::aesDecrypt(crypto::EChaining::Ecb, m_key, QByteArray(), stream.constData() + 8, whole, package.data(),
                             error)) {
@@ -375,13 +382,9 @@ bool COfficeCrypto::decryptStandard(const QByteArray& stream, QByteArray& packag
 
 bool COfficeCrypto::decryptAgile(const QByteArray& stream, QByteArray& package)
 {
-    qint64 size = 0;
-    if (!declaredSize(stream, size))
+    qint64 size = 0, whole = 0;
+    if (!blocksFor(stream, size, whole, package))
         return false;
-    const qint64 whole = (size + 15) / 16 * 16;
-    if (whole > stream.size() - 8)
-        return fail(QStringLiteral("the encrypted package ends inside its last block (truncated?)"));
-    package = QByteArray(int(whole), Qt::Uninitialized);
     QString error;
     // Each 4096-byte segment is chained on its own, from an IV of the package's salt and its index.
     for (qint64 at = 0; at < whole; at += kSegmentBytes) {

@@ -38,6 +38,9 @@ private:
     bool decryptAgile(const QByteArray& stream, QByteArray& package);
     // The declared size of the plain package, checked against the encrypted stream.
     bool declaredSize(const QByteArray& stream, qint64& size);
+    // The declared size, whole AES blocks covering it, and package sized for them; false when the
+    // stream is too short for them.
+    bool blocksFor(const QByteArray& stream, qint64& size, qint64& whole, QByteArray& package);
     QString wrongPassword() const;
 
     EKind m_kind = EKind::None;
