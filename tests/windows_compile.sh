@@ -11,6 +11,7 @@
 set -uo pipefail
 src=$(cd "${1:-$(dirname "$0")/..}" && pwd)
 work=${2:-$(mktemp -d)}
+mkdir -p "$work" && work=$(cd "$work" && pwd) || exit 1
 start=$SECONDS
 package=g++-mingw-w64-x86-64-posix
 cxx=x86_64-w64-mingw32-g++-posix
@@ -50,7 +51,11 @@ if ! cmake -S "$work/exports" -B "$work/exports/build" -DCMAKE_SYSTEM_NAME=Windo
 fi
 
 # Only the third-party folders the client offers; the Linux system headers stay out of reach.
-qt=$(pkg-config --variable=includedir Qt5Core)
+qt=$(pkg-config --variable=includedir Qt5Core 2>/dev/null)
+if [ -z "$qt" ] || [ ! -d "$qt/QtCore" ] || ! pkg-config --exists liblog4cxx || [ ! -d /usr/include/boost ]; then
+  echo "FAILED: Qt 5's, Boost's or log4cxx's headers are not installed (scripts/setup.sh --packages-only installs them)"
+  exit 1
+fi
 ln -s "$(pkg-config --variable=includedir liblog4cxx)/log4cxx" "$work/sys/log4cxx"
 ln -s /usr/include/boost "$work/sys/boost"
 std_headers="algorithm any array atomic bitset cassert cctype cerrno cfloat charconv chrono cinttypes
