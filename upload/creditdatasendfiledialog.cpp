@@ -7,6 +7,7 @@
 
 #include <QFileDialog>
 #include <QPainter>
+#include <QThread>
 
 #include <boost/bind/bind.hpp>
 #include <boost/pointer_cast.hpp>
@@ -222,6 +223,7 @@ void CCreditDataSendFileDialog::sendFile()
     if (m_loadingMask) {
         m_loadingMask->attach(this);
     }
+    m_lines.clear();
     // The worker reads into its own memory and reaches the dialog only through the guard, so a
     // dialog destroyed during a long read is never touched and never waits for the read.
     auto handOver = m_callbackGuard.wrap([this](const ConversionFileLines& content) { handOverLines(content); });
@@ -240,14 +242,27 @@ void CCreditDataSendFileDialog::readFile(QString path)
 
 void CCreditDataSendFileDialog::handOverLines(const ConversionFileLines& content)
 {
-    {
-        QMutexLocker lock(&m_linesMutex);
-        m_lines = content.lines;
+    if (QThread::currentThread() == thread()) {
+        takeLines(content.lines, content.separator, content.message);
+        return;
     }
-    if (!content.message.isEmpty()) {
-        emit sigSendCallBack(false, content.message);
+    // One queued call carries a read's lines with that read's separator, so a second read can
+    // never pair its lines with the first one's separator, and m_lines is only touched here.
+    QMetaObject::invokeMethod(
+        this,
+        [this, lines = content.lines, separator = content.separator, message = content.message] {
+            takeLines(lines, separator, message);
+        },
+        Qt::QueuedConnection);
+}
+
+void CCreditDataSendFileDialog::takeLines(const QStringList& lines, const QString& separator, const QString& message)
+{
+    m_lines = lines;
+    if (!message.isEmpty()) {
+        emit sigSendCallBack(false, message);
     } else {
-        emit sigSendFileData(content.separator);
+        emit sigSendFileData(separator);
     }
 }
 
@@ -260,13 +275,8 @@ void CCreditDataSendFileDialog::slotSendFileData(QString separator)
             m_brokerCombo->itemData(m_brokerCombo->currentIndex(), Qt::UserRole).toString().toUtf8().toStdString();
         brokerName = m_brokerCombo->currentText().toUtf8().toStdString();
     }
-    QStringList lines;
-    {
-        QMutexLocker lock(&m_linesMutex);
-        lines = m_lines;
-    }
     const UploadRequestPlan plan =
-        buildUploadRequest(lines, separator, chooseUploadBroker(brokerId, brokerName, m_brokers));
+        buildUploadRequest(m_lines, separator, chooseUploadBroker(brokerId, brokerName, m_brokers));
     if (plan.request) {
         using namespace boost::placeholders;
         const OperateCallback callback =

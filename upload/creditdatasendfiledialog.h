@@ -4,7 +4,6 @@
 
 #include "hosttoolkit.h"
 
-#include <QMutex>
 #include <QStringList>
 
 #include <memory>
@@ -49,6 +48,8 @@ private:
     void sendFile();
     // Takes over what a read produced and reports it; a worker reaches it only through the guard.
     void handOverLines(const ConversionFileLines& content);
+    // On the GUI thread: the read's lines become m_lines, then the read reports.
+    void takeLines(const QStringList& lines, const QString& separator, const QString& message);
     // May run on a service thread: only emits.
     void onSendCallBack(const utils::RQError& error, bson::BSONObj reply);
 
@@ -58,8 +59,6 @@ private:
     CSafeLineEdit* m_fileEdit = nullptr;
     std::vector<rqservice::IDataPtr> m_brokers;
     QStringList m_lines;
-    // Written by a worker's hand-over, read by the GUI thread: a second send must not race the first.
-    QMutex m_linesMutex;
     CCallbackGuard m_callbackGuard;
 };
 
