@@ -19,8 +19,12 @@ constexpr int kBrokersNamed = 20; // in the message for a broker the server does
 
 std::unique_ptr<IPreviewServer> openServer(const QString& database, QString& error)
 {
-    // Loaded here only: a plain preview starts without the client's service layer.
-    QLibrary module(QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kPreviewServerModule));
+    // Loaded here only: a plain preview starts without the client's service layer. Beside the
+    // tool in a build, in its private library folder once installed.
+    const QString dir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    QLibrary module(dir + QLatin1String(kPreviewServerModule));
+    if (!module.load())
+        module.setFileName(dir + QLatin1String(CREDITDATA_TOOL_TO_LIBDIR "/") + QLatin1String(kPreviewServerModule));
     const auto open = reinterpret_cast<OpenPreviewServer>(module.resolve(kOpenPreviewServerSymbol));
     if (!open) {
         error = QStringLiteral("cannot load the data service's module: %1").arg(module.errorString());
