@@ -105,8 +105,8 @@ bool asksForHelp(const QStringList& rawArguments)
     for (const QString& argument : rawArguments.mid(1)) {
         if (argument == QLatin1String("--"))
             return false;
-        if (argument == QLatin1String("-h") || argument == QLatin1String("--help") ||
-            argument == QLatin1String("-?") || argument == QLatin1String("--help-all"))
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help") || argument == QLatin1String("-?") ||
+            argument == QLatin1String("--help-all"))
             return true;
     }
     return false;

@@ -20,9 +20,9 @@ struct HostOptions
     QString galleryDir;
     QString pluginPath; // --panel-plugin (or --plugin=PATH); empty: the plug-in beside the executable
     int latencyMs = 0;
-    int detailRow = -1;   // with a screenshot: open this summary row's detail first
-    QString uploadFile;   // with a screenshot: upload this file through the panel's dialog first
-    QString uploadBroker; // the broker to upload for; empty: the dialog's first
+    int detailRow = -1;    // with a screenshot: open this summary row's detail first
+    QString uploadFile;    // with a screenshot: upload this file through the panel's dialog first
+    QString uploadBroker;  // the broker to upload for; empty: the dialog's first
     bool demoData = false; // --demo-data: a new team database gets the demo brokers and uploads too
     QString brokersFile;   // --brokers: the brokers a new database gets, and no upload
 };

@@ -330,9 +330,10 @@ std::vector<Class> classes()
              for (int i = 0; i < 60; ++i)
                  many += tag;
              many += "<sheetData/></worksheet>";
-             const QByteArray past = sheetOf("").replace("<sheetData>", "<!--" + QByteArray(200 << 20, '>') + "--><sheetData>");
-             const QString text = QString::fromLatin1(
-                 "<worksheet xmlns=\"" + kMainNs + "\" a=\"" + QByteArray(100 << 20, 'y') + "\"><sheetData/></worksheet>");
+             const QByteArray past =
+                 sheetOf("").replace("<sheetData>", "<!--" + QByteArray(200 << 20, '>') + "--><sheetData>");
+             const QString text = QString::fromLatin1("<worksheet xmlns=\"" + kMainNs + "\" a=\"" +
+                                                      QByteArray(100 << 20, 'y') + "\"><sheetData/></worksheet>");
              const QByteArray utf16 =
                  QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
              return writeWorkbook(dir + "/tags.xlsx", many) && one(out, dir + "/tags.xlsx", "60 tags of 4 MiB") &&
@@ -350,9 +351,11 @@ std::vector<Class> classes()
                  spaces += " xmlns:p" + QByteArray::number(i) + "=\"u\"";
              spaces += "><sheetData/></worksheet>";
              // Beside the cells, where a sheet may hold anything of its own namespace.
-             const QByteArray sheet = kHead + "<worksheet xmlns=\"" + kMainNs + "\">" + names + "<sheetData/></worksheet>";
+             const QByteArray sheet =
+                 kHead + "<worksheet xmlns=\"" + kMainNs + "\">" + names + "<sheetData/></worksheet>";
              return writeWorkbook(dir + "/names.xlsx", sheet) && one(out, dir + "/names.xlsx", "1 M names") &&
-                    writeWorkbook(dir + "/spaces.xlsx", spaces) && one(out, dir + "/spaces.xlsx", "200,000 declarations");
+                    writeWorkbook(dir + "/spaces.xlsx", spaces) &&
+                    one(out, dir + "/spaces.xlsx", "200,000 declarations");
          }},
         {"xlsx: rows that must understand many prefixes, thousands of bindings in scope",
          [one](const QString& dir, std::vector<Sample>& out) {

@@ -10,7 +10,7 @@ packages=(g++ cmake make pkg-config ccache
   libqt5sql5-psql libpq-dev postgresql sqlite3 libsqlite3-dev
   libboost-thread-dev liblog4cxx-dev zlib1g-dev libexpat1-dev libssl-dev openssl
   libbenchmark-dev fonts-wqy-microhei
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   python3-openpyxl python3-xlrd)
 
 missing=()

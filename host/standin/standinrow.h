@@ -11,13 +11,13 @@ namespace standin {
 class HOST_EXPORT CPlainRow : public WB::IBaseHpfTableData
 {
 public:
-    QString getTextFromAll(int column) override; // getText(column)
-    QString getText(int column) override;        // empty
-    int getInt(int column) override;             // the largest int
-    double getDouble(int column) override;       // the largest finite double
-    long long getLonglong(int column) override;  // the largest long long
+    QString getTextFromAll(int column) override;     // getText(column)
+    QString getText(int column) override;            // empty
+    int getInt(int column) override;                 // the largest int
+    double getDouble(int column) override;           // the largest finite double
+    long long getLonglong(int column) override;      // the largest long long
     const QColor* getTextColor(int column) override; // "cle_default"
-    std::string getKey() override;               // empty
+    std::string getKey() override;                   // empty
 };
 
 } // namespace standin

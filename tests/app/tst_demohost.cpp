@@ -205,21 +205,21 @@ void TestDemoHost::seedOptions_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("ok");
-    QTest::addColumn<bool>("team");     // the database is a team's: no demo data unless asked
+    QTest::addColumn<bool>("team"); // the database is a team's: no demo data unless asked
     QTest::addColumn<bool>("demoData");
     QTest::addColumn<QString>("brokers");
     QTest::newRow("default file") << QStringList{} << true << false << false << QString();
     QTest::newRow("SQLite file") << QStringList{"--db", "/tmp/a.sqlite"} << true << false << false << QString();
     QTest::newRow("PostgreSQL URI") << QStringList{"--db", "postgresql://u@h/credit"} << true << true << false
                                     << QString();
-    QTest::newRow("short scheme, capitals") << QStringList{"--db", "Postgres://u@h/credit"} << true << true << false
-                                            << QString();
+    QTest::newRow("short scheme, capitals")
+        << QStringList{"--db", "Postgres://u@h/credit"} << true << true << false << QString();
     QTest::newRow("PostgreSQL with demo data")
         << QStringList{"--db", "postgresql://u@h/credit", "--demo-data"} << true << true << true << QString();
     QTest::newRow("brokers file") << QStringList{"--brokers", "/tmp/b.csv"} << true << false << false
                                   << QString("/tmp/b.csv");
-    QTest::newRow("demo data and brokers") << QStringList{"--demo-data", "--brokers", "/tmp/b.csv"} << false << false
-                                           << false << QString();
+    QTest::newRow("demo data and brokers")
+        << QStringList{"--demo-data", "--brokers", "/tmp/b.csv"} << false << false << false << QString();
 }
 
 void TestDemoHost::seedOptions()
@@ -308,7 +308,8 @@ void TestDemoHost::seedsNewDatabase()
     standin::setNewDatabaseSeed(demoData, std::vector<standin::SeedBroker>(all.begin(), all.begin() + givenBrokers));
     {
         rqservice::CEmbeddedDataService service(path, 0);
-        const testsupport::QueryOutcome summary = testsupport::queryService(service, rqservice::eDataTypeCvionRateBaseInfo);
+        const testsupport::QueryOutcome summary =
+            testsupport::queryService(service, rqservice::eDataTypeCvionRateBaseInfo);
         QVERIFY2(summary.error.isSuccess(), summary.error.errorMsg().c_str());
         QCOMPARE(int(summary.records.size()), brokers);
         if (!demoData) {

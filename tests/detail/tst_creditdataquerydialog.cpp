@@ -85,7 +85,9 @@ QStringList shownRows(DVK::CCreditDataQueryDialog& dialog)
     const QStringList texts = testsupport::rowTexts(model);
     QStringList out;
     for (int i = 0; i < model->rowCount(); ++i)
-        out << QStringLiteral("%1|%2").arg(static_cast<DVK::CCreditDataQueryData&>(*model->getData(i)).brokerKeyNo).arg(texts[i]);
+        out << QStringLiteral("%1|%2")
+                   .arg(static_cast<DVK::CCreditDataQueryData&>(*model->getData(i)).brokerKeyNo)
+                   .arg(texts[i]);
     return out;
 }
 

@@ -203,8 +203,9 @@ void TestCreditDataSendFileDialog::outcomes()
         QStringList subjects;
         for (const auto& s : detail->subjects)
             subjects << QStringLiteral("%1 %2 %3").arg(WB::sToQs(s->stockCode), WB::sToQs(s->stockName)).arg(s->ratio);
-        QCOMPARE(QStringLiteral("%1 %2 %3: ").arg(detail->brokerKeyNo).arg(WB::sToQs(detail->brokerId),
-                                                                         WB::sToQs(detail->brokerName)) +
+        QCOMPARE(QStringLiteral("%1 %2 %3: ")
+                         .arg(detail->brokerKeyNo)
+                         .arg(WB::sToQs(detail->brokerId), WB::sToQs(detail->brokerName)) +
                      subjects.join(", "),
                  sent);
     }

@@ -100,7 +100,6 @@ void xorArrayOf(const QByteArray& password, quint16 key, unsigned char out[16])
     }
 }
 
-
 // Records the format keeps in the clear, so that a reader finds its way before the key.
 bool inTheClear(quint16 type)
 {

@@ -121,8 +121,7 @@ QString CCoveredCells::refusal()
     std::vector<char> hiddenColumn(size_t(inputcaps::kMaxColumn) + 1, 0);
     for (const auto& range : m_hiddenColumns)
         std::fill(hiddenColumn.begin() + range.first, hiddenColumn.begin() + range.second + 1, char(1));
-    std::sort(m_merges.begin(), m_merges.end(),
-              [](const Range& a, const Range& b) { return a.firstRow < b.firstRow; });
+    std::sort(m_merges.begin(), m_merges.end(), [](const Range& a, const Range& b) { return a.firstRow < b.firstRow; });
 
     // Swept row by row: each column knows the merged range over it in the current row.
     std::vector<int> mergeOver(size_t(inputcaps::kMaxColumn) + 1, -1);

@@ -48,11 +48,25 @@ QString builtinCode(int id)
     case 47: return QStringLiteral("mm:ss.0");
     case 48: return QStringLiteral("##0.0E+0");
     case 49: return QStringLiteral("@");
-    case 27: case 28: case 29: case 30: case 31: case 36:
-    case 50: case 51: case 52: case 53: case 54: case 57: case 58:
-        return QStringLiteral("yyyy\"年\"m\"月\"d\"日\"");
-    case 32: case 33: case 34: case 35: case 55: case 56:
-        return QStringLiteral("h\"时\"mm\"分\"ss\"秒\"");
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+    case 31:
+    case 36:
+    case 50:
+    case 51:
+    case 52:
+    case 53:
+    case 54:
+    case 57:
+    case 58: return QStringLiteral("yyyy\"年\"m\"月\"d\"日\"");
+    case 32:
+    case 33:
+    case 34:
+    case 35:
+    case 55:
+    case 56: return QStringLiteral("h\"时\"mm\"分\"ss\"秒\"");
     default: return QString(); // General, and ids no writer defines
     }
 }
@@ -355,7 +369,9 @@ QString CNumberFormat::elapsedText(const Section& section, double value) const
             const QString inner = m_code.mid(i + 1, close - i - 1);
             if (isElapsedUnit(inner)) {
                 big = inner.at(0).toLower();
-                const qint64 count = big == QLatin1Char('h') ? total / 3600 : big == QLatin1Char('m') ? total / 60 : total;
+                const qint64 count = big == QLatin1Char('h')   ? total / 3600
+                                     : big == QLatin1Char('m') ? total / 60
+                                                               : total;
                 out += padded(count, inner.size());
             }
             i = close < 0 ? section.end : close;

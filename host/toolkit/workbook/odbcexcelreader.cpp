@@ -38,7 +38,8 @@ bool COdbcExcelReader::open(const QString& path, QStringList& lines, bool firstR
         logWorkbook(QStringLiteral("[COdbcExcelReader] open %1 failed: %2").arg(path, report.refusal));
         return false;
     }
-    lines = inGrid ? loader.grid().tabJoinedLines(!firstRowIsData, report.tabLines) : streamed.takeLines(report.tabLines);
+    lines =
+        inGrid ? loader.grid().tabJoinedLines(!firstRowIsData, report.tabLines) : streamed.takeLines(report.tabLines);
     reportWorkbook(report);
     logWorkbookRead(report);
     return true;

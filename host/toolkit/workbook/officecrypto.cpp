@@ -30,7 +30,6 @@ const QByteArray kVerifierInputBlock = QByteArray::fromHex("fea7d2763b4b9e79");
 const QByteArray kVerifierValueBlock = QByteArray::fromHex("d7aa0f6d3061344e");
 const QByteArray kKeyValueBlock = QByteArray::fromHex("146e0be7abacd0d6");
 
-
 // Truncated, or padded with 0x36, to size bytes: how agile encryption fits a hash to a key or IV.
 QByteArray fitted(QByteArray value, int size)
 {
@@ -390,7 +389,8 @@ bool COfficeCrypto::decryptAgile(const QByteArray& stream, QByteArray& package)
     for (qint64 at = 0; at < whole; at += kSegmentBytes) {
         const qint64 length = std::min<qint64>(kSegmentBytes, whole - at);
         const QByteArray iv =
-            fitted(crypto::digest(EHash(m_hash), m_keySalt, crypto::littleEndian32(quint32(at / kSegmentBytes))), m_blockBytes);
+            fitted(crypto::digest(EHash(m_hash), m_keySalt, crypto::littleEndian32(quint32(at / kSegmentBytes))),
+                   m_blockBytes);
         if (!crypto::aesDecrypt(crypto::EChaining::Cbc, m_key, iv, stream.constData() + 8 + at, length,
                                 package.data() + at, error)) {
             package.clear();

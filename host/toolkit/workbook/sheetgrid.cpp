@@ -40,7 +40,9 @@ bool CSheetGrid::finish()
         std::stable_sort(m_index.begin(), m_index.end(), before);
     for (size_t i = 1; i < m_index.size(); ++i) {
         if (m_index[i - 1].row == m_index[i].row && m_index[i - 1].column == m_index[i].column) {
-            m_error = QStringLiteral("the cell at row %1, column %2 is given twice").arg(m_index[i].row).arg(m_index[i].column);
+            m_error = QStringLiteral("the cell at row %1, column %2 is given twice")
+                          .arg(m_index[i].row)
+                          .arg(m_index[i].column);
             clear();
             return false;
         }

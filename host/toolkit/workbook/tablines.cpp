@@ -58,7 +58,8 @@ bool CTabLines::addCell(qint64 row, qint64 column, const QChar* text, int length
     const qint64 tabs = column - m_column;
     m_tabs += tabs;
     if (m_tabs > inputcaps::kMaxUsedRangeFields)
-        return fail(QStringLiteral("the sheet's rows hold more than the %1-field cap").arg(inputcaps::kMaxUsedRangeFields));
+        return fail(
+            QStringLiteral("the sheet's rows hold more than the %1-field cap").arg(inputcaps::kMaxUsedRangeFields));
     const size_t size = size_t(m_lineSize) + size_t(tabs) + size_t(length);
     if (size > m_line.size())
         m_line.resize(std::max(size, 2 * m_line.size()));

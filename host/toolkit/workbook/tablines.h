@@ -38,17 +38,17 @@ private:
     QStringList m_lines;
     std::vector<std::pair<int, int>> m_columns; // of each line: its first and last column with a value, 0 for none
     std::vector<int> m_tabLines;
-    std::vector<QChar> m_line;      // the row being read, its room kept from row to row
-    int m_lineSize = 0;             // of it used
-    qint64 m_row = 0;               // of m_line; 0 before the first cell
-    qint64 m_lineFirst = 0;         // the first column in m_line
-    qint64 m_column = 0;            // the last column in m_line
+    std::vector<QChar> m_line; // the row being read, its room kept from row to row
+    int m_lineSize = 0;        // of it used
+    qint64 m_row = 0;          // of m_line; 0 before the first cell
+    qint64 m_lineFirst = 0;    // the first column in m_line
+    qint64 m_column = 0;       // the last column in m_line
     qint64 m_firstRow = 0;
     qint64 m_firstColumn = 0;
     qint64 m_lastColumn = 0;
     qint64 m_cells = 0;
-    qint64 m_chars = 0;             // the cells' text so far
-    qint64 m_tabs = 0;              // and the tabs between
+    qint64 m_chars = 0; // the cells' text so far
+    qint64 m_tabs = 0;  // and the tabs between
     bool m_lineHasTab = false;
     bool m_outOfOrder = false;
     QString m_error;

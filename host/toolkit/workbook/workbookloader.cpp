@@ -51,9 +51,9 @@ bool CWorkbookLoader::load(const QString& path, ERefusal refusal, ICellSink* sin
     if (ok && m_sheets.sheetState != standin::ESheetState::Visible) {
         ok = false;
         m_error = QStringLiteral("workbook: the first sheet \"%1\" is %2: a spreadsheet program shows another sheet")
-                      .arg(m_sheets.sheetName.left(64),
-                           m_sheets.sheetState == standin::ESheetState::Hidden ? QStringLiteral("hidden")
-                                                                               : QStringLiteral("very hidden"));
+                      .arg(m_sheets.sheetName.left(64), m_sheets.sheetState == standin::ESheetState::Hidden
+                                                            ? QStringLiteral("hidden")
+                                                            : QStringLiteral("very hidden"));
     }
     if (ok)
         return true;

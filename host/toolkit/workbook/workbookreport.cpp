@@ -8,7 +8,8 @@ thread_local WorkbookReport t_last;
 
 QString sheetNamed(int index, const QString& name)
 {
-    return name.isEmpty() ? QStringLiteral("sheet %1").arg(index) : QStringLiteral("sheet %1 \"%2\"").arg(index).arg(name);
+    return name.isEmpty() ? QStringLiteral("sheet %1").arg(index)
+                          : QStringLiteral("sheet %1 \"%2\"").arg(index).arg(name);
 }
 
 } // namespace

@@ -478,7 +478,8 @@ bool CXlsSheetLoader::readGlobals(const QByteArray& stream, qint64& firstSheet)
                 const int start = m_sharedPool.size();
                 if (!pieces.unicodeString(2, m_sharedPool))
                     return fail(QStringLiteral("shared string %1 is cut short").arg(i));
-                const int half = CCellText::unpairedSurrogate(m_sharedPool.constData() + start, m_sharedPool.size() - start);
+                const int half =
+                    CCellText::unpairedSurrogate(m_sharedPool.constData() + start, m_sharedPool.size() - start);
                 if (half >= 0)
                     return unpaired(QStringLiteral("shared string %1").arg(i), m_sharedPool.at(start + half));
                 if (m_sharedPool.size() > inputcaps::kMaxSharedChars)
@@ -780,9 +781,10 @@ bool CXlsSheetLoader::readFormulaText(xls::CRecords& record, xls::CPieces& piece
     if (!(m_biff8 ? pieces.unicodeString(2, text) : pieces.byteString(2, m_codec, text)))
         return fail(QStringLiteral("the text result of the formula at %1 is cut short")
                         .arg(cellName(m_pendingRow, m_pendingColumn)));
-    const bool ok = CCellText::unpairedSurrogate(text.constData(), text.size()) >= 0
-                        ? putText(grid, m_pendingRow, m_pendingColumn, text)
-                        : putStyledText(grid, m_pendingRow, m_pendingColumn, text.constData(), text.size(), m_pendingXf);
+    const bool ok =
+        CCellText::unpairedSurrogate(text.constData(), text.size()) >= 0
+            ? putText(grid, m_pendingRow, m_pendingColumn, text)
+            : putStyledText(grid, m_pendingRow, m_pendingColumn, text.constData(), text.size(), m_pendingXf);
     m_pendingRow = m_pendingColumn = -1;
     return ok;
 }

@@ -23,7 +23,6 @@ bool isTrue(const char* value)
 
 } // namespace
 
-
 ERelation relationOf(const QString& type)
 {
     static const QLatin1String prefixes[] = {
@@ -137,8 +136,7 @@ void CWorkbookParser::endElement(const char*)
     if (--m_depth == 1)
         m_inSheets = m_inViews = false;
     // A view given after the sheets still says which one the workbook opens on, if not its name.
-    if (m_depth == 0 && m_viewSeen && sheets.activeSheet == 0 && m_activeTab >= 0 &&
-        m_activeTab < sheets.sheetCount)
+    if (m_depth == 0 && m_viewSeen && sheets.activeSheet == 0 && m_activeTab >= 0 && m_activeTab < sheets.sheetCount)
         sheets.activeSheet = m_activeTab + 1;
 }
 

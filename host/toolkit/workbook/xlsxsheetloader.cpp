@@ -97,14 +97,18 @@ bool CXlsxSheetLoader::load(const QString& path, const QByteArray* package, ICel
         return false;
     const auto* sheetRel = rels.byId(workbook.firstSheetRelId);
     if (!sheetRel) {
-        m_error = QStringLiteral("xlsx: the first sheet's relationship %1 is missing").arg(workbook.firstSheetRelId.left(64));
+        m_error =
+            QStringLiteral("xlsx: the first sheet's relationship %1 is missing").arg(workbook.firstSheetRelId.left(64));
         return false;
     }
     switch (relationOf(sheetRel->type)) {
     case ERelation::Worksheet: break;
-    case ERelation::Chartsheet: m_error = QStringLiteral("xlsx: the first sheet is a chart, not a worksheet"); return false;
+    case ERelation::Chartsheet:
+        m_error = QStringLiteral("xlsx: the first sheet is a chart, not a worksheet");
+        return false;
     default:
-        m_error = QStringLiteral("xlsx: the first sheet is of the type %1, not a worksheet").arg(sheetRel->type.left(128));
+        m_error =
+            QStringLiteral("xlsx: the first sheet is of the type %1, not a worksheet").arg(sheetRel->type.left(128));
         return false;
     }
     const QString baseDir = dirOf(workbookPart);

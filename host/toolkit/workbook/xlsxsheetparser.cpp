@@ -144,7 +144,8 @@ void CStringItemParser::characters(const char* text, int length)
     if (!m_collecting)
         return;
     if (m_item.size() + size_t(length) > size_t(inputcaps::kMaxCellTextBytes)) {
-        fail(QStringLiteral("xlsx: a string longer than %1 bytes at %2").arg(inputcaps::kMaxCellTextBytes).arg(where()));
+        fail(
+            QStringLiteral("xlsx: a string longer than %1 bytes at %2").arg(inputcaps::kMaxCellTextBytes).arg(where()));
         return;
     }
     m_item.append(text, size_t(length));
@@ -236,7 +237,8 @@ void CSheetParser::startElement(const char* name, const char** attributes)
         } else if (m_sheetDataSeen) {
             fail(QStringLiteral("xlsx: %1 holds a second <sheetData>").arg(partName()));
         } else if (insideAlternate()) {
-            fail(QStringLiteral("xlsx: the cells of %1 stand inside mc:AlternateContent: spreadsheet programs differ on it")
+            fail(QStringLiteral(
+                     "xlsx: the cells of %1 stand inside mc:AlternateContent: spreadsheet programs differ on it")
                      .arg(partName()));
         } else {
             m_sheetDataSeen = true;
@@ -258,8 +260,7 @@ void CSheetParser::startElement(const char* name, const char** attributes)
         if (isName(name, "row")) {
             startRow(attributes);
             refuseForeignInside(true);
-        }
-        else
+        } else
             unexpected(name);
         break;
     case ELevel::Row:
@@ -325,7 +326,9 @@ void CSheetParser::characters(const char* text, int length)
     if (m_level != ELevel::Value)
         return;
     if (m_value.size() + size_t(length) > size_t(inputcaps::kMaxCellTextBytes)) {
-        fail(QStringLiteral("xlsx: cell text longer than %1 bytes at %2").arg(inputcaps::kMaxCellTextBytes).arg(where()));
+        fail(QStringLiteral("xlsx: cell text longer than %1 bytes at %2")
+                 .arg(inputcaps::kMaxCellTextBytes)
+                 .arg(where()));
         return;
     }
     m_value.append(text, size_t(length));
@@ -346,7 +349,8 @@ void CSheetParser::startRow(const char** attributes)
     if (hidden && (isName(hidden, "1") || isName(hidden, "true")))
         m_covered.hideRow(m_rowCounter);
     if (m_rowCounter < 1 || m_rowCounter > inputcaps::kMaxRow)
-        fail(QStringLiteral("xlsx: row %1 at %2 lies outside the sheet").arg(r ? shortText(r) : QString::number(m_rowCounter), where()));
+        fail(QStringLiteral("xlsx: row %1 at %2 lies outside the sheet")
+                 .arg(r ? shortText(r) : QString::number(m_rowCounter), where()));
 }
 
 // A reference as Excel writes it: column letters, then the row number.
@@ -409,8 +413,8 @@ void CSheetParser::startCell(const char** attributes)
         fail(key == m_lastKey
                  ? QStringLiteral("xlsx: the cell %1 is given twice in %2").arg(cell, partName())
                  : QStringLiteral("xlsx: the cell %1 comes after %2 in %3: cells out of order")
-                       .arg(cell, cellName(m_lastKey / (inputcaps::kMaxColumn + 1),
-                                           m_lastKey % (inputcaps::kMaxColumn + 1)),
+                       .arg(cell,
+                            cellName(m_lastKey / (inputcaps::kMaxColumn + 1), m_lastKey % (inputcaps::kMaxColumn + 1)),
                             partName()));
         return;
     }
@@ -430,7 +434,8 @@ void CSheetParser::startCell(const char** attributes)
     else if (isName(type, "d"))
         m_type = EType::Date;
     else
-        fail(QStringLiteral("xlsx: the cell %1 has the unknown type %2").arg(cellName(m_row, m_column), shortText(type)));
+        fail(QStringLiteral("xlsx: the cell %1 has the unknown type %2")
+                 .arg(cellName(m_row, m_column), shortText(type)));
 }
 
 void CSheetParser::cellChild(const char* name)
@@ -464,8 +469,7 @@ void CSheetParser::cellChild(const char* name)
 void CSheetParser::endCell()
 {
     if (m_formula) {
-        static const QString kSaveAgain =
-            QStringLiteral("open it in a spreadsheet program, save it, upload again");
+        static const QString kSaveAgain = QStringLiteral("open it in a spreadsheet program, save it, upload again");
         // A text result may be empty; any other is a number, a boolean or an error, never nothing.
         const bool noResult = m_values == 0 || (m_value.empty() && m_type != EType::FormulaText);
         if (noResult || m_fullCalcOnLoad) {

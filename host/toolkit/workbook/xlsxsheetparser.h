@@ -66,8 +66,8 @@ private:
 class CSheetParser : public CStringItemParser
 {
 public:
-    CSheetParser(const QString& part, ICellSink& grid, const CSharedStringsParser& shared,
-                 const CCellFormats& formats, bool date1904, bool fullCalcOnLoad);
+    CSheetParser(const QString& part, ICellSink& grid, const CSharedStringsParser& shared, const CCellFormats& formats,
+                 bool date1904, bool fullCalcOnLoad);
 
 protected:
     void startElement(const char* name, const char** attributes) override;

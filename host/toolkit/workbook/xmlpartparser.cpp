@@ -40,7 +40,10 @@ struct KnownNamespace
     ENamespace ns;
 };
 
-#define KNOWN(uri, ns) {uri, sizeof(uri) - 1, ns}
+#define KNOWN(uri, ns)                                                                                                 \
+    {                                                                                                                  \
+        uri, sizeof(uri) - 1, ns                                                                                       \
+    }
 const KnownNamespace kKnown[] = {
     KNOWN("http://schemas.openxmlformats.org/spreadsheetml/2006/main", ENamespace::Spreadsheet),
     KNOWN("http://purl.oclc.org/ooxml/spreadsheetml/main", ENamespace::Spreadsheet),
@@ -213,8 +216,8 @@ struct CXmlPartParser::Private
     struct Frame
     {
         EFrame kind;
-        unsigned char local; // where a delivered element's local name starts in its expanded name
-        bool refuseForeign;  // an element of another namespace inside is refused, not skipped
+        unsigned char local;  // where a delivered element's local name starts in its expanded name
+        bool refuseForeign;   // an element of another namespace inside is refused, not skipped
         bool refuseAlternate; // alternate content inside is refused, not resolved
     };
     bool refusesForeign() const { return !frames.empty() && frames.back().refuseForeign; }
@@ -267,8 +270,7 @@ struct CXmlPartParser::Private
     }
     ENamespace elementNamespace() const
     {
-        return vocabulary == EXmlVocabulary::Relationships ? ENamespace::PackageRelationships
-                                                           : ENamespace::Spreadsheet;
+        return vocabulary == EXmlVocabulary::Relationships ? ENamespace::PackageRelationships : ENamespace::Spreadsheet;
     }
 
     // Whether every prefix of a markup-compatibility list names a namespace we understand; an
@@ -335,11 +337,15 @@ struct CXmlPartParser::Private
     void start(const char* name, const char** attributes)
     {
         if (++elements > inputcaps::kMaxElements) {
-            stop(QStringLiteral("xml: %1 holds more than %2 elements").arg(owner.m_partName).arg(inputcaps::kMaxElements));
+            stop(QStringLiteral("xml: %1 holds more than %2 elements")
+                     .arg(owner.m_partName)
+                     .arg(inputcaps::kMaxElements));
             return;
         }
         if (++depth > inputcaps::kMaxDepth) {
-            stop(QStringLiteral("xml: %1 nests deeper than %2 elements").arg(owner.m_partName).arg(inputcaps::kMaxDepth));
+            stop(QStringLiteral("xml: %1 nests deeper than %2 elements")
+                     .arg(owner.m_partName)
+                     .arg(inputcaps::kMaxDepth));
             return;
         }
         if (skipDepth > 0) {
@@ -349,8 +355,8 @@ struct CXmlPartParser::Private
         const char* local = nullptr;
         const ENamespace ns = namespaceOf(name, local, hint);
         if (owner.m_textOnly) {
-            stop(QStringLiteral("xml: an element <%1> inside a text value at %2").arg(QString::fromUtf8(local).left(64),
-                                                                                     owner.where()));
+            stop(QStringLiteral("xml: an element <%1> inside a text value at %2")
+                     .arg(QString::fromUtf8(local).left(64), owner.where()));
             return;
         }
         if (frames.empty() && (ns != elementNamespace() || elements > 1)) {
@@ -402,8 +408,8 @@ struct CXmlPartParser::Private
         const bool choice = ns == ENamespace::Compatibility && isName(local, "Choice");
         const bool fallback = ns == ENamespace::Compatibility && isName(local, "Fallback");
         if ((!choice && !fallback) || alternate.fallbackSeen) {
-            stop(QStringLiteral("xml: <%1> inside mc:AlternateContent at %2").arg(QString::fromUtf8(local).left(64),
-                                                                                   owner.where()));
+            stop(QStringLiteral("xml: <%1> inside mc:AlternateContent at %2")
+                     .arg(QString::fromUtf8(local).left(64), owner.where()));
             return;
         }
         bool take = !alternate.taken;
@@ -467,7 +473,8 @@ struct CXmlPartParser::Private
         } catch (const std::bad_alloc&) {
             d->stop(QStringLiteral("xml: 内存不足 (out of memory) reading %1").arg(d->owner.m_partName));
         } catch (const std::exception& e) {
-            d->stop(QStringLiteral("xml: %1 cannot be read: %2").arg(d->owner.m_partName, QString::fromLocal8Bit(e.what())));
+            d->stop(QStringLiteral("xml: %1 cannot be read: %2")
+                        .arg(d->owner.m_partName, QString::fromLocal8Bit(e.what())));
         }
     }
     static void XMLCALL onStart(void* user, const XML_Char* name, const XML_Char** attributes)

@@ -62,7 +62,7 @@ private:
     size_t m_tokenStart = 0;
     bool m_openedHere = false;
     unsigned m_quote = 0;
-    unsigned m_run = 0; // closing characters seen in a row ("--", "?", "]]")
+    unsigned m_run = 0;  // closing characters seen in a row ("--", "?", "]]")
     unsigned m_half = 0; // UTF-16: the first byte of a unit whose second is still to come
     size_t m_halfAt = 0;
     bool m_halfHere = false;

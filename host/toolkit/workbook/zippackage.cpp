@@ -290,8 +290,8 @@ bool CZipPackage::readCentralEntry(quint64 i, quint64& at, Entry& entry)
     entry.name = QByteArray::fromRawData(reinterpret_cast<const char*>(header + kCentralSize), int(nameLength));
     if (!applyZip64Extra(header + kCentralSize + nameLength, extraLength, entry.size, entry.compressedSize,
                          entry.localOffset))
-        return fail(QStringLiteral("zip: %1: the ZIP64 extra field is missing or damaged")
-                        .arg(QString::fromUtf8(entry.name)));
+        return fail(
+            QStringLiteral("zip: %1: the ZIP64 extra field is missing or damaged").arg(QString::fromUtf8(entry.name)));
     if (!isUtf8(entry.name))
         return fail(QStringLiteral("zip: entry %1's name is not UTF-8").arg(i));
     at += kCentralSize + variable;
@@ -397,8 +397,7 @@ bool CZipPackage::readLocalHeader(const Entry& entry, quint64& data)
     }
     // With a descriptor following, some writers leave only the compressed size to it; the
     // descriptor is then held to the central directory.
-    const bool deferred =
-        (entry.flags & kFlagDescriptor) && compressedSize == 0 && (size == 0 || size == entry.size);
+    const bool deferred = (entry.flags & kFlagDescriptor) && compressedSize == 0 && (size == 0 || size == entry.size);
     if (!deferred && (compressedSize != entry.compressedSize || size != entry.size))
         return broken(QStringLiteral("the local header's sizes differ from the central directory's"));
     return true;
@@ -416,7 +415,8 @@ bool CZipPackage::deliver(Output& out, const char* data, quint64 size)
 {
     out.total += size;
     if (qint64(out.total) > out.cap)
-        return fail(QStringLiteral("xlsx: part %1 inflates past the %2 MiB cap").arg(m_part).arg(out.cap / (1024 * 1024)));
+        return fail(
+            QStringLiteral("xlsx: part %1 inflates past the %2 MiB cap").arg(m_part).arg(out.cap / (1024 * 1024)));
     if (out.total > out.stated)
         return broken(QStringLiteral("inflates past its stated size"));
     if (out.checksummed)

@@ -85,16 +85,19 @@ void TestHeapTrimmer::givenBack()
     DVK::CVoprClientCenter* centre = utils::CSingletonT<DVK::CVoprClientCenter>::instance();
     if (call == QLatin1String("operate")) {
         auto request = boost::make_shared<rqservice::COperateDataReq>();
-        centre->operateData_async(request, [&answers](const utils::RQError&, bson::BSONObj) { ++answers; }, 0);
+        centre->operateData_async(
+            request, [&answers](const utils::RQError&, bson::BSONObj) { ++answers; }, 0);
     } else if (call == QLatin1String("query")) {
         DVK::CVoprClientPtr client = centre->getClientByName("credit");
         QVERIFY(client);
         auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
         request->queryType = rqservice::eDataTypeCvionRateBaseInfo;
-        client->queryData_async(request,
-                                [&answers](const utils::RQError&, const std::vector<rqservice::IDataPtr>&, int,
-                                           bson::BSONObj) { ++answers; },
-                                0);
+        client->queryData_async(
+            request,
+            [&answers](const utils::RQError&, const std::vector<rqservice::IDataPtr>&, int, bson::BSONObj) {
+                ++answers;
+            },
+            0);
     }
     if (call != QLatin1String("none"))
         QTRY_COMPARE_WITH_TIMEOUT(answers.load(), 1, 10000);

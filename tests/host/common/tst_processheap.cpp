@@ -28,8 +28,10 @@ void TestProcessHeap::blockSource_data()
     QTest::newRow("the client's library") << plain << QStringList{dir + "libvoprhost.so"} << QString() << "mapped";
     QTest::newRow("the plug-in") << plain << QStringList{dir + "libcreditdata.so"} << QString() << "mapped";
     QTest::newRow("a program with the settings") << tuned << QStringList{} << QString() << "heap";
-    QTest::newRow("the same, told to leave the defaults") << tuned << QStringList{} << "1" << "mapped";
-    QTest::newRow("the same, told 0") << tuned << QStringList{} << "0" << "heap";
+    QTest::newRow("the same, told to leave the defaults") << tuned << QStringList{} << "1"
+                                                          << "mapped";
+    QTest::newRow("the same, told 0") << tuned << QStringList{} << "0"
+                                      << "heap";
 }
 
 void TestProcessHeap::blockSource()

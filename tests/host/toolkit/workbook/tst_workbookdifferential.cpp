@@ -140,8 +140,8 @@ void TestWorkbookDifferential::readsAsTheReferenceReads_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("refusal"); // empty: ours and the reference agree
     QTest::addColumn<QJsonObject>("reference");
-    QTest::addColumn<QJsonArray>("witness");      // refused rows: whether the independent reader bears it out
-    QTest::addColumn<QJsonValue>("libreoffice");  // the cells LibreOffice shows, and its .xls
+    QTest::addColumn<QJsonArray>("witness");     // refused rows: whether the independent reader bears it out
+    QTest::addColumn<QJsonValue>("libreoffice"); // the cells LibreOffice shows, and its .xls
 
     // Made by hand, not by a writer: a BIFF5 book split over CONTINUE records xlrd cannot read,
     // and two packagings Python's zip module does not take. The readers' own tests hold them.
@@ -164,7 +164,8 @@ void TestWorkbookDifferential::readsAsTheReferenceReads_data()
         {"sheets.xlsx", {"the first sheet \"旧折算率\" is hidden", "hidden"}},
         {"sheets.xls", {"the first sheet \"旧折算率\" is hidden", "hidden"}},
         {"encrypted.xls", {"password-protected", "encrypted"}},
-        {"encrypted_package.xlsx", {"encrypted package: the compound document lacks the EncryptedPackage stream", "encrypted"}},
+        {"encrypted_package.xlsx",
+         {"encrypted package: the compound document lacks the EncryptedPackage stream", "encrypted"}},
     };
     for (int i = 0; i < files.size(); ++i) {
         const QString name = QFileInfo(files[i]).fileName();
@@ -173,12 +174,13 @@ void TestWorkbookDifferential::readsAsTheReferenceReads_data()
         QJsonArray witness{QJsonValue(true), QJsonValue(QString())};
         if (refusal != refused.end()) {
             const QString kind = refusal->second.second, error = reading.value("error").toString();
-            const bool borne = kind == "hidden"    ? reading.value("state").toString() != "visible"
+            const bool borne = kind == "hidden"      ? reading.value("state").toString() != "visible"
                                : kind == "encrypted" ? error.contains("ncrypt") || error.contains("zip file")
                                : kind == "recalc"    ? reading.value("fullCalcOnLoad").toBool()
                                                      : reading.value("formulasWithoutResult").toInt() > 0;
-            witness = QJsonArray{QJsonValue(borne),
-                                 QJsonValue(QString::fromUtf8(QJsonDocument(reading).toJson(QJsonDocument::Compact).left(300)))};
+            witness = QJsonArray{
+                QJsonValue(borne),
+                QJsonValue(QString::fromUtf8(QJsonDocument(reading).toJson(QJsonDocument::Compact).left(300)))};
         }
         QTest::newRow(qPrintable(name)) << files[i] << (refusal == refused.end() ? QString() : refusal->second.first)
                                         << reading << witness << QJsonValue();
@@ -225,7 +227,7 @@ void TestWorkbookDifferential::readsAsTheReferenceReads()
         QVERIFY2(reading.startsWith("refused: ") && reading.contains(refusal) && reading.endsWith("; "),
                  qPrintable(reading));
         QVERIFY2(witness.at(0).toBool(), qPrintable(QStringLiteral("the reference does not bear the refusal out: ") +
-                                                     witness.at(1).toString()));
+                                                    witness.at(1).toString()));
         if (!shown.isEmpty()) {
             const QString xls = ours(shown.value("xls").toString(), false);
             QVERIFY2(xls.startsWith("refused: ") && xls.contains(refusal), qPrintable(xls));

@@ -214,10 +214,13 @@ void TestWorkbookReaders::endsHostileWorkbooksCleanly_data()
             testsupport::workbookEntries({{"SH", "600000", "浦发银行", "0.7"}}), stored, descriptor);
         const int central = good.lastIndexOf(name) - 26, packed = qFromLittleEndian<qint32>(good.constData() + central);
         const int local = descriptor ? good.indexOf(name) + name.size() + packed + 8 : good.indexOf(name) - 12;
-        const QList<QPair<const char*, QList<int>>> places{
-            {"local", {local}}, {"central", {central}}, {"both", {local, central}},
-            {"local, size", {local + 4}}, {"central, size", {central + 4}}, {"both, size", {local + 4, central + 4}},
-            {"all", {local, local + 4, central, central + 4}}};
+        const QList<QPair<const char*, QList<int>>> places{{"local", {local}},
+                                                           {"central", {central}},
+                                                           {"both", {local, central}},
+                                                           {"local, size", {local + 4}},
+                                                           {"central, size", {central + 4}},
+                                                           {"both, size", {local + 4, central + 4}},
+                                                           {"all", {local, local + 4, central, central + 4}}};
         for (const auto& place : places) {
             for (const qint32 delta : {-1, 1}) {
                 QByteArray bytes = good;
@@ -340,11 +343,11 @@ void TestWorkbookReaders::keepsARefusalForAFileChangedBetweenTheReads()
 
 void TestWorkbookReaders::refusesWhatNoOneSees_data()
 {
-    QTest::addColumn<QString>("rows");    // inside <sheetData>; style 1 has the format
-    QTest::addColumn<QString>("around");  // the sheet's elements before "|" and after it
-    QTest::addColumn<QString>("format");  // the custom format of style 1
-    QTest::addColumn<QString>("book");    // added to the workbook part
-    QTest::addColumn<QString>("strings"); // the shared strings' items
+    QTest::addColumn<QString>("rows");     // inside <sheetData>; style 1 has the format
+    QTest::addColumn<QString>("around");   // the sheet's elements before "|" and after it
+    QTest::addColumn<QString>("format");   // the custom format of style 1
+    QTest::addColumn<QString>("book");     // added to the workbook part
+    QTest::addColumn<QString>("strings");  // the shared strings' items
     QTest::addColumn<QString>("expected"); // the lines, or "refused: " and a part of the reason
 
     const QString head = QStringLiteral("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>SH</t></is></c>"
@@ -356,12 +359,13 @@ void TestWorkbookReaders::refusesWhatNoOneSees_data()
     const QString ratio = head + "<row r=\"2\"><c r=\"D2\" s=\"1\"><v>0.9</v></c></row>";
     const QString read = QStringLiteral("SH\t600000\t\t|\t\t\t0.9");
     // Number formats.
-    row("a literal-only format", ratio, "|", "\"0.55\"", "", "", "refused: the cell D2 holds 0.9, which its number "
-                                                                 "format \"\"0.55\"\" shows without a digit of it");
+    row("a literal-only format", ratio, "|", "\"0.55\"", "", "",
+        "refused: the cell D2 holds 0.9, which its number "
+        "format \"\"0.55\"\" shows without a digit of it");
     row("a condition choosing a literal", ratio, "|", "[<1]\"0.55\";General", "", "", "refused: shows without a digit");
     row("hidden by ;;;", ratio, "|", ";;;", "", "", "refused: shows without a digit");
-    row("scaled by a trailing comma", head + "<row r=\"2\"><c r=\"D2\" s=\"1\"><v>550</v></c></row>", "|", "0.00,",
-        "", "", "refused: the cell D2 holds 550, which its number format \"0.00,\" shows divided by thousands");
+    row("scaled by a trailing comma", head + "<row r=\"2\"><c r=\"D2\" s=\"1\"><v>550</v></c></row>", "|", "0.00,", "",
+        "", "refused: the cell D2 holds 550, which its number format \"0.00,\" shows divided by thousands");
     row("a text hidden by ;;;", head + "<row r=\"2\"><c r=\"C2\" s=\"1\" t=\"inlineStr\"><is><t>x</t></is></c></row>",
         "|", ";;;", "", "", "refused: the cell C2 holds a text its number format \";;;\" does not show");
     row("fixed decimals and a suffix", ratio, "|", "0.00\"倍\"", "", "", read);
@@ -372,15 +376,17 @@ void TestWorkbookReaders::refusesWhatNoOneSees_data()
     row("elapsed hours", head + "<row r=\"2\"><c r=\"D2\" s=\"1\"><v>10.632060185185185</v></c></row>", "|",
         "[h]:mm:ss", "", "", "SH\t600000\t\t|\t\t\t255:10:10");
     // Formulas.
-    row("a formula without its result", head + "<row r=\"2\"><c r=\"D2\"><f>0.3+0.6</f><v></v></c></row>", "|", "",
-        "", "", "refused: the cell D2 holds a formula without its result (a spreadsheet program computes it on "
-                "opening): open it in a spreadsheet program, save it, upload again");
+    row("a formula without its result", head + "<row r=\"2\"><c r=\"D2\"><f>0.3+0.6</f><v></v></c></row>", "|", "", "",
+        "",
+        "refused: the cell D2 holds a formula without its result (a spreadsheet program computes it on "
+        "opening): open it in a spreadsheet program, save it, upload again");
     row("a formula without a value element", head + "<row r=\"2\"><c r=\"D2\"><f>0.3+0.6</f></c></row>", "|", "", "",
         "", "refused: D2 holds a formula without its result");
-    row("a formula with its result", head + "<row r=\"2\"><c r=\"D2\"><f>0.3+0.6</f><v>0.9</v></c></row>", "|", "",
-        "", "", read);
-    row("a text formula with an empty result", head + "<row r=\"2\"><c r=\"C2\" t=\"str\"><f>\"\"</f><v></v></c>"
-                                                      "<c r=\"D2\"><v>0.9</v></c></row>",
+    row("a formula with its result", head + "<row r=\"2\"><c r=\"D2\"><f>0.3+0.6</f><v>0.9</v></c></row>", "|", "", "",
+        "", read);
+    row("a text formula with an empty result",
+        head + "<row r=\"2\"><c r=\"C2\" t=\"str\"><f>\"\"</f><v></v></c>"
+               "<c r=\"D2\"><v>0.9</v></c></row>",
         "|", "", "", "", read);
     row("recalculated on opening", head + "<row r=\"2\"><c r=\"D2\"><f>0.3+0.6</f><v>0.9</v></c></row>", "|", "",
         "<calcPr calcId=\"191029\" fullCalcOnLoad=\"1\"/>", "",
@@ -388,40 +394,46 @@ void TestWorkbookReaders::refusesWhatNoOneSees_data()
         "D2 may not be what it shows: open it in a spreadsheet program, save it, upload again");
     row("recalculated on opening, no formula", ratio, "|", "", "<calcPr fullCalcOnLoad=\"1\"/>", "", read);
     // Hidden and covered.
-    row("a value in a hidden row", head + "<row r=\"2\" hidden=\"1\"><c r=\"D2\"><v>0.9</v></c></row>", "|", "", "",
-        "", "refused: values a spreadsheet program does not show: D2 in a hidden row");
+    row("a value in a hidden row", head + "<row r=\"2\" hidden=\"1\"><c r=\"D2\"><v>0.9</v></c></row>", "|", "", "", "",
+        "refused: values a spreadsheet program does not show: D2 in a hidden row");
     row("a value in a hidden column", ratio, "<cols><col min=\"3\" max=\"4\" width=\"9\" hidden=\"1\"/></cols>|", "",
         "", "", "refused: D2 in a hidden column");
     row("an empty hidden column", ratio, "<cols><col min=\"5\" max=\"9\" hidden=\"1\"/></cols>|", "", "", "", read);
     row("values under a merged range", head + "<row r=\"2\"><c r=\"C2\"><v>1</v></c><c r=\"D2\"><v>0.9</v></c></row>",
         "|<mergeCells count=\"1\"><mergeCell ref=\"C2:D3\"/></mergeCells>", "", "", "",
         "refused: D2 under the merged cells C2:D3");
-    row("a value in the last row of a merged range", head + "<row r=\"2\"><c r=\"C2\"><v>1</v></c></row>"
-                                                          "<row r=\"3\"><c r=\"D3\"><v>0.9</v></c></row>",
+    row("a value in the last row of a merged range",
+        head + "<row r=\"2\"><c r=\"C2\"><v>1</v></c></row>"
+               "<row r=\"3\"><c r=\"D3\"><v>0.9</v></c></row>",
         "|<mergeCells count=\"1\"><mergeCell ref=\"C2:D3\"/></mergeCells>", "", "", "",
         "refused: D3 under the merged cells C2:D3");
-    row("a prefix bound again inside, must be understood", head + "<row r=\"2\" xmlns:x=\"" + QString::fromLatin1(
-            "http://schemas.openxmlformats.org/spreadsheetml/2006/main") + "\" mc:MustUnderstand=\"x\"><c r=\"D2\">"
+    row("a prefix bound again inside, must be understood",
+        head + "<row r=\"2\" xmlns:x=\"" +
+            QString::fromLatin1("http://schemas.openxmlformats.org/spreadsheetml/2006/main") +
+            "\" mc:MustUnderstand=\"x\"><c r=\"D2\">"
             "<v>0.9</v></c></row>",
         "|", "", "", "", read);
     row("merged cells holding their first only", head + "<row r=\"2\"><c r=\"D2\"><v>0.9</v></c></row>",
         "|<mergeCells count=\"1\"><mergeCell ref=\"D2:E3\"/></mergeCells>", "", "", "", read);
     row("a merged range over a header", ratio, "|<mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells>", "",
         "", "", "refused: B1 under the merged cells A1:B1");
-    row("cells inside alternate content", head + "<mc:AlternateContent><mc:Choice Requires=\"m\"><row r=\"2\"><c r=\"D2\">"
-                                                 "<v>0.9</v></c></row></mc:Choice><mc:Fallback><row r=\"2\"><c r=\"D2\">"
-                                                 "<v>0.5</v></c></row></mc:Fallback></mc:AlternateContent>",
+    row("cells inside alternate content",
+        head + "<mc:AlternateContent><mc:Choice Requires=\"m\"><row r=\"2\"><c r=\"D2\">"
+               "<v>0.9</v></c></row></mc:Choice><mc:Fallback><row r=\"2\"><c r=\"D2\">"
+               "<v>0.5</v></c></row></mc:Fallback></mc:AlternateContent>",
         "|", "", "", "", "refused: spreadsheet programs differ on it");
     row("a string inside alternate content", head + "<row r=\"2\"><c r=\"C2\" t=\"s\"><v>0</v></c></row>", "|", "", "",
         "<mc:AlternateContent><mc:Choice Requires=\"m\"><si><t>a</t></si></mc:Choice><mc:Fallback><si><t>b</t></si>"
         "</mc:Fallback></mc:AlternateContent>",
         "refused: spreadsheet programs differ on it");
-    row("the sheet's cells inside alternate content", "", "<mc:AlternateContent><mc:Choice Requires=\"m\"><sheetData>"
-                                                          "<row r=\"2\"><c r=\"D2\"><v>0.9</v></c></row></sheetData>"
-                                                          "</mc:Choice></mc:AlternateContent>|",
+    row("the sheet's cells inside alternate content", "",
+        "<mc:AlternateContent><mc:Choice Requires=\"m\"><sheetData>"
+        "<row r=\"2\"><c r=\"D2\"><v>0.9</v></c></row></sheetData>"
+        "</mc:Choice></mc:AlternateContent>|",
         "", "", "", "refused: the cells of xl/worksheets/sheet1.xml stand inside mc:AlternateContent");
-    row("alternate content beside the cells", ratio, "|<mc:AlternateContent><mc:Choice Requires=\"m\"><extLst/>"
-                                                     "</mc:Choice></mc:AlternateContent>",
+    row("alternate content beside the cells", ratio,
+        "|<mc:AlternateContent><mc:Choice Requires=\"m\"><extLst/>"
+        "</mc:Choice></mc:AlternateContent>",
         "", "", "", read);
     row("the first sheet hidden", ratio, "|", "", "@hidden", "", "refused: the first sheet \"Rates\" is hidden");
     row("the first sheet very hidden", ratio, "|", "", "@veryHidden", "", "refused: \"Rates\" is very hidden");
@@ -429,12 +441,17 @@ void TestWorkbookReaders::refusesWhatNoOneSees_data()
     QString listed;
     for (int i = 0; i < 64; ++i)
         listed += QStringLiteral(" m");
-    row("64 prefixes a row must understand", head + "<row r=\"2\" mc:MustUnderstand=\"" + listed + "\"><c r=\"D2\">"
-                                                     "<v>0.9</v></c></row>",
+    row("64 prefixes a row must understand",
+        head + "<row r=\"2\" mc:MustUnderstand=\"" + listed +
+            "\"><c r=\"D2\">"
+            "<v>0.9</v></c></row>",
         "|", "", "", "", read);
-    row("65 prefixes a row must understand", head + "<row r=\"2\" mc:MustUnderstand=\"" + listed + " m\"><c r=\"D2\">"
-                                                     "<v>0.9</v></c></row>",
-        "|", "", "", "", "refused: mc:MustUnderstand at line 1 of xl/worksheets/sheet1.xml lists more than 64 prefixes");
+    row("65 prefixes a row must understand",
+        head + "<row r=\"2\" mc:MustUnderstand=\"" + listed +
+            " m\"><c r=\"D2\">"
+            "<v>0.9</v></c></row>",
+        "|", "", "", "",
+        "refused: mc:MustUnderstand at line 1 of xl/worksheets/sheet1.xml lists more than 64 prefixes");
 }
 
 // What a spreadsheet program would not show as the value stored is refused with the cells named;
@@ -457,21 +474,26 @@ void TestWorkbookReaders::refusesWhatNoOneSees()
                                 "\"><sheets><sheet name=\"Rates\" sheetId=\"1\"" + state.toUtf8() +
                                 " r:id=\"rId1\"/></sheets>" + (state.isEmpty() ? book.toUtf8() : QByteArray()) +
                                 "</workbook>";
-    const QByteArray rels = head + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-                                   "relationships\"><Relationship Id=\"rId1\" Type=\"" + office +
+    const QByteArray rels = head +
+                            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                            "relationships\"><Relationship Id=\"rId1\" Type=\"" +
+                            office +
                             "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
                             office + "/styles\" Target=\"styles.xml\"/><Relationship Id=\"rId3\" Type=\"" + office +
                             "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
-    const QByteArray styles = head + "<styleSheet xmlns=\"" + main + "\"><numFmts count=\"1\"><numFmt numFmtId=\"164\""
-                              " formatCode=\"" + format.toHtmlEscaped().toUtf8() +
+    const QByteArray styles = head + "<styleSheet xmlns=\"" + main +
+                              "\"><numFmts count=\"1\"><numFmt numFmtId=\"164\""
+                              " formatCode=\"" +
+                              format.toHtmlEscaped().toUtf8() +
                               "\"/></numFmts><cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"" +
                               (format.isEmpty() ? "0" : "164") + "\"/></cellXfs></styleSheet>";
     const QByteArray sst = head + "<sst xmlns=\"" + main + "\" xmlns:mc=\"" + mc + "\" xmlns:m=\"" + main + "\">" +
                            (strings.isEmpty() ? QByteArray("<si><t>x</t></si>") : strings.toUtf8()) + "</sst>";
     const QStringList parts = around.split(QLatin1Char('|'));
     const QByteArray sheet = head + "<worksheet xmlns=\"" + main + "\" xmlns:mc=\"" + mc + "\" xmlns:m=\"" + main +
-                             "\" xmlns:x=\"urn:x\">" + parts[0].toUtf8() + (rows.isEmpty() ? QByteArray() : "<sheetData>" + rows.toUtf8() +
-                             "</sheetData>") + parts.value(1).toUtf8() + "</worksheet>";
+                             "\" xmlns:x=\"urn:x\">" + parts[0].toUtf8() +
+                             (rows.isEmpty() ? QByteArray() : "<sheetData>" + rows.toUtf8() + "</sheetData>") +
+                             parts.value(1).toUtf8() + "</worksheet>";
     const QString path = m_dir.filePath(QStringLiteral("covered%1.xlsx").arg(m_files++));
     QVERIFY(testsupport::writeZip(path, {{QStringLiteral("xl/workbook.xml"), workbook},
                                          {QStringLiteral("xl/_rels/workbook.xml.rels"), rels},
@@ -511,8 +533,8 @@ void TestWorkbookReaders::readsLocalHeadersLeavingTheCompressedSizeToTheDescript
     QFETCH(int, delta);
     QFETCH(bool, read);
 
-    QByteArray bytes = testsupport::zipBytes(testsupport::workbookEntries({{"SH", "600000", "浦发银行", "0.7"}}),
-                                             stored, true);
+    QByteArray bytes =
+        testsupport::zipBytes(testsupport::workbookEntries({{"SH", "600000", "浦发银行", "0.7"}}), stored, true);
     // Each central entry's size, copied into its local header.
     for (int at = bytes.indexOf("PK\x01\x02"); at >= 0; at = bytes.indexOf("PK\x01\x02", at + 4)) {
         const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + at + 24);
