@@ -181,7 +181,7 @@ QByteArray bigStreamsDocument(quint32 data)
     QByteArray file(int(bytes * (sectors + 1)), '\0');
     auto put32 = [&file](qint64 at, quint32 v) { std::memcpy(file.data() + at, &v, 4); };
     auto put16 = [&file](qint64 at, quint16 v) { std::memcpy(file.data() + at, &v, 2); };
-    auto sector = [bytes](quint32 s) { return qint64(s + 1) * bytes; };
+    auto sector = [](quint32 s) { return qint64(s + 1) * bytes; };
     std::memcpy(file.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
     put16(0x18, 0x3E);
     put16(0x1A, 4);

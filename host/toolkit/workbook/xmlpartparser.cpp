@@ -228,9 +228,9 @@ struct CXmlPartParser::Private
         bool fallbackSeen = false;
     };
 
-    Private(CXmlPartParser& owner, EXmlVocabulary vocabulary)
-        : owner(owner)
-        , vocabulary(vocabulary)
+    Private(CXmlPartParser& parserOwner, EXmlVocabulary partVocabulary)
+        : owner(parserOwner)
+        , vocabulary(partVocabulary)
     {
         CBudgetScope scope(budget);
         parser = XML_ParserCreate_MM(nullptr, &kBudgetSuite, &kSeparator);
@@ -479,25 +479,25 @@ struct CXmlPartParser::Private
     }
     static void XMLCALL onStart(void* user, const XML_Char* name, const XML_Char** attributes)
     {
-        guarded(user, [&](Private& d) { d.start(name, attributes); });
+        guarded(user, [&](Private& self) { self.start(name, attributes); });
     }
     static void XMLCALL onEnd(void* user, const XML_Char* name)
     {
-        guarded(user, [&](Private& d) { d.end(name); });
+        guarded(user, [&](Private& self) { self.end(name); });
     }
     static void XMLCALL onText(void* user, const XML_Char* data, int length)
     {
-        guarded(user, [&](Private& d) { d.text(data, length); });
+        guarded(user, [&](Private& self) { self.text(data, length); });
     }
     static void XMLCALL onNamespaceStart(void* user, const XML_Char* prefix, const XML_Char* uri)
     {
-        guarded(user, [&](Private& d) { d.bindings[prefix ? prefix : ""].emplace_back(uri ? uri : ""); });
+        guarded(user, [&](Private& self) { self.bindings[prefix ? prefix : ""].emplace_back(uri ? uri : ""); });
     }
     static void XMLCALL onNamespaceEnd(void* user, const XML_Char* prefix)
     {
-        guarded(user, [&](Private& d) {
-            const auto bound = d.bindings.find(prefix ? prefix : "");
-            if (bound != d.bindings.end() && !bound->second.empty())
+        guarded(user, [&](Private& self) {
+            const auto bound = self.bindings.find(prefix ? prefix : "");
+            if (bound != self.bindings.end() && !bound->second.empty())
                 bound->second.pop_back();
         });
     }
