@@ -1,6 +1,5 @@
 #include "postgreslocation.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 
@@ -10,11 +9,20 @@ namespace rqservice {
 
 namespace {
 
+// "scheme" of "scheme://...": a letter, then letters, digits, '+', '-' or '.'; empty for none.
 QString schemeOf(const QString& location)
 {
-    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"));
-    const QRegularExpressionMatch match = scheme.match(location);
-    return match.hasMatch() ? match.captured(1) : QString();
+    const int end = location.indexOf(QLatin1String("://"));
+    if (end <= 0 || !location.at(0).isLetter() || location.at(0).unicode() > 0x7f)
+        return QString();
+    for (int i = 1; i < end; ++i) {
+        const ushort c = location.at(i).unicode();
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                             c == '+' || c == '-' || c == '.';
+        if (!allowed)
+            return QString();
+    }
+    return location.left(end);
 }
 
 QString encoded(const QString& text, const QByteArray& keep = QByteArray())

@@ -317,6 +317,9 @@ private slots:
             << 12295 << 2 << citic << QVariantList{QVariant(), QVariant()} << QStringList{"上传内容为空"};
         QTest::newRow("65 instead of 0.65 in the middle") << 12295 << 2 << citic << QVariantList{0.5, 0.6, 65.0, 0.4}
                                                           << QStringList{"第3条", "300750", "宁德时代", "65", "0 到 1"};
+        QTest::newRow("every bad ratio named") << 12295 << 2 << citic << QVariantList{0.5, -5.0, 1e308, 0.4}
+                                               << QStringList{"(2 条)", "第2条 深交所 000858 五粮液 的折算率 -5",
+                                                              "第3条 深交所 300750 宁德时代 的折算率 1e+308"};
         QTest::newRow("not a number") << 12295 << 2 << citic
                                       << QVariantList{0.5, std::numeric_limits<double>::quiet_NaN()}
                                       << QStringList{"第2条", "不是有效数字"};
@@ -356,6 +359,17 @@ private slots:
         const QString message = QString::fromStdString(error.errorMsg());
         for (const QString& part : messageParts)
             QVERIFY2(message.contains(part), qPrintable(message));
+        QCOMPARE(state(), before);
+    }
+
+    // A security given twice is refused by its rows, first and repeated, before anything is written.
+    void repeatedSecurityRefused()
+    {
+        const auto before = state();
+        Rows rows = sampleRows();
+        rows.push_back(row("深交所", "000858", "五粮液", 0.3));
+        const QString message = QString::fromStdString(operateService(*m_service, uploadFor("1____CITIC", rows)).errorMsg());
+        QVERIFY2(message.contains("同一证券出现多次 (1 条): 第6条 深交所 000858 五粮液 (与第2条重复)"), qPrintable(message));
         QCOMPARE(state(), before);
     }
 
@@ -548,7 +562,8 @@ private slots:
                            "$$ BEGIN PERFORM pg_sleep(2); RETURN NULL; END $$",
                            "CREATE CONSTRAINT TRIGGER slow AFTER INSERT ON uploads DEFERRABLE INITIALLY DEFERRED "
                            "FOR EACH ROW EXECUTE FUNCTION slow()"}
-            << 1000 << QStringLiteral("无法确定本次上传是否已生效");
+            // The server's own statement limit ends the commit first: it rolls back, for certain.
+            << 1000 << QStringLiteral("数据库未在 0.3 秒内应答, 未做任何改动");
     }
 
     // An upload whose time is up, wherever it is, is answered then and once; told that nothing
