@@ -139,9 +139,11 @@ bool fillHistory(int engine, const QString& location, int uploads)
     else
         fill << "BEGIN";
     fill << QStringLiteral("INSERT INTO brokers SELECT b.n, 'B' || b.n, '券商' || b.n FROM %1 b").arg(series.arg(b));
+    // The ids are the fill's: only the sequence gives them otherwise.
     fill << QStringLiteral("INSERT INTO uploads (id, broker_key_no, upload_date, upload_time, user_name, row_count) "
-                           "SELECT (d.n - 1) * %1 + b.n, b.n, %2, '093000', 'bench', %3 FROM %4 d, %5 b")
-                .arg(b, date, r, series.arg(u), series.arg(b));
+                           "%6SELECT (d.n - 1) * %1 + b.n, b.n, %2, '093000', 'bench', %3 FROM %4 d, %5 b")
+                .arg(b, date, r, series.arg(u), series.arg(b),
+                     pg ? QStringLiteral("OVERRIDING SYSTEM VALUE ") : QString());
     // Each upload's rows one after another, as an upload writes them: the order a detail reads.
     fill << QStringLiteral("INSERT INTO ratios SELECT up.id, l.n, CASE l.n %% 3 WHEN 0 THEN '上交所' WHEN 1 THEN "
                            "'深交所' ELSE '北交所' END, %1, '证券' || l.n, ((l.n * 7 + up.id) %% 20) / 20.0 "

@@ -1,6 +1,7 @@
 #include "ratefiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -10,6 +11,7 @@
 #include "zipwriter.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -22,7 +24,7 @@ struct Row
     QString exchange, code, name, ratio;
 };
 
-std::vector<Row> makeRows(int count)
+const QStringList& masterLines()
 {
     static const QStringList master = [] {
         QFile file(QStringLiteral(SECURITIES_CSV));
@@ -33,11 +35,28 @@ std::vector<Row> makeRows(int count)
             rows.removeFirst(); // exchange,code,name
         return rows;
     }();
+    return master;
+}
+
+// Security i of a file: the master's first, then made-up ones (codes 7xxxxx, which the master
+// has none of, on the three exchanges in turn), so that no file names a security twice.
+QStringList security(int i)
+{
+    const QStringList& master = masterLines();
+    if (i < master.size())
+        return master.at(i).split(QLatin1Char(','));
+    const int k = i - master.size();
+    static const char* const exchanges[] = {"SH", "SZ", "BJ"};
+    return {QLatin1String(exchanges[k % 3]), QString::number(700000 + k / 3), QStringLiteral("证券%1").arg(k)};
+}
+
+std::vector<Row> makeRows(int count)
+{
     std::mt19937 random(20240315);
     std::vector<Row> rows;
     rows.reserve(size_t(count));
-    for (int i = 0; i < count && !master.isEmpty(); ++i) {
-        const QStringList f = master.at(i % master.size()).split(QLatin1Char(','));
+    for (int i = 0; i < count && !masterLines().isEmpty(); ++i) {
+        const QStringList f = security(i);
         rows.push_back(Row{f.value(0), f.value(1), f.value(2), QString::number(double(random() % 101) / 100.0)});
     }
     return rows;
@@ -175,9 +194,21 @@ const char* kindName(Kind kind)
     return "";
 }
 
+QString masterFile(int rows, const QString& folder)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("securities_%1.csv").arg(rows));
+    if (QFileInfo::exists(path))
+        return path;
+    QString text = QStringLiteral("exchange,code,name\n");
+    for (int i = 0; i < std::max(rows, int(masterLines().size())); ++i)
+        text += security(i).join(QLatin1Char(',')) + QLatin1Char('\n');
+    QDir().mkpath(folder);
+    return writeBytes(path, text.toUtf8()) ? path : QString();
+}
+
 QString cacheFolder()
 {
-    const QString dir = QDir::temp().filePath(QStringLiteral("creditdata-bench-3"));
+    const QString dir = QDir::temp().filePath(QStringLiteral("creditdata-bench-4"));
     QDir().mkpath(dir);
     return dir;
 }

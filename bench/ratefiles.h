@@ -18,6 +18,10 @@ enum class Kind
 // later runs when folder persists). Empty when it could not be made (no soffice for .xls).
 QString file(Kind kind, int rows, const QString& folder);
 
+// A security master (exchange,code,name) naming every security of a file of `rows` rows, which
+// names each once: the shipped master, then made-up securities. Made in folder on first use.
+QString masterFile(int rows, const QString& folder);
+
 // The folder the benchmarks share between runs, under the system's temporary folder.
 QString cacheFolder();
 

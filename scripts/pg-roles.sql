@@ -6,17 +6,20 @@
 --        -v uploader=creditdata_uploader -v uploader_password='...' \
 --        -v viewer=creditdata_viewer -v viewer_password='...'
 --
+-- The groups are the database's own, named after it: <db>_uploaders and <db>_viewers, so that two
+-- databases on one server (a test database beside production) share no right.
 -- owner     owns the database: the service run under it creates the tables (the first time) and
 --           upgrades them when a newer version of the program first opens them.
--- uploader  a member of creditdata_uploaders: reads, stores uploads and their ratios, and takes
---           the brokers' advisory locks (which need no grant). Cannot change or delete anything.
--- viewer    a member of creditdata_viewers: reads only; an upload is refused before it starts.
+-- uploader  a member of <db>_uploaders: reads, and uploads through the function credit_upload,
+--           which records the upload under the uploader's own login. Writes no table itself.
+-- viewer    a member of <db>_viewers: reads only; an upload is refused before it starts.
 --
--- Once the tables exist, the service needs no more than an uploader's rights. More people join
--- a group: CREATE ROLE carol LOGIN PASSWORD '...' IN ROLE creditdata_viewers;
+-- More people join a group: CREATE ROLE carol LOGIN PASSWORD '...' IN ROLE creditdata_viewers;
 \set ON_ERROR_STOP on
+\set uploaders :db _uploaders
+\set viewers :db _viewers
 
-SELECT format('CREATE ROLE %I NOLOGIN', r) FROM unnest(ARRAY['creditdata_uploaders', 'creditdata_viewers']) r
+SELECT format('CREATE ROLE %I NOLOGIN', r) FROM unnest(ARRAY[:'uploaders', :'viewers']) r
  WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = r) \gexec
 
 SELECT format('CREATE ROLE %I LOGIN', r) FROM unnest(ARRAY[:'owner', :'uploader', :'viewer']) r
@@ -24,23 +27,21 @@ SELECT format('CREATE ROLE %I LOGIN', r) FROM unnest(ARRAY[:'owner', :'uploader'
 ALTER ROLE :"owner" LOGIN PASSWORD :'owner_password';
 ALTER ROLE :"uploader" LOGIN PASSWORD :'uploader_password';
 ALTER ROLE :"viewer" LOGIN PASSWORD :'viewer_password';
-GRANT creditdata_uploaders TO :"uploader";
-GRANT creditdata_viewers TO :"viewer";
+GRANT :"uploaders" TO :"uploader";
+GRANT :"viewers" TO :"viewer";
 
 SELECT format('CREATE DATABASE %I OWNER %I', :'db', :'owner')
  WHERE NOT EXISTS (SELECT FROM pg_database WHERE datname = :'db') \gexec
 REVOKE ALL ON DATABASE :"db" FROM PUBLIC;
-GRANT CONNECT ON DATABASE :"db" TO creditdata_uploaders, creditdata_viewers;
+GRANT CONNECT ON DATABASE :"db" TO :"uploaders", :"viewers";
 
 \connect :"db"
 REVOKE CREATE ON SCHEMA public FROM PUBLIC;
-GRANT USAGE ON SCHEMA public TO creditdata_uploaders, creditdata_viewers;
--- Tables made before the groups existed; the service grants the same whenever its owner
--- creates or upgrades them.
-DO $$
-BEGIN
-    IF to_regclass('credit_schema') IS NOT NULL THEN
-        GRANT SELECT ON credit_schema, brokers, uploads, ratios TO creditdata_uploaders, creditdata_viewers;
-        GRANT INSERT ON uploads, ratios TO creditdata_uploaders;
-    END IF;
-END $$;
+GRANT USAGE ON SCHEMA public TO :"uploaders", :"viewers";
+-- Tables made before the groups existed get their rights when the owner's service next opens
+-- them: it grants whatever its version needs whenever it creates or upgrades the tables.
+SELECT format('GRANT SELECT ON credit_schema, brokers, uploads, ratios TO %I, %I', :'uploaders', :'viewers')
+ WHERE to_regclass('credit_schema') IS NOT NULL \gexec
+SELECT format('GRANT EXECUTE ON FUNCTION %s TO %I',
+              'credit_upload(integer, text, bigint, text[], text[], text[], float8[])', :'uploaders')
+ WHERE to_regprocedure('credit_upload(integer, text, bigint, text[], text[], text[], float8[])') IS NOT NULL \gexec

@@ -46,9 +46,21 @@ QString when(const rqservice::UploadEntry& upload)
         .arg(date.mid(0, 4), date.mid(4, 2), date.mid(6, 2), time.mid(0, 2), time.mid(2, 2), time.mid(4, 2));
 }
 
+// The account that stored it, and the client's word for its user where that says otherwise.
 QString userText(const rqservice::UploadEntry& upload)
 {
-    return upload.user.empty() ? QStringLiteral("(unknown)") : terminalText(upload.user);
+    QString text = upload.user.empty() ? QStringLiteral("(unknown)") : terminalText(upload.user);
+    if (!upload.clientUser.empty() && upload.clientUser != upload.user)
+        text += QStringLiteral(" (client: %1)").arg(terminalText(upload.clientUser));
+    return text;
+}
+
+QString accountsText(const rqservice::UploadHistory& history)
+{
+    return history.accounts == rqservice::UploadHistory::eSystemAccounts
+               ? QStringLiteral("user: the operating system's account that stored it (a database file has no "
+                                "accounts of its own)")
+               : QStringLiteral("user: the database account that stored it");
 }
 
 QString padded(const QString& s, int width, bool right = false)
@@ -57,7 +69,8 @@ QString padded(const QString& s, int width, bool right = false)
     return right ? fill + s : s + fill;
 }
 
-void printText(const PreviewBroker& found, const std::vector<HistoryLine>& lines, bool more)
+void printText(const PreviewBroker& found, const rqservice::UploadHistory& history,
+               const std::vector<HistoryLine>& lines, bool more)
 {
     std::printf("%s (%s, key %d) on %s: %d uploads shown, newest first\n",
                 qUtf8Printable(terminalText(found.record->brokerName)),
@@ -65,6 +78,8 @@ void printText(const PreviewBroker& found, const std::vector<HistoryLine>& lines
                 qUtf8Printable(found.server->database()), int(lines.size()));
     if (lines.empty())
         return;
+    std::printf("%s; date and time: the server's clock; rows: as the database counted them\n",
+                qUtf8Printable(accountsText(history)));
     int userWidth = displayWidth(QStringLiteral("user"));
     int rowsWidth = displayWidth(QStringLiteral("rows"));
     for (const HistoryLine& line : lines) {
@@ -77,7 +92,10 @@ void printText(const PreviewBroker& found, const std::vector<HistoryLine>& lines
     for (const HistoryLine& line : lines) {
         out << QStringLiteral("%1  %2  %3  %4%5")
                    .arg(when(line.upload), padded(userText(line.upload), userWidth),
-                        padded(QString::number(line.upload.rows), rowsWidth, true), line.summary,
+                        padded(QString::number(line.upload.rows), rowsWidth, true),
+                        line.summary + (line.upload.restoredFrom
+                                            ? QStringLiteral("  restored from %1").arg(line.upload.restoredFrom)
+                                            : QString()),
                         line.warnings ? QStringLiteral("  (%1 warnings)").arg(line.warnings) : QString());
     }
     if (more)
@@ -85,7 +103,8 @@ void printText(const PreviewBroker& found, const std::vector<HistoryLine>& lines
     std::fputs(qUtf8Printable(out.join(QLatin1Char('\n')) + QLatin1Char('\n')), stdout);
 }
 
-void printHistoryJson(const PreviewBroker& found, const std::vector<HistoryLine>& lines, bool more)
+void printHistoryJson(const PreviewBroker& found, const rqservice::UploadHistory& history,
+                      const std::vector<HistoryLine>& lines, bool more)
 {
     QJsonArray uploads;
     for (const HistoryLine& line : lines) {
@@ -94,6 +113,9 @@ void printHistoryJson(const PreviewBroker& found, const std::vector<HistoryLine>
             {"date", QString::fromStdString(line.upload.date)},
             {"time", QString::fromStdString(line.upload.time)},
             {"user", line.upload.user.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(line.upload.user))},
+            {"clientUser", line.upload.clientUser.empty() ? QJsonValue()
+                                                          : QJsonValue(QString::fromStdString(line.upload.clientUser))},
+            {"restoredFrom", line.upload.restoredFrom ? QJsonValue(double(line.upload.restoredFrom)) : QJsonValue()},
             {"rows", double(line.upload.rows)},
             {"added", double(line.added)},
             {"removed", double(line.removed)},
@@ -105,6 +127,9 @@ void printHistoryJson(const PreviewBroker& found, const std::vector<HistoryLine>
                                                  {"id", QString::fromStdString(found.record->brokerId)},
                                                  {"name", QString::fromStdString(found.record->brokerName)}}},
                           {"database", found.server->database()},
+                          {"accounts", history.accounts == rqservice::UploadHistory::eSystemAccounts
+                                           ? QStringLiteral("operating system")
+                                           : QStringLiteral("database")},
                           {"uploads", uploads},
                           {"more", more}});
 }
@@ -165,9 +190,9 @@ int previewHistory(const PreviewOptions& options)
     }
     const bool more = uploads.size() > listed;
     if (options.json)
-        printHistoryJson(found, lines, more);
+        printHistoryJson(found, history.history, lines, more);
     else
-        printText(found, lines, more);
+        printText(found, history.history, lines, more);
     return ePreviewSends;
 }
 

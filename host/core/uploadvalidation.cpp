@@ -6,7 +6,9 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <map>
 #include <utility>
+#include <vector>
 
 namespace rqservice {
 
@@ -53,6 +55,29 @@ utils::RQError refuseText(const std::string& where,
     return utils::RQError();
 }
 
+// The rows a refusal names: the first kNamed of them, then how many more.
+struct RowFaults
+{
+    static const int kNamed = 10;
+    std::vector<std::string> named;
+    int total = 0;
+
+    void add(const std::string& row)
+    {
+        if (++total <= kNamed)
+            named.push_back(row);
+    }
+    std::string text() const
+    {
+        std::string out;
+        for (const std::string& row : named)
+            out += (out.empty() ? "" : "; ") + row;
+        if (total > kNamed)
+            out += "; 另有 " + std::to_string(total - kNamed) + " 条";
+        return out;
+    }
+};
+
 } // namespace
 
 utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
@@ -79,6 +104,9 @@ utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
         return broker;
     }
     int count = 0;
+    RowFaults ratios;
+    RowFaults repeats;
+    std::map<std::pair<std::string, std::string>, int> seen; // exchange and code: first line
     for (size_t i = 0; i < detail->subjects.size(); ++i) {
         const CStkSubjectsPtr& s = detail->subjects[i];
         if (!s) {
@@ -95,21 +123,30 @@ utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
         if (!text.isSuccess()) {
             return text;
         }
-        const std::string where =
-            "第" + std::to_string(count) + "条 " + s->exchangeName + " " + s->stockCode + " " + s->stockName;
         if (s->stockCode.empty()) {
-            return utils::RQError::failure("第" + std::to_string(count) + "条缺少证券代码");
+            return utils::RQError::failure(line + "缺少证券代码");
         }
+        const std::string where = line + " " + s->exchangeName + " " + s->stockCode + " " + s->stockName;
         if (!std::isfinite(s->ratio)) {
-            return utils::RQError::failure(where + " 的折算率不是有效数字");
+            ratios.add(where + " 的折算率不是有效数字");
+        } else if (s->ratio < 0.0 || s->ratio > 1.0) {
+            ratios.add(where + " 的折算率 " + QString::number(s->ratio, 'g', 12).toStdString() + " 超出范围");
         }
-        if (s->ratio < 0.0 || s->ratio > 1.0) {
-            return utils::RQError::failure(where + " 的折算率 " + QString::number(s->ratio, 'g', 12).toStdString() +
-                                           " 超出范围, 应在 0 到 1 之间 (例如 65% 应写作 0.65)");
+        const auto first = seen.emplace(std::make_pair(s->exchangeName, s->stockCode), count);
+        if (!first.second) {
+            repeats.add(where + " (与第" + std::to_string(first.first->second) + "条重复)");
         }
     }
     if (count == 0) {
         return utils::RQError::failure("上传内容为空: 没有任何证券的折算率");
+    }
+    if (ratios.total > 0) {
+        return utils::RQError::failure("折算率有误 (" + std::to_string(ratios.total) + " 条): " + ratios.text() +
+                                       "; 折算率应在 0 到 1 之间 (例如 65% 应写作 0.65), 未做任何改动");
+    }
+    if (repeats.total > 0) {
+        return utils::RQError::failure("同一证券出现多次 (" + std::to_string(repeats.total) + " 条): " +
+                                       repeats.text() + ", 未做任何改动, 每个证券只能有一个折算率");
     }
     return utils::RQError();
 }

@@ -185,15 +185,17 @@ utils::RQError CCreditQueries::readRatios(const QString& sql, const Broker& brok
     return utils::RQError();
 }
 
-utils::RQError CCreditQueries::history(int keyNo, int count, bool audited, std::vector<UploadEntry>& uploads)
+utils::RQError CCreditQueries::history(int keyNo, int count, int version, std::vector<UploadEntry>& uploads)
 {
     QSqlQuery q(m_db);
     q.setForwardOnly(m_dialect.forwardOnlyReads());
-    q.prepare(audited ? QStringLiteral("SELECT id, upload_date, upload_time, user_name, row_count FROM uploads "
-                                       "WHERE broker_key_no = ? ORDER BY id DESC LIMIT ?")
-                      : QStringLiteral("SELECT id, upload_date, upload_time, NULL, "
-                                       "(SELECT count(*) FROM ratios WHERE ratios.upload_id = uploads.id) "
-                                       "FROM uploads WHERE broker_key_no = ? ORDER BY id DESC LIMIT ?"));
+    const QString audit = version >= 3   ? QStringLiteral("user_name, row_count, client_user, restored_from")
+                          : version == 2 ? QStringLiteral("NULL, row_count, user_name, NULL")
+                                         : QStringLiteral("NULL, (SELECT count(*) FROM ratios WHERE ratios.upload_id "
+                                                          "= uploads.id), NULL, NULL");
+    q.prepare(QStringLiteral("SELECT id, upload_date, upload_time, %1 FROM uploads "
+                             "WHERE broker_key_no = ? ORDER BY id DESC LIMIT ?")
+                  .arg(audit));
     q.bindValue(0, keyNo);
     q.bindValue(1, count);
     if (!q.exec()) {
@@ -206,6 +208,8 @@ utils::RQError CCreditQueries::history(int keyNo, int count, bool audited, std::
         u.time = fieldText(q.value(2));
         u.user = q.value(3).isNull() ? std::string() : fieldText(q.value(3));
         u.rows = q.value(4).toLongLong();
+        u.clientUser = q.value(5).isNull() ? std::string() : fieldText(q.value(5));
+        u.restoredFrom = q.value(6).toLongLong();
         uploads.push_back(u);
     }
     if (q.lastError().isValid()) {

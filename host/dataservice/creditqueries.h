@@ -38,9 +38,9 @@ public:
     utils::RQError detail(const std::string& key, std::vector<IDataPtr>& records);
     // keyNo -1 means "the broker with this id", when exactly one has it.
     utils::RQError findBroker(int keyNo, const std::string& id, Broker& broker);
-    // The broker's count newest uploads, newest first. audited: the database records users and
-    // row counts (otherwise users are unknown and rows are counted).
-    utils::RQError history(int keyNo, int count, bool audited, std::vector<UploadEntry>& uploads);
+    // The broker's count newest uploads, newest first, as the schema's version records them
+    // (before 2 rows are counted here; before 3 the user recorded was only the client's word).
+    utils::RQError history(int keyNo, int count, int version, std::vector<UploadEntry>& uploads);
     // The rows of one upload, in line order, as the detail gives them.
     utils::RQError uploadRows(const Broker& broker, long long uploadId, std::vector<CStkSubjectsPtr>& rows);
 

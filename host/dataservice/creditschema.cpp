@@ -34,6 +34,12 @@ QStringList upgradeTo(int version)
                 QStringLiteral("UPDATE uploads SET row_count = "
                                "(SELECT count(*) FROM ratios WHERE ratios.upload_id = uploads.id)")};
     }
+    if (version == 3) {
+        // The user recorded so far was the client's own word: kept as that, the account unknown.
+        return {QStringLiteral("ALTER TABLE uploads ADD COLUMN client_user TEXT"),
+                QStringLiteral("ALTER TABLE uploads ADD COLUMN restored_from BIGINT"),
+                QStringLiteral("UPDATE uploads SET client_user = user_name, user_name = NULL")};
+    }
     return QStringList();
 }
 
@@ -98,7 +104,7 @@ utils::RQError CCreditSchema::create(int& version, const QDate& tradingDay, int 
         steps = m_dialect.createTablesSql();
     } else {
         for (int next = version + 1; next <= kVersion; ++next)
-            steps << upgradeTo(next);
+            steps << upgradeTo(next) << m_dialect.upgradeSql(next);
     }
     for (const QString& sql : steps + m_dialect.grantsSql()) {
         if (!q.exec(sql)) {
@@ -138,6 +144,8 @@ utils::RQError CCreditSchema::refuseForeignSchema(const QString& location, int v
     };
     if (version == 0 || version >= 2)
         ours[QStringLiteral("uploads")] << QStringLiteral("user_name") << QStringLiteral("row_count");
+    if (version == 0 || version >= 3)
+        ours[QStringLiteral("uploads")] << QStringLiteral("client_user") << QStringLiteral("restored_from");
     QSqlQuery q(m_db);
     if (!q.exec(m_dialect.tableColumnsSql())) {
         return utils::RQError::failure(m_dialect.describeError(q.lastError(), "读取数据库"));

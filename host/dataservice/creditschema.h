@@ -17,8 +17,9 @@ class ISqlDialect;
 class CCreditSchema
 {
 public:
-    // 1: brokers, uploads, ratios. 2: each upload records its user and its row count.
-    static const int kVersion = 2;
+    // 1: brokers, uploads, ratios. 2: each upload records its user and its row count. 3: the
+    // user is the database's account (the client's word beside it), an upload may restore another.
+    static const int kVersion = 3;
 
     CCreditSchema(QSqlDatabase& db, const ISqlDialect& dialect);
 

@@ -8,6 +8,7 @@
 #include "serviceworker.h"
 #include "hostlog.h"
 #include "postgresdialect.h"
+#include "postgreslocation.h"
 #include "sqlitedialect.h"
 #include "uploadvalidation.h"
 #include "uploadwriter.h"
@@ -43,6 +44,17 @@ struct CEmbeddedDataService::Impl
     // The connection for call, which may break it from then on.
     utils::RQError open(QSqlDatabase& db, CServiceCall& call, const standin::ServiceTimeouts& timeouts)
     {
+        // Nothing is made for an address of another kind: no file, no folder.
+        if (CPostgresLocation::isUnknownScheme(path)) {
+            return utils::RQError::failure("打开数据库失败: unknown database address " + shownPath().toStdString() +
+                                           " (只支持 postgresql:// 或 postgres:// 地址, 或数据库文件的路径), 未做任何改动");
+        }
+        if (CPostgresLocation::isUri(path)) {
+            const QString refused = CPostgresLocation(path).error();
+            if (!refused.isEmpty())
+                return utils::RQError::failure("打开数据库失败: " + refused.toStdString() + ": " +
+                                               shownPath().toStdString());
+        }
         if (!QSqlDatabase::contains(connection)) {
             QSqlDatabase added = QSqlDatabase::addDatabase(dialect().driverName(), connection);
             added.setDatabaseName(path);
@@ -138,7 +150,49 @@ struct CEmbeddedDataService::Impl
             return utils::RQError::failure("保存上传数据失败: 数据库为旧版本 (版本 " + std::to_string(version) +
                                            "), 需由数据库所有者账号打开一次完成升级后才能上传, 未做任何改动");
         }
-        return CUploadWriter(db, dialect()).write(*detail, user, call, reply);
+        return CUploadWriter(db, dialect()).write(*detail, user, 0, call, reply);
+    }
+
+    // Upload uploadId of the broker of key again, as a new upload through the same write path.
+    utils::RQError restore(const std::string& key, long long uploadId, const QString& user, std::string& reply,
+                           CServiceCall& call, const standin::ServiceTimeouts& timeouts)
+    {
+        if (readOnly) {
+            return utils::RQError::failure("无权上传: 数据库以只读方式打开, 未做任何改动");
+        }
+        QSqlDatabase db;
+        utils::RQError error = open(db, call, timeouts);
+        CCreditQueries::Broker found;
+        if (error.isSuccess())
+            error = broker(db, key, found);
+        std::vector<CStkSubjectsPtr> rows;
+        if (error.isSuccess())
+            error = CCreditQueries(db, dialect()).uploadRows(found, uploadId, rows);
+        if (!error.isSuccess())
+            return error;
+        if (rows.empty()) {
+            return utils::RQError::failure("恢复失败: 该券商没有编号为 " + std::to_string(uploadId) +
+                                           " 的上传, 未做任何改动");
+        }
+        if (version < CCreditSchema::kVersion) {
+            return utils::RQError::failure("恢复失败: 数据库为旧版本 (版本 " + std::to_string(version) +
+                                           "), 需由数据库所有者账号打开一次完成升级, 未做任何改动");
+        }
+        auto detail = boost::make_shared<CVoprCvionRateDetail>();
+        detail->brokerKeyNo = found.keyNo;
+        detail->brokerId = found.id;
+        detail->brokerName = found.name;
+        detail->subjects = rows;
+        // Rows stored before every rule held are checked like any upload's.
+        auto request = boost::make_shared<COperateDataReq>();
+        request->dataType = eDataTypeCvionRateDetail;
+        request->operateType = 2;
+        request->dataList.push_back(detail);
+        boost::shared_ptr<CVoprCvionRateDetail> checked;
+        const utils::RQError valid = validateUpload(request, checked);
+        if (!valid.isSuccess())
+            return valid;
+        return CUploadWriter(db, dialect()).write(*checked, user, uploadId, call, reply);
     }
 
     // The broker named by key, on an open database.
@@ -164,7 +218,9 @@ struct CEmbeddedDataService::Impl
         history.brokerKeyNo = found.keyNo;
         history.brokerId = found.id;
         history.brokerName = found.name;
-        return CCreditQueries(db, dialect()).history(found.keyNo, count, version >= 2, history.uploads);
+        history.accounts = CPostgresLocation::isUri(path) ? UploadHistory::eDatabaseAccounts
+                                                          : UploadHistory::eSystemAccounts;
+        return CCreditQueries(db, dialect()).history(found.keyNo, count, version, history.uploads);
     }
 
     utils::RQError uploadRows(const std::string& key, long long uploadId, std::vector<CStkSubjectsPtr>& rows,
@@ -213,7 +269,7 @@ CEmbeddedDataService::CEmbeddedDataService(const QString& databasePath, int late
 {
     m_impl->path = databasePath;
     m_impl->readOnly = access == EAccess::ReadOnly;
-    if (CPostgresDialect::isUri(databasePath)) {
+    if (CPostgresLocation::isUri(databasePath)) {
         m_impl->dialectPtr = std::make_unique<CPostgresDialect>();
     } else {
         m_impl->dialectPtr = std::make_unique<CSqliteDialect>();
@@ -323,6 +379,20 @@ void CEmbeddedDataService::history(const std::string& key, int count, const Hist
         });
 }
 
+void CEmbeddedDataService::restore(const std::string& key, long long uploadId, const RestoreCallback& callback)
+{
+    const QString user = standin::userName();
+    run<std::string>(
+        standin::serviceTimeouts().uploadMs, "恢复上传",
+        [key, uploadId, user](Impl& impl, std::string& reply, CServiceCall& c, const standin::ServiceTimeouts& t) {
+            return impl.restore(key, uploadId, user, reply, c, t);
+        },
+        [callback](const utils::RQError& error, const std::string& reply) {
+            if (callback)
+                callback(error, reply);
+        });
+}
+
 void CEmbeddedDataService::uploadRows(const std::string& key, long long uploadId, const RowsCallback& callback)
 {
     run<std::vector<CStkSubjectsPtr>>(
@@ -359,7 +429,7 @@ QString CEmbeddedDataService::defaultDatabasePath()
 
 bool CEmbeddedDataService::isServerLocation(const QString& location)
 {
-    return CPostgresDialect::isUri(location);
+    return CPostgresLocation::isUri(location) || CPostgresLocation::isUnknownScheme(location);
 }
 
 QDate CEmbeddedDataService::tradingDay(const QDate& today)

@@ -20,8 +20,9 @@ namespace rqservice {
 // Query 12294: one CVoprCvionRateBaseInfo per broker, its latest upload (uploadId 0 and no date
 // for a broker that never uploaded). Query 12295, keyed "brokerKeyNo____brokerId": one
 // CVoprCvionRateDetail with the subjects of the broker's latest upload, in line order.
-// Operate 12295/2 with one CVoprCvionRateDetail: a new upload dated today, recorded with the
-// user of standin::userName() at the call and its row count, all rows or none.
+// Operate 12295/2 with one CVoprCvionRateDetail: a new upload, its id, date, time, account and
+// row count the database's own (on SQLite the operating system's account), the user of
+// standin::userName() at the call kept beside as the client's word; all rows or none.
 // Every failure is a failed RQError with a message for the user; nothing is half written.
 // Every call is answered within its time (standin::serviceTimeouts, read when it is made), and
 // the statement still running then is broken off, so the next call starts at once.
@@ -49,6 +50,10 @@ public:
     // queries above. key as for 12295. The broker's count newest uploads, newest first:
     typedef boost::function<void(const utils::RQError&, const UploadHistory&)> HistoryCallback;
     void history(const std::string& key, int count, const HistoryCallback& callback);
+    // Upload uploadId of the broker of key again as its newest, through the upload's own write
+    // path, recorded as restored from it by the account of the connection; reply as an upload's.
+    typedef boost::function<void(const utils::RQError&, const std::string&)> RestoreCallback;
+    void restore(const std::string& key, long long uploadId, const RestoreCallback& callback);
     // The rows of one of the broker's uploads, as the detail gives the latest one.
     typedef boost::function<void(const utils::RQError&, const std::vector<CStkSubjectsPtr>&)> RowsCallback;
     void uploadRows(const std::string& key, long long uploadId, const RowsCallback& callback);
@@ -59,7 +64,8 @@ public:
     void waitIdle();
 
     static QString defaultDatabasePath();
-    // A server's address (postgresql://...) rather than a database file.
+    // A server's address (postgresql://..., or some other scheme://, which the service refuses)
+    // rather than a database file.
     static bool isServerLocation(const QString& location);
     // The trading day on a given calendar day: that day, or the Friday before a weekend.
     static QDate tradingDay(const QDate& today);

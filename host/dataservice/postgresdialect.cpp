@@ -1,13 +1,15 @@
 #include "postgresdialect.h"
 
 #include "hostservice.h"
+#include "postgreslocation.h"
+#include "postgresupload.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
-#include <QUrlQuery>
+#include <QMap>
+#include <QStringList>
 #include <QVariant>
 
 #include <algorithm>
@@ -23,63 +25,11 @@ namespace rqservice {
 
 namespace {
 
-// Every writer of every program on the database takes one of these first: the schema's for the
-// whole database, or the broker's, so that a broker's uploads commit in the order their ids were
-// given (its newest id is its last committed upload) while other brokers' uploads go on at once.
-// The one-key and two-key advisory locks never collide.
-const char* const kSchemaLock = "SELECT pg_advisory_xact_lock(1297370739)";
-const char* const kBrokerLock = "SELECT pg_advisory_xact_lock(1297370739, %1)";
-
-struct ConnectionParts
-{
-    QString user;
-    QString password;
-    QString host;
-    int port = -1;
-    QString database;
-};
-
-// QUrl refuses "user@/db?host=/dir" (no host), which libpq accepts, so the URI is split here.
-ConnectionParts parseUri(const QString& uri)
-{
-    ConnectionParts parts;
-    QString rest = uri.mid(uri.indexOf(QLatin1String("://")) + 3);
-    const int question = rest.indexOf(QLatin1Char('?'));
-    const QString query = question >= 0 ? rest.mid(question + 1) : QString();
-    if (question >= 0)
-        rest.truncate(question);
-    const int slash = rest.indexOf(QLatin1Char('/'));
-    QString authority = slash >= 0 ? rest.left(slash) : rest;
-    parts.database = slash >= 0 ? QUrl::fromPercentEncoding(rest.mid(slash + 1).toUtf8()) : QString();
-    const int at = authority.lastIndexOf(QLatin1Char('@'));
-    if (at >= 0) {
-        const QString userInfo = authority.left(at);
-        authority = authority.mid(at + 1);
-        const int colon = userInfo.indexOf(QLatin1Char(':'));
-        parts.user = QUrl::fromPercentEncoding(userInfo.left(colon).toUtf8());
-        if (colon >= 0)
-            parts.password = QUrl::fromPercentEncoding(userInfo.mid(colon + 1).toUtf8());
-    }
-    const int colon = authority.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0 && !authority.endsWith(QLatin1Char(']'))) {
-        bool ok = false;
-        const int port = authority.mid(colon + 1).toInt(&ok);
-        if (ok)
-            parts.port = port;
-        authority.truncate(colon);
-    }
-    parts.host = QUrl::fromPercentEncoding(authority.toUtf8());
-    const QUrlQuery params(query);
-    if (params.hasQueryItem(QStringLiteral("host")))
-        parts.host = params.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
-    if (params.hasQueryItem(QStringLiteral("port")))
-        parts.port = params.queryItemValue(QStringLiteral("port")).toInt();
-    if (params.hasQueryItem(QStringLiteral("user")))
-        parts.user = params.queryItemValue(QStringLiteral("user"), QUrl::FullyDecoded);
-    if (params.hasQueryItem(QStringLiteral("password")))
-        parts.password = params.queryItemValue(QStringLiteral("password"), QUrl::FullyDecoded);
-    return parts;
-}
+// The schema's writers queue on the row of credit_schema, which no client may lock (a row lock
+// needs UPDATE). Only a database without our tables, which no client can read yet, is created
+// behind an advisory lock. A broker's uploads queue inside credit_upload, on the broker's row.
+const char* const kSchemaLock = "SELECT version FROM credit_schema FOR UPDATE";
+const char* const kCreationLock = "SELECT pg_advisory_xact_lock(1297370739)";
 
 enum EReason
 {
@@ -93,6 +43,7 @@ enum EReason
     eNoRight,
     eFull,
     eReadOnly,
+    eRefused,
 };
 
 EReason reasonOfState(const QString& state)
@@ -111,6 +62,8 @@ EReason reasonOfState(const QString& state)
         return eFull;
     if (state == QLatin1String("25006"))
         return eReadOnly;
+    if (state == QLatin1String("22023")) // credit_upload's own refusal, which says why
+        return eRefused;
     if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
         return eLostConnection;
     return eUnknown;
@@ -157,6 +110,7 @@ const char* reasonText(EReason reason)
     case eNoRight: return "没有访问该数据库的权限";
     case eFull: return "数据库服务器磁盘空间已满, 无法写入";
     case eReadOnly: return "数据库为只读, 无法写入";
+    case eRefused: return "数据库拒绝了本次上传";
     case eUnknown: break;
     }
     return "数据库操作出错";
@@ -166,7 +120,7 @@ const char* reasonText(EReason reason)
 
 bool CPostgresDialect::isUri(const QString& location)
 {
-    return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
+    return CPostgresLocation::isUri(location);
 }
 
 QString CPostgresDialect::driverName() const
@@ -179,26 +133,51 @@ std::string CPostgresDialect::engineName() const
     return "PostgreSQL";
 }
 
-const char CPostgresDialect::kUploaderRole[] = "creditdata_uploaders";
-const char CPostgresDialect::kViewerRole[] = "creditdata_viewers";
+namespace {
+
+// A value as QPSQL's connect options carry it into libpq's key=value string.
+QString quotedOption(const QString& value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+} // namespace
 
 void CPostgresDialect::prepareConnection(QSqlDatabase& db, const QString& location,
                                          const standin::ServiceTimeouts& timeouts, int connectMs, bool readOnly) const
 {
-    const ConnectionParts parts = parseUri(location);
-    db.setDatabaseName(parts.database);
-    db.setUserName(parts.user);
-    db.setPassword(parts.password); // empty: libpq looks in PGPASSWORD and ~/.pgpass
-    db.setHostName(parts.host);
-    db.setPort(parts.port);
-    db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=creditdata;keepalives=1;"
-                                        "keepalives_idle=%2;keepalives_interval=%3;keepalives_count=%4")
-                             .arg(std::max(2, (connectMs + 999) / 1000))
-                             .arg(timeouts.keepAliveIdleS)
-                             .arg(timeouts.keepAliveIntervalS)
-                             .arg(timeouts.keepAliveCount) +
-                         // Every transaction of the session read-only, from its first statement on.
-                         (readOnly ? QStringLiteral(";options='-c default_transaction_read_only=on'") : QString()));
+    // The service refused a location libpq cannot read before it came here.
+    const CPostgresLocation parsed(location);
+    db.setDatabaseName(parsed.value(QStringLiteral("dbname")));
+    db.setUserName(parsed.value(QStringLiteral("user")));
+    db.setPassword(parsed.value(QStringLiteral("password"))); // empty: libpq looks in PGPASSWORD and ~/.pgpass
+    db.setHostName(parsed.value(QStringLiteral("host")));
+    const QString port = parsed.value(QStringLiteral("port"));
+    db.setPort(port.isEmpty() ? -1 : port.toInt());
+    // Ours first, where the location says nothing; everything it says as it says it.
+    QMap<QString, QString> options{
+        {QStringLiteral("connect_timeout"), QString::number(std::max(2, (connectMs + 999) / 1000))},
+        {QStringLiteral("application_name"), QStringLiteral("creditdata")},
+        {QStringLiteral("keepalives"), QStringLiteral("1")},
+        {QStringLiteral("keepalives_idle"), QString::number(timeouts.keepAliveIdleS)},
+        {QStringLiteral("keepalives_interval"), QString::number(timeouts.keepAliveIntervalS)},
+        {QStringLiteral("keepalives_count"), QString::number(timeouts.keepAliveCount)},
+    };
+    for (const auto& option : parsed.options()) {
+        static const QStringList set{"dbname", "user", "password", "host", "port"};
+        if (!set.contains(option.first))
+            options[option.first] = option.second;
+    }
+    // Every transaction of the session read-only, from its first statement on.
+    if (readOnly)
+        options[QStringLiteral("options")] =
+            (options.value(QStringLiteral("options")) + QStringLiteral(" -c default_transaction_read_only=on")).trimmed();
+    QStringList connect;
+    for (auto o = options.cbegin(); o != options.cend(); ++o)
+        connect << o.key() + QLatin1Char('=') + quotedOption(o.value());
+    db.setConnectOptions(connect.join(QLatin1Char(';')));
 }
 
 bool CPostgresDialect::configure(QSqlDatabase&) const
@@ -257,7 +236,10 @@ bool CPostgresDialect::readSchemaVersion(QSqlQuery& q, int& version) const
 
 bool CPostgresDialect::writeSchemaVersion(QSqlQuery& q, int version) const
 {
-    return q.exec(QStringLiteral("DELETE FROM credit_schema")) &&
+    // Updated in place, so that a writer queued on the row's lock finds it again.
+    if (!q.exec(QStringLiteral("UPDATE credit_schema SET version = %1").arg(version)))
+        return false;
+    return q.numRowsAffected() > 0 ||
            q.exec(QStringLiteral("INSERT INTO credit_schema (version) VALUES (%1)").arg(version));
 }
 
@@ -279,12 +261,14 @@ QStringList CPostgresDialect::createTablesSql() const
                        " broker_id TEXT NOT NULL,"
                        " broker_name TEXT NOT NULL)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS uploads ("
-                       " id BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,"
+                       " id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
                        " broker_key_no INTEGER NOT NULL REFERENCES brokers(broker_key_no),"
                        " upload_date TEXT NOT NULL,"
                        " upload_time TEXT NOT NULL,"
                        " user_name TEXT,"
-                       " row_count INTEGER)"),
+                       " row_count INTEGER,"
+                       " client_user TEXT,"
+                       " restored_from BIGINT)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS uploads_by_broker ON uploads(broker_key_no, id)"),
         // No foreign key on upload_id: its check runs once per row and tripled the time of a
         // 100,000-row upload; ratios are only ever written in the transaction of their upload.
@@ -319,35 +303,6 @@ bool CPostgresDialect::insertedId(QSqlQuery& q, long long& id) const
     return true;
 }
 
-namespace {
-
-// One element of a text[] literal; quoted, since a bare element would read NULL as a null.
-void appendArrayText(QString& array, const std::string& value)
-{
-    array += QLatin1Char('"');
-    const QString text = QString::fromStdString(value);
-    if (!text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\\'))) {
-        array += text;
-    } else {
-        for (const QChar c : text) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-                array += QLatin1Char('\\');
-            array += c;
-        }
-    }
-    array += QStringLiteral("\",");
-}
-
-// Turns the trailing comma of a filled literal into its closing brace.
-void closeArray(QString& array)
-{
-    if (array.endsWith(QLatin1Char(',')))
-        array.chop(1);
-    array += QLatin1Char('}');
-}
-
-} // namespace
-
 bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
                                     QSqlError& error) const
 {
@@ -373,14 +328,14 @@ bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const 
         names.reserve(int(end - start) * 10);
         ratios.reserve(int(end - start) * 8);
         for (size_t i = start; i < end; ++i) {
-            appendArrayText(exchanges, rows[i]->exchangeName);
-            appendArrayText(codes, rows[i]->stockCode);
-            appendArrayText(names, rows[i]->stockName);
+            CPostgresUpload::appendArrayText(exchanges, rows[i]->exchangeName);
+            CPostgresUpload::appendArrayText(codes, rows[i]->stockCode);
+            CPostgresUpload::appendArrayText(names, rows[i]->stockName);
             ratios += QString::number(rows[i]->ratio, 'g', 17);
             ratios += QLatin1Char(',');
         }
         for (QString* array : {&exchanges, &codes, &names, &ratios})
-            closeArray(*array);
+            CPostgresUpload::closeArray(*array);
         q.bindValue(0, uploadId);
         q.bindValue(1, int(start + 1));
         q.bindValue(2, int(end));
@@ -396,6 +351,20 @@ bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const 
     return true;
 }
 
+bool CPostgresDialect::storeUpload(QSqlDatabase& db, int brokerKeyNo, const QString& clientUser,
+                                   long long restoredFrom, const std::vector<const CStkSubjects*>& rows,
+                                   long long& uploadId, QSqlError& error) const
+{
+    return CPostgresUpload::store(db, brokerKeyNo, clientUser, restoredFrom, rows, uploadId, error);
+}
+
+QStringList CPostgresDialect::upgradeSql(int version) const
+{
+    if (version == 3) // no id given by anyone but the sequence
+        return {QStringLiteral("ALTER TABLE uploads ALTER COLUMN id SET GENERATED ALWAYS")};
+    return QStringList();
+}
+
 bool CPostgresDialect::beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const
 {
     if (!db.transaction()) {
@@ -404,29 +373,34 @@ bool CPostgresDialect::beginWrite(QSqlDatabase& db, std::optional<int> brokerKey
     }
     // The lock is waited for only as long as the call allows, and the server gives up the
     // write's statements by then too, so a writer cut off by its deadline lets go of the lock.
-    const QString lock =
-        brokerKeyNo ? QString::fromLatin1(kBrokerLock).arg(*brokerKeyNo) : QString::fromLatin1(kSchemaLock);
     const QString limit = QString::number(std::max(waitMs, 1)); // 0 would mean no limit
+    // A lock's wait ends first, so that the failure can still say who held it.
+    const QString lockLimit = QString::number(std::max(waitMs - std::min(waitMs / 4, 500), 1));
     QSqlQuery q(db);
     // One statement each: the driver reads only the first answer of several.
-    if (!q.exec(
-            QStringLiteral("SELECT set_config('lock_timeout', '%1', true), set_config('statement_timeout', '%1', true)")
-                .arg(limit)) ||
-        !q.exec(lock)) {
+    bool ok = q.exec(QStringLiteral("SELECT set_config('lock_timeout', '%1', true), "
+                                    "set_config('statement_timeout', '%2', true)")
+                         .arg(lockLimit, limit));
+    if (ok && !brokerKeyNo) {
+        int version = 0;
+        ok = readSchemaVersion(q, version) && q.exec(QLatin1String(version > 0 ? kSchemaLock : kCreationLock));
+    }
+    if (!ok) {
         error = q.lastError();
         q.finish();
         db.rollback();
         return false;
     }
+    q.finish();
     return true;
 }
 
 std::string CPostgresDialect::uploadRefusal(QSqlDatabase& db) const
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT has_table_privilege('uploads', 'INSERT') AND "
-                               "has_table_privilege('ratios', 'INSERT') AND "
-                               "current_setting('default_transaction_read_only') = 'off'")) ||
+    if (!q.exec(QStringLiteral("SELECT has_function_privilege('%1', 'EXECUTE') AND "
+                               "current_setting('default_transaction_read_only') = 'off'")
+                    .arg(QLatin1String(CPostgresUpload::kSignature))) ||
         !q.next())
         return std::string(); // the write itself will say what is wrong
     if (q.value(0).toBool())
@@ -447,13 +421,7 @@ bool CPostgresDialect::lacksRight(const QSqlError& error) const
 QStringList CPostgresDialect::grantsSql() const
 {
     // The group roles exist only where an administrator made them; elsewhere the owner alone works.
-    return {QStringLiteral("DO $$ BEGIN "
-                           "IF EXISTS (SELECT FROM pg_roles WHERE rolname = '%1') THEN "
-                           "GRANT SELECT ON credit_schema, brokers, uploads, ratios TO %1; "
-                           "GRANT INSERT ON uploads, ratios TO %1; END IF; "
-                           "IF EXISTS (SELECT FROM pg_roles WHERE rolname = '%2') THEN "
-                           "GRANT SELECT ON credit_schema, brokers, uploads, ratios TO %2; END IF; END $$")
-                .arg(QLatin1String(kUploaderRole), QLatin1String(kViewerRole))};
+    return {CPostgresUpload::functionSql(), CPostgresUpload::accountsSql()};
 }
 
 bool CPostgresDialect::ranOutOfTime(const QSqlError& error) const
@@ -464,7 +432,12 @@ bool CPostgresDialect::ranOutOfTime(const QSqlError& error) const
 
 const char* CPostgresDialect::waitedFor(bool beginning) const
 {
-    return beginning ? "该券商的另一次上传正在进行" : nullptr;
+    return beginning ? "数据库正被其他程序升级" : nullptr;
+}
+
+std::string CPostgresDialect::holderOf(const QSqlError& error) const
+{
+    return CPostgresUpload::holderOf(error.databaseText()).toStdString();
 }
 
 std::string CPostgresDialect::describeError(const QSqlError& error, const char* action) const
@@ -472,6 +445,8 @@ std::string CPostgresDialect::describeError(const QSqlError& error, const char* 
     EReason reason = reasonOfState(error.nativeErrorCode());
     if (reason == eUnknown)
         reason = reasonOfText(error.databaseText() + QLatin1Char(' ') + error.driverText());
+    if (reason == eRefused)
+        return std::string(action) + "失败: " + error.databaseText().section(QLatin1Char('\n'), 0, 0).trimmed().toStdString();
     std::string text = std::string(action) + "失败: " + reasonText(reason);
     const QString detail =
         error.databaseText().trimmed().isEmpty() ? error.text().trimmed() : error.databaseText().trimmed();

@@ -70,6 +70,17 @@ public:
     virtual bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
                               QSqlError& error) const = 0;
 
+    // A client's upload through the engine's one write path: the id, the user (the database's
+    // account, or the operating system's where the engine has none), the date and time, and the
+    // row count are the engine's, clientUser only the client's word; restoredFrom 0 unless it
+    // restores that upload of the same broker. Every rule of validateUpload holds here again.
+    // Inside the caller's transaction; false with error set on failure.
+    virtual bool storeUpload(QSqlDatabase& db, int brokerKeyNo, const QString& clientUser, long long restoredFrom,
+                             const std::vector<const CStkSubjects*>& rows, long long& uploadId,
+                             QSqlError& error) const = 0;
+    // What the engine adds to the common upgrade to version, after it; run by the owner.
+    virtual QStringList upgradeSql(int version) const = 0;
+
     // Starts a transaction that will write, queued for at most waitMs behind every other writer
     // of the same broker (an engine with one writer at a time: of the database), or of the
     // whole database for the schema (brokerKeyNo empty); false with error set (and no
@@ -92,6 +103,8 @@ public:
     // What a write that ran out of time waited for, in the user's words; beginning: while it
     // queued to begin. Null when it waited for the server itself.
     virtual const char* waitedFor(bool beginning) const = 0;
+    // Who held what a write waited for, as the failure names it; empty when it does not.
+    virtual std::string holderOf(const QSqlError& error) const = 0;
 
     // "<action>失败: <reason> (<driver text>)", the reason in words the user can act on.
     virtual std::string describeError(const QSqlError& error, const char* action) const = 0;

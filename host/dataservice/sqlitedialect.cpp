@@ -3,6 +3,7 @@
 #include "hostservice.h"
 #include "sqlerrortext.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -123,7 +124,9 @@ QStringList CSqliteDialect::createTablesSql() const
                        " upload_date TEXT NOT NULL,"
                        " upload_time TEXT NOT NULL,"
                        " user_name TEXT,"
-                       " row_count INTEGER)"),
+                       " row_count INTEGER,"
+                       " client_user TEXT,"
+                       " restored_from INTEGER)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS uploads_by_broker ON uploads(broker_key_no, id)"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS ratios ("
                        " upload_id INTEGER NOT NULL REFERENCES uploads(id),"
@@ -210,6 +213,51 @@ bool CSqliteDialect::insertRatios(QSqlDatabase& db, long long uploadId, const st
     return true;
 }
 
+namespace {
+
+// A file has no accounts of its own: who wrote is the operating system's account that ran the service.
+QString operatingSystemAccount()
+{
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString user = qEnvironmentVariable(name);
+        if (!user.isEmpty())
+            return user;
+    }
+    return QDir::home().dirName();
+}
+
+} // namespace
+
+bool CSqliteDialect::storeUpload(QSqlDatabase& db, int brokerKeyNo, const QString& clientUser, long long restoredFrom,
+                                 const std::vector<const CStkSubjects*>& rows, long long& uploadId,
+                                 QSqlError& error) const
+{
+    // The service checked the rows (validateUpload) before the file was touched; what the client
+    // could have said about itself is set here, not taken from it.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString account = operatingSystemAccount();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO uploads (broker_key_no, upload_date, upload_time, user_name, row_count, "
+                             "client_user, restored_from) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    q.bindValue(0, brokerKeyNo);
+    q.bindValue(1, now.toString(QStringLiteral("yyyyMMdd")));
+    q.bindValue(2, now.toString(QStringLiteral("HHmmss")));
+    q.bindValue(3, account.isEmpty() ? QVariant(QVariant::String) : QVariant(account));
+    q.bindValue(4, qlonglong(rows.size()));
+    q.bindValue(5, clientUser.isEmpty() ? QVariant(QVariant::String) : QVariant(clientUser));
+    q.bindValue(6, restoredFrom > 0 ? QVariant(qlonglong(restoredFrom)) : QVariant(QVariant::LongLong));
+    if (!q.exec() || !insertedId(q, uploadId)) {
+        error = q.lastError();
+        return false;
+    }
+    return insertRatios(db, uploadId, rows, error);
+}
+
+QStringList CSqliteDialect::upgradeSql(int) const
+{
+    return QStringList();
+}
+
 bool CSqliteDialect::beginWrite(QSqlDatabase& db, std::optional<int>, int waitMs, QSqlError& error) const
 {
     // The file has one writer at a time. Taking its lock at the start queues writers in turn; a
@@ -259,6 +307,11 @@ bool CSqliteDialect::ranOutOfTime(const QSqlError& error) const
 const char* CSqliteDialect::waitedFor(bool) const
 {
     return "数据库正被其他程序占用";
+}
+
+std::string CSqliteDialect::holderOf(const QSqlError&) const
+{
+    return std::string(); // the file's lock names no one
 }
 
 std::string CSqliteDialect::describeError(const QSqlError& error, const char* action) const

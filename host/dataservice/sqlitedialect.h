@@ -28,6 +28,10 @@ public:
     bool insertedId(QSqlQuery& q, long long& id) const override;
     bool insertRatios(QSqlDatabase& db, long long uploadId, const std::vector<const CStkSubjects*>& rows,
                       QSqlError& error) const override;
+    bool storeUpload(QSqlDatabase& db, int brokerKeyNo, const QString& clientUser, long long restoredFrom,
+                     const std::vector<const CStkSubjects*>& rows, long long& uploadId,
+                     QSqlError& error) const override;
+    QStringList upgradeSql(int version) const override;
     bool beginWrite(QSqlDatabase& db, std::optional<int> brokerKeyNo, int waitMs, QSqlError& error) const override;
     std::string uploadRefusal(QSqlDatabase& db) const override;
     void recoverAfterFailedWrite(QSqlDatabase& db) const override;
@@ -35,6 +39,7 @@ public:
     QStringList grantsSql() const override;
     bool ranOutOfTime(const QSqlError& error) const override;
     const char* waitedFor(bool beginning) const override;
+    std::string holderOf(const QSqlError& error) const override;
     std::string describeError(const QSqlError& error, const char* action) const override;
 
 private:

@@ -6,7 +6,6 @@
 #include "hostlog.h"
 #include "sqldialect.h"
 
-#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -24,12 +23,15 @@ std::string CUploadWriter::describe(const QSqlError& error, const char* action, 
 {
     if (!m_call || !m_dialect.ranOutOfTime(error))
         return m_dialect.describeError(error, action);
+    const std::string holder = m_dialect.holderOf(error);
+    if (!holder.empty())
+        return m_call->waitedOutText("保存上传数据", "该券商的另一次上传正在进行") + " (占用者: " + holder + ")";
     const char* reason = m_dialect.waitedFor(beginning);
     return reason ? m_call->waitedOutText("保存上传数据", reason) : m_call->timedOutText("保存上传数据");
 }
 
-utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, const QString& user, CServiceCall& call,
-                                    std::string& reply)
+utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, const QString& clientUser,
+                                    long long restoredFrom, CServiceCall& call, std::string& reply)
 {
     m_call = &call;
     CCreditQueries::Broker broker;
@@ -46,10 +48,17 @@ utils::RQError CUploadWriter::write(const CVoprCvionRateDetail& detail, const QS
     if (!m_dialect.beginWrite(m_db, broker.keyNo, call.waitMs(), lockError)) {
         return utils::RQError::failure(describe(lockError, "保存上传数据", true));
     }
-    const QDateTime now = QDateTime::currentDateTime();
+    std::vector<const CStkSubjects*> present;
+    present.reserve(detail.subjects.size());
+    for (const CStkSubjectsPtr& s : detail.subjects) {
+        if (s)
+            present.push_back(s.get());
+    }
     long long uploadId = 0;
-    utils::RQError stored = insert(broker.keyNo, now.toString(QStringLiteral("yyyyMMdd")),
-                                   now.toString(QStringLiteral("HHmmss")), user, detail.subjects, uploadId);
+    QSqlError storeError;
+    utils::RQError stored;
+    if (!m_dialect.storeUpload(m_db, broker.keyNo, clientUser, restoredFrom, present, uploadId, storeError))
+        stored = utils::RQError::failure(describe(storeError, "保存上传数据", false));
     if (stored.isSuccess()) {
         // The commit waits for readers of the file (SQLite) no longer than the call allows, and
         // does not start once the caller has been told the call timed out.

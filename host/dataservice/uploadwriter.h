@@ -21,14 +21,16 @@ class CUploadWriter
 public:
     CUploadWriter(QSqlDatabase& db, const ISqlDialect& dialect);
 
-    // A validated upload by user, dated now, in a transaction of its own: all rows or none, and
-    // none once the call's time is up; a failure leaves nothing behind. An account or file that
-    // may not write is told so before any lock is waited for. reply is the server's answer,
-    // {"uploadId":N,"brokerKeyNo":N}.
-    utils::RQError write(const CVoprCvionRateDetail& detail, const QString& user, CServiceCall& call,
-                         std::string& reply);
-    // One upload row (user empty: unknown) and its ratios, numbered from 1 in order (null
-    // subjects skipped). Inside the caller's transaction.
+    // A validated upload through the engine's write path (the engine's id, account, time and
+    // count; clientUser kept as the client's word; restoredFrom 0 or the upload it restores), in a
+    // transaction of its own: all rows or none, and none once the call's time is up; a failure
+    // leaves nothing behind. An account or file that may not write is told so before any lock is
+    // waited for. reply is the server's answer, {"uploadId":N,"brokerKeyNo":N}.
+    utils::RQError write(const CVoprCvionRateDetail& detail, const QString& clientUser, long long restoredFrom,
+                         CServiceCall& call, std::string& reply);
+    // The tables' owner filling a new database: one upload row as given (user empty: unknown)
+    // and its ratios, numbered from 1 in order (null subjects skipped). Inside the caller's
+    // transaction.
     utils::RQError insert(int brokerKeyNo, const QString& date, const QString& time, const QString& user,
                           const std::vector<CStkSubjectsPtr>& rows, long long& uploadId);
 

@@ -61,7 +61,7 @@ SubjectRows uniformRows(int count, double ratio)
 {
     SubjectRows rows;
     for (int i = 0; i < count; ++i)
-        rows.push_back(makeSubject(-1, "", "上交所", "600000", "浦发银行", ratio));
+        rows.push_back(makeSubject(-1, "", "上交所", std::to_string(600000 + i), i ? "证券" : "浦发银行", ratio));
     return rows;
 }
 

@@ -552,7 +552,7 @@ void TestCreditDataPreview::historyListsUploads()
     QStringList shown;
     for (const QJsonValue& upload : object.value("uploads").toArray()) {
         const QJsonObject o = upload.toObject();
-        shown << QStringLiteral("%1 %2 ").arg(o.value("user").toString("?")).arg(o.value("rows").toInt()) +
+        shown << QStringLiteral("%1 %2 ").arg(o.value("clientUser").toString(o.value("user").toString("?"))).arg(o.value("rows").toInt()) +
                      countsLine(o.value("added").toInt(), o.value("removed").toInt(), o.value("changed").toInt(),
                                 o.value("unchanged").toInt());
     }
@@ -567,11 +567,14 @@ void TestCreditDataPreview::historyListsUploads()
     QCOMPARE(text.exitCode, 0);
     const QStringList lines = text.out.split('\n', Qt::SkipEmptyParts);
     QVERIFY2(lines.value(0).startsWith(QStringLiteral("中信证券 (CITIC, key 1) on ")), qPrintable(text.out));
-    // The header, then one line per upload: date and time, user, rows, changes.
-    QCOMPARE(lines.size(), 2 + listed + (more ? 1 : 0));
+    // The headers, then one line per upload: date and time, user, rows, changes.
+    QCOMPARE(lines.size(), 3 + listed + (more ? 1 : 0));
     for (int i = 0; i < std::min(listed, 3); ++i) {
-        const QStringList words = lines.at(2 + i).split(' ', Qt::SkipEmptyParts);
-        QCOMPARE(words.mid(2, 6), expected.at(i).split(' '));
+        const QStringList words = lines.at(3 + i).split(' ', Qt::SkipEmptyParts);
+        const QStringList said = expected.at(i).split(' ');
+        // The account that stored it, the client's word for its user beside it.
+        QVERIFY2(lines.at(3 + i).contains("(client: " + said.first() + ")"), qPrintable(lines.at(3 + i)));
+        QCOMPARE(words.mid(words.indexOf(said.first() + ")") + 1, 5), said.mid(1));
         QCOMPARE(words.at(0), QDate::currentDate().toString("yyyy-MM-dd"));
     }
 }
@@ -703,7 +706,7 @@ void TestCreditDataPreview::passwordNeverShown()
     for (const QString& output : outputs) {
         QVERIFY2(!output.contains("secret") && !output.contains("userpartpw"), qPrintable(output));
     }
-    QVERIFY2(outputs.join('\n').contains("nosuchdb?password=***&host="), qPrintable(outputs.join('\n')));
+    QVERIFY2(outputs.join('\n').contains(":***@/nosuchdb?host="), qPrintable(outputs.join('\n')));
 }
 
 QTEST_MAIN(TestCreditDataPreview)

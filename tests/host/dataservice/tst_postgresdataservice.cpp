@@ -292,7 +292,10 @@ private slots:
             return;
         }
         QCOMPARE(citicDetail(service), QString("4 x 0.4"));
-        QCOMPARE(CPgTestServer::scalar(prefix, "SELECT user_name FROM uploads ORDER BY id DESC LIMIT 1"), account);
+        // The login's own name, whatever the client says; the client's word beside it.
+        QCOMPARE(CPgTestServer::scalar(prefix, "SELECT user_name || ' ' || client_user FROM uploads "
+                                               "ORDER BY id DESC LIMIT 1"),
+                 prefix + "_" + account + " " + account);
     }
 
 private:

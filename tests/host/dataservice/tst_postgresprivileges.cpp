@@ -1,0 +1,266 @@
+// What the database itself holds against a careless or hostile member of the team, whatever the
+// client: statements an uploader or a viewer could type into psql, each with the database's own
+// answer, beside two databases that share one server; and the connection string as libpq reads it.
+#include "embeddeddataservice.h"
+#include "pgtestserver.h"
+#include "servicecalls.h"
+#include "standinservice.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using rqservice::CEmbeddedDataService;
+using testsupport::CPgTestServer;
+
+namespace {
+
+const char kPassword[] = "pw";
+
+// The database's URI for role name with the tests' password.
+QString uriOf(const QString& role, const QString& database, const QString& extra = QString())
+{
+    return QStringLiteral("postgresql://%1:%2@/%3?host=%4%5")
+        .arg(role, kPassword, database, CPgTestServer::socketDir(), extra);
+}
+
+// Sets up database db with scripts/pg-roles.sql: owner db_owner, uploader db_up, viewer db_view.
+bool makeTeamDatabase(const QString& db)
+{
+    QProcess admin;
+    admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList args{"-h", CPgTestServer::socketDir(), "-U", "postgres", "-d", "postgres", "-q", "-f",
+                     QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql")};
+    for (const QString& v : {"db=%1", "owner=%1_owner", "uploader=%1_up", "viewer=%1_view", "owner_password=pw",
+                             "uploader_password=pw", "viewer_password=pw"})
+        args << "-v" << QString(v).replace("%1", db);
+    admin.start(QStandardPaths::findExecutable(QStringLiteral("psql")), args);
+    if (!admin.waitForFinished(60000) || admin.exitCode() != 0)
+        return false;
+    // The owner's service makes the tables and grants what the groups may do.
+    CEmbeddedDataService owner(uriOf(db + "_owner", db));
+    return testsupport::queryService(owner, 12294).error.isSuccess();
+}
+
+} // namespace
+
+class TestPostgresPrivileges : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        if (!CPgTestServer::available())
+            QFAIL("needs the server of tests/pg/pgcluster.sh (PGTEST_STATE)");
+        m_a = QStringLiteral("pa%1").arg(QCoreApplication::applicationPid());
+        m_b = QStringLiteral("pb%1").arg(QCoreApplication::applicationPid());
+        QVERIFY(makeTeamDatabase(m_a));
+        QVERIFY(makeTeamDatabase(m_b));
+        CEmbeddedDataService uploader(uriOf(m_a + "_up", m_a));
+        QVERIFY(testsupport::operateService(uploader, testsupport::uploadRequest(1, "CITIC",
+                                                                                 testsupport::uniformRows(3, 0.5)))
+                    .isSuccess());
+    }
+
+    void statementRefused_data()
+    {
+        QTest::addColumn<QString>("account");       // up or view, of database A; "b:" first: into database B
+        QTest::addColumn<QStringList>("statements"); // one transaction; %a: A's name
+        QTest::addColumn<QString>("answer");        // the SQLSTATE of the first failure, else "=" and the last value
+        // Broker 2's, so that the upload of broker 1 made after each row does not wait for it.
+        const QString upload = QStringLiteral("SELECT credit_upload(2, 'carol', NULL, '{上交所,深交所}', "
+                                              "'{600001,000001}', '{甲,乙}', '{0.5,0.6}')");
+        const QString last = QStringLiteral("SELECT user_name || ' ' || client_user || ' ' || row_count || ' ' || "
+                                            "(id < 1000) FROM uploads ORDER BY id DESC LIMIT 1");
+        struct Row
+        {
+            const char* name;
+            const char* account;
+            QStringList statements;
+            QString answer;
+        };
+        const Row rows[] = {
+            {"explicit id", "up",
+             {"INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) OVERRIDING SYSTEM VALUE "
+              "VALUES (9223372036854775000, 1, '20991231', '000000')"},
+             "42501"},
+            {"a ratio under another upload", "up",
+             {"INSERT INTO ratios SELECT max(id), 999, '上交所', '600000', 'x', 0.5 FROM uploads"}, "42501"},
+            {"forged user and count", "up",
+             {"INSERT INTO uploads (broker_key_no, upload_date, upload_time, user_name, row_count) "
+              "VALUES (1, '20240101', '090000', 'carol', 5)"},
+             "42501"},
+            {"update a user", "up", {"UPDATE uploads SET user_name = 'carol'"}, "42501"},
+            {"delete ratios", "up", {"DELETE FROM ratios"}, "42501"},
+            {"truncate uploads", "up", {"TRUNCATE uploads"}, "42501"},
+            {"viewer's insert", "view",
+             {"INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (1, '20240101', '090000')"},
+             "42501"},
+            {"viewer's delete", "view", {"DELETE FROM uploads"}, "42501"},
+            {"schema version changed", "up", {"UPDATE credit_schema SET version = 9"}, "42501"},
+            {"broker row lock", "up", {"SELECT 1 FROM brokers WHERE broker_key_no = 1 FOR UPDATE"}, "42501"},
+            {"broker row lock, viewer", "view", {"SELECT 1 FROM brokers FOR SHARE"}, "42501"},
+            {"schema row lock", "view", {"SELECT 1 FROM credit_schema FOR UPDATE"}, "42501"},
+            {"table lock", "up", {"LOCK TABLE brokers IN EXCLUSIVE MODE"}, "42501"},
+            {"viewer's upload", "view", {upload}, "42501"},
+            {"uploader's own role made a member of the other group", "up", {"SET ROLE %b_uploaders"}, "42501"},
+            {"the other database", "b:up", {"SELECT 1"}, "no connect"},
+            {"the other database, viewer", "b:view", {"SELECT count(*) FROM ratios"}, "no connect"},
+            {"not a number", "up",
+             {"SELECT credit_upload(1, NULL, NULL, '{上交所}', '{600001}', '{甲}', '{NaN}')"}, "22023"},
+            {"out of range", "up",
+             {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600002}', '{甲,乙}', '{-5,1e308}')"},
+             "22023"},
+            {"one security twice", "up",
+             {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600001}', '{甲,甲}', '{0.5,0.6}')"},
+             "22023"},
+            {"restoring another broker's upload", "up",
+             {"SELECT credit_upload(2, NULL, (SELECT max(id) FROM uploads WHERE broker_key_no = 1), '{上交所}', "
+              "'{600001}', '{甲}', '{0.5}')"},
+             "22023"},
+            {"the function records the login, the server's count", "up", {upload, last},
+             "=%a_up carol 2 true"},
+            // Allowed, and nothing another upload waits for.
+            {"advisory locks", "view", {"SELECT pg_advisory_lock(1297370739)", "SELECT pg_advisory_lock(1297370739, 1)",
+                                        "SELECT 'held'"}, "=held"},
+            {"reading in an open transaction", "view",
+             {"LOCK TABLE brokers IN ACCESS SHARE MODE", "SELECT count(*) > 0 FROM ratios"}, "=true"},
+        };
+        for (const Row& r : rows)
+            QTest::newRow(r.name) << QString(r.account) << r.statements << r.answer;
+    }
+
+    // Each statement gets the database's own answer, and while its session stays open an upload
+    // by the service as another uploader goes through at once.
+    void statementRefused()
+    {
+        QFETCH(QString, account);
+        QFETCH(QStringList, statements);
+        QFETCH(QString, answer);
+        const bool other = account.startsWith("b:");
+        const QString role = m_a + "_" + account.section(':', -1); // A's, also into B
+        const QString database = other ? m_b : m_a;
+        QString got;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("hostile"));
+            db.setHostName(CPgTestServer::socketDir());
+            db.setDatabaseName(database);
+            db.setUserName(role);
+            db.setPassword(kPassword);
+            if (!db.open()) {
+                got = db.lastError().text().contains("permission denied for database") ? "no connect"
+                                                                                       : db.lastError().text();
+            } else {
+                QSqlQuery q(db);
+                q.exec(QStringLiteral("BEGIN"));
+                for (const QString& sql : statements) {
+                    if (!q.exec(QString(sql).replace("%a", m_a).replace("%b", m_b))) {
+                        got = q.lastError().nativeErrorCode();
+                        break;
+                    }
+                    got = q.next() ? "=" + q.value(0).toString() : QStringLiteral("=");
+                }
+                // Still open: what it holds is held while another member uploads.
+                const testsupport::ScopedTimeouts limits(2000, 3000);
+                CEmbeddedDataService uploader(uriOf(m_a + "_up", m_a));
+                const utils::RQError error = testsupport::operateService(
+                    uploader, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(2, 0.25)));
+                QVERIFY2(error.isSuccess(), error.errorMsg().c_str());
+                q.exec(QStringLiteral("ROLLBACK"));
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("hostile"));
+        QCOMPARE(got, QString(answer).replace("%a", m_a));
+    }
+
+    // A broker held by an upload still open: another upload of that broker waits its time and
+    // then names who holds it; another broker's goes on at once.
+    void heldBrokerNamesItsHolder()
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("holder"));
+        db.setHostName(CPgTestServer::socketDir());
+        db.setDatabaseName(m_a);
+        db.setUserName(m_a + "_up");
+        db.setPassword(kPassword);
+        db.setConnectOptions(QStringLiteral("application_name=night-batch"));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("BEGIN"));
+        QVERIFY2(q.exec("SELECT credit_upload(1, NULL, NULL, '{上交所}', '{600009}', '{甲}', '{0.5}')"),
+                 qPrintable(q.lastError().text()));
+        QString held;
+        QString free;
+        {
+            const testsupport::ScopedTimeouts limits(2000, 2000);
+            CEmbeddedDataService uploader(uriOf(m_a + "_up", m_a));
+            held = testsupport::outcomeText(testsupport::operateService(
+                uploader, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(2, 0.25))));
+            free = testsupport::outcomeText(testsupport::operateService(
+                uploader, testsupport::uploadRequest(2, "HTSC", testsupport::uniformRows(2, 0.25))));
+        }
+        q.exec("ROLLBACK");
+        db.close();
+        q = QSqlQuery();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        QVERIFY2(held.contains("该券商的另一次上传正在进行") && held.contains("占用者: " + m_a + "_up (night-batch)"),
+                 qPrintable(held));
+        QCOMPARE(free, QString("ok"));
+    }
+
+    void locationAsLibpqReadsIt_data()
+    {
+        QTest::addColumn<QString>("location"); // %h: the socket folder, %d: database A
+        QTest::addColumn<QString>("outcome");  // "ok", or part of the summary's message
+        QTest::newRow("as given") << "postgresql://%d_view:pw@/%d?host=%h" << "ok";
+        QTest::newRow("a primary refused as a standby")
+            << "postgresql://%d_view:pw@/%d?host=%h&target_session_attrs=standby" << "打开数据库失败";
+        QTest::newRow("an sslmode libpq does not know")
+            << "postgresql://%d_view:pw@/%d?host=%h&sslmode=sometimes" << "打开数据库失败";
+        QTest::newRow("options reach the server")
+            << "postgresql://%d_view:pw@/%d?host=%h&options=-c%20search_path%3Dnowhere" << "没有本程序的数据表";
+        QTest::newRow("a password holding / ? #")
+            << "postgresql://%d_view:a%2Fb%3Fc%23d@/%d?host=%h" << "用户名或密码错误";
+        QTest::newRow("a mistyped scheme") << "postgresq://%d_view:pw@/%d?host=%h" << "unknown database address";
+        QTest::newRow("a value the driver would split") << "postgresql://%d_view:pw@/%d?host=%h&application_name=a;b"
+                                                        << "含有分号";
+    }
+
+    // Every parameter of the location reaches libpq; no password is ever shown; a location of
+    // another kind creates nothing.
+    void locationAsLibpqReadsIt()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, outcome);
+        location.replace("%h", CPgTestServer::socketDir()).replace("%d", m_a);
+        QTemporaryDir work;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        QString got;
+        {
+            CEmbeddedDataService service(location, 0, CEmbeddedDataService::EAccess::ReadOnly);
+            got = testsupport::outcomeText(testsupport::queryService(service, 12294).error);
+        }
+        QDir::setCurrent(before);
+        QVERIFY2(got.contains(outcome), qPrintable(got));
+        for (const QString& secret : {":pw@", "a/b?c#d", "a%2Fb%3Fc%23d"})
+            QVERIFY2(!got.contains(secret), qPrintable(got));
+        QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+private:
+    QString m_a; // two team databases on one server
+    QString m_b;
+};
+
+QTEST_GUILESS_MAIN(TestPostgresPrivileges)
+#include "tst_postgresprivileges.moc"
