@@ -114,9 +114,9 @@ int main(int argc, char* argv[])
         printPreview(content, plan, notes);
     }
     const int code = !content.message.isEmpty() ? ePreviewNoLines
-                     : !plan.request             ? ePreviewNothingUsable
-                     : notes.refused.empty()     ? ePreviewSends
-                                                 : ePreviewServiceRefuses;
+                     : !plan.request            ? ePreviewNothingUsable
+                     : notes.refused.empty()    ? ePreviewSends
+                                                : ePreviewServiceRefuses;
     // Everything is said: the hundreds of thousands of lines and records need not be taken apart
     // one by one (a tenth of the run for a large file), the system takes the memory back whole.
     std::fflush(stdout);

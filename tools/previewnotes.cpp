@@ -184,8 +184,8 @@ PreviewNotes previewNotes(const QString& path, const ConversionFileLines& conten
             continue;
         const int second = line.indexOf(content.separator, first + content.separator.size());
         const QString key1 = line.left(first);
-        const QString key2 = line.mid(first + content.separator.size(),
-                                      second < 0 ? -1 : second - first - content.separator.size());
+        const QString key2 =
+            line.mid(first + content.separator.size(), second < 0 ? -1 : second - first - content.separator.size());
         if (securities->findInstrument(key2.toUtf8().toStdString(), key1.toUtf8().toStdString()))
             notes.lineWarnings[skipped.line] << kSwapped;
     }

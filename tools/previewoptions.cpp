@@ -16,12 +16,11 @@ const char kPreviewUsage[] =
 
 namespace {
 
-const char kDescription[] =
-    "Shows what uploading FILE (.csv, .xls, .xlsx) would send, without sending it.\n\n"
-    "Exit: 0 something would be sent, 1 bad argument, 2 file refused, unreadable or empty,\n"
-    "3 nothing usable, 4 a warning under --strict, 5 the data service cannot answer (or no\n"
-    "database there), 6 no such broker on the server (or a name several brokers share), 7 the\n"
-    "data service would refuse the upload (a line's text it cannot store).";
+const char kDescription[] = "Shows what uploading FILE (.csv, .xls, .xlsx) would send, without sending it.\n\n"
+                            "Exit: 0 something would be sent, 1 bad argument, 2 file refused, unreadable or empty,\n"
+                            "3 nothing usable, 4 a warning under --strict, 5 the data service cannot answer (or no\n"
+                            "database there), 6 no such broker on the server (or a name several brokers share), 7 the\n"
+                            "data service would refuse the upload (a line's text it cannot store).";
 
 // The mode the options ask for is one of three; what does not belong to it is refused.
 QString modeError(const PreviewOptions& options, bool lastGiven)

@@ -118,13 +118,7 @@ std::string CVoprCvionRateBaseInfo::toLog() const
 std::string CStkSubjects::getCsKey() const
 {
     // The line keeps a security listed twice in one upload as two keys.
-    return KeyBuilder()
-        .number(brokerKeyNo)
-        .text(brokerId)
-        .text(exchangeName)
-        .text(stockCode)
-        .number(m_lineNo)
-        .take();
+    return KeyBuilder().number(brokerKeyNo).text(brokerId).text(exchangeName).text(stockCode).number(m_lineNo).take();
 }
 
 std::string CStkSubjects::toLog() const

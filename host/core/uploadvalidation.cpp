@@ -145,8 +145,8 @@ utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
                                        "; 折算率应在 0 到 1 之间 (例如 65% 应写作 0.65), 未做任何改动");
     }
     if (repeats.total > 0) {
-        return utils::RQError::failure("同一证券出现多次 (" + std::to_string(repeats.total) + " 条): " +
-                                       repeats.text() + ", 未做任何改动, 每个证券只能有一个折算率");
+        return utils::RQError::failure("同一证券出现多次 (" + std::to_string(repeats.total) +
+                                       " 条): " + repeats.text() + ", 未做任何改动, 每个证券只能有一个折算率");
     }
     return utils::RQError();
 }

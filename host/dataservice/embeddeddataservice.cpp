@@ -46,8 +46,9 @@ struct CEmbeddedDataService::Impl
     {
         // Nothing is made for an address of another kind: no file, no folder.
         if (CPostgresLocation::isUnknownScheme(path)) {
-            return utils::RQError::failure("打开数据库失败: unknown database address " + shownPath().toStdString() +
-                                           " (只支持 postgresql:// 或 postgres:// 地址, 或数据库文件的路径), 未做任何改动");
+            return utils::RQError::failure(
+                "打开数据库失败: unknown database address " + shownPath().toStdString() +
+                " (只支持 postgresql:// 或 postgres:// 地址, 或数据库文件的路径), 未做任何改动");
         }
         if (CPostgresLocation::isUri(path)) {
             const QString refused = CPostgresLocation(path).error();
@@ -218,8 +219,8 @@ struct CEmbeddedDataService::Impl
         history.brokerKeyNo = found.keyNo;
         history.brokerId = found.id;
         history.brokerName = found.name;
-        history.accounts = CPostgresLocation::isUri(path) ? UploadHistory::eDatabaseAccounts
-                                                          : UploadHistory::eSystemAccounts;
+        history.accounts =
+            CPostgresLocation::isUri(path) ? UploadHistory::eDatabaseAccounts : UploadHistory::eSystemAccounts;
         return CCreditQueries(db, dialect()).history(found.keyNo, count, version, history.uploads);
     }
 

@@ -173,7 +173,8 @@ void CPostgresDialect::prepareConnection(QSqlDatabase& db, const QString& locati
     // Every transaction of the session read-only, from its first statement on.
     if (readOnly)
         options[QStringLiteral("options")] =
-            (options.value(QStringLiteral("options")) + QStringLiteral(" -c default_transaction_read_only=on")).trimmed();
+            (options.value(QStringLiteral("options")) + QStringLiteral(" -c default_transaction_read_only=on"))
+                .trimmed();
     QStringList connect;
     for (auto o = options.cbegin(); o != options.cend(); ++o)
         connect << o.key() + QLatin1Char('=') + quotedOption(o.value());
@@ -351,9 +352,9 @@ bool CPostgresDialect::insertRatios(QSqlDatabase& db, long long uploadId, const 
     return true;
 }
 
-bool CPostgresDialect::storeUpload(QSqlDatabase& db, int brokerKeyNo, const QString& clientUser,
-                                   long long restoredFrom, const std::vector<const CStkSubjects*>& rows,
-                                   long long& uploadId, QSqlError& error) const
+bool CPostgresDialect::storeUpload(QSqlDatabase& db, int brokerKeyNo, const QString& clientUser, long long restoredFrom,
+                                   const std::vector<const CStkSubjects*>& rows, long long& uploadId,
+                                   QSqlError& error) const
 {
     return CPostgresUpload::store(db, brokerKeyNo, clientUser, restoredFrom, rows, uploadId, error);
 }
@@ -446,7 +447,8 @@ std::string CPostgresDialect::describeError(const QSqlError& error, const char* 
     if (reason == eUnknown)
         reason = reasonOfText(error.databaseText() + QLatin1Char(' ') + error.driverText());
     if (reason == eRefused)
-        return std::string(action) + "失败: " + error.databaseText().section(QLatin1Char('\n'), 0, 0).trimmed().toStdString();
+        return std::string(action) +
+               "失败: " + error.databaseText().section(QLatin1Char('\n'), 0, 0).trimmed().toStdString();
     std::string text = std::string(action) + "失败: " + reasonText(reason);
     const QString detail =
         error.databaseText().trimmed().isEmpty() ? error.text().trimmed() : error.databaseText().trimmed();

@@ -17,8 +17,8 @@ QString schemeOf(const QString& location)
         return QString();
     for (int i = 1; i < end; ++i) {
         const ushort c = location.at(i).unicode();
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                             c == '+' || c == '-' || c == '.';
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+                             c == '-' || c == '.';
         if (!allowed)
             return QString();
     }

@@ -197,7 +197,8 @@ bool CPostgresUpload::store(QSqlDatabase& db, int brokerKeyNo, const QString& cl
 QString CPostgresUpload::holderOf(const QString& databaseText)
 {
     const int mark = databaseText.indexOf(kHolderMark);
-    return mark < 0 ? QString() : databaseText.mid(mark + kHolderMark.size()).section(QLatin1Char('\n'), 0, 0).trimmed();
+    return mark < 0 ? QString()
+                    : databaseText.mid(mark + kHolderMark.size()).section(QLatin1Char('\n'), 0, 0).trimmed();
 }
 
 } // namespace rqservice

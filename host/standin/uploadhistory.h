@@ -9,8 +9,8 @@ namespace rqservice {
 struct UploadEntry
 {
     long long id = 0;
-    std::string date; // yyyyMMdd
-    std::string time; // HHmmss
+    std::string date;           // yyyyMMdd
+    std::string time;           // HHmmss
     std::string user;           // the database's account; empty: unknown (stored before it was recorded)
     std::string clientUser;     // what the client said its user was; empty: nothing
     long long restoredFrom = 0; // the upload it restored, 0: none

@@ -53,15 +53,16 @@ QString changesLine(const DVK::UploadChanges& changes)
     QStringList out;
     const auto add = [&out](const char* sign, const DVK::SecurityChange& c) {
         const rqservice::CStkSubjects& r = c.row();
-        QString item = QStringLiteral("%1%2 %3 ").arg(QLatin1String(sign), QString::fromStdString(r.exchangeName),
-                                                      QString::fromStdString(r.stockCode));
+        QString item =
+            QStringLiteral("%1%2 %3 ")
+                .arg(QLatin1String(sign), QString::fromStdString(r.exchangeName), QString::fromStdString(r.stockCode));
         item += c.before && c.after ? QStringLiteral("%1>%2").arg(c.oldRatio()).arg(c.newRatio())
                                     : QString::number(c.before ? c.oldRatio() : c.newRatio());
         if (c.warning)
             item += QLatin1Char('!');
         if (c.nameChanged())
-            item += QStringLiteral(" name %1>%2").arg(QString::fromStdString(c.before->stockName),
-                                                       QString::fromStdString(c.after->stockName));
+            item += QStringLiteral(" name %1>%2")
+                        .arg(QString::fromStdString(c.before->stockName), QString::fromStdString(c.after->stockName));
         out << item;
     };
     for (const auto& c : changes.removed)
@@ -249,13 +250,16 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
     QTest::addColumn<QStringList>("said"); // each in the output
 
     const QByteArray none;
-    const auto gbk = [](const char* text) { return QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(text)); };
+    const auto gbk = [](const char* text) {
+        return QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(text));
+    };
     const QString hidden = QStringLiteral("workbook: the first sheet \"旧折算率\" is hidden: a spreadsheet program "
                                           "shows another sheet");
     QTest::newRow("hidden first sheet, xlsx")
         << "sheets.xlsx" << none << QStringList() << 2 << QStringList{"nothing read: 文件内容为空 (" + hidden + ")"};
     QTest::newRow("hidden first sheet, xls, JSON")
-        << "sheets.xls" << none << QStringList{"--json"} << 2 << QStringList{"\"reason\": \"" + QString(hidden).replace("\"", "\\\"")};
+        << "sheets.xls" << none << QStringList{"--json"} << 2
+        << QStringList{"\"reason\": \"" + QString(hidden).replace("\"", "\\\"")};
     QTest::newRow("code and exchange swapped, each line named")
         << "@swapped.csv" << QByteArray("600000,SH,浦发银行,0.7\n000001,SZ,平安银行,0.3\nSH,600000,浦发银行,0.7\n")
         << QStringList() << 0
@@ -285,21 +289,24 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
                "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></worksheet>"))
         << QStringList() << 2 << QStringList{"declares the encoding \"GBK\"; parts are read in UTF-8 or UTF-16 only)"};
     QTest::newRow("a UTF-8 byte order mark, then GBK")
-        << "@bom.csv" << "\xEF\xBB\xBF" + gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安银行,0.5") << QStringList() << 0
+        << "@bom.csv"
+        << "\xEF\xBB\xBF" + gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安银行,0.5") << QStringList() << 0
         << QStringList{"     1 warning  undecodable bytes, shown as U+FFFD",
-                       "     2 warning  undecodable bytes, shown as U+FFFD", "undecodable bytes, shown as U+FFFD, on 2 lines"};
+                       "     2 warning  undecodable bytes, shown as U+FFFD",
+                       "undecodable bytes, shown as U+FFFD, on 2 lines"};
     // GBK reads the UTF-8 lines without a broken byte: they are the ones shown wrong.
     QTest::newRow("one GBK line in a UTF-8 file")
-        << "@gbkline.csv" << QByteArray("SH,600000,浦发银行,0.7\nSH,600000,浦发银行,0.7\nSZ,000001,") + gbk("平安银行,0.5")
+        << "@gbkline.csv"
+        << QByteArray("SH,600000,浦发银行,0.7\nSH,600000,浦发银行,0.7\nSZ,000001,") + gbk("平安银行,0.5")
         << QStringList() << 0 << QStringList{"     1 warning  UTF-8 bytes in a file read as GBK", "on 2 lines"};
     QTest::newRow("one UTF-8 line in a GBK file")
         << "@utf8line.csv" << gbk("SZ,000001,平安银行,0.5\nSZ,000001,平安银行,0.5\n") + "SH,600000,浦发银行,0.7"
         << QStringList{"--json"} << 0
         << QStringList{"\"undecodable\": [\n        3\n    ]",
                        "\"line\": 3,\n            \"warning\": \"UTF-8 bytes in a file read as GBK"};
-    QTest::newRow("bad GBK bytes")
-        << "@badgbk.csv" << gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安") + "\x81\x20" + gbk("银行,0.5")
-        << QStringList{"--count"} << 0 << QStringList{"undecodable 1"};
+    QTest::newRow("bad GBK bytes") << "@badgbk.csv"
+                                   << gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安") + "\x81\x20" + gbk("银行,0.5")
+                                   << QStringList{"--count"} << 0 << QStringList{"undecodable 1"};
     QTest::newRow("U+FFFD written as UTF-8 is no undecodable byte")
         << "@fffd.csv" << QByteArray("SH,600000,浦发\xEF\xBF\xBD银行,0.7") << QStringList{"--count"} << 0
         << QStringList{"lines 1 used 1 skipped 0 warnings 0 refused 0 undecodable 0"};
@@ -308,14 +315,15 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
         << "@nul.csv" << nul << QStringList() << 7
         << QStringList{"     1 refused  证券名称含有无法保存的字符: 空字符 (U+0000)",
                        "the data service would refuse it: text it cannot store on 1 line"};
-    QTest::newRow("a NUL, counted")
-        << "@nul.csv" << nul << QStringList{"--count"} << 7
-        << QStringList{"lines 2 used 1 skipped 0 warnings 0 refused 1 undecodable 0"};
+    QTest::newRow("a NUL, counted") << "@nul.csv" << nul << QStringList{"--count"} << 7
+                                    << QStringList{"lines 2 used 1 skipped 0 warnings 0 refused 1 undecodable 0"};
     QTest::newRow("an unpaired surrogate in a workbook, JSON")
         << "@surrogate.xlsx"
-        << testsupport::zipBytes(testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}}))
+        << testsupport::zipBytes(
+               testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}}))
         << QStringList{"--json"} << 7
-        << QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"", "\"used\": [\n    ]"};
+        << QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"",
+                       "\"used\": [\n    ]"};
     // The command line: the parser's --help, and a bad argument refused with exit 1 before any reading.
     const auto option = [&none](const char* name, const QStringList& arguments, int exitCode, const char* said) {
         QTest::newRow(name) << "sheets.xlsx" << none << arguments << exitCode << QStringList{said};
@@ -356,13 +364,34 @@ void TestCreditDataPreview::brokerLookup_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("found"); // "key id name", or "-"
     QTest::addColumn<QString>("said");  // in the refusal or the note; empty: neither
-    QTest::newRow("by id") << "HT" << "-" << "9 HT 华泰证券" << "";
-    QTest::newRow("an id on two key numbers: the first, said") << "GX" << "-" << "7 GX 国信证券" << "7, 8";
-    QTest::newRow("a name on one id of two key numbers") << "-" << "国信证券" << "7 GX 国信证券" << "7, 8";
-    QTest::newRow("a name of two ids: refused") << "-" << "同名" << "-" << "ZX, ZY";
-    QTest::newRow("by id and name") << "ZY" << "同名" << "6 ZY 同名" << "";
-    QTest::newRow("id and name of different brokers") << "HT" << "同名" << "-" << "";
-    QTest::newRow("no such id") << "gx" << "-" << "-" << "";
+    QTest::newRow("by id") << "HT"
+                           << "-"
+                           << "9 HT 华泰证券"
+                           << "";
+    QTest::newRow("an id on two key numbers: the first, said") << "GX"
+                                                               << "-"
+                                                               << "7 GX 国信证券"
+                                                               << "7, 8";
+    QTest::newRow("a name on one id of two key numbers") << "-"
+                                                         << "国信证券"
+                                                         << "7 GX 国信证券"
+                                                         << "7, 8";
+    QTest::newRow("a name of two ids: refused") << "-"
+                                                << "同名"
+                                                << "-"
+                                                << "ZX, ZY";
+    QTest::newRow("by id and name") << "ZY"
+                                    << "同名"
+                                    << "6 ZY 同名"
+                                    << "";
+    QTest::newRow("id and name of different brokers") << "HT"
+                                                      << "同名"
+                                                      << "-"
+                                                      << "";
+    QTest::newRow("no such id") << "gx"
+                                << "-"
+                                << "-"
+                                << "";
 }
 
 // A broker named on the command line is the first record with what was given, as the upload
@@ -378,8 +407,9 @@ void TestCreditDataPreview::brokerLookup()
          testsupport::makeBaseInfo(8, "GX", "国信证券", "", ""), testsupport::makeBaseInfo(6, "ZY", "同名", "", "")},
         id == "-" ? nullptr : &idText, name == "-" ? nullptr : &nameText);
     const auto& r = lookup.record;
-    QTEST(r ? QStringLiteral("%1 %2 %3").arg(r->brokerKeyNo).arg(QString::fromStdString(r->brokerId),
-                                                                QString::fromStdString(r->brokerName))
+    QTEST(r ? QStringLiteral("%1 %2 %3")
+                  .arg(r->brokerKeyNo)
+                  .arg(QString::fromStdString(r->brokerId), QString::fromStdString(r->brokerName))
             : QStringLiteral("-"),
           "found");
     QFETCH(QString, said);
@@ -433,18 +463,25 @@ void TestCreditDataPreview::changesAgainstServer_data()
     QTest::addColumn<QString>("summary"); // the first line of the text
 
     const QStringList citic{"--broker-name", "中信证券"};
-    QTest::newRow("another file against an upload") << "rates_utf8.csv" << "rates.xlsx" << citic << 0
-                                                    << "+71 \u221251 ~7 =2";
-    QTest::newRow("the same file again") << "rates_utf8.csv" << "rates_utf8.csv" << QStringList{"--broker-id", "CITIC"}
-                                         << 0 << "+0 \u22120 ~0 =60";
-    QTest::newRow("--strict stops on a removal") << "rates_utf8.csv" << "rates_gbk.csv" << citic + QStringList{"--strict"}
-                                                 << 4 << "+34 \u221254 ~3 =3";
+    QTest::newRow("another file against an upload") << "rates_utf8.csv"
+                                                    << "rates.xlsx" << citic << 0 << "+71 \u221251 ~7 =2";
+    QTest::newRow("the same file again") << "rates_utf8.csv"
+                                         << "rates_utf8.csv" << QStringList{"--broker-id", "CITIC"} << 0
+                                         << "+0 \u22120 ~0 =60";
+    QTest::newRow("--strict stops on a removal")
+        << "rates_utf8.csv"
+        << "rates_gbk.csv" << citic + QStringList{"--strict"} << 4 << "+34 \u221254 ~3 =3";
     QTest::newRow("a broker with nothing on the server")
-        << "" << "rates.xls" << QStringList{"--broker-name", "海通证券"} << 0 << "+50 \u22120 ~0 =0";
-    QTest::newRow("no such broker") << "" << "rates.xls" << QStringList{"--broker-name", "无此券商"} << 6 << "";
-    QTest::newRow("a file refused") << "rates_utf8.csv" << "README.md" << citic << 2 << "";
-    QTest::newRow("a file that sends nothing") << "rates_utf8.csv" << "@none.csv" << citic << 3 << "";
-    QTest::newRow("no database there") << "" << "rates.xls" << citic + QStringList{"--db", "@absent"} << 5 << "";
+        << ""
+        << "rates.xls" << QStringList{"--broker-name", "海通证券"} << 0 << "+50 \u22120 ~0 =0";
+    QTest::newRow("no such broker") << ""
+                                    << "rates.xls" << QStringList{"--broker-name", "无此券商"} << 6 << "";
+    QTest::newRow("a file refused") << "rates_utf8.csv"
+                                    << "README.md" << citic << 2 << "";
+    QTest::newRow("a file that sends nothing") << "rates_utf8.csv"
+                                               << "@none.csv" << citic << 3 << "";
+    QTest::newRow("no database there") << ""
+                                       << "rates.xls" << citic + QStringList{"--db", "@absent"} << 5 << "";
 }
 
 // The tool shows what an upload would change on the embedded service's database: counts in the
@@ -466,8 +503,8 @@ void TestCreditDataPreview::changesAgainstServer()
         boost::shared_ptr<rqservice::COperateDataReq> request;
         if (!uploaded.isEmpty())
             before = sentRatios(kSource + "/examples/" + uploaded, &request);
-        const utils::RQError made = request ? testsupport::operateService(service, request)
-                                            : testsupport::queryService(service, 12294).error;
+        const utils::RQError made =
+            request ? testsupport::operateService(service, request) : testsupport::queryService(service, 12294).error;
         QVERIFY2(made.isSuccess(), made.errorMsg().c_str());
     }
     const QString path = exampleFile(previewed, dir);
@@ -552,7 +589,9 @@ void TestCreditDataPreview::historyListsUploads()
     QStringList shown;
     for (const QJsonValue& upload : object.value("uploads").toArray()) {
         const QJsonObject o = upload.toObject();
-        shown << QStringLiteral("%1 %2 ").arg(o.value("clientUser").toString(o.value("user").toString("?"))).arg(o.value("rows").toInt()) +
+        shown << QStringLiteral("%1 %2 ")
+                         .arg(o.value("clientUser").toString(o.value("user").toString("?")))
+                         .arg(o.value("rows").toInt()) +
                      countsLine(o.value("added").toInt(), o.value("removed").toInt(), o.value("changed").toInt(),
                                 o.value("unchanged").toInt());
     }

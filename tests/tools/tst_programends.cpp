@@ -72,7 +72,8 @@ void TestProgramEnds::underAddressLimit_data()
         QTest::addRow("preview, %s", file) << preview << args << 0 << 0 << QByteArray(" used ");
         // A thread's stack of a gibibyte cannot be had under 400 MiB: the preview then loads the
         // securities and reads the workbook on its own thread.
-        QTest::addRow("preview, %s, no thread to be had", file) << preview << args << 1024 << 400 << QByteArray(" used ");
+        QTest::addRow("preview, %s, no thread to be had", file)
+            << preview << args << 1024 << 400 << QByteArray(" used ");
     }
     QTest::newRow("demo client, screenshot")
         << QStringLiteral(DEMOHOST_PATH) << QStringList{"--db", "<tmp>/credit.sqlite", "--screenshot", "<tmp>/shot.png"}

@@ -197,9 +197,9 @@ private slots:
                           .arg(rows.empty() ? 0 : rows.back()->ratio);
         }
         const QString account = onPostgres() ? "credit" : "os-account";
-        QCOMPARE(listed.mid(0, 3), (QStringList{"today " + account + " [] 5 5 x 0.3",
-                                                "today " + account + " [li.si] 4 4 x 0.2",
-                                                "today " + account + " [张三] 3 3 x 0.1"}));
+        QCOMPARE(listed.mid(0, 3),
+                 (QStringList{"today " + account + " [] 5 5 x 0.3", "today " + account + " [li.si] 4 4 x 0.2",
+                              "today " + account + " [张三] 3 3 x 0.1"}));
         QVERIFY2(listed.size() == 4 && listed[3].startsWith("before demo []"), qPrintable(listed.join(" | ")));
         // An upload is read only as its own broker's.
         const auto citic = testsupport::historyOf(*m_service, "1____CITIC", 1).history.uploads;
@@ -368,8 +368,10 @@ private slots:
         const auto before = state();
         Rows rows = sampleRows();
         rows.push_back(row("深交所", "000858", "五粮液", 0.3));
-        const QString message = QString::fromStdString(operateService(*m_service, uploadFor("1____CITIC", rows)).errorMsg());
-        QVERIFY2(message.contains("同一证券出现多次 (1 条): 第6条 深交所 000858 五粮液 (与第2条重复)"), qPrintable(message));
+        const QString message =
+            QString::fromStdString(operateService(*m_service, uploadFor("1____CITIC", rows)).errorMsg());
+        QVERIFY2(message.contains("同一证券出现多次 (1 条): 第6条 深交所 000858 五粮液 (与第2条重复)"),
+                 qPrintable(message));
         QCOMPARE(state(), before);
     }
 

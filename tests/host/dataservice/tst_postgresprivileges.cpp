@@ -35,7 +35,14 @@ bool makeTeamDatabase(const QString& db)
 {
     QProcess admin;
     admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList args{"-h", CPgTestServer::socketDir(), "-U", "postgres", "-d", "postgres", "-q", "-f",
+    QStringList args{"-h",
+                     CPgTestServer::socketDir(),
+                     "-U",
+                     "postgres",
+                     "-d",
+                     "postgres",
+                     "-q",
+                     "-f",
                      QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql")};
     for (const QString& v : {"db=%1", "owner=%1_owner", "uploader=%1_up", "viewer=%1_view", "owner_password=pw",
                              "uploader_password=pw", "viewer_password=pw"})
@@ -65,16 +72,16 @@ private slots:
         QVERIFY(makeTeamDatabase(m_a));
         QVERIFY(makeTeamDatabase(m_b));
         CEmbeddedDataService uploader(uriOf(m_a + "_up", m_a));
-        QVERIFY(testsupport::operateService(uploader, testsupport::uploadRequest(1, "CITIC",
-                                                                                 testsupport::uniformRows(3, 0.5)))
+        QVERIFY(testsupport::operateService(uploader,
+                                            testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(3, 0.5)))
                     .isSuccess());
     }
 
     void statementRefused_data()
     {
-        QTest::addColumn<QString>("account");       // up or view, of database A; "b:" first: into database B
+        QTest::addColumn<QString>("account");        // up or view, of database A; "b:" first: into database B
         QTest::addColumn<QStringList>("statements"); // one transaction; %a: A's name
-        QTest::addColumn<QString>("answer");        // the SQLSTATE of the first failure, else "=" and the last value
+        QTest::addColumn<QString>("answer");         // the SQLSTATE of the first failure, else "=" and the last value
         // Broker 2's, so that the upload of broker 1 made after each row does not wait for it.
         const QString upload = QStringLiteral("SELECT credit_upload(2, 'carol', NULL, '{上交所,深交所}', "
                                               "'{600001,000001}', '{甲,乙}', '{0.5,0.6}')");
@@ -88,20 +95,25 @@ private slots:
             QString answer;
         };
         const Row rows[] = {
-            {"explicit id", "up",
+            {"explicit id",
+             "up",
              {"INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) OVERRIDING SYSTEM VALUE "
               "VALUES (9223372036854775000, 1, '20991231', '000000')"},
              "42501"},
-            {"a ratio under another upload", "up",
-             {"INSERT INTO ratios SELECT max(id), 999, '上交所', '600000', 'x', 0.5 FROM uploads"}, "42501"},
-            {"forged user and count", "up",
+            {"a ratio under another upload",
+             "up",
+             {"INSERT INTO ratios SELECT max(id), 999, '上交所', '600000', 'x', 0.5 FROM uploads"},
+             "42501"},
+            {"forged user and count",
+             "up",
              {"INSERT INTO uploads (broker_key_no, upload_date, upload_time, user_name, row_count) "
               "VALUES (1, '20240101', '090000', 'carol', 5)"},
              "42501"},
             {"update a user", "up", {"UPDATE uploads SET user_name = 'carol'"}, "42501"},
             {"delete ratios", "up", {"DELETE FROM ratios"}, "42501"},
             {"truncate uploads", "up", {"TRUNCATE uploads"}, "42501"},
-            {"viewer's insert", "view",
+            {"viewer's insert",
+             "view",
              {"INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (1, '20240101', '090000')"},
              "42501"},
             {"viewer's delete", "view", {"DELETE FROM uploads"}, "42501"},
@@ -114,25 +126,33 @@ private slots:
             {"uploader's own role made a member of the other group", "up", {"SET ROLE %b_uploaders"}, "42501"},
             {"the other database", "b:up", {"SELECT 1"}, "no connect"},
             {"the other database, viewer", "b:view", {"SELECT count(*) FROM ratios"}, "no connect"},
-            {"not a number", "up",
-             {"SELECT credit_upload(1, NULL, NULL, '{上交所}', '{600001}', '{甲}', '{NaN}')"}, "22023"},
-            {"out of range", "up",
+            {"not a number",
+             "up",
+             {"SELECT credit_upload(1, NULL, NULL, '{上交所}', '{600001}', '{甲}', '{NaN}')"},
+             "22023"},
+            {"out of range",
+             "up",
              {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600002}', '{甲,乙}', '{-5,1e308}')"},
              "22023"},
-            {"one security twice", "up",
+            {"one security twice",
+             "up",
              {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600001}', '{甲,甲}', '{0.5,0.6}')"},
              "22023"},
-            {"restoring another broker's upload", "up",
+            {"restoring another broker's upload",
+             "up",
              {"SELECT credit_upload(2, NULL, (SELECT max(id) FROM uploads WHERE broker_key_no = 1), '{上交所}', "
               "'{600001}', '{甲}', '{0.5}')"},
              "22023"},
-            {"the function records the login, the server's count", "up", {upload, last},
-             "=%a_up carol 2 true"},
+            {"the function records the login, the server's count", "up", {upload, last}, "=%a_up carol 2 true"},
             // Allowed, and nothing another upload waits for.
-            {"advisory locks", "view", {"SELECT pg_advisory_lock(1297370739)", "SELECT pg_advisory_lock(1297370739, 1)",
-                                        "SELECT 'held'"}, "=held"},
-            {"reading in an open transaction", "view",
-             {"LOCK TABLE brokers IN ACCESS SHARE MODE", "SELECT count(*) > 0 FROM ratios"}, "=true"},
+            {"advisory locks",
+             "view",
+             {"SELECT pg_advisory_lock(1297370739)", "SELECT pg_advisory_lock(1297370739, 1)", "SELECT 'held'"},
+             "=held"},
+            {"reading in an open transaction",
+             "view",
+             {"LOCK TABLE brokers IN ACCESS SHARE MODE", "SELECT count(*) > 0 FROM ratios"},
+             "=true"},
         };
         for (const Row& r : rows)
             QTest::newRow(r.name) << QString(r.account) << r.statements << r.answer;
@@ -221,16 +241,20 @@ private slots:
     {
         QTest::addColumn<QString>("location"); // %h: the socket folder, %d: database A
         QTest::addColumn<QString>("outcome");  // "ok", or part of the summary's message
-        QTest::newRow("as given") << "postgresql://%d_view:pw@/%d?host=%h" << "ok";
+        QTest::newRow("as given") << "postgresql://%d_view:pw@/%d?host=%h"
+                                  << "ok";
         QTest::newRow("a primary refused as a standby")
-            << "postgresql://%d_view:pw@/%d?host=%h&target_session_attrs=standby" << "打开数据库失败";
-        QTest::newRow("an sslmode libpq does not know")
-            << "postgresql://%d_view:pw@/%d?host=%h&sslmode=sometimes" << "打开数据库失败";
+            << "postgresql://%d_view:pw@/%d?host=%h&target_session_attrs=standby"
+            << "打开数据库失败";
+        QTest::newRow("an sslmode libpq does not know") << "postgresql://%d_view:pw@/%d?host=%h&sslmode=sometimes"
+                                                        << "打开数据库失败";
         QTest::newRow("options reach the server")
-            << "postgresql://%d_view:pw@/%d?host=%h&options=-c%20search_path%3Dnowhere" << "没有本程序的数据表";
-        QTest::newRow("a password holding / ? #")
-            << "postgresql://%d_view:a%2Fb%3Fc%23d@/%d?host=%h" << "用户名或密码错误";
-        QTest::newRow("a mistyped scheme") << "postgresq://%d_view:pw@/%d?host=%h" << "unknown database address";
+            << "postgresql://%d_view:pw@/%d?host=%h&options=-c%20search_path%3Dnowhere"
+            << "没有本程序的数据表";
+        QTest::newRow("a password holding / ? #") << "postgresql://%d_view:a%2Fb%3Fc%23d@/%d?host=%h"
+                                                  << "用户名或密码错误";
+        QTest::newRow("a mistyped scheme") << "postgresq://%d_view:pw@/%d?host=%h"
+                                           << "unknown database address";
         QTest::newRow("a value the driver would split") << "postgresql://%d_view:pw@/%d?host=%h&application_name=a;b"
                                                         << "含有分号";
     }
