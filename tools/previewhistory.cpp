@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace DVK {
 
@@ -134,6 +135,141 @@ void printHistoryJson(const PreviewBroker& found, const rqservice::UploadHistory
                           {"more", more}});
 }
 
+// One security's state in one upload: its name and ratio per exchange that lists the code.
+using SecurityState = std::map<std::string, std::pair<std::string, double>>;
+
+SecurityState stateOf(const std::vector<rqservice::CStkSubjectsPtr>& rows, const std::string& code)
+{
+    SecurityState state;
+    for (const rqservice::CStkSubjectsPtr& row : rows) {
+        if (row && row->stockCode == code)
+            state.emplace(row->exchangeName, std::make_pair(row->stockName, row->ratio));
+    }
+    return state;
+}
+
+struct SecurityStep
+{
+    rqservice::UploadEntry upload;
+    std::string exchange;
+    std::string name;
+    bool before = false; // in the upload before, with oldRatio
+    bool after = false;  // still in this upload, with newRatio
+    double oldRatio = 0.0;
+    double newRatio = 0.0;
+};
+
+// What each upload did to the security, oldest first: it came, went, or took another ratio or name.
+void addSteps(const rqservice::UploadEntry& upload, const SecurityState& before, const SecurityState& after,
+              std::vector<SecurityStep>& steps)
+{
+    std::map<std::string, int> exchanges;
+    for (const auto& entry : before)
+        exchanges[entry.first] |= 1;
+    for (const auto& entry : after)
+        exchanges[entry.first] |= 2;
+    for (const auto& exchange : exchanges) {
+        const auto was = before.find(exchange.first);
+        const auto is = after.find(exchange.first);
+        if (was != before.end() && is != after.end() && was->second == is->second)
+            continue;
+        SecurityStep step;
+        step.upload = upload;
+        step.exchange = exchange.first;
+        step.name = is != after.end() ? is->second.first : was->second.first;
+        step.before = was != before.end();
+        step.after = is != after.end();
+        step.oldRatio = step.before ? was->second.second : 0.0;
+        step.newRatio = step.after ? is->second.second : 0.0;
+        steps.push_back(step);
+    }
+}
+
+QString ratioText(bool present, double ratio)
+{
+    return present ? QString::number(ratio, 'g', 12) : QStringLiteral("-");
+}
+
+int printSecurityHistory(const PreviewOptions& options, const PreviewBroker& found, const std::string& key,
+                         const rqservice::UploadHistory& history, std::size_t listed)
+{
+    const std::vector<rqservice::UploadEntry>& uploads = history.uploads;
+    // The upload before the oldest listed is where the security stood; with none, it was not there.
+    SecurityState state;
+    std::size_t first = listed;
+    if (listed < uploads.size()) {
+        const PreviewRows rows = found.server->uploadRows(key, uploads[listed].id);
+        if (!rows.answered)
+            return fail(options, ePreviewNoService,
+                        QStringLiteral("the data service did not answer for upload %1: %2")
+                            .arg(uploads[listed].id)
+                            .arg(rows.message));
+        state = stateOf(rows.rows, options.code);
+    }
+    std::vector<SecurityStep> steps;
+    while (first-- > 0) {
+        const PreviewRows rows = found.server->uploadRows(key, uploads[first].id);
+        if (!rows.answered)
+            return fail(options, ePreviewNoService,
+                        QStringLiteral("the data service did not answer for upload %1: %2")
+                            .arg(uploads[first].id)
+                            .arg(rows.message));
+        SecurityState next = stateOf(rows.rows, options.code);
+        addSteps(uploads[first], state, next, steps);
+        state.swap(next);
+    }
+    const bool more = uploads.size() > listed;
+    const QString code = QString::fromStdString(options.code);
+    if (options.json) {
+        QJsonArray changes;
+        for (const SecurityStep& step : steps) {
+            changes.append(
+                QJsonObject{{"upload", double(step.upload.id)},
+                            {"date", QString::fromStdString(step.upload.date)},
+                            {"time", QString::fromStdString(step.upload.time)},
+                            {"user", step.upload.user.empty() ? QJsonValue()
+                                                              : QJsonValue(QString::fromStdString(step.upload.user))},
+                            {"clientUser", step.upload.clientUser.empty()
+                                               ? QJsonValue()
+                                               : QJsonValue(QString::fromStdString(step.upload.clientUser))},
+                            {"exchange", QString::fromStdString(step.exchange)},
+                            {"name", QString::fromStdString(step.name)},
+                            {"old", step.before ? QJsonValue(step.oldRatio) : QJsonValue()},
+                            {"new", step.after ? QJsonValue(step.newRatio) : QJsonValue()}});
+        }
+        printJson(QJsonObject{{"broker", QJsonObject{{"keyNo", found.record->brokerKeyNo},
+                                                     {"id", QString::fromStdString(found.record->brokerId)},
+                                                     {"name", QString::fromStdString(found.record->brokerName)}}},
+                              {"database", found.server->database()},
+                              {"code", code},
+                              {"uploads", double(listed)},
+                              {"changes", changes},
+                              {"more", more}});
+        return ePreviewSends;
+    }
+    std::printf("%s (%s, key %d) on %s: security %s through %d uploads, oldest first\n",
+                qUtf8Printable(terminalText(found.record->brokerName)),
+                qUtf8Printable(terminalText(found.record->brokerId)), found.record->brokerKeyNo,
+                qUtf8Printable(found.server->database()), qUtf8Printable(terminalText(options.code)), int(listed));
+    std::printf("%s; date and time: the server's clock\n", qUtf8Printable(accountsText(history)));
+    if (steps.empty()) {
+        std::printf("\nno upload shown changed it%s\n", more ? " (earlier uploads not shown: --last)" : "");
+        return ePreviewSends;
+    }
+    QStringList out{QString()};
+    for (const SecurityStep& step : steps) {
+        out << QStringLiteral("%1  %2  upload %3  %4 %5 %6  %7 -> %8")
+                   .arg(when(step.upload), userText(step.upload))
+                   .arg(step.upload.id)
+                   .arg(terminalText(step.exchange), code, terminalText(step.name),
+                        ratioText(step.before, step.oldRatio), ratioText(step.after, step.newRatio));
+    }
+    if (more)
+        out << QStringLiteral("(earlier uploads not shown: --last)");
+    std::fputs(qUtf8Printable(out.join(QLatin1Char('\n')) + QLatin1Char('\n')), stdout);
+    return ePreviewSends;
+}
+
 } // namespace
 
 int previewHistory(const PreviewOptions& options)
@@ -152,6 +288,8 @@ int previewHistory(const PreviewOptions& options)
                     QStringLiteral("the data service did not answer the history query: %1").arg(history.message));
     const std::vector<rqservice::UploadEntry>& uploads = history.history.uploads;
     const std::size_t listed = std::min(uploads.size(), std::size_t(asked));
+    if (!options.code.empty())
+        return printSecurityHistory(options, found, key, history.history, listed);
 
     // Two uploads' rows at a time, however long the history.
     std::vector<HistoryLine> lines;

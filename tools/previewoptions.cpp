@@ -12,7 +12,7 @@ const char kPreviewUsage[] =
     "       creditdata-preview FILE --changes (--broker-name NAME | --broker-id ID) [--db PATH|URI]\n"
     "                          [--max-change X] [--strict] [--securities CSV] [--json]\n"
     "       creditdata-preview --history (--broker-name NAME | --broker-id ID) [--db PATH|URI]\n"
-    "                          [--last N] [--json]\n";
+    "                          [--last N] [--code CODE] [--json]\n";
 
 namespace {
 
@@ -23,7 +23,7 @@ const char kDescription[] = "Shows what uploading FILE (.csv, .xls, .xlsx) would
                             "data service would refuse the upload (a line's text it cannot store).";
 
 // The mode the options ask for is one of three; what does not belong to it is refused.
-QString modeError(const PreviewOptions& options, bool lastGiven)
+QString modeError(const PreviewOptions& options, bool lastGiven, bool codeGiven)
 {
     if (options.json && options.countOnly)
         return QStringLiteral("--json and --count cannot be combined");
@@ -34,11 +34,15 @@ QString modeError(const PreviewOptions& options, bool lastGiven)
             return QStringLiteral("--history needs --broker-name or --broker-id");
         if (options.brokerKeyGiven || options.countOnly || options.strict || options.maxChangeGiven ||
             !options.securities.isEmpty())
-            return QStringLiteral("--history takes only --broker-name, --broker-id, --db, --last and --json");
+            return QStringLiteral("--history takes only --broker-name, --broker-id, --db, --last, --code and --json");
+        if (codeGiven && options.code.empty())
+            return QStringLiteral("--code needs a security code");
         return QString();
     }
     if (lastGiven)
         return QStringLiteral("--last needs --history");
+    if (codeGiven)
+        return QStringLiteral("--code needs --history");
     if (options.file.isEmpty())
         return QStringLiteral("no file given");
     if (options.changes) {
@@ -100,8 +104,13 @@ bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QStri
                        "against the one before it (as --changes counts)."));
     const QCommandLineOption last(QStringLiteral("last"), QStringLiteral("How many uploads --history lists (20)."),
                                   QStringLiteral("N"));
-    parser.addOptions(
-        {securities, brokerId, brokerName, brokerKey, json, count, changes, db, maxChange, strict, history, last});
+    const QCommandLineOption code(
+        QStringLiteral("code"),
+        QStringLiteral("With --history: one security's ratio through those uploads, oldest first: when, by whom, "
+                       "old and new."),
+        QStringLiteral("CODE"));
+    parser.addOptions({securities, brokerId, brokerName, brokerKey, json, count, changes, db, maxChange, strict,
+                       history, last, code});
 
     error.clear();
     if (!parser.parse(args)) {
@@ -122,6 +131,7 @@ bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QStri
     options.changes = parser.isSet(changes);
     options.strict = parser.isSet(strict);
     options.history = parser.isSet(history);
+    options.code = parser.value(code).trimmed().toUtf8().toStdString();
     options.brokerIdGiven = parser.isSet(brokerId);
     options.broker.brokerId = parser.value(brokerId).toUtf8().toStdString();
     options.brokerNameGiven = parser.isSet(brokerName);
@@ -157,7 +167,7 @@ bool parsePreviewOptions(const QStringList& args, PreviewOptions& options, QStri
             return false;
         }
     }
-    error = modeError(options, parser.isSet(last));
+    error = modeError(options, parser.isSet(last), parser.isSet(code));
     return error.isEmpty();
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace DVK {
 
 // Exit statuses: a script stops an upload on anything but 0.
@@ -38,6 +40,7 @@ struct PreviewOptions
     bool strict = false;
     bool history = false; // --history: the broker's uploads instead of a file
     int last = 20;        // --last: how many of them, newest first
+    std::string code;     // --code: one security's ratio through those uploads instead
 };
 
 // The three ways to call the tool, for the help and for a bad argument.

@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QJsonArray>
@@ -168,6 +169,8 @@ private slots:
     void changesAgainstServer();
     void historyListsUploads_data();
     void historyListsUploads();
+    void historyFollowsOneSecurity_data();
+    void historyFollowsOneSecurity();
     void previewNeverWrites_data();
     void previewNeverWrites();
     void passwordNeverShown();
@@ -616,6 +619,81 @@ void TestCreditDataPreview::historyListsUploads()
         QCOMPARE(words.mid(words.indexOf(said.first() + ")") + 1, 5), said.mid(1));
         QCOMPARE(words.at(0), QDate::currentDate().toString("yyyy-MM-dd"));
     }
+}
+
+void TestCreditDataPreview::historyFollowsOneSecurity_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<QStringList>("steps"); // oldest first: "<client user> <name> <old> -> <new>"
+    // The three uploads below: a lists both at 0.7 and 0.6, b moves 600000 to 0.65, c drops it
+    // and moves 000001 to 0.5.
+    QTest::newRow("changed, then gone") << "600000" << 2
+                                        << QStringList{"b 浦发银行 0.7 -> 0.65", "c 浦发银行 0.65 -> -"};
+    QTest::newRow("an upload that leaves it as it was is no step")
+        << "000001" << 2 << QStringList{"c 平安银行 0.6 -> 0.5"};
+    QTest::newRow("only the newest, against the one before") << "600000" << 1 << QStringList{"c 浦发银行 0.65 -> -"};
+    QTest::newRow("a code no upload lists") << "699999" << 3 << QStringList{};
+}
+
+// --history --code follows one security through the uploads listed, oldest first: each upload that
+// added it, removed it or moved its ratio, against the upload before it, with who stored it.
+void TestCreditDataPreview::historyFollowsOneSecurity()
+{
+    QFETCH(QString, code);
+    QFETCH(int, last);
+    QFETCH(QStringList, steps);
+    QTemporaryDir dir;
+    const QString database = newDatabase(dir);
+    QVERIFY(!database.isEmpty());
+    {
+        rqservice::CEmbeddedDataService service(database);
+        const QList<QPair<QString, QByteArray>> uploads{{"a", "SH,600000,浦发银行,0.7\nSZ,000001,平安银行,0.6\n"},
+                                                        {"b", "SH,600000,浦发银行,0.65\nSZ,000001,平安银行,0.6\n"},
+                                                        {"c", "SZ,000001,平安银行,0.5\n"}};
+        for (const auto& upload : uploads) {
+            const QString path = dir.filePath(upload.first + ".csv");
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(upload.second) == upload.second.size());
+            file.close();
+            boost::shared_ptr<rqservice::COperateDataReq> request;
+            sentRatios(path, &request);
+            standin::setUserName(upload.first);
+            QVERIFY(testsupport::operateService(service, request).isSuccess());
+        }
+        standin::setUserName("demo");
+    }
+    const QStringList arguments{"--history", "--broker-name", "中信证券",           "--db", database, "--code",
+                                code,        "--last",        QString::number(last)};
+    const ToolRun json = runTool(arguments + QStringList{"--json"});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    QCOMPARE(object.value("code").toString(), code);
+    QStringList shown;
+    for (const QJsonValue& change : object.value("changes").toArray()) {
+        const QJsonObject o = change.toObject();
+        const auto ratio = [](const QJsonValue& v) {
+            return v.isNull() ? QStringLiteral("-") : QString::number(v.toDouble());
+        };
+        shown << QStringLiteral("%1 %2 %3 -> %4")
+                     .arg(o.value("clientUser").toString(), o.value("name").toString(), ratio(o.value("old")),
+                          ratio(o.value("new")));
+    }
+    QCOMPARE(shown, steps);
+
+    const ToolRun text = runTool(arguments);
+    QCOMPARE(text.exitCode, 0);
+    const QStringList lines = text.out.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.value(0).contains(" security " + code + " through "), qPrintable(text.out));
+    QStringList said;
+    for (const QString& line : lines.mid(2)) {
+        if (line.contains(" -> "))
+            said << line.mid(line.lastIndexOf("  ") + 2);
+    }
+    QStringList expected;
+    for (const QString& step : steps)
+        expected << step.section(' ', 2);
+    QCOMPARE(said, expected);
 }
 
 void TestCreditDataPreview::previewNeverWrites_data()
