@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <utility>
 
 namespace DVK {
 
@@ -135,6 +136,19 @@ void printHistoryJson(const PreviewBroker& found, const rqservice::UploadHistory
                           {"more", more}});
 }
 
+// Asks the rows of one upload; without an answer, says why as the tool fails and gives its exit status.
+int askRows(const PreviewOptions& options, const PreviewBroker& found, const std::string& key, long long uploadId,
+            std::vector<rqservice::CStkSubjectsPtr>& rows)
+{
+    const PreviewRows answer = found.server->uploadRows(key, uploadId);
+    if (!answer.answered)
+        return fail(
+            options, ePreviewNoService,
+            QStringLiteral("the data service did not answer for upload %1: %2").arg(uploadId).arg(answer.message));
+    rows = answer.rows;
+    return ePreviewSends;
+}
+
 // One security's state in one upload: its name and ratio per exchange that lists the code.
 using SecurityState = std::map<std::string, std::pair<std::string, double>>;
 
@@ -198,23 +212,17 @@ int printSecurityHistory(const PreviewOptions& options, const PreviewBroker& fou
     SecurityState state;
     std::size_t first = listed;
     if (listed < uploads.size()) {
-        const PreviewRows rows = found.server->uploadRows(key, uploads[listed].id);
-        if (!rows.answered)
-            return fail(options, ePreviewNoService,
-                        QStringLiteral("the data service did not answer for upload %1: %2")
-                            .arg(uploads[listed].id)
-                            .arg(rows.message));
-        state = stateOf(rows.rows, options.code);
+        std::vector<rqservice::CStkSubjectsPtr> rows;
+        if (const int status = askRows(options, found, key, uploads[listed].id, rows); status != ePreviewSends)
+            return status;
+        state = stateOf(rows, options.code);
     }
     std::vector<SecurityStep> steps;
     while (first-- > 0) {
-        const PreviewRows rows = found.server->uploadRows(key, uploads[first].id);
-        if (!rows.answered)
-            return fail(options, ePreviewNoService,
-                        QStringLiteral("the data service did not answer for upload %1: %2")
-                            .arg(uploads[first].id)
-                            .arg(rows.message));
-        SecurityState next = stateOf(rows.rows, options.code);
+        std::vector<rqservice::CStkSubjectsPtr> rows;
+        if (const int status = askRows(options, found, key, uploads[first].id, rows); status != ePreviewSends)
+            return status;
+        SecurityState next = stateOf(rows, options.code);
         addSteps(uploads[first], state, next, steps);
         state.swap(next);
     }
@@ -296,23 +304,17 @@ int previewHistory(const PreviewOptions& options)
     std::vector<rqservice::CStkSubjectsPtr> newer;
     for (std::size_t i = 0; i < listed; ++i) {
         if (i == 0) {
-            const PreviewRows rows = found.server->uploadRows(key, uploads[0].id);
-            if (!rows.answered)
-                return fail(options, ePreviewNoService,
-                            QStringLiteral("the data service did not answer for upload %1: %2")
-                                .arg(uploads[0].id)
-                                .arg(rows.message));
-            newer = rows.rows;
+            std::vector<rqservice::CStkSubjectsPtr> rows;
+            if (const int status = askRows(options, found, key, uploads[0].id, rows); status != ePreviewSends)
+                return status;
+            newer = std::move(rows);
         }
         std::vector<rqservice::CStkSubjectsPtr> older;
         if (i + 1 < uploads.size()) {
-            const PreviewRows rows = found.server->uploadRows(key, uploads[i + 1].id);
-            if (!rows.answered)
-                return fail(options, ePreviewNoService,
-                            QStringLiteral("the data service did not answer for upload %1: %2")
-                                .arg(uploads[i + 1].id)
-                                .arg(rows.message));
-            older = rows.rows;
+            std::vector<rqservice::CStkSubjectsPtr> rows;
+            if (const int status = askRows(options, found, key, uploads[i + 1].id, rows); status != ePreviewSends)
+                return status;
+            older = std::move(rows);
         }
         const UploadChanges changes = compareUpload(older, newer, options.maxChange);
         HistoryLine line;
