@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <utility>
 
 namespace DVK {
@@ -177,19 +178,19 @@ struct SecurityStep
 void addSteps(const rqservice::UploadEntry& upload, const SecurityState& before, const SecurityState& after,
               std::vector<SecurityStep>& steps)
 {
-    std::map<std::string, int> exchanges;
+    std::set<std::string> exchanges;
     for (const auto& entry : before)
-        exchanges[entry.first] |= 1;
+        exchanges.insert(entry.first);
     for (const auto& entry : after)
-        exchanges[entry.first] |= 2;
-    for (const auto& exchange : exchanges) {
-        const auto was = before.find(exchange.first);
-        const auto is = after.find(exchange.first);
+        exchanges.insert(entry.first);
+    for (const std::string& exchange : exchanges) {
+        const auto was = before.find(exchange);
+        const auto is = after.find(exchange);
         if (was != before.end() && is != after.end() && was->second == is->second)
             continue;
         SecurityStep step;
         step.upload = upload;
-        step.exchange = exchange.first;
+        step.exchange = exchange;
         step.name = is != after.end() ? is->second.first : was->second.first;
         step.before = was != before.end();
         step.after = is != after.end();
