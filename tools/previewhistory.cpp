@@ -306,15 +306,15 @@ int previewHistory(const PreviewOptions& options)
     for (std::size_t i = 0; i < listed; ++i) {
         if (i == 0) {
             std::vector<rqservice::CStkSubjectsPtr> rows;
-            if (const int status = askRows(options, found, key, uploads[0].id, rows); status != ePreviewSends)
-                return status;
+            if (const int answer = askRows(options, found, key, uploads[0].id, rows); answer != ePreviewSends)
+                return answer;
             newer = std::move(rows);
         }
         std::vector<rqservice::CStkSubjectsPtr> older;
         if (i + 1 < uploads.size()) {
             std::vector<rqservice::CStkSubjectsPtr> rows;
-            if (const int status = askRows(options, found, key, uploads[i + 1].id, rows); status != ePreviewSends)
-                return status;
+            if (const int answer = askRows(options, found, key, uploads[i + 1].id, rows); answer != ePreviewSends)
+                return answer;
             older = std::move(rows);
         }
         const UploadChanges changes = compareUpload(older, newer, options.maxChange);
