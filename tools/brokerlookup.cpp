@@ -4,9 +4,13 @@
 
 #include <boost/pointer_cast.hpp>
 
+#include <set>
+
 namespace DVK {
 
 namespace {
+
+constexpr int kBrokersNamed = 20; // in the message for a broker the server does not know
 
 using BaseInfoPtr = boost::shared_ptr<rqservice::CVoprCvionRateBaseInfo>;
 
@@ -60,6 +64,19 @@ BrokerLookup lookUpBroker(const std::vector<rqservice::IDataPtr>& summary, const
                           .arg(lookup.record->brokerKeyNo)
                           .arg(keys.first());
     return lookup;
+}
+
+QString knownBrokers(const std::vector<rqservice::IDataPtr>& summary)
+{
+    std::set<std::string> seen;
+    QStringList names;
+    for (const rqservice::IDataPtr& record : summary) {
+        const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
+        if (info && seen.insert(info->brokerId).second && names.size() < kBrokersNamed)
+            names << QStringLiteral("%1 (%2)").arg(QString::fromStdString(info->brokerName),
+                                                   QString::fromStdString(info->brokerId));
+    }
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
 } // namespace DVK

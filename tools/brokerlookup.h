@@ -26,4 +26,7 @@ struct BrokerLookup
 BrokerLookup lookUpBroker(const std::vector<rqservice::IDataPtr>& summary, const std::string* brokerId,
                           const std::string* brokerName);
 
+// The brokers of a summary for a message: "name (id)" once per id, the first 20; "none".
+QString knownBrokers(const std::vector<rqservice::IDataPtr>& summary);
+
 } // namespace DVK

@@ -183,10 +183,10 @@ QString changesText(const UploadChanges& changes, const ChangesContext& context)
     QStringList out;
     out << changesSummary(changes);
     if (context.broker) {
-        out << QStringLiteral("%1 (%2, key %3) on %4: %5 rows on the server, %6 in the file")
+        out << QStringLiteral("%1 (%2, key %3) on %4: %5 rows on the server, %6 %7")
                    .arg(text(context.broker->brokerName), text(context.broker->brokerId))
                    .arg(context.broker->brokerKeyNo)
-                   .arg(context.database, grouped(context.serverRows), grouped(context.fileRows));
+                   .arg(context.database, grouped(context.serverRows), grouped(context.fileRows), context.source);
     }
     const std::size_t large = changes.warnings() - changes.removed.size();
     out << (changes.warnings() == 0 ? QStringLiteral("no warning: nothing removed, no ratio moves by more than %1")

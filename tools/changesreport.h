@@ -18,6 +18,7 @@ struct ChangesContext
     QString database;
     std::size_t serverRows = 0;
     std::size_t fileRows = 0;
+    QString source = QStringLiteral("in the file"); // where the rows that would be sent come from
     double maxChange = 0.1;
 };
 

@@ -9,13 +9,10 @@
 #include <boost/pointer_cast.hpp>
 
 #include <cstdio>
-#include <set>
 
 namespace DVK {
 
 namespace {
-
-constexpr int kBrokersNamed = 20; // in the message for a broker the server does not know
 
 std::unique_ptr<IPreviewServer> openServer(const QString& database, QString& error)
 {
@@ -31,19 +28,6 @@ std::unique_ptr<IPreviewServer> openServer(const QString& database, QString& err
         return nullptr;
     }
     return std::unique_ptr<IPreviewServer>(open(database, error));
-}
-
-QString knownBrokers(const std::vector<rqservice::IDataPtr>& summary)
-{
-    std::set<std::string> seen;
-    QStringList names;
-    for (const rqservice::IDataPtr& record : summary) {
-        const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
-        if (info && seen.insert(info->brokerId).second && names.size() < kBrokersNamed)
-            names << QStringLiteral("%1 (%2)").arg(QString::fromStdString(info->brokerName),
-                                                   QString::fromStdString(info->brokerId));
-    }
-    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
 QString brokerAsked(const PreviewOptions& options)

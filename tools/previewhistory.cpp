@@ -83,18 +83,23 @@ void printText(const PreviewBroker& found, const rqservice::UploadHistory& histo
         return;
     std::printf("%s; date and time: the server's clock; rows: as the database counted them\n",
                 qUtf8Printable(accountsText(history)));
+    // The upload's number is what a restore and "restored from" name it by.
+    int idWidth = displayWidth(QStringLiteral("upload"));
     int userWidth = displayWidth(QStringLiteral("user"));
     int rowsWidth = displayWidth(QStringLiteral("rows"));
     for (const HistoryLine& line : lines) {
+        idWidth = std::max(idWidth, displayWidth(QString::number(line.upload.id)));
         userWidth = std::max(userWidth, displayWidth(userText(line.upload)));
         rowsWidth = std::max(rowsWidth, displayWidth(QString::number(line.upload.rows)));
     }
-    QStringList out{QStringLiteral("\n%1  %2  %3  changes against the upload before")
-                        .arg(padded(QStringLiteral("date and time"), 19), padded(QStringLiteral("user"), userWidth),
+    QStringList out{QStringLiteral("\n%1  %2  %3  %4  changes against the upload before")
+                        .arg(padded(QStringLiteral("upload"), idWidth, true),
+                             padded(QStringLiteral("date and time"), 19), padded(QStringLiteral("user"), userWidth),
                              padded(QStringLiteral("rows"), rowsWidth, true))};
     for (const HistoryLine& line : lines) {
-        out << QStringLiteral("%1  %2  %3  %4%5")
-                   .arg(when(line.upload), padded(userText(line.upload), userWidth),
+        out << QStringLiteral("%1  %2  %3  %4  %5%6")
+                   .arg(padded(QString::number(line.upload.id), idWidth, true), when(line.upload),
+                        padded(userText(line.upload), userWidth),
                         padded(QString::number(line.upload.rows), rowsWidth, true),
                         line.summary + (line.upload.restoredFrom
                                             ? QStringLiteral("  restored from %1").arg(line.upload.restoredFrom)

@@ -3,6 +3,8 @@
 #include "scriptedservice.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
@@ -41,6 +43,20 @@ HistoryOutcome historyOf(rqservice::CEmbeddedDataService& service, const std::st
     service.waitIdle();
     if (outcome->second != 1)
         return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), {}};
+    return outcome->first;
+}
+
+RestoreOutcome restoreUpload(rqservice::CEmbeddedDataService& service, const std::string& key, long long uploadId)
+{
+    auto outcome = boost::make_shared<std::pair<RestoreOutcome, int>>();
+    service.restore(key, uploadId, [outcome](const utils::RQError& error, const std::string& reply) {
+        const QJsonObject answer = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
+        *outcome = {{error, static_cast<long long>(answer.value(QStringLiteral("uploadId")).toDouble())},
+                    outcome->second + 1};
+    });
+    service.waitIdle();
+    if (outcome->second != 1)
+        return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), 0};
     return outcome->first;
 }
 

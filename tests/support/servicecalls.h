@@ -32,6 +32,14 @@ struct HistoryOutcome
 };
 HistoryOutcome historyOf(rqservice::CEmbeddedDataService& service, const std::string& key, int count = 100000);
 
+// A restore of upload uploadId of the broker of key; its reply is the new upload's {"uploadId", "brokerKeyNo"}.
+struct RestoreOutcome
+{
+    utils::RQError error;
+    long long uploadId = 0; // the new upload's
+};
+RestoreOutcome restoreUpload(rqservice::CEmbeddedDataService& service, const std::string& key, long long uploadId);
+
 // An upload (data type 12295, operate type 2) of rows for the broker.
 boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std::string& id, const SubjectRows& rows);
 // count rows of one security that all carry ratio, so a detail tells which upload it came from.

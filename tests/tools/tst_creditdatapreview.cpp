@@ -609,7 +609,7 @@ void TestCreditDataPreview::historyListsUploads()
     QCOMPARE(text.exitCode, 0);
     const QStringList lines = text.out.split('\n', Qt::SkipEmptyParts);
     QVERIFY2(lines.value(0).startsWith(QStringLiteral("中信证券 (CITIC, key 1) on ")), qPrintable(text.out));
-    // The headers, then one line per upload: date and time, user, rows, changes.
+    // The headers, then one line per upload: its number, date and time, user, rows, changes.
     QCOMPARE(lines.size(), 3 + listed + (more ? 1 : 0));
     for (int i = 0; i < std::min(listed, 3); ++i) {
         const QStringList words = lines.at(3 + i).split(' ', Qt::SkipEmptyParts);
@@ -617,7 +617,8 @@ void TestCreditDataPreview::historyListsUploads()
         // The account that stored it, the client's word for its user beside it.
         QVERIFY2(lines.at(3 + i).contains("(client: " + said.first() + ")"), qPrintable(lines.at(3 + i)));
         QCOMPARE(words.mid(words.indexOf(said.first() + ")") + 1, 5), said.mid(1));
-        QCOMPARE(words.at(0), QDate::currentDate().toString("yyyy-MM-dd"));
+        QCOMPARE(words.at(0), QString::number(object.value("uploads").toArray().at(i).toObject().value("id").toInt()));
+        QCOMPARE(words.at(1), QDate::currentDate().toString("yyyy-MM-dd"));
     }
 }
 

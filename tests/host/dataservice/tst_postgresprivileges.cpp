@@ -44,8 +44,8 @@ bool makeTeamDatabase(const QString& db)
                      "-q",
                      "-f",
                      QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql")};
-    for (const QString& v : {"db=%1", "owner=%1_owner", "uploader=%1_up", "viewer=%1_view", "owner_password=pw",
-                             "uploader_password=pw", "viewer_password=pw"})
+    for (const char* v : {"db=%1", "owner=%1_owner", "uploader=%1_up", "viewer=%1_view", "owner_password=pw",
+                          "uploader_password=pw", "viewer_password=pw"})
         args << "-v" << QString(v).replace("%1", db);
     admin.start(QStandardPaths::findExecutable(QStringLiteral("psql")), args);
     if (!admin.waitForFinished(60000) || admin.exitCode() != 0)
@@ -237,6 +237,40 @@ private slots:
         QCOMPARE(free, QString("ok"));
     }
 
+    void restoreNeedsTheUploadRight_data()
+    {
+        QTest::addColumn<QString>("account"); // of database A
+        QTest::addColumn<QString>("outcome"); // "ok", or part of the message
+        QTest::newRow("uploader") << "up"
+                                  << "ok";
+        QTest::newRow("viewer") << "view"
+                                << "无权上传";
+    }
+
+    // A restore goes through the upload's own function: an uploader's is recorded as its login's
+    // and as restored from the upload, a viewer's is refused by the database and stores nothing.
+    void restoreNeedsTheUploadRight()
+    {
+        QFETCH(QString, account);
+        QFETCH(QString, outcome);
+        const QString first = CPgTestServer::scalar(m_a, "SELECT min(id) FROM uploads WHERE broker_key_no = 1");
+        const QString count = QStringLiteral("SELECT count(*) FROM uploads");
+        const QString before = CPgTestServer::scalar(m_a, count);
+        CEmbeddedDataService service(uriOf(m_a + "_" + account, m_a));
+        const testsupport::RestoreOutcome restored =
+            testsupport::restoreUpload(service, "1____CITIC", first.toLongLong());
+        QVERIFY2(testsupport::outcomeText(restored.error).contains(outcome),
+                 qPrintable(testsupport::outcomeText(restored.error)));
+        if (outcome != "ok") {
+            QCOMPARE(CPgTestServer::scalar(m_a, count), before);
+            return;
+        }
+        QCOMPARE(CPgTestServer::scalar(m_a, QStringLiteral("SELECT user_name || ' ' || restored_from FROM uploads "
+                                                           "WHERE id = %1")
+                                                .arg(restored.uploadId)),
+                 m_a + "_up " + first);
+    }
+
     void locationAsLibpqReadsIt_data()
     {
         QTest::addColumn<QString>("location"); // %h: the socket folder, %d: database A
@@ -276,7 +310,7 @@ private slots:
         }
         QDir::setCurrent(before);
         QVERIFY2(got.contains(outcome), qPrintable(got));
-        for (const QString& secret : {":pw@", "a/b?c#d", "a%2Fb%3Fc%23d"})
+        for (const char* secret : {":pw@", "a/b?c#d", "a%2Fb%3Fc%23d"})
             QVERIFY2(!got.contains(secret), qPrintable(got));
         QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
