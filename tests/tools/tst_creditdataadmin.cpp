@@ -2,9 +2,9 @@
 
 #include "pgtestserver.h"
 #include "servicecalls.h"
+#include "toolrun.h"
 
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,24 +15,14 @@ bool onPostgres()
     return qEnvironmentVariable("CREDITDATA_TEST_ENGINE") == QLatin1String("postgresql");
 }
 
-struct ToolRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using testsupport::ToolRun;
 
+// The audit account a file records is the operating system's: a known one.
 ToolRun runAdmin(const QStringList& arguments)
 {
-    QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("USER"), QStringLiteral("os-account"));
-    tool.setProcessEnvironment(environment);
-    tool.start(QStringLiteral(ADMIN_PATH), arguments);
-    if (!tool.waitForFinished(60000))
-        return {};
-    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
-            QString::fromUtf8(tool.readAllStandardError())};
+    return testsupport::runProgram(QStringLiteral(ADMIN_PATH), arguments, environment);
 }
 
 } // namespace

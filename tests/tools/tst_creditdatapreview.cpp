@@ -10,6 +10,7 @@
 #include "servicecalls.h"
 #include "standinservice.h"
 #include "testfiles.h"
+#include "toolrun.h"
 #include "standintoolkit.h"
 #include "xlsxwriter.h"
 
@@ -76,21 +77,11 @@ QString changesLine(const DVK::UploadChanges& changes)
     return out.join(QLatin1Char(' '));
 }
 
-struct ToolRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using testsupport::ToolRun;
 
 ToolRun runTool(const QStringList& arguments)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(PREVIEW_PATH), arguments);
-    if (!tool.waitForFinished(60000))
-        return {};
-    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
-            QString::fromUtf8(tool.readAllStandardError())};
+    return testsupport::runProgram(QStringLiteral(PREVIEW_PATH), arguments);
 }
 
 // A file of the examples, or for "@none.csv" one in dir whose lines name no security.
