@@ -24,7 +24,7 @@ asan)
   # Left to the plain build: what they judge is the C library's heap (its settings, memory handed
   # back), which ASan's allocator replaces, and programs under an address-space limit, which ASan's
   # shadow memory cannot be reserved under.
-  tests=(-E '^(tst_host_processheap|tst_service_heaptrimmer|tst_programends)$')
+  tests=(-E '^(tst_processheap|tst_heaptrimmer|tst_programends)$')
   ;;
 tsan)
   build_dir=build-tsan
@@ -33,8 +33,8 @@ tsan)
   # queued delivery, the upload dialog's reader thread, message boxes and workbooks read off the
   # GUI thread, a large XML part parsed beside its inflating, the preview tool waiting for the
   # client centre's answers.
-  targets=(tst_service_clientcenter tst_service_serviceworker tst_service_embeddeddataservice
-           tst_service_postgres tst_service_databasefaults tst_service_logging tst_eventdelivery tst_dialogs
+  targets=(tst_clientcenter tst_serviceworker tst_embeddeddataservice
+           tst_postgresdataservice tst_databasefaults tst_logging tst_eventdelivery tst_dialogs
            tst_workbookreaders tst_xmlpartparser tst_creditdatasendfiledialog tst_uploadlifetime tst_creditdataquerydialog
            tst_creditdatapanel tst_panelrights tst_creditdatapreview)
   cmake -S . -B "$build_dir" "${flags[@]}" -DSANITIZE=thread >/dev/null
@@ -43,7 +43,7 @@ tsan)
   # arguments and event lists it guards with futex locks TSan cannot see) are not judged.
   export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$supp/tsan.supp:print_suppressions=0
   # The embedded service's cases run again on PostgreSQL under their own name.
-  pattern=$(IFS='|'; echo "^(${targets[*]}|tst_service_embeddeddataservice_pg)\$")
+  pattern=$(IFS='|'; echo "^(${targets[*]}|tst_embeddeddataservice_pg)\$")
   tests=(-R "$pattern")
   ;;
 *)

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Rebuilds the workbook fixtures of tests/host/toolkit/workbook/data/ with real writers:
+# Rebuilds the workbook fixtures of tests/host/workbook/data/ with real writers:
 # openpyxl, xlsxwriter, xlwt, SheetJS, ExcelJS and LibreOffice, and the .xls files none of them
 # writes (BIFF5, split records, broken documents) by xls_books.py. The generated files are committed;
 # run this by hand after changing a writer script. Node packages go to a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 here=tools/workbook_fixtures
-out=tests/host/toolkit/workbook/data
+out=tests/host/workbook/data
 py=/usr/bin/python3
 mkdir -p "$out"
 tmp=$(mktemp -d)

@@ -17,11 +17,4 @@ DVK::CUserManager* CSingletonT<DVK::CUserManager>::instance()
     return &theInstance;
 }
 
-template <>
-CLogCenter* CSingletonT<CLogCenter>::instance()
-{
-    static CLogCenter theInstance;
-    return &theInstance;
-}
-
 } // namespace utils

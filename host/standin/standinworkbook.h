@@ -2,7 +2,7 @@
 // The stand-in client's own account of the last workbook its readers opened: which sheet was
 // read, why a workbook was refused, which cells' tabs became spaces. The readers log the same;
 // tools and tests ask it here. A plug-in never sees it (the real client has none of it). Defined
-// in toolkit/workbook/workbookreport.cpp.
+// in workbook/workbookreport.cpp.
 
 #include "host_export.h"
 

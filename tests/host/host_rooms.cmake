@@ -1,14 +1,16 @@
-# The host's rooms keep to themselves. Fails when
-# - a file of a room (core, client, dataservice, toolkit, toolkit/table, toolkit/workbook)
-#   includes another room's header that the other room does not list as public
-#   (HOST_PUBLIC_HEADERS in its CMakeLists); include/, standin/ and common/ are everyone's;
-# - a source of the widget-free library, or a project header it reaches, includes a widget
+# The host's rooms keep to themselves and their arrows run down. Fails when
+# - a folder under host/ with a CMakeLists is not among the rooms;
+# - a file of a room includes a header of a room above it (ROOMS are listed from the bottom up);
+# - a file of a room includes a header of a room below it that that room does not list as public
+#   (HOST_PUBLIC_HEADERS on its target); include/ and standin/ are everyone's;
+# - a file of the widget-free library's rooms, or a project header it reaches, includes a widget
 #   header: Qt Widgets, hosttoolkit.h or standintoolkit.h.
 #
 #   cmake -DSOURCE_DIR=<repository> -DCONFIG=<config file> -P host_rooms.cmake
 #
-# CONFIG sets ROOMS (folders under host/), PUBLIC_HEADERS (room/header), CORE_SOURCES (the
-# widget-free library's sources) and WIDGETS_DIR (Qt Widgets' include folder).
+# CONFIG sets ROOMS (folders under host/, bottom first), PUBLIC_<room> (each room's public
+# headers, "/" in the room's name as "_"), CORE_ROOMS (the rooms of the widget-free library) and
+# WIDGETS_DIR (Qt Widgets' include folder).
 cmake_minimum_required(VERSION 3.25)
 foreach(var SOURCE_DIR CONFIG)
   if(NOT ${var})
@@ -18,7 +20,7 @@ endforeach()
 include(${CONFIG})
 
 set(host ${SOURCE_DIR}/host)
-set(shared_folders include standin common)
+set(shared_folders include standin)
 set(widget_headers hosttoolkit.h standintoolkit.h)
 set(problems "")
 
@@ -62,8 +64,18 @@ function(includes_of path quoted_out angled_out)
   set(${angled_out} "${angled}" PARENT_SCOPE)
 endfunction()
 
+# --- every folder a room ------------------------------------------------------------------------
+file(GLOB_RECURSE room_lists RELATIVE ${host} ${host}/*/CMakeLists.txt)
+foreach(list_file IN LISTS room_lists)
+  get_filename_component(folder ${list_file} DIRECTORY)
+  if(NOT folder STREQUAL "" AND NOT folder IN_LIST ROOMS)
+    list(APPEND problems "host/${folder}: a folder that is no room; give it its place in the rooms' order")
+  endif()
+endforeach()
+
 # --- rooms -------------------------------------------------------------------------------------
 foreach(room IN LISTS ROOMS)
+  list(FIND ROOMS ${room} level)
   file(GLOB files ${host}/${room}/*.cpp ${host}/${room}/*.h)
   foreach(path IN LISTS files)
     includes_of(${path} quoted angled)
@@ -73,8 +85,14 @@ foreach(room IN LISTS ROOMS)
         continue()
       endif()
       get_filename_component(base ${name} NAME)
-      if(NOT "${home}/${base}" IN_LIST PUBLIC_HEADERS)
-        file(RELATIVE_PATH where ${SOURCE_DIR} ${path})
+      file(RELATIVE_PATH where ${SOURCE_DIR} ${path})
+      list(FIND ROOMS ${home} home_level)
+      string(REPLACE "/" "_" home_key ${home})
+      if(home_level GREATER level)
+        list(APPEND problems "${where}: includes ${home}/${base}, a room above host/${room}")
+      elseif(home_level LESS 0)
+        list(APPEND problems "${where}: includes ${home}/${base}, of a folder that is no room")
+      elseif(NOT base IN_LIST PUBLIC_${home_key})
         list(APPEND problems "${where}: includes ${home}/${base}, private to host/${home}")
       endif()
     endforeach()
@@ -83,13 +101,9 @@ endforeach()
 
 # --- the widget-free library -------------------------------------------------------------------
 set(pending "")
-foreach(path IN LISTS CORE_SOURCES)
-  if(NOT IS_ABSOLUTE ${path})
-    set(path ${host}/${path})
-  endif()
-  if(path MATCHES "\\.(cpp|h)$" AND path MATCHES "^${host}/")
-    list(APPEND pending ${path})
-  endif()
+foreach(room IN LISTS CORE_ROOMS)
+  file(GLOB files ${host}/${room}/*.cpp ${host}/${room}/*.h)
+  list(APPEND pending ${files})
 endforeach()
 set(seen "")
 while(pending)

@@ -185,8 +185,8 @@ void TestCreditDataPreview::agreesWithDialog_data()
     QTest::addColumn<QString>("path");
 
     // The examples, and workbooks from every writer the readers are tried with, hostile ones included.
-    for (const QString& folder : {QStringLiteral("/examples"), QStringLiteral("/tests/host/toolkit/workbook/data"),
-                                  QStringLiteral("/tests/host/toolkit/workbook/data/encrypted")}) {
+    for (const QString& folder : {QStringLiteral("/examples"), QStringLiteral("/tests/host/workbook/data"),
+                                  QStringLiteral("/tests/host/workbook/data/encrypted")}) {
         const QDir dir(kSource + folder);
         for (const QString& name : dir.entryList(QDir::Files))
             QTest::newRow(qPrintable(dir.dirName() + "/" + name)) << dir.filePath(name);
@@ -343,7 +343,7 @@ void TestCreditDataPreview::saysWhatTheFileHolds()
     QFETCH(QStringList, said);
     const QString path = file.startsWith(QLatin1Char('@'))
                              ? m_dir.filePath(file.mid(1))
-                             : kSource + QStringLiteral("/tests/host/toolkit/workbook/data/") + file;
+                             : kSource + QStringLiteral("/tests/host/workbook/data/") + file;
     if (!bytes.isEmpty())
         QVERIFY(testsupport::writeFile(path, bytes));
     const ToolRun preview = runTool(QStringList{path} + arguments);

@@ -155,7 +155,7 @@ void TestCreditDataSendFileDialog::outcomes_data()
     row("csv, the second broker", "two.csv", "SZ,000858,五粮液,0.6\nBJ,830799,艾融软件,0.3,x\n", "", 1, accepted,
         "9 HT 华泰证券: 000858 五粮液 0.6, 830799 艾融软件 0.3");
     // A name holding a comma beside its ratio, a tab in another, a header wrapped in its cell.
-    const QString data = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/tests/host/toolkit/workbook/data/");
+    const QString data = qEnvironmentVariable("SOURCE_DIR") + QStringLiteral("/tests/host/workbook/data/");
     row("xlsx with commas, tabs and line breaks in cells, the third broker", data + "wrapped.xlsx", "", "", 2, accepted,
         "5 CITIC 中信证券: 600009 上海机场,0.9 0.55, 600000 浦发 银行 0.7");
     row("xls with commas, tabs and line breaks in cells, the fourth broker (its id the first's)", data + "wrapped.xls",

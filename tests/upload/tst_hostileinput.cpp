@@ -89,7 +89,7 @@ Maker patchedDataFile(const QString& name, int offset, const QByteArray& bytes)
 {
     return [=](const QString& path) {
         QByteArray file = testsupport::readFile(
-            QDir(qEnvironmentVariable("SOURCE_DIR")).filePath("tests/host/toolkit/workbook/data/" + name));
+            QDir(qEnvironmentVariable("SOURCE_DIR")).filePath("tests/host/workbook/data/" + name));
         if (file.size() < offset + bytes.size())
             return false;
         file.replace(offset, bytes.size(), bytes);

@@ -433,7 +433,7 @@ private slots:
     void failedRowLosesNothing()
     {
         if (onPostgres())
-            QSKIP("SQLite's own faults; the server's are in tst_service_postgres");
+            QSKIP("SQLite's own faults; the server's are in tst_postgresdataservice");
         const auto before = state();
         runOnDatabase({"CREATE TRIGGER fail_third BEFORE INSERT ON ratios WHEN NEW.line_no = 3 BEGIN "
                        "SELECT RAISE(ABORT, 'disk I/O error'); END"});
@@ -464,7 +464,7 @@ private slots:
         QFETCH(int, rows);
         QFETCH(bool, held);
         if (held && !onPostgres())
-            QSKIP("SQLite has one writer at a time: a file held by another program is tst_service_databasefaults'");
+            QSKIP("SQLite has one writer at a time: a file held by another program is tst_databasefaults'");
         const size_t before = uploadCount();
         static const std::pair<int, const char*> brokers[] = {{1, "CITIC"}, {2, "HTSC"}, {3, "GTJA"}, {4, "CMS"}};
         std::vector<std::unique_ptr<CEmbeddedDataService>> programs;

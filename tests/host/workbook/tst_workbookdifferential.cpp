@@ -25,7 +25,7 @@ const QString kSource = QString::fromLocal8Bit(qgetenv("SOURCE_DIR"));
 
 QString dataFile(const QString& name)
 {
-    return kSource + QStringLiteral("/tests/host/toolkit/workbook/data/") + name;
+    return kSource + QStringLiteral("/tests/host/workbook/data/") + name;
 }
 
 // The reference reader's output for its arguments.
@@ -33,7 +33,7 @@ QJsonArray reference(const QStringList& arguments)
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
-                 QStringList{kSource + QStringLiteral("/tests/host/toolkit/workbook/reference_reader.py")} + arguments);
+                 QStringList{kSource + QStringLiteral("/tests/host/workbook/reference_reader.py")} + arguments);
     if (!python.waitForFinished(120000) || python.exitCode() != 0)
         qFatal("the reference reader did not run (python3-openpyxl and python3-xlrd): %s",
                python.readAllStandardError().constData());
@@ -189,7 +189,7 @@ void TestWorkbookDifferential::readsAsTheReferenceReads_data()
     // The variants are rows of variants.json, edits of a real writer's two-sheet book that the
     // reference reader makes (see reference_reader.py).
     const QJsonArray variants =
-        reference({QStringLiteral("--variants"), kSource + QStringLiteral("/tests/host/toolkit/workbook/variants.json"),
+        reference({QStringLiteral("--variants"), kSource + QStringLiteral("/tests/host/workbook/variants.json"),
                    dataFile(QStringLiteral("xlsxwriter.xlsx")), m_dir.path()});
     QVERIFY(variants.size() > 30);
     for (const QJsonValue& value : variants) {

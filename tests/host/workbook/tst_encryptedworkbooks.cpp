@@ -19,7 +19,7 @@ const QString kSource = QString::fromLocal8Bit(qgetenv("SOURCE_DIR"));
 
 QString dataFile(const QString& name)
 {
-    return kSource + QStringLiteral("/tests/host/toolkit/workbook/data/encrypted/") + name;
+    return kSource + QStringLiteral("/tests/host/workbook/data/encrypted/") + name;
 }
 
 // A field as LibreOffice's csv writes it.

@@ -18,7 +18,7 @@ namespace {
 
 QString dataFile(const QString& name)
 {
-    return QString::fromLocal8Bit(qgetenv("SOURCE_DIR")) + QStringLiteral("/tests/host/toolkit/workbook/data/") + name;
+    return QString::fromLocal8Bit(qgetenv("SOURCE_DIR")) + QStringLiteral("/tests/host/workbook/data/") + name;
 }
 
 // What the readers logged, one line each: all of it, or only why they refused.
