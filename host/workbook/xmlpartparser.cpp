@@ -1,100 +1,25 @@
 #include "xmlpartparser.h"
 
 #include "inputcaps.h"
+#include "markupcompatibility.h"
 #include "piecepipeline.h"
+#include "xmlmemorybudget.h"
+#include "xmlnamespaces.h"
 #include "xmltokenscanner.h"
 
 #include <expat.h>
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace WB {
 
 namespace {
-
-// Expat joins a namespace and a local name with this: no XML name or namespace holds it.
-constexpr XML_Char kSeparator = '\x01';
-
-enum class ENamespace
-{
-    None, // no namespace at all
-    Other,
-    Spreadsheet,
-    OfficeRelationships,
-    PackageRelationships,
-    Compatibility
-};
-
-struct KnownNamespace
-{
-    const char* uri;
-    size_t length;
-    ENamespace ns;
-};
-
-#define KNOWN(uri, ns)                                                                                                 \
-    {                                                                                                                  \
-        uri, sizeof(uri) - 1, ns                                                                                       \
-    }
-const KnownNamespace kKnown[] = {
-    KNOWN("http://schemas.openxmlformats.org/spreadsheetml/2006/main", ENamespace::Spreadsheet),
-    KNOWN("http://purl.oclc.org/ooxml/spreadsheetml/main", ENamespace::Spreadsheet),
-    KNOWN("http://schemas.openxmlformats.org/officeDocument/2006/relationships", ENamespace::OfficeRelationships),
-    KNOWN("http://purl.oclc.org/ooxml/officeDocument/relationships", ENamespace::OfficeRelationships),
-    KNOWN("http://schemas.openxmlformats.org/package/2006/relationships", ENamespace::PackageRelationships),
-    KNOWN("http://schemas.openxmlformats.org/markup-compatibility/2006", ENamespace::Compatibility),
-};
-#undef KNOWN
-
-const KnownNamespace* knownNamespace(const char* uri, size_t length)
-{
-    for (const KnownNamespace& known : kKnown) {
-        if (known.length == length && std::memcmp(known.uri, uri, length) == 0)
-            return &known;
-    }
-    return nullptr;
-}
-
-ENamespace namespaceOfUri(const char* uri, size_t length)
-{
-    const KnownNamespace* known = knownNamespace(uri, length);
-    return known ? known->ns : ENamespace::Other;
-}
-
-// The namespace of an expanded name ("uri<separator>local"), and its local part. A part names
-// one namespace over and over: the last one found is tried first.
-ENamespace namespaceOf(const char* name, const char*& local, const KnownNamespace*& hint)
-{
-    if (hint && std::strncmp(name, hint->uri, hint->length) == 0 && name[hint->length] == kSeparator) {
-        local = name + hint->length + 1;
-        return hint->ns;
-    }
-    const char* separator = std::strchr(name, kSeparator);
-    if (!separator) {
-        local = name;
-        return ENamespace::None;
-    }
-    local = separator + 1;
-    const KnownNamespace* known = knownNamespace(name, size_t(separator - name));
-    if (!known)
-        return ENamespace::Other;
-    hint = known;
-    return known->ns;
-}
-
-ENamespace namespaceOf(const char* name, const char*& local)
-{
-    const KnownNamespace* hint = nullptr;
-    return namespaceOf(name, local, hint);
-}
 
 bool equalsIgnoringCase(const char* a, const char* b)
 {
@@ -105,103 +30,6 @@ bool equalsIgnoringCase(const char* a, const char* b)
     }
     return *a == *b;
 }
-
-QString quoted(const char* text)
-{
-    return QLatin1Char('"') + QString::fromUtf8(text).left(64) + QLatin1Char('"');
-}
-
-// --- Memory: expat's allocations counted against a cap ------------------------------------------
-
-struct Budget
-{
-    size_t used = 0;
-    bool exceeded = false;
-};
-
-// The budget expat's allocations on this thread are charged to while we call into it.
-thread_local Budget* t_budget = nullptr;
-
-struct alignas(std::max_align_t) Header
-{
-    size_t size;
-    Budget* budget;
-};
-
-bool charge(Budget* budget, size_t more)
-{
-    if (!budget)
-        return true;
-    if (more > size_t(inputcaps::kMaxXmlParserBytes) - budget->used) {
-        budget->exceeded = true;
-        return false;
-    }
-    budget->used += more;
-    return true;
-}
-
-void* budgetMalloc(size_t size)
-{
-    Budget* budget = t_budget;
-    if (!charge(budget, size))
-        return nullptr;
-    auto* header = static_cast<Header*>(std::malloc(sizeof(Header) + size));
-    if (!header) {
-        if (budget)
-            budget->used -= size;
-        return nullptr;
-    }
-    header->size = size;
-    header->budget = budget;
-    return header + 1;
-}
-
-void budgetFree(void* pointer)
-{
-    if (!pointer)
-        return;
-    Header* header = static_cast<Header*>(pointer) - 1;
-    if (header->budget)
-        header->budget->used -= header->size;
-    std::free(header);
-}
-
-void* budgetRealloc(void* pointer, size_t size)
-{
-    if (!pointer)
-        return budgetMalloc(size);
-    Header* header = static_cast<Header*>(pointer) - 1;
-    Budget* budget = header->budget;
-    const size_t old = header->size;
-    if (size > old && !charge(budget, size - old))
-        return nullptr;
-    auto* moved = static_cast<Header*>(std::realloc(header, sizeof(Header) + size));
-    if (!moved) {
-        if (budget && size > old)
-            budget->used -= size - old;
-        return nullptr;
-    }
-    if (budget && size < old)
-        budget->used -= old - size;
-    moved->size = size;
-    return moved + 1;
-}
-
-const XML_Memory_Handling_Suite kBudgetSuite = {budgetMalloc, budgetRealloc, budgetFree};
-
-class CBudgetScope
-{
-public:
-    explicit CBudgetScope(Budget& budget)
-        : m_previous(t_budget)
-    {
-        t_budget = &budget;
-    }
-    ~CBudgetScope() { t_budget = m_previous; }
-
-private:
-    Budget* m_previous;
-};
 
 } // namespace
 
@@ -222,18 +50,13 @@ struct CXmlPartParser::Private
     };
     bool refusesForeign() const { return !frames.empty() && frames.back().refuseForeign; }
     bool refusesAlternate() const { return !frames.empty() && frames.back().refuseAlternate; }
-    struct Alternate
-    {
-        bool taken = false;
-        bool fallbackSeen = false;
-    };
-
     Private(CXmlPartParser& parserOwner, EXmlVocabulary partVocabulary)
         : owner(parserOwner)
         , vocabulary(partVocabulary)
+        , compatibility(partVocabulary, [this] { return owner.where(); })
     {
-        CBudgetScope scope(budget);
-        parser = XML_ParserCreate_MM(nullptr, &kBudgetSuite, &kSeparator);
+        CXmlBudgetScope scope(budget);
+        parser = XML_ParserCreate_MM(nullptr, xmlBudgetedMemory(), &kXmlNameSeparator);
         if (!parser)
             return;
         XML_SetUserData(parser, this);
@@ -248,7 +71,7 @@ struct CXmlPartParser::Private
     {
         pipeline.reset();
         if (parser) {
-            CBudgetScope scope(budget);
+            CXmlBudgetScope scope(budget);
             XML_ParserFree(parser);
         }
     }
@@ -261,77 +84,9 @@ struct CXmlPartParser::Private
         XML_StopParser(parser, XML_FALSE);
     }
 
-    // The namespaces whose elements and attributes the readers act on.
-    bool understands(ENamespace ns) const
-    {
-        if (vocabulary == EXmlVocabulary::Relationships)
-            return ns == ENamespace::PackageRelationships;
-        return ns == ENamespace::Spreadsheet || ns == ENamespace::OfficeRelationships;
-    }
     ENamespace elementNamespace() const
     {
         return vocabulary == EXmlVocabulary::Relationships ? ENamespace::PackageRelationships : ENamespace::Spreadsheet;
-    }
-
-    // Whether every prefix of a markup-compatibility list names a namespace we understand; an
-    // undeclared prefix is refused, as the rules require.
-    bool prefixesUnderstood(const char* list, const char* attributeName, std::string& notUnderstood)
-    {
-        const char* p = list;
-        int listed = 0;
-        while (*p) {
-            while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
-                ++p;
-            const char* start = p;
-            while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r')
-                ++p;
-            if (p == start)
-                break;
-            if (++listed > inputcaps::kMaxCompatibilityPrefixes) {
-                stop(QStringLiteral("xml: mc:%1 at %2 lists more than %3 prefixes")
-                         .arg(QLatin1String(attributeName), owner.where())
-                         .arg(inputcaps::kMaxCompatibilityPrefixes));
-                return false;
-            }
-            prefix.assign(start, size_t(p - start));
-            const auto bound = bindings.find(prefix);
-            if (bound == bindings.end() || bound->second.empty()) {
-                stop(QStringLiteral("xml: mc:%1 names the undeclared prefix %2 at %3")
-                         .arg(QLatin1String(attributeName), quoted(prefix.c_str()), owner.where()));
-                return false;
-            }
-            const std::string& uri = bound->second.back();
-            if (!understands(namespaceOfUri(uri.data(), uri.size()))) {
-                notUnderstood = uri;
-                return false;
-            }
-        }
-        return true;
-    }
-
-    // mc:MustUnderstand and mc:ProcessContent on an element we read.
-    bool compatibilityAttributesHonoured(const char** attributes)
-    {
-        for (int i = 0; attributes[i]; i += 2) {
-            const char* local = nullptr;
-            // Cells' attributes are one letter: no namespace can be in them.
-            if (!attributes[i][1] || namespaceOf(attributes[i], local) != ENamespace::Compatibility)
-                continue;
-            if (isName(local, "ProcessContent")) {
-                stop(QStringLiteral("xml: mc:ProcessContent at %1 is not read").arg(owner.where()));
-                return false;
-            }
-            if (isName(local, "MustUnderstand")) {
-                std::string uri;
-                if (!prefixesUnderstood(attributes[i + 1], "MustUnderstand", uri)) {
-                    if (!failed())
-                        stop(QStringLiteral("xml: %1 must be understood in the namespace %2, which is not read")
-                                 .arg(owner.where(), quoted(uri.c_str())));
-                    return false;
-                }
-            }
-        }
-        return true;
     }
 
     void start(const char* name, const char** attributes)
@@ -375,7 +130,7 @@ struct CXmlPartParser::Private
                          .arg(owner.where()));
             } else if (isName(local, "AlternateContent")) {
                 frames.push_back(Frame{EFrame::Alternate, 0, refusesForeign(), false});
-                alternates.push_back(Alternate());
+                compatibility.openAlternate();
             } else {
                 stop(QStringLiteral("xml: mc:%1 outside mc:AlternateContent at %2")
                          .arg(QString::fromUtf8(local).left(64), owner.where()));
@@ -391,8 +146,11 @@ struct CXmlPartParser::Private
             skipDepth = 1;
             return;
         }
-        if (!compatibilityAttributesHonoured(attributes))
+        const QString refusal = compatibility.refusalOfAttributes(attributes);
+        if (!refusal.isEmpty()) {
+            stop(refusal);
             return;
+        }
         frames.push_back(
             Frame{EFrame::Delivered, static_cast<unsigned char>(local - name), refusesForeign(), refusesAlternate()});
         owner.startElement(local, attributes);
@@ -400,38 +158,14 @@ struct CXmlPartParser::Private
             XML_StopParser(parser, XML_FALSE);
     }
 
-    // A child of mc:AlternateContent: the first choice whose requirements are all understood, or
-    // else the fallback, stands for the whole; the rest is skipped.
     void alternateChild(ENamespace ns, const char* local, const char** attributes)
     {
-        Alternate& alternate = alternates.back();
-        const bool choice = ns == ENamespace::Compatibility && isName(local, "Choice");
-        const bool fallback = ns == ENamespace::Compatibility && isName(local, "Fallback");
-        if ((!choice && !fallback) || alternate.fallbackSeen) {
-            stop(QStringLiteral("xml: <%1> inside mc:AlternateContent at %2")
-                     .arg(QString::fromUtf8(local).left(64), owner.where()));
-            return;
+        QString refusal;
+        switch (compatibility.alternateChild(ns, local, attributes, refusal)) {
+        case CMarkupCompatibility::EChild::Refuse: stop(refusal); return;
+        case CMarkupCompatibility::EChild::Skip: skipDepth = 1; return;
+        case CMarkupCompatibility::EChild::Take: frames.push_back(Frame{EFrame::Branch, 0, refusesForeign(), false});
         }
-        bool take = !alternate.taken;
-        if (choice) {
-            const char* needs = CXmlPartParser::attribute(attributes, "Requires");
-            if (!needs) {
-                stop(QStringLiteral("xml: mc:Choice without Requires at %1").arg(owner.where()));
-                return;
-            }
-            std::string uri;
-            take = take && prefixesUnderstood(needs, "Requires", uri);
-            if (failed())
-                return;
-        } else {
-            alternate.fallbackSeen = true;
-        }
-        if (!take) {
-            skipDepth = 1;
-            return;
-        }
-        alternate.taken = true;
-        frames.push_back(Frame{EFrame::Branch, 0, refusesForeign(), false});
     }
 
     void end(const char* name)
@@ -444,7 +178,7 @@ struct CXmlPartParser::Private
         const Frame frame = frames.back();
         frames.pop_back();
         if (frame.kind == EFrame::Alternate) {
-            alternates.pop_back();
+            compatibility.closeAlternate();
         } else if (frame.kind == EFrame::Delivered) {
             owner.endElement(name + frame.local);
             if (failed())
@@ -491,15 +225,11 @@ struct CXmlPartParser::Private
     }
     static void XMLCALL onNamespaceStart(void* user, const XML_Char* prefix, const XML_Char* uri)
     {
-        guarded(user, [&](Private& self) { self.bindings[prefix ? prefix : ""].emplace_back(uri ? uri : ""); });
+        guarded(user, [&](Private& self) { self.compatibility.bind(prefix, uri); });
     }
     static void XMLCALL onNamespaceEnd(void* user, const XML_Char* prefix)
     {
-        guarded(user, [&](Private& self) {
-            const auto bound = self.bindings.find(prefix ? prefix : "");
-            if (bound != self.bindings.end() && !bound->second.empty())
-                bound->second.pop_back();
-        });
+        guarded(user, [&](Private& self) { self.compatibility.unbind(prefix); });
     }
     static void XMLCALL onDeclaration(void* user, const XML_Char*, const XML_Char* encoding, int)
     {
@@ -508,7 +238,7 @@ struct CXmlPartParser::Private
             equalsIgnoringCase(encoding, "UTF-16LE") || equalsIgnoringCase(encoding, "UTF-16BE"))
             return;
         d->stop(QStringLiteral("xml: %1 declares the encoding %2; parts are read in UTF-8 or UTF-16 only")
-                    .arg(d->owner.m_partName, quoted(encoding)));
+                    .arg(d->owner.m_partName, CXmlPartParser::quotedText(encoding)));
     }
     static void XMLCALL onDoctype(void* user, const XML_Char*, const XML_Char*, const XML_Char*, int)
     {
@@ -518,7 +248,7 @@ struct CXmlPartParser::Private
 
     bool parse(const char* data, size_t size, bool last)
     {
-        CBudgetScope scope(budget);
+        CXmlBudgetScope scope(budget);
         if (XML_Parse(parser, data, int(size), last ? XML_TRUE : XML_FALSE) == XML_STATUS_OK)
             return !failed();
         if (failed())
@@ -596,7 +326,8 @@ struct CXmlPartParser::Private
 
     CXmlPartParser& owner;
     const EXmlVocabulary vocabulary;
-    Budget budget;
+    CMarkupCompatibility compatibility;
+    XmlMemoryBudget budget;
     XML_Parser parser = nullptr;
     CXmlTokenScanner scanner;
     bool widthKnown = false;
@@ -609,10 +340,6 @@ struct CXmlPartParser::Private
     int skipDepth = 0; // inside an element skipped with all it holds: its depth there
     std::vector<Frame> frames;
     const KnownNamespace* hint = nullptr; // the namespace of the last element
-    std::vector<Alternate> alternates;
-    // Each prefix's namespaces in scope, innermost last: a lookup costs the same whatever is bound.
-    std::unordered_map<std::string, std::vector<std::string>> bindings;
-    std::string prefix; // the one looked up, its room kept
 };
 
 CXmlPartParser::CXmlPartParser(const QString& partName, EXmlVocabulary vocabulary)
@@ -704,6 +431,11 @@ qint64 CXmlPartParser::toInt64(const char* p)
 QString CXmlPartParser::shortText(const char* text)
 {
     return QString::fromUtf8(text).left(64);
+}
+
+QString CXmlPartParser::quotedText(const char* text)
+{
+    return QLatin1Char('"') + shortText(text) + QLatin1Char('"');
 }
 
 void CXmlPartParser::fail(const QString& reason)

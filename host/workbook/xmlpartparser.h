@@ -50,6 +50,8 @@ public:
     static qint64 toInt64(const char* text);
     // At most 64 characters of a text from the part, for a reason.
     static QString shortText(const char* text);
+    // The same in double quotes.
+    static QString quotedText(const char* text);
 
 protected:
     virtual void startElement(const char* localName, const char** attributes) = 0;
