@@ -2,7 +2,6 @@
 
 #include "inputcaps.h"
 #include "littleendian.h"
-#include "regularfile.h"
 
 #include <QFile>
 
@@ -36,14 +35,10 @@ bool CCompoundDocument::fail(const QString& message)
     return false;
 }
 
-bool CCompoundDocument::open(const QString& path)
+bool CCompoundDocument::open(QFile& file)
 {
-    QFile file;
-    QString why;
-    if (!openRegularFile(file, path, why)) {
-        m_error = why;
-        return false;
-    }
+    if (!file.seek(0))
+        return fail(QStringLiteral("the file cannot be read from its start"));
     const qint64 size = file.size();
     if (size > inputcaps::kMaxXlsBytes)
         return fail(QStringLiteral("file larger than the %1 MiB cap").arg(inputcaps::kMaxXlsBytes / inputcaps::kMiB));

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+class QFile;
+
 namespace WB {
 
 // Reads the streams of an OLE2 compound document (the container of legacy .xls) held whole in
@@ -16,7 +18,8 @@ class CCompoundDocument
 {
 public:
     // False with error() when the file is no readable compound document.
-    bool open(const QString& path);
+    // Reads the whole of an open file, from its start.
+    bool open(QFile& file);
     // Takes the document's bytes as they are, for documents not read from a file.
     bool openData(const QByteArray& data);
     // Whether a stream of that name (compared case-insensitively, as the format does) exists.

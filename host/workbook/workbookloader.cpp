@@ -23,11 +23,9 @@ bool CWorkbookLoader::load(const QString& path, ERefusal refusal, ICellSink* sin
 {
     clear();
     const QString absolutePath = QFileInfo(path).absoluteFilePath();
-    bool opened = false;
-    {
-        QFile file;
-        opened = openRegularFile(file, path, m_error);
-    }
+    // Opened once: what is checked, recalled and read is one file, whatever the path names meanwhile.
+    QFile file;
+    const bool opened = openRegularFile(file, path, m_error);
     if (refusal == ERefusal::Recall) {
         QString reason;
         if (CRefusalMemory::take(absolutePath, reason)) {
@@ -43,7 +41,7 @@ bool CWorkbookLoader::load(const QString& path, ERefusal refusal, ICellSink* sin
     ICellSink& cells = sink ? *sink : m_grid;
     bool ok = false;
     try {
-        ok = read(path, cells);
+        ok = read(file, cells);
     } catch (const std::bad_alloc&) {
         cells.clear();
         m_error = QStringLiteral("workbook: 内存不足 (out of memory) reading the workbook: nothing was read");
@@ -66,22 +64,18 @@ bool CWorkbookLoader::load(const QString& path, ERefusal refusal, ICellSink* sin
     return false;
 }
 
-bool CWorkbookLoader::read(const QString& path, ICellSink& sink)
+bool CWorkbookLoader::read(QFile& file, ICellSink& sink)
 {
-    QFile file;
-    if (!openRegularFile(file, path, m_error))
-        return false;
-    const QByteArray head = file.read(8);
-    file.close();
+    const QByteArray head = file.peek(8);
     if (head.startsWith(QByteArray(kZipSignature, 4))) {
         CXlsxSheetLoader loader;
-        const bool ok = loader.load(path, sink, m_sheets);
+        const bool ok = loader.load(file, sink, m_sheets);
         m_error = loader.error();
         return ok;
     }
     if (head == QByteArray(kOle2Signature, 8)) {
         CXlsSheetLoader loader;
-        const bool ok = loader.load(path, sink, m_sheets);
+        const bool ok = loader.load(file, sink, m_sheets);
         m_error = loader.error();
         return ok;
     }

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class QFile;
+
 namespace WB {
 
 // Reads the first sheet of a workbook file, .xlsx or .xls as its content says (a zip package or
@@ -31,7 +33,7 @@ public:
     void clear();
 
 private:
-    bool read(const QString& path, ICellSink& sink);
+    bool read(QFile& file, ICellSink& sink);
 
     CSheetGrid m_grid;
     standin::WorkbookReport m_sheets;

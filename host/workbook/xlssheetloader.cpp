@@ -335,11 +335,11 @@ bool CXlsSheetLoader::fail(const QString& message)
     return false;
 }
 
-bool CXlsSheetLoader::load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets)
+bool CXlsSheetLoader::load(QFile& file, ICellSink& grid, standin::WorkbookReport& sheets)
 {
     CCompoundDocument document;
     m_sheets = standin::WorkbookReport();
-    if (!document.open(path)) {
+    if (!document.open(file)) {
         m_error = document.error();
         return false;
     }

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+class QFile;
+
 namespace WB {
 
 class CCompoundDocument;
@@ -30,7 +32,7 @@ class CXlsSheetLoader
 {
 public:
     // sheets gets the workbook's sheets, the one read and the one it opens on.
-    bool load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets);
+    bool load(QFile& file, ICellSink& grid, standin::WorkbookReport& sheets);
     // The same for a compound document's bytes, as fuzzing hands them over.
     bool loadData(const QByteArray& file, ICellSink& grid);
     QString error() const { return m_error; }

@@ -42,22 +42,21 @@ bool streamPart(CZipPackage& zip, const QString& part, qint64 cap, CXmlPartParse
 
 } // namespace
 
-bool CXlsxSheetLoader::load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets)
+bool CXlsxSheetLoader::load(QFile& file, ICellSink& grid, standin::WorkbookReport& sheets)
 {
-    return load(path, nullptr, grid, sheets);
+    return load(&file, nullptr, grid, sheets);
 }
 
 bool CXlsxSheetLoader::loadData(const QByteArray& package, ICellSink& grid, standin::WorkbookReport& sheets)
 {
-    return load(QString(), &package, grid, sheets);
+    return load(nullptr, &package, grid, sheets);
 }
 
-bool CXlsxSheetLoader::load(const QString& path, const QByteArray* package, ICellSink& grid,
-                            standin::WorkbookReport& sheets)
+bool CXlsxSheetLoader::load(QFile* file, const QByteArray* package, ICellSink& grid, standin::WorkbookReport& sheets)
 {
     m_error.clear();
     CZipPackage zip;
-    if (!(package ? zip.openData(*package) : zip.open(path))) {
+    if (!(package ? zip.openData(*package) : zip.open(*file))) {
         m_error = zip.error();
         return false;
     }

@@ -7,6 +7,8 @@ namespace standin {
 struct WorkbookReport;
 }
 
+class QFile;
+
 namespace WB {
 
 class ICellSink;
@@ -18,13 +20,14 @@ class CXlsxSheetLoader
 public:
     // False with error() when the package or its first sheet cannot be read as a spreadsheet
     // program would show it. sheets gets the workbook's sheets, the one read and the one shown.
-    bool load(const QString& path, ICellSink& grid, standin::WorkbookReport& sheets);
+    // The file is the caller's, open while the parts are read.
+    bool load(QFile& file, ICellSink& grid, standin::WorkbookReport& sheets);
     // The same for a package's bytes in memory (a decrypted package).
     bool loadData(const QByteArray& package, ICellSink& grid, standin::WorkbookReport& sheets);
     QString error() const { return m_error; }
 
 private:
-    bool load(const QString& path, const QByteArray* package, ICellSink& grid, standin::WorkbookReport& sheets);
+    bool load(QFile* file, const QByteArray* package, ICellSink& grid, standin::WorkbookReport& sheets);
 
     QString m_error;
 };

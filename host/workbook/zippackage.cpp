@@ -2,7 +2,6 @@
 
 #include "inputcaps.h"
 #include "littleendian.h"
-#include "regularfile.h"
 #include "utf8sequence.h"
 
 #include <QSet>
@@ -104,20 +103,15 @@ bool applyZip64Extra(const uchar* extra, quint64 length, quint64& size, quint64&
 
 } // namespace
 
-bool CZipPackage::open(const QString& path)
+bool CZipPackage::open(QFile& file)
 {
     m_entries.clear();
     m_directory.clear();
     m_error.clear();
-    if (m_file.isOpen())
-        m_file.close();
-    QString why;
-    if (!openRegularFile(m_file, path, why)) {
-        m_error = QStringLiteral("zip: ") + why;
-        return false;
-    }
-    m_device = &m_file;
-    m_size = quint64(std::max<qint64>(m_file.size(), 0));
+    if (m_memory.isOpen())
+        m_memory.close();
+    m_device = &file;
+    m_size = quint64(std::max<qint64>(file.size(), 0));
     if (!readDirectory()) {
         m_entries.clear();
         m_directory.clear();
@@ -131,8 +125,6 @@ bool CZipPackage::openData(const QByteArray& data)
     m_entries.clear();
     m_directory.clear();
     m_error.clear();
-    if (m_file.isOpen())
-        m_file.close();
     if (m_memory.isOpen())
         m_memory.close();
     m_memory.setData(data);

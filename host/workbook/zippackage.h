@@ -25,7 +25,8 @@ public:
     CZipPackage& operator=(const CZipPackage&) = delete;
 
     // Reads the central directory; false with error() when the file is no zip archive we can read.
-    bool open(const QString& path);
+    // The file stays the caller's, open for as long as parts are read.
+    bool open(QFile& file);
     // The same over a package's bytes in memory (a decrypted package).
     bool openData(const QByteArray& data);
     // A leading "/" is ignored; an exact name is preferred, otherwise ASCII case is ignored.
@@ -85,9 +86,8 @@ private:
     bool checkDescriptor(const Entry& entry, quint64 at);
 
     // Read, not mapped: a file cut short by another program while we read is an error, not SIGBUS.
-    QFile m_file;
     QBuffer m_memory;
-    QIODevice* m_device = &m_file;
+    QIODevice* m_device = &m_memory;
     quint64 m_size = 0;
     // The central directory as read; the entries' names point into it.
     QByteArray m_directory;
