@@ -27,6 +27,7 @@ $py $here/xlsxwriter_book.py "$out/xlsxwriter.xlsx" main
 $py $here/xlsxwriter_book.py "$out/linebreak.xlsx" linebreak
 $py $here/xlsxwriter_book.py "$out/wrapped.xlsx" wrapped
 $py $here/sheets_book.py "$out/sheets.xlsx"
+$py $here/opens_second_book.py "$out/opens_second.xlsx"
 $py $here/xlwt_book.py "$out/xlwt.xls"
 $py $here/reorder_sheets.py "$out/xlsxwriter.xlsx" "$out/reordered.xlsx"
 
@@ -54,7 +55,7 @@ cp "$tmp/xlsx/libreoffice.xlsx" "$out/libreoffice.xlsx"
 cp "$out/linebreak.xlsx" "$tmp/linebreak.xlsx"
 $lo --convert-to xls --outdir "$tmp/xls" "$tmp/linebreak.xlsx" >/dev/null
 cp "$tmp/xls/linebreak.xls" "$out/linebreak.xls"
-for book in wrapped sheets; do
+for book in wrapped sheets opens_second; do
   cp "$out/$book.xlsx" "$tmp/$book.xlsx"
   $lo --convert-to xls --outdir "$tmp/xls" "$tmp/$book.xlsx" >/dev/null
   cp "$tmp/xls/$book.xls" "$out/$book.xls"

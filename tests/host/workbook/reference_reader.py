@@ -186,8 +186,10 @@ def read_xls(path):
                 value = cell.value
             cells.append([r + 1, c + 1, shown(value)])
     states = {0: "visible", 1: "hidden", 2: "veryHidden"}
+    # The sheet in the workbook's window: xlrd reads it from each sheet's own window record.
+    displayed = [i for i, sheet in enumerate(book.sheets()) if sheet.sheet_visible]
     return {"sheets": book.nsheets, "name": first.name, "state": states.get(first.visibility, "visible"),
-            "cells": cells}
+            "opensOn": displayed[0] + 1 if displayed else 1, "cells": cells}
 
 
 PARTS = {"sheet": "xl/worksheets/sheet1.xml", "strings": "xl/sharedStrings.xml", "book": "xl/workbook.xml",
