@@ -153,18 +153,28 @@ void TestCreditDataPanel::answers_data()
 {
     QTest::addColumn<QStringList>("received");
     QTest::addColumn<QString>("serverMessage"); // not null: the answer is a failure with this text
-    QTest::addColumn<QStringList>("rows");      // "key|name|trading day|last upload|-"; a failure keeps them
     QTest::addColumn<bool>("logging");
     QTest::addColumn<bool>("clientGiven"); // false: the client centre has no client, nothing is sent
+    QTest::addColumn<QStringList>("rows"); // "key|name|trading day|last upload|-" after the answer
+    QTest::addColumn<int>("records");      // the records the panel keeps
+    QTest::addColumn<QString>("box");      // the failure box's text; empty: none
+    QTest::addColumn<QString>("outcome");  // the log line after the query's; empty: none
 
+    // Before each: an answer of two brokers.
+    const QStringList before{"1____a____0|国信|20240112|20240105|-", "2____b____1|中信|20240112|20240105|-"};
     QTest::newRow("later date second: replaced broker moves last")
-        << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"}) << QString()
-        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"}) << true
-        << true;
-    QTest::newRow("empty answer clears") << QStringList() << QString() << QStringList() << true << true;
-    QTest::newRow("failed: the server's text") << QStringList() << "券商不存在" << QStringList() << true << true;
-    QTest::newRow("failed: empty text, client logging off") << QStringList() << "" << QStringList() << false << true;
-    QTest::newRow("no client: no mask, told why") << QStringList() << QString() << QStringList() << true << false;
+        << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"}) << QString() << true << true
+        << QStringList({"3____c____1|中信|20240112|20240107|-", "2____b____2|国信|20240112|20240110|-"}) << 3
+        << QString() << "onData success: dataSize 3";
+    QTest::newRow("empty answer clears") << QStringList() << QString() << true << true << QStringList() << 0
+                                         << QString() << "onData success: dataSize 0";
+    QTest::newRow("failed: the server's text")
+        << QStringList() << "券商不存在" << true << true << before << 2 << "券商不存在"
+        << "onData error:券商不存在";
+    QTest::newRow("failed: empty text, client logging off")
+        << QStringList() << "" << false << true << before << 2 << "获取数据错误!" << QString();
+    QTest::newRow("no client: no mask, told why")
+        << QStringList() << QString() << true << false << before << 2 << DVK::clientUnavailableText() << QString();
 }
 
 // Each answer replaces the rows with its condensed summary (condense has the rules; the
@@ -176,18 +186,19 @@ void TestCreditDataPanel::answers()
 {
     QFETCH(QStringList, received);
     QFETCH(QString, serverMessage);
-    QFETCH(QStringList, rows);
     QFETCH(bool, logging);
     QFETCH(bool, clientGiven);
-    const bool failed = !clientGiven || !serverMessage.isNull();
+    QFETCH(QStringList, rows);
+    QFETCH(int, records);
+    QFETCH(QString, box);
+    QFETCH(QString, outcome);
 
     PanelProbe panel;
     answer(panel, testsupport::summaryAnswer({"1|a|国信|20240105", "2|b|中信|20240105"}));
-    const QStringList before = testsupport::rowTexts(panel.table->getDataModel());
     utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(logging);
     testsupport::CLogCapture log;
     testsupport::ScriptedAnswer scripted = testsupport::summaryAnswer(received);
-    if (failed)
+    if (!serverMessage.isNull())
         scripted.error = utils::RQError::failure(serverMessage.toStdString());
     if (clientGiven) {
         answer(panel, scripted);
@@ -199,26 +210,23 @@ void TestCreditDataPanel::answers()
         QCOMPARE(m_service->queryCount(), 1);
     }
 
-    const QString shown = !clientGiven              ? DVK::clientUnavailableText()
-                          : serverMessage.isEmpty() ? QStringLiteral("获取数据错误!")
-                                                    : serverMessage;
-    const QString box = QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(shown);
-    QTRY_COMPARE(m_boxes, failed ? QStringList(box) : QStringList());
+    const QStringList boxes{QStringLiteral("%1 0 提示 %2").arg(int(DVK::eServerCallbackMsgFailure)).arg(box)};
+    QTRY_COMPARE(m_boxes, box.isEmpty() ? QStringList() : boxes);
     QVERIFY(panel.loadingMask->isHidden());
-    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), failed ? before : rows);
-    QCOMPARE(panel.table->visibleRowCount(), failed ? 2 : rows.size());
-    QCOMPARE(panel.records.size(), failed ? size_t(2) : scripted.records.size());
+    QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), rows);
+    QCOMPARE(panel.table->visibleRowCount(), rows.size());
+    QCOMPARE(int(panel.records.size()), records);
     // The query and its outcome, at INFO.
-    const QStringList lines = {
-        "20000 [CCreditDataPanel] queryData:" + QString::fromStdString(m_service->queries().back()->toLog()),
-        "20000 [CCreditDataPanel] onData " +
-            (failed ? "error:" + serverMessage : QStringLiteral("success: dataSize %1").arg(received.size()))};
-    QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"),
-             logging ? (clientGiven ? lines : QStringList(lines.mid(0, 1))) : QStringList());
+    QStringList lines;
+    if (logging)
+        lines << "20000 [CCreditDataPanel] queryData:" + QString::fromStdString(m_service->queries().back()->toLog());
+    if (!outcome.isEmpty())
+        lines << "20000 [CCreditDataPanel] " + outcome;
+    QCOMPARE(testsupport::capturedLines(log, "[CCreditDataPanel]"), lines);
 
     answer(panel, testsupport::summaryAnswer({"3|c|华泰|20240107"}));
     QCOMPARE(testsupport::rowTexts(panel.table->getDataModel()), QStringList{"3____c____0|华泰|20240112|20240107|-"});
-    QCOMPARE(m_boxes.size(), failed ? 1 : 0);
+    QCOMPARE(m_boxes.size(), box.isEmpty() ? 0 : 1);
 }
 
 void TestCreditDataPanel::paramRoundTrip_data()

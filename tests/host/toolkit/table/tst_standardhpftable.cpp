@@ -97,6 +97,8 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void keyLookups_data();
     void keyLookups();
+    void nullRowsChangeNothing();
+    void clearForgetsTheKeys();
     void defaultCompare_data();
     void defaultCompare();
     void itemModelStaysConsistent();
@@ -116,61 +118,89 @@ private slots:
     void fitColumnsToContent();
 };
 
+using KeyedRows = QList<QPair<QString, QString>>; // key and text of each row added, in order
+
 void TestStandardHpfTable::keyLookups_data()
 {
     QTest::addColumn<bool>("replace");
-    QTest::addColumn<QString>("adds");     // key:text per row added, "null" a null row; "?" reads, "!" clears
-    QTest::addColumn<QStringList>("rows"); // the store, texts of column 0 in order
-    QTest::addColumn<QString>("indexes");  // key=index the lookup finds
+    QTest::addColumn<QList<KeyedRows>>("batches"); // added one after the other; the store is read between
+    QTest::addColumn<QStringList>("rows");         // the store, texts of column 0 in order
+    QTest::addColumn<KeyedRows>("found");          // a key and the text of the row its lookup finds
 
-    QTest::newRow("replace in place") << true << "a:a b:b1 c:c b:b2" << QStringList{"a", "b2", "c"} << "a=0 b=1 c=2";
+    using R = KeyedRows;
+    QTest::newRow("replace in place") << true << QList<R>{{{"a", "a"}, {"b", "b1"}, {"c", "c"}, {"b", "b2"}}}
+                                      << QStringList{"a", "b2", "c"} << R{{"a", "a"}, {"b", "b2"}, {"c", "c"}};
     QTest::newRow("keep both, first found")
-        << false << "a:a b:b1 c:c b:b2" << QStringList{"a", "b1", "c", "b2"} << "a=0 b=1 c=2";
+        << false << QList<R>{{{"a", "a"}, {"b", "b1"}, {"c", "c"}, {"b", "b2"}}} << QStringList{"a", "b1", "c", "b2"}
+        << R{{"a", "a"}, {"b", "b1"}, {"c", "c"}};
     QTest::newRow("rows after a replaced one close up")
-        << true << "a:a b:b1 b:b2 :x c:c b:b3 d:d" << QStringList{"a", "b3", "x", "c", "d"} << "a=0 b=1 c=3 d=4";
+        << true << QList<R>{{{"a", "a"}, {"b", "b1"}, {"b", "b2"}, {"", "x"}, {"c", "c"}, {"b", "b3"}, {"d", "d"}}}
+        << QStringList{"a", "b3", "x", "c", "d"} << R{{"a", "a"}, {"b", "b3"}, {"c", "c"}, {"d", "d"}};
     QTest::newRow("replaced across reads")
-        << true << "a:a b:b1 ? c:c b:b2 ? b:b3 d:d" << QStringList{"a", "b3", "c", "d"} << "a=0 b=1 c=2 d=3";
-    QTest::newRow("kept across reads") << false << "a:a ? b:b1 a:a2 ? b:b2 c:c"
-                                       << QStringList{"a", "b1", "a2", "b2", "c"} << "a=0 b=1 c=4";
-    QTest::newRow("null rows dropped, keyless rows never merged")
-        << true << "null :x :y a:a" << QStringList{"x", "y", "a"} << "a=2 =-1";
-    QTest::newRow("clear forgets the keys") << true << "a:a b:b ! a:again" << QStringList{"again"} << "a=0 b=-1";
+        << true << QList<R>{{{"a", "a"}, {"b", "b1"}}, {{"c", "c"}, {"b", "b2"}}, {{"b", "b3"}, {"d", "d"}}}
+        << QStringList{"a", "b3", "c", "d"} << R{{"a", "a"}, {"b", "b3"}, {"c", "c"}, {"d", "d"}};
+    QTest::newRow("kept across reads") << false
+                                       << QList<R>{{{"a", "a"}}, {{"b", "b1"}, {"a", "a2"}}, {{"b", "b2"}, {"c", "c"}}}
+                                       << QStringList{"a", "b1", "a2", "b2", "c"}
+                                       << R{{"a", "a"}, {"b", "b1"}, {"c", "c"}};
+    QTest::newRow("keyless rows never merged")
+        << true << QList<R>{{{"", "x"}, {"", "y"}, {"a", "a"}}} << QStringList{"x", "y", "a"} << R{{"a", "a"}};
 }
 
 // Adding a row whose key is stored already follows the model's policy, whether or not the store
-// was read in between; lookups stay exact. A null row changes nothing; rows without a key are never
-// merged; clear forgets the keys too.
+// was read in between; lookups stay exact; rows without a key are never merged, nor found.
 void TestStandardHpfTable::keyLookups()
 {
     QFETCH(bool, replace);
-    QFETCH(QString, adds);
+    QFETCH(QList<KeyedRows>, batches);
     QFETCH(QStringList, rows);
-    QFETCH(QString, indexes);
+    QFETCH(KeyedRows, found);
 
     TestModel model(replace);
-    for (const QString& add : adds.split(' ')) {
-        if (add == QLatin1String("?"))
-            QVERIFY(model.rowCount() > 0);
-        else if (add == QLatin1String("!"))
-            model.clear();
-        else if (add == QLatin1String("null"))
-            model.addData(WB::IBaseHpfTableDataPtr());
-        else
-            model.addData(row(add.section(':', 0, 0).toStdString(), {add.section(':', 1)}));
+    for (const KeyedRows& batch : batches) {
+        for (const auto& added : batch)
+            model.addData(row(added.first.toStdString(), {added.second}));
+        QVERIFY(model.rowCount() > 0); // a read between batches
     }
     QStringList stored;
     for (int i = 0; i < model.rowCount(); ++i)
         stored.append(model.getData(i)->getText(0));
     QCOMPARE(stored, rows);
-    for (const QString& pair : indexes.split(' ')) {
-        const std::string key = pair.section('=', 0, 0).toStdString();
-        QCOMPARE(model.getDataIndexByKey(key), pair.section('=', 1).toInt());
-        QCOMPARE(model.getDataByKey(key).get(), model.getData(pair.section('=', 1).toInt()).get());
+    for (const auto& [key, text] : found) {
+        const int index = model.getDataIndexByKey(key.toStdString());
+        QCOMPARE(model.getData(index)->getText(0), text);
+        QCOMPARE(model.getDataByKey(key.toStdString()).get(), model.getData(index).get());
     }
+    QCOMPARE(model.getDataIndexByKey(""), -1);
     QCOMPARE(model.getDataIndexByKey("zzz"), -1);
     QVERIFY(!model.getDataByKey("zzz"));
     QVERIFY(!model.getData(-1));
     QVERIFY(!model.getData(model.rowCount()));
+}
+
+// A null row changes nothing.
+void TestStandardHpfTable::nullRowsChangeNothing()
+{
+    TestModel model(true);
+    model.addData(WB::IBaseHpfTableDataPtr());
+    model.addData(row("a", {"a"}));
+    model.addData(WB::IBaseHpfTableDataPtr());
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.getDataIndexByKey("a"), 0);
+}
+
+// Clearing the store forgets its keys too: a key added again is a new first row.
+void TestStandardHpfTable::clearForgetsTheKeys()
+{
+    TestModel model(true);
+    model.addData(row("a", {"a"}));
+    model.addData(row("b", {"b"}));
+    model.clear();
+    model.addData(row("a", {"again"}));
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.getData(0)->getText(0), QStringLiteral("again"));
+    QCOMPARE(model.getDataIndexByKey("a"), 0);
+    QCOMPARE(model.getDataIndexByKey("b"), -1);
 }
 
 void TestStandardHpfTable::defaultCompare_data()
