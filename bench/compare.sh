@@ -9,9 +9,9 @@
 #
 #   bash bench/compare.sh [--runs N] [--build DIR]
 #
-# Exit 0 when every target is met, 1 when one is missed, 2 when the run itself could not be made.
-# Peers that cannot be installed are skipped with a message; a target with no peer left is not
-# judged. Needs root (or sudo) to install missing peers; SheetJS goes into a temporary folder.
+# Exit 0 when every target is met, 1 when one is missed or our tool fails its check (not every row
+# read and used: that target FAILs), 2 when the run itself could not be made. Peers that cannot be
+# installed are skipped with a message; a target with no peer left is not judged. Needs root (or sudo) to install missing peers; SheetJS goes into a temporary folder.
 set -uo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --runs) runs="$2"; shift 2 ;;
         --build) build="$2"; shift 2 ;;
-        -h|--help) sed -n 2,14p "$0"; exit 0 ;;
+        -h|--help) sed -n 2,15p "$0"; exit 0 ;;
         *) echo "compare.sh: unexpected argument $1" >&2; exit 2 ;;
     esac
 done
@@ -89,17 +89,21 @@ fi
 # --- files ---------------------------------------------------------------------------------
 say "generating the files ..."
 # Rows 100,000 as both csv and .xlsx, 65,000 as .xls (through LibreOffice, when it is there).
-"$build/bin/make_rate_files" "$work" 100000 >/dev/null
-[ -f "$work/rates100000.xlsx" ] || { say "generator failed"; exit 2; }
+# The rows cycle through the shipped security master, the one our tool loads by default, so that
+# every row resolves; the service would refuse the repeated securities in an upload, but --count
+# uploads nothing.
+"$build/bin/make_rate_files" --shipped "$work" 100000 >/dev/null
+[ -f "$work/rates100000_shipped.xlsx" ] || { say "generator failed"; exit 2; }
 xls=""
 xls_lo=""
 if [ "$have_soffice" -eq 1 ]; then
-    "$build/bin/make_rate_files" "$work" 65000 >/dev/null
-    [ -f "$work/rates65000.xls" ] && xls="$work/rates65000.xls" || say "LibreOffice did not write the .xls: its case is skipped"
+    "$build/bin/make_rate_files" --shipped "$work" 65000 >/dev/null
+    [ -f "$work/rates65000_shipped.xls" ] && xls="$work/rates65000_shipped.xls" ||
+        say "LibreOffice did not write the .xls: its case is skipped"
     # The same rows as LibreOffice writes them from a workbook (shared strings, numbers as numbers).
-    if [ -f "$work/rates65000.xlsx" ]; then
+    if [ -f "$work/rates65000_shipped.xlsx" ]; then
         mkdir -p "$work/lo"
-        (cd "$work/lo" && cp ../rates65000.xlsx rates65000_lo.xlsx &&
+        (cd "$work/lo" && cp ../rates65000_shipped.xlsx rates65000_lo.xlsx &&
             soffice --headless -env:UserInstallation="file://$work/lo/profile" --convert-to xls rates65000_lo.xlsx >/dev/null 2>&1)
         [ -f "$work/lo/rates65000_lo.xls" ] && xls_lo="$work/lo/rates65000_lo.xls" ||
             say "LibreOffice did not convert the workbook to .xls: its case is skipped"
@@ -130,7 +134,8 @@ const book = XLSX.readFile(process.argv[2]);
 console.log(XLSX.utils.sheet_to_json(book.Sheets[book.SheetNames[0]], {header: 1}).length);
 EOF
 
-# Our tool must read every row and use every one, or its time means nothing.
+# Our tool must read every row and use every one, or its time means nothing: a case it fails has
+# no "ours" timed, and its targets FAIL.
 check_ours() { # check_ours FILE ROWS
     local out; out="$("$preview" "$1" --count 2>/dev/null)"
     case "$out" in
@@ -167,7 +172,7 @@ ours() {
     fi
 }
 
-xlsx="$work/rates100000.xlsx"
+xlsx="$work/rates100000_shipped.xlsx"
 ours xlsx100k "$xlsx" 100000
 [ "$have_unzip" -eq 1 ] && add xlsx100k "unzip -p (floor)" -- unzip -p "$xlsx" xl/worksheets/sheet1.xml xl/sharedStrings.xml
 [ "$have_openpyxl" -eq 1 ] && add xlsx100k "openpyxl read-only" -- "$py" "$work/openpyxl_read.py" "$xlsx"
@@ -184,7 +189,7 @@ xls_case() { # xls_case CASE FILE
 [ -n "$xls_lo" ] && xls_case xls65k_lo "$xls_lo"
 
 for enc in utf8 gbk; do
-    csvfile="$work/rates100000_$enc.csv"
+    csvfile="$work/rates100000_shipped_$enc.csv"
     pyenc=$([ "$enc" = utf8 ] && echo utf-8 || echo gbk)
     ours "csv100k_$enc" "$csvfile" 100000
     add "csv100k_$enc" "Python csv" -- "$py" "$work/csv_read.py" "$csvfile" "$pyenc"
@@ -213,6 +218,7 @@ echo
 
 # target [info] CASE FACTOR DESCRIPTION TOOL... : the fastest named peer must take FACTOR times
 # our CPU time (the median of the paired per-round ratios). With "info" the outcome judges nothing.
+# Without our tool timed (it failed its check) the target fails; only a missing peer skips it.
 target() {
     local gate=1
     if [ "$1" = info ]; then gate=0; shift; fi
@@ -223,8 +229,14 @@ r = json.load(open(sys.argv[1]))
 case, factor, text, peers = sys.argv[2], float(sys.argv[3]), sys.argv[4], sys.argv[5:]
 tools = r["cases"].get(case, {})
 found = [(tools[p]["cpu_ratio"], p) for p in peers if p in tools and "cpu_ratio" in tools[p]]
-if "ours" not in tools or not found:
-    print("SKIP %s: nothing to compare" % text)
+if "ours" not in tools:
+    print("FAIL %s: our tool was not timed (it did not use every row)" % text)
+    sys.exit(0)
+if tools["ours"]["exit"] != [0]:
+    print("FAIL %s: our tool exited with %s while timed" % (text, tools["ours"]["exit"]))
+    sys.exit(0)
+if not found:
+    print("SKIP %s: no peer to compare with" % text)
     sys.exit(0)
 ratio, who = min(found)
 p, o = tools[who], tools["ours"]

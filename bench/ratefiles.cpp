@@ -50,13 +50,14 @@ QStringList security(int i)
     return {QLatin1String(exchanges[k % 3]), QString::number(700000 + k / 3), QStringLiteral("证券%1").arg(k)};
 }
 
-std::vector<Row> makeRows(int count)
+std::vector<Row> makeRows(int count, Securities securities)
 {
+    const int cycle = int(masterLines().size());
     std::mt19937 random(20240315);
     std::vector<Row> rows;
     rows.reserve(size_t(count));
     for (int i = 0; i < count && !masterLines().isEmpty(); ++i) {
-        const QStringList f = security(i);
+        const QStringList f = security(securities == Securities::ShippedCycle ? i % cycle : i);
         rows.push_back(Row{f.value(0), f.value(1), f.value(2), QString::number(double(random() % 101) / 100.0)});
     }
     return rows;
@@ -219,13 +220,15 @@ QString inflatingXlsx(const QString& folder)
     return QFile::exists(path) || writeInflatingXlsx(path) ? path : QString();
 }
 
-QString file(Kind kind, int rows, const QString& folder)
+QString file(Kind kind, int rows, const QString& folder, Securities securities)
 {
     static const char* const suffix[] = {"_utf8.csv", "_gbk.csv", ".xlsx", ".xls"};
-    const QString path = folder + QStringLiteral("/rates%1").arg(rows) + QLatin1String(suffix[int(kind)]);
+    const QString path = folder + QStringLiteral("/rates%1").arg(rows) +
+                         QLatin1String(securities == Securities::ShippedCycle ? "_shipped" : "") +
+                         QLatin1String(suffix[int(kind)]);
     if (QFile::exists(path))
         return path;
-    const std::vector<Row> data = makeRows(rows);
+    const std::vector<Row> data = makeRows(rows, securities);
     bool ok = false;
     switch (kind) {
     case Kind::Utf8Csv: ok = writeBytes(path, csvText(data, "\n").toUtf8()); break;

@@ -1,7 +1,7 @@
 #pragma once
-// Conversion-rate files for the benchmarks and bench/compare.sh, made from the shipped security
-// master so that every row's lookup succeeds: exchange,code,name,ratio. A fixed seed gives the
-// same bytes on every run; nothing generated is committed.
+// Conversion-rate files for the benchmarks and bench/compare.sh: exchange,code,name,ratio, every
+// row a security of the master it is read against. A fixed seed gives the same bytes on every
+// run; nothing generated is committed.
 #include <QString>
 
 namespace ratefiles {
@@ -14,9 +14,20 @@ enum class Kind
     Xls,     // BIFF8 through LibreOffice; needs soffice
 };
 
+// Which securities a file's rows name.
+enum class Securities
+{
+    // Each once: the shipped master's, then made-up ones; read against masterFile(rows), since
+    // the service refuses an upload naming a security twice.
+    EachOnce,
+    // The shipped master's over and over: every row resolves against the master a program loads
+    // by default. Only for reading (creditdata-preview --count), never for an upload.
+    ShippedCycle,
+};
+
 // The file of `rows` rows of that kind in folder, made on first use and reused after (also by
 // later runs when folder persists). Empty when it could not be made (no soffice for .xls).
-QString file(Kind kind, int rows, const QString& folder);
+QString file(Kind kind, int rows, const QString& folder, Securities securities = Securities::EachOnce);
 
 // A security master (exchange,code,name) naming every security of a file of `rows` rows, which
 // names each once: the shipped master, then made-up securities. Made in folder on first use.

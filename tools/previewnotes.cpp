@@ -7,8 +7,11 @@
 #include <QFile>
 #include <QJsonArray>
 
-#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace DVK {
 
@@ -53,40 +56,91 @@ bool looksUtf8(const char* p, const char* end)
     return wide;
 }
 
+// What one look at every character of every line finds.
+struct LineScan
+{
+    bool replacement = false; // a U+FFFD in some line
+    bool mayRefuse = false;   // a NUL or a surrogate in some line
+};
+
+// Each 16-bit lane of v that is zero has its high bit set in the result (and lanes above a zero
+// one may too): nonzero exactly when some lane is zero.
+constexpr std::uint64_t kLaneLow = 0x0001000100010001ull;
+constexpr std::uint64_t kLaneHigh = 0x8000800080008000ull;
+std::uint64_t zeroLanes(std::uint64_t v)
+{
+    return (v - kLaneLow) & ~v & kLaneHigh;
+}
+
+// Every character is looked at: four at a time, without a branch per character.
+LineScan scanLines(const QStringList& lines)
+{
+    std::uint64_t replacement = 0;
+    std::uint64_t refuse = 0;
+    for (const QString& line : lines) {
+        const ushort* c = line.utf16();
+        const int n = line.size();
+        int i = 0;
+        for (; i + 4 <= n; i += 4) {
+            std::uint64_t word;
+            std::memcpy(&word, c + i, sizeof word);
+            replacement |= zeroLanes(word ^ (kLaneLow * 0xFFFD));
+            refuse |= zeroLanes(word) | zeroLanes((word & (kLaneLow * 0xF800)) ^ (kLaneLow * 0xD800));
+        }
+        for (; i < n; ++i) {
+            replacement |= unsigned(c[i] == 0xFFFD);
+            refuse |= unsigned(c[i] == 0) | unsigned((c[i] & 0xF800) == 0xD800);
+        }
+    }
+    return {replacement != 0, refuse != 0};
+}
+
 // The lines the reader did not decode as their bytes are written: a U+FFFD the bytes do not hold
 // (bytes neither encoding reads), or UTF-8 in a file the client's guess read as GBK. The file is
-// read again and taken line by line as the reader split it.
-void markUndecodable(const QString& path, const ConversionFileLines& content, PreviewNotes& notes)
+// looked at again and taken line by line as the reader split it; a UTF-8 file without a U+FFFD
+// in its text needs no second look.
+void markUndecodable(const QString& path, const ConversionFileLines& content, bool replacement, PreviewNotes& notes)
 {
+    // The reading said which encoding it took the bytes in; deciding again would read them twice.
+    const bool gbk = content.detail == QLatin1String("text read as GBK");
+    if (!gbk && !replacement)
+        return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray bytes = file.readAll();
-    // The reading said which encoding it took the bytes in; deciding again would read them twice.
-    const bool gbk = content.detail == QLatin1String("text read as GBK");
-    const QChar replacement(0xFFFD);
-    if (!gbk && std::none_of(content.lines.begin(), content.lines.end(),
-                             [&](const QString& line) { return line.contains(replacement); }))
-        return;
+    // Mapped rather than copied: each byte is looked at once.
+    const qint64 size = file.size();
+    const uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
+    const QByteArray copy = mapped ? QByteArray() : file.readAll();
+    const char* const begin = mapped ? reinterpret_cast<const char*>(mapped) : copy.constData();
+    const char* const stop = begin + (mapped ? size : copy.size());
     // U+FFFD as the file writes it, in its encoding.
     const QByteArray written = gbk ? QByteArray("\x84\x31\xA4\x37") : QByteArray("\xEF\xBF\xBD");
-    if (bytes.count('\n') + 1 != content.lines.size())
-        return;
-    int from = 0;
-    for (int i = 0; i < content.lines.size(); ++i) {
-        const int end = i + 1 < content.lines.size() ? bytes.indexOf('\n', from) : bytes.size();
+    const QChar replacementChar(0xFFFD);
+    std::vector<std::pair<int, const QString*>> marked;
+    const char* from = begin;
+    const int count = content.lines.size();
+    for (int i = 0; i < count; ++i) {
+        const char* end = static_cast<const char*>(std::memchr(from, '\n', size_t(stop - from)));
+        // Other line breaks than the text's: not the bytes the reader split.
+        if ((end == nullptr) != (i + 1 == count))
+            return;
+        if (!end)
+            end = stop;
         const QString& text = content.lines[i];
-        QString warning;
-        if (text.contains(replacement) && text.count(replacement) > bytes.mid(from, end - from).count(written))
-            warning = kUndecodable;
-        else if (gbk && looksUtf8(bytes.constData() + from, bytes.constData() + end))
-            warning = kUtf8AsGbk;
-        if (!warning.isEmpty()) {
-            notes.lineWarnings[i] << warning;
-            ++notes.undecodableLines;
-        }
+        const QString* warning = nullptr;
+        if (replacement && text.contains(replacementChar) &&
+            text.count(replacementChar) > QByteArray::fromRawData(from, int(end - from)).count(written))
+            warning = &kUndecodable;
+        else if (gbk && looksUtf8(from, end))
+            warning = &kUtf8AsGbk;
+        if (warning)
+            marked.emplace_back(i, warning);
         from = end + 1;
     }
+    for (const auto& [line, warning] : marked)
+        notes.lineWarnings[line] << *warning;
+    notes.undecodableLines += int(marked.size());
 }
 
 // The text as UTF-8 with an unpaired surrogate kept as its own three bytes: QString::toUtf8 would
@@ -147,20 +201,14 @@ PreviewNotes previewNotes(const QString& path, const ConversionFileLines& conten
             for (const int line : notes.report.tabLines)
                 notes.lineWarnings[line] << kTab;
         }
-    } else if (content.kind == QLatin1String("csv") && content.message.isEmpty()) {
-        markUndecodable(path, content, notes);
     }
+    const LineScan scan = scanLines(content.lines);
+    if (content.kind == QLatin1String("csv") && content.message.isEmpty())
+        markUndecodable(path, content, scan.replacement, notes);
     // The service stores well-formed UTF-8 without a NUL (rqservice::unstorable); a name made
     // UTF-8 by Qt is well-formed but for a NUL or a surrogate it turned into "?". Without either in
     // any line there is nothing it would refuse.
-    // Every character of every line is looked at: without a branch per character.
-    const bool mayRefuse = std::any_of(content.lines.begin(), content.lines.end(), [](const QString& line) {
-        const ushort* c = line.utf16();
-        unsigned hit = 0;
-        for (int i = 0, n = line.size(); i < n; ++i)
-            hit |= unsigned(c[i] == 0) | unsigned((c[i] & 0xF800) == 0xD800);
-        return hit != 0;
-    });
+    const bool mayRefuse = scan.mayRefuse;
     for (size_t i = 0; mayRefuse && i < plan.usedLines.size(); ++i) {
         // The service judges the name as sent; a "?" in it may be an unpaired surrogate the
         // conversion to UTF-8 replaced, so then the name as the file gives it is judged.

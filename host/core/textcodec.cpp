@@ -134,6 +134,127 @@ bool iconvConvert(const char* to, const char* from, const std::string& in, std::
     return ok;
 }
 
+// GB18030's two-byte codes: lead 81..FE, trail 40..7E or 80..FE.
+constexpr unsigned kTrails = 0xFF - 0x40;
+constexpr size_t kTwoByteCodes = size_t(0xFE - 0x81 + 1) * kTrails;
+
+// Each two-byte code's character (0 where it is none, or is not one BMP character), taken from
+// iconv itself once, so that decoding with it gives what iconv gives.
+struct CTwoByteTable
+{
+    uint16_t unit[kTwoByteCodes] = {};
+    bool ready = false;
+};
+
+CTwoByteTable makeTwoByteTable()
+{
+    CTwoByteTable table;
+    iconv_t cd = iconv_open("UTF-32LE", "GB18030");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return table;
+    }
+    bool ok = true;
+    for (unsigned lead = 0x81; lead <= 0xFE && ok; ++lead) {
+        char in[2 * kTrails];
+        size_t codes = 0;
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail != 0x7F) {
+                in[2 * codes] = static_cast<char>(lead);
+                in[2 * codes + 1] = static_cast<char>(trail);
+                ++codes;
+            }
+        }
+        // The codes of one lead in one call; one that iconv refuses is stepped over.
+        char* src = in;
+        size_t srcLeft = 2 * codes;
+        while (srcLeft > 0 && ok) {
+            char32_t out[kTrails];
+            char* dst = reinterpret_cast<char*>(out);
+            size_t dstLeft = sizeof out;
+            char* const from = src;
+            const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+            const int err = errno;
+            const size_t done = static_cast<size_t>(src - from) / 2;
+            // One character per code, or the table cannot say which code made which.
+            if (static_cast<size_t>(src - from) % 2 != 0 ||
+                static_cast<size_t>(dst - reinterpret_cast<char*>(out)) != done * sizeof(char32_t)) {
+                ok = false;
+                break;
+            }
+            for (size_t k = 0; k < done; ++k) {
+                const size_t at = static_cast<size_t>(from - in) / 2 + k;
+                const unsigned trail = static_cast<unsigned char>(in[2 * at + 1]);
+                const char32_t c = out[k];
+                if (c >= 0x80 && c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
+                    table.unit[(lead - 0x81) * kTrails + (trail - 0x40)] = static_cast<uint16_t>(c);
+                }
+            }
+            if (r == static_cast<size_t>(-1)) {
+                if (err != EILSEQ || srcLeft < 2) {
+                    ok = false;
+                    break;
+                }
+                src += 2;
+                srcLeft -= 2;
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+    }
+    iconv_close(cd);
+    table.ready = ok;
+    return table;
+}
+
+// GBK text as a client writes it, ASCII and two-byte codes only, converted as iconv would; false
+// (out unspecified) at anything else (four-byte codes, broken bytes), which iconv then converts.
+bool twoByteToUtf8(const std::string& in, std::string& out)
+{
+    static const CTwoByteTable table = makeTwoByteTable();
+    if (!table.ready) {
+        return false;
+    }
+    // At most three bytes of UTF-8 for two of GBK, one for one.
+    out.resize(in.size() + in.size() / 2 + 8);
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const auto* const end = p + in.size();
+    auto* o = reinterpret_cast<unsigned char*>(&out[0]);
+    while (p < end) {
+        uint64_t word;
+        if (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ull) == 0)) {
+            std::memcpy(o, p, 8);
+            p += 8;
+            o += 8;
+            continue;
+        }
+        const unsigned b0 = *p;
+        if (b0 < 0x80) {
+            *o++ = static_cast<unsigned char>(b0);
+            ++p;
+            continue;
+        }
+        if (b0 < 0x81 || b0 > 0xFE || end - p < 2 || p[1] < 0x40 || p[1] == 0xFF) {
+            return false;
+        }
+        const unsigned c = table.unit[(b0 - 0x81) * kTrails + (p[1] - 0x40)];
+        if (c == 0) {
+            return false;
+        }
+        if (c < 0x800) {
+            o[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+            o[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            o += 2;
+        } else {
+            o[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+            o[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            o[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            o += 3;
+        }
+        p += 2;
+    }
+    out.resize(static_cast<size_t>(o - reinterpret_cast<unsigned char*>(&out[0])));
+    return true;
+}
+
 } // namespace
 
 namespace utils {
@@ -159,7 +280,7 @@ void safeGbk2Utf8(std::string& text)
         return;
     }
     std::string out;
-    if (iconvConvert("UTF-8", "GB18030", text, out, false)) {
+    if (twoByteToUtf8(text, out) || iconvConvert("UTF-8", "GB18030", text, out, false)) {
         text.swap(out);
         return;
     }

@@ -31,6 +31,9 @@
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 const QString kSource = QString::fromLocal8Bit(qgetenv("SOURCE_DIR"));
@@ -323,6 +326,40 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
         << QStringList{"--json"} << 7
         << QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"",
                        "\"used\": [\n    ]"};
+    // Lines are looked at four characters at a time: a NUL, a surrogate or a U+FFFD is found at
+    // every place of a group of four and in the characters left over after the last group.
+    for (int k = 0; k < 4; ++k) {
+        const QByteArray name = QByteArray(k, 'a') + '\0' + "b";
+        QTest::newRow(qPrintable(QStringLiteral("a NUL at character %1 of its line").arg(10 + k)))
+            << QStringLiteral("@nul%1.csv").arg(k) << "SH,600000," + name + ",0.7" << QStringList{"--count"} << 7
+            << QStringList{"lines 1 used 0 skipped 0 warnings 0 refused 1 undecodable 0"};
+        QTest::newRow(qPrintable(QStringLiteral("a surrogate at character %1 of its line").arg(10 + k)))
+            << QStringLiteral("@surrogate%1.xlsx").arg(k)
+            << testsupport::zipBytes(testsupport::workbookEntries(
+                   QList<QStringList>{{"SH", "600000", QString(k, 'a') + "_xDC00_b", "0.7"}}))
+            << QStringList{"--count"} << 7 << QStringList{"lines 1 used 0 skipped 0 warnings 0 refused 1"};
+    }
+    // A name near the end of its line: its last character left over after the last group of four
+    // (a NUL at 12 or 13 of 14 or 15 with no ratio; a surrogate at 12 of 15 or 16 of 19).
+    for (int k = 2; k < 4; ++k) {
+        QTest::newRow(qPrintable(QStringLiteral("a NUL at character %1 of %2").arg(10 + k).arg(12 + k)))
+            << QStringLiteral("@nulend%1.csv").arg(k) << "SH,600000," + QByteArray(k, 'a') + '\0' + ","
+            << QStringList{"--count"} << 7 << QStringList{"lines 1 used 0 skipped 0 warnings 1 refused 1"};
+    }
+    for (int k : {2, 6}) {
+        QTest::newRow(qPrintable(QStringLiteral("a surrogate at character %1 of %2").arg(10 + k).arg(13 + k)))
+            << QStringLiteral("@surrogateend%1.xlsx").arg(k)
+            << testsupport::zipBytes(
+                   testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", QString(k, 'a') + "_xDC00_", "1"}}))
+            << QStringList{"--count"} << 7 << QStringList{"lines 1 used 0 skipped 0 warnings 0 refused 1"};
+    }
+    for (const auto& [before, after] : std::vector<std::pair<int, int>>{
+             {0, 8}, {1, 7}, {2, 6}, {3, 5}, {4, 4}, {5, 3}, {6, 2}, {7, 1}, {8, 0}, {0, 0}, {2, 0}}) {
+        QTest::newRow(qPrintable(QStringLiteral("a U+FFFD at character %1 of %2").arg(before).arg(before + after + 1)))
+            << QStringLiteral("@fffd%1_%2.csv").arg(before).arg(after)
+            << QByteArray(before, 'a') + "\xFF" + QByteArray(after, 'a') << QStringList{"--count"} << 3
+            << QStringList{"lines 1 used 0 skipped 1 warnings 1 refused 0 undecodable 1"};
+    }
     // The command line: the parser's --help, and a bad argument refused with exit 1 before any reading.
     const auto option = [&none](const char* name, const QStringList& arguments, int exitCode, const char* said) {
         QTest::newRow(name) << "sheets.xlsx" << none << arguments << exitCode << QStringList{said};

@@ -3,6 +3,9 @@
 
 #include <QtTest>
 
+#include <cerrno>
+#include <iconv.h>
+
 namespace {
 
 // "中文折算率，浦发银行" in both encodings, written out so the test needs no codec to build them.
@@ -10,6 +13,31 @@ const QByteArray kUtf8Chinese = QByteArray("\xE4\xB8\xAD\xE6\x96\x87\xE6\x8A\x98
                                            "\xE6\xB5\xA6\xE5\x8F\x91\xE9\x93\xB6\xE8\xA1\x8C");
 const QByteArray kGbkChinese =
     QByteArray("\xD6\xD0\xCE\xC4\xD5\xDB\xCB\xE3\xC2\xCA\xA3\xAC\xC6\xD6\xB7\xA2\xD2\xF8\xD0\xD0");
+
+// GB18030 to UTF-8 by iconv itself, a broken sequence one U+FFFD and reading on at the next byte.
+QByteArray iconvGb18030(iconv_t cd, const QByteArray& input)
+{
+    QByteArray out;
+    QByteArray in = input;
+    char* src = in.data();
+    size_t srcLeft = size_t(in.size());
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    while (srcLeft > 0) {
+        char buffer[256];
+        char* dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        const int err = errno;
+        out.append(buffer, int(dst - buffer));
+        if (r == size_t(-1) && err != E2BIG) {
+            out += "\xEF\xBF\xBD";
+            ++src;
+            --srcLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    return out;
+}
 
 } // namespace
 
@@ -22,6 +50,8 @@ private slots:
     void isGBKCode();
     void convert_data();
     void convert();
+    void twoByteCodesAsIconv_data();
+    void twoByteCodesAsIconv();
     void sToQs_data();
     void sToQs();
 };
@@ -90,6 +120,39 @@ void TestTextCodec::convert()
     std::string text = input.toStdString();
     toGbk ? utils::safeUtf82GbkOrigin(text) : utils::safeGbk2Utf8(text);
     QCOMPARE(QByteArray::fromStdString(text), expected);
+}
+
+void TestTextCodec::twoByteCodesAsIconv_data()
+{
+    QTest::addColumn<int>("lead");
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        QTest::addRow("lead %X", lead) << lead;
+}
+
+// Every two-byte code of a lead (and every byte after it that is none) converts as iconv converts
+// it, after 0 to 9 ASCII bytes (the boundaries of eight-byte steps) and before more text.
+void TestTextCodec::twoByteCodesAsIconv()
+{
+    QFETCH(int, lead);
+    iconv_t cd = iconv_open("UTF-8", "GB18030");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        QSKIP("no GB18030 module for iconv on this system");
+    for (int trail = 0x20; trail <= 0xFF; ++trail) {
+        for (int before = 0; before <= 9; ++before) {
+            const QByteArray input = QByteArray(before, 'a') + char(lead) + char(trail) + "," + kGbkChinese;
+            std::string text = input.toStdString();
+            utils::safeGbk2Utf8(text);
+            const QByteArray expected = iconvGb18030(cd, input);
+            if (QByteArray::fromStdString(text) != expected) {
+                iconv_close(cd);
+                QFAIL(qPrintable(QStringLiteral("%1: %2, iconv %3")
+                                     .arg(QString::fromLatin1(input.toHex(' ')),
+                                          QString::fromLatin1(QByteArray::fromStdString(text).toHex(' ')),
+                                          QString::fromLatin1(expected.toHex(' ')))));
+            }
+        }
+    }
+    iconv_close(cd);
 }
 
 void TestTextCodec::sToQs_data()
