@@ -1,5 +1,6 @@
 #include "biffdecryption.h"
 
+#include "biffrecords.h"
 #include "cryptoprimitives.h"
 #include "littleendian.h"
 
@@ -9,25 +10,13 @@
 
 namespace WB {
 
+using namespace xls;
+
 namespace {
 
 using le::u16;
 using le::u32;
 
-enum : quint16
-{
-    kEof = 0x000A,
-    kFilePass = 0x002F,
-    kBoundSheet = 0x0085,
-    kInterfaceHdr = 0x00E1,
-    kRrdHead = 0x0138,
-    kUsrExcl = 0x0194,
-    kFileLock = 0x0195,
-    kRrdInfo = 0x0196,
-    kBof = 0x0809,
-};
-
-constexpr quint16 kBiff8 = 0x0600;
 constexpr int kBlockBytes = 1024;
 
 // The XOR obfuscation's published tables: the key's start by password length, the matrix the

@@ -44,6 +44,12 @@ enum ERecord : quint16
     kRk = 0x027E,
     kFormat = 0x041E,
     kBof = 0x0809,
+    // Never encrypted, whatever the stream's cipher.
+    kInterfaceHdr = 0x00E1,
+    kRrdHead = 0x0138,
+    kUsrExcl = 0x0194,
+    kFileLock = 0x0195,
+    kRrdInfo = 0x0196,
 };
 
 constexpr quint16 kBiff8 = 0x0600;

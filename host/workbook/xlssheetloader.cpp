@@ -50,7 +50,6 @@ bool CXlsSheetLoader::loadData(const QByteArray& file, ICellSink& grid)
 bool CXlsSheetLoader::load(CCompoundDocument& document, ICellSink& grid)
 {
     m_sheets = standin::WorkbookReport();
-    m_globals = CXlsWorkbookGlobals();
     m_covered.clear();
     m_error.clear();
     m_formulas.clear();
