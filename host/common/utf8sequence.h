@@ -66,4 +66,26 @@ inline bool isWellFormed(const char* data, std::size_t size)
     return true;
 }
 
+// Writes code (a Unicode scalar value: no surrogate) as its 1 to 4 bytes at out, which has room
+// for them; returns the end of what it wrote.
+inline char* writeSequence(char32_t code, char* out)
+{
+    if (code < 0x80) {
+        *out++ = char(code);
+    } else if (code < 0x800) {
+        *out++ = char(0xC0 | (code >> 6));
+        *out++ = char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        *out++ = char(0xE0 | (code >> 12));
+        *out++ = char(0x80 | ((code >> 6) & 0x3F));
+        *out++ = char(0x80 | (code & 0x3F));
+    } else {
+        *out++ = char(0xF0 | (code >> 18));
+        *out++ = char(0x80 | ((code >> 12) & 0x3F));
+        *out++ = char(0x80 | ((code >> 6) & 0x3F));
+        *out++ = char(0x80 | (code & 0x3F));
+    }
+    return out;
+}
+
 } // namespace utf8

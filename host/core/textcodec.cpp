@@ -239,16 +239,7 @@ bool twoByteToUtf8(const std::string& in, std::string& out)
         if (c == 0) {
             return false;
         }
-        if (c < 0x800) {
-            o[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
-            o[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            o += 2;
-        } else {
-            o[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
-            o[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            o[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            o += 3;
-        }
+        o = reinterpret_cast<unsigned char*>(utf8::writeSequence(c, reinterpret_cast<char*>(o)));
         p += 2;
     }
     out.resize(static_cast<size_t>(o - reinterpret_cast<unsigned char*>(&out[0])));

@@ -4,6 +4,7 @@
 #include "hostaccess.h"
 #include "sqldialect.h"
 #include "uploadvalidation.h"
+#include "utf8sequence.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -31,25 +32,13 @@ std::string fieldText(const QVariant& value)
     char* const begin = large.empty() ? small : &large[0];
     char* p = begin;
     for (int i = 0; i < size; ++i) {
-        uint c = in[i];
-        if (c < 0x80) {
-            *p++ = char(c);
-        } else if (c < 0x800) {
-            *p++ = char(0xC0 | (c >> 6));
-            *p++ = char(0x80 | (c & 0x3F));
-        } else if (QChar::isSurrogate(c)) {
+        char32_t c = in[i];
+        if (QChar::isSurrogate(c)) {
             if (!QChar::isHighSurrogate(c) || i + 1 == size || !QChar::isLowSurrogate(in[i + 1]))
                 return text.toStdString();
             c = QChar::surrogateToUcs4(ushort(c), in[++i]);
-            *p++ = char(0xF0 | (c >> 18));
-            *p++ = char(0x80 | ((c >> 12) & 0x3F));
-            *p++ = char(0x80 | ((c >> 6) & 0x3F));
-            *p++ = char(0x80 | (c & 0x3F));
-        } else {
-            *p++ = char(0xE0 | (c >> 12));
-            *p++ = char(0x80 | ((c >> 6) & 0x3F));
-            *p++ = char(0x80 | (c & 0x3F));
         }
+        p = utf8::writeSequence(c, p);
     }
     if (large.empty())
         return std::string(begin, p);
