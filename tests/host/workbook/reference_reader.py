@@ -3,6 +3,7 @@
 
     reference_reader.py FILE...
     reference_reader.py --variants VARIANTS.json BOOK.xlsx FOLDER
+    reference_reader.py --shown FOLDER FILE...
 
 Prints one JSON list, an object per file: the number of sheets, the first sheet's name and
 state, the sheet the workbook opens on (.xlsx), and the first sheet's cells as [row, column,
@@ -23,6 +24,9 @@ shows them. A refused variant names its witness: what an independent reader says
 the value unseen or unsafe (LibreOffice showing the cell otherwise than the value stored, the row
 or column hidden, the cell under a merged range, a formula without its result, two resolutions
 of alternate content that differ, zipfile refusing the package).
+
+With --shown it prints for each file the cells LibreOffice shows (times in 24 hours, two digits
+each, as far as it shows them) and the .xls it wrote of it, or "unavailable".
 
 openpyxl does not apply markup compatibility. For a variant that asks, every SpreadsheetML part
 is first rewritten as a spreadsheet program applies it, by expat in namespace mode: an alternate
@@ -372,7 +376,16 @@ def variants(listing, book, folder):
 
 
 def normal(text, compare):
-    """A date LibreOffice shows in its format's words (2024年3月15日) as yyyy-mm-dd."""
+    """A date LibreOffice shows in its format's words (2024年3月15日) as yyyy-mm-dd; a time
+    (1:30 PM, 2024-03-15 9:30:45.4) in 24 hours of two digits."""
+    if compare == "time":
+        import re
+        match = re.fullmatch(r"(\d{4}-\d\d-\d\d )?(\d+):(\d\d)(:\d\d(?:\.\d+)?)?(?: ?([AP]M))?", text)
+        if not match:
+            return text
+        day, hours, minutes, rest, half = match.groups()
+        hours = int(hours) % 12 + (12 if half == "PM" else 0) if half else int(hours)
+        return "%s%02d:%s%s" % (day or "", hours, minutes, rest or "")
     if compare == "date":
         import re
         numbers = [int(n) for n in re.findall(r"\d+", text)][:3]
@@ -394,6 +407,12 @@ def main():
     warnings.simplefilter("ignore")
     if sys.argv[1:2] == ["--variants"]:
         variants(*sys.argv[2:5])
+        return
+    if sys.argv[1:2] == ["--shown"]:
+        shown_by = libreoffice(sys.argv[3:], sys.argv[2]) or {}
+        out = [{"cells": {c: normal(t, "time") for c, t in shown_by[p]["shown"].items()}, "xls": shown_by[p]["xls"]}
+               if shown_by.get(p, {}).get("shown") else "unavailable" for p in sys.argv[3:]]
+        json.dump(out, sys.stdout, ensure_ascii=False)
         return
     out = []
     for path in sys.argv[1:]:
