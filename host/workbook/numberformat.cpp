@@ -516,8 +516,9 @@ QString clashRefusal(const QString& cell, double value, const CNumberFormat& for
                               "programs differ on (1900-01-00, 1899-12-30)")
             .arg(cell, CCellText::fromNumber(value), format.code());
     case CNumberFormat::EClash::Rounding:
-        return QStringLiteral("the cell %1 holds %2, a time past half the last unit its number format \"%3\" shows, "
-                              "which spreadsheet programs differ on (one rounds it up, another cuts it)")
+        return QStringLiteral("the cell %1 holds %2, a time half or more past the last second (or part of one) its "
+                              "number format \"%3\" shows, which spreadsheet programs differ on (one rounds it up, "
+                              "another cuts it)")
             .arg(cell, CCellText::fromNumber(value), format.code());
     default: return QString();
     }

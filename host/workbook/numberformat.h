@@ -44,7 +44,8 @@ public:
     QString text(double value, bool date1904) const;
     // Where shows() is Date or Time, whether spreadsheet programs show value as different days
     // or times: a time of day on the 1900 system's day 0 (1900-01-00, 1899-12-30), or a clock
-    // past half its last unit shown, which one program rounds up and another cuts.
+    // half or more past the last second (or part of one) shown, which one program rounds up and
+    // another cuts.
     enum class EClash : unsigned char
     {
         None,
