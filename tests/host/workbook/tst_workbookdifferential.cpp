@@ -205,7 +205,8 @@ void TestWorkbookDifferential::readsAsTheReferenceReads_data()
          {"the cell B2 holds a text its number format \";;;\" does not show", "shown", "B2"}},
         {"dayzero.xlsx", {dayZero + "-mm-dd hh:mm\" " + onDayZero, "shown", "B1"}},
         {"dayzero.xls", {onDayZero, "shown", "B1"}},
-        {"before_midnight.xlsx", {"the cell B1 holds 0.9999999, a time half or more past the last second", "cut", "B1"}},
+        {"before_midnight.xlsx",
+         {"the cell B1 holds 0.9999999, a time half or more past the last second", "cut", "B1"}},
         {"before_midnight.xls", {cut, "cut", "B1"}},
     };
     for (int i = 0; i < files.size(); ++i) {
