@@ -242,80 +242,69 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
     QTest::addColumn<QStringList>("said"); // each in the output
 
     const QByteArray none;
+    const auto row = [](const char* name, const QString& file, const QByteArray& bytes, const QStringList& arguments,
+                        int exitCode, const QStringList& said) {
+        QTest::newRow(name) << file << bytes << arguments << exitCode << said;
+    };
     const auto gbk = [](const char* text) {
         return QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(text));
     };
     const QString hidden = QStringLiteral("workbook: the first sheet \"旧折算率\" is hidden: a spreadsheet program "
                                           "shows another sheet");
-    QTest::newRow("hidden first sheet, xlsx")
-        << "sheets.xlsx" << none << QStringList() << 2 << QStringList{"nothing read: 文件内容为空 (" + hidden + ")"};
-    QTest::newRow("hidden first sheet, xls, JSON")
-        << "sheets.xls" << none << QStringList{"--json"} << 2
-        << QStringList{"\"reason\": \"" + QString(hidden).replace("\"", "\\\"")};
-    QTest::newRow("code and exchange swapped, each line named")
-        << "@swapped.csv" << QByteArray("600000,SH,浦发银行,0.7\n000001,SZ,平安银行,0.3\nSH,600000,浦发银行,0.7\n")
-        << QStringList() << 0
-        << QStringList{"     1 warning  the code stands before the exchange: a line gives the exchange first",
-                       "     2 warning  the code stands before the exchange", "     3 used     上交所 600000"};
-    QTest::newRow("a tab read as a space, a wrapped header")
-        << "wrapped.xlsx" << none << QStringList() << 0
-        << QStringList{"     3 warning  a tab inside a cell, read as a space", "证券名称\t折算\\n比例"};
-    QTest::newRow("why a workbook was refused")
-        << "hostile_garbled.xlsx" << none << QStringList() << 2
-        << QStringList{"nothing read: 文件内容为空 (xlsx: <row> where it does not belong at line 1 of "
-                       "xl/worksheets/sheet1.xml)\n"};
-    QTest::newRow("why a workbook was refused, JSON")
-        << "hostile_entities.xlsx" << none << QStringList{"--json"} << 2
-        << QStringList{"\"reason\": \"xml: xl/worksheets/sheet1.xml declares a DTD\""};
-    QTest::newRow("encrypted with another password than the default")
-        << "encrypted/agile_password.xlsx" << none << QStringList() << 2
-        << QStringList{"nothing read: 文件内容为空 (encrypted package: the workbook is password-protected (agile "
-                       "encryption with a password other than the default))\n"};
-    QTest::newRow("encrypted with the default password, JSON")
-        << "encrypted/cryptoapi.xls" << none << QStringList{"--json"} << 0
-        << QStringList{"\"sheets\": 2", "\"name\": \"折算率\""};
-    QTest::newRow("a part declaring GBK")
-        << "@gbk.xlsx"
-        << testsupport::zipBytes(testsupport::workbookEntries(
-               "<?xml version=\"1.0\" encoding=\"GBK\"?><worksheet "
-               "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></worksheet>"))
-        << QStringList() << 2 << QStringList{"declares the encoding \"GBK\"; parts are read in UTF-8 or UTF-16 only)"};
-    QTest::newRow("a UTF-8 byte order mark, then GBK")
-        << "@bom.csv"
-        << "\xEF\xBB\xBF" + gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安银行,0.5") << QStringList() << 0
-        << QStringList{"     1 warning  undecodable bytes, shown as U+FFFD",
-                       "     2 warning  undecodable bytes, shown as U+FFFD",
-                       "undecodable bytes, shown as U+FFFD, on 2 lines"};
+    row("hidden first sheet, xlsx", "sheets.xlsx", none, QStringList(), 2,
+        QStringList{"nothing read: 文件内容为空 (" + hidden + ")"});
+    row("hidden first sheet, xls, JSON", "sheets.xls", none, QStringList{"--json"}, 2,
+        QStringList{"\"reason\": \"" + QString(hidden).replace("\"", "\\\"")});
+    row("code and exchange swapped, each line named", "@swapped.csv",
+        QByteArray("600000,SH,浦发银行,0.7\n000001,SZ,平安银行,0.3\nSH,600000,浦发银行,0.7\n"), QStringList(), 0,
+        QStringList{"     1 warning  the code stands before the exchange: a line gives the exchange first",
+                    "     2 warning  the code stands before the exchange", "     3 used     上交所 600000"});
+    row("a tab read as a space, a wrapped header", "wrapped.xlsx", none, QStringList(), 0,
+        QStringList{"     3 warning  a tab inside a cell, read as a space", "证券名称\t折算\\n比例"});
+    row("why a workbook was refused", "hostile_garbled.xlsx", none, QStringList(), 2,
+        QStringList{"nothing read: 文件内容为空 (xlsx: <row> where it does not belong at line 1 of "
+                    "xl/worksheets/sheet1.xml)\n"});
+    row("why a workbook was refused, JSON", "hostile_entities.xlsx", none, QStringList{"--json"}, 2,
+        QStringList{"\"reason\": \"xml: xl/worksheets/sheet1.xml declares a DTD\""});
+    row("encrypted with another password than the default", "encrypted/agile_password.xlsx", none, QStringList(), 2,
+        QStringList{"nothing read: 文件内容为空 (encrypted package: the workbook is password-protected (agile "
+                    "encryption with a password other than the default))\n"});
+    row("encrypted with the default password, JSON", "encrypted/cryptoapi.xls", none, QStringList{"--json"}, 0,
+        QStringList{"\"sheets\": 2", "\"name\": \"折算率\""});
+    row("a part declaring GBK", "@gbk.xlsx",
+        testsupport::zipBytes(testsupport::workbookEntries(
+            "<?xml version=\"1.0\" encoding=\"GBK\"?><worksheet "
+            "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></worksheet>")),
+        QStringList(), 2, QStringList{"declares the encoding \"GBK\"; parts are read in UTF-8 or UTF-16 only)"});
+    row("a UTF-8 byte order mark, then GBK", "@bom.csv",
+        "\xEF\xBB\xBF" + gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安银行,0.5"), QStringList(), 0,
+        QStringList{"     1 warning  undecodable bytes, shown as U+FFFD",
+                    "     2 warning  undecodable bytes, shown as U+FFFD",
+                    "undecodable bytes, shown as U+FFFD, on 2 lines"});
     // GBK reads the UTF-8 lines without a broken byte: they are the ones shown wrong.
-    QTest::newRow("one GBK line in a UTF-8 file")
-        << "@gbkline.csv"
-        << QByteArray("SH,600000,浦发银行,0.7\nSH,600000,浦发银行,0.7\nSZ,000001,") + gbk("平安银行,0.5")
-        << QStringList() << 0 << QStringList{"     1 warning  UTF-8 bytes in a file read as GBK", "on 2 lines"};
-    QTest::newRow("one UTF-8 line in a GBK file")
-        << "@utf8line.csv" << gbk("SZ,000001,平安银行,0.5\nSZ,000001,平安银行,0.5\n") + "SH,600000,浦发银行,0.7"
-        << QStringList{"--json"} << 0
-        << QStringList{"\"undecodable\": [\n        3\n    ]",
-                       "\"line\": 3,\n            \"warning\": \"UTF-8 bytes in a file read as GBK"};
-    QTest::newRow("bad GBK bytes") << "@badgbk.csv"
-                                   << gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安") + "\x81\x20" + gbk("银行,0.5")
-                                   << QStringList{"--count"} << 0 << QStringList{"undecodable 1"};
-    QTest::newRow("U+FFFD written as UTF-8 is no undecodable byte")
-        << "@fffd.csv" << QByteArray("SH,600000,浦发\xEF\xBF\xBD银行,0.7") << QStringList{"--count"} << 0
-        << QStringList{"lines 1 used 1 skipped 0 warnings 0 refused 0 undecodable 0"};
+    row("one GBK line in a UTF-8 file", "@gbkline.csv",
+        QByteArray("SH,600000,浦发银行,0.7\nSH,600000,浦发银行,0.7\nSZ,000001,") + gbk("平安银行,0.5"), QStringList(),
+        0, QStringList{"     1 warning  UTF-8 bytes in a file read as GBK", "on 2 lines"});
+    row("one UTF-8 line in a GBK file", "@utf8line.csv",
+        gbk("SZ,000001,平安银行,0.5\nSZ,000001,平安银行,0.5\n") + "SH,600000,浦发银行,0.7", QStringList{"--json"}, 0,
+        QStringList{"\"undecodable\": [\n        3\n    ]",
+                    "\"line\": 3,\n            \"warning\": \"UTF-8 bytes in a file read as GBK"});
+    row("bad GBK bytes", "@badgbk.csv", gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安") + "\x81\x20" + gbk("银行,0.5"),
+        QStringList{"--count"}, 0, QStringList{"undecodable 1"});
+    row("U+FFFD written as UTF-8 is no undecodable byte", "@fffd.csv", QByteArray("SH,600000,浦发\xEF\xBF\xBD银行,0.7"),
+        QStringList{"--count"}, 0, QStringList{"lines 1 used 1 skipped 0 warnings 0 refused 0 undecodable 0"});
     const QByteArray nul = "SH,600000,浦发" + QByteArray(1, '\0') + "银行,0.7\nSZ,000001,平安银行,0.5";
-    QTest::newRow("a NUL the service would not store")
-        << "@nul.csv" << nul << QStringList() << 7
-        << QStringList{"     1 refused  证券名称含有无法保存的字符: 空字符 (U+0000)",
-                       "the data service would refuse it: text it cannot store on 1 line"};
-    QTest::newRow("a NUL, counted") << "@nul.csv" << nul << QStringList{"--count"} << 7
-                                    << QStringList{"lines 2 used 1 skipped 0 warnings 0 refused 1 undecodable 0"};
-    QTest::newRow("an unpaired surrogate in a workbook, JSON")
-        << "@surrogate.xlsx"
-        << testsupport::zipBytes(
-               testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}}))
-        << QStringList{"--json"} << 7
-        << QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"",
-                       "\"used\": [\n    ]"};
+    row("a NUL the service would not store", "@nul.csv", nul, QStringList(), 7,
+        QStringList{"     1 refused  证券名称含有无法保存的字符: 空字符 (U+0000)",
+                    "the data service would refuse it: text it cannot store on 1 line"});
+    row("a NUL, counted", "@nul.csv", nul, QStringList{"--count"}, 7,
+        QStringList{"lines 2 used 1 skipped 0 warnings 0 refused 1 undecodable 0"});
+    row("an unpaired surrogate in a workbook, JSON", "@surrogate.xlsx",
+        testsupport::zipBytes(
+            testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}})),
+        QStringList{"--json"}, 7,
+        QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"",
+                    "\"used\": [\n    ]"});
     // Lines are looked at four characters at a time: a NUL, a surrogate or a U+FFFD is found at
     // every place of a group of four and in the characters left over after the last group.
     for (int k = 0; k < 4; ++k) {

@@ -3,7 +3,7 @@
 
     reference_reader.py FILE...
     reference_reader.py --variants VARIANTS.json BOOK.xlsx FOLDER
-    reference_reader.py --shown FOLDER FILE...
+    reference_reader.py --books BOOKS.json FOLDER FILE...
 
 Prints one JSON list, an object per file: the number of sheets, the first sheet's name and
 state, the sheet the workbook opens on (.xlsx), and the first sheet's cells as [row, column,
@@ -25,8 +25,10 @@ the value unseen or unsafe (LibreOffice showing the cell otherwise than the valu
 or column hidden, the cell under a merged range, a formula without its result, two resolutions
 of alternate content that differ, zipfile refusing the package).
 
-With --shown it prints for each file the cells LibreOffice shows (times in 24 hours, two digits
-each, as far as it shows them) and the .xls it wrote of it, or "unavailable".
+With --books it prints for each file the same entry as for a variant, the reason to refuse and
+the witness from the row of BOOKS.json naming it (a name or a pattern), if any. A row asking for
+LibreOffice ("libreoffice") is held to the cells it shows (times in 24 hours, two digits each, as
+far as it shows them) and to the .xls it writes.
 
 openpyxl does not apply markup compatibility. For a variant that asks, every SpreadsheetML part
 is first rewritten as a spreadsheet program applies it, by expat in namespace mode: an alternate
@@ -396,6 +398,45 @@ def normal(text, compare):
     return text
 
 
+def book_witness(row, reading, seen):
+    """Whether the reference's reading of a real writer's book bears its refusal out."""
+    kind, cell = row.get("witness", ""), row.get("cell", "")
+    if kind in ("shown", "cut") and seen is None:
+        return False, "LibreOffice did not run"
+    at = cell_at(cell) if cell else None
+    read_text = next((c[2] for c in reading.get("cells", []) if at and (c[0], c[1]) == at), "")
+    shown_text = (seen or {}).get(cell, "")
+    borne = {"formulas": lambda: reading.get("formulasWithoutResult", 0) > 0,
+             "recalc": lambda: reading.get("fullCalcOnLoad", False),
+             "state": lambda: reading.get("state") != "visible",
+             "encrypted": lambda: "ncrypt" in reading.get("error", "") or "zip file" in reading.get("error", ""),
+             # LibreOffice shows the cell otherwise than the value read
+             "shown": lambda: shown_text != read_text,
+             # LibreOffice shows the day's last second of a time that rounds to midnight
+             "cut": lambda: shown_text == "23:59:59"}[kind]()
+    return borne, "LibreOffice shows %s %r; %s" % (cell, shown_text, json.dumps(reading, ensure_ascii=False)[:300])
+
+
+def books(listing, folder, paths):
+    import fnmatch
+    rows = json.load(open(listing, encoding="utf-8"))
+    row_of = {p: next((r for r in rows if fnmatch.fnmatch(p.rsplit("/", 1)[-1], r["file"])), {}) for p in paths}
+    asked = [p for p in paths if row_of[p].get("libreoffice") or row_of[p].get("witness") in ("shown", "cut")]
+    shown_by = libreoffice(asked, folder) or {}
+    out = []
+    for path in paths:
+        row, reading = row_of[path], read(path, False)
+        seen = shown_by.get(path, {}).get("shown")
+        entry = {"name": path.rsplit("/", 1)[-1], "path": path, "refused": row.get("refused", ""),
+                 "reading": reading, "witness": list(book_witness(row, reading, seen)) if row.get("refused")
+                 else [True, ""]}
+        if row.get("libreoffice"):
+            entry["libreoffice"] = {"cells": {c: normal(t, "time") for c, t in seen.items()},
+                                    "xls": shown_by[path]["xls"]} if seen else "unavailable"
+        out.append(entry)
+    json.dump(out, sys.stdout, ensure_ascii=False)
+
+
 def read(path, compatibility):
     try:
         return read_xls(path) if path.lower().endswith(".xls") else read_xlsx(path, compatibility)
@@ -408,11 +449,8 @@ def main():
     if sys.argv[1:2] == ["--variants"]:
         variants(*sys.argv[2:5])
         return
-    if sys.argv[1:2] == ["--shown"]:
-        shown_by = libreoffice(sys.argv[3:], sys.argv[2]) or {}
-        out = [{"cells": {c: normal(t, "time") for c, t in shown_by[p]["shown"].items()}, "xls": shown_by[p]["xls"]}
-               if shown_by.get(p, {}).get("shown") else "unavailable" for p in sys.argv[3:]]
-        json.dump(out, sys.stdout, ensure_ascii=False)
+    if sys.argv[1:2] == ["--books"]:
+        books(sys.argv[2], sys.argv[3], sys.argv[4:])
         return
     out = []
     for path in sys.argv[1:]:

@@ -167,92 +167,25 @@ void TestWorkbookDifferential::readsAsTheReferenceReads_data()
     }
     for (const QString& name : QDir(kSource + QStringLiteral("/examples")).entryList({"*.xls", "*.xlsx"}, QDir::Files))
         files << kSource + QStringLiteral("/examples/") + name;
-    // Times, and the books refused for what LibreOffice shows of a cell, are held to what it shows.
-    QStringList shownFiles;
-    for (const QString& file : files) {
-        const QString name = QFileInfo(file).fileName();
-        if (name.startsWith(QLatin1String("times_")) || name.startsWith(QLatin1String("dayzero.")) ||
-            name.startsWith(QLatin1String("before_midnight.")) || name == QLatin1String("hidden_formula_text.xls"))
-            shownFiles << file;
-    }
-    const QJsonArray readings = reference(files);
-    const QJsonArray shownReadings =
-        reference(QStringList{QStringLiteral("--shown"), m_dir.filePath(QStringLiteral("shown"))} + shownFiles);
-    QCOMPARE(readings.size(), files.size());
-    QCOMPARE(shownReadings.size(), shownFiles.size());
-    // Real writers' books a spreadsheet program shows otherwise than stored: refused, the
-    // reference's own reading bearing it out ("shown": LibreOffice shows the cell named otherwise
-    // than the value the reference reads; "cut": it shows the day's last second of a time that
-    // rounds to midnight).
-    struct Refused
-    {
-        QString reason, kind, cell;
-    };
-    const QString dayZero = QStringLiteral("the cell B1 holds 0.5625, which its number format \"yyyy"),
-                  onDayZero =
-                      QStringLiteral("shows on day 0, a day spreadsheet programs differ on (1900-01-00, 1899-12-30)");
-    const QString cut = QStringLiteral("which spreadsheet programs differ on (one rounds it up, another cuts it)");
-    const std::map<QString, Refused> refused{
-        {"openpyxl_formulas.xlsx", {"holds a formula without its result", "formula"}},
-        {"xlsxwriter.xlsx", {"asks to be recalculated on opening", "recalc"}},
-        {"reordered.xlsx", {"asks to be recalculated on opening", "recalc"}},
-        {"sheets.xlsx", {"the first sheet \"旧折算率\" is hidden", "hidden"}},
-        {"sheets.xls", {"the first sheet \"旧折算率\" is hidden", "hidden"}},
-        {"encrypted.xls", {"password-protected", "encrypted"}},
-        {"encrypted_package.xlsx",
-         {"encrypted package: the compound document lacks the EncryptedPackage stream", "encrypted"}},
-        {"hidden_formula_text.xls",
-         {"the cell B2 holds a text its number format \";;;\" does not show", "shown", "B2"}},
-        {"dayzero.xlsx", {dayZero + "-mm-dd hh:mm\" " + onDayZero, "shown", "B1"}},
-        {"dayzero.xls", {onDayZero, "shown", "B1"}},
-        {"before_midnight.xlsx",
-         {"the cell B1 holds 0.9999999, a time half or more past the last second", "cut", "B1"}},
-        {"before_midnight.xls", {cut, "cut", "B1"}},
-    };
-    for (int i = 0; i < files.size(); ++i) {
-        const QString name = QFileInfo(files[i]).fileName();
-        const auto refusal = refused.find(name);
-        const QJsonObject reading = readings[i].toObject();
-        const int shownAt = shownFiles.indexOf(files[i]);
-        const QJsonValue shown = shownAt < 0 ? QJsonValue() : shownReadings[shownAt];
-        QJsonArray witness{QJsonValue(true), QJsonValue(QString())};
-        if (refusal != refused.end()) {
-            const Refused& r = refusal->second;
-            const QString error = reading.value("error").toString();
-            const QString seen = shown.toObject().value("cells").toObject().value(r.cell).toString();
-            QString read;
-            for (const QJsonValue& cell : reading.value(QStringLiteral("cells")).toArray())
-                if (cell.toArray()[0].toInt() == r.cell.mid(1).toInt() &&
-                    cell.toArray()[1].toInt() == r.cell.at(0).unicode() - 'A' + 1)
-                    read = cell.toArray()[2].toString();
-            const bool borne = r.kind == "hidden"      ? reading.value("state").toString() != "visible"
-                               : r.kind == "encrypted" ? error.contains("ncrypt") || error.contains("zip file")
-                               : r.kind == "recalc"    ? reading.value("fullCalcOnLoad").toBool()
-                               : r.kind == "shown"     ? seen != read
-                               : r.kind == "cut"       ? seen == QLatin1String("23:59:59")
-                                                       : reading.value("formulasWithoutResult").toInt() > 0;
-            witness = QJsonArray{
-                QJsonValue(borne),
-                QJsonValue(QStringLiteral("LibreOffice shows %1 \"%2\"; ").arg(r.cell, seen) +
-                           QString::fromUtf8(QJsonDocument(reading).toJson(QJsonDocument::Compact).left(300)))};
-            if (!r.cell.isEmpty() && !shown.isObject())
-                witness = QJsonArray{QJsonValue(false), QJsonValue(QStringLiteral("LibreOffice did not run"))};
-        }
-        QTest::newRow(qPrintable(name)) << files[i] << (refusal == refused.end() ? QString() : refusal->second.reason)
-                                        << reading << witness << (refusal == refused.end() ? shown : QJsonValue());
-    }
-
-    // The variants are rows of variants.json, edits of a real writer's two-sheet book that the
-    // reference reader makes (see reference_reader.py).
+    // Each as the reference reads it, or refused for the reason books.json gives it, the reference
+    // bearing it out; the times as LibreOffice shows them. Then the rows of variants.json, edits
+    // of a real writer's two-sheet book that the reference reader makes (see reference_reader.py).
+    const QJsonArray books =
+        reference(QStringList{QStringLiteral("--books"), kSource + QStringLiteral("/tests/host/workbook/books.json"),
+                              m_dir.filePath(QStringLiteral("books"))} +
+                  files);
+    QCOMPARE(books.size(), files.size());
     const QJsonArray variants =
         reference({QStringLiteral("--variants"), kSource + QStringLiteral("/tests/host/workbook/variants.json"),
                    dataFile(QStringLiteral("xlsxwriter.xlsx")), m_dir.path()});
     QVERIFY(variants.size() > 30);
-    for (const QJsonValue& value : variants) {
-        const QJsonObject v = value.toObject();
-        QTest::newRow(qPrintable(v.value("name").toString()))
-            << v.value("path").toString() << v.value("refused").toString() << v.value("reading").toObject()
-            << v.value("witness").toArray() << v.value("libreoffice");
+    for (const QJsonArray& rows : {books, variants}) {
+        for (const QJsonValue& value : rows) {
+            const QJsonObject v = value.toObject();
+            QTest::newRow(qPrintable(v.value("name").toString()))
+                << v.value("path").toString() << v.value("refused").toString() << v.value("reading").toObject()
+                << v.value("witness").toArray() << v.value("libreoffice");
+        }
     }
 }
 
