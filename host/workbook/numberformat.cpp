@@ -241,8 +241,8 @@ CNumberFormat::Section CNumberFormat::parseSection(const QString& code, int star
         case 'y':
         case 'd':
         case 'b': date = true; break;
-        case 'h':
-        case 's': time = true; break;
+        case 'h': time = true; break;
+        case 's': time = s.seconds = true; break;
         case 'm': monthOrMinute = true; break;
         case '@': s.hasAt = true; break;
         case '%': s.percent = true; break;
@@ -346,6 +346,8 @@ CNumberFormat::EClash CNumberFormat::clash(double value, bool date1904) const
     const bool date = section->shown == EShown::Date;
     if (date && !date1904 && value > 0 && value < 1)
         return EClash::DayZero;
+    if (!section->seconds)
+        return EClash::None; // the second that rounding moves is not shown
     const int digits = qBound(0, section->decimals, 3);
     const double perSecond = std::pow(10.0, digits);
     const double units = value * 86400.0 * perSecond;

@@ -44,8 +44,8 @@ public:
     QString text(double value, bool date1904) const;
     // Where shows() is Date or Time, whether spreadsheet programs show value as different days
     // or times: a time of day on the 1900 system's day 0 (1900-01-00, 1899-12-30), or a clock
-    // half or more past the last second (or part of one) shown, which one program rounds up and
-    // another cuts.
+    // showing the second, half or more past the last second (or part of one) it shows, which one
+    // program rounds up and another cuts.
     enum class EClash : unsigned char
     {
         None,
@@ -73,6 +73,7 @@ private:
         // Digits only by "#" or "?": a number rounding to zero at its decimals shows none.
         bool optionalDigits = false;
         bool percent = false;
+        bool seconds = false; // a date or time showing the second
     };
 
     static Section parseSection(const QString& code, int start, int end);

@@ -90,6 +90,7 @@ void TestNumberFormat::showsAsASpreadsheetDoes_data()
     custom("tenths of a second rounded", "yyyy-mm-dd hh:mm:ss.0", 45366.563025462962963, "2024-03-15 13:30:45.4");
     custom("a date and time rounding into the next day", "yyyy-mm-dd hh:mm:ss", 45366.9999999, "2024-03-16");
     custom("a time past half a second", "hh:mm:ss", 0.9999999, "refused: rounded or cut");
+    custom("a date past half a second", "yyyy-mm-dd", 45366.50001, "2024-03-15 12:00:01");
     custom("a time a writer kept to 15 digits", "yyyy-mm-dd hh:mm:ss", 45366.5630208333, "2024-03-15 13:30:45");
     custom("a time under a date format", "yyyy-mm-dd hh:mm", 0.5625, "refused: day 0");
     custom("a time of day 1 under a date format", "yyyy-mm-dd hh:mm", 1.5625, "1900-01-01 13:30:00");
