@@ -35,6 +35,7 @@ $py $here/reorder_sheets.py "$out/xlsxwriter.xlsx" "$out/reordered.xlsx"
 NODE_PATH="$tmp/node_modules" node $here/sheetjs_book.js "$out/sheetjs.xlsx" inline
 NODE_PATH="$tmp/node_modules" node $here/sheetjs_book.js "$out/sheetjs_sst.xlsx" sst
 NODE_PATH="$tmp/node_modules" node $here/exceljs_book.js "$out/exceljs.xlsx"
+NODE_PATH="$tmp/node_modules" node $here/variant_books.js "$out"
 
 # LibreOffice stores cached values and writes the legacy format. Told to recalculate on load, it
 # computes the formulas openpyxl leaves without results and never keeps a stale cached value.
@@ -63,6 +64,16 @@ done
 cp "$out/xlsxwriter.xlsx" "$tmp/xlsxwriter.xlsx"
 $lo --convert-to xls --outdir "$tmp/xls" "$tmp/xlsxwriter.xlsx" >/dev/null
 cp "$tmp/xls/xlsxwriter.xls" "$out/xlsxwriter_libreoffice.xls"
+# Each writer's variants and times; LibreOffice's own of the times, and the .xls of the books
+# refused for a time.
+$py $here/variant_books.py "$out"
+cp "$out/times_xlsxwriter.xlsx" "$tmp/times_libreoffice.xlsx"
+for book in dayzero before_midnight; do cp "$out/$book.xlsx" "$tmp/$book.xlsx"; done
+$lo --convert-to xls --outdir "$tmp/xls" "$tmp/times_libreoffice.xlsx" "$tmp/dayzero.xlsx" \
+  "$tmp/before_midnight.xlsx" >/dev/null
+$lo --convert-to xlsx --outdir "$tmp/xlsx" "$tmp/times_libreoffice.xlsx" >/dev/null
+for book in times_libreoffice dayzero before_midnight; do cp "$tmp/xls/$book.xls" "$out/"; done
+cp "$tmp/xlsx/times_libreoffice.xlsx" "$out/"
 # Formulas, booleans and errors: the same book as .xls and as .xlsx, both with LibreOffice's results.
 $py $here/formulas_book.py "$tmp/formulas.xlsx"
 cp "$tmp/formulas.xlsx" "$out/openpyxl_formulas.xlsx"

@@ -20,24 +20,24 @@ constexpr int kPlainMaxExponent = 20;
 constexpr double kFewDecimalsBelow = 1e9;
 constexpr int kFewDecimalsMax = 6;
 
-QString dateText(qint64 days, qint64 seconds, bool date1904, bool withTime)
+// hh:mm:ss of seconds into the day, and fraction, the digits of the second past them.
+QString clockText(qint64 seconds, const QString& fraction)
+{
+    QString text = QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"));
+    return fraction.isEmpty() ? text : text + QLatin1Char('.') + fraction;
+}
+
+QString dateText(qint64 days, const QString& clock, bool date1904)
 {
     QDate date;
-    if (date1904) {
+    if (date1904)
         date = QDate(1904, 1, 1).addDays(days);
-    } else if (days == 60) {
-        // Serial 60 is the 29 February 1900 that Lotus believed in and Excel still shows.
-        QString text = QStringLiteral("1900-02-29");
-        return withTime
-                   ? text + QLatin1Char(' ') + QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"))
-                   : text;
-    } else {
+    else if (days == 60) // the 29 February 1900 that Lotus believed in and Excel still shows
+        return clock.isEmpty() ? QStringLiteral("1900-02-29") : QStringLiteral("1900-02-29 ") + clock;
+    else
         date = days < 60 ? QDate(1899, 12, 31).addDays(days) : QDate(1899, 12, 30).addDays(days);
-    }
-    QString text = date.toString(QStringLiteral("yyyy-MM-dd"));
-    if (withTime)
-        text += QLatin1Char(' ') + QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"));
-    return text;
+    const QString text = date.toString(QStringLiteral("yyyy-MM-dd"));
+    return clock.isEmpty() ? text : text + QLatin1Char(' ') + clock;
 }
 
 } // namespace
@@ -198,19 +198,25 @@ int CCellText::writeGeneral(double value, QChar* text)
     return n;
 }
 
-QString CCellText::fromSerial(double serial, EDateKind kind, bool date1904)
+QString CCellText::fromSerial(double serial, EDateKind kind, bool date1904, int fractionDigits)
 {
     // 2958465 is 9999-12-31, the last day Excel shows.
     if (!std::isfinite(serial) || serial < 0 || serial >= 2958466 || kind == EDateKind::None)
         return fromNumber(serial);
-    const qint64 total = std::llround(serial * 86400.0);
-    const qint64 days = total / 86400;
-    const qint64 seconds = total % 86400;
+    fractionDigits = qBound(0, fractionDigits, 3); // a spreadsheet program shows a millisecond at most
+    qint64 scale = 1;
+    for (int i = 0; i < fractionDigits; ++i)
+        scale *= 10;
+    const qint64 perDay = 86400 * scale;
+    const qint64 total = std::llround(serial * double(perDay));
+    const qint64 days = total / perDay, units = total % perDay;
+    const QString fraction =
+        fractionDigits ? QString::number(units % scale).rightJustified(fractionDigits, QLatin1Char('0')) : QString();
     if (kind == EDateKind::Time)
-        return QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"));
+        return clockText(units / scale, fraction);
     if (days == 0 && !date1904)
         return fromNumber(serial); // serial 0 is no day (Excel shows 1900-01-00)
-    return dateText(days, seconds, date1904, seconds != 0);
+    return dateText(days, units ? clockText(units / scale, fraction) : QString(), date1904);
 }
 
 QString CCellText::withoutMidnight(const QString& dateTime)

@@ -29,8 +29,9 @@ public:
     // without leading or trailing zeros, at most 15 significant digits, within 1e-10 to 1e15.
     static bool isGeneralNumber(const char* text, int length);
     // A date serial as yyyy-MM-dd, with " hh:mm:ss" when it has a time of day; Time gives
-    // hh:mm:ss alone. A serial outside 0001..9999 falls back to the number.
-    static QString fromSerial(double serial, EDateKind kind, bool date1904);
+    // hh:mm:ss alone; fractionDigits (at most 3) more digits of the second when the format shows
+    // them. Rounded to what is shown. A serial outside 0001..9999 falls back to the number.
+    static QString fromSerial(double serial, EDateKind kind, bool date1904, int fractionDigits = 0);
     // Drops a " 00:00:00" time of day so midnight reads as the date alone.
     static QString withoutMidnight(const QString& dateTime);
     // ISO 8601 date/time text (cells of type "d") in the same shape as fromSerial.

@@ -241,8 +241,8 @@ CNumberFormat::Section CNumberFormat::parseSection(const QString& code, int star
         case 'y':
         case 'd':
         case 'b': date = true; break;
-        case 'h':
-        case 's': time = true; break;
+        case 'h': time = true; break;
+        case 's': time = s.seconds = true; break;
         case 'm': monthOrMinute = true; break;
         case '@': s.hasAt = true; break;
         case '%': s.percent = true; break;
@@ -329,12 +329,40 @@ QString CNumberFormat::text(double value, bool date1904) const
     if (!section)
         return CCellText::fromNumber(value);
     switch (section->shown) {
-    case EShown::Date: return CCellText::fromSerial(value, EDateKind::Date, date1904);
-    case EShown::Time: return CCellText::fromSerial(value, EDateKind::Time, date1904);
+    case EShown::Date: return CCellText::fromSerial(value, EDateKind::Date, date1904, section->decimals);
+    case EShown::Time: return CCellText::fromSerial(value, EDateKind::Time, date1904, section->decimals);
     case EShown::Elapsed: return elapsedText(*section, value);
     case EShown::Scientific: return scientificText(*section, value);
     default: return CCellText::fromNumber(value);
     }
+}
+
+CNumberFormat::EClash CNumberFormat::clash(double value, bool date1904) const
+{
+    const Section* section = sectionFor(value);
+    if (!section || (section->shown != EShown::Date && section->shown != EShown::Time) || !(value >= 0) ||
+        value >= 2958466)
+        return EClash::None;
+    const bool date = section->shown == EShown::Date;
+    if (date && !date1904 && value > 0 && value < 1)
+        return EClash::DayZero;
+    if (!section->seconds)
+        return EClash::None; // the second that rounding moves is not shown
+    const int digits = qBound(0, section->decimals, 3);
+    const double perSecond = std::pow(10.0, digits);
+    const double units = value * 86400.0 * perSecond;
+    const double past = units - std::floor(units);
+    // A time typed as whole seconds is stored a hair off them, and a writer keeping 15 digits of
+    // a serial cuts it by up to 9 microseconds: no program shows that.
+    constexpr double kHairSeconds = 1e-4;
+    if (past < 0.5 || past > 1 - kHairSeconds * perSecond)
+        return EClash::None;
+    // Rounding that reaches the next day: a date moves to it everywhere; a clock alone stops at
+    // the day's last unit in one program and wraps to 00:00:00 in another.
+    const bool nextDay = std::floor(std::round(units) / (86400.0 * perSecond)) > std::floor(value);
+    if (digits > 0)
+        return nextDay && !date ? EClash::Rounding : EClash::None;
+    return nextDay && date ? EClash::None : EClash::Rounding;
 }
 
 // The section's tokens with the time counted past whole days in its bracketed unit.
@@ -477,6 +505,22 @@ QString formatRefusal(const QString& cell, double value, const CNumberFormat& fo
             .arg(cell, CCellText::fromNumber(value), format.code());
     case EShown::Scaled:
         return QStringLiteral("the cell %1 holds %2, which its number format \"%3\" shows divided by thousands")
+            .arg(cell, CCellText::fromNumber(value), format.code());
+    default: return QString();
+    }
+}
+
+QString clashRefusal(const QString& cell, double value, const CNumberFormat& format, bool date1904)
+{
+    switch (format.clash(value, date1904)) {
+    case CNumberFormat::EClash::DayZero:
+        return QStringLiteral("the cell %1 holds %2, which its number format \"%3\" shows on day 0, a day spreadsheet "
+                              "programs differ on (1900-01-00, 1899-12-30)")
+            .arg(cell, CCellText::fromNumber(value), format.code());
+    case CNumberFormat::EClash::Rounding:
+        return QStringLiteral("the cell %1 holds %2, a time half or more past the last second (or part of one) its "
+                              "number format \"%3\" shows, which spreadsheet programs differ on (one rounds it up, "
+                              "another cuts it)")
             .arg(cell, CCellText::fromNumber(value), format.code());
     default: return QString();
     }

@@ -42,6 +42,17 @@ public:
     // The text a spreadsheet program shows for value where shows() is Date, Time, Elapsed or
     // Scientific; the General text otherwise.
     QString text(double value, bool date1904) const;
+    // Where shows() is Date or Time, whether spreadsheet programs show value as different days
+    // or times: a time of day on the 1900 system's day 0 (1900-01-00, 1899-12-30), or a clock
+    // showing the second, half or more past the last second (or part of one) it shows, which one
+    // program rounds up and another cuts.
+    enum class EClash : unsigned char
+    {
+        None,
+        DayZero,
+        Rounding
+    };
+    EClash clash(double value, bool date1904) const;
     // A text cell is not shown: a text section without "@" (";;;" hides every cell).
     bool hidesText() const { return m_hidesText; }
     // The code as written, for reasons; the built-in code for a built-in id.
@@ -62,6 +73,7 @@ private:
         // Digits only by "#" or "?": a number rounding to zero at its decimals shows none.
         bool optionalDigits = false;
         bool percent = false;
+        bool seconds = false; // a date or time showing the second
     };
 
     static Section parseSection(const QString& code, int start, int end);
@@ -105,5 +117,7 @@ private:
 // of it, or scales it, or hides the text. Empty when it shows the value (or a date, time ...).
 QString formatRefusal(const QString& cell, double value, const CNumberFormat& format);
 QString textFormatRefusal(const QString& cell, const CNumberFormat& format);
+// Why a date or time cannot be sent as seen: spreadsheet programs show it otherwise (clash()).
+QString clashRefusal(const QString& cell, double value, const CNumberFormat& format, bool date1904);
 
 } // namespace WB

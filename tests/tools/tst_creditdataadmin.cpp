@@ -46,28 +46,20 @@ private slots:
         QTest::addColumn<QString>("says");   // part of what it prints, on stdout or stderr
         QTest::addColumn<QString>("detail"); // CITIC's rows afterwards, as citicDetail says them
         const QStringList citic{"--broker-name", "中信证券"};
-        QTest::newRow("the older upload back") << citic + QStringList{"--upload", "%a"} << 0 << "+1 \u22120 ~2 =0"
-                                               << "3 x 0.5";
-        QTest::newRow("by id") << QStringList{"--broker-id", "CITIC", "--upload", "%a"} << 0 << "in upload %a"
-                               << "3 x 0.5";
-        QTest::newRow("a dry run shows and stores nothing")
-            << citic + QStringList{"--upload", "%a", "--dry-run"} << 0 << "+1 \u22120 ~2 =0"
-            << "2 x 0.6";
-        QTest::newRow("the newest again changes nothing")
-            << citic + QStringList{"--upload", "%b"} << 0 << "+0 \u22120 ~0 =2"
-            << "2 x 0.6";
-        QTest::newRow("another broker's upload") << citic + QStringList{"--upload", "%h"} << 7 << "has no upload %h"
-                                                 << "2 x 0.6";
-        QTest::newRow("a number no upload has")
-            << citic + QStringList{"--upload", "999999"} << 7 << "has no upload 999999"
-            << "2 x 0.6";
-        QTest::newRow("no such broker") << QStringList{"--broker-name", "无此券商", "--upload", "%a"} << 6
-                                        << "brokers there: 中信证券 (CITIC)"
-                                        << "2 x 0.6";
-        QTest::newRow("no upload named") << citic << 1 << "--upload needs"
-                                         << "2 x 0.6";
-        QTest::newRow("an upload number that is none") << citic + QStringList{"--upload", "-3"} << 1 << "--upload needs"
-                                                       << "2 x 0.6";
+        const auto row = [](const char* name, const QStringList& arguments, int exitCode, const char* says,
+                            const char* detail) { QTest::newRow(name) << arguments << exitCode << says << detail; };
+        row("the older upload back", citic + QStringList{"--upload", "%a"}, 0, "+1 \u22120 ~2 =0", "3 x 0.5");
+        row("by id", {"--broker-id", "CITIC", "--upload", "%a"}, 0, "in upload %a", "3 x 0.5");
+        row("a dry run shows and stores nothing", citic + QStringList{"--upload", "%a", "--dry-run"}, 0,
+            "+1 \u22120 ~2 =0", "2 x 0.6");
+        row("the newest again changes nothing", citic + QStringList{"--upload", "%b"}, 0, "+0 \u22120 ~0 =2",
+            "2 x 0.6");
+        row("another broker's upload", citic + QStringList{"--upload", "%h"}, 7, "has no upload %h", "2 x 0.6");
+        row("a number no upload has", citic + QStringList{"--upload", "999999"}, 7, "has no upload 999999", "2 x 0.6");
+        row("no such broker", {"--broker-name", "无此券商", "--upload", "%a"}, 6, "brokers there: 中信证券 (CITIC)",
+            "2 x 0.6");
+        row("no upload named", citic, 1, "--upload needs", "2 x 0.6");
+        row("an upload number that is none", citic + QStringList{"--upload", "-3"}, 1, "--upload needs", "2 x 0.6");
     }
 
     // restore stores an earlier upload of the broker again as its newest, by the account that

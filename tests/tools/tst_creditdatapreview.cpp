@@ -121,16 +121,6 @@ QString subjectLine(const QString& exchange, const QString& code, const QString&
     return QStringLiteral("%1|%2|%3|%4").arg(exchange, code, name).arg(ratio, 0, 'g', 17);
 }
 
-// CITIC's rows as the detail answers them.
-std::vector<rqservice::CStkSubjectsPtr> citicRows(rqservice::CEmbeddedDataService& service)
-{
-    const auto outcome = testsupport::queryService(service, 12295, "1____CITIC");
-    const auto detail = outcome.records.empty()
-                            ? nullptr
-                            : boost::dynamic_pointer_cast<rqservice::CVoprCvionRateDetail>(outcome.records.front());
-    return detail ? detail->subjects : std::vector<rqservice::CStkSubjectsPtr>();
-}
-
 // "+a −r ~c =u": what an upload adds, removes, changes and leaves as it was.
 QString countsLine(int added, int removed, int changed, int unchanged)
 {
@@ -252,80 +242,69 @@ void TestCreditDataPreview::saysWhatTheFileHolds_data()
     QTest::addColumn<QStringList>("said"); // each in the output
 
     const QByteArray none;
+    const auto row = [](const char* name, const QString& file, const QByteArray& bytes, const QStringList& arguments,
+                        int exitCode, const QStringList& said) {
+        QTest::newRow(name) << file << bytes << arguments << exitCode << said;
+    };
     const auto gbk = [](const char* text) {
         return QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(text));
     };
     const QString hidden = QStringLiteral("workbook: the first sheet \"旧折算率\" is hidden: a spreadsheet program "
                                           "shows another sheet");
-    QTest::newRow("hidden first sheet, xlsx")
-        << "sheets.xlsx" << none << QStringList() << 2 << QStringList{"nothing read: 文件内容为空 (" + hidden + ")"};
-    QTest::newRow("hidden first sheet, xls, JSON")
-        << "sheets.xls" << none << QStringList{"--json"} << 2
-        << QStringList{"\"reason\": \"" + QString(hidden).replace("\"", "\\\"")};
-    QTest::newRow("code and exchange swapped, each line named")
-        << "@swapped.csv" << QByteArray("600000,SH,浦发银行,0.7\n000001,SZ,平安银行,0.3\nSH,600000,浦发银行,0.7\n")
-        << QStringList() << 0
-        << QStringList{"     1 warning  the code stands before the exchange: a line gives the exchange first",
-                       "     2 warning  the code stands before the exchange", "     3 used     上交所 600000"};
-    QTest::newRow("a tab read as a space, a wrapped header")
-        << "wrapped.xlsx" << none << QStringList() << 0
-        << QStringList{"     3 warning  a tab inside a cell, read as a space", "证券名称\t折算\\n比例"};
-    QTest::newRow("why a workbook was refused")
-        << "hostile_garbled.xlsx" << none << QStringList() << 2
-        << QStringList{"nothing read: 文件内容为空 (xlsx: <row> where it does not belong at line 1 of "
-                       "xl/worksheets/sheet1.xml)\n"};
-    QTest::newRow("why a workbook was refused, JSON")
-        << "hostile_entities.xlsx" << none << QStringList{"--json"} << 2
-        << QStringList{"\"reason\": \"xml: xl/worksheets/sheet1.xml declares a DTD\""};
-    QTest::newRow("encrypted with another password than the default")
-        << "encrypted/agile_password.xlsx" << none << QStringList() << 2
-        << QStringList{"nothing read: 文件内容为空 (encrypted package: the workbook is password-protected (agile "
-                       "encryption with a password other than the default))\n"};
-    QTest::newRow("encrypted with the default password, JSON")
-        << "encrypted/cryptoapi.xls" << none << QStringList{"--json"} << 0
-        << QStringList{"\"sheets\": 2", "\"name\": \"折算率\""};
-    QTest::newRow("a part declaring GBK")
-        << "@gbk.xlsx"
-        << testsupport::zipBytes(testsupport::workbookEntries(
-               "<?xml version=\"1.0\" encoding=\"GBK\"?><worksheet "
-               "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></worksheet>"))
-        << QStringList() << 2 << QStringList{"declares the encoding \"GBK\"; parts are read in UTF-8 or UTF-16 only)"};
-    QTest::newRow("a UTF-8 byte order mark, then GBK")
-        << "@bom.csv"
-        << "\xEF\xBB\xBF" + gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安银行,0.5") << QStringList() << 0
-        << QStringList{"     1 warning  undecodable bytes, shown as U+FFFD",
-                       "     2 warning  undecodable bytes, shown as U+FFFD",
-                       "undecodable bytes, shown as U+FFFD, on 2 lines"};
+    row("hidden first sheet, xlsx", "sheets.xlsx", none, QStringList(), 2,
+        QStringList{"nothing read: 文件内容为空 (" + hidden + ")"});
+    row("hidden first sheet, xls, JSON", "sheets.xls", none, QStringList{"--json"}, 2,
+        QStringList{"\"reason\": \"" + QString(hidden).replace("\"", "\\\"")});
+    row("code and exchange swapped, each line named", "@swapped.csv",
+        QByteArray("600000,SH,浦发银行,0.7\n000001,SZ,平安银行,0.3\nSH,600000,浦发银行,0.7\n"), QStringList(), 0,
+        QStringList{"     1 warning  the code stands before the exchange: a line gives the exchange first",
+                    "     2 warning  the code stands before the exchange", "     3 used     上交所 600000"});
+    row("a tab read as a space, a wrapped header", "wrapped.xlsx", none, QStringList(), 0,
+        QStringList{"     3 warning  a tab inside a cell, read as a space", "证券名称\t折算\\n比例"});
+    row("why a workbook was refused", "hostile_garbled.xlsx", none, QStringList(), 2,
+        QStringList{"nothing read: 文件内容为空 (xlsx: <row> where it does not belong at line 1 of "
+                    "xl/worksheets/sheet1.xml)\n"});
+    row("why a workbook was refused, JSON", "hostile_entities.xlsx", none, QStringList{"--json"}, 2,
+        QStringList{"\"reason\": \"xml: xl/worksheets/sheet1.xml declares a DTD\""});
+    row("encrypted with another password than the default", "encrypted/agile_password.xlsx", none, QStringList(), 2,
+        QStringList{"nothing read: 文件内容为空 (encrypted package: the workbook is password-protected (agile "
+                    "encryption with a password other than the default))\n"});
+    row("encrypted with the default password, JSON", "encrypted/cryptoapi.xls", none, QStringList{"--json"}, 0,
+        QStringList{"\"sheets\": 2", "\"name\": \"折算率\""});
+    row("a part declaring GBK", "@gbk.xlsx",
+        testsupport::zipBytes(testsupport::workbookEntries(
+            "<?xml version=\"1.0\" encoding=\"GBK\"?><worksheet "
+            "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></worksheet>")),
+        QStringList(), 2, QStringList{"declares the encoding \"GBK\"; parts are read in UTF-8 or UTF-16 only)"});
+    row("a UTF-8 byte order mark, then GBK", "@bom.csv",
+        "\xEF\xBB\xBF" + gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安银行,0.5"), QStringList(), 0,
+        QStringList{"     1 warning  undecodable bytes, shown as U+FFFD",
+                    "     2 warning  undecodable bytes, shown as U+FFFD",
+                    "undecodable bytes, shown as U+FFFD, on 2 lines"});
     // GBK reads the UTF-8 lines without a broken byte: they are the ones shown wrong.
-    QTest::newRow("one GBK line in a UTF-8 file")
-        << "@gbkline.csv"
-        << QByteArray("SH,600000,浦发银行,0.7\nSH,600000,浦发银行,0.7\nSZ,000001,") + gbk("平安银行,0.5")
-        << QStringList() << 0 << QStringList{"     1 warning  UTF-8 bytes in a file read as GBK", "on 2 lines"};
-    QTest::newRow("one UTF-8 line in a GBK file")
-        << "@utf8line.csv" << gbk("SZ,000001,平安银行,0.5\nSZ,000001,平安银行,0.5\n") + "SH,600000,浦发银行,0.7"
-        << QStringList{"--json"} << 0
-        << QStringList{"\"undecodable\": [\n        3\n    ]",
-                       "\"line\": 3,\n            \"warning\": \"UTF-8 bytes in a file read as GBK"};
-    QTest::newRow("bad GBK bytes") << "@badgbk.csv"
-                                   << gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安") + "\x81\x20" + gbk("银行,0.5")
-                                   << QStringList{"--count"} << 0 << QStringList{"undecodable 1"};
-    QTest::newRow("U+FFFD written as UTF-8 is no undecodable byte")
-        << "@fffd.csv" << QByteArray("SH,600000,浦发\xEF\xBF\xBD银行,0.7") << QStringList{"--count"} << 0
-        << QStringList{"lines 1 used 1 skipped 0 warnings 0 refused 0 undecodable 0"};
+    row("one GBK line in a UTF-8 file", "@gbkline.csv",
+        QByteArray("SH,600000,浦发银行,0.7\nSH,600000,浦发银行,0.7\nSZ,000001,") + gbk("平安银行,0.5"), QStringList(),
+        0, QStringList{"     1 warning  UTF-8 bytes in a file read as GBK", "on 2 lines"});
+    row("one UTF-8 line in a GBK file", "@utf8line.csv",
+        gbk("SZ,000001,平安银行,0.5\nSZ,000001,平安银行,0.5\n") + "SH,600000,浦发银行,0.7", QStringList{"--json"}, 0,
+        QStringList{"\"undecodable\": [\n        3\n    ]",
+                    "\"line\": 3,\n            \"warning\": \"UTF-8 bytes in a file read as GBK"});
+    row("bad GBK bytes", "@badgbk.csv", gbk("SH,600000,浦发银行,0.7\nSZ,000001,平安") + "\x81\x20" + gbk("银行,0.5"),
+        QStringList{"--count"}, 0, QStringList{"undecodable 1"});
+    row("U+FFFD written as UTF-8 is no undecodable byte", "@fffd.csv", QByteArray("SH,600000,浦发\xEF\xBF\xBD银行,0.7"),
+        QStringList{"--count"}, 0, QStringList{"lines 1 used 1 skipped 0 warnings 0 refused 0 undecodable 0"});
     const QByteArray nul = "SH,600000,浦发" + QByteArray(1, '\0') + "银行,0.7\nSZ,000001,平安银行,0.5";
-    QTest::newRow("a NUL the service would not store")
-        << "@nul.csv" << nul << QStringList() << 7
-        << QStringList{"     1 refused  证券名称含有无法保存的字符: 空字符 (U+0000)",
-                       "the data service would refuse it: text it cannot store on 1 line"};
-    QTest::newRow("a NUL, counted") << "@nul.csv" << nul << QStringList{"--count"} << 7
-                                    << QStringList{"lines 2 used 1 skipped 0 warnings 0 refused 1 undecodable 0"};
-    QTest::newRow("an unpaired surrogate in a workbook, JSON")
-        << "@surrogate.xlsx"
-        << testsupport::zipBytes(
-               testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}}))
-        << QStringList{"--json"} << 7
-        << QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"",
-                       "\"used\": [\n    ]"};
+    row("a NUL the service would not store", "@nul.csv", nul, QStringList(), 7,
+        QStringList{"     1 refused  证券名称含有无法保存的字符: 空字符 (U+0000)",
+                    "the data service would refuse it: text it cannot store on 1 line"});
+    row("a NUL, counted", "@nul.csv", nul, QStringList{"--count"}, 7,
+        QStringList{"lines 2 used 1 skipped 0 warnings 0 refused 1 undecodable 0"});
+    row("an unpaired surrogate in a workbook, JSON", "@surrogate.xlsx",
+        testsupport::zipBytes(
+            testsupport::workbookEntries(QList<QStringList>{{"SH", "600000", "浦发_xD800_银行", "0.7"}})),
+        QStringList{"--json"}, 7,
+        QStringList{"\"reason\": \"证券名称含有无法保存的字符: 不成对的代理字符 (U+D800 至 U+DFFF)\"",
+                    "\"used\": [\n    ]"});
     // Lines are looked at four characters at a time: a NUL, a surrogate or a U+FFFD is found at
     // every place of a group of four and in the characters left over after the last group.
     for (int k = 0; k < 4; ++k) {
@@ -400,34 +379,16 @@ void TestCreditDataPreview::brokerLookup_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("found"); // "key id name", or "-"
     QTest::addColumn<QString>("said");  // in the refusal or the note; empty: neither
-    QTest::newRow("by id") << "HT"
-                           << "-"
-                           << "9 HT 华泰证券"
-                           << "";
-    QTest::newRow("an id on two key numbers: the first, said") << "GX"
-                                                               << "-"
-                                                               << "7 GX 国信证券"
-                                                               << "7, 8";
-    QTest::newRow("a name on one id of two key numbers") << "-"
-                                                         << "国信证券"
-                                                         << "7 GX 国信证券"
-                                                         << "7, 8";
-    QTest::newRow("a name of two ids: refused") << "-"
-                                                << "同名"
-                                                << "-"
-                                                << "ZX, ZY";
-    QTest::newRow("by id and name") << "ZY"
-                                    << "同名"
-                                    << "6 ZY 同名"
-                                    << "";
-    QTest::newRow("id and name of different brokers") << "HT"
-                                                      << "同名"
-                                                      << "-"
-                                                      << "";
-    QTest::newRow("no such id") << "gx"
-                                << "-"
-                                << "-"
-                                << "";
+    const auto row = [](const char* tag, const char* id, const char* name, const char* found, const char* said) {
+        QTest::newRow(tag) << id << name << found << said;
+    };
+    row("by id", "HT", "-", "9 HT 华泰证券", "");
+    row("an id on two key numbers: the first, said", "GX", "-", "7 GX 国信证券", "7, 8");
+    row("a name on one id of two key numbers", "-", "国信证券", "7 GX 国信证券", "7, 8");
+    row("a name of two ids: refused", "-", "同名", "-", "ZX, ZY");
+    row("by id and name", "ZY", "同名", "6 ZY 同名", "");
+    row("id and name of different brokers", "HT", "同名", "-", "");
+    row("no such id", "gx", "-", "-", "");
 }
 
 // A broker named on the command line is the first record with what was given, as the upload
@@ -499,25 +460,19 @@ void TestCreditDataPreview::changesAgainstServer_data()
     QTest::addColumn<QString>("summary"); // the first line of the text
 
     const QStringList citic{"--broker-name", "中信证券"};
-    QTest::newRow("another file against an upload") << "rates_utf8.csv"
-                                                    << "rates.xlsx" << citic << 0 << "+71 \u221251 ~7 =2";
-    QTest::newRow("the same file again") << "rates_utf8.csv"
-                                         << "rates_utf8.csv" << QStringList{"--broker-id", "CITIC"} << 0
-                                         << "+0 \u22120 ~0 =60";
-    QTest::newRow("--strict stops on a removal")
-        << "rates_utf8.csv"
-        << "rates_gbk.csv" << citic + QStringList{"--strict"} << 4 << "+34 \u221254 ~3 =3";
-    QTest::newRow("a broker with nothing on the server")
-        << ""
-        << "rates.xls" << QStringList{"--broker-name", "海通证券"} << 0 << "+50 \u22120 ~0 =0";
-    QTest::newRow("no such broker") << ""
-                                    << "rates.xls" << QStringList{"--broker-name", "无此券商"} << 6 << "";
-    QTest::newRow("a file refused") << "rates_utf8.csv"
-                                    << "README.md" << citic << 2 << "";
-    QTest::newRow("a file that sends nothing") << "rates_utf8.csv"
-                                               << "@none.csv" << citic << 3 << "";
-    QTest::newRow("no database there") << ""
-                                       << "rates.xls" << citic + QStringList{"--db", "@absent"} << 5 << "";
+    const auto row = [](const char* tag, const char* uploaded, const char* previewed, const QStringList& arguments,
+                        int exitCode, const QString& summary) {
+        QTest::newRow(tag) << uploaded << previewed << arguments << exitCode << summary;
+    };
+    row("another file against an upload", "rates_utf8.csv", "rates.xlsx", citic, 0, "+71 \u221251 ~7 =2");
+    row("the same file again", "rates_utf8.csv", "rates_utf8.csv", {"--broker-id", "CITIC"}, 0, "+0 \u22120 ~0 =60");
+    row("--strict stops on a removal", "rates_utf8.csv", "rates_gbk.csv", citic + QStringList{"--strict"}, 4,
+        "+34 \u221254 ~3 =3");
+    row("a broker with nothing on the server", "", "rates.xls", {"--broker-name", "海通证券"}, 0, "+50 \u22120 ~0 =0");
+    row("no such broker", "", "rates.xls", {"--broker-name", "无此券商"}, 6, "");
+    row("a file refused", "rates_utf8.csv", "README.md", citic, 2, "");
+    row("a file that sends nothing", "rates_utf8.csv", "@none.csv", citic, 3, "");
+    row("no database there", "", "rates.xls", citic + QStringList{"--db", "@absent"}, 5, "");
 }
 
 // The tool shows what an upload would change on the embedded service's database: counts in the
@@ -597,10 +552,11 @@ void TestCreditDataPreview::historyListsUploads()
     QTemporaryDir dir;
     const QString database = newDatabase(dir);
     QVERIFY(!database.isEmpty());
-    QStringList expected;
+    // Newest first: user, rows, and the changes against the upload before (the first against the demo's).
+    const QStringList expected{"王五 80 +0 \u22120 ~0 =80", "li.si 80 +71 \u221251 ~7 =2",
+                               "张三 60 +57 \u221233 ~3 =0"};
     {
         rqservice::CEmbeddedDataService service(database);
-        std::vector<rqservice::CStkSubjectsPtr> previous = citicRows(service);
         if (listed < 0)
             listed = 3 + int(testsupport::historyOf(service, "1____CITIC").history.uploads.size());
         const QStringList files{"rates_utf8.csv", "rates.xlsx", "rates.xlsx"};
@@ -610,12 +566,6 @@ void TestCreditDataPreview::historyListsUploads()
             sentRatios(kSource + "/examples/" + files[i], &request);
             standin::setUserName(users[i]);
             QVERIFY(testsupport::operateService(service, request).isSuccess());
-            const auto rows = citicRows(service);
-            const DVK::UploadChanges c = DVK::compareUpload(previous, rows, 0.1);
-            expected.prepend(
-                QStringLiteral("%1 %2 ").arg(users[i]).arg(rows.size()) +
-                countsLine(int(c.added.size()), int(c.removed.size()), int(c.changed.size()), c.unchanged));
-            previous = rows;
         }
         standin::setUserName("demo");
     }

@@ -200,3 +200,13 @@ open(f"{out}/encrypted.xls", "wb").write(cfb("Workbook", locked)[0])
 # document, beside the EncryptionInfo stream; only the latter is needed to tell.
 info = struct.pack("<HHI", 4, 4, 0x40) + b"<?xml version=\"1.0\"?><encryption/>"
 open(f"{out}/encrypted_package.xlsx", "wb").write(cfb("EncryptionInfo", info)[0])
+
+# --- A formula's text result under ";;;": LibreOffice keeps 0 as the result of such a formula and
+# xlwt keeps none, so it is written here as Excel writes it: FORMULA, then its STRING.
+hidden_globals = (rec(0x0042, struct.pack("<H", 1200)) + rec(0x041E, struct.pack("<H", 164) + text8(";;;"))
+                  + xf8(0) + xf8(164))
+hidden_sheet = (rec(0x0204, cell(0, 0) + text8("代码")) + rec(0x0204, cell(0, 1) + text8("名称"))
+                + rec(0x0204, cell(1, 0) + text8("600000"))
+                + rec(0x0006, cell(1, 1, 1) + b"\0\0\0\0\0\0\xff\xff" + b"\0" * 6 + b"\0\0")
+                + rec(0x0207, text8("浦发银行")))
+open(f"{out}/hidden_formula_text.xls", "wb").write(cfb("Workbook", book(8, hidden_globals, hidden_sheet))[0])

@@ -3,6 +3,7 @@
 
     reference_reader.py FILE...
     reference_reader.py --variants VARIANTS.json BOOK.xlsx FOLDER
+    reference_reader.py --books BOOKS.json FOLDER FILE...
 
 Prints one JSON list, an object per file: the number of sheets, the first sheet's name and
 state, the sheet the workbook opens on (.xlsx), and the first sheet's cells as [row, column,
@@ -23,6 +24,11 @@ shows them. A refused variant names its witness: what an independent reader says
 the value unseen or unsafe (LibreOffice showing the cell otherwise than the value stored, the row
 or column hidden, the cell under a merged range, a formula without its result, two resolutions
 of alternate content that differ, zipfile refusing the package).
+
+With --books it prints for each file the same entry as for a variant, the reason to refuse and
+the witness from the row of BOOKS.json naming it (a name or a pattern), if any. A row asking for
+LibreOffice ("libreoffice") is held to the cells it shows (times in 24 hours, two digits each, as
+far as it shows them) and to the .xls it writes.
 
 openpyxl does not apply markup compatibility. For a variant that asks, every SpreadsheetML part
 is first rewritten as a spreadsheet program applies it, by expat in namespace mode: an alternate
@@ -372,7 +378,16 @@ def variants(listing, book, folder):
 
 
 def normal(text, compare):
-    """A date LibreOffice shows in its format's words (2024年3月15日) as yyyy-mm-dd."""
+    """A date LibreOffice shows in its format's words (2024年3月15日) as yyyy-mm-dd; a time
+    (1:30 PM, 2024-03-15 9:30:45.4) in 24 hours of two digits."""
+    if compare == "time":
+        import re
+        match = re.fullmatch(r"(\d{4}-\d\d-\d\d )?(\d+):(\d\d)(:\d\d(?:\.\d+)?)?(?: ?([AP]M))?", text)
+        if not match:
+            return text
+        day, hours, minutes, rest, half = match.groups()
+        hours = int(hours) % 12 + (12 if half == "PM" else 0) if half else int(hours)
+        return "%s%02d:%s%s" % (day or "", hours, minutes, rest or "")
     if compare == "date":
         import re
         numbers = [int(n) for n in re.findall(r"\d+", text)][:3]
@@ -381,6 +396,45 @@ def normal(text, compare):
         year, month, day = numbers if numbers[0] >= 1000 else (numbers[2], numbers[0], numbers[1])
         return "%04d-%02d-%02d" % (year, month, day)
     return text
+
+
+def book_witness(row, reading, seen):
+    """Whether the reference's reading of a real writer's book bears its refusal out."""
+    kind, cell = row.get("witness", ""), row.get("cell", "")
+    if kind in ("shown", "cut") and seen is None:
+        return False, "LibreOffice did not run"
+    at = cell_at(cell) if cell else None
+    read_text = next((c[2] for c in reading.get("cells", []) if at and (c[0], c[1]) == at), "")
+    shown_text = (seen or {}).get(cell, "")
+    borne = {"formulas": lambda: reading.get("formulasWithoutResult", 0) > 0,
+             "recalc": lambda: reading.get("fullCalcOnLoad", False),
+             "state": lambda: reading.get("state") != "visible",
+             "encrypted": lambda: "ncrypt" in reading.get("error", "") or "zip file" in reading.get("error", ""),
+             # LibreOffice shows the cell otherwise than the value read
+             "shown": lambda: shown_text != read_text,
+             # LibreOffice shows the day's last second of a time that rounds to midnight
+             "cut": lambda: shown_text == "23:59:59"}[kind]()
+    return borne, "LibreOffice shows %s %r; %s" % (cell, shown_text, json.dumps(reading, ensure_ascii=False)[:300])
+
+
+def books(listing, folder, paths):
+    import fnmatch
+    rows = json.load(open(listing, encoding="utf-8"))
+    row_of = {p: next((r for r in rows if fnmatch.fnmatch(p.rsplit("/", 1)[-1], r["file"])), {}) for p in paths}
+    asked = [p for p in paths if row_of[p].get("libreoffice") or row_of[p].get("witness") in ("shown", "cut")]
+    shown_by = libreoffice(asked, folder) or {}
+    out = []
+    for path in paths:
+        row, reading = row_of[path], read(path, False)
+        seen = shown_by.get(path, {}).get("shown")
+        entry = {"name": path.rsplit("/", 1)[-1], "path": path, "refused": row.get("refused", ""),
+                 "reading": reading, "witness": list(book_witness(row, reading, seen)) if row.get("refused")
+                 else [True, ""]}
+        if row.get("libreoffice"):
+            entry["libreoffice"] = {"cells": {c: normal(t, "time") for c, t in seen.items()},
+                                    "xls": shown_by[path]["xls"]} if seen else "unavailable"
+        out.append(entry)
+    json.dump(out, sys.stdout, ensure_ascii=False)
 
 
 def read(path, compatibility):
@@ -394,6 +448,9 @@ def main():
     warnings.simplefilter("ignore")
     if sys.argv[1:2] == ["--variants"]:
         variants(*sys.argv[2:5])
+        return
+    if sys.argv[1:2] == ["--books"]:
+        books(sys.argv[2], sys.argv[3], sys.argv[4:])
         return
     out = []
     for path in sys.argv[1:]:

@@ -119,18 +119,15 @@ void TestEncryptedWorkbooks::readsAsLibreOfficeAndThePlainBook_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("plain");
 
-    QTest::newRow("xls, XOR obfuscation") << "xor.xls"
-                                          << "plain.xls";
-    QTest::newRow("xls, RC4 and MD5, as LibreOffice encrypts a protected book") << "rc4.xls"
-                                                                                << "plain.xls";
-    QTest::newRow("xls, RC4 and MD5, another salt") << "rc4_own.xls"
-                                                    << "plain.xls";
-    QTest::newRow("xls, RC4 with a CryptoAPI key (SHA-1)") << "cryptoapi.xls"
-                                                           << "plain.xls";
-    QTest::newRow("xlsx, standard encryption (AES-128 ECB, SHA-1)") << "standard.xlsx"
-                                                                    << "plain.xlsx";
-    QTest::newRow("xlsx, agile encryption (AES-256 CBC, SHA-512)") << "agile.xlsx"
-                                                                   << "plain.xlsx";
+    const auto row = [](const char* name, const char* file, const char* plain) {
+        QTest::newRow(name) << file << plain;
+    };
+    row("xls, XOR obfuscation", "xor.xls", "plain.xls");
+    row("xls, RC4 and MD5, as LibreOffice encrypts a protected book", "rc4.xls", "plain.xls");
+    row("xls, RC4 and MD5, another salt", "rc4_own.xls", "plain.xls");
+    row("xls, RC4 with a CryptoAPI key (SHA-1)", "cryptoapi.xls", "plain.xls");
+    row("xlsx, standard encryption (AES-128 ECB, SHA-1)", "standard.xlsx", "plain.xlsx");
+    row("xlsx, agile encryption (AES-256 CBC, SHA-512)", "agile.xlsx", "plain.xlsx");
 }
 
 // Decrypted with the default password, a book reads cell for cell as LibreOffice shows it and as
@@ -155,45 +152,35 @@ void TestEncryptedWorkbooks::refusesWithTheReason_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("reason");
 
+    const auto row = [](const char* name, const char* file, const QString& reason) {
+        QTest::newRow(name) << file << reason;
+    };
     const QString other =
         QStringLiteral("the workbook is password-protected (%1 with a password other than the default)");
-    QTest::newRow("xls, XOR, another password") << "xor_password.xls" << other.arg("XOR obfuscation");
-    QTest::newRow("xls, XOR, the default key with another verifier")
-        << "bad_xor_verifier.xls" << other.arg("XOR obfuscation");
-    QTest::newRow("xls, RC4, another password") << "rc4_password.xls" << other.arg("RC4 encryption");
-    QTest::newRow("xls, CryptoAPI, another password")
-        << "cryptoapi_password.xls" << other.arg("RC4 CryptoAPI encryption");
-    QTest::newRow("xlsx, standard, another password") << "standard_password.xlsx" << other.arg("standard encryption");
-    QTest::newRow("xlsx, agile, another password") << "agile_password.xlsx" << other.arg("agile encryption");
-
-    QTest::newRow("FILEPASS cut short") << "bad_filepass_cut.xls"
-                                        << "the RC4 encryption header (FILEPASS) is cut short";
-    QTest::newRow("FILEPASS of an unknown RC4 version")
-        << "bad_rc4_version.xls"
-        << "the encryption header (FILEPASS) has the unknown RC4 version 9.9";
-    QTest::newRow("FILEPASS of an unknown method") << "bad_method.xls"
-                                                   << "(FILEPASS) names the unknown method 7";
-    QTest::newRow("standard header larger than its stream") << "bad_standard_header.xlsx"
-                                                            << "the encryption header declares 2147483632 bytes of 212";
-    QTest::newRow("package declaring 2^62 bytes")
-        << "bad_package_size.xlsx"
-        << "the encrypted package declares 4611686018427387904 bytes but holds";
-    QTest::newRow("package cut in half") << "bad_package_cut.xlsx"
-                                         << "declares 9900 bytes but holds 4942 (truncated?)";
-    QTest::newRow("spin count past five million")
-        << "bad_spin_count.xlsx"
-        << "the encryption header's spinCount is \"10000001\" (0 to 5000000 read)";
-    QTest::newRow("header XML not well-formed") << "bad_xml.xlsx"
-                                                << "the encryption header is no well-formed XML";
-    QTest::newRow("cipher other than AES") << "bad_cipher.xlsx"
-                                           << "encrypted with DES in ChainingModeCBC";
+    row("xls, XOR, another password", "xor_password.xls", other.arg("XOR obfuscation"));
+    row("xls, XOR, the default key with another verifier", "bad_xor_verifier.xls", other.arg("XOR obfuscation"));
+    row("xls, RC4, another password", "rc4_password.xls", other.arg("RC4 encryption"));
+    row("xls, CryptoAPI, another password", "cryptoapi_password.xls", other.arg("RC4 CryptoAPI encryption"));
+    row("xlsx, standard, another password", "standard_password.xlsx", other.arg("standard encryption"));
+    row("xlsx, agile, another password", "agile_password.xlsx", other.arg("agile encryption"));
+    row("FILEPASS cut short", "bad_filepass_cut.xls", "the RC4 encryption header (FILEPASS) is cut short");
+    row("FILEPASS of an unknown RC4 version", "bad_rc4_version.xls",
+        "the encryption header (FILEPASS) has the unknown RC4 version 9.9");
+    row("FILEPASS of an unknown method", "bad_method.xls", "(FILEPASS) names the unknown method 7");
+    row("standard header larger than its stream", "bad_standard_header.xlsx",
+        "the encryption header declares 2147483632 bytes of 212");
+    row("package declaring 2^62 bytes", "bad_package_size.xlsx",
+        "the encrypted package declares 4611686018427387904 bytes but holds");
+    row("package cut in half", "bad_package_cut.xlsx", "declares 9900 bytes but holds 4942 (truncated?)");
+    row("spin count past five million", "bad_spin_count.xlsx",
+        "the encryption header's spinCount is \"10000001\" (0 to 5000000 read)");
+    row("header XML not well-formed", "bad_xml.xlsx", "the encryption header is no well-formed XML");
+    row("cipher other than AES", "bad_cipher.xlsx", "encrypted with DES in ChainingModeCBC");
     // Decrypted, a package meets every check and cap a plain one meets.
-    QTest::newRow("decrypted: a row past the last") << "inner_pastend.xlsx"
-                                                    << "row 1048577 at line 1 of xl/worksheets/sheet1.xml lies outside";
-    QTest::newRow("decrypted: entity expansion") << "inner_entities.xlsx"
-                                                 << "xl/worksheets/sheet1.xml declares a DTD";
-    QTest::newRow("salt shorter than declared") << "bad_salt.xlsx"
-                                                << "salt has 16 bytes, not the 99 declared";
+    row("decrypted: a row past the last", "inner_pastend.xlsx",
+        "row 1048577 at line 1 of xl/worksheets/sheet1.xml lies outside");
+    row("decrypted: entity expansion", "inner_entities.xlsx", "xl/worksheets/sheet1.xml declares a DTD");
+    row("salt shorter than declared", "bad_salt.xlsx", "salt has 16 bytes, not the 99 declared");
 }
 
 // Both readers refuse, and each one's log line gives the reason; the preview shows the same

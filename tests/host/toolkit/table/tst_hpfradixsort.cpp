@@ -12,6 +12,23 @@
 
 using namespace WB::hpf;
 
+namespace {
+
+// A double as a narrower column holds it: missing stays missing, a whole number beyond the type
+// is a plain 42.
+template <class Number>
+Number narrowed(double d)
+{
+    constexpr Number missing = std::numeric_limits<Number>::max();
+    if (isMissing(d))
+        return missing;
+    if (std::abs(d) >= double(missing))
+        return 42;
+    return Number(d);
+}
+
+} // namespace
+
 class TestHpfRadixSort : public QObject
 {
     Q_OBJECT
@@ -59,9 +76,8 @@ void TestHpfRadixSort::matchesComparison()
         const double d =
             random() % 4 ? numbers[int(random() % numbers.size())] : double(int(random() % 2001) - 1000) / 8;
         doubles.append(d);
-        // Missing stays missing in the narrower types; a whole number beyond them is a plain 42.
-        ints.append(isMissing(d) ? std::numeric_limits<int>::max() : std::abs(d) < 2147483647.0 ? int(d) : 42);
-        longs.append(isMissing(d) ? std::numeric_limits<long long>::max() : std::abs(d) < 9.2e18 ? (long long)d : 42);
+        ints.append(narrowed<int>(d));
+        longs.append(narrowed<long long>(d));
         if (random() % 5)
             rows.push_back(i);
     }
@@ -69,10 +85,12 @@ void TestHpfRadixSort::matchesComparison()
 
     std::vector<int> expected = rows;
     std::sort(expected.begin(), expected.end());
+    // The comparison puts a missing number after any other: so it stays, descending too.
     const auto expect = [&](auto compare, auto missing) {
         std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
-            const int c = compare(a, b);
-            return missing(a) || missing(b) || !descending ? c < 0 : c > 0;
+            if (missing(a) || missing(b) || !descending)
+                return compare(a, b) < 0;
+            return compare(b, a) < 0;
         });
     };
     const auto byNumber = [&](const auto& values) {

@@ -1,6 +1,6 @@
 // The standard high-performance table: its row store and default comparison, what it shows after
-// sorting and filtering, its item model, the configuration string, export, copy and fitting
-// columns. The order of the sort itself is tst_hpfradixsort's.
+// sorting and filtering, its item model, the configuration string, export and copy. The order of
+// the sort itself is tst_hpfradixsort's.
 #include "hpftestmodel.h"
 
 #include <QAbstractItemModelTester>
@@ -97,8 +97,6 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void keyLookups_data();
     void keyLookups();
-    void nullRowsChangeNothing();
-    void clearForgetsTheKeys();
     void defaultCompare_data();
     void defaultCompare();
     void itemModelStaysConsistent();
@@ -115,7 +113,6 @@ private slots:
     void configRejects();
     void exportCsv();
     void copySelectedCells();
-    void fitColumnsToContent();
 };
 
 using KeyedRows = QList<QPair<QString, QString>>; // key and text of each row added, in order
@@ -123,9 +120,10 @@ using KeyedRows = QList<QPair<QString, QString>>; // key and text of each row ad
 void TestStandardHpfTable::keyLookups_data()
 {
     QTest::addColumn<bool>("replace");
-    QTest::addColumn<QList<KeyedRows>>("batches"); // added one after the other; the store is read between
+    QTest::addColumn<QList<KeyedRows>>("batches"); // added one after the other, the store read between;
+                                                   // an empty batch clears it, the key "@null" adds a null row
     QTest::addColumn<QStringList>("rows");         // the store, texts of column 0 in order
-    QTest::addColumn<KeyedRows>("found");          // a key and the text of the row its lookup finds
+    QTest::addColumn<KeyedRows>("found");          // a key and the text of the row its lookup finds (none: "")
 
     using R = KeyedRows;
     QTest::newRow("replace in place") << true << QList<R>{{{"a", "a"}, {"b", "b1"}, {"c", "c"}, {"b", "b2"}}}
@@ -145,6 +143,11 @@ void TestStandardHpfTable::keyLookups_data()
                                        << R{{"a", "a"}, {"b", "b1"}, {"c", "c"}};
     QTest::newRow("keyless rows never merged")
         << true << QList<R>{{{"", "x"}, {"", "y"}, {"a", "a"}}} << QStringList{"x", "y", "a"} << R{{"a", "a"}};
+    QTest::newRow("null rows change nothing")
+        << true << QList<R>{{{"@null", ""}, {"a", "a"}, {"@null", ""}}} << QStringList{"a"} << R{{"a", "a"}};
+    QTest::newRow("clearing forgets the keys: one added again is a new first row")
+        << true << QList<R>{{{"a", "a"}, {"b", "b"}}, {}, {{"a", "again"}}} << QStringList{"again"}
+        << R{{"a", "again"}, {"b", ""}};
 }
 
 // Adding a row whose key is stored already follows the model's policy, whether or not the store
@@ -158,9 +161,12 @@ void TestStandardHpfTable::keyLookups()
 
     TestModel model(replace);
     for (const KeyedRows& batch : batches) {
+        if (batch.isEmpty())
+            model.clear();
         for (const auto& added : batch)
-            model.addData(row(added.first.toStdString(), {added.second}));
-        QVERIFY(model.rowCount() > 0); // a read between batches
+            model.addData(added.first == "@null" ? WB::IBaseHpfTableDataPtr()
+                                                 : row(added.first.toStdString(), {added.second}));
+        QVERIFY(batch.isEmpty() || model.rowCount() > 0); // a read between batches
     }
     QStringList stored;
     for (int i = 0; i < model.rowCount(); ++i)
@@ -168,6 +174,9 @@ void TestStandardHpfTable::keyLookups()
     QCOMPARE(stored, rows);
     for (const auto& [key, text] : found) {
         const int index = model.getDataIndexByKey(key.toStdString());
+        QCOMPARE(index < 0, text.isEmpty());
+        if (index < 0)
+            continue;
         QCOMPARE(model.getData(index)->getText(0), text);
         QCOMPARE(model.getDataByKey(key.toStdString()).get(), model.getData(index).get());
     }
@@ -176,31 +185,6 @@ void TestStandardHpfTable::keyLookups()
     QVERIFY(!model.getDataByKey("zzz"));
     QVERIFY(!model.getData(-1));
     QVERIFY(!model.getData(model.rowCount()));
-}
-
-// A null row changes nothing.
-void TestStandardHpfTable::nullRowsChangeNothing()
-{
-    TestModel model(true);
-    model.addData(WB::IBaseHpfTableDataPtr());
-    model.addData(row("a", {"a"}));
-    model.addData(WB::IBaseHpfTableDataPtr());
-    QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(model.getDataIndexByKey("a"), 0);
-}
-
-// Clearing the store forgets its keys too: a key added again is a new first row.
-void TestStandardHpfTable::clearForgetsTheKeys()
-{
-    TestModel model(true);
-    model.addData(row("a", {"a"}));
-    model.addData(row("b", {"b"}));
-    model.clear();
-    model.addData(row("a", {"again"}));
-    QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(model.getData(0)->getText(0), QStringLiteral("again"));
-    QCOMPARE(model.getDataIndexByKey("a"), 0);
-    QCOMPARE(model.getDataIndexByKey("b"), -1);
 }
 
 void TestStandardHpfTable::defaultCompare_data()
@@ -595,23 +579,6 @@ void TestStandardHpfTable::copySelectedCells()
     selection->select(table.view()->model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     selection->select(table.view()->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(table.selectedCellsText(), QStringLiteral("10\t乙\t10.00\n9\t丁\t9.00"));
-}
-
-// Fitting widens a column to its longest text and a button column to its buttons.
-void TestStandardHpfTable::fitColumnsToContent()
-{
-    auto* model = new TestModel;
-    model->addData(row("a", {"一个很长很长的券商名称用于测试列宽", "1", "x", "-"}, {0, 1}));
-    ExposedTable table(model);
-    auto* buttons = new WB::CBaseTableColumnMultiButtonsDelegate(3, nullptr);
-    table.setColumnDelegate(3, buttons);
-    buttons->setItemButtons(
-        "a", {WB::ButtonData(0, "查询", WB::eBlueButton), WB::ButtonData(1, "上传明细", WB::eNormalButton)}, false);
-    table.adjustColumnWidth();
-    const QFontMetrics metrics(table.view()->font());
-    QVERIFY(table.header()->sectionSize(0) > metrics.horizontalAdvance(model->getData(0)->getText(0)));
-    const QModelIndex cell = table.view()->model()->index(0, 3);
-    QVERIFY(table.header()->sectionSize(3) >= buttons->sizeHint(QStyleOptionViewItem(), cell).width());
 }
 
 QTEST_MAIN(TestStandardHpfTable)
