@@ -85,8 +85,10 @@ boost::shared_ptr<PendingUpload> startUpload(rqservice::CEmbeddedDataService& se
                                              const boost::shared_ptr<rqservice::COperateDataReq>& request)
 {
     auto pending = boost::make_shared<PendingUpload>();
+    pending->clock.start();
     service.operate(request, [pending](const utils::RQError& error, bson::BSONObj) {
         pending->error = error;
+        pending->answeredMs = pending->clock.elapsed();
         ++pending->answers;
     });
     return pending;
@@ -184,8 +186,8 @@ QStringList previousSchema(bool pg)
             "stock_code TEXT NOT NULL, stock_name TEXT NOT NULL, ratio %2 NOT NULL, PRIMARY KEY (upload_id, line_no))")
             .arg(pg ? "BIGINT" : "INTEGER", pg ? "DOUBLE PRECISION" : "REAL"),
         "INSERT INTO brokers VALUES (1, 'CITIC', '中信证券')",
-        "INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) VALUES (1, 1, '20240104', '090000'), "
-        "(2, 1, '20240105', '093000')",
+        "INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) VALUES (1, 1, '20240104', '235959'), "
+        "(2, 1, '20240105', '000000')",
         "INSERT INTO ratios VALUES (1, 1, '上交所', '600000', '浦发银行', 0.5), "
         "(2, 1, '上交所', '600000', '浦发银行', 0.6), (2, 2, '深交所', '000858', '五粮液', 0.7)"};
     if (!pg)
