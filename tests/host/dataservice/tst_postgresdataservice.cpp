@@ -1,5 +1,5 @@
-// The embedded data service as several programs share it on one PostgreSQL server: readers
-// during an upload, and a server that is down, frozen, killed, restarted or refuses.
+// The embedded data service on one PostgreSQL server that is down, frozen, killed or restarted,
+// and under each of the team's accounts.
 #include "embeddeddataservice.h"
 #include "pgtestserver.h"
 #include "servicecalls.h"
@@ -66,31 +66,6 @@ private slots:
         CPgTestServer::control(QStringLiteral("thaw"));
         if (CPgTestServer::scalar(QStringLiteral("postgres"), QStringLiteral("SELECT 1")) != QLatin1String("1"))
             QVERIFY(CPgTestServer::control(QStringLiteral("resume")));
-    }
-
-    // While large uploads go in, every read of the detail is one upload whole: the old one or a new one.
-    void readerSeesWholeUploads()
-    {
-        CEmbeddedDataService writer(m_uri);
-        CEmbeddedDataService reader(m_uri);
-        QVERIFY(operate(writer, uniformRows(100, 0.1)).isSuccess());
-        QStringList whole{"100 x 0.1"};
-        std::vector<boost::shared_ptr<testsupport::PendingUpload>> uploads;
-        for (int i = 0; i < 4; ++i) {
-            uploads.push_back(startUpload(writer, uniformRows(20000 + i, 0.2 + i * 0.1)));
-            whole << QStringLiteral("%1 x %2").arg(20000 + i).arg(0.2 + i * 0.1);
-        }
-        QSet<QString> seen;
-        while (uploads.back()->answers.load() == 0) {
-            const QString shown = citicDetail(reader);
-            QVERIFY2(whole.contains(shown), qPrintable(shown));
-            seen.insert(shown);
-        }
-        writer.waitIdle();
-        for (const auto& u : uploads)
-            QVERIFY2(u->error.isSuccess(), u->error.errorMsg().c_str());
-        QCOMPARE(citicDetail(reader), whole.last());
-        QVERIFY(!seen.isEmpty());
     }
 
     void faultBetweenCallsEndsInOneClearError_data()
@@ -190,38 +165,6 @@ private slots:
         QVERIFY(CPgTestServer::exec(database, {"DROP TRIGGER stall ON ratios"}));
         QVERIFY2(waited < 4000 + testsupport::kAnswerSlackMs, qPrintable(QString::number(waited)));
         endsInOneClearError(service, pending->error, message, before);
-    }
-
-    void badConnectionRefused_data()
-    {
-        QTest::addColumn<QString>("uri");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("wrong password") << "password" << QStringLiteral("用户名或密码错误");
-        QTest::newRow("database missing") << "database" << QStringLiteral("不存在");
-        QTest::newRow("no server at that place") << "socket" << QStringLiteral("无法连接数据库服务器");
-    }
-
-    // A connection that cannot be made is one answer that says why, and shows no password.
-    void badConnectionRefused()
-    {
-        QFETCH(QString, uri);
-        QFETCH(QString, message);
-        const QString database = CPgTestServer::databaseOf(m_uri);
-        QString location = CPgTestServer::uriWithPassword(database, "wrongsecret");
-        if (uri == "database")
-            location = CPgTestServer::uriWithPassword("nosuchdb", "secret");
-        else if (uri == "socket")
-            location = QStringLiteral("postgresql://credit:secret@/%1?host=/nonexistent/dir").arg(database);
-        CEmbeddedDataService service(location);
-        for (const utils::RQError& error :
-             {testsupport::queryService(service, 12294).error, operate(service, uniformRows(3, 0.5))}) {
-            QVERIFY(!error.isSuccess());
-            const QString text = QString::fromStdString(error.errorMsg());
-            QVERIFY2(text.contains(message), qPrintable(text));
-            QVERIFY2(!text.contains("secret"), qPrintable(text));
-        }
-        QCOMPARE(CPgTestServer::scalar(database, "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
-                 QString("0"));
     }
 
     void accountsKeepToTheirRights_data()

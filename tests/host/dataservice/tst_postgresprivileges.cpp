@@ -265,6 +265,10 @@ private slots:
             << "没有本程序的数据表";
         QTest::newRow("a password holding / ? #") << "postgresql://%d_viewer:a%2Fb%3Fc%23d@/%d?host=%h"
                                                   << "用户名或密码错误";
+        QTest::newRow("a database that is not there") << "postgresql://%d_viewer:pw@/nosuchdb?host=%h"
+                                                      << "不存在";
+        QTest::newRow("no server at that place") << "postgresql://%d_viewer:pw@/%d?host=/nonexistent/dir"
+                                                 << "无法连接数据库服务器";
         QTest::newRow("a mistyped scheme") << "postgresq://%d_viewer:pw@/%d?host=%h"
                                            << "unknown database address";
         QTest::newRow("a value the driver would split") << "postgresql://%d_viewer:pw@/%d?host=%h&application_name=a;b"
