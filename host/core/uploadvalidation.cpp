@@ -2,6 +2,7 @@
 
 #include "utf8sequence.h"
 
+#include <QLocale>
 #include <QString>
 
 #include <cmath>
@@ -130,7 +131,9 @@ utils::RQError validateUpload(const boost::shared_ptr<COperateDataReq>& request,
         if (!std::isfinite(s->ratio)) {
             ratios.add(where + " 的折算率不是有效数字");
         } else if (s->ratio < 0.0 || s->ratio > 1.0) {
-            ratios.add(where + " 的折算率 " + QString::number(s->ratio, 'g', 12).toStdString() + " 超出范围");
+            // Every digit it takes to tell the value apart: rounded, 1.0000000000000002 read "1".
+            const QString value = QString::number(s->ratio, 'g', QLocale::FloatingPointShortest);
+            ratios.add(where + " 的折算率 " + value.toStdString() + " 超出范围");
         }
         const auto first = seen.emplace(std::make_pair(s->exchangeName, s->stockCode), count);
         if (!first.second) {

@@ -117,4 +117,23 @@ bool CPgTestServer::control(const QString& action)
     return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+bool CPgTestServer::makeTeamDatabase(const QString& db)
+{
+    QProcess admin;
+    admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList args{"-h",       socketDir(), "-U",
+                     "postgres", "-d",        "postgres",
+                     "-q",       "-f",        QStringLiteral(SOURCE_DIR_FOR_TESTS "/scripts/pg-roles.sql")};
+    for (const char* v : {"db=%1", "owner=%1_owner", "uploader=%1_uploader", "viewer=%1_viewer", "owner_password=pw",
+                          "uploader_password=pw", "viewer_password=pw"})
+        args << "-v" << QString(v).replace("%1", db);
+    admin.start(QStringLiteral("psql"), args);
+    return admin.waitForFinished(60000) && admin.exitStatus() == QProcess::NormalExit && admin.exitCode() == 0;
+}
+
+QString CPgTestServer::teamUri(const QString& db, const QString& account, const QString& extra)
+{
+    return QStringLiteral("postgresql://%1_%2:pw@/%1?host=%3%4").arg(db, account, socketDir(), extra);
+}
+
 } // namespace testsupport

@@ -24,6 +24,10 @@ public:
     // halt, resume or restart the server through the script; true when it did.
     static bool control(const QString& action);
     static QString socketDir();
+    // A team database made by scripts/pg-roles.sql: the login roles <db>_owner, <db>_uploader and
+    // <db>_viewer, each with the password "pw"; no tables yet. teamUri: account's location of it.
+    static bool makeTeamDatabase(const QString& db);
+    static QString teamUri(const QString& db, const QString& account, const QString& extra = QString());
 
 private:
     static QString value(const QString& key);

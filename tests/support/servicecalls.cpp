@@ -14,50 +14,58 @@
 
 namespace testsupport {
 
+namespace {
+
+// What start's call answers through the setter it is given, once the service is idle; a failure
+// when it was answered other than exactly once.
+template <class Outcome, class Start>
+Outcome onlyAnswer(rqservice::CEmbeddedDataService& service, Start start)
+{
+    auto outcome = boost::make_shared<std::pair<Outcome, int>>();
+    start([outcome](const Outcome& o) { *outcome = {o, outcome->second + 1}; });
+    // waitIdle() returns after the callback ran, so the outcome is complete and visible here.
+    service.waitIdle();
+    if (outcome->second == 1)
+        return outcome->first;
+    Outcome failed{};
+    failed.error = utils::RQError::failure("answered " + std::to_string(outcome->second) + " times");
+    return failed;
+}
+
+} // namespace
+
 QueryOutcome queryService(rqservice::CEmbeddedDataService& service, int type, const std::string& key)
 {
-    auto outcome = boost::make_shared<std::pair<QueryOutcome, int>>();
     auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
     request->queryType = type;
     request->queryKey = key;
     const boost::thread::id caller = boost::this_thread::get_id();
-    service.query(request, [outcome, caller](const utils::RQError& error,
+    return onlyAnswer<QueryOutcome>(service, [&](auto set) {
+        service.query(request, [set, caller](const utils::RQError& error,
                                              const std::vector<rqservice::IDataPtr>& records, int, bson::BSONObj) {
-        const bool offCaller = boost::this_thread::get_id() != caller;
-        *outcome = {{offCaller ? error : utils::RQError::failure("answered on the caller's thread"), records},
-                    outcome->second + 1};
+            const bool offCaller = boost::this_thread::get_id() != caller;
+            set({offCaller ? error : utils::RQError::failure("answered on the caller's thread"), records});
+        });
     });
-    // waitIdle() returns after the callback ran, so the outcome is complete and visible here.
-    service.waitIdle();
-    if (outcome->second != 1)
-        return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), {}};
-    return outcome->first;
 }
 
 HistoryOutcome historyOf(rqservice::CEmbeddedDataService& service, const std::string& key, int count)
 {
-    auto outcome = boost::make_shared<std::pair<HistoryOutcome, int>>();
-    service.history(key, count, [outcome](const utils::RQError& error, const rqservice::UploadHistory& history) {
-        *outcome = {{error, history}, outcome->second + 1};
+    return onlyAnswer<HistoryOutcome>(service, [&](auto set) {
+        service.history(key, count, [set](const utils::RQError& error, const rqservice::UploadHistory& history) {
+            set({error, history});
+        });
     });
-    service.waitIdle();
-    if (outcome->second != 1)
-        return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), {}};
-    return outcome->first;
 }
 
 RestoreOutcome restoreUpload(rqservice::CEmbeddedDataService& service, const std::string& key, long long uploadId)
 {
-    auto outcome = boost::make_shared<std::pair<RestoreOutcome, int>>();
-    service.restore(key, uploadId, [outcome](const utils::RQError& error, const std::string& reply) {
-        const QJsonObject answer = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
-        *outcome = {{error, static_cast<long long>(answer.value(QStringLiteral("uploadId")).toDouble())},
-                    outcome->second + 1};
+    return onlyAnswer<RestoreOutcome>(service, [&](auto set) {
+        service.restore(key, uploadId, [set](const utils::RQError& error, const std::string& reply) {
+            const QJsonObject answer = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
+            set({error, static_cast<long long>(answer.value(QStringLiteral("uploadId")).toDouble())});
+        });
     });
-    service.waitIdle();
-    if (outcome->second != 1)
-        return {utils::RQError::failure("answered " + std::to_string(outcome->second) + " times"), 0};
-    return outcome->first;
 }
 
 boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std::string& id, const SubjectRows& rows)
@@ -85,8 +93,10 @@ boost::shared_ptr<PendingUpload> startUpload(rqservice::CEmbeddedDataService& se
                                              const boost::shared_ptr<rqservice::COperateDataReq>& request)
 {
     auto pending = boost::make_shared<PendingUpload>();
+    pending->clock.start();
     service.operate(request, [pending](const utils::RQError& error, bson::BSONObj) {
         pending->error = error;
+        pending->answeredMs = pending->clock.elapsed();
         ++pending->answers;
     });
     return pending;
@@ -184,8 +194,8 @@ QStringList previousSchema(bool pg)
             "stock_code TEXT NOT NULL, stock_name TEXT NOT NULL, ratio %2 NOT NULL, PRIMARY KEY (upload_id, line_no))")
             .arg(pg ? "BIGINT" : "INTEGER", pg ? "DOUBLE PRECISION" : "REAL"),
         "INSERT INTO brokers VALUES (1, 'CITIC', '中信证券')",
-        "INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) VALUES (1, 1, '20240104', '090000'), "
-        "(2, 1, '20240105', '093000')",
+        "INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) VALUES (1, 1, '20240104', '235959'), "
+        "(2, 1, '20240105', '000000')",
         "INSERT INTO ratios VALUES (1, 1, '上交所', '600000', '浦发银行', 0.5), "
         "(2, 1, '上交所', '600000', '浦发银行', 0.6), (2, 2, '深交所', '000858', '五粮液', 0.7)"};
     if (!pg)

@@ -3,6 +3,7 @@
 
 #include "embeddeddataservice.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <atomic>
@@ -50,6 +51,8 @@ struct PendingUpload
 {
     std::atomic<int> answers{0};
     utils::RQError error;
+    QElapsedTimer clock; // started with the call; elapsed() at the answer in answeredMs
+    std::atomic<qint64> answeredMs{-1};
 };
 boost::shared_ptr<PendingUpload> startUpload(rqservice::CEmbeddedDataService& service,
                                              const boost::shared_ptr<rqservice::COperateDataReq>& request);
@@ -87,7 +90,7 @@ TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
 
 // The tables and version mark of the service's previous schema (version 1, before uploads recorded
 // their user and rows), as that program made them on the engine, with CITIC and two uploads of it
-// (1: one row of 0.5 on 20240104; 2: two rows, 0.6 and 0.7, on 20240105). On PostgreSQL run as
+// (1: one row of 0.5 at 23:59:59 on 20240104; 2: two rows, 0.6 and 0.7, a second later). On PostgreSQL run as
 // the superuser: the statements first become the database's owner.
 QStringList previousSchema(bool pg);
 

@@ -10,11 +10,13 @@
 #include "testfiles.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <boost/make_shared.hpp>
@@ -84,23 +86,41 @@ boost::shared_ptr<rqservice::COperateDataReq> uploadFor(const QString& key, cons
     return uploadRequest(broker.brokerKeyNo, broker.brokerId, rows);
 }
 
-// Runs SQL on the file through a connection of its own, as another program would.
-void runOnFile(const QString& path, const std::function<void(QSqlQuery&)>& work)
-{
-    {
-        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
-        other.setDatabaseName(path);
-        QVERIFY(other.open());
-        QSqlQuery q(other);
-        work(q);
-    }
-    QSqlDatabase::removeDatabase("other-program");
-}
-
 bool onPostgres()
 {
     return qEnvironmentVariable("CREDITDATA_TEST_ENGINE") == QLatin1String("postgresql");
 }
+
+// Another program's connection to the service's database (a SQLite file's, or the superuser's on
+// the server) that runs statements, and keeps a transaction they open until end().
+class OtherProgram
+{
+public:
+    OtherProgram(const QString& location, const QStringList& statements)
+    {
+        m_open = true;
+        QSqlDatabase db = QSqlDatabase::addDatabase(onPostgres() ? "QPSQL" : "QSQLITE", "other-program");
+        db.setHostName(testsupport::CPgTestServer::socketDir());
+        db.setUserName("postgres");
+        db.setDatabaseName(onPostgres() ? testsupport::CPgTestServer::databaseOf(location) : location);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString& sql : statements)
+            QVERIFY2(q.exec(sql), qPrintable(sql + ": " + q.lastError().text()));
+    }
+    ~OtherProgram() { end(); }
+    void end()
+    {
+        if (!m_open)
+            return;
+        m_open = false;
+        QSqlQuery(QSqlDatabase::database("other-program")).exec("ROLLBACK");
+        QSqlDatabase::removeDatabase("other-program");
+    }
+
+private:
+    bool m_open = false;
+};
 
 } // namespace
 
@@ -231,11 +251,11 @@ private slots:
             const testsupport::HistoryOutcome outcome = testsupport::historyOf(*m_service, "1____CITIC");
             QStringList out;
             for (const auto& u : outcome.history.uploads)
-                out << QString::fromStdString(std::to_string(u.id) + ' ' + u.date + " [" + u.clientUser + "] " +
-                                              std::to_string(u.rows));
+                out << QString::fromStdString(std::to_string(u.id) + ' ' + u.date + ' ' + u.time + " [" + u.clientUser +
+                                              "] " + std::to_string(u.rows));
             return outcome.error.isSuccess() ? out : QStringList{testsupport::outcomeText(outcome.error)};
         };
-        QCOMPARE(listing(), (QStringList{"2 20240105 [] 2", "1 20240104 [] 1"}));
+        QCOMPARE(listing(), (QStringList{"2 20240105 000000 [] 2", "1 20240104 235959 [] 1"}));
         QCOMPARE(testsupport::citicDetail(*m_service), QString("2 x -1"));
 
         standin::setUserName(QStringLiteral("王五"));
@@ -250,7 +270,7 @@ private slots:
             return;
         }
         QVERIFY2(uploaded.isSuccess(), uploaded.errorMsg().c_str());
-        QCOMPARE(listing().mid(1), (QStringList{"2 20240105 [] 2", "1 20240104 [] 1"}));
+        QCOMPARE(listing().mid(1), (QStringList{"2 20240105 000000 [] 2", "1 20240104 235959 [] 1"}));
         QVERIFY2(listing().first().contains("[王五] 5"), qPrintable(listing().first()));
         m_service.reset();
         QVERIFY(snapshot() != before);
@@ -259,33 +279,64 @@ private slots:
     void storedTextComesBackExact_data()
     {
         QTest::addColumn<QStringList>("names");
-        QTest::newRow("quotes, backslashes, braces") << QStringList{"A\"B", "C\\D", "\\\"", "{x,y}", "a\tb"};
-        QTest::newRow("NULL and blanks") << QStringList{"NULL", "", " ", "null", "''"};
-        QTest::newRow("beyond the BMP and mixed") << QStringList{"𠀀𠀁", "😀证券", "é", "证券"};
+        QTest::addColumn<QStringList>("codes");   // none: 600000 on
+        QTest::addColumn<QVariantList>("ratios"); // none: hundredths
+        QTest::newRow("quotes, backslashes, braces")
+            << QStringList{"A\"B", "C\\D", "\\\"", "{x,y}", "a\tb"} << QStringList() << QVariantList();
+        QTest::newRow("NULL and blanks") << QStringList{"NULL", "", " ", "null", "''"} << QStringList()
+                                         << QVariantList();
+        QTest::newRow("beyond the BMP and mixed")
+            << QStringList{"𠀀𠀁", "😀证券", "é", "证券"} << QStringList() << QVariantList();
+        // Every digit a ratio file carries, and the range's own ends.
+        const QVariantList digits{0.123456789012345,
+                                  0.30000000000000004,
+                                  1e-9,
+                                  0.99999999999999989,
+                                  1.0,
+                                  std::numeric_limits<double>::denorm_min(),
+                                  0.0,
+                                  1.0 / 3,
+                                  2.0 / 3};
+        QTest::newRow("ratios of every digit, 0 and 1 themselves")
+            << QStringList(QVector<QString>(digits.size(), "证券").toList()) << QStringList() << digits;
+        QTest::newRow("long and odd codes and names")
+            << QStringList{QString(300, QChar(0x8BC1)), "名", "名", "名", QString(2000, 'n')}
+            << QStringList{QString(64, '9'), "SH600000.XSHG", "00 0858", "600000 ", "０００８５８"}
+            << QVariantList{0.1, 0.2, 0.3, 0.4, 0.5};
         QStringList many;
         for (int i = 0; i < 450; ++i)
             many << QStringLiteral("证券%1").arg(i);
-        QTest::newRow("450 rows, several statements, the last one short") << many;
+        QTest::newRow("450 rows, several statements, the last one short") << many << QStringList() << QVariantList();
         for (int i = 450; i < 50001; ++i)
             many << QStringLiteral("证券%1").arg(i);
-        QTest::newRow("50,001 rows, past one array chunk") << many;
+        QTest::newRow("50,001 rows, past one array chunk") << many << QStringList() << QVariantList();
     }
 
-    // Every stored text reads back exactly, in order, as the broker's latest upload, whatever it holds
-    // and however many rows the upload has: the bulk insert writes rows in batches and the read
-    // converts each cell. -1 finds the broker by its id alone.
+    // Every stored text and ratio reads back exactly, in order, as the broker's latest upload,
+    // whatever it holds and however many rows the upload has: the bulk insert writes rows in
+    // batches and the read converts each cell. -1 finds the broker by its id alone.
     void storedTextComesBackExact()
     {
         QFETCH(QStringList, names);
+        QFETCH(QStringList, codes);
+        QFETCH(QVariantList, ratios);
         static const char* const exchanges[] = {"", "上交所", "上交所", "深交所"};
         Rows rows;
+        QStringList sent;
         for (int i = 0; i < names.size(); ++i) {
-            const std::string code = std::to_string(600000 + i);
-            rows.push_back(row(exchanges[i % 4], code.c_str(), names[i].toStdString().c_str(), (i % 101) / 100.0));
+            const std::string code = codes.isEmpty() ? std::to_string(600000 + i) : codes[i].toStdString();
+            const double ratio = ratios.isEmpty() ? (i % 101) / 100.0 : ratios[i].toDouble();
+            rows.push_back(row(exchanges[i % 4], code.c_str(), names[i].toStdString().c_str(), ratio));
+            sent << QString::number(ratio, 'g', 17);
         }
         const utils::RQError stored = operateService(*m_service, uploadRequest(-1, "HTSC", rows));
         QVERIFY2(stored.isSuccess(), stored.errorMsg().c_str());
-        QCOMPARE(detailLines(queryService(*m_service, 12295, "2____HTSC")), htscLines(rows));
+        const QueryOutcome outcome = queryService(*m_service, 12295, "2____HTSC");
+        QCOMPARE(detailLines(outcome), htscLines(rows));
+        QStringList read; // the log's lines round a ratio; 17 digits tell every double apart
+        for (const auto& s : detailOf(outcome)->subjects)
+            read << QString::number(s->ratio, 'g', 17);
+        QCOMPARE(read, sent);
     }
 
     void rejectedRequestKeepsPrevious_data()
@@ -320,6 +371,9 @@ private slots:
         QTest::newRow("every bad ratio named") << 12295 << 2 << citic << QVariantList{0.5, -5.0, 1e308, 0.4}
                                                << QStringList{"(2 条)", "第2条 深交所 000858 五粮液 的折算率 -5",
                                                               "第3条 深交所 300750 宁德时代 的折算率 1e+308"};
+        QTest::newRow("just past either end, named to the last digit")
+            << 12295 << 2 << citic << QVariantList{0.5, 1.0000000000000002, -std::numeric_limits<double>::denorm_min()}
+            << QStringList{"(2 条)", "的折算率 1.0000000000000002 超出范围", "的折算率 -5e-324 超出范围"};
         QTest::newRow("not a number") << 12295 << 2 << citic
                                       << QVariantList{0.5, std::numeric_limits<double>::quiet_NaN()}
                                       << QStringList{"第2条", "不是有效数字"};
@@ -449,23 +503,36 @@ private slots:
 
     void concurrentUploads_data()
     {
-        QTest::addColumn<int>("rows");  // of each upload
-        QTest::addColumn<bool>("held"); // CITIC's first upload holds its broker past the others' time limit
-        QTest::newRow("eight uploads, four brokers, two each") << 40000 << false;
-        QTest::newRow("one broker held past the time limit") << 50 << true;
+        QTest::addColumn<int>("rows");             // of each upload
+        QTest::addColumn<bool>("held");            // CITIC's first upload holds its broker past the others' time limit
+        QTest::addColumn<QStringList>("sqlite");   // another program's write transaction, open while the
+        QTest::addColumn<QStringList>("postgres"); // calls run: on this engine's tables
+        QTest::addColumn<int>("holdMs");           // it ends this long after the calls start; -1: once all answered
+        const QStringList sqliteWrite{"BEGIN IMMEDIATE", "INSERT INTO brokers VALUES (99, 'X', 'X')"};
+        const QStringList pgWrite{"BEGIN", "INSERT INTO brokers VALUES (99, 'X', 'X')",
+                                  "LOCK TABLE uploads IN EXCLUSIVE MODE"};
+        QTest::newRow("eight uploads, four brokers, two each") << 40000 << false << QStringList() << QStringList() << 0;
+        QTest::newRow("one broker held past the time limit") << 50 << true << QStringList() << QStringList() << 0;
+        QTest::newRow("another program writing for a second") << 500 << false << sqliteWrite << pgWrite << 1000;
+        QTest::newRow("another program writing past the limits") << 500 << false << sqliteWrite << pgWrite << -1;
     }
 
-    // Eight programs upload at once, two for each of four brokers: other brokers' uploads go on
-    // while one broker's are queued, and each upload lands whole, or fails after its time limit
-    // saying why. The history holds exactly the uploads that landed, and each broker's detail is
-    // one of them.
+    // Eight programs upload at once, two for each of four brokers, while another reads: other
+    // brokers' uploads go on while one broker's are queued, and each upload lands whole, or fails
+    // within its time limit saying that nothing changed. The history holds exactly the uploads that
+    // landed, each broker's detail is one of them, and every read is answered in time with one
+    // upload whole: the one before or one that landed.
     void concurrentUploads()
     {
         QFETCH(int, rows);
         QFETCH(bool, held);
+        QFETCH(QStringList, sqlite);
+        QFETCH(QStringList, postgres);
+        QFETCH(int, holdMs);
         if (held && !onPostgres())
             QSKIP("SQLite has one writer at a time: a file held by another program is tst_databasefaults'");
         const size_t before = uploadCount();
+        const QString citicBefore = testsupport::citicDetail(*m_service);
         static const std::pair<int, const char*> brokers[] = {{1, "CITIC"}, {2, "HTSC"}, {3, "GTJA"}, {4, "CMS"}};
         std::vector<std::unique_ptr<CEmbeddedDataService>> programs;
         std::vector<boost::shared_ptr<testsupport::PendingUpload>> uploads;
@@ -489,15 +556,31 @@ private slots:
             start(0);
             QTRY_VERIFY(!testsupport::CPgTestServer::scalar("postgres", sleeper).isEmpty());
             limits.reset();
-            limits.reset(new testsupport::ScopedTimeouts(2000, 3000));
         }
+        const bool busy = holdMs != 0;
+        if (held || busy)
+            limits.reset(new testsupport::ScopedTimeouts(2000, 3000));
+        OtherProgram other(m_location, onPostgres() ? postgres : sqlite);
         QElapsedTimer clock;
         clock.start();
         for (int i = held ? 1 : 0; i < 8; ++i)
             start(i);
+        CEmbeddedDataService reader(m_location);
+        const testsupport::TimedCall summary = testsupport::timedSummary(reader);
+        QSet<QString> read; // CITIC's detail, as read while the uploads go on
+        const auto going = [&] {
+            return std::any_of(uploads.begin() + (held ? 1 : 0), uploads.end(),
+                               [](const auto& u) { return !u->answers; });
+        };
+        do {
+            read.insert(testsupport::citicDetail(reader));
+            if (holdMs > 0 && clock.elapsed() >= holdMs)
+                other.end();
+        } while (going());
         for (int i = held ? 1 : 0; i < 8; ++i)
             programs[size_t(i)]->waitIdle();
         const qint64 waited = clock.elapsed();
+        other.end();
         if (held) {
             QVERIFY(testsupport::CPgTestServer::exec(
                 "postgres", {QStringLiteral("SELECT pg_terminate_backend(pid) FROM (%1) s").arg(sleeper)}));
@@ -509,17 +592,26 @@ private slots:
         std::map<int, QStringList> landed;
         int count = 0;
         for (int i = 0; i < 8; ++i) {
-            QCOMPARE(uploads[size_t(i)]->answers.load(), 1);
-            const QString outcome = testsupport::outcomeText(uploads[size_t(i)]->error);
-            const QString expected = !held || i > 1 ? QString("ok")
-                                     : i == 1       ? "该券商的另一次上传正在进行, 3 秒内未能完成"
-                                                    : "连接已断开";
+            const auto& upload = *uploads[size_t(i)];
+            QCOMPARE(upload.answers.load(), 1);
+            const QString outcome = testsupport::outcomeText(upload.error);
+            const QString expected = held && i == 0 ? "连接已断开"
+                                     : held && i == 1
+                                         ? "该券商的另一次上传正在进行, 3 秒内未能完成"
+                                         : (holdMs < 0 || (busy && outcome != "ok") ? "未做任何改动" : "ok");
             QVERIFY2(outcome.contains(expected), qPrintable(QStringLiteral("%1: %2").arg(i).arg(outcome)));
+            if (held || busy)
+                QVERIFY2((held && i == 0) || upload.answeredMs < 3000 + testsupport::kAnswerSlackMs,
+                         qPrintable(QStringLiteral("%1: %2 ms").arg(i).arg(upload.answeredMs.load())));
             if (outcome == "ok") {
                 landed[brokers[i / 2].first] << QStringLiteral("%1 x %2").arg(rows + i).arg((i + 1) / 10.0);
                 ++count;
             }
         }
+        QVERIFY2(summary.outcome == "ok 6" && summary.answeredMs < 2000 + testsupport::kAnswerSlackMs,
+                 qPrintable(QStringLiteral("%1 after %2 ms").arg(summary.outcome).arg(summary.answeredMs)));
+        for (const QString& whole : read)
+            QVERIFY2(whole == citicBefore || landed[1].contains(whole), qPrintable(whole));
         QCOMPARE(uploadCount(), before + size_t(count));
         for (const auto& [keyNo, id] : brokers) {
             const auto detail = detailOf(queryService(*m_service, 12295, std::to_string(keyNo) + "____" + id));
@@ -528,6 +620,8 @@ private slots:
                 QStringLiteral("%1 x %2").arg(detail->subjects.size()).arg(detail->subjects.back()->ratio);
             QVERIFY2(landed[keyNo].isEmpty() || landed[keyNo].contains(shown), qPrintable(shown));
         }
+        // Once the other program has let go, the next upload lands.
+        QVERIFY(operateService(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(3, 0.5))).isSuccess());
     }
 
     void uploadPastItsLimitNeverLands_data()
@@ -597,18 +691,18 @@ private slots:
 
     void heldByAnotherProgram_data()
     {
-        QTest::addColumn<QString>("hold");     // what the other program (sqlite3 or psql) runs and keeps open
+        QTest::addColumn<QString>("hold");     // what the other program runs and keeps open
         QTest::addColumn<QString>("read");     // the summary's outcome, or part of its message
         QTest::addColumn<QString>("uploaded"); // a pattern of the upload's message
         const char* const busy = "占用|未在 2 秒内应答";
         // name, hold, read, uploaded
         const char* const rows[][4] = {
-            {"SQLite: exclusive transaction", "BEGIN EXCLUSIVE;", "占用", busy},
-            {"SQLite: write transaction", "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X');", "ok 6", busy},
-            {"SQLite: reader at commit", "BEGIN; SELECT count(*) FROM ratios;", "ok 6", busy},
-            {"PostgreSQL: a reader's share lock on the ratios", "BEGIN; LOCK TABLE ratios IN SHARE MODE;", "ok 6",
+            {"SQLite: exclusive transaction", "BEGIN EXCLUSIVE", "占用", busy},
+            {"SQLite: write transaction", "BEGIN IMMEDIATE; INSERT INTO brokers VALUES (99, 'X', 'X')", "ok 6", busy},
+            {"SQLite: reader at commit", "BEGIN; SELECT count(*) FROM ratios", "ok 6", busy},
+            {"PostgreSQL: a reader's share lock on the ratios", "BEGIN; LOCK TABLE ratios IN SHARE MODE", "ok 6",
              "保存上传数据失败"},
-            {"PostgreSQL: a table locked whole", "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE;",
+            {"PostgreSQL: a table locked whole", "BEGIN; LOCK TABLE uploads IN ACCESS EXCLUSIVE MODE",
              "数据库未在 1 秒内应答, 未做任何改动", "保存上传数据失败"},
         };
         for (const auto& held : rows)
@@ -626,26 +720,15 @@ private slots:
         QFETCH(QString, uploaded);
         if (!QString(QTest::currentDataTag()).startsWith(onPostgres() ? "PostgreSQL" : "SQLite"))
             QSKIP("another engine's case");
-        const QString shell = onPostgres() ? "psql" : "sqlite3";
-        if (QStandardPaths::findExecutable(shell).isEmpty())
-            QSKIP("the other program is a database shell (scripts/setup.sh installs it)");
         const auto before = state();
         const QByteArray original = snapshot();
-        QProcess other;
-        other.start(shell, onPostgres() ? QStringList{"-h", testsupport::CPgTestServer::socketDir(), "-U", "postgres",
-                                                      "-d", testsupport::CPgTestServer::databaseOf(m_location), "-qAt"}
-                                        : QStringList{dbPath()});
-        QVERIFY(other.waitForStarted());
-        other.write(hold.toUtf8() + "\nSELECT 'held';\n");
-        while (!other.readAllStandardOutput().contains("held"))
-            QVERIFY2(other.waitForReadyRead(10000), other.readAllStandardError().constData());
+        OtherProgram other(m_location, hold.split(';', Qt::SkipEmptyParts));
         const testsupport::ScopedTimeouts limits(1000, 2000);
         const testsupport::TimedCall summary = testsupport::timedSummary(*m_service);
         // Large enough that its pages outgrow SQLite's cache before the commit.
         const testsupport::TimedCall upload =
             testsupport::timedUpload(*m_service, uploadRequest(1, "CITIC", testsupport::uniformRows(100000, 0.9)));
-        other.closeWriteChannel(); // the shell ends, its transaction with it
-        QVERIFY(other.waitForFinished(10000));
+        other.end();
 
         QVERIFY2(summary.outcome.contains(read), qPrintable(summary.outcome));
         QVERIFY2(upload.outcome.contains(QRegularExpression(uploaded)) && upload.outcome.contains("未做任何改动"),
@@ -732,7 +815,7 @@ private slots:
             if (mark != "@newer")
                 schema.clear();
         } else if (!onPostgres()) {
-            runOnFile(dbPath(), [](QSqlQuery&) {}); // an empty SQLite database is a file of no bytes
+            runOnDatabase({}); // an empty SQLite database is a file of no bytes
         }
         if (!schema.isEmpty())
             runOnDatabase(schema);
@@ -750,6 +833,55 @@ private slots:
         QCOMPARE(snapshot(), original);
     }
 
+    void uploadStampedInItsDatabasesZone_data()
+    {
+        QTest::addColumn<QString>("zone"); // the client's, and on PostgreSQL the database's too
+        QTest::newRow("UTC") << "UTC";
+        QTest::newRow("eight hours ahead") << "Asia/Shanghai";
+        QTest::newRow("fourteen hours ahead") << "Pacific/Kiritimati";
+        QTest::newRow("behind, with summer time") << "America/Los_Angeles";
+    }
+
+    // An upload's date and time are the moment it was stored, on the database's clock in its
+    // zone (a file's: the client's), whichever zone the uploading client's session asks for;
+    // the summary dates the broker by that day, and trades on the client's.
+    void uploadStampedInItsDatabasesZone()
+    {
+        QFETCH(QString, zone);
+        const QByteArray savedZone = qgetenv("TZ");
+        const auto restore = qScopeGuard([&] {
+            qunsetenv("PGTZ");
+            qputenv("TZ", savedZone);
+        });
+        qputenv("TZ", zone.toUtf8());
+        if (onPostgres())
+            runOnDatabase({QStringLiteral("ALTER DATABASE %1 SET timezone TO '%2'")
+                               .arg(testsupport::CPgTestServer::databaseOf(m_location), zone)});
+        QVERIFY(queryService(*m_service, 12294).error.isSuccess()); // the tables made in the database's zone
+        qputenv("PGTZ", "Etc/GMT+12");
+        CEmbeddedDataService client(m_location);
+        const QDateTime before = QDateTime::currentDateTimeUtc();
+        QVERIFY(operateService(client, uploadRequest(1, "CITIC", sampleRows())).isSuccess());
+        const QDateTime after = QDateTime::currentDateTimeUtc();
+        const auto uploads = testsupport::historyOf(client, "1____CITIC", 1).history.uploads;
+        QVERIFY(!uploads.empty());
+        const QString date = QString::fromStdString(uploads.front().date);
+        const QString time = QString::fromStdString(uploads.front().time);
+        const QDateTime stamp(QDate::fromString(date, "yyyyMMdd"), QTime::fromString(time, "HHmmss"),
+                              QTimeZone(zone.toUtf8()));
+        QVERIFY2(stamp.toSecsSinceEpoch() >= before.toSecsSinceEpoch() && stamp <= after,
+                 qPrintable(date + ' ' + time + " for " + before.toString(Qt::ISODate)));
+        const QStringList days{
+            CEmbeddedDataService::tradingDay(before.toTimeZone(QTimeZone(zone.toUtf8())).date()).toString("yyyyMMdd"),
+            CEmbeddedDataService::tradingDay(QDate::currentDate()).toString("yyyyMMdd")};
+        for (const rqservice::IDataPtr& record : queryService(client, 12294).records) {
+            const auto info = boost::dynamic_pointer_cast<rqservice::CVoprCvionRateBaseInfo>(record);
+            QVERIFY(info && days.contains(QString::fromStdString(info->tradingDay)));
+            if (info->brokerKeyNo == 1)
+                QCOMPARE(QString::fromStdString(info->lastUploadDate), date);
+        }
+    }
+
     // A weekend day trades as the Friday before it.
     void tradingDay()
     {
@@ -761,16 +893,7 @@ private slots:
 private:
     QString dbPath() const { return onPostgres() ? m_dir->filePath("credit.sqlite") : m_location; }
     // Runs SQL on the service's database as another program would.
-    void runOnDatabase(const QStringList& statements)
-    {
-        if (onPostgres())
-            QVERIFY(testsupport::CPgTestServer::exec(testsupport::CPgTestServer::databaseOf(m_location), statements));
-        else
-            runOnFile(dbPath(), [&](QSqlQuery& q) {
-                for (const QString& sql : statements)
-                    QVERIFY2(q.exec(sql), qPrintable(sql));
-            });
-    }
+    void runOnDatabase(const QStringList& statements) { OtherProgram(m_location, statements).end(); }
     // The database as another program sees it: its tables and columns on the server, its bytes
     // (and any journal beside them) in a file.
     QByteArray snapshot() const

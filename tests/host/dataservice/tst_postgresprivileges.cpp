@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -21,37 +20,12 @@ using testsupport::CPgTestServer;
 
 namespace {
 
-const char kPassword[] = "pw";
-
-// The database's URI for role name with the tests' password.
-QString uriOf(const QString& role, const QString& database, const QString& extra = QString())
-{
-    return QStringLiteral("postgresql://%1:%2@/%3?host=%4%5")
-        .arg(role, kPassword, database, CPgTestServer::socketDir(), extra);
-}
-
-// Sets up database db with scripts/pg-roles.sql: owner db_owner, uploader db_up, viewer db_view.
+// The team database db with its tables, made by its owner, who grants what the groups may do.
 bool makeTeamDatabase(const QString& db)
 {
-    QProcess admin;
-    admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList args{"-h",
-                     CPgTestServer::socketDir(),
-                     "-U",
-                     "postgres",
-                     "-d",
-                     "postgres",
-                     "-q",
-                     "-f",
-                     QStringLiteral(SOURCE_DIR "/scripts/pg-roles.sql")};
-    for (const char* v : {"db=%1", "owner=%1_owner", "uploader=%1_up", "viewer=%1_view", "owner_password=pw",
-                          "uploader_password=pw", "viewer_password=pw"})
-        args << "-v" << QString(v).replace("%1", db);
-    admin.start(QStandardPaths::findExecutable(QStringLiteral("psql")), args);
-    if (!admin.waitForFinished(60000) || admin.exitCode() != 0)
+    if (!CPgTestServer::makeTeamDatabase(db))
         return false;
-    // The owner's service makes the tables and grants what the groups may do.
-    CEmbeddedDataService owner(uriOf(db + "_owner", db));
+    CEmbeddedDataService owner(CPgTestServer::teamUri(db, "owner"));
     return testsupport::queryService(owner, 12294).error.isSuccess();
 }
 
@@ -71,7 +45,7 @@ private slots:
         m_b = QStringLiteral("pb%1").arg(QCoreApplication::applicationPid());
         QVERIFY(makeTeamDatabase(m_a));
         QVERIFY(makeTeamDatabase(m_b));
-        CEmbeddedDataService uploader(uriOf(m_a + "_up", m_a));
+        CEmbeddedDataService uploader(CPgTestServer::teamUri(m_a, "uploader"));
         QVERIFY(testsupport::operateService(uploader,
                                             testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(3, 0.5)))
                     .isSuccess());
@@ -96,61 +70,64 @@ private slots:
         };
         const Row rows[] = {
             {"explicit id",
-             "up",
+             "uploader",
              {"INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) OVERRIDING SYSTEM VALUE "
               "VALUES (9223372036854775000, 1, '20991231', '000000')"},
              "42501"},
             {"a ratio under another upload",
-             "up",
+             "uploader",
              {"INSERT INTO ratios SELECT max(id), 999, '上交所', '600000', 'x', 0.5 FROM uploads"},
              "42501"},
             {"forged user and count",
-             "up",
+             "uploader",
              {"INSERT INTO uploads (broker_key_no, upload_date, upload_time, user_name, row_count) "
               "VALUES (1, '20240101', '090000', 'carol', 5)"},
              "42501"},
-            {"update a user", "up", {"UPDATE uploads SET user_name = 'carol'"}, "42501"},
-            {"delete ratios", "up", {"DELETE FROM ratios"}, "42501"},
-            {"truncate uploads", "up", {"TRUNCATE uploads"}, "42501"},
+            {"update a user", "uploader", {"UPDATE uploads SET user_name = 'carol'"}, "42501"},
+            {"delete ratios", "uploader", {"DELETE FROM ratios"}, "42501"},
+            {"truncate uploads", "uploader", {"TRUNCATE uploads"}, "42501"},
             {"viewer's insert",
-             "view",
+             "viewer",
              {"INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (1, '20240101', '090000')"},
              "42501"},
-            {"viewer's delete", "view", {"DELETE FROM uploads"}, "42501"},
-            {"schema version changed", "up", {"UPDATE credit_schema SET version = 9"}, "42501"},
-            {"broker row lock", "up", {"SELECT 1 FROM brokers WHERE broker_key_no = 1 FOR UPDATE"}, "42501"},
-            {"broker row lock, viewer", "view", {"SELECT 1 FROM brokers FOR SHARE"}, "42501"},
-            {"schema row lock", "view", {"SELECT 1 FROM credit_schema FOR UPDATE"}, "42501"},
-            {"table lock", "up", {"LOCK TABLE brokers IN EXCLUSIVE MODE"}, "42501"},
-            {"viewer's upload", "view", {upload}, "42501"},
-            {"uploader's own role made a member of the other group", "up", {"SET ROLE %b_uploaders"}, "42501"},
-            {"the other database", "b:up", {"SELECT 1"}, "no connect"},
-            {"the other database, viewer", "b:view", {"SELECT count(*) FROM ratios"}, "no connect"},
+            {"viewer's delete", "viewer", {"DELETE FROM uploads"}, "42501"},
+            {"schema version changed", "uploader", {"UPDATE credit_schema SET version = 9"}, "42501"},
+            {"broker row lock", "uploader", {"SELECT 1 FROM brokers WHERE broker_key_no = 1 FOR UPDATE"}, "42501"},
+            {"broker row lock, viewer", "viewer", {"SELECT 1 FROM brokers FOR SHARE"}, "42501"},
+            {"schema row lock", "viewer", {"SELECT 1 FROM credit_schema FOR UPDATE"}, "42501"},
+            {"table lock", "uploader", {"LOCK TABLE brokers IN EXCLUSIVE MODE"}, "42501"},
+            {"viewer's upload", "viewer", {upload}, "42501"},
+            {"uploader's own role made a member of the other group", "uploader", {"SET ROLE %b_uploaders"}, "42501"},
+            {"the other database", "b:uploader", {"SELECT 1"}, "no connect"},
+            {"the other database, viewer", "b:viewer", {"SELECT count(*) FROM ratios"}, "no connect"},
             {"not a number",
-             "up",
+             "uploader",
              {"SELECT credit_upload(1, NULL, NULL, '{上交所}', '{600001}', '{甲}', '{NaN}')"},
              "22023"},
             {"out of range",
-             "up",
+             "uploader",
              {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600002}', '{甲,乙}', '{-5,1e308}')"},
              "22023"},
             {"one security twice",
-             "up",
+             "uploader",
              {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600001}', '{甲,甲}', '{0.5,0.6}')"},
              "22023"},
             {"restoring another broker's upload",
-             "up",
+             "uploader",
              {"SELECT credit_upload(2, NULL, (SELECT max(id) FROM uploads WHERE broker_key_no = 1), '{上交所}', "
               "'{600001}', '{甲}', '{0.5}')"},
              "22023"},
-            {"the function records the login, the server's count", "up", {upload, last}, "=%a_up carol 2 true"},
+            {"the function records the login, the server's count",
+             "uploader",
+             {upload, last},
+             "=%a_uploader carol 2 true"},
             // Allowed, and nothing another upload waits for.
             {"advisory locks",
-             "view",
+             "viewer",
              {"SELECT pg_advisory_lock(1297370739)", "SELECT pg_advisory_lock(1297370739, 1)", "SELECT 'held'"},
              "=held"},
             {"reading in an open transaction",
-             "view",
+             "viewer",
              {"LOCK TABLE brokers IN ACCESS SHARE MODE", "SELECT count(*) > 0 FROM ratios"},
              "=true"},
         };
@@ -174,7 +151,7 @@ private slots:
             db.setHostName(CPgTestServer::socketDir());
             db.setDatabaseName(database);
             db.setUserName(role);
-            db.setPassword(kPassword);
+            db.setPassword("pw");
             if (!db.open()) {
                 got = db.lastError().text().contains("permission denied for database") ? "no connect"
                                                                                        : db.lastError().text();
@@ -190,7 +167,7 @@ private slots:
                 }
                 // Still open: what it holds is held while another member uploads.
                 const testsupport::ScopedTimeouts limits(2000, 3000);
-                CEmbeddedDataService uploader(uriOf(m_a + "_up", m_a));
+                CEmbeddedDataService uploader(CPgTestServer::teamUri(m_a, "uploader"));
                 const utils::RQError error = testsupport::operateService(
                     uploader, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(2, 0.25)));
                 QVERIFY2(error.isSuccess(), error.errorMsg().c_str());
@@ -209,8 +186,8 @@ private slots:
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("holder"));
         db.setHostName(CPgTestServer::socketDir());
         db.setDatabaseName(m_a);
-        db.setUserName(m_a + "_up");
-        db.setPassword(kPassword);
+        db.setUserName(m_a + "_uploader");
+        db.setPassword("pw");
         db.setConnectOptions(QStringLiteral("application_name=night-batch"));
         QVERIFY(db.open());
         QSqlQuery q(db);
@@ -221,7 +198,7 @@ private slots:
         QString free;
         {
             const testsupport::ScopedTimeouts limits(2000, 2000);
-            CEmbeddedDataService uploader(uriOf(m_a + "_up", m_a));
+            CEmbeddedDataService uploader(CPgTestServer::teamUri(m_a, "uploader"));
             held = testsupport::outcomeText(testsupport::operateService(
                 uploader, testsupport::uploadRequest(1, "CITIC", testsupport::uniformRows(2, 0.25))));
             free = testsupport::outcomeText(testsupport::operateService(
@@ -232,7 +209,8 @@ private slots:
         q = QSqlQuery();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("holder"));
-        QVERIFY2(held.contains("该券商的另一次上传正在进行") && held.contains("占用者: " + m_a + "_up (night-batch)"),
+        QVERIFY2(held.contains("该券商的另一次上传正在进行") &&
+                     held.contains("占用者: " + m_a + "_uploader (night-batch)"),
                  qPrintable(held));
         QCOMPARE(free, QString("ok"));
     }
@@ -241,9 +219,9 @@ private slots:
     {
         QTest::addColumn<QString>("account"); // of database A
         QTest::addColumn<QString>("outcome"); // "ok", or part of the message
-        QTest::newRow("uploader") << "up"
+        QTest::newRow("uploader") << "uploader"
                                   << "ok";
-        QTest::newRow("viewer") << "view"
+        QTest::newRow("viewer") << "viewer"
                                 << "无权上传";
     }
 
@@ -256,7 +234,7 @@ private slots:
         const QString first = CPgTestServer::scalar(m_a, "SELECT min(id) FROM uploads WHERE broker_key_no = 1");
         const QString count = QStringLiteral("SELECT count(*) FROM uploads");
         const QString before = CPgTestServer::scalar(m_a, count);
-        CEmbeddedDataService service(uriOf(m_a + "_" + account, m_a));
+        CEmbeddedDataService service(CPgTestServer::teamUri(m_a, account));
         const testsupport::RestoreOutcome restored =
             testsupport::restoreUpload(service, "1____CITIC", first.toLongLong());
         QVERIFY2(testsupport::outcomeText(restored.error).contains(outcome),
@@ -268,28 +246,32 @@ private slots:
         QCOMPARE(CPgTestServer::scalar(m_a, QStringLiteral("SELECT user_name || ' ' || restored_from FROM uploads "
                                                            "WHERE id = %1")
                                                 .arg(restored.uploadId)),
-                 m_a + "_up " + first);
+                 m_a + "_uploader " + first);
     }
 
     void locationAsLibpqReadsIt_data()
     {
         QTest::addColumn<QString>("location"); // %h: the socket folder, %d: database A
         QTest::addColumn<QString>("outcome");  // "ok", or part of the summary's message
-        QTest::newRow("as given") << "postgresql://%d_view:pw@/%d?host=%h"
+        QTest::newRow("as given") << "postgresql://%d_viewer:pw@/%d?host=%h"
                                   << "ok";
         QTest::newRow("a primary refused as a standby")
-            << "postgresql://%d_view:pw@/%d?host=%h&target_session_attrs=standby"
+            << "postgresql://%d_viewer:pw@/%d?host=%h&target_session_attrs=standby"
             << "打开数据库失败";
-        QTest::newRow("an sslmode libpq does not know") << "postgresql://%d_view:pw@/%d?host=%h&sslmode=sometimes"
+        QTest::newRow("an sslmode libpq does not know") << "postgresql://%d_viewer:pw@/%d?host=%h&sslmode=sometimes"
                                                         << "打开数据库失败";
         QTest::newRow("options reach the server")
-            << "postgresql://%d_view:pw@/%d?host=%h&options=-c%20search_path%3Dnowhere"
+            << "postgresql://%d_viewer:pw@/%d?host=%h&options=-c%20search_path%3Dnowhere"
             << "没有本程序的数据表";
-        QTest::newRow("a password holding / ? #") << "postgresql://%d_view:a%2Fb%3Fc%23d@/%d?host=%h"
+        QTest::newRow("a password holding / ? #") << "postgresql://%d_viewer:a%2Fb%3Fc%23d@/%d?host=%h"
                                                   << "用户名或密码错误";
-        QTest::newRow("a mistyped scheme") << "postgresq://%d_view:pw@/%d?host=%h"
+        QTest::newRow("a database that is not there") << "postgresql://%d_viewer:pw@/nosuchdb?host=%h"
+                                                      << "不存在";
+        QTest::newRow("no server at that place") << "postgresql://%d_viewer:pw@/%d?host=/nonexistent/dir"
+                                                 << "无法连接数据库服务器";
+        QTest::newRow("a mistyped scheme") << "postgresq://%d_viewer:pw@/%d?host=%h"
                                            << "unknown database address";
-        QTest::newRow("a value the driver would split") << "postgresql://%d_view:pw@/%d?host=%h&application_name=a;b"
+        QTest::newRow("a value the driver would split") << "postgresql://%d_viewer:pw@/%d?host=%h&application_name=a;b"
                                                         << "含有分号";
     }
 
