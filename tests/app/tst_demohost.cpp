@@ -329,6 +329,12 @@ void TestDemoHost::seedsNewDatabase()
         QSqlQuery query(QStringLiteral("SELECT count(*) FROM uploads"), check);
         QVERIFY(query.next());
         QCOMPARE(query.value(0).toInt() > 0, uploads);
+        // The audit trail's count of each seeded upload is what it stored.
+        QSqlQuery miscounted(QStringLiteral("SELECT count(*) FROM uploads u WHERE row_count <> "
+                                            "(SELECT count(*) FROM ratios r WHERE r.upload_id = u.id)"),
+                             check);
+        QVERIFY(miscounted.next());
+        QCOMPARE(miscounted.value(0).toInt(), 0);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("seed"));
 }
