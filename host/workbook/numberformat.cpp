@@ -510,9 +510,9 @@ QString formatRefusal(const QString& cell, double value, const CNumberFormat& fo
     }
 }
 
-QString clashRefusal(const QString& cell, double value, const CNumberFormat& format, bool date1904)
+QString clashRefusal(const QString& cell, double value, const CNumberFormat& format, CNumberFormat::EClash clash)
 {
-    switch (format.clash(value, date1904)) {
+    switch (clash) {
     case CNumberFormat::EClash::DayZero:
         return QStringLiteral("the cell %1 holds %2, which its number format \"%3\" shows on day 0, a day spreadsheet "
                               "programs differ on (1900-01-00, 1899-12-30)")

@@ -117,7 +117,8 @@ private:
 // of it, or scales it, or hides the text. Empty when it shows the value (or a date, time ...).
 QString formatRefusal(const QString& cell, double value, const CNumberFormat& format);
 QString textFormatRefusal(const QString& cell, const CNumberFormat& format);
-// Why a date or time cannot be sent as seen: spreadsheet programs show it otherwise (clash()).
-QString clashRefusal(const QString& cell, double value, const CNumberFormat& format, bool date1904);
+// Why a date or time cannot be sent as seen: spreadsheet programs show it otherwise, as
+// format.clash(value) found.
+QString clashRefusal(const QString& cell, double value, const CNumberFormat& format, CNumberFormat::EClash clash);
 
 } // namespace WB

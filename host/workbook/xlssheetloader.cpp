@@ -108,10 +108,12 @@ bool CXlsSheetLoader::putNumber(ICellSink& grid, int row, int column, double val
         const EShown shown = format.shows(value);
         if (shown == EShown::NoDigit || shown == EShown::Scaled)
             return fail(formatRefusal(cellName(row, column), value, format));
-        if (shown != EShown::Value && format.clash(value, m_globals.date1904()) != CNumberFormat::EClash::None)
-            return fail(clashRefusal(cellName(row, column), value, format, m_globals.date1904()));
-        if (shown != EShown::Value)
+        if (shown != EShown::Value) {
+            const CNumberFormat::EClash clash = format.clash(value, m_globals.date1904());
+            if (clash != CNumberFormat::EClash::None)
+                return fail(clashRefusal(cellName(row, column), value, format, clash));
             return putText(grid, row, column, format.text(value, m_globals.date1904()));
+        }
     }
     QChar text[CCellText::kNumberChars];
     return put(grid, row, column, text, CCellText::writeNumber(value, text));

@@ -602,12 +602,14 @@ bool CSheetParser::addNumber()
             fail(QStringLiteral("xlsx: ") + formatRefusal(cellName(m_row, m_column), number, format));
             return true;
         }
-        if (shown != EShown::Value && format.clash(number, m_date1904) != CNumberFormat::EClash::None) {
-            fail(QStringLiteral("xlsx: ") + clashRefusal(cellName(m_row, m_column), number, format, m_date1904));
-            return true;
-        }
-        if (shown != EShown::Value)
+        if (shown != EShown::Value) {
+            const CNumberFormat::EClash clash = format.clash(number, m_date1904);
+            if (clash != CNumberFormat::EClash::None) {
+                fail(QStringLiteral("xlsx: ") + clashRefusal(cellName(m_row, m_column), number, format, clash));
+                return true;
+            }
             return m_grid.addCell(m_row, m_column, format.text(number, m_date1904));
+        }
     }
     QChar text[CCellText::kNumberChars];
     return m_grid.addCell(m_row, m_column, text, CCellText::writeNumber(number, text));

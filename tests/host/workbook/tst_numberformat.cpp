@@ -19,9 +19,10 @@ QString shown(const CNumberFormat& format, double value)
         return QStringLiteral("refused: scaled");
     if (!refusal.isEmpty())
         return QStringLiteral("refused: ") + refusal;
-    if (clashRefusal(QStringLiteral("D2"), value, format, false).contains(QLatin1String("day 0")))
+    const QString clash = clashRefusal(QStringLiteral("D2"), value, format, format.clash(value, false));
+    if (clash.contains(QLatin1String("day 0")))
         return QStringLiteral("refused: day 0");
-    if (clashRefusal(QStringLiteral("D2"), value, format, false).contains(QLatin1String("one rounds it up")))
+    if (clash.contains(QLatin1String("one rounds it up")))
         return QStringLiteral("refused: rounded or cut");
     return format.text(value, false);
 }
