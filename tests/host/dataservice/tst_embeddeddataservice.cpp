@@ -32,6 +32,8 @@ using testsupport::operateService;
 using testsupport::queryService;
 using testsupport::uploadRequest;
 
+Q_DECLARE_METATYPE(Rows)
+
 namespace {
 
 boost::shared_ptr<rqservice::CStkSubjects> row(const char* exchange, const char* code, const char* name, double ratio)
@@ -44,6 +46,20 @@ Rows sampleRows()
     return {row("上交所", "600000", "浦发银行", 0.65), row("深交所", "000858", "五粮液", 0.7),
             row("深交所", "300750", "宁德时代", 0.55), row("上交所", "600036", "招商银行", 0.6),
             row("北交所", "430047", "诺思兰德", 0)};
+}
+
+// The first sample rows, one for each ratio; an invalid ratio: a null subject.
+Rows withRatios(const QVariantList& ratios)
+{
+    Rows rows = sampleRows();
+    rows.resize(size_t(ratios.size()));
+    for (int i = 0; i < ratios.size(); ++i) {
+        if (ratios[i].isValid())
+            rows[size_t(i)]->ratio = ratios[i].toDouble();
+        else
+            rows[size_t(i)].reset();
+    }
+    return rows;
 }
 
 boost::shared_ptr<rqservice::CVoprCvionRateDetail> detailOf(const QueryOutcome& outcome)
@@ -344,39 +360,79 @@ private slots:
         QTest::addColumn<int>("type");        // query type, or data type of an upload
         QTest::addColumn<int>("operateType"); // 0 for a query
         QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariantList>("ratios"); // for the first sample rows; null for a null subject
+        QTest::addColumn<Rows>("rows"); // of an upload
         QTest::addColumn<QStringList>("messageParts");
 
         const QString citic("1____CITIC");
-        QTest::newRow("unknown query type") << 1 << 0 << "" << QVariantList() << QStringList{"不支持的查询类型: 1"};
+        QTest::newRow("unknown query type") << 1 << 0 << "" << Rows() << QStringList{"不支持的查询类型: 1"};
         for (const char* key : {"7___ABC", "2147483648____A", "-____A", " 1____A"})
             QTest::addRow("malformed key \"%s\"", key)
-                << 12295 << 0 << key << QVariantList() << QStringList{"查询条件格式错误"};
+                << 12295 << 0 << key << Rows() << QStringList{"查询条件格式错误"};
         // The broker key reads back unchanged in the message; the id keeps a fifth underscore.
         for (const char* key : {"7____ABC", "0____", "1_____CITIC"})
             QTest::addRow("unknown broker \"%s\"", key)
-                << 12295 << 0 << key << QVariantList() << QStringList{QString("未找到券商: ") + key};
+                << 12295 << 0 << key << Rows() << QStringList{QString("未找到券商: ") + key};
         QTest::newRow("upload, unknown id with -1")
-            << 12295 << 2 << "-1____NOPE" << QVariantList{0.5} << QStringList{"未找到券商: -1____NOPE"};
+            << 12295 << 2 << "-1____NOPE" << withRatios({0.5}) << QStringList{"未找到券商: -1____NOPE"};
         QTest::newRow("upload, number and id of different brokers")
-            << 12295 << 2 << "2____CITIC" << QVariantList{0.5} << QStringList{"未找到券商: 2____CITIC"};
-        QTest::newRow("operate type 1") << 12295 << 1 << citic << QVariantList{0.5}
+            << 12295 << 2 << "2____CITIC" << withRatios({0.5}) << QStringList{"未找到券商: 2____CITIC"};
+        QTest::newRow("operate type 1") << 12295 << 1 << citic << withRatios({0.5})
                                         << QStringList{"不支持的操作类型: 1"};
-        QTest::newRow("data type 12294") << 12294 << 2 << citic << QVariantList{0.5}
+        QTest::newRow("data type 12294") << 12294 << 2 << citic << withRatios({0.5})
                                          << QStringList{"不支持的数据类型: 12294"};
         QTest::newRow("only null subjects")
-            << 12295 << 2 << citic << QVariantList{QVariant(), QVariant()} << QStringList{"上传内容为空"};
-        QTest::newRow("65 instead of 0.65 in the middle") << 12295 << 2 << citic << QVariantList{0.5, 0.6, 65.0, 0.4}
+            << 12295 << 2 << citic << withRatios({QVariant(), QVariant()}) << QStringList{"上传内容为空"};
+        QTest::newRow("65 instead of 0.65 in the middle") << 12295 << 2 << citic << withRatios({0.5, 0.6, 65.0, 0.4})
                                                           << QStringList{"第3条", "300750", "宁德时代", "65", "0 到 1"};
-        QTest::newRow("every bad ratio named") << 12295 << 2 << citic << QVariantList{0.5, -5.0, 1e308, 0.4}
+        QTest::newRow("every bad ratio named") << 12295 << 2 << citic << withRatios({0.5, -5.0, 1e308, 0.4})
                                                << QStringList{"(2 条)", "第2条 深交所 000858 五粮液 的折算率 -5",
                                                               "第3条 深交所 300750 宁德时代 的折算率 1e+308"};
         QTest::newRow("just past either end, named to the last digit")
-            << 12295 << 2 << citic << QVariantList{0.5, 1.0000000000000002, -std::numeric_limits<double>::denorm_min()}
+            << 12295 << 2 << citic << withRatios({0.5, 1.0000000000000002, -std::numeric_limits<double>::denorm_min()})
             << QStringList{"(2 条)", "的折算率 1.0000000000000002 超出范围", "的折算率 -5e-324 超出范围"};
         QTest::newRow("not a number") << 12295 << 2 << citic
-                                      << QVariantList{0.5, std::numeric_limits<double>::quiet_NaN()}
+                                      << withRatios({0.5, std::numeric_limits<double>::quiet_NaN()})
                                       << QStringList{"第2条", "不是有效数字"};
+        Rows twice = sampleRows();
+        twice.push_back(row("深交所", "000858", "五粮液", 0.3));
+        QTest::newRow("one security twice, named by both rows")
+            << 12295 << 2 << citic << twice
+            << QStringList{"同一证券出现多次 (1 条): 第6条 深交所 000858 五粮液 (与第2条重复)"};
+
+        // Text an engine cannot store as it is, in the second row: refused alike on every engine
+        // before anything is written, quoting none of it (none of the "坏" around it).
+        using rqservice::CStkSubjects;
+        using namespace std::string_literals;
+        const QString utf8("证券名称含有无法保存的字符: 无效的 UTF-8 编码");
+        const struct
+        {
+            const char* name;
+            std::string CStkSubjects::*field;
+            std::string text;
+            QString reason;
+        } unstorable[] = {
+            {"NUL in a name", &CStkSubjects::stockName, "坏名\0字"s,
+             "第2条 (证券代码 000858) 的证券名称含有无法保存的字符: 空字符"},
+            {"NUL in a code", &CStkSubjects::stockCode, "坏\0"s, "第2条的证券代码含有无法保存的字符: 空字符"},
+            {"unpaired surrogate in a name", &CStkSubjects::stockName, "坏名\xED\xA0\x80",
+             "证券名称含有无法保存的字符: 不成对的代理字符"},
+            {"UTF-8 cut short in an exchange", &CStkSubjects::exchangeName, "坏\xE6\x89",
+             "交易所含有无法保存的字符: 无效的 UTF-8 编码"},
+            {"low surrogate in a name", &CStkSubjects::stockName, "坏\xED\xBF\xBF", "不成对的代理字符"},
+            {"overlong NUL", &CStkSubjects::stockName, "坏\xC0\x80", utf8},
+            {"overlong three bytes", &CStkSubjects::stockName, "坏\xE0\x80\x80", utf8},
+            {"beyond U+10FFFF", &CStkSubjects::stockName, "坏\xF4\x90\x80\x80", utf8},
+            {"cut short before more text", &CStkSubjects::stockName, "坏\xE6\x89\x41", utf8},
+            {"stray continuation byte", &CStkSubjects::stockName, "坏\x80", utf8},
+            {"a byte no UTF-8 has", &CStkSubjects::stockName, "坏\xF8\x88\x80\x80\x80", utf8},
+        };
+        for (const auto& odd : unstorable) {
+            Rows rows = sampleRows();
+            (*rows[1]).*odd.field = odd.text;
+            QTest::newRow(odd.name) << 12295 << 2 << citic << rows << QStringList{odd.reason, "未做任何改动"};
+        }
+        QTest::newRow("NUL in the broker id") << 12295 << 2 << QString::fromStdString("1____坏\0"s) << sampleRows()
+                                              << QStringList{"券商代码含有无法保存的字符: 空字符", "未做任何改动"};
     }
 
     // A refused request names its reason, returns no records, and leaves the last upload as it was.
@@ -385,7 +441,7 @@ private slots:
         QFETCH(int, type);
         QFETCH(int, operateType);
         QFETCH(QString, key);
-        QFETCH(QVariantList, ratios);
+        QFETCH(Rows, rows);
         QFETCH(QStringList, messageParts);
 
         const auto before = state();
@@ -396,14 +452,6 @@ private slots:
             QVERIFY(outcome.records.empty());
             error = outcome.error;
         } else {
-            Rows rows = sampleRows();
-            rows.resize(size_t(ratios.size()));
-            for (int i = 0; i < ratios.size(); ++i) {
-                if (ratios[i].isValid())
-                    rows[size_t(i)]->ratio = ratios[i].toDouble();
-                else
-                    rows[size_t(i)].reset();
-            }
             const auto request = uploadFor(key, rows);
             request->dataType = type;
             request->operateType = operateType;
@@ -413,71 +461,6 @@ private slots:
         const QString message = QString::fromStdString(error.errorMsg());
         for (const QString& part : messageParts)
             QVERIFY2(message.contains(part), qPrintable(message));
-        QCOMPARE(state(), before);
-    }
-
-    // A security given twice is refused by its rows, first and repeated, before anything is written.
-    void repeatedSecurityRefused()
-    {
-        const auto before = state();
-        Rows rows = sampleRows();
-        rows.push_back(row("深交所", "000858", "五粮液", 0.3));
-        const QString message =
-            QString::fromStdString(operateService(*m_service, uploadFor("1____CITIC", rows)).errorMsg());
-        QVERIFY2(message.contains("同一证券出现多次 (1 条): 第6条 深交所 000858 五粮液 (与第2条重复)"),
-                 qPrintable(message));
-        QCOMPARE(state(), before);
-    }
-
-    void unstorableTextRefused_data()
-    {
-        QTest::addColumn<QString>("field"); // of the second row, or the upload's broker id
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("NUL in a name") << "name" << QByteArray("坏名\0字", 10)
-                                       << "第2条 (证券代码 000858) 的证券名称含有无法保存的字符: 空字符";
-        QTest::newRow("NUL in a code") << "code" << QByteArray("坏\0", 4)
-                                       << "第2条的证券代码含有无法保存的字符: 空字符";
-        QTest::newRow("NUL in the broker id")
-            << "broker" << QByteArray("坏\0", 4) << "券商代码含有无法保存的字符: 空字符";
-        const char* const utf8 = "证券名称含有无法保存的字符: 无效的 UTF-8 编码";
-        // name, field, text, reason
-        const char* const rows[][4] = {
-            {"unpaired surrogate in a name", "name", "坏名\xED\xA0\x80",
-             "证券名称含有无法保存的字符: 不成对的代理字符"},
-            {"UTF-8 cut short in an exchange", "exchange", "坏\xE6\x89", "交易所含有无法保存的字符: 无效的 UTF-8 编码"},
-            {"low surrogate in a name", "name", "坏\xED\xBF\xBF", "不成对的代理字符"},
-            // Every other ill-formed UTF-8 form, in a name.
-            {"overlong NUL", "name", "坏\xC0\x80", utf8},
-            {"overlong three bytes", "name", "坏\xE0\x80\x80", utf8},
-            {"beyond U+10FFFF", "name", "坏\xF4\x90\x80\x80", utf8},
-            {"cut short before more text", "name", "坏\xE6\x89\x41", utf8},
-            {"stray continuation byte", "name", "坏\x80", utf8},
-            {"a byte no UTF-8 has", "name", "坏\xF8\x88\x80\x80\x80", utf8},
-        };
-        for (const auto& r : rows)
-            QTest::newRow(r[0]) << QString(r[1]) << QByteArray(r[2]) << QString(r[3]);
-    }
-
-    // Text an engine cannot store as it is is refused alike on every engine, by line and field and
-    // before anything is written; the message quotes none of it.
-    void unstorableTextRefused()
-    {
-        QFETCH(QString, field);
-        QFETCH(QByteArray, text);
-        QFETCH(QString, reason);
-        const auto before = state();
-        Rows rows = sampleRows();
-        const std::string odd = text.toStdString();
-        std::string broker = "CITIC";
-        (field == "name"       ? rows[1]->stockName
-         : field == "code"     ? rows[1]->stockCode
-         : field == "exchange" ? rows[1]->exchangeName
-                               : broker) = odd;
-        const utils::RQError error = operateService(*m_service, uploadRequest(1, broker, rows));
-        const QString message = QString::fromStdString(error.errorMsg());
-        QVERIFY2(!error.isSuccess() && message.contains(reason) && message.contains("未做任何改动"),
-                 qPrintable(message));
         QVERIFY2(!message.contains(QStringLiteral("坏")), qPrintable(message));
         QCOMPARE(state(), before);
     }
