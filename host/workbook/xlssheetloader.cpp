@@ -17,6 +17,35 @@ using le::f64;
 using le::u16;
 using le::u32;
 
+namespace {
+
+// The fewest bytes a record of this type holds; records of other types check their own.
+int minimumLength(quint16 type)
+{
+    switch (type) {
+    case kLabelSst:
+    case kRk: return 10;
+    case kLabel:
+    case kRString:
+    case kBoolErr: return 8;
+    case kNumber: return 14;
+    case kMulRk: return 6;
+    case kFormula:
+    case kFormulaBiff3: return 20;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+struct CXlsSheetLoader::Scratch
+{
+    CPieces pieces;
+    QString text;
+    QString error;
+    CXlsFormulaResults::Shown shown;
+};
+
 bool CXlsSheetLoader::fail(const QString& message)
 {
     m_error = QStringLiteral("xls: ") + message;
@@ -154,122 +183,22 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
     // A cell takes 14 bytes or more (header, place, style, value) in all but MULRK records.
     grid.reserve((stream.size() - at) / 14);
 
-    xls::CPieces pieces;
-    QString text;
-    QString error;
-    CXlsFormulaResults::Shown shown;
+    Scratch scratch;
     int depth = 1;
-    const auto tooShort = [&]() {
-        return fail(QStringLiteral("record 0x%1 at offset %2 is too short")
-                        .arg(record.type, 4, 16, QLatin1Char('0'))
-                        .arg(record.offset));
-    };
-
     while (depth > 0 && record.next()) {
-        const quint16 type = record.type;
-        if (type == kBof) {
+        if (record.type == kBof) {
             ++depth; // an embedded chart's substream, skipped
             continue;
         }
-        if (type == kEof) {
+        if (record.type == kEof) {
             --depth;
             continue;
         }
         if (depth > 1)
             continue;
-        if (m_formulas.waiting() && isCellRecord(type))
+        if (m_formulas.waiting() && isCellRecord(record.type))
             return fail(m_formulas.missingText());
-        const uchar* d = record.data;
-        const int n = record.length;
-        const int row = n >= 4 ? u16(d) : 0;
-        const int column = n >= 4 ? u16(d + 2) : 0;
-        bool ok = true;
-        switch (type) {
-        case kLabelSst: {
-            if (n < 10)
-                return tooShort();
-            const quint32 index = u32(d + 6);
-            if (index >= m_globals.sharedCount())
-                return fail(QStringLiteral("cell %1 refers to shared string %2 of %3")
-                                .arg(cellName(row, column))
-                                .arg(index)
-                                .arg(m_globals.sharedCount()));
-            int length = 0;
-            const QChar* chars = m_globals.sharedString(index, length);
-            ok = putStyledText(grid, row, column, chars, length, u16(d + 4));
-            break;
-        }
-        case kLabel:
-        case kRString:
-            if (n < 8)
-                return tooShort();
-            text.clear();
-            record.withContinues(pieces);
-            if (!pieces.skip(6) ||
-                !(m_globals.biff8() ? pieces.unicodeString(2, text) : pieces.byteString(2, m_globals.codec(), text)))
-                return fail(QStringLiteral("the text of cell %1 is cut short").arg(cellName(row, column)));
-            if (CCellText::unpairedSurrogate(text.constData(), text.size()) >= 0)
-                ok = putText(grid, row, column, text);
-            else
-                ok = putStyledText(grid, row, column, text.constData(), text.size(), u16(d + 4));
-            break;
-        case kNumber:
-            if (n < 14)
-                return tooShort();
-            ok = putNumber(grid, row, column, f64(d + 6), u16(d + 4));
-            break;
-        case kRk:
-            if (n < 10)
-                return tooShort();
-            ok = putNumber(grid, row, column, rkValue(u32(d + 6)), u16(d + 4));
-            break;
-        case kMulRk: {
-            if (n < 6)
-                return tooShort();
-            const int count = (n - 6) / 6;
-            for (int i = 0; i < count && ok; ++i) {
-                const uchar* cell = d + 4 + 6 * i;
-                ok = putNumber(grid, row, column + i, rkValue(u32(cell + 2)), u16(cell));
-            }
-            break;
-        }
-        case kBoolErr: {
-            if (n < 8)
-                return tooShort();
-            if (d[7] == 0) {
-                ok = putText(grid, row, column, d[6] ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
-            } else if (!errorText(d[6], text)) {
-                return fail(
-                    QStringLiteral("cell %1 holds the unknown error code %2").arg(cellName(row, column)).arg(d[6]));
-            } else {
-                ok = putText(grid, row, column, text);
-            }
-            break;
-        }
-        case kFormula:
-        case kFormulaBiff3:
-            if (n < 20)
-                return tooShort();
-            ok = m_formulas.readFormula(d, shown, error) ? show(grid, shown) : fail(error);
-            break;
-        case kRow:
-            // Its options' fDyZero: the row is hidden.
-            if (n >= 16 && (u16(d + 12) & 0x0020))
-                m_covered.hideRow(qint64(u16(d)) + 1);
-            break;
-        case kColInfo:
-            if (n >= 10 && (u16(d + 8) & 0x0001))
-                m_covered.hideColumns(qint64(u16(d)) + 1, qint64(u16(d + 2)) + 1);
-            break;
-        case kMergedCells: ok = readMerges(d, n); break;
-        case kString:
-            ok = m_formulas.readText(record, pieces, m_globals.biff8(), m_globals.codec(), shown, error)
-                     ? show(grid, shown)
-                     : fail(error);
-            break;
-        default: break;
-        }
-        if (!ok)
+        if (!readRecord(record, grid, scratch))
             return false;
     }
     if (record.broken() || depth > 0)
@@ -279,6 +208,87 @@ bool CXlsSheetLoader::readSheet(const QByteArray& stream, qint64 at, ICellSink& 
     const QString unseen = m_covered.refusal();
     m_covered.clear();
     return unseen.isEmpty() || fail(unseen);
+}
+
+bool CXlsSheetLoader::readRecord(xls::CRecords& record, ICellSink& grid, Scratch& scratch)
+{
+    const uchar* d = record.data;
+    const int n = record.length;
+    const int row = n >= 4 ? u16(d) : 0;
+    const int column = n >= 4 ? u16(d + 2) : 0;
+    if (n < minimumLength(record.type))
+        return fail(QStringLiteral("record 0x%1 at offset %2 is too short")
+                        .arg(record.type, 4, 16, QLatin1Char('0'))
+                        .arg(record.offset));
+    switch (record.type) {
+    case kLabelSst: {
+        const quint32 index = u32(d + 6);
+        if (index >= m_globals.sharedCount())
+            return fail(QStringLiteral("cell %1 refers to shared string %2 of %3")
+                            .arg(cellName(row, column))
+                            .arg(index)
+                            .arg(m_globals.sharedCount()));
+        int length = 0;
+        const QChar* chars = m_globals.sharedString(index, length);
+        return putStyledText(grid, row, column, chars, length, u16(d + 4));
+    }
+    case kLabel:
+    case kRString: return readLabel(record, grid, scratch);
+    case kNumber: return putNumber(grid, row, column, f64(d + 6), u16(d + 4));
+    case kRk: return putNumber(grid, row, column, rkValue(u32(d + 6)), u16(d + 4));
+    case kMulRk: {
+        bool ok = true;
+        const int count = (n - 6) / 6;
+        for (int i = 0; i < count && ok; ++i) {
+            const uchar* cell = d + 4 + 6 * i;
+            ok = putNumber(grid, row, column + i, rkValue(u32(cell + 2)), u16(cell));
+        }
+        return ok;
+    }
+    case kBoolErr:
+        if (d[7] == 0)
+            return putText(grid, row, column, d[6] ? QStringLiteral("TRUE") : QStringLiteral("FALSE"));
+        if (!errorText(d[6], scratch.text))
+            return fail(QStringLiteral("cell %1 holds the unknown error code %2").arg(cellName(row, column)).arg(d[6]));
+        return putText(grid, row, column, scratch.text);
+    case kFormula:
+    case kFormulaBiff3:
+        return m_formulas.readFormula(d, scratch.shown, scratch.error) ? show(grid, scratch.shown)
+                                                                       : fail(scratch.error);
+    case kRow:
+        // Its options' fDyZero: the row is hidden.
+        if (n >= 16 && (u16(d + 12) & 0x0020))
+            m_covered.hideRow(qint64(u16(d)) + 1);
+        return true;
+    case kColInfo:
+        if (n >= 10 && (u16(d + 8) & 0x0001))
+            m_covered.hideColumns(qint64(u16(d)) + 1, qint64(u16(d + 2)) + 1);
+        return true;
+    case kMergedCells: return readMerges(d, n);
+    case kString:
+        return m_formulas.readText(record, scratch.pieces, m_globals.biff8(), m_globals.codec(), scratch.shown,
+                                   scratch.error)
+                   ? show(grid, scratch.shown)
+                   : fail(scratch.error);
+    default: return true;
+    }
+}
+
+// LABEL and RSTRING: a text of the cell's own, in UTF-16 (BIFF8) or the workbook's code page.
+bool CXlsSheetLoader::readLabel(xls::CRecords& record, ICellSink& grid, Scratch& scratch)
+{
+    const uchar* d = record.data;
+    const int row = u16(d);
+    const int column = u16(d + 2);
+    QString& text = scratch.text;
+    text.clear();
+    record.withContinues(scratch.pieces);
+    if (!scratch.pieces.skip(6) || !(m_globals.biff8() ? scratch.pieces.unicodeString(2, text)
+                                                       : scratch.pieces.byteString(2, m_globals.codec(), text)))
+        return fail(QStringLiteral("the text of cell %1 is cut short").arg(cellName(row, column)));
+    if (CCellText::unpairedSurrogate(text.constData(), text.size()) >= 0)
+        return putText(grid, row, column, text);
+    return putStyledText(grid, row, column, text.constData(), text.size(), u16(d + 4));
 }
 
 // MERGEDCELLS: a count, then first and last row, first and last column of each range.

@@ -32,7 +32,12 @@ public:
 private:
     bool fail(const QString& message);
     bool load(CCompoundDocument& document, ICellSink& grid);
+    // What one record's reading leaves for the next to reuse, so that a sheet allocates it once.
+    struct Scratch;
     bool readSheet(const QByteArray& stream, qint64 at, ICellSink& grid);
+    // A record of the sheet's own substream.
+    bool readRecord(xls::CRecords& record, ICellSink& grid, Scratch& scratch);
+    bool readLabel(xls::CRecords& record, ICellSink& grid, Scratch& scratch);
     bool readMerges(const uchar* record, int length);
     bool show(ICellSink& grid, const CXlsFormulaResults::Shown& shown);
     bool put(ICellSink& grid, int row, int column, const QChar* chars, int length);
