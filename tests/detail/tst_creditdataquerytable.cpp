@@ -52,8 +52,12 @@ void TestCreditDataQueryTable::columns()
     row.ratio = 0.655;
     row.stockName = QStringLiteral("五粮液");
     const QString rowTexts("-|000858|深交所|0.66|五粮液|-");
-    QCOMPARE(testsupport::dumpColumns(detail, row), QStringList({"|证券代码|交易所名称|担保品折算比例|证券名称|",
-                                                                 rowTexts, rowTexts, "0|1", "", "2", "", ""}));
+    QCOMPARE(testsupport::columnAspects(detail, row),
+             (QMap<QString, QString>{{"headers", "|证券代码|交易所名称|担保品折算比例|证券名称|"},
+                                     {"texts", rowTexts},
+                                     {"search texts", rowTexts},
+                                     {"filter", "0|1"},
+                                     {"double", "2"}}));
     QCOMPARE(row.getDouble(2), 0.655);
     QCOMPARE(testsupport::textFromAllOfDerived<DVK::CCreditDataQueryData>(), QStringLiteral("derived1"));
     QCOMPARE(DVK::CCreditDataQueryData().brokerKeyNo, -1);

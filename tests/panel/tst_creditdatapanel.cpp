@@ -86,8 +86,11 @@ void TestCreditDataPanel::table()
     broker.tradingDay = QStringLiteral("20240110");
     broker.lastUploadDate = QStringLiteral("20240105");
     const QString brokerTexts("-|华泰证券|20240110|20240105|-|-");
-    QCOMPARE(testsupport::dumpColumns(summary, broker),
-             QStringList({"|券商名|当前交易日|最近上传日期|操作|", brokerTexts, brokerTexts, "0|1|2", "", "", "", ""}));
+    QCOMPARE(testsupport::columnAspects(summary, broker),
+             (QMap<QString, QString>{{"headers", "|券商名|当前交易日|最近上传日期|操作|"},
+                                     {"texts", brokerTexts},
+                                     {"search texts", brokerTexts},
+                                     {"filter", "0|1|2"}}));
     QCOMPARE(testsupport::textFromAllOfDerived<DVK::CCreditDataMainData>(), QStringLiteral("derived1"));
     QCOMPARE(DVK::CCreditDataMainData().brokerKeyNo, -1);
     testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);

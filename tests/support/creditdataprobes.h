@@ -63,34 +63,35 @@ inline const QColor* colour(const char* key)
     return utils::CSingletonT<WB::CUiResource>::instance()->getColor(QString::fromLatin1(key));
 }
 
-// A plug-in table's columns from -1 to one past the end, each aspect joined by '|': headers, a
-// row's texts and its getTextFromAll, then the columns that filter, that answer a number other
-// than the no-value marker through getInt, getDouble and getLonglong, and that have a text colour
-// other than the default. The row is asked through the client's base, as the table asks it.
+// What a plug-in table's columns from -1 to one past the end answer, by aspect, each joined by
+// '|': "headers", a row's "texts" and "search texts" (getTextFromAll), and the columns that
+// "filter", that answer a number other than the no-value marker ("int", "double", "long long")
+// and that have a "colour" other than the default; an aspect no column has is left out. The row
+// is asked through the client's base, as the table asks it.
 template <class Table>
-QStringList dumpColumns(Table& table, WB::IBaseHpfTableData& row)
+QMap<QString, QString> columnAspects(Table& table, WB::IBaseHpfTableData& row)
 {
     const int end = table.getDataModel()->columnCount();
-    QStringList parts[8];
+    QMap<QString, QStringList> aspects;
     for (int column = -1; column <= end; ++column) {
         const QString name = QString::number(column);
-        parts[0] << table.getDataModel()->headerText(column);
-        parts[1] << row.getText(column);
-        parts[2] << row.getTextFromAll(column);
+        aspects["headers"] << table.getDataModel()->headerText(column);
+        aspects["texts"] << row.getText(column);
+        aspects["search texts"] << row.getTextFromAll(column);
         if (table.isColumnFilterable(column))
-            parts[3] << name;
+            aspects["filter"] << name;
         if (row.getInt(column) != std::numeric_limits<int>::max())
-            parts[4] << name;
+            aspects["int"] << name;
         if (row.getDouble(column) != std::numeric_limits<double>::max())
-            parts[5] << name;
+            aspects["double"] << name;
         if (row.getLonglong(column) != std::numeric_limits<long long>::max())
-            parts[6] << name;
+            aspects["long long"] << name;
         if (row.getTextColor(column) != colour("cle_default"))
-            parts[7] << name;
+            aspects["colour"] << name;
     }
-    QStringList out;
-    for (const QStringList& part : parts)
-        out << part.join('|');
+    QMap<QString, QString> out;
+    for (auto it = aspects.cbegin(); it != aspects.cend(); ++it)
+        out.insert(it.key(), it.value().join('|'));
     return out;
 }
 
