@@ -60,13 +60,12 @@ public:
     QVariant::Type columnType(int column) override { return types.value(column, QVariant::Invalid); }
     QString columnAuxText(int) override { return QString(); }
     bool columnAuxFlag(int) override { return false; }
-    const QColor* rowBackgroundColor(int row) override { return row % 2 == 0 ? &even : &odd; }
+    const QColor* rowBackgroundColor(int) override { return nullptr; }
     utils::CFlags<utils::EFormatNumberFlag> columnFlag(int) override { return utils::eFormatNumberNone; }
     bool isReverseSortFirst(int column) override { return reverseFirst.contains(column); }
 
     QVector<QVariant::Type> types;
     QList<int> reverseFirst;
-    QColor even = QColor(0xFF, 0xFF, 0xFF), odd = QColor(0xF0, 0xF4, 0xFA);
 };
 
 // Logs every toolkit event that reaches it as "type:id:index:key" and handles it.

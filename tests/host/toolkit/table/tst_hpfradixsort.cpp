@@ -12,23 +12,6 @@
 
 using namespace WB::hpf;
 
-namespace {
-
-// A double as a narrower column holds it: missing stays missing, a whole number beyond the type
-// is a plain 42.
-template <class Number>
-Number narrowed(double d)
-{
-    constexpr Number missing = std::numeric_limits<Number>::max();
-    if (isMissing(d))
-        return missing;
-    if (std::abs(d) >= double(missing))
-        return 42;
-    return Number(d);
-}
-
-} // namespace
-
 class TestHpfRadixSort : public QObject
 {
     Q_OBJECT
@@ -62,6 +45,10 @@ void TestHpfRadixSort::matchesComparison()
         2147483647.0, -2147483648.0, 7,   7,    inf,  -inf,  nan,    std::numeric_limits<double>::max()};
     const QVector<QChar> units = {QChar('a'), QChar('b'), QChar(0), QChar(0x4E2D), QChar(0xD83D), QChar(0xFFFF)};
     const int total = 3000;
+    // A double as a narrower column holds it: missing stays missing, a number beyond the type is 42.
+    const auto narrowed = [](double d, auto missing) -> decltype(missing) {
+        return isMissing(d) ? missing : std::abs(d) < double(missing) ? decltype(missing)(d) : 42;
+    };
     std::mt19937 random(11);
     QVector<QString> texts;
     QVector<double> doubles;
@@ -76,8 +63,8 @@ void TestHpfRadixSort::matchesComparison()
         const double d =
             random() % 4 ? numbers[int(random() % numbers.size())] : double(int(random() % 2001) - 1000) / 8;
         doubles.append(d);
-        ints.append(narrowed<int>(d));
-        longs.append(narrowed<long long>(d));
+        ints.append(narrowed(d, std::numeric_limits<int>::max()));
+        longs.append(narrowed(d, std::numeric_limits<long long>::max()));
         if (random() % 5)
             rows.push_back(i);
     }
