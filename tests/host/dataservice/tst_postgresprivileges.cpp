@@ -219,10 +219,8 @@ private slots:
     {
         QTest::addColumn<QString>("account"); // of database A
         QTest::addColumn<QString>("outcome"); // "ok", or part of the message
-        QTest::newRow("uploader") << "uploader"
-                                  << "ok";
-        QTest::newRow("viewer") << "viewer"
-                                << "无权上传";
+        QTest::newRow("uploader") << QString("uploader") << QString("ok");
+        QTest::newRow("viewer") << QString("viewer") << QString("无权上传");
     }
 
     // A restore goes through the upload's own function: an uploader's is recorded as its login's
@@ -253,26 +251,24 @@ private slots:
     {
         QTest::addColumn<QString>("location"); // %h: the socket folder, %d: database A
         QTest::addColumn<QString>("outcome");  // "ok", or part of the summary's message
-        QTest::newRow("as given") << "postgresql://%d_viewer:pw@/%d?host=%h"
-                                  << "ok";
-        QTest::newRow("a primary refused as a standby")
-            << "postgresql://%d_viewer:pw@/%d?host=%h&target_session_attrs=standby"
-            << "打开数据库失败";
-        QTest::newRow("an sslmode libpq does not know") << "postgresql://%d_viewer:pw@/%d?host=%h&sslmode=sometimes"
-                                                        << "打开数据库失败";
-        QTest::newRow("options reach the server")
-            << "postgresql://%d_viewer:pw@/%d?host=%h&options=-c%20search_path%3Dnowhere"
-            << "没有本程序的数据表";
-        QTest::newRow("a password holding / ? #") << "postgresql://%d_viewer:a%2Fb%3Fc%23d@/%d?host=%h"
-                                                  << "用户名或密码错误";
-        QTest::newRow("a database that is not there") << "postgresql://%d_viewer:pw@/nosuchdb?host=%h"
-                                                      << "不存在";
-        QTest::newRow("no server at that place") << "postgresql://%d_viewer:pw@/%d?host=/nonexistent/dir"
-                                                 << "无法连接数据库服务器";
-        QTest::newRow("a mistyped scheme") << "postgresq://%d_viewer:pw@/%d?host=%h"
-                                           << "unknown database address";
-        QTest::newRow("a value the driver would split") << "postgresql://%d_viewer:pw@/%d?host=%h&application_name=a;b"
-                                                        << "含有分号";
+        // name, location, outcome
+        const char* const rows[][3] = {
+            {"as given", "postgresql://%d_viewer:pw@/%d?host=%h", "ok"},
+            {"a primary refused as a standby", "postgresql://%d_viewer:pw@/%d?host=%h&target_session_attrs=standby",
+             "打开数据库失败"},
+            {"an sslmode libpq does not know", "postgresql://%d_viewer:pw@/%d?host=%h&sslmode=sometimes",
+             "打开数据库失败"},
+            {"options reach the server", "postgresql://%d_viewer:pw@/%d?host=%h&options=-c%20search_path%3Dnowhere",
+             "没有本程序的数据表"},
+            {"a password holding / ? #", "postgresql://%d_viewer:a%2Fb%3Fc%23d@/%d?host=%h", "用户名或密码错误"},
+            {"a database that is not there", "postgresql://%d_viewer:pw@/nosuchdb?host=%h", "不存在"},
+            {"no server at that place", "postgresql://%d_viewer:pw@/%d?host=/nonexistent/dir", "无法连接数据库服务器"},
+            {"a mistyped scheme", "postgresq://%d_viewer:pw@/%d?host=%h", "unknown database address"},
+            {"a value the driver would split", "postgresql://%d_viewer:pw@/%d?host=%h&application_name=a;b",
+             "含有分号"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
     }
 
     // Every parameter of the location reaches libpq; no password is ever shown; a location of
