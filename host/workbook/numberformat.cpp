@@ -102,6 +102,47 @@ bool isElapsedUnit(const QString& inner)
     return true;
 }
 
+// [<0.5], [>=1], [<>0] and the like: the section's condition. False when inner is none.
+bool readCondition(const QString& inner, char& condition, double& operand)
+{
+    const QChar first = inner.isEmpty() ? QChar() : inner.at(0);
+    if (first != QLatin1Char('<') && first != QLatin1Char('>') && first != QLatin1Char('='))
+        return false;
+    int at = 1;
+    condition = first.toLatin1();
+    if (inner.size() > 1 && first == QLatin1Char('<') && inner.at(1) == QLatin1Char('=')) {
+        condition = 'l';
+        at = 2;
+    } else if (inner.size() > 1 && first == QLatin1Char('>') && inner.at(1) == QLatin1Char('=')) {
+        condition = 'g';
+        at = 2;
+    } else if (inner.size() > 1 && first == QLatin1Char('<') && inner.at(1) == QLatin1Char('>')) {
+        condition = 'n';
+        at = 2;
+    }
+    bool ok = false;
+    operand = inner.mid(at).trimmed().toDouble(&ok);
+    if (!ok)
+        condition = 0;
+    return true;
+}
+
+// A comma after a digit that no digit of the same part follows divides by 1000. order holds the
+// digit placeholders (0), points and commas, in order.
+bool scalesByThousands(const QByteArray& order)
+{
+    for (int k = 1; k < order.size(); ++k) {
+        if (order[k] != ',' || (order[k - 1] != '0' && order[k - 1] != ','))
+            continue;
+        int next = k + 1;
+        while (next < order.size() && order[next] == ',')
+            ++next;
+        if (next == order.size() || order[next] != '0')
+            return true;
+    }
+    return false;
+}
+
 QString padded(qint64 value, int width)
 {
     return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
@@ -172,27 +213,8 @@ CNumberFormat::Section CNumberFormat::parseSection(const QString& code, int star
                 break;
             }
             const QString inner = code.mid(i + 1, close - i - 1);
-            const QChar first = inner.isEmpty() ? QChar() : inner.at(0);
-            if (first == QLatin1Char('<') || first == QLatin1Char('>') || first == QLatin1Char('=')) {
-                int at = 1;
-                s.condition = first.toLatin1();
-                if (inner.size() > 1 && first == QLatin1Char('<') && inner.at(1) == QLatin1Char('=')) {
-                    s.condition = 'l';
-                    at = 2;
-                } else if (inner.size() > 1 && first == QLatin1Char('>') && inner.at(1) == QLatin1Char('=')) {
-                    s.condition = 'g';
-                    at = 2;
-                } else if (inner.size() > 1 && first == QLatin1Char('<') && inner.at(1) == QLatin1Char('>')) {
-                    s.condition = 'n';
-                    at = 2;
-                }
-                bool ok = false;
-                s.operand = inner.mid(at).trimmed().toDouble(&ok);
-                if (!ok)
-                    s.condition = 0;
-            } else if (isElapsedUnit(inner)) {
+            if (!readCondition(inner, s.condition, s.operand) && isElapsedUnit(inner))
                 elapsed = time = true;
-            }
             i = close;
             break;
         }
@@ -265,18 +287,8 @@ CNumberFormat::Section CNumberFormat::parseSection(const QString& code, int star
         s.exponentDigits = qMax(s.exponentDigits, 1);
     } else {
         s.optionalDigits = zeroPlaceholders == 0;
-        // A comma after a digit that no digit of the same part follows divides by 1000.
-        for (int k = 1; k < order.size(); ++k) {
-            if (order[k] != ',' || (order[k - 1] != '0' && order[k - 1] != ','))
-                continue;
-            int next = k + 1;
-            while (next < order.size() && order[next] == ',')
-                ++next;
-            if (next == order.size() || order[next] != '0') {
-                s.shown = EShown::Scaled;
-                break;
-            }
-        }
+        if (scalesByThousands(order))
+            s.shown = EShown::Scaled;
     }
     return s;
 }
