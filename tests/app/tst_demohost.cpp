@@ -17,27 +17,42 @@
 
 #include <csignal>
 
+namespace {
+
+// The first value the statement reads from the SQLite file, as text; empty when it reads none.
+QString sqliteValue(const QString& path, const char* statement)
+{
+    QString value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QString::fromUtf8(statement)) && query.next())
+            value = query.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return value;
+}
+
+} // namespace
+
 class TestDemoHost : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void parses_data();
-    void parses();
+    void options_data();
+    void options();
     void load_data();
     void load();
     void exitCode_data();
     void exitCode();
-    void seedOptions_data();
-    void seedOptions();
     void readsBrokers_data();
     void readsBrokers();
     void seedsNewDatabase_data();
     void seedsNewDatabase();
 };
-
-Q_DECLARE_METATYPE(std::set<int>)
 
 void TestDemoHost::initTestCase()
 {
@@ -45,50 +60,61 @@ void TestDemoHost::initTestCase()
     standin::setGrantedRights({});
 }
 
-void TestDemoHost::parses_data()
+void TestDemoHost::options_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<std::set<int>>("rights");
-    QTest::addColumn<int>("latency");
-    QTest::addColumn<QString>("db");
+    QTest::addColumn<QString>("options"); // what landed in them, or "refused"
 
-    const std::set<int> both{10079, 10413};
-    QTest::newRow("defaults") << QStringList{} << true << both << 0 << QString();
-    QTest::newRow("one right") << QStringList{"--rights", "10413"} << true << std::set<int>{10413} << 0 << QString();
-    QTest::newRow("spaces in list") << QStringList{"--rights", " 10079 , 10413 "} << true << both << 0 << QString();
-    QTest::newRow("none") << QStringList{"--rights", "none"} << true << std::set<int>{} << 0 << QString();
-    QTest::newRow("empty list") << QStringList{"--rights", ""} << true << std::set<int>{} << 0 << QString();
-    QTest::newRow("not a number") << QStringList{"--rights", "10079,x"} << false << both << 0 << QString();
-    QTest::newRow("latency and db") << QStringList{"--latency-ms", "800", "--db", "/tmp/a.sqlite"} << true << both
-                                    << 800 << QString("/tmp/a.sqlite");
-    QTest::newRow("negative latency") << QStringList{"--latency-ms", "-5"} << false << both << 0 << QString();
-    QTest::newRow("latency not a number") << QStringList{"--latency-ms", "fast"} << false << both << 0 << QString();
-    QTest::newRow("detail row not a number")
-        << QStringList{"--open-detail", "first"} << false << both << 0 << QString();
-    QTest::newRow("negative detail row") << QStringList{"--open-detail", "-1"} << false << both << 0 << QString();
-    QTest::newRow("user without a name") << QStringList{"--user", " "} << false << both << 0 << QString();
-    QTest::newRow("unknown option") << QStringList{"--colour", "red"} << false << both << 0 << QString();
-    QTest::newRow("stray argument") << QStringList{"extra"} << false << both << 0 << QString();
+    const auto row = [](const char* tag, const QStringList& args, const char* options) {
+        QTest::newRow(tag) << args << QString::fromUtf8(options);
+    };
+    row("defaults", {}, "rights 10079,10413; latency 0; db ; team 0; demo data 0; brokers ");
+    row("one right", {"--rights", "10413"}, "rights 10413; latency 0; db ; team 0; demo data 0; brokers ");
+    row("spaces in list", {"--rights", " 10079 , 10413 "},
+        "rights 10079,10413; latency 0; db ; team 0; demo data 0; brokers ");
+    row("none", {"--rights", "none"}, "rights ; latency 0; db ; team 0; demo data 0; brokers ");
+    row("empty list", {"--rights", ""}, "rights ; latency 0; db ; team 0; demo data 0; brokers ");
+    row("latency and SQLite file", {"--latency-ms", "800", "--db", "/tmp/a.sqlite"},
+        "rights 10079,10413; latency 800; db /tmp/a.sqlite; team 0; demo data 0; brokers ");
+    row("PostgreSQL URI: a team's", {"--db", "postgresql://u@h/credit"},
+        "rights 10079,10413; latency 0; db postgresql://u@h/credit; team 1; demo data 0; brokers ");
+    row("short scheme, capitals", {"--db", "Postgres://u@h/credit"},
+        "rights 10079,10413; latency 0; db Postgres://u@h/credit; team 1; demo data 0; brokers ");
+    row("PostgreSQL with demo data", {"--db", "postgresql://u@h/credit", "--demo-data"},
+        "rights 10079,10413; latency 0; db postgresql://u@h/credit; team 1; demo data 1; brokers ");
+    row("brokers file", {"--brokers", "/tmp/b.csv"},
+        "rights 10079,10413; latency 0; db ; team 0; demo data 0; brokers /tmp/b.csv");
+    row("right not a number", {"--rights", "10079,x"}, "refused");
+    row("negative latency", {"--latency-ms", "-5"}, "refused");
+    row("latency not a number", {"--latency-ms", "fast"}, "refused");
+    row("detail row not a number", {"--open-detail", "first"}, "refused");
+    row("negative detail row", {"--open-detail", "-1"}, "refused");
+    row("user without a name", {"--user", " "}, "refused");
+    row("demo data and brokers", {"--demo-data", "--brokers", "/tmp/b.csv"}, "refused");
+    row("unknown option", {"--colour", "red"}, "refused");
+    row("stray argument", {"extra"}, "refused");
 }
 
-// Bad arguments are refused with a message; good ones land in the options.
-void TestDemoHost::parses()
+// Bad arguments are refused with a message; good ones land in the options, and a PostgreSQL
+// location is a team's database, which gets no demo data unless asked.
+void TestDemoHost::options()
 {
     QFETCH(QStringList, args);
-    QFETCH(bool, ok);
-    args.prepend("demohost");
     HostOptions options;
     QString error;
-    QCOMPARE(parseHostOptions(args, options, error), ok);
-    if (!ok) {
-        QVERIFY(!error.isEmpty());
-        return;
-    }
-    QVERIFY(error.isEmpty());
-    QTEST(options.rights, "rights");
-    QTEST(options.latencyMs, "latency");
-    QTEST(options.databasePath, "db");
+    const bool ok = parseHostOptions(QStringList{"demohost"} + args, options, error);
+    QCOMPARE(error.isEmpty(), ok);
+    QStringList rights;
+    for (const int right : options.rights)
+        rights << QString::number(right);
+    const QString got = QStringLiteral("rights %1; latency %2; db %3; team %4; demo data %5; brokers %6")
+                            .arg(rights.join(QLatin1Char(',')))
+                            .arg(options.latencyMs)
+                            .arg(options.databasePath)
+                            .arg(int(isTeamDatabase(options.databasePath)))
+                            .arg(int(options.demoData))
+                            .arg(options.brokersFile);
+    QTEST(ok ? got : QStringLiteral("refused"), "options");
 }
 
 void TestDemoHost::load_data()
@@ -190,53 +216,7 @@ void TestDemoHost::exitCode()
     // Closed cleanly: no journal left behind, and the file opens and reads.
     const QString db = tmp.filePath(QStringLiteral("credit.sqlite"));
     QVERIFY(!QFileInfo::exists(db + QStringLiteral("-journal")));
-    {
-        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        check.setDatabaseName(db);
-        QVERIFY(check.open());
-        QSqlQuery query(QStringLiteral("PRAGMA integrity_check"), check);
-        QVERIFY(query.next());
-        QCOMPARE(query.value(0).toString(), QStringLiteral("ok"));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
-}
-
-void TestDemoHost::seedOptions_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<bool>("team"); // the database is a team's: no demo data unless asked
-    QTest::addColumn<bool>("demoData");
-    QTest::addColumn<QString>("brokers");
-    QTest::newRow("default file") << QStringList{} << true << false << false << QString();
-    QTest::newRow("SQLite file") << QStringList{"--db", "/tmp/a.sqlite"} << true << false << false << QString();
-    QTest::newRow("PostgreSQL URI") << QStringList{"--db", "postgresql://u@h/credit"} << true << true << false
-                                    << QString();
-    QTest::newRow("short scheme, capitals")
-        << QStringList{"--db", "Postgres://u@h/credit"} << true << true << false << QString();
-    QTest::newRow("PostgreSQL with demo data")
-        << QStringList{"--db", "postgresql://u@h/credit", "--demo-data"} << true << true << true << QString();
-    QTest::newRow("brokers file") << QStringList{"--brokers", "/tmp/b.csv"} << true << false << false
-                                  << QString("/tmp/b.csv");
-    QTest::newRow("demo data and brokers")
-        << QStringList{"--demo-data", "--brokers", "/tmp/b.csv"} << false << false << false << QString();
-}
-
-void TestDemoHost::seedOptions()
-{
-    QFETCH(QStringList, args);
-    QFETCH(bool, ok);
-    args.prepend("demohost");
-    HostOptions options;
-    QString error;
-    QCOMPARE(parseHostOptions(args, options, error), ok);
-    if (!ok) {
-        QVERIFY(!error.isEmpty());
-        return;
-    }
-    QTEST(isTeamDatabase(options.databasePath), "team");
-    QTEST(options.demoData, "demoData");
-    QTEST(options.brokersFile, "brokers");
+    QCOMPARE(sqliteValue(db, "PRAGMA integrity_check"), QStringLiteral("ok"));
 }
 
 void TestDemoHost::readsBrokers_data()
@@ -322,21 +302,11 @@ void TestDemoHost::seedsNewDatabase()
         }
     }
     standin::setNewDatabaseSeed(true, {});
-    {
-        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
-        check.setDatabaseName(path);
-        QVERIFY(check.open());
-        QSqlQuery query(QStringLiteral("SELECT count(*) FROM uploads"), check);
-        QVERIFY(query.next());
-        QCOMPARE(query.value(0).toInt() > 0, uploads);
-        // The audit trail's count of each seeded upload is what it stored.
-        QSqlQuery miscounted(QStringLiteral("SELECT count(*) FROM uploads u WHERE row_count <> "
-                                            "(SELECT count(*) FROM ratios r WHERE r.upload_id = u.id)"),
-                             check);
-        QVERIFY(miscounted.next());
-        QCOMPARE(miscounted.value(0).toInt(), 0);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+    QCOMPARE(sqliteValue(path, "SELECT count(*) > 0 FROM uploads"), QString::number(uploads));
+    // The audit trail's count of each seeded upload is what it stored.
+    QCOMPARE(sqliteValue(path, "SELECT count(*) FROM uploads u WHERE row_count <> "
+                               "(SELECT count(*) FROM ratios r WHERE r.upload_id = u.id)"),
+             QStringLiteral("0"));
 }
 
 QTEST_MAIN(TestDemoHost)

@@ -159,7 +159,6 @@ void TestCreditDataQueryDialog::queryKey_data()
 
     QTest::newRow("plain, no grouping") << true << 1234567 << QStringLiteral("国信")
                                         << QStringLiteral("1234567____国信");
-    QTest::newRow("negative number") << true << -1 << QStringLiteral("X") << QStringLiteral("-1____X");
     QTest::newRow("zero, empty id") << true << 0 << QString() << QStringLiteral("0____");
     QTest::newRow("no broker") << false << 0 << QString()
                                << QString::fromStdString(rqservice::CVoprQueryDataReq().queryKey);
@@ -294,9 +293,7 @@ void TestCreditDataQueryDialog::destroyedWithQueryOutstanding()
     QCOMPARE(m_service->pendingCount(), 1);
     dialog.reset();
 
-    testsupport::ScriptedAnswer failed;
-    failed.error = utils::RQError::failure("late");
-    QVERIFY(m_service->releaseQuery(failed));
+    QVERIFY(m_service->releaseQuery(detailAnswer({}, QStringLiteral("late"))));
     m_service->waitDelivered();
     QCoreApplication::processEvents();
     QCOMPARE(m_boxes, QStringList());

@@ -60,7 +60,6 @@ void TestCreditDataQueryTable::columns()
                                      {"double", "2"}}));
     QCOMPARE(row.getDouble(2), 0.655);
     QCOMPARE(testsupport::textFromAllOfDerived<DVK::CCreditDataQueryData>(), QStringLiteral("derived1"));
-    QCOMPARE(DVK::CCreditDataQueryData().brokerKeyNo, -1);
 
     testsupport::checkTrimmedTable<DVK::CCreditDataQueryTable>(1332);
 }

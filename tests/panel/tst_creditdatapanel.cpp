@@ -92,7 +92,6 @@ void TestCreditDataPanel::table()
                                      {"search texts", brokerTexts},
                                      {"filter", "0|1|2"}}));
     QCOMPARE(testsupport::textFromAllOfDerived<DVK::CCreditDataMainData>(), QStringLiteral("derived1"));
-    QCOMPARE(DVK::CCreditDataMainData().brokerKeyNo, -1);
     testsupport::checkTrimmedTable<DVK::CCreditDataMainTable>(1331);
 }
 

@@ -144,7 +144,6 @@ void checkTrimmedTable(int tableId)
     QVERIFY(plain.flag().testFlag(WB::eTableRowNumbers));
     QCOMPARE(int(table.flag()), int(plain.flag() & ~WB::EBaseTableFlags(WB::eTableRowNumbers)));
     QCOMPARE(int(table.menuFlags()), 0xFF);
-    QCOMPARE(table.tableId(), tableId);
 
     auto* model = table.getDataModel();
     QCOMPARE(table.WB::CStandardHpfTable::dataModel(), static_cast<WB::IBaseHpfTableModel*>(model));

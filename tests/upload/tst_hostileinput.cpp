@@ -161,7 +161,6 @@ void TestHostileInput::files_data()
     QTest::newRow("invalid utf-8 in the code field")
         << "badcode.csv" << bytes(QByteArray("SH,6000\xff\xfe,x,0.7\n")) << nothingUsable;
     QTest::newRow("1 MB single line of text") << "oneline.csv" << bytes(QByteArray(1024 * 1024, 'a')) << nothingUsable;
-    QTest::newRow("1 MB single line of commas") << "commas.csv" << bytes(QByteArray(1024 * 1024, ',')) << nothingUsable;
     // Split whole, a line of 8 Mi one-letter fields took 490 MB.
     QTest::newRow("a line of fields as long as the csv cap")
         << "fields.csv" << bytes(QByteArray("a,").repeated(int(inputcaps::kMaxCsvBytes / 2))) << nothingUsable;
@@ -190,11 +189,8 @@ void TestHostileInput::files_data()
     // Unzipping a Windows archive leaves the same name in GBK bytes beside it: the user's file is
     // the one whose name reads as chosen.
     QTest::newRow("csv beside a twin named in GBK bytes") << "孪生.csv" << Maker([](const QString& path) {
-        const QByteArray twin = gbkTwin(path);
-        std::FILE* file = std::fopen(twin.constData(), "wb");
-        const QByteArray rows = QString(kRow + '\n').toUtf8().repeated(3);
-        const bool twinWritten =
-            file && std::fwrite(rows.constData(), 1, size_t(rows.size()), file) == size_t(rows.size());
+        std::FILE* file = std::fopen(gbkTwin(path).constData(), "wb");
+        const bool twinWritten = file && std::fputs(QString(kRow + '\n').repeated(3).toUtf8().constData(), file) >= 0;
         if (file)
             std::fclose(file);
         return twinWritten && testsupport::writeFile(path, kRow.toUtf8());
@@ -279,7 +275,6 @@ void TestHostileInput::files()
         const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(read.lines, read.separator, {7, "GX", "国信证券"});
         QCOMPARE(int(plan.usedLines.size() + plan.skipped.size()), read.lines.size());
         result = plan.request ? QStringLiteral("request %1").arg(plan.usedLines.size()) : QStringLiteral("无可用数据");
-        QCOMPARE(bool(plan.request), !plan.usedLines.empty());
     }
     const qint64 peak = statusKb("VmHWM:");
     QVERIFY2(residentBefore > 0 && peak > 0, "no /proc/self/status");

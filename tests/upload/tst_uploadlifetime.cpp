@@ -27,11 +27,8 @@ void TestUploadLifetime::destroyedWhileReading()
     // the test can wait for; 18 MB of cell text keeps it busy well past the delete.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.xlsx"));
-    const QString big(900 * 1024, QLatin1Char('x'));
-    QList<QStringList> rows;
-    for (int i = 0; i < 20; ++i)
-        rows << QStringList{"SH", "600000", big, "0.7"};
-    QVERIFY(testsupport::writeZip(path, testsupport::workbookEntries(rows)));
+    const QVector<QStringList> rows(20, {"SH", "600000", QString(900 * 1024, QLatin1Char('x')), "0.7"});
+    QVERIFY(testsupport::writeZip(path, testsupport::workbookEntries(rows.toList())));
 
     QStringList boxes;
     standin::setMessageInterceptor([&boxes](const standin::MessageRecord& record) {

@@ -26,30 +26,6 @@ QStringList describe(const DVK::UploadRequestPlan& plan)
     return out;
 }
 
-// What the request must make of each line, split whole: the reference the request's own split,
-// which stops past the fourth field, is held to.
-QStringList describeSplitWhole(const QStringList& lines, const QString& separator)
-{
-    QStringList subjects, notes;
-    const rqservice::IDataCenterPtr center = rqservice::TraderCenter::instance()->getDataCenter();
-    for (int i = 0; i < lines.size(); ++i) {
-        const QStringList fields = lines[i].split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
-        const rqservice::InstrumentRecordPtr security =
-            fields.size() > 3
-                ? center->findInstrument(fields[0].toUtf8().toStdString(), fields[1].toUtf8().toStdString())
-                : rqservice::InstrumentRecordPtr();
-        if (!security) {
-            notes << QStringLiteral("skip %1:%2").arg(i).arg(fields.size() > 3 ? 1 : 0);
-            continue;
-        }
-        subjects << QStringLiteral("%1 %2 %3 %4")
-                        .arg(QString::fromStdString(security->exchangeName),
-                             QString::fromStdString(security->stockCode), fields[2])
-                        .arg(fields[3].toDouble());
-    }
-    return subjects + notes;
-}
-
 } // namespace
 
 class TestUploadRequest : public QObject
@@ -59,11 +35,7 @@ class TestUploadRequest : public QObject
 private slots:
     void lines_data();
     void lines();
-    void sameAsSplittingWholeLines_data();
-    void sameAsSplittingWholeLines();
     void requestShape();
-    void brokerChoice_data();
-    void brokerChoice();
 };
 
 void TestUploadRequest::lines_data()
@@ -99,6 +71,14 @@ void TestUploadRequest::lines_data()
     row("no usable line", "|a,b|XX,999999,x,0.5", "skip 0:0|skip 1:0|skip 2:1");
     row("empty fourth field at the end of the line", "SH,600000,浦发银行,|SH,600000,,0.5",
         "上交所 600000 浦发银行 0|上交所 600000  0.5|warn 0:0");
+    // Lines longer than any conversion-rate line are split only as far as the fourth field.
+    const QString longField(1030, QLatin1Char('x'));
+    row("long line: fields past the fourth ignored", "SH,600000,浦发银行,0.7,," + longField + ",x",
+        "上交所 600000 浦发银行 0.7");
+    row("long line of three fields is too few", "SH,600000," + longField, "skip 0:0");
+    row("long name kept whole", "SH,600000," + longField + ",0.7", "上交所 600000 " + longField + " 0.7");
+    row("long first key", longField + ",600000,浦发银行,0.7", "skip 0:1");
+    row("long line, tab separated", "SH\t600000\t浦发,银行\t0.7\t" + longField, "上交所 600000 浦发,银行 0.7", "\t");
 }
 
 // One subject per line with more than three fields whose keys name a known security, in file
@@ -111,48 +91,6 @@ void TestUploadRequest::lines()
     QTEST(describe(plan), "expected");
     QCOMPARE(plan.usedLines.size(), plan.detail->subjects.size());
     QCOMPARE(bool(plan.request), !plan.usedLines.empty());
-}
-
-void TestUploadRequest::sameAsSplittingWholeLines_data()
-{
-    QTest::addColumn<QString>("separator");
-    QTest::newRow("comma") << ",";
-    QTest::newRow("tab") << "\t";
-}
-
-// Every line of up to seven fields drawn from keys, names, ratios, empty fields and the other
-// separator, short or long, gives what splitting it whole gives.
-void TestUploadRequest::sameAsSplittingWholeLines()
-{
-    QFETCH(QString, separator);
-    const QString other = separator == "," ? "\t" : ",";
-    const QStringList pieces{QString(), "SH", "600000", "0.7", "浦发" + other + "银行"};
-    QStringList lines{QString()};
-    for (int length = 1; length <= 7; ++length) {
-        std::vector<int> pick(size_t(length), 0);
-        for (;;) {
-            QStringList fields;
-            for (const int p : pick)
-                fields << pieces[p];
-            lines << fields.join(separator);
-            // And as a line longer than any conversion-rate line, split only as far as is read:
-            // a long field in each place in turn.
-            if (length <= 5) {
-                fields.insert(lines.size() % (length + 1), QString(1030, QLatin1Char('x')));
-                lines << fields.join(separator);
-            }
-            size_t k = 0;
-            while (k < pick.size() && ++pick[k] == pieces.size())
-                pick[k++] = 0;
-            if (k == pick.size())
-                break;
-        }
-    }
-    const DVK::UploadRequestPlan plan = DVK::buildUploadRequest(lines, separator, DVK::UploadBroker());
-    QStringList got = describe(plan);
-    got.erase(std::remove_if(got.begin(), got.end(), [](const QString& t) { return t.startsWith("warn"); }), got.end());
-    QCOMPARE(got, describeSplitWhole(lines, separator));
-    QVERIFY(plan.usedLines.size() > 1000);
 }
 
 // The request: type 12295, operation 2, exactly the one detail record whose broker every subject repeats.
@@ -173,29 +111,6 @@ void TestUploadRequest::requestShape()
                      .arg(QString::fromStdString(s->brokerId), QString::fromStdString(s->brokerName))
                      .arg(standin::lineNo(*s)),
                  QStringLiteral("7 ABC 国信证券 -1"));
-}
-
-void TestUploadRequest::brokerChoice_data()
-{
-    QTest::addColumn<QString>("brokerId");
-    QTest::addColumn<int>("keyNo");
-    QTest::newRow("an id on two records: the first's key") << "B" << 3;
-    QTest::newRow("no such id") << "Z" << -1;
-    QTest::newRow("empty id matches no broker") << "" << -1;
-    QTest::newRow("ids compare exactly") << "b" << -1;
-}
-
-// The key number comes from the first summary record carrying the chosen id.
-void TestUploadRequest::brokerChoice()
-{
-    QFETCH(QString, brokerId);
-    const std::vector<rqservice::IDataPtr> brokers = {
-        boost::make_shared<rqservice::CStkSubjects>(), testsupport::makeBaseInfo(1, "A", "甲", "", ""),
-        testsupport::makeBaseInfo(3, "B", "乙", "", ""), testsupport::makeBaseInfo(2, "B", "乙", "", "")};
-    const DVK::UploadBroker broker = DVK::chooseUploadBroker(brokerId.toStdString(), "名", brokers);
-    QTEST(broker.brokerKeyNo, "keyNo");
-    QCOMPARE(QString::fromStdString(broker.brokerId), brokerId);
-    QCOMPARE(broker.brokerName, std::string("名"));
 }
 
 QTEST_MAIN(TestUploadRequest)
