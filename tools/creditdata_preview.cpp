@@ -113,6 +113,10 @@ int main(int argc, char* argv[])
     } else {
         printPreview(content, plan, notes);
     }
+    // A count or JSON gives the message only: why nothing was read (out of memory, say) goes to stderr.
+    if (!content.message.isEmpty() && (options.json || options.countOnly))
+        std::fprintf(stderr, "creditdata-preview: nothing read: %s (%s)\n", qUtf8Printable(content.message),
+                     qUtf8Printable(reason));
     const int code = !content.message.isEmpty() ? ePreviewNoLines
                      : !plan.request            ? ePreviewNothingUsable
                      : notes.refused.empty()    ? ePreviewSends
