@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:?usage: scripts/sanitize.sh asan|tsan}
-bash scripts/setup.sh --packages-only
+bash scripts/setup.sh --packages-only --tests
 
 # Debug info need not name the build folder: a rebuilt folder still hits the cache.
 export CCACHE_NOHASHDIR=1

@@ -2,6 +2,7 @@
 # Installs what the build needs (Debian 12) and builds everything into build/.
 # Fast when all is there: it only asks apt for packages that are missing.
 # --packages-only: install and stop (the sanitizer and fuzz scripts build their own folders).
+# --tests: also what only the tests use (LibreOffice, the spreadsheet some readings are held against).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,14 @@ packages=(g++ cmake make pkg-config ccache
   libbenchmark-dev fonts-wqy-microhei
   clang libclang-rt-14-dev clang-format clang-tidy
   python3-openpyxl python3-xlrd)
+packages_only=0
+for arg in "$@"; do
+  case "$arg" in
+  --packages-only) packages_only=1 ;;
+  --tests) packages+=(libreoffice-calc-nogui) ;;
+  *) echo "usage: scripts/setup.sh [--packages-only] [--tests]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,7 +34,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-[ "${1:-}" = "--packages-only" ] && exit 0
+[ "$packages_only" -eq 1 ] && exit 0
 
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
