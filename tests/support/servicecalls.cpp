@@ -96,6 +96,7 @@ boost::shared_ptr<PendingUpload> startUpload(rqservice::CEmbeddedDataService& se
     pending->clock.start();
     service.operate(request, [pending](const utils::RQError& error, bson::BSONObj) {
         pending->error = error;
+        pending->outcome = outcomeText(error);
         pending->answeredMs = pending->clock.elapsed();
         ++pending->answers;
     });
@@ -129,33 +130,16 @@ ScopedTimeouts::~ScopedTimeouts()
 
 namespace {
 
-// One answer, set on whichever thread gives it.
-struct Answer
+// Waits for the call's answer, then for the service's thread to be free.
+TimedCall finish(rqservice::CEmbeddedDataService& service, const boost::shared_ptr<PendingUpload>& pending)
 {
-    std::atomic<bool> done{false};
-    QString text;
-    void set(const QString& outcome)
-    {
-        text = outcome;
-        done.store(true); // publishes text
-    }
-};
-
-// Starts a call that sets its answer; waits for it, then for the service's thread to be free.
-TimedCall timedCall(rqservice::CEmbeddedDataService& service,
-                    const std::function<void(const boost::shared_ptr<Answer>&)>& start)
-{
-    TimedCall timed;
-    const auto answer = boost::make_shared<Answer>();
-    QElapsedTimer clock;
-    clock.start();
-    start(answer);
-    while (!answer->done.load() && clock.elapsed() < 120000)
+    while (!pending->answers.load() && pending->clock.elapsed() < 120000)
         QTest::qWait(5);
-    timed.answeredMs = clock.restart();
-    timed.outcome = answer->done.load() ? answer->text : QStringLiteral("no answer");
+    TimedCall timed;
+    timed.answeredMs = pending->clock.restart();
+    timed.outcome = pending->answers.load() ? pending->outcome : QStringLiteral("no answer");
     service.waitIdle();
-    timed.busyAfterMs = clock.elapsed();
+    timed.busyAfterMs = pending->clock.elapsed();
     return timed;
 }
 
@@ -163,22 +147,22 @@ TimedCall timedCall(rqservice::CEmbeddedDataService& service,
 
 TimedCall timedSummary(rqservice::CEmbeddedDataService& service)
 {
-    return timedCall(service, [&service](const boost::shared_ptr<Answer>& answer) {
-        auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
-        request->queryType = rqservice::eDataTypeCvionRateBaseInfo;
-        service.query(request, [answer](const utils::RQError& e, const std::vector<rqservice::IDataPtr>& r, int,
-                                        bson::BSONObj) {
-            answer->set(e.isSuccess() ? QStringLiteral("ok %1").arg(r.size()) : QString::fromStdString(e.errorMsg()));
-        });
-    });
+    auto pending = boost::make_shared<PendingUpload>();
+    pending->clock.start();
+    auto request = boost::make_shared<rqservice::CVoprQueryDataReq>();
+    request->queryType = rqservice::eDataTypeCvionRateBaseInfo;
+    service.query(request,
+                  [pending](const utils::RQError& e, const std::vector<rqservice::IDataPtr>& r, int, bson::BSONObj) {
+                      pending->outcome = e.isSuccess() ? QStringLiteral("ok %1").arg(r.size()) : outcomeText(e);
+                      ++pending->answers; // publishes the outcome
+                  });
+    return finish(service, pending);
 }
 
 TimedCall timedUpload(rqservice::CEmbeddedDataService& service,
                       const boost::shared_ptr<rqservice::COperateDataReq>& request)
 {
-    return timedCall(service, [&service, request](const boost::shared_ptr<Answer>& answer) {
-        service.operate(request, [answer](const utils::RQError& e, bson::BSONObj) { answer->set(outcomeText(e)); });
-    });
+    return finish(service, startUpload(service, request));
 }
 
 QStringList previousSchema(bool pg)

@@ -46,11 +46,12 @@ boost::shared_ptr<rqservice::COperateDataReq> uploadRequest(int keyNo, const std
 // count rows of one security that all carry ratio, so a detail tells which upload it came from.
 SubjectRows uniformRows(int count, double ratio);
 
-// An upload whose answer is collected later, from whichever thread gives it.
+// An upload (or a timed query) whose answer is collected later, from whichever thread gives it.
 struct PendingUpload
 {
     std::atomic<int> answers{0};
     utils::RQError error;
+    QString outcome;     // as outcomeText() says it; a query's "ok <records>"
     QElapsedTimer clock; // started with the call; elapsed() at the answer in answeredMs
     std::atomic<qint64> answeredMs{-1};
 };
