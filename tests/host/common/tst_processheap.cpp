@@ -39,7 +39,6 @@ void TestProcessHeap::blockSource()
     QFETCH(QString, probe);
     QFETCH(QStringList, libraries);
     QFETCH(QString, systemHeap);
-    QFETCH(QString, source);
 #if !defined(__GLIBC__)
     QSKIP("only the GNU C library's heap is tuned");
 #endif
@@ -53,7 +52,7 @@ void TestProcessHeap::blockSource()
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QVERIFY2(child.exitCode() == 0, child.readAllStandardError().constData());
-    QCOMPARE(QString::fromLatin1(child.readAllStandardOutput().trimmed()), source);
+    QTEST(QString::fromLatin1(child.readAllStandardOutput().trimmed()), "source");
 }
 
 QTEST_GUILESS_MAIN(TestProcessHeap)

@@ -58,11 +58,10 @@ void TestSecurityMaster::findsShipped()
 {
     QFETCH(QString, key1);
     QFETCH(QString, key2);
-    QFETCH(QString, expected);
 
     const rqservice::InstrumentRecordPtr found = rqservice::TraderCenter::instance()->getDataCenter()->findInstrument(
         key1.toUtf8().toStdString(), key2.toUtf8().toStdString());
-    QCOMPARE(found ? QString::fromStdString(found->getCsKey() + ' ' + found->exchangeName) : QString(), expected);
+    QTEST(found ? QString::fromStdString(found->getCsKey() + ' ' + found->exchangeName) : QString(), "expected");
     QVERIFY(!found || !found->stockName.empty());
 }
 

@@ -78,8 +78,7 @@ private slots:
     void passwordMasked()
     {
         QFETCH(QString, location);
-        QFETCH(QString, shown);
-        QCOMPARE(standin::maskedDatabaseLocation(location), shown);
+        QTEST(standin::maskedDatabaseLocation(location), "shown");
     }
 };
 

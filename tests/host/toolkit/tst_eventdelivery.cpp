@@ -67,8 +67,6 @@ void TestEventDelivery::buttonClickGoesUpTheChain()
     QFETCH(QString, middle);
     QFETCH(bool, outerHandles);
     QFETCH(bool, delivers);
-    QFETCH(QStringList, expectedLog);
-    QFETCH(bool, expectedHandled);
 
     QStringList log;
     WidgetReceiver outer("outer", outerHandles, &log, nullptr);
@@ -82,9 +80,9 @@ void TestEventDelivery::buttonClickGoesUpTheChain()
 
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(clicked.count(), 1);
-    QCOMPARE(log, expectedLog);
+    QTEST(log, "expectedLog");
     // The same route asked directly reports whether someone handled it.
-    QCOMPARE(WB::deliverEvent(plain, WB::eEventButtonClicked, 201, 0), expectedHandled);
+    QTEST(WB::deliverEvent(plain, WB::eEventButtonClicked, 201, 0), "expectedHandled");
 }
 
 QTEST_MAIN(TestEventDelivery)

@@ -263,7 +263,6 @@ void TestStandardHpfTable::headerClickSorts()
 {
     QFETCH(bool, sortable);
     QFETCH(QList<int>, reverseFirst);
-    QFETCH(QString, expected);
 
     auto* model = filled();
     model->reverseFirst = reverseFirst;
@@ -278,7 +277,7 @@ void TestStandardHpfTable::headerClickSorts()
     QStringList seen;
     for (const QList<QVariant>& args : spy)
         seen.append(QStringLiteral("%1:%2").arg(args.at(0).toInt()).arg(args.at(1).toInt()));
-    QCOMPARE(seen.join(','), expected);
+    QTEST(seen.join(','), "expected");
 }
 
 // Only chosen values stay shown; a column that is not filterable refuses a filter.
