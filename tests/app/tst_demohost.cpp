@@ -7,6 +7,7 @@
 #include "hosttoolkit.h"
 #include "servicecalls.h"
 #include "standinservice.h"
+#include "testfiles.h"
 
 #include <QProcess>
 #include <QSettings>
@@ -245,13 +246,11 @@ void TestDemoHost::readsBrokers()
     QFETCH(QString, brokers);
     QFETCH(bool, ok);
     QTemporaryDir tmp;
-    QFile file(tmp.filePath(QStringLiteral("brokers.csv")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
+    const QString path = tmp.filePath(QStringLiteral("brokers.csv"));
+    QVERIFY(testsupport::writeFile(path, content));
     std::vector<standin::SeedBroker> read{{99, "OLD", "旧"}};
     QString error;
-    QCOMPARE(readSeedBrokers(file.fileName(), read, error), ok);
+    QCOMPARE(readSeedBrokers(path, read, error), ok);
     if (!ok) {
         QVERIFY2(error.contains(brokers), qPrintable(error));
         QCOMPARE(int(read.size()), 1); // left as it was

@@ -637,9 +637,7 @@ void TestCreditDataPreview::historyFollowsOneSecurity()
                                                         {"c", "SZ,000001,平安银行,0.5\n"}};
         for (const auto& upload : uploads) {
             const QString path = dir.filePath(upload.first + ".csv");
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(upload.second) == upload.second.size());
-            file.close();
+            QVERIFY(testsupport::writeFile(path, upload.second));
             boost::shared_ptr<rqservice::COperateDataReq> request;
             sentRatios(path, &request);
             standin::setUserName(upload.first);
