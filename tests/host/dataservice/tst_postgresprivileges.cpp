@@ -61,78 +61,54 @@ private slots:
                                               "'{600001,000001}', '{甲,乙}', '{0.5,0.6}')");
         const QString last = QStringLiteral("SELECT user_name || ' ' || client_user || ' ' || row_count || ' ' || "
                                             "(id < 1000) FROM uploads ORDER BY id DESC LIMIT 1");
-        struct Row
-        {
-            const char* name;
-            const char* account;
-            QStringList statements;
-            QString answer;
-        };
-        const Row rows[] = {
-            {"explicit id",
-             "uploader",
-             {"INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) OVERRIDING SYSTEM VALUE "
-              "VALUES (9223372036854775000, 1, '20991231', '000000')"},
-             "42501"},
-            {"a ratio under another upload",
-             "uploader",
-             {"INSERT INTO ratios SELECT max(id), 999, '上交所', '600000', 'x', 0.5 FROM uploads"},
-             "42501"},
-            {"forged user and count",
-             "uploader",
-             {"INSERT INTO uploads (broker_key_no, upload_date, upload_time, user_name, row_count) "
-              "VALUES (1, '20240101', '090000', 'carol', 5)"},
-             "42501"},
-            {"update a user", "uploader", {"UPDATE uploads SET user_name = 'carol'"}, "42501"},
-            {"delete ratios", "uploader", {"DELETE FROM ratios"}, "42501"},
-            {"truncate uploads", "uploader", {"TRUNCATE uploads"}, "42501"},
-            {"viewer's insert",
-             "viewer",
-             {"INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (1, '20240101', '090000')"},
-             "42501"},
-            {"viewer's delete", "viewer", {"DELETE FROM uploads"}, "42501"},
-            {"schema version changed", "uploader", {"UPDATE credit_schema SET version = 9"}, "42501"},
-            {"broker row lock", "uploader", {"SELECT 1 FROM brokers WHERE broker_key_no = 1 FOR UPDATE"}, "42501"},
-            {"broker row lock, viewer", "viewer", {"SELECT 1 FROM brokers FOR SHARE"}, "42501"},
-            {"schema row lock", "viewer", {"SELECT 1 FROM credit_schema FOR UPDATE"}, "42501"},
-            {"table lock", "uploader", {"LOCK TABLE brokers IN EXCLUSIVE MODE"}, "42501"},
-            {"viewer's upload", "viewer", {upload}, "42501"},
-            {"uploader's own role made a member of the other group", "uploader", {"SET ROLE %b_uploaders"}, "42501"},
-            {"the other database", "b:uploader", {"SELECT 1"}, "no connect"},
-            {"the other database, viewer", "b:viewer", {"SELECT count(*) FROM ratios"}, "no connect"},
-            {"not a number",
-             "uploader",
-             {"SELECT credit_upload(1, NULL, NULL, '{上交所}', '{600001}', '{甲}', '{NaN}')"},
-             "22023"},
-            {"out of range",
-             "uploader",
-             {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600002}', '{甲,乙}', '{-5,1e308}')"},
-             "22023"},
-            {"one security twice",
-             "uploader",
-             {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600001}', '{甲,甲}', '{0.5,0.6}')"},
-             "22023"},
-            {"restoring another broker's upload",
-             "uploader",
-             {"SELECT credit_upload(2, NULL, (SELECT max(id) FROM uploads WHERE broker_key_no = 1), '{上交所}', "
-              "'{600001}', '{甲}', '{0.5}')"},
-             "22023"},
-            {"the function records the login, the server's count",
-             "uploader",
-             {upload, last},
-             "=%a_uploader carol 2 true"},
-            // Allowed, and nothing another upload waits for.
-            {"advisory locks",
-             "viewer",
-             {"SELECT pg_advisory_lock(1297370739)", "SELECT pg_advisory_lock(1297370739, 1)", "SELECT 'held'"},
-             "=held"},
-            {"reading in an open transaction",
-             "viewer",
-             {"LOCK TABLE brokers IN ACCESS SHARE MODE", "SELECT count(*) > 0 FROM ratios"},
-             "=true"},
-        };
-        for (const Row& r : rows)
-            QTest::newRow(r.name) << QString(r.account) << r.statements << r.answer;
+        const auto row = [](const char* name, const char* account, const QStringList& statements,
+                            const QString& answer) { QTest::newRow(name) << QString(account) << statements << answer; };
+        row("explicit id", "uploader",
+            {"INSERT INTO uploads (id, broker_key_no, upload_date, upload_time) OVERRIDING SYSTEM VALUE "
+             "VALUES (9223372036854775000, 1, '20991231', '000000')"},
+            "42501");
+        row("a ratio under another upload", "uploader",
+            {"INSERT INTO ratios SELECT max(id), 999, '上交所', '600000', 'x', 0.5 FROM uploads"}, "42501");
+        row("forged user and count", "uploader",
+            {"INSERT INTO uploads (broker_key_no, upload_date, upload_time, user_name, row_count) "
+             "VALUES (1, '20240101', '090000', 'carol', 5)"},
+            "42501");
+        row("update a user", "uploader", {"UPDATE uploads SET user_name = 'carol'"}, "42501");
+        row("delete ratios", "uploader", {"DELETE FROM ratios"}, "42501");
+        row("truncate uploads", "uploader", {"TRUNCATE uploads"}, "42501");
+        row("viewer's insert", "viewer",
+            {"INSERT INTO uploads (broker_key_no, upload_date, upload_time) VALUES (1, '20240101', '090000')"},
+            "42501");
+        row("viewer's delete", "viewer", {"DELETE FROM uploads"}, "42501");
+        row("schema version changed", "uploader", {"UPDATE credit_schema SET version = 9"}, "42501");
+        row("broker row lock", "uploader", {"SELECT 1 FROM brokers WHERE broker_key_no = 1 FOR UPDATE"}, "42501");
+        row("broker row lock, viewer", "viewer", {"SELECT 1 FROM brokers FOR SHARE"}, "42501");
+        row("schema row lock", "viewer", {"SELECT 1 FROM credit_schema FOR UPDATE"}, "42501");
+        row("table lock", "uploader", {"LOCK TABLE brokers IN EXCLUSIVE MODE"}, "42501");
+        row("viewer's upload", "viewer", {upload}, "42501");
+        row("uploader's own role made a member of the other group", "uploader", {"SET ROLE %b_uploaders"}, "42501");
+        row("the other database", "b:uploader", {"SELECT 1"}, "no connect");
+        row("the other database, viewer", "b:viewer", {"SELECT count(*) FROM ratios"}, "no connect");
+        row("not a number", "uploader",
+            {"SELECT credit_upload(1, NULL, NULL, '{上交所}', '{600001}', '{甲}', '{NaN}')"}, "22023");
+        row("out of range", "uploader",
+            {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600002}', '{甲,乙}', '{-5,1e308}')"},
+            "22023");
+        row("one security twice", "uploader",
+            {"SELECT credit_upload(1, NULL, NULL, '{上交所,上交所}', '{600001,600001}', '{甲,甲}', '{0.5,0.6}')"},
+            "22023");
+        row("restoring another broker's upload", "uploader",
+            {"SELECT credit_upload(2, NULL, (SELECT max(id) FROM uploads WHERE broker_key_no = 1), '{上交所}', "
+             "'{600001}', '{甲}', '{0.5}')"},
+            "22023");
+        row("the function records the login, the server's count", "uploader", {upload, last},
+            "=%a_uploader carol 2 true");
+        // Allowed, and nothing another upload waits for.
+        row("advisory locks", "viewer",
+            {"SELECT pg_advisory_lock(1297370739)", "SELECT pg_advisory_lock(1297370739, 1)", "SELECT 'held'"},
+            "=held");
+        row("reading in an open transaction", "viewer",
+            {"LOCK TABLE brokers IN ACCESS SHARE MODE", "SELECT count(*) > 0 FROM ratios"}, "=true");
     }
 
     // Each statement gets the database's own answer, and while its session stays open an upload
