@@ -99,37 +99,33 @@ void TestCreditDataPanel::condense_data()
 {
     QTest::addColumn<QStringList>("received");
     QTest::addColumn<QStringList>("rows");
+    const auto row = [](const char* name, const QStringList& received, const QStringList& rows) {
+        QTest::newRow(name) << received << rows;
+    };
 
-    QTest::newRow("later date second: replaced broker moves last")
-        << QStringList({"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"})
-        << QStringList({"3|c|中信|20240107@1", "2|b|国信|20240110@2"});
-    QTest::newRow("later date first: kept broker keeps its place")
-        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240105"})
-        << QStringList({"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
-    QTest::newRow("replaced twice: last each time")
-        << QStringList({"1|a|国信|20240101", "3|c|中信|20240107", "1|a|国信|20240102", "4|d|华泰|20240107",
-                        "1|a|国信|20240103"})
-        << QStringList({"3|c|中信|20240107@1", "4|d|华泰|20240107@3", "1|a|国信|20240103@4"});
-    QTest::newRow("equal dates: first received stays, in place")
-        << QStringList({"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240110", "5|e|国信|20240110"})
-        << QStringList({"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
-    QTest::newRow("grouped by name, not by key")
-        << QStringList({"5|x|国信|20240105", "5|y|国信|20240110"}) << QStringList({"5|y|国信|20240110@1"});
-    QTest::newRow("names compared exactly")
-        << QStringList({"1|a|Guosen|20240105", "2|b|guosen|20240110", "3|c|Guosen |20240110"})
-        << QStringList({"1|a|Guosen|20240105@0", "2|b|guosen|20240110@1", "3|c|Guosen |20240110@2"});
-    QTest::newRow("same key text, different names: two rows")
-        << QStringList({"1|a|国信|20240105", "1|a|中信|20240105"})
-        << QStringList({"1|a|国信|20240105@0", "1|a|中信|20240105@1"});
-    QTest::newRow("other record types and nulls skipped")
-        << QStringList({"detail", "null", "1|a|国信|20240105", "detail"}) << QStringList({"1|a|国信|20240105@2"});
-    QTest::newRow("unparsable date loses to a valid one")
-        << QStringList({"1|a|国信|2024-01-10", "2|b|国信|20240105"}) << QStringList({"2|b|国信|20240105@1"});
-    QTest::newRow("unparsable date never replaces")
-        << QStringList({"1|a|国信|20240105", "2|b|国信|20241399"}) << QStringList({"1|a|国信|20240105@0"});
-    QTest::newRow("two unparsable dates: first stays")
-        << QStringList({"1|a|国信|", "2|b|国信|n/a"}) << QStringList({"1|a|国信|@0"});
-    QTest::newRow("empty answer") << QStringList() << QStringList();
+    row("later date second: replaced broker moves last",
+        {"1|a|国信|20240105", "3|c|中信|20240107", "2|b|国信|20240110"},
+        {"3|c|中信|20240107@1", "2|b|国信|20240110@2"});
+    row("later date first: kept broker keeps its place",
+        {"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240105"},
+        {"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
+    row("replaced twice: last each time",
+        {"1|a|国信|20240101", "3|c|中信|20240107", "1|a|国信|20240102", "4|d|华泰|20240107", "1|a|国信|20240103"},
+        {"3|c|中信|20240107@1", "4|d|华泰|20240107@3", "1|a|国信|20240103@4"});
+    row("equal dates: first received stays, in place",
+        {"1|a|国信|20240110", "3|c|中信|20240107", "2|b|国信|20240110", "5|e|国信|20240110"},
+        {"1|a|国信|20240110@0", "3|c|中信|20240107@1"});
+    row("grouped by name, not by key", {"5|x|国信|20240105", "5|y|国信|20240110"}, {"5|y|国信|20240110@1"});
+    row("names compared exactly", {"1|a|Guosen|20240105", "2|b|guosen|20240110", "3|c|Guosen |20240110"},
+        {"1|a|Guosen|20240105@0", "2|b|guosen|20240110@1", "3|c|Guosen |20240110@2"});
+    row("same key text, different names: two rows", {"1|a|国信|20240105", "1|a|中信|20240105"},
+        {"1|a|国信|20240105@0", "1|a|中信|20240105@1"});
+    row("other record types and nulls skipped", {"detail", "null", "1|a|国信|20240105", "detail"},
+        {"1|a|国信|20240105@2"});
+    row("unparsable date loses to a valid one", {"1|a|国信|2024-01-10", "2|b|国信|20240105"}, {"2|b|国信|20240105@1"});
+    row("unparsable date never replaces", {"1|a|国信|20240105", "2|b|国信|20241399"}, {"1|a|国信|20240105@0"});
+    row("two unparsable dates: first stays", {"1|a|国信|", "2|b|国信|n/a"}, {"1|a|国信|@0"});
+    row("empty answer", {}, {});
 }
 
 // The rows of an answer and their order.
