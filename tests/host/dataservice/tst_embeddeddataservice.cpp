@@ -32,7 +32,11 @@ using testsupport::operateService;
 using testsupport::queryService;
 using testsupport::uploadRequest;
 
+// A file's bytes made from those this program wrote.
+using FileBytes = std::function<QByteArray(const QByteArray& ours)>;
+
 Q_DECLARE_METATYPE(Rows)
+Q_DECLARE_METATYPE(FileBytes)
 
 namespace {
 
@@ -737,16 +741,12 @@ private slots:
         QCOMPARE(testsupport::citicDetail(*m_service), QStringLiteral("3 x 0.5"));
     }
 
-    void unusableFileRefusedUntouched_data()
+    void foreignDatabaseRefusedUntouched_data()
     {
-        // What another program keeps in the database; "@bytes N": a file of N bytes, "@missing": no
-        // file nor folder, "@newer": this program's database as a newer version left it, "@cut N", "@noise N":
-        // this program's file cut after N bytes, or noise from there on.
-        QTest::addColumn<QStringList>("schema");
-        QTest::addColumn<bool>("readOnly"); // opened as the preview opens it
+        QTest::addColumn<QStringList>("schema"); // what another program keeps in a new database
+        QTest::addColumn<bool>("readOnly");      // opened as the preview opens it
         QTest::addColumn<QString>("reason");
         const QString foreign("不是本程序的数据库");
-        const QString noTables("没有本程序的数据表");
         for (const bool readOnly : {false, true}) {
             const char* how = readOnly ? ", read-only" : "";
             QTest::addRow("another program's table%s", how)
@@ -755,9 +755,6 @@ private slots:
             QTest::addRow("one of our tables' names, other columns%s", how)
                 << QStringList{"CREATE TABLE brokers (id INTEGER, name TEXT)", "INSERT INTO brokers VALUES (1, 'x')"}
                 << readOnly << foreign;
-            QTest::addRow("SQLite: not a database%s", how) << QStringList{"@bytes 8192"} << readOnly << "损坏";
-            QTest::addRow("written by a newer version%s", how)
-                << QStringList{"@newer"} << readOnly << "由更新版本的程序写入 (数据库版本 99";
         }
         QTest::newRow("another table beside one of ours")
             << QStringList{"CREATE TABLE brokers (x INTEGER)", "CREATE TABLE notes (t TEXT)",
@@ -769,60 +766,80 @@ private slots:
             << false << foreign;
         QTest::newRow("SQLite: another table, a user version of its own")
             << QStringList{"CREATE TABLE orders (id INTEGER)", "PRAGMA user_version = 7"} << false << foreign;
-        QTest::newRow("an empty database, read-only") << QStringList() << true << noTables;
-        QTest::newRow("SQLite: an empty file, read-only") << QStringList{"@bytes 0"} << true << noTables;
-        QTest::newRow("SQLite: no file nor folder, read-only") << QStringList{"@missing"} << true << "打开数据库失败";
-        // This program's database damaged after it was written: nothing the user might recover is lost.
-        QTest::newRow("SQLite: pages after the first overwritten") << QStringList{"@noise 4096"} << false << "损坏";
-        QTest::newRow("SQLite: cut after the first page") << QStringList{"@cut 4096"} << false << "损坏";
-        QTest::newRow("SQLite: cut in the header page") << QStringList{"@cut 60"} << false << "损坏";
+        QTest::newRow("an empty database, read-only") << QStringList() << true << QString("没有本程序的数据表");
     }
 
-    // A database that is not this program's, or is a newer one's, is neither adopted nor touched:
-    // every call says why. Opened for reading only, an empty one or none is refused too, and left as
-    // it was.
-    void unusableFileRefusedUntouched()
+    // A database that is not this program's is neither adopted nor touched: every call says why.
+    // Opened for reading only, an empty one is refused too.
+    void foreignDatabaseRefusedUntouched()
     {
         QFETCH(QStringList, schema);
         QFETCH(bool, readOnly);
         QFETCH(QString, reason);
         if (onPostgres() && QString(QTest::currentDataTag()).startsWith("SQLite"))
             QSKIP("a SQLite file's own case");
-        const QString mark = schema.value(0);
-        const int bytes = mark.section(' ', 1).toInt();
-        if (mark == "@newer" || mark.startsWith("@cut") || mark.startsWith("@noise"))
-            QVERIFY(state().second > 0);
-        if (mark == "@newer")
-            schema = QStringList{onPostgres() ? "UPDATE credit_schema SET version = 99" : "PRAGMA user_version = 99"};
         m_service.reset();
-        if (mark == "@missing")
-            m_location = m_dir->filePath("gone/credit.sqlite");
-        if (mark.startsWith("@")) {
-            QByteArray file = mark.startsWith("@bytes") ? QByteArray(bytes, 'Z') : testsupport::readFile(dbPath());
-            if (mark.startsWith("@cut"))
-                file.truncate(bytes);
-            else if (mark.startsWith("@noise"))
-                file.replace(bytes, file.size() - bytes, QByteArray(file.size() - bytes, char(0xA5)));
-            QVERIFY(mark == "@missing" || mark == "@newer" || testsupport::writeFile(dbPath(), file));
-            if (mark != "@newer")
-                schema.clear();
-        } else if (!onPostgres()) {
-            runOnDatabase({}); // an empty SQLite database is a file of no bytes
-        }
-        if (!schema.isEmpty())
-            runOnDatabase(schema);
-        const QByteArray original = snapshot();
+        runOnDatabase(schema); // on SQLite, an empty database is a file of no bytes
+        checkRefusedUntouched(readOnly, reason);
+    }
 
-        m_service.reset(new CEmbeddedDataService(m_location, 0,
-                                                 readOnly ? CEmbeddedDataService::EAccess::ReadOnly
-                                                          : CEmbeddedDataService::EAccess::ReadWrite));
-        const QStringList outcomes = testsupport::everyCall(*m_service);
-        // The upload of a read-only service is refused before the database is opened.
-        for (const QString& outcome : outcomes.mid(0, readOnly ? 2 : 3))
-            QVERIFY2(outcome.contains(reason), qPrintable(outcome));
-        QVERIFY2(!readOnly || outcomes.last().startsWith("无权上传"), qPrintable(outcomes.last()));
+    void newerVersionRefusedUntouched_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("opened to write") << false;
+        QTest::newRow("opened read-only") << true;
+    }
+
+    // This program's database as a newer version left it is read by no call and left as it was.
+    void newerVersionRefusedUntouched()
+    {
+        QFETCH(bool, readOnly);
+        QVERIFY(state().second > 0);
         m_service.reset();
-        QCOMPARE(snapshot(), original);
+        runOnDatabase({onPostgres() ? "UPDATE credit_schema SET version = 99" : "PRAGMA user_version = 99"});
+        checkRefusedUntouched(readOnly, "由更新版本的程序写入 (数据库版本 99");
+    }
+
+    void unreadableFileRefusedUntouched_data()
+    {
+        QTest::addColumn<FileBytes>("file");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("reason");
+        const auto cut = [](int kept) { return FileBytes([kept](const QByteArray& ours) { return ours.left(kept); }); };
+        const FileBytes garbage = [](const QByteArray&) { return QByteArray(8192, 'Z'); };
+        QTest::newRow("not a database") << garbage << false << "损坏";
+        QTest::newRow("not a database, read-only") << garbage << true << "损坏";
+        QTest::newRow("an empty file, read-only") << cut(0) << true << "没有本程序的数据表";
+        // Damaged after it was written: nothing the user might recover is lost.
+        QTest::newRow("pages after the first overwritten") << FileBytes([](const QByteArray& ours) {
+            return ours.left(4096) + QByteArray(ours.size() - 4096, char(0xA5));
+        }) << false << "损坏";
+        QTest::newRow("cut after the first page") << cut(4096) << false << "损坏";
+        QTest::newRow("cut in the header page") << cut(60) << false << "损坏";
+    }
+
+    // A file whose bytes are no database of this program's is refused by every call and left as it was.
+    void unreadableFileRefusedUntouched()
+    {
+        QFETCH(FileBytes, file);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, reason);
+        if (onPostgres())
+            QSKIP("a SQLite file's own case");
+        QVERIFY(state().second > 0);
+        m_service.reset();
+        QVERIFY(testsupport::writeFile(m_location, file(testsupport::readFile(m_location))));
+        checkRefusedUntouched(readOnly, reason);
+    }
+
+    // Read-only, with no file nor folder there: refused, and nothing is made.
+    void missingFileNotMadeReadOnly()
+    {
+        if (onPostgres())
+            QSKIP("a SQLite file's own case");
+        m_service.reset();
+        m_location = m_dir->filePath("gone/credit.sqlite");
+        checkRefusedUntouched(true, "打开数据库失败");
     }
 
     void uploadStampedInItsDatabasesZone_data()
@@ -883,6 +900,21 @@ private slots:
     }
 
 private:
+    // What every call of a service opened on the database says, and that the database stays as it was.
+    void checkRefusedUntouched(bool readOnly, const QString& reason)
+    {
+        const QByteArray original = snapshot();
+        m_service.reset(new CEmbeddedDataService(m_location, 0,
+                                                 readOnly ? CEmbeddedDataService::EAccess::ReadOnly
+                                                          : CEmbeddedDataService::EAccess::ReadWrite));
+        const QStringList outcomes = testsupport::everyCall(*m_service);
+        // The upload of a read-only service is refused before the database is opened.
+        for (const QString& outcome : outcomes.mid(0, readOnly ? 2 : 3))
+            QVERIFY2(outcome.contains(reason), qPrintable(outcome));
+        QVERIFY2(!readOnly || outcomes.last().startsWith("无权上传"), qPrintable(outcomes.last()));
+        m_service.reset();
+        QCOMPARE(snapshot(), original);
+    }
     QString dbPath() const { return onPostgres() ? m_dir->filePath("credit.sqlite") : m_location; }
     // Runs SQL on the service's database as another program would.
     void runOnDatabase(const QStringList& statements) { OtherProgram(m_location, statements).end(); }
