@@ -136,4 +136,14 @@ QString CPgTestServer::teamUri(const QString& db, const QString& account, const 
     return QStringLiteral("postgresql://%1_%2:pw@/%1?host=%3%4").arg(db, account, socketDir(), extra);
 }
 
+bool onPostgres()
+{
+    return qEnvironmentVariable("CREDITDATA_TEST_ENGINE") == QLatin1String("postgresql");
+}
+
+QString newDatabase(const QTemporaryDir& dir)
+{
+    return onPostgres() ? CPgTestServer::createDatabase() : dir.filePath(QStringLiteral("db.sqlite"));
+}
+
 } // namespace testsupport

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace testsupport {
 
@@ -32,5 +33,10 @@ public:
 private:
     static QString value(const QString& key);
 };
+
+// Whether this run holds the service to PostgreSQL (CREDITDATA_TEST_ENGINE=postgresql), not SQLite.
+bool onPostgres();
+// A new empty database of the engine under test: the server's, or a file in dir.
+QString newDatabase(const QTemporaryDir& dir);
 
 } // namespace testsupport

@@ -10,11 +10,7 @@
 
 namespace {
 
-bool onPostgres()
-{
-    return qEnvironmentVariable("CREDITDATA_TEST_ENGINE") == QLatin1String("postgresql");
-}
-
+using testsupport::onPostgres;
 using testsupport::ToolRun;
 
 // The audit account a file records is the operating system's: a known one.
@@ -71,8 +67,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, says);
         QTemporaryDir dir;
-        const QString database =
-            onPostgres() ? testsupport::CPgTestServer::createDatabase() : dir.filePath("db.sqlite");
+        const QString database = testsupport::newDatabase(dir);
         QVERIFY(!database.isEmpty());
         QMap<QString, QString> ids;
         int uploads = 0;

@@ -80,6 +80,8 @@ QString changesLine(const DVK::UploadChanges& changes)
     return out.join(QLatin1Char(' '));
 }
 
+using testsupport::newDatabase;
+using testsupport::onPostgres;
 using testsupport::ToolRun;
 
 ToolRun runTool(const QStringList& arguments)
@@ -94,11 +96,6 @@ QString exampleFile(const QString& name, const QTemporaryDir& dir)
         return kSource + "/examples/" + name;
     const QString path = dir.filePath(name.mid(1));
     return testsupport::writeFile(path, "交易所,代码\nXX,1,x,0.5\n") ? path : QString();
-}
-
-bool onPostgres()
-{
-    return qEnvironmentVariable("CREDITDATA_TEST_ENGINE") == QLatin1String("postgresql");
 }
 
 // Exchange and code to ratio, as the dialog would send the file for broker 1.
@@ -125,11 +122,6 @@ QString subjectLine(const QString& exchange, const QString& code, const QString&
 QString countsLine(int added, int removed, int changed, int unchanged)
 {
     return QStringLiteral("+%1 \u2212%2 ~%3 =%4").arg(added).arg(removed).arg(changed).arg(unchanged);
-}
-
-QString newDatabase(const QTemporaryDir& dir)
-{
-    return onPostgres() ? testsupport::CPgTestServer::createDatabase() : dir.filePath("db.sqlite");
 }
 
 } // namespace

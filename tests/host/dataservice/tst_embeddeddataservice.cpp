@@ -26,6 +26,7 @@
 #include <map>
 
 using rqservice::CEmbeddedDataService;
+using testsupport::onPostgres;
 using testsupport::QueryOutcome;
 using Rows = testsupport::SubjectRows;
 using testsupport::operateService;
@@ -106,11 +107,6 @@ boost::shared_ptr<rqservice::COperateDataReq> uploadFor(const QString& key, cons
     return uploadRequest(broker.brokerKeyNo, broker.brokerId, rows);
 }
 
-bool onPostgres()
-{
-    return qEnvironmentVariable("CREDITDATA_TEST_ENGINE") == QLatin1String("postgresql");
-}
-
 // Another program's connection to the service's database (a SQLite file's, or the superuser's on
 // the server) that runs statements, and keeps a transaction they open until end().
 class OtherProgram
@@ -164,7 +160,7 @@ private slots:
         m_service.reset(); // before its database goes
         m_dir.reset(new QTemporaryDir);
         QVERIFY(m_dir->isValid());
-        m_location = onPostgres() ? testsupport::CPgTestServer::createDatabase() : m_dir->filePath("credit.sqlite");
+        m_location = testsupport::newDatabase(*m_dir);
         QVERIFY(!m_location.isEmpty());
         m_service.reset(new CEmbeddedDataService(m_location));
     }
@@ -915,7 +911,6 @@ private:
         m_service.reset();
         QCOMPARE(snapshot(), original);
     }
-    QString dbPath() const { return onPostgres() ? m_dir->filePath("credit.sqlite") : m_location; }
     // Runs SQL on the service's database as another program would.
     void runOnDatabase(const QStringList& statements) { OtherProgram(m_location, statements).end(); }
     // The database as another program sees it: its tables and columns on the server, its bytes
@@ -929,9 +924,9 @@ private:
                        "column_name, ',' ORDER BY table_name, column_name), '') FROM information_schema.columns "
                        "WHERE table_schema NOT IN ('pg_catalog', 'information_schema')")
                 .toUtf8();
-        const QByteArray none = QFileInfo::exists(QFileInfo(dbPath()).path()) ? "no file" : "no folder";
-        return (QFile::exists(dbPath()) ? testsupport::readFile(dbPath()) : none) +
-               (QFile::exists(dbPath() + "-journal") ? "+journal" : "");
+        const QByteArray none = QFileInfo::exists(QFileInfo(m_location).path()) ? "no file" : "no folder";
+        return (QFile::exists(m_location) ? testsupport::readFile(m_location) : none) +
+               (QFile::exists(m_location + "-journal") ? "+journal" : "");
     }
     // The previous upload, as a failed request must leave it: CITIC's detail and its uploads.
     QPair<QStringList, size_t> state() const
