@@ -35,7 +35,7 @@ tsan)
   # client centre's answers.
   targets=(tst_clientcenter tst_serviceworker tst_embeddeddataservice
            tst_postgresdataservice tst_databasefaults tst_logging tst_eventdelivery tst_dialogs
-           tst_workbookreaders tst_xmlpartparser tst_creditdatasendfiledialog tst_uploadlifetime tst_creditdataquerydialog
+           tst_workbookreaders tst_xmlpartparser tst_creditdatasendfiledialog tst_creditdataquerydialog
            tst_creditdatapanel tst_panelrights tst_creditdatapreview)
   cmake -S . -B "$build_dir" "${flags[@]}" -DSANITIZE=thread >/dev/null
   cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"

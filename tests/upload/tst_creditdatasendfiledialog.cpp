@@ -4,6 +4,7 @@
 #include "scriptedservice.h"
 #include "standintoolkit.h"
 #include "testfiles.h"
+#include "xlsxwriter.h"
 
 #include <QFileDialog>
 #include <QTemporaryDir>
@@ -62,6 +63,7 @@ private slots:
     void outcomes_data();
     void outcomes();
     void destroyedWithUploadOutstanding();
+    void destroyedWhileReading();
     void panelOpensDialogOnce_data();
     void panelOpensDialogOnce();
 
@@ -231,6 +233,28 @@ void TestCreditDataSendFileDialog::destroyedWithUploadOutstanding()
     m_service->waitDelivered();
     QCoreApplication::processEvents();
     QCOMPARE(m_boxes, QStringList());
+}
+
+// The dialog destroyed while its worker still reads a big file: the worker finishes on its own,
+// touches nothing of the dead dialog, and nothing is shown or sent.
+void TestCreditDataSendFileDialog::destroyedWhileReading()
+{
+    // Read in full by both workbook readers and then refused, so the worker ends with a log line
+    // the test can wait for; 18 MB of cell text keeps it busy well past the delete.
+    const QString path = m_dir.filePath(QStringLiteral("big.xlsx"));
+    const QVector<QStringList> rows(20, {"SH", "600000", QString(900 * 1024, QLatin1Char('x')), "0.7"});
+    QVERIFY(testsupport::writeZip(path, testsupport::workbookEntries(rows.toList())));
+    utils::CSingletonT<utils::CLogCenter>::instance()->setLogEnabled(true);
+    testsupport::CLogCapture log;
+    auto dialog = std::make_unique<CCreditDataSendFileDialog>(nullptr);
+    send(*dialog, path);
+    dialog.reset();
+
+    QTRY_VERIFY_WITH_TIMEOUT(!testsupport::capturedLines(log, "[CCreditDataSendFileDialog] readFile:").isEmpty(),
+                             120000);
+    QCoreApplication::processEvents();
+    QCOMPARE(m_boxes, QStringList());
+    QVERIFY(m_service->operations().empty());
 }
 
 void TestCreditDataSendFileDialog::panelOpensDialogOnce_data()
