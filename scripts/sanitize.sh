@@ -36,7 +36,7 @@ tsan)
   targets=(tst_clientcenter tst_serviceworker tst_embeddeddataservice
            tst_postgresdataservice tst_databasefaults tst_logging tst_eventdelivery tst_dialogs
            tst_workbookreaders tst_xmlpartparser tst_creditdatasendfiledialog tst_creditdataquerydialog
-           tst_creditdatapanel tst_panelrights tst_creditdatapreview)
+           tst_creditdatapanel tst_creditdatapreview)
   cmake -S . -B "$build_dir" "${flags[@]}" -DSANITIZE=thread >/dev/null
   cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
   # Qt is not built with ThreadSanitizer: accesses made inside its libraries (the queued-signal
